@@ -1,0 +1,41 @@
+#pragma once
+
+#include "http/Stream.h"
+
+#include <map>
+#include <string>
+
+namespace http {
+
+/// One HTTP answer: built and sent by the server, or received by the client.
+/// Belongs to one thread; no locking.
+class Response {
+public:
+    explicit Response(Stream* socket = nullptr);
+
+    Stream* socket = nullptr;  // not owned
+    std::string protocol = "HTTP/1.1";
+    int status = 200;
+    std::string reason = "OK";
+    std::map<std::string, std::string> headers;  // starts with Content-Type: text/html
+    std::string body;
+
+    /// Sets `body` and its Content-Length.
+    void setBody(std::string text);
+    /// The status line and headers exactly as written to the socket.
+    std::string headText() const;
+    /// Writes the head in one send: bytes sent, 0 on failure.
+    long sendHead();
+    /// Writes head and body: the head's count plus the body's (left out when
+    /// the body's send fails), 0 when the head failed.
+    long send();
+
+    /// Client side: reads a response from `stream`. A receive error while the
+    /// head arrives leaves the response unchanged.
+    void receive(Stream& stream);
+    /// Parses a received head and what followed it, as `receive` does.
+    /// Exposed for tests and fuzzing.
+    void parseText(std::string_view received);
+};
+
+} // namespace http

@@ -1,0 +1,1 @@
+#include "threading/ThreadHandle.h"

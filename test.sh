@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds Tunelet and runs every test, inside a fresh network namespace.
+#   ./test.sh         the normal build, plus a short run of each fuzz target
+#   ./test.sh asan    built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   ./test.sh tsan    built with ThreadSanitizer
+set -euo pipefail
+cd "$(dirname "$0")"
+
+mode="${1:-default}"
+case "$mode" in
+  default) sanitize=none ;;
+  asan|tsan) sanitize="$mode" ;;
+  *) echo "usage: ./test.sh [asan|tsan]" >&2; exit 2 ;;
+esac
+
+tools/deps.sh build-essential cmake ninja-build clang libclang-rt-14-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libtag1-dev \
+  iproute2 util-linux curl python3
+
+jobs="$(nproc)"
+build="build/$mode"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTUNELET_SANITIZE="$sanitize" >/dev/null
+cmake --build "$build" -j "$jobs"
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+
+if [ "$mode" = default ]; then
+  fuzzbuild="build/fuzz"
+  CC=clang CXX=clang++ cmake -S . -B "$fuzzbuild" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTUNELET_FUZZ=ON -DTUNELET_TESTS=OFF >/dev/null
+  cmake --build "$fuzzbuild" -j "$jobs"
+  for fuzzer in "$fuzzbuild"/fuzz/fuzz_*; do
+    [ -x "$fuzzer" ] || continue
+    corpus="fuzz/corpus/$(basename "$fuzzer")"
+    mkdir -p "$build/corpus-$(basename "$fuzzer")"
+    echo "fuzzing $(basename "$fuzzer") for 15 s"
+    "$fuzzer" -max_total_time=15 -print_final_stats=0 "$build/corpus-$(basename "$fuzzer")" \
+      $( [ -d "$corpus" ] && echo "$corpus" ) 2>"$build/$(basename "$fuzzer").log" \
+      || { tail -n 40 "$build/$(basename "$fuzzer").log"; exit 1; }
+  done
+fi
+
+tools/netns.sh ctest --test-dir "$build" --output-on-failure -j "$jobs"
