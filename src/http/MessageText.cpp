@@ -1,0 +1,90 @@
+#include "http/MessageText.h"
+
+#include "http/UrlCoding.h"
+
+#include <limits>
+
+namespace http {
+
+namespace {
+
+std::string_view dropLeadingSpaces(std::string_view text)
+{
+    std::size_t first = text.find_first_not_of(' ');
+    return first == std::string_view::npos ? std::string_view{} : text.substr(first);
+}
+
+} // namespace
+
+void readHeaderLines(std::string_view text, std::map<std::string, std::string>& headers)
+{
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t end = text.find("\r\n", pos);
+        // A line not yet ended (a head cut at the buffer's size) is not read.
+        if (end == std::string_view::npos || end == pos)
+            return;
+        std::string_view line = text.substr(pos, end - pos);
+        std::size_t colon = line.find(':');
+        if (colon != std::string_view::npos)
+            headers.emplace(std::string(line.substr(0, colon)),
+                            std::string(dropLeadingSpaces(line.substr(colon + 1))));
+        pos = end + 2;
+    }
+}
+
+std::size_t decimalValue(std::string_view text, std::size_t limit)
+{
+    std::size_t pos = text.find_first_not_of(" \t");
+    if (pos == std::string_view::npos)
+        return 0;
+    if (text[pos] == '+')
+        ++pos;
+    else if (text[pos] == '-')
+        return 0;
+    std::size_t value = 0;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+        std::size_t digit = std::size_t(text[pos] - '0');
+        if (value > (limit - digit) / 10)
+            return limit;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+std::size_t contentLength(const std::map<std::string, std::string>& headers)
+{
+    auto found = headers.find("Content-Length");
+    if (found == headers.end())
+        return 0;
+    return decimalValue(found->second, std::numeric_limits<std::size_t>::max());
+}
+
+void readParams(std::string_view text, std::map<std::string, std::string>& params)
+{
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        std::size_t end = text.find('&', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view part = text.substr(pos, end - pos);
+        std::size_t equals = part.find('=');
+        if (equals != std::string_view::npos) {
+            std::string name(part.substr(0, equals));
+            urlDecode(name);
+            if (!params.contains(name)) {
+                std::string value(dropLeadingSpaces(part.substr(equals + 1)));
+                urlDecode(value);
+                params.emplace(std::move(name), std::move(value));
+            }
+        }
+        pos = end + 1;
+    }
+}
+
+std::size_t findBlankLine(std::string_view text, std::size_t from)
+{
+    return from > text.size() ? std::string_view::npos : text.find("\r\n\r\n", from);
+}
+
+} // namespace http

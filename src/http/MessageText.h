@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace http {
+
+/// Text helpers shared by the request and response readers. Pure functions.
+
+/// Reads header lines from `text`, which starts at the first header line: each
+/// line ends with "\r\n" and the blank line (or a last line without "\r\n")
+/// ends the list. A line is split at its first ":"; the name is kept as sent,
+/// the value loses its leading spaces. Lines without ":" are skipped; a name
+/// already in `headers` keeps its value.
+void readHeaderLines(std::string_view text, std::map<std::string, std::string>& headers);
+
+/// The leading decimal number of `text` (after blanks), as atoi reads it but
+/// never negative: 0 when there are no digits or a minus sign; saturates at
+/// `limit` instead of overflowing.
+std::size_t decimalValue(std::string_view text, std::size_t limit);
+
+/// The "Content-Length" header read by `decimalValue`; 0 when absent.
+std::size_t contentLength(const std::map<std::string, std::string>& headers);
+
+/// Splits `text` at every "&"; each part with "=" gives a percent-decoded name
+/// (before the first "=") and value (after it, leading spaces removed before
+/// decoding), inserted unless the name is already present.
+void readParams(std::string_view text, std::map<std::string, std::string>& params);
+
+/// Where "\r\n\r\n" starts in `text`, searching from `from` (npos when absent).
+std::size_t findBlankLine(std::string_view text, std::size_t from = 0);
+
+} // namespace http

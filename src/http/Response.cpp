@@ -1,0 +1,149 @@
+#include "http/Response.h"
+
+#include "http/MessageText.h"
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+
+namespace http {
+
+namespace {
+
+constexpr auto npos = std::string_view::npos;
+constexpr std::size_t headBufferSize = 40960;
+constexpr std::size_t bodyBatchSize = 40959;
+
+/// Reads the status line and headers of `text`. False when the status line
+/// has no status word (then nothing else is read); otherwise `bodyStart` is
+/// where the body begins, npos when the head has no blank line.
+bool readHead(Response& response, std::string_view text, std::size_t& bodyStart)
+{
+    std::size_t lineEnd = text.find("\r\n");
+    std::string_view line = text.substr(0, lineEnd);
+    std::size_t firstSpace = line.find(' ');
+    response.protocol = line.substr(0, firstSpace);
+    if (firstSpace == npos)
+        return false;
+    std::size_t secondSpace = line.find(' ', firstSpace + 1);
+    std::string_view word = line.substr(firstSpace + 1, secondSpace == npos ? npos : secondSpace - firstSpace - 1);
+    if (word.empty())
+        return false;
+    response.status = int(decimalValue(word, INT_MAX));
+    if (secondSpace != npos)
+        response.reason = line.substr(secondSpace + 1);
+
+    // The received headers replace the defaults this object was made with;
+    // otherwise the constructor's "Content-Type" would hide the peer's.
+    response.headers.clear();
+    if (lineEnd != npos)
+        readHeaderLines(text.substr(lineEnd + 2), response.headers);
+    std::size_t blank = findBlankLine(text);
+    bodyStart = blank == npos ? npos : blank + 4;
+    return true;
+}
+
+void takeBody(Response& response, std::string_view text, std::size_t bodyStart)
+{
+    if (bodyStart == npos)
+        response.body.clear();
+    else
+        response.body = text.substr(bodyStart, contentLength(response.headers));
+}
+
+} // namespace
+
+Response::Response(Stream* socket) : socket(socket)
+{
+    headers["Content-Type"] = "text/html";
+}
+
+void Response::setBody(std::string text)
+{
+    body = std::move(text);
+    headers["Content-Length"] = std::to_string(body.size());
+}
+
+std::string Response::headText() const
+{
+    std::string text = protocol;
+    text += ' ';
+    text += std::to_string(status);
+    text += ' ';
+    text += reason;
+    text += "\r\n";
+    for (const auto& [name, value] : headers) {
+        text += name;
+        text += ": ";
+        text += value;  // unchanged, even with a further header line inside
+        text += "\r\n";
+    }
+    text += "\r\n";
+    return text;
+}
+
+long Response::sendHead()
+{
+    if (!socket)
+        return 0;
+    return std::max(socket->send(headText()), 0L);
+}
+
+long Response::send()
+{
+    if (!socket)
+        return 0;
+    // One gathered write: a small answer in two sends would wait for the
+    // peer's delayed acknowledgement of the first.
+    auto [headCount, bodyCount] = socket->send2(headText(), body);
+    if (headCount <= 0)
+        return 0;
+    return headCount + std::max(bodyCount, 0L);
+}
+
+void Response::receive(Stream& stream)
+{
+    auto buffer = std::make_unique<char[]>(headBufferSize);
+    std::size_t received = 0;
+    while (received < headBufferSize) {
+        std::size_t space = headBufferSize - received;
+        long count = stream.receive(buffer.get() + received, space);
+        if (count < 0 || std::size_t(count) > space)
+            return;  // the response stays as it was
+        if (count == 0)
+            break;
+        std::size_t searchFrom = received < 3 ? 0 : received - 3;
+        received += std::size_t(count);
+        if (findBlankLine({buffer.get(), received}, searchFrom) != npos)
+            break;
+    }
+    if (received == 0)
+        return;  // the peer closed without answering: nothing to take
+
+    std::string text(buffer.get(), received);
+    std::size_t bodyStart = npos;
+    if (!readHead(*this, text, bodyStart))
+        return;
+    if (bodyStart != npos) {
+        std::size_t length = contentLength(headers);
+        while (text.size() - bodyStart < length) {
+            std::size_t want = std::min(length - (text.size() - bodyStart), bodyBatchSize);
+            long count = stream.receive(buffer.get(), want);
+            if (count <= 0 || std::size_t(count) > want)
+                break;  // closed or failed: the body is what arrived
+            text.append(buffer.get(), std::size_t(count));
+        }
+    }
+    takeBody(*this, text, bodyStart);
+}
+
+void Response::parseText(std::string_view received)
+{
+    if (received.empty())
+        return;
+    std::size_t bodyStart = npos;
+    if (readHead(*this, received, bodyStart))
+        takeBody(*this, received, bodyStart);
+}
+
+} // namespace http
