@@ -7,6 +7,10 @@ void Event::set()
     {
         std::lock_guard guard(mutex);
         signalled = true;
+        // Under the lock, so that a waker cannot be removed (and its owner
+        // gone) between this look at the list and the call.
+        for (Waker* waker : wakers)
+            waker->wake();
     }
     changed.notify_all();
 }
@@ -33,6 +37,21 @@ bool Event::waitFor(std::chrono::milliseconds timeout) const
 {
     std::unique_lock guard(mutex);
     return changed.wait_for(guard, timeout, [this] { return signalled; });
+}
+
+bool Event::addWaker(Waker& waker) const
+{
+    std::lock_guard guard(mutex);
+    if (signalled)
+        return true;
+    wakers.push_back(&waker);
+    return false;
+}
+
+void Event::removeWaker(Waker& waker) const
+{
+    std::lock_guard guard(mutex);
+    std::erase(wakers, &waker);
 }
 
 } // namespace platform

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+/// Move-only owner of a loaded shared library: unloads it when it goes.
+class SharedLibrary {
+public:
+    SharedLibrary() = default;
+    SharedLibrary(SharedLibrary&& other) noexcept;
+    SharedLibrary& operator=(SharedLibrary&& other) noexcept;
+    SharedLibrary(const SharedLibrary&) = delete;
+    SharedLibrary& operator=(const SharedLibrary&) = delete;
+    ~SharedLibrary() { close(); }
+
+    /// Loads `path` (symbols resolved at once, kept local). False on failure,
+    /// with the loader's reason in `error()`.
+    bool open(const std::string& path);
+    /// Unloads (if loaded).
+    void close();
+
+    bool isOpen() const { return library != nullptr; }
+    /// The loader's handle (what a plug-in is told as its instance handle).
+    void* handle() const { return library; }
+    /// The address of an exported symbol; null when absent (see `error()`).
+    void* symbol(const char* name);
+    const std::string& error() const { return lastError; }
+
+private:
+    void* library = nullptr;
+    std::string lastError;
+};
+
+} // namespace platform
