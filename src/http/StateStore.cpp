@@ -14,4 +14,13 @@ void StateStore::set(const std::string& key, std::string text)
     values[key] = std::move(text);
 }
 
+std::string StateStore::setIfEmpty(const std::string& key, std::string text)
+{
+    std::lock_guard guard(lock);
+    std::string& entry = values[key];
+    if (entry.empty())
+        entry = std::move(text);
+    return entry;
+}
+
 } // namespace http

@@ -20,6 +20,10 @@ public:
     /// A copy of the entry's text; an absent key is inserted with the empty text.
     std::string get(const std::string& key);
     void set(const std::string& key, std::string text);
+    /// Assigns `text` only when the entry is absent or empty; returns the
+    /// entry's text afterwards. One step under the lock, so of several
+    /// threads doing this at once, the first one's text is kept by all.
+    std::string setIfEmpty(const std::string& key, std::string text);
 
 protected:
     std::mutex lock;

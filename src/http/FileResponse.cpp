@@ -1,0 +1,200 @@
+#include "http/FileResponse.h"
+
+#include "http/MediaTypes.h"
+#include "http/RangeHeader.h"
+#include "http/Request.h"
+#include "http/Response.h"
+#include "http/Server.h"
+#include "platform/UniqueFd.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace http {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t chunkSize = 1024;
+
+bool resolve(const std::string& path, fs::path& resolved)
+{
+    std::error_code error;
+    resolved = fs::canonical(path, error);
+    return !error;
+}
+
+bool isBelow(const fs::path& root, const fs::path& path)
+{
+    return std::mismatch(root.begin(), root.end(), path.begin(), path.end()).first == root.end();
+}
+
+// The file name goes inside a quoted header value: quotes and backslashes are
+// escaped, and control characters (a name may hold a line break) are replaced
+// so no header can be injected from the file system.
+std::string quotedFileName(std::string_view name)
+{
+    std::string quoted = "\"";
+    for (char c : name) {
+        auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        quoted += (byte < 0x20 || byte == 0x7f) ? '_' : c;
+    }
+    quoted += '"';
+    return quoted;
+}
+
+std::string headerValue(const Request& request, const std::string& name)
+{
+    auto found = request.headers.find(name);
+    return found == request.headers.end() ? std::string() : found->second;
+}
+
+} // namespace
+
+bool isInsideRoot(const std::string& documentRoot, const std::string& path)
+{
+    fs::path root;
+    fs::path resolved;
+    return resolve(documentRoot, root) && resolve(path, resolved) && isBelow(root, resolved);
+}
+
+bool sendFile(Response& response, const std::string& documentRoot, const Request& request,
+              std::string_view name)
+{
+    if (response.socket == nullptr)
+        return false;
+    std::string relative(name);
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    std::string path = documentRoot + "/" + relative;
+
+    // Resolving links, "." and ".." before the comparison keeps every name
+    // (also one whose "%2e%2e" arrived decoded) inside the root.
+    fs::path root;
+    fs::path resolved;
+    if (!resolve(documentRoot, root) || !resolve(path, resolved) || !isBelow(root, resolved))
+        return false;
+    std::error_code error;
+    if (!fs::is_regular_file(resolved, error))
+        return false;
+
+    std::string fileName = relative.substr(relative.find_last_of('/') + 1);
+    std::size_t dot = path.find_last_of('.');
+    if (dot != std::string::npos) {
+        std::string type = mediaTypeFor(std::string_view(path).substr(dot + 1));
+        if (!type.empty())
+            response.headers["Content-Type"] = type;
+    }
+
+    // The resolved path holds no link; O_NOFOLLOW refuses one put in its place
+    // since, and O_NONBLOCK keeps a fifo put there from blocking the open.
+    platform::UniqueFd file(::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat status {};
+    if (!file || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        response.status = 500;
+        response.reason = "Internal Server Error";
+        response.setBody("<h1>500 Internal Server Error</h1>");
+        response.send();
+        return true;
+    }
+    auto size = static_cast<std::uint64_t>(status.st_size);
+
+    response.headers["Accept_ranges"] = "bytes";
+    response.headers["Content-transfer-encoding"] = "binary";
+    response.headers["Content-Disposition"] = "inline; filename=" + quotedFileName(fileName);
+    response.headers["Content-Length"] = std::to_string(size);
+
+    std::uint64_t start = 0;
+    std::string range = headerValue(request, "Range");
+    if (!range.empty()) {
+        start = parseRangeStart(range);
+        if (start >= size) {
+            response.status = 416;
+            response.reason = "Range Not Satisfiable";
+            response.headers["Content-Range"] = "bytes */" + std::to_string(size);
+            response.setBody(std::string());
+            response.send();
+            return true;
+        }
+        response.status = 206;
+        response.reason = "Partial Content";
+        response.headers["Content-Range"] = "bytes " + std::to_string(start) + "-"
+            + std::to_string(size - 1) + "/" + std::to_string(size);
+        response.headers["Content-Length"] = std::to_string(size - start);
+    }
+
+    if (response.sendHead() == 0)
+        return true;
+
+    // Never more than the announced length, so a file that grows meanwhile
+    // cannot break the framing of the next answer on this connection.
+    std::uint64_t remaining = size - start;
+    auto offset = static_cast<off_t>(start);
+    char buffer[chunkSize];
+    while (remaining > 0) {
+        ssize_t got = ::pread(file.get(), buffer, std::min<std::uint64_t>(chunkSize, remaining), offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        // Once a piece cannot be sent the rest can reach no one; reading on
+        // would only hold the connection (and a stopping server) for as long
+        // as the rest of a large file takes to read.
+        if (response.socket->send(std::string_view(buffer, static_cast<std::size_t>(got))) < 0)
+            break;
+        remaining -= static_cast<std::uint64_t>(got);
+        offset += got;
+    }
+    return true;
+}
+
+bool isInsideRoot(const Server& server, const std::string& path)
+{
+    return isInsideRoot(server.documentRoot, path);
+}
+
+bool sendFile(Response& response, const Server& server, const Request& request, std::string_view name)
+{
+    return sendFile(response, server.documentRoot, request, name);
+}
+
+std::string httpDate(std::int64_t seconds)
+{
+    static const char* const weekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::int64_t days = seconds / 86400;
+    std::int64_t rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    // 1970-01-01 was a Thursday.
+    std::int64_t weekday = (days % 7 + 11) % 7;
+
+    // Civil date from a day count (proleptic Gregorian calendar, eras of
+    // 400 years starting on 1 March).
+    std::int64_t z = days + 719468;
+    std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    std::int64_t dayOfEra = z - era * 146097;
+    std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    std::int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+    std::int64_t day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+    std::int64_t month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+    std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+
+    char year4[24];
+    std::snprintf(year4, sizeof year4, "%04lld", static_cast<long long>(year));
+    return std::string(weekdays[weekday]) + ", " + std::to_string(day) + " " + months[month - 1] + " "
+        + year4 + " " + std::to_string(rest / 3600) + ":" + std::to_string(rest / 60 % 60) + ":"
+        + std::to_string(rest % 60) + " GMT";
+}
+
+} // namespace http

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace http {
+
+class Request;
+class Response;
+class Server;
+
+/// True when `path` exists and, with every symbolic link, "." and ".."
+/// resolved, is `documentRoot` itself or lies below it (compared by whole path
+/// components, so a sibling "rootX" is outside "root"). False when either
+/// cannot be resolved.
+bool isInsideRoot(const std::string& documentRoot, const std::string& path);
+
+/// Serves the regular file `name` (relative to `documentRoot`, "/" or "\"
+/// between its parts) as the answer to `request` through `response`, which
+/// must carry the connection's stream. A "Range" header asks for the file from
+/// its start offset to the end (206), or gets 416 when that offset is at or
+/// past the end. The body goes out in 1024-byte pieces after the head; the
+/// file is never read whole. Sizes are 64-bit.
+/// Returns false, having sent nothing, when the name leaves the document
+/// root, names nothing or names no regular file (the caller answers 404);
+/// true once an answer was sent, including 500 when the file cannot be
+/// opened. Runs on the connection's thread.
+bool sendFile(Response& response, const std::string& documentRoot, const Request& request,
+              std::string_view name);
+
+/// The same, with `server`'s document root.
+bool isInsideRoot(const Server& server, const std::string& path);
+bool sendFile(Response& response, const Server& server, const Request& request, std::string_view name);
+
+/// An HTTP date for a time in seconds since 1970 (UTC), with day, hour,
+/// minute and second written without leading zeros:
+/// "Thu, 1 Jan 1970 0:0:0 GMT".
+std::string httpDate(std::int64_t seconds);
+
+} // namespace http
