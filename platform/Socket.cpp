@@ -1,0 +1,220 @@
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+sockaddr_in makeAddress(std::uint32_t address, std::uint16_t port)
+{
+    sockaddr_in result{};
+    result.sin_family = AF_INET;
+    result.sin_addr.s_addr = address;
+    result.sin_port = htons(port);
+    return result;
+}
+
+std::string dotted(const in_addr& address)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    if (!::inet_ntop(AF_INET, &address, text, sizeof text))
+        return {};
+    return text;
+}
+
+} // namespace
+
+UniqueFd listenTcp(std::uint32_t address, std::uint16_t port)
+{
+    UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!socket)
+        return {};
+    int on = 1;
+    // A restart on the same port must not wait for old connections' TIME_WAIT.
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in where = makeAddress(address, port);
+    if (::bind(socket.get(), reinterpret_cast<sockaddr*>(&where), sizeof where) != 0)
+        return {};
+    if (::listen(socket.get(), SOMAXCONN) != 0)
+        return {};
+    return socket;
+}
+
+std::uint16_t boundPort(int socket)
+{
+    sockaddr_in where{};
+    socklen_t length = sizeof where;
+    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&where), &length) != 0 || where.sin_family != AF_INET)
+        return 0;
+    return ntohs(where.sin_port);
+}
+
+UniqueFd acceptSocket(int listening, std::string& peerAddress, bool* exhausted)
+{
+    peerAddress.clear();
+    if (exhausted)
+        *exhausted = false;
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    int accepted;
+    do
+        // accept4 does not pass the listener's non-blocking mode on: the new
+        // socket is blocking, as the connection threads expect.
+        accepted = ::accept4(listening, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+    while (accepted < 0 && errno == EINTR);
+    if (accepted < 0) {
+        if (exhausted)
+            *exhausted = errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
+        return {};
+    }
+    if (peer.sin_family == AF_INET)
+        peerAddress = dotted(peer.sin_addr);
+    return UniqueFd(accepted);
+}
+
+UniqueFd connectTcp(std::uint32_t address, std::uint16_t port)
+{
+    UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket)
+        return {};
+    sockaddr_in where = makeAddress(address, port);
+    int result;
+    do
+        result = ::connect(socket.get(), reinterpret_cast<sockaddr*>(&where), sizeof where);
+    while (result != 0 && errno == EINTR);
+    if (result != 0)
+        return {};
+    return socket;
+}
+
+std::uint32_t loopbackAddress()
+{
+    return htonl(INADDR_LOOPBACK);
+}
+
+std::string peerAddressText(int socket)
+{
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sin_family != AF_INET)
+        return "?.?.?.?:???";
+    std::string address = dotted(peer.sin_addr);
+    if (address.empty())
+        return "?.?.?.?:???";
+    return address + ":" + std::to_string(ntohs(peer.sin_port));
+}
+
+bool shutdownSending(int socket)
+{
+    return ::shutdown(socket, SHUT_WR) == 0;
+}
+
+bool setBlocking(int socket, bool blocking)
+{
+    int flags = ::fcntl(socket, F_GETFL);
+    if (flags < 0)
+        return false;
+    int wanted = blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK;
+    return wanted == flags || ::fcntl(socket, F_SETFL, wanted) == 0;
+}
+
+bool setNoDelay(int socket)
+{
+    int on = 1;
+    return ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
+}
+
+long receiveSome(int socket, char* buffer, std::size_t size)
+{
+    ssize_t got;
+    do
+        got = ::recv(socket, buffer, size, 0);
+    while (got < 0 && errno == EINTR);
+    return got < 0 ? -1 : static_cast<long>(got);
+}
+
+long sendAll(int socket, std::string_view data)
+{
+    std::size_t sent = 0;
+    while (sent < data.size()) {
+        ssize_t now = ::send(socket, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        if (now < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        sent += static_cast<std::size_t>(now);
+    }
+    return static_cast<long>(sent);
+}
+
+std::size_t sendGathered(int socket, std::string_view first, std::string_view second)
+{
+    const std::size_t total = first.size() + second.size();
+    std::size_t sent = 0;
+    while (sent < total) {
+        iovec parts[2];
+        int count = 0;
+        if (sent < first.size())
+            parts[count++] = {const_cast<char*>(first.data() + sent), first.size() - sent};
+        std::size_t secondDone = sent > first.size() ? sent - first.size() : 0;
+        if (secondDone < second.size())
+            parts[count++] = {const_cast<char*>(second.data() + secondDone), second.size() - secondDone};
+        msghdr message{};
+        message.msg_iov = parts;
+        message.msg_iovlen = count;
+        ssize_t now = ::sendmsg(socket, &message, MSG_NOSIGNAL);
+        if (now < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        sent += static_cast<std::size_t>(now);
+    }
+    return sent;
+}
+
+int waitReadable(std::span<const int> descriptors, std::chrono::milliseconds timeout)
+{
+    using Clock = std::chrono::steady_clock;
+    std::vector<pollfd> entries;
+    entries.reserve(descriptors.size());
+    for (int descriptor : descriptors)
+        entries.push_back({descriptor, POLLIN, 0});
+    const bool limited = timeout.count() >= 0;
+    const auto deadline = Clock::now() + (limited ? timeout : std::chrono::milliseconds(0));
+    for (;;) {
+        int wait = -1;
+        if (limited) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            wait = left > 0 ? static_cast<int>(std::min<long long>(left, 1 << 30)) : 0;
+        }
+        int ready = ::poll(entries.data(), entries.size(), wait);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return -2;
+        }
+        if (ready == 0) {
+            if (!limited || Clock::now() < deadline)
+                continue;  // poll may wake a little early
+            return -1;
+        }
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))
+                return static_cast<int>(i);
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "http/Request.h"
+#include "platform/Event.h"
+#include "platform/UniqueFd.h"
+#include "platform/WakeupDescriptor.h"
+#include "threading/Callback.h"
+#include "threading/Delegate.h"
+#include "threading/Thread.h"
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace http {
+
+class RequestThread;
+class StateStore;
+
+/// What `activity` observers receive (through a pointer that is valid only
+/// during the call): (clientAddress, lastRequest) of every live connection,
+/// in order of acceptance.
+using ActivityList = std::vector<std::pair<std::string, std::string>>;
+
+/// The HTTP listener: its thread accepts TCP connections on one IPv4 address
+/// and port, refuses peers by address pattern before reading anything from
+/// them, and hands every other connection to a `RequestThread` of its own.
+/// It also owns the session table and the list of live connections.
+///
+/// Threads: the owner starts, stops and configures it; the listener thread
+/// runs `run` and `acceptConnection`; connection threads call `sessionFor`,
+/// `publishActivity` and `requestThreadDone`. The owner writes the settings
+/// fields only while the listener is stopped or just before a restart (set
+/// `restarting`, then `stop()`).
+///
+/// Shutdown: `stop()`, wait on `threadHandle()` (the listener thread ends only
+/// after every connection has ended), then destroy.
+class Server : public threading::Thread {
+public:
+    Server(std::uint32_t listenAddress, std::uint16_t listenPort);
+    /// Stops again (without waiting) and frees the sessions.
+    ~Server() override;
+
+    /// Signals the accept loop and shuts down the sending side of every live
+    /// connection; their threads end when their pending read returns.
+    bool stop() override;
+    /// The accept loop. Returns -1 when the socket cannot be bound or listened
+    /// on, 0 after a stop; either way only once no connection is live.
+    int run() override;
+
+    /// The protection realm of a request path; it also names the session
+    /// cookie and the session parameter.
+    virtual std::string realm(const std::string& path) = 0;
+    virtual bool isUser(const std::string& name) = 0;
+    virtual std::string passwordFor(const std::string& name) = 0;
+    /// Takes an accepted, blocking socket and starts serving it (normally
+    /// through `startConnection`); false when it could not.
+    virtual bool acceptConnection(platform::UniqueFd socket) = 0;
+    /// `onFinished` of every connection (argument: the `RequestThread`):
+    /// forgets and deletes it. Runs on the finishing connection's thread.
+    virtual std::intptr_t requestThreadDone(threading::CallbackArgument thread);
+
+    void setUsername(std::string_view text) { username = text; }
+    void setPassword(std::string_view text) { password = text; }
+    /// Replace the list with the white-space separated tokens of `text`.
+    void setAllowedIPs(std::string_view text);
+    void setBlockedIPs(std::string_view text);
+
+    /// The admission rule for a dotted address (applied when `filterIPs` is on).
+    bool isAllowed(std::string_view addressText) const;
+
+    /// The session named `sessionId`, created empty when absent; it lives as
+    /// long as the server. Any thread.
+    StateStore* sessionFor(const std::string& sessionId);
+
+    /// Tells `activity` observers what every live connection last asked for.
+    /// Call without holding `threadsLock`.
+    void publishActivity();
+
+    /// The receive limits every request is parsed with.
+    ReceiveLimits receiveLimits() const;
+    /// The port being listened on (useful after binding port 0); 0 while not
+    /// listening.
+    std::uint16_t listeningPort() const { return boundPort.load(); }
+    /// How many connections are live.
+    std::size_t connectionCount() const;
+
+    threading::Delegate activity;
+    std::string documentRoot;
+    std::atomic<std::uint32_t> listenAddress;  // network byte order; 0: every interface
+    std::atomic<std::uint16_t> listenPort;     // host byte order; 0: any free port
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> restarting{false};
+    std::atomic<bool> requirePassword{false};
+    std::string username;
+    std::string password;
+    std::atomic<bool> filterIPs{false};
+    std::vector<std::string> allowedIPs;
+    std::vector<std::string> blockedIPs;
+    /// Seconds an open connection may wait for the first byte of its next
+    /// request, and seconds a request may take to arrive once begun; 0 or less
+    /// means no limit.
+    std::atomic<int> idleTimeout{900};
+    std::atomic<int> requestTimeout{30};
+    /// Signalled whenever no connection is live (created signalled).
+    platform::Event allRequestsDone{true};
+
+protected:
+    /// The usual `acceptConnection`: attaches `requestDone` to the connection's
+    /// `onFinished` and starts it. A connection that cannot start is forgotten
+    /// and deleted at once.
+    bool startConnection(std::unique_ptr<RequestThread> connection);
+
+    threading::Callback<Server> requestDone{this, &Server::requestThreadDone};
+
+private:
+    friend class RequestThread;
+    /// Called by the connection's constructor: lists it, resets
+    /// `allRequestsDone`, and shuts it down at once when a stop is pending.
+    void addConnection(RequestThread* connection);
+    /// Unlists a connection; false when it was not listed.
+    bool removeConnection(RequestThread* connection);
+    /// Signals `allRequestsDone` when nothing is listed. Its last touch of the
+    /// server is under `threadsLock`, which the destructor also takes.
+    void signalWhenIdle();
+    void acceptOne(int listening);
+    int finish(int result);
+
+    std::vector<RequestThread*> requestThreads;  // owned; deleted by requestThreadDone
+    mutable std::mutex threadsLock;
+    platform::WakeupDescriptor stopEvent;
+    std::map<std::string, std::unique_ptr<StateStore>> sessions;
+    std::mutex sessionsLock;
+    std::atomic<std::uint16_t> boundPort{0};
+};
+
+} // namespace http

@@ -1,0 +1,42 @@
+#include "http/SocketStream.h"
+
+#include "platform/Socket.h"
+
+namespace http {
+
+long SocketStream::receive(char* buffer, std::size_t size)
+{
+    if (receiveDeadline) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(*receiveDeadline - Clock::now());
+        // A passed deadline still looks once, so data already here is taken.
+        int ready = platform::waitReadable({&socket, 1}, std::max(left, std::chrono::milliseconds(0)));
+        if (ready == -1) {
+            timedOut = true;
+            return -1;
+        }
+        if (ready < 0)
+            return -1;
+    }
+    return platform::receiveSome(socket, buffer, size);
+}
+
+long SocketStream::send(std::string_view data)
+{
+    long sent = platform::sendAll(socket, data);
+    if (sent < 0)
+        sendFailed = true;
+    return sent;
+}
+
+std::pair<long, long> SocketStream::send2(std::string_view head, std::string_view body)
+{
+    std::size_t sent = platform::sendGathered(socket, head, body);
+    if (sent == head.size() + body.size())
+        return {static_cast<long>(head.size()), static_cast<long>(body.size())};
+    sendFailed = true;
+    if (sent >= head.size())
+        return {static_cast<long>(head.size()), -1};
+    return {-1, -1};
+}
+
+} // namespace http

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "http/Stream.h"
+
+#include <atomic>
+
+namespace http {
+
+/// `Stream` over a connected socket, which it borrows (the connection owns
+/// and closes it). Used by one thread at a time, except `hasFailedToSend`,
+/// which any thread may read.
+class SocketStream final : public Stream {
+public:
+    explicit SocketStream(int socket) : socket(socket) {}
+
+    /// Waits at most until the deadline set last; a deadline that passes makes
+    /// it fail (-1) with `hasTimedOut()` true.
+    long receive(char* buffer, std::size_t size) override;
+    /// Loops until all is sent; never raises SIGPIPE.
+    long send(std::string_view data) override;
+    /// Head and body leave in one gathered write.
+    std::pair<long, long> send2(std::string_view head, std::string_view body) override;
+    void setReceiveDeadline(std::optional<Clock::time_point> deadline) override { receiveDeadline = deadline; }
+
+    int descriptor() const { return socket; }
+    /// True once a receive has failed because its deadline passed.
+    bool hasTimedOut() const { return timedOut; }
+    /// True once any send has failed: the peer cannot hear further answers.
+    bool hasFailedToSend() const { return sendFailed.load(); }
+
+private:
+    int socket;  // borrowed
+    std::optional<Clock::time_point> receiveDeadline;
+    bool timedOut = false;
+    std::atomic<bool> sendFailed{false};
+};
+
+} // namespace http

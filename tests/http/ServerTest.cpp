@@ -1,0 +1,501 @@
+// The listener and its connections over real sockets on 127.0.0.1.
+#include "http/RequestThread.h"
+#include "http/Response.h"
+#include "http/Server.h"
+#include "http/StateStore.h"
+#include "http/support/RawClient.h"
+#include "platform/Socket.h"
+#include "threading/Callback.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using testing_support::RawClient;
+
+namespace {
+
+/// Answers "<path> #<n>", n counting the requests handled on this connection.
+/// "/twosends" writes head and body in two separate sends.
+class EchoConnection final : public http::RequestThread {
+public:
+    using RequestThread::RequestThread;
+
+private:
+    int served = 0;
+
+    void handle(http::Response& response) override
+    {
+        std::string text = request->path + " #" + std::to_string(++served);
+        if (request->path == "/twosends") {
+            response.headers["Content-Length"] = std::to_string(text.size());
+            response.sendHead();
+            stream.send(text);
+            return;
+        }
+        response.setBody(text);
+        response.send();
+    }
+};
+
+class EchoServer final : public http::Server {
+public:
+    EchoServer() : Server(platform::loopbackAddress(), 0) {}
+
+    std::atomic<int> accepted{0};
+
+    std::string realm(const std::string&) override { return "Tunelet"; }
+    bool isUser(const std::string&) override { return false; }
+    std::string passwordFor(const std::string&) override { return {}; }
+    bool acceptConnection(platform::UniqueFd socket) override
+    {
+        ++accepted;
+        return startConnection(std::make_unique<EchoConnection>(std::move(socket), *this));
+    }
+};
+
+/// Copies of every activity list published.
+struct ActivityLog {
+    std::mutex lock;
+    std::vector<http::ActivityList> lists;
+    threading::Callback<ActivityLog> callback{this, &ActivityLog::record};
+
+    std::intptr_t record(threading::CallbackArgument argument)
+    {
+        std::lock_guard guard(lock);
+        lists.push_back(*reinterpret_cast<const http::ActivityList*>(argument));
+        return 0;
+    }
+    bool contains(const http::ActivityList& wanted)
+    {
+        std::lock_guard guard(lock);
+        for (const auto& list : lists)
+            if (list == wanted)
+                return true;
+        return false;
+    }
+    std::size_t count()
+    {
+        std::lock_guard guard(lock);
+        return lists.size();
+    }
+    http::ActivityList last()
+    {
+        std::lock_guard guard(lock);
+        return lists.empty() ? http::ActivityList{} : lists.back();
+    }
+};
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+std::string get(const std::string& target, const std::string& moreHeaders = "")
+{
+    return "GET " + target + " HTTP/1.1\r\nHost: test\r\n" + moreHeaders + "\r\n";
+}
+
+/// A port nobody listens on right now.
+std::uint16_t freePort()
+{
+    platform::UniqueFd probe = platform::listenTcp(platform::loopbackAddress(), 0);
+    return platform::boundPort(probe.get());
+}
+
+std::string addressOf(const RawClient& client)
+{
+    return "127.0.0.1:" + std::to_string(client.localPort());
+}
+
+class ServerTest : public ::testing::Test {
+protected:
+    ActivityLog log;
+    EchoServer server;
+    std::uint16_t port = 0;
+
+    void SetUp() override { server.activity.add(&log.callback); }
+
+    void TearDown() override
+    {
+        server.stop();
+        if (auto handle = server.threadHandle(); handle && !handle->waitFor(30s)) {
+            // Destroying a server whose thread still runs would only crash later.
+            std::cerr << "listener thread did not end\n";
+            std::abort();
+        }
+        server.activity.remove(&log.callback);
+    }
+
+    void startServer()
+    {
+        ASSERT_TRUE(server.start());
+        ASSERT_TRUE(waitUntil([&] { return server.listeningPort() != 0; }));
+        port = server.listeningPort();
+    }
+
+    /// Applies changed settings the way the owner does while running.
+    void restartOn(std::uint16_t newPort)
+    {
+        server.listenPort = newPort;
+        server.restarting = true;
+        server.stop();
+        ASSERT_TRUE(waitUntil([&] { return server.listeningPort() == newPort; }));
+        port = newPort;
+    }
+};
+
+TEST_F(ServerTest, KeepAliveServesRequestsOnOneConnection)
+{
+    startServer();
+    RawClient client(port);
+    ASSERT_TRUE(client.isConnected());
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_TRUE(client.send(get("/a%20b?x=1")));
+        RawClient::Answer answer = client.readAnswer();
+        ASSERT_EQ(answer.status, 200) << answer.head;
+        EXPECT_EQ(answer.body, "/a b #" + std::to_string(i));
+        EXPECT_EQ(answer.header("P3P"), "CP=\"NON NID TAIa OUR NOR NAV INT STA\"");
+        EXPECT_FALSE(answer.header("Connection"));
+    }
+    EXPECT_EQ(server.accepted, 1);
+    EXPECT_EQ(server.connectionCount(), 1u);
+}
+
+TEST_F(ServerTest, OnlyTheExactWordCloseEndsTheConnection)
+{
+    startServer();
+    {
+        RawClient client(port);
+        ASSERT_TRUE(client.send(get("/x", "Connection: close\r\n")));
+        RawClient::Answer answer = client.readAnswer();
+        ASSERT_EQ(answer.status, 200) << answer.head;
+        EXPECT_EQ(answer.header("Connection"), "close");
+        std::string rest;
+        EXPECT_EQ(client.waitForEnd(rest), RawClient::End::closed);
+        EXPECT_EQ(rest, "");
+    }
+    for (const char* value : {"Close", "CLOSE", "keep-alive", "close "}) {
+        RawClient client(port);
+        ASSERT_TRUE(client.send(get("/x", std::string("Connection: ") + value + "\r\n")));
+        RawClient::Answer first = client.readAnswer();
+        ASSERT_EQ(first.status, 200) << value;
+        EXPECT_FALSE(first.header("Connection")) << value;
+        ASSERT_TRUE(client.send(get("/y")));
+        EXPECT_EQ(client.readAnswer().body, "/y #2") << value;
+    }
+}
+
+TEST_F(ServerTest, AnyConditionalRequestGets304AndTheConnectionStays)
+{
+    startServer();
+    RawClient client(port);
+    ASSERT_TRUE(client.send(get("/index.html", "If-Modified-Since: not even a date\r\n")));
+    RawClient::Answer answer = client.readAnswer();
+    EXPECT_EQ(answer.head.substr(0, answer.head.find("\r\n")), "HTTP/1.1 304 Not Modified");
+    EXPECT_FALSE(answer.header("Content-Length"));
+    EXPECT_FALSE(answer.header("Connection"));
+    EXPECT_EQ(answer.body, "");
+    // An empty value is no condition: the handler answers (its first request).
+    ASSERT_TRUE(client.send(get("/page", "If-Modified-Since:\r\n")));
+    EXPECT_EQ(client.readAnswer().body, "/page #1");
+}
+
+TEST_F(ServerTest, FailedRequestsAreAnsweredWithoutBodyAndClosed)
+{
+    startServer();
+    struct Case {
+        const char* sent;  // nullptr: the client closes its side without sending
+        const char* statusLine;
+        bool connectionClose;
+    };
+    const Case cases[] = {
+        {"GET index.html HTTP/1.1\r\n\r\n", "HTTP/1.1 400 Bad Request", false},
+        {"GET /x?y\r\n\r\n", "HTTP/1.1 400 Bad Request", false},
+        {"HEAD / HTTP/1.1\r\n\r\n", "HTTP/1.1 501 Method not implemented", false},
+        {"get / HTTP/1.1\r\n\r\n", "HTTP/1.1 501 Method not implemented", false},
+        {nullptr, "HTTP/1.1 500 Internal Server Error", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.statusLine);
+        RawClient client(port);
+        if (c.sent)
+            ASSERT_TRUE(client.send(c.sent));
+        else
+            client.shutdownSending();
+        RawClient::Answer answer = client.readAnswer();
+        EXPECT_EQ(answer.head.substr(0, answer.head.find("\r\n")), c.statusLine);
+        EXPECT_FALSE(answer.header("Content-Length"));
+        EXPECT_EQ(answer.header("Connection").has_value(), c.connectionClose);
+        EXPECT_TRUE(answer.header("P3P"));
+        std::string rest;
+        EXPECT_EQ(client.waitForEnd(rest), RawClient::End::closed);
+        EXPECT_EQ(rest, "");
+    }
+    EXPECT_TRUE(waitUntil([&] { return server.connectionCount() == 0; }));
+}
+
+TEST_F(ServerTest, RefusedPeerIsClosedBeforeAnythingIsRead)
+{
+    server.filterIPs = true;  // and no allowed pattern at all
+    startServer();
+    RawClient client(port);
+    ASSERT_TRUE(client.isConnected());  // the system completes the handshake
+    client.send(get("/secret"));
+    std::string received;
+    EXPECT_NE(client.waitForEnd(received), RawClient::End::stillOpen);
+    EXPECT_EQ(received, "");
+    EXPECT_EQ(server.accepted, 0);
+    EXPECT_EQ(log.count(), 0u);  // no connection, so nothing to report
+    EXPECT_EQ(server.connectionCount(), 0u);
+}
+
+TEST_F(ServerTest, PatternsDecideAdmissionAcrossRestarts)
+{
+    server.filterIPs = true;
+    server.setAllowedIPs("10.0.0.1\t127.0.0.*\n");
+    server.setBlockedIPs("127.0.0.2");
+    startServer();
+    {
+        RawClient client(port);
+        ASSERT_TRUE(client.send(get("/in")));
+        EXPECT_EQ(client.readAnswer().body, "/in #1");
+    }
+    server.setBlockedIPs("  192.168.0.1 127.0.0.1 ");
+    restartOn(freePort());
+    {
+        RawClient client(port);
+        client.send(get("/in"));
+        std::string received;
+        EXPECT_NE(client.waitForEnd(received), RawClient::End::stillOpen);
+        EXPECT_EQ(received, "");
+    }
+    server.filterIPs = false;  // the lists no longer matter
+    restartOn(freePort());
+    RawClient client(port);
+    ASSERT_TRUE(client.send(get("/in")));
+    EXPECT_EQ(client.readAnswer().body, "/in #1");
+    EXPECT_EQ(server.accepted, 2);
+}
+
+TEST_F(ServerTest, SettersSplitAtWhiteSpace)
+{
+    using List = std::vector<std::string>;
+    server.setAllowedIPs(" 1.2.3.4\t\r\n5.6.7.*  ");
+    EXPECT_EQ(server.allowedIPs, (List{"1.2.3.4", "5.6.7.*"}));
+    EXPECT_TRUE(server.isAllowed("5.6.7.8"));
+    EXPECT_FALSE(server.isAllowed("5.6.8.8"));
+    server.setBlockedIPs("5.6.7.8");
+    EXPECT_FALSE(server.isAllowed("5.6.7.8"));
+    server.setAllowedIPs("");
+    EXPECT_EQ(server.allowedIPs, List{});
+    EXPECT_FALSE(server.isAllowed("1.2.3.4"));
+    server.setUsername("admin");
+    server.setPassword("p w");
+    EXPECT_EQ(server.username, "admin");
+    EXPECT_EQ(server.password, "p w");
+}
+
+TEST_F(ServerTest, StopWaitsForTheIdleConnectionToClose)
+{
+    startServer();
+    RawClient client(port);
+    ASSERT_TRUE(client.send(get("/a")));
+    ASSERT_EQ(client.readAnswer().status, 200);
+    auto handle = server.threadHandle();
+    ASSERT_TRUE(server.stop());
+    // The server's sending side is shut down: the client reads the end.
+    std::string received;
+    EXPECT_EQ(client.waitForEnd(received), RawClient::End::closed);
+    EXPECT_EQ(received, "");
+    // But the connection lives until the client closes, and so does the listener.
+    EXPECT_FALSE(handle->waitFor(300ms));
+    EXPECT_EQ(server.connectionCount(), 1u);
+    EXPECT_FALSE(server.allRequestsDone.isSet());
+    EXPECT_NE(server.threadId(), 0u);
+    client.close();
+    EXPECT_TRUE(handle->waitFor(10s));
+    EXPECT_TRUE(server.allRequestsDone.isSet());
+    EXPECT_EQ(server.connectionCount(), 0u);
+    EXPECT_EQ(server.threadId(), 0u);
+    EXPECT_EQ(server.listeningPort(), 0);
+    EXPECT_FALSE(RawClient(port).isConnected());
+}
+
+TEST_F(ServerTest, StartsAgainAfterAStop)
+{
+    startServer();
+    server.stop();
+    ASSERT_TRUE(server.threadHandle()->waitFor(10s));
+    startServer();
+    RawClient client(port);
+    ASSERT_TRUE(client.send(get("/again")));
+    EXPECT_EQ(client.readAnswer().body, "/again #1");
+}
+
+TEST_F(ServerTest, RestartRebindsOnTheSameThread)
+{
+    startServer();
+    const std::uint16_t oldPort = port;
+    RawClient before(port);
+    ASSERT_TRUE(before.send(get("/before")));
+    ASSERT_EQ(before.readAnswer().status, 200);
+    auto handle = server.threadHandle();
+    const std::uint32_t id = server.threadId();
+
+    restartOn(freePort());
+    ASSERT_NE(port, oldPort);
+    EXPECT_EQ(server.threadHandle(), handle);
+    EXPECT_FALSE(handle->isFinished());
+    EXPECT_EQ(server.threadId(), id);
+    // Connections of the old socket were shut down by the stop.
+    std::string received;
+    EXPECT_EQ(before.waitForEnd(received), RawClient::End::closed);
+    EXPECT_FALSE(RawClient(oldPort).isConnected());
+    RawClient after(port);
+    ASSERT_TRUE(after.send(get("/after")));
+    EXPECT_EQ(after.readAnswer().body, "/after #1");
+}
+
+TEST_F(ServerTest, BindFailureEndsTheListenerWithMinusOne)
+{
+    startServer();
+    EchoServer second;
+    second.listenPort = port;  // taken by the first
+    EXPECT_EQ(second.run(), -1);
+    ASSERT_TRUE(second.start());
+    EXPECT_TRUE(second.threadHandle()->waitFor(10s));
+    EXPECT_EQ(second.listeningPort(), 0);
+    // The first is untouched.
+    RawClient client(port);
+    ASSERT_TRUE(client.send(get("/first")));
+    EXPECT_EQ(client.readAnswer().body, "/first #1");
+}
+
+TEST_F(ServerTest, IdleConnectionsEndAfterTheIdleLimit)
+{
+    server.idleTimeout = 1;
+    startServer();
+    RawClient used(port);
+    ASSERT_TRUE(used.send(get("/a")));
+    ASSERT_EQ(used.readAnswer().status, 200);
+    RawClient silent(port);
+    const auto start = std::chrono::steady_clock::now();
+    for (RawClient* client : {&used, &silent}) {
+        std::string received;
+        EXPECT_EQ(client->waitForEnd(received), RawClient::End::closed);
+        EXPECT_EQ(received, "");  // no answer to a request that never came
+    }
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
+    EXPECT_TRUE(waitUntil([&] { return server.connectionCount() == 0; }));
+}
+
+TEST_F(ServerTest, ARequestTrickledTooSlowlyIsCutOff)
+{
+    server.requestTimeout = 1;
+    startServer();
+    // Between requests the (long) idle limit applies, not the request limit.
+    RawClient patient(port);
+    ASSERT_TRUE(patient.send(get("/a")));
+    ASSERT_EQ(patient.readAnswer().status, 200);
+
+    RawClient slow(port);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(slow.send("GET /slow HTTP/1.1\r\nHost: te"));
+    std::string received;
+    EXPECT_EQ(slow.waitForEnd(received), RawClient::End::closed);
+    EXPECT_EQ(received, "");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
+
+    std::this_thread::sleep_for(500ms);  // past the request limit in all
+    ASSERT_TRUE(patient.send(get("/b")));
+    EXPECT_EQ(patient.readAnswer().body, "/b #2");
+}
+
+TEST_F(ServerTest, ActivityListsEveryLiveConnection)
+{
+    startServer();
+    RawClient a(port);
+    ASSERT_TRUE(a.send(get("/first%20one?q=1")));
+    ASSERT_EQ(a.readAnswer().status, 200);
+    const std::string addressA = addressOf(a);
+    EXPECT_TRUE(waitUntil([&] { return log.contains({{addressA, ""}}); }));  // on accept
+    EXPECT_TRUE(waitUntil([&] { return log.contains({{addressA, "/first one"}}); }));
+
+    RawClient b(port);
+    const std::string addressB = addressOf(b);
+    EXPECT_TRUE(waitUntil([&] { return log.contains({{addressA, "/first one"}, {addressB, ""}}); }));
+    ASSERT_TRUE(b.send(get("/b")));
+    ASSERT_EQ(b.readAnswer().status, 200);
+    EXPECT_TRUE(waitUntil([&] { return log.contains({{addressA, "/first one"}, {addressB, "/b"}}); }));
+
+    a.close();
+    EXPECT_TRUE(waitUntil([&] { return log.contains({{addressB, "/b"}}); }));
+    b.close();
+    EXPECT_TRUE(server.allRequestsDone.waitFor(10s));
+    EXPECT_EQ(log.last(), http::ActivityList{});
+}
+
+TEST_F(ServerTest, ManyConnectionsAtOnce)
+{
+    startServer();
+    constexpr int count = 100;
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.push_back(std::make_unique<RawClient>(port));
+        ASSERT_TRUE(clients.back()->isConnected()) << i;
+    }
+    for (int round = 1; round <= 2; ++round) {
+        for (int i = 0; i < count; ++i)
+            ASSERT_TRUE(clients[i]->send(get("/c" + std::to_string(i))));
+        for (int i = 0; i < count; ++i)
+            EXPECT_EQ(clients[i]->readAnswer().body, "/c" + std::to_string(i) + " #" + std::to_string(round));
+    }
+    EXPECT_EQ(server.connectionCount(), static_cast<std::size_t>(count));
+    EXPECT_FALSE(server.allRequestsDone.isSet());
+    clients.clear();
+    EXPECT_TRUE(server.allRequestsDone.waitFor(10s));
+    EXPECT_EQ(server.connectionCount(), 0u);
+}
+
+TEST_F(ServerTest, SmallAnswersInTwoSendsDoNotStall)
+{
+    startServer();
+    RawClient client(port);
+    constexpr int requests = 50;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 1; i <= requests; ++i) {
+        ASSERT_TRUE(client.send(get("/twosends")));
+        ASSERT_EQ(client.readAnswer().body, "/twosends #" + std::to_string(i));
+    }
+    // A delayed acknowledgement holding back every second send costs about
+    // 40 ms a request: 2 s for these.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+}
+
+TEST_F(ServerTest, SessionsAreKeptByIdentifier)
+{
+    http::StateStore* a = server.sessionFor("a");
+    ASSERT_NE(a, nullptr);
+    a->set("k", "v");
+    EXPECT_EQ(server.sessionFor("a"), a);
+    EXPECT_EQ(server.sessionFor("a")->get("k"), "v");
+    EXPECT_NE(server.sessionFor("b"), a);
+    EXPECT_EQ(server.sessionFor("b")->get("k"), "");
+}
+
+} // namespace
