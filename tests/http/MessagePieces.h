@@ -1,0 +1,23 @@
+#pragma once
+
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace http::test {
+
+/// Cuts `text` into pieces of 1 to `longest` bytes, sizes drawn from `rng`.
+inline std::vector<std::string> randomPieces(std::string_view text, std::mt19937& rng, std::size_t longest)
+{
+    std::vector<std::string> pieces;
+    std::uniform_int_distribution<std::size_t> size(1, longest);
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t take = std::min(size(rng), text.size() - pos);
+        pieces.emplace_back(text.substr(pos, take));
+        pos += take;
+    }
+    return pieces;
+}
+
+} // namespace http::test
