@@ -4,14 +4,14 @@ namespace platform {
 
 void Event::set()
 {
-    {
-        std::lock_guard guard(mutex);
-        signalled = true;
-        // Under the lock, so that a waker cannot be removed (and its owner
-        // gone) between this look at the list and the call.
-        for (Waker* waker : wakers)
-            waker->wake();
-    }
+    std::lock_guard guard(mutex);
+    signalled = true;
+    // Under the lock, so that a waker cannot be removed (and its owner gone)
+    // between this look at the list and the call.
+    for (Waker* waker : wakers)
+        waker->wake();
+    // Also under the lock: a waiter may destroy the event as soon as it sees
+    // it set, which must not happen while this call still uses it.
     changed.notify_all();
 }
 

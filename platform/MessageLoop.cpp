@@ -1,0 +1,213 @@
+#include "platform/Window.h"
+
+#include "platform/PlayerMessages.h"
+#include "platform/WindowRegistry.h"
+
+#include <optional>
+
+namespace platform {
+
+using detail::findWindow;
+using detail::SentMessage;
+using detail::ThreadQueue;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+enum class Fetched { posted, quit, stopped, empty };
+
+/// The common core of every wait of the owning thread: serves sent messages
+/// until a posted message (when `takePosted`), the quit request, `stop()`
+/// after a served message or the deadline comes. Called with `lock` held on
+/// the calling thread's queue; sent messages are served with it released.
+template <typename Stop>
+Fetched fetch(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* out, bool wait,
+              const Stop& stop, std::optional<Clock::time_point> deadline = std::nullopt)
+{
+    for (;;) {
+        if (stop())
+            return Fetched::stopped;
+        if (!queue.sent.empty()) {
+            auto message = std::move(queue.sent.front());
+            queue.sent.pop_front();
+            lock.unlock();
+            ThreadQueue::serve(*message);
+            lock.lock();
+            continue;
+        }
+        if (out) {
+            if (!queue.posted.empty()) {
+                *out = queue.posted.front();
+                queue.posted.pop_front();
+                return Fetched::posted;
+            }
+            if (queue.quitRequested && wait) {
+                queue.quitRequested = false;
+                *out = Message{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0};
+                return Fetched::quit;
+            }
+        }
+        if (!wait)
+            return Fetched::empty;
+        if (deadline) {
+            if (queue.changed.wait_until(lock, *deadline) == std::cv_status::timeout && !stop() &&
+                queue.sent.empty())
+                return Fetched::empty;
+        } else {
+            queue.changed.wait(lock);
+        }
+    }
+}
+
+constexpr auto never = [] { return false; };
+
+} // namespace
+
+LRESULT sendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto window = findWindow(hwnd);
+    if (!window)
+        return 0;
+    if (window->owner->isOwnedByCallingThread())
+        return window->proc.load()(hwnd, message, wParam, lParam);
+
+    auto self = ThreadQueue::current();
+    auto sent = std::make_shared<SentMessage>();
+    sent->message = Message{hwnd, message, wParam, lParam};
+    sent->sender = self;
+    if (!window->owner->deliver(sent))
+        return 0;  // the owning thread has ended
+    window.reset();
+
+    // While waiting, answer whatever is sent to our own windows: the receiver
+    // may be sending to us before it can answer.
+    std::unique_lock lock(self->mutex);
+    fetch(*self, lock, nullptr, true, [&] { return sent->done; });
+    return sent->result;
+}
+
+bool postMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto window = findWindow(hwnd);
+    return window && window->owner->post(Message{hwnd, message, wParam, lParam});
+}
+
+void postQuitMessage(int exitCode)
+{
+    auto self = ThreadQueue::current();
+    std::lock_guard guard(self->mutex);
+    self->quitRequested = true;
+    self->quitCode = exitCode;
+}
+
+bool getMessage(Message& message)
+{
+    auto self = ThreadQueue::current();
+    std::unique_lock lock(self->mutex);
+    return fetch(*self, lock, &message, true, never) == Fetched::posted;
+}
+
+bool peekMessage(Message& message)
+{
+    auto self = ThreadQueue::current();
+    std::unique_lock lock(self->mutex);
+    return fetch(*self, lock, &message, false, never) == Fetched::posted;
+}
+
+LRESULT dispatchMessage(const Message& message)
+{
+    auto window = findWindow(message.hwnd);
+    if (!window)
+        return 0;
+    return window->proc.load()(message.hwnd, message.message, message.wParam, message.lParam);
+}
+
+int runMessageLoop()
+{
+    Message message;
+    while (getMessage(message))
+        dispatchMessage(message);
+    return static_cast<int>(message.wParam);
+}
+
+bool runNestedLoop(const std::function<bool()>& finished)
+{
+    auto self = ThreadQueue::current();
+    for (;;) {
+        Message message;
+        Fetched got;
+        {
+            std::unique_lock lock(self->mutex);
+            // `finished` may also become true inside a served sent message.
+            got = fetch(*self, lock, &message, true, [&] {
+                lock.unlock();
+                bool done = finished();
+                lock.lock();
+                return done;
+            });
+        }
+        if (got == Fetched::stopped)
+            return true;
+        if (got == Fetched::quit) {
+            postQuitMessage(static_cast<int>(message.wParam));
+            return false;
+        }
+        dispatchMessage(message);
+    }
+}
+
+namespace {
+
+/// Wakes a thread's message-serving wait when the event it waits for is set.
+class QueueWaker final : public Event::Waker {
+public:
+    explicit QueueWaker(ThreadQueue& queue) : queue(queue) {}
+
+    void wake() override
+    {
+        {
+            std::lock_guard guard(queue.mutex);
+            fired = true;
+        }
+        queue.changed.notify_all();
+    }
+
+    /// Guarded by the queue's lock.
+    bool fired = false;
+
+private:
+    ThreadQueue& queue;
+};
+
+bool waitServing(const Event& event, std::optional<Clock::time_point> deadline)
+{
+    auto self = ThreadQueue::current();
+    QueueWaker waker(*self);
+    if (event.addWaker(waker))
+        return true;
+    bool set;
+    {
+        std::unique_lock lock(self->mutex);
+        set = fetch(*self, lock, nullptr, true, [&] { return waker.fired; }, deadline) ==
+              Fetched::stopped;
+    }
+    // Never while holding the queue lock: the event calls wakers under its own
+    // lock and they take the queue lock.
+    event.removeWaker(waker);
+    return set || event.isSet();
+}
+
+} // namespace
+
+void waitServingMessages(const Event& event)
+{
+    waitServing(event, std::nullopt);
+}
+
+bool waitServingMessages(const Event& event, std::chrono::milliseconds timeout)
+{
+    return waitServing(event, Clock::now() + timeout);
+}
+
+} // namespace platform

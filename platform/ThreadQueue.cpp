@@ -1,0 +1,84 @@
+#include "platform/ThreadQueue.h"
+
+#include "platform/WindowRegistry.h"
+
+namespace platform::detail {
+
+namespace {
+
+// Shuts the queue down when its thread ends, so that senders waiting on a
+// thread that is gone get their answer instead of hanging.
+struct QueueHolder {
+    std::shared_ptr<ThreadQueue> queue = std::make_shared<ThreadQueue>();
+    ~QueueHolder() { queue->shutdown(); }
+};
+
+} // namespace
+
+std::shared_ptr<ThreadQueue> ThreadQueue::current()
+{
+    thread_local QueueHolder holder;
+    return holder.queue;
+}
+
+bool ThreadQueue::post(const Message& message)
+{
+    {
+        std::lock_guard guard(mutex);
+        if (!alive)
+            return false;
+        posted.push_back(message);
+    }
+    changed.notify_all();
+    return true;
+}
+
+bool ThreadQueue::deliver(std::shared_ptr<SentMessage> message)
+{
+    {
+        std::lock_guard guard(mutex);
+        if (!alive)
+            return false;
+        sent.push_back(std::move(message));
+    }
+    changed.notify_all();
+    return true;
+}
+
+void ThreadQueue::complete(SentMessage& message, LRESULT result)
+{
+    ThreadQueue& sender = *message.sender;
+    {
+        std::lock_guard guard(sender.mutex);
+        message.result = result;
+        message.done = true;
+    }
+    sender.changed.notify_all();
+}
+
+void ThreadQueue::serve(SentMessage& message)
+{
+    LRESULT result = 0;
+    // The window may have gone while the message waited: then it answers 0.
+    if (auto window = findWindow(message.message.hwnd)) {
+        const Message& m = message.message;
+        result = window->proc.load()(m.hwnd, m.message, m.wParam, m.lParam);
+    }
+    complete(message, result);
+}
+
+void ThreadQueue::shutdown()
+{
+    std::deque<std::shared_ptr<SentMessage>> unanswered;
+    {
+        std::lock_guard guard(mutex);
+        alive = false;
+        unanswered.swap(sent);
+        posted.clear();
+    }
+    // Answered outside our own lock: completing takes the sender's.
+    for (auto& message : unanswered)
+        complete(*message, 0);
+}
+
+} // namespace platform::detail

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/WindowTypes.h"
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// Internal to the window layer (Window.cpp, MessageLoop.cpp): one message
+// queue per thread that has used the layer.
+namespace platform::detail {
+
+class ThreadQueue;
+
+/// A `sendMessage` in flight. `result` and `done` are guarded by the sender's
+/// queue lock; the sender waits on its own queue for `done`.
+struct SentMessage {
+    Message message;
+    std::shared_ptr<ThreadQueue> sender;
+    LRESULT result = 0;
+    bool done = false;
+};
+
+/// The posted messages, the sent messages waiting to be served and the quit
+/// request of one thread. Only the owning thread takes messages out and waits
+/// on `changed`; any thread may put messages in.
+class ThreadQueue {
+public:
+    /// The calling thread's queue, made on first use. When the thread ends the
+    /// queue stops taking messages and answers the sends it still holds with 0.
+    static std::shared_ptr<ThreadQueue> current();
+
+    ThreadQueue() : owner(std::this_thread::get_id()) {}
+
+    bool isOwnedByCallingThread() const { return owner == std::this_thread::get_id(); }
+
+    /// False when the owning thread has ended.
+    bool post(const Message& message);
+    /// Queues a send for the owner to serve; false when the owning thread has ended.
+    bool deliver(std::shared_ptr<SentMessage> sent);
+    /// Marks `sent` answered with `result` and wakes its sender.
+    static void complete(SentMessage& sent, LRESULT result);
+    /// Runs the window procedure for `sent` on the calling (owning) thread and
+    /// completes it.
+    static void serve(SentMessage& sent);
+
+    /// The thread is ending.
+    void shutdown();
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Message> posted;
+    std::deque<std::shared_ptr<SentMessage>> sent;
+    bool quitRequested = false;
+    int quitCode = 0;
+
+private:
+    const std::thread::id owner;
+    bool alive = true;
+};
+
+} // namespace platform::detail
