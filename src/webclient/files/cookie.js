@@ -1,0 +1,39 @@
+/* Cookie helpers. The client's own cookies (mlPath, mlHost, sortMethod,
+   sortDir, favs) are stored URI-encoded; the session cookie is the server's
+   and is read raw, never written. */
+var Cookies = (function () {
+  "use strict";
+
+  var YEAR = 365 * 24 * 3600;
+
+  function getRaw(name) {
+    var parts = document.cookie ? document.cookie.split(";") : [];
+    for (var i = 0; i < parts.length; i++) {
+      var part = parts[i].replace(/^\s+/, "");
+      var eq = part.indexOf("=");
+      var key = eq < 0 ? part : part.slice(0, eq);
+      if (key === name) return eq < 0 ? "" : part.slice(eq + 1);
+    }
+    return "";
+  }
+
+  function get(name) {
+    var raw = getRaw(name);
+    try {
+      return decodeURIComponent(raw);
+    } catch (e) {
+      return raw; // written by someone else, not encoded by us
+    }
+  }
+
+  function set(name, value) {
+    document.cookie = name + "=" + encodeURIComponent(value) + "; path=/; max-age=" + YEAR +
+                      "; SameSite=Lax";
+  }
+
+  function remove(name) {
+    document.cookie = name + "=; path=/; max-age=0";
+  }
+
+  return { get: get, getRaw: getRaw, set: set, remove: remove };
+})();

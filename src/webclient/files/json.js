@@ -1,0 +1,67 @@
+/* JsonRequest: listings arrive as scripts (JSONP), so the same request works
+   against this server and against a peer's. Every request carries JSON_auth,
+   the value of this browser's session cookie, which the server compares with
+   the cookie it receives. */
+var JsonRequest = (function () {
+  "use strict";
+
+  var SESSION_NAME = "<<SESSION_NAME>>";
+  var sequence = 0;
+  var current = {};   // request id -> the newest request made under it
+  var replies = {};   // callback name -> function, reached as JsonRequest.replies.NAME
+
+  function auth() {
+    return Cookies.getRaw(SESSION_NAME);
+  }
+
+  /* Sends route with args ("name=value" texts, already escaped) to host
+     (empty for this server). ok(data) receives the answer's object; fail()
+     runs when the script fails to load or loads without answering (an empty
+     answer means the server refused JSON_auth). A newer request with the same
+     id replaces an older one, whose answer is then ignored. */
+  function send(id, route, args, host, ok, fail) {
+    var name = "r" + (++sequence);
+    var url = (host ? "http://" + host + "/" : "") + route + "?JSON_auth=" + encodeURIComponent(auth()) + "&" +
+              "callback=JsonRequest.replies." + name + "&";
+    for (var i = 0; i < args.length; i++) url += args[i] + "&";
+    url += new Date().getTime();
+
+    var request = { name: name, script: document.createElement("script"), answered: false };
+    var older = current[id];
+    if (older) finish(older);
+    current[id] = request;
+
+    replies[name] = function (data) {
+      request.answered = true;
+      if (current[id] === request && ok) ok(data);
+    };
+    request.script.async = true;
+    request.script.src = url;
+    request.script.onload = function () {
+      var wanted = current[id] === request;
+      finish(request);
+      if (!request.answered && wanted && fail) fail();
+    };
+    request.script.onerror = function () {
+      var wanted = current[id] === request;
+      finish(request);
+      if (wanted && fail) fail();
+    };
+    document.head.appendChild(request.script);
+  }
+
+  function finish(request) {
+    if (request.script.parentNode) request.script.parentNode.removeChild(request.script);
+    // A replaced request may still answer later; keep a harmless target.
+    replies[request.name] = function () {};
+    for (var id in current) {
+      if (current[id] === request) delete current[id];
+    }
+  }
+
+  function pending(id) {
+    return !!current[id];
+  }
+
+  return { send: send, pending: pending, replies: replies, auth: auth };
+})();

@@ -1,0 +1,224 @@
+#!/usr/bin/env python3
+"""Serves the browser client's files the way the plug-in serves them, for
+working on the pages without the player.
+
+    python3 src/webclient/tools/serve.py [--port N] [--fake]
+
+Routes come from resources.txt: the leading "/" of the path is stripped and
+the rest names the route; the pages and the three templated scripts get their
+placeholders filled; content types follow the server's extension table with
+"; charset=UTF-8"; anything else is the server's 404 page. With --fake the
+status documents, listings and commands answer canned data, so the client
+has something to show; without it they answer 404 as an unwired server does.
+Listens on 127.0.0.1 only; run it inside tools/netns.sh.
+"""
+
+import argparse
+import http.server
+import os
+import random
+import urllib.parse
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.join(HERE, "..")
+TEMPLATES = {"", "library", "httpdeck.js", "console.js", "json.js"}
+MIME = {"jpg": "image/jpeg", "gif": "image/gif", "css": "text/css", "xml": "text/xml",
+        "js": "text/javascript", "ico": "image/x-icon", "m3u": "audio/m3u"}
+SESSION = "Tunelet"
+NOT_FOUND = b"<html><body><h1>404 Not Found</h1></body></html>"
+
+
+def load_routes():
+    routes = {}
+    with open(os.path.join(ROOT, "resources.txt")) as manifest:
+        for line in manifest:
+            fields = line.split("#", 1)[0].split()
+            if len(fields) == 4:
+                routes[fields[3].lstrip("/")] = os.path.join(ROOT, "files", fields[2])
+    return routes
+
+
+def expand(text, values):
+    """Fills <<NAME>> placeholders the way the server does: an unknown name
+    becomes empty, a "<<" without a later ">>" ends the scan, and a value is
+    never scanned itself."""
+    at = 0
+    while True:
+        start = text.find("<<", at)
+        if start < 0:
+            return text
+        end = text.find(">>", start)
+        if end < 0:
+            return text
+        value = values.get(text[start + 2:end], "")
+        text = text[:start] + value + text[end + 2:]
+        at = start + len(value)
+
+
+def url_encode(text):
+    """Every byte but ASCII letters and digits as %xx, lower-case hex."""
+    return "".join(c if c.isascii() and c.isalnum() else "%%%02x" % b
+                   for c, b in zip(text, text.encode("latin-1")))
+
+
+def playlist_id():
+    return "".join(chr(ord("a") + random.randrange(25)) for _ in range(10))
+
+
+# ---------------------------------------------------------------- fake player
+class FakePlayer:
+    def __init__(self):
+        self.tracks = [("Nightcall Drive", "C:\\Music\\Synth\\Nightcall Drive.mp3"),
+                       ("Harbour Lights - Low Tide", "C:\\Music\\Harbour Lights\\Low Tide.mp3"),
+                       ("Harbour Lights - Paper Boats", "C:\\Music\\Harbour Lights\\Paper Boats.mp3"),
+                       ("Mira Sol - Glass Garden", "C:\\Music\\Mira Sol\\Glass Garden.flac"),
+                       ("Mira Sol - Orbiting", "C:\\Music\\Mira Sol\\Orbiting.flac"),
+                       ("The Quiet Hours - Static Bloom", "C:\\Music\\Quiet Hours\\Static Bloom.ogg"),
+                       ("The Quiet Hours - Long Way North", "C:\\Music\\Quiet Hours\\Long Way North.ogg")]
+        self.pos = 1
+        self.volume = 180
+        self.shuffle = 0
+        self.repeat = 1
+        self.clients = set()
+
+    def playlist_xml(self, client):
+        dirty = client not in self.clients
+        self.clients.add(client)
+        out = ['<?xml version="1.0" encoding="ISO-8859-1"?>\n\n',
+               '<playlist playing="%d" dirty="%d">\n' % (self.pos, 1 if dirty else 0)]
+        if dirty or not client:
+            for i, (title, name) in enumerate(self.tracks):
+                out.append("<track>\n<index>%d</index>\n<title><![CDATA[%s]]></title>\n"
+                           "<filename><![CDATA[%s]]></filename>\n</track>\n" % (i, title, name))
+        out.append("</playlist>\n")
+        return "".join(out)
+
+    def console_xml(self):
+        return ('<?xml version="1.0" encoding="ISO-8859-1"?>\n\n<console><volume>%d</volume>'
+                "<shuffle>%d</shuffle><repeat>%d</repeat><album><![CDATA[Low Tide Sessions]]></album>"
+                "<artist><![CDATA[Harbour Lights]]></artist><title><![CDATA[Low Tide]]></title>"
+                "<filename><![CDATA[%s]]></filename><length><![CDATA[4:12]]></length>"
+                "<lengthms>252000</lengthms><bitrate><![CDATA[320]]></bitrate>"
+                "<position>0.37</position></console>"
+                % (self.volume, self.shuffle, self.repeat, self.tracks[self.pos][1]))
+
+    def library_js(self, params):
+        path = params.get("path", "")
+        enc = url_encode
+        if path in ("", "\\"):
+            files = [("C:\\Music", "C:\\Music", "$DIR$"), ("D:\\Podcasts", "D:\\Podcasts", "$DIR$")]
+            up = ""
+        else:
+            names = [("Harbour Lights", "$DIR$"), ("Mira Sol", "$DIR$"), ("Quiet Hours", "$DIR$"),
+                     ("Synth", "$DIR$"), ("Favourites.m3u", "m3u"), ("Nightcall Drive.mp3", "mp3"),
+                     ("Sunday Morning.flac", "flac"), ("Rain Sketch.ogg", "ogg")]
+            files = [(n, path.rstrip("\\") + "\\" + n, t) for n, t in names]
+            up = '{"name" : "..","type" : "$UP$" }'
+        body = '{"path" : "%s",\n"auth" : "%s",\n"files" : [\n%s' % (enc(path), "f00dfeed", up)
+        for i, (name, full, kind) in enumerate(files):
+            if up or i:
+                body += ","
+            body += '\n{"name" : "%s","path" : "%s","type" : "%s" }\n' % (enc(name), enc(full), enc(kind))
+        return "%s(%s]});" % (params.get("callback", ""), body)
+
+    def favorites_js(self, params):
+        return ('%s({"127.0.0.1:8081/": {"name": "studio:8081","host": "127.0.0.1:8081"},'
+                '"/": {"name": "Local Library","host": ""}});' % params.get("callback", ""))
+
+    def command(self, route, params):
+        if route in ("next", "prev"):
+            self.pos = max(0, min(len(self.tracks) - 1, self.pos + (1 if route == "next" else -1)))
+            return str(self.pos)
+        if route == "getplaylistpos":
+            return str(self.pos)
+        if route == "getvolume":
+            return str(self.volume)
+        if route == "setvolume":
+            self.volume = int(params.get("level", "0") or 0)
+        if route == "toggleshuffle":
+            self.shuffle ^= 1
+        if route == "togglerepeat":
+            self.repeat ^= 1
+        return "1"
+
+
+COMMANDS = {"prev", "play", "pause", "stop", "next", "getvolume", "setvolume", "enqueuefile",
+            "enqueuefilenext", "insertfile", "playfile", "getplaylistlength", "getplaylistpos",
+            "setplaylistpos", "deleteplaylistitem", "moveplaylistitem", "clearplaylist", "getshuffle",
+            "getrepeat", "toggleshuffle", "togglerepeat", "getposition", "setposition", "ffw5s", "rew5s"}
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    routes = {}
+    fake = None
+    ml_enabled = "true"
+
+    def log_message(self, fmt, *args):
+        pass
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        self.answer(self.rfile.read(length).decode("latin-1"))
+
+    def do_GET(self):
+        self.answer("")
+
+    def answer(self, body):
+        url = urllib.parse.urlsplit(self.path)
+        route = url.path.lstrip("/")
+        params = dict(urllib.parse.parse_qsl(url.query, keep_blank_values=True))
+        params.update(urllib.parse.parse_qsl(body, keep_blank_values=True))
+        ext = route.rsplit(".", 1)[1] if "." in route else ""
+        ctype = MIME[ext] + "; charset=UTF-8" if ext in MIME else "text/html"
+
+        if route in self.routes:
+            with open(self.routes[route], "rb") as f:
+                data = f.read()
+            if route in TEMPLATES:
+                values = {"PLAYLIST_ID": playlist_id(), "ML_ENABLED": self.ml_enabled, "VERSION": "3.1",
+                          "SESSION_NAME": SESSION}
+                data = expand(data.decode("latin-1"), values).encode("latin-1")
+            return self.send(200, ctype, data)
+        if self.fake is not None:
+            text = None
+            if route == "playlist.xml":
+                text = self.fake.playlist_xml(params.get("id", ""))
+            elif route == "consolestatus.xml":
+                text = self.fake.console_xml()
+            elif route == "library.js":
+                text = self.fake.library_js(params)
+            elif route == "favorites.js":
+                text = self.fake.favorites_js(params)
+            elif route in COMMANDS:
+                text = self.fake.command(route, params)
+            if text is not None:
+                return self.send(200, ctype, text.encode("latin-1"))
+        self.send(404, "text/html", NOT_FOUND)
+
+    def send(self, status, ctype, data):
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(data)))
+        self.send_header("Cache-Control", "no-cache, must-revalidate")
+        if "Tunelet=" not in (self.headers.get("Cookie") or ""):
+            self.send_header("Set-Cookie", SESSION + "=5b3e0c1d9a7f4e21; path=/")
+        self.end_headers()
+        self.wfile.write(data)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--port", type=int, default=8080)
+    parser.add_argument("--fake", action="store_true", help="answer the dynamic routes with canned data")
+    parser.add_argument("--ml", default="true", help="the ML_ENABLED value (true or false)")
+    args = parser.parse_args()
+    Handler.routes = load_routes()
+    Handler.fake = FakePlayer() if args.fake else None
+    Handler.ml_enabled = args.ml
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    print("serving on http://127.0.0.1:%d/" % args.port, flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
