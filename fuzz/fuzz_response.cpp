@@ -1,0 +1,51 @@
+// Feeds arbitrary bytes to the response reader, as text and over an
+// in-memory stream cut into pieces chosen by the first byte; both must agree.
+#include "http/BufferStream.h"
+#include "http/Response.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> pieces(std::string_view text, std::uint32_t seed)
+{
+    std::vector<std::string> out;
+    for (std::size_t pos = 0; pos < text.size();) {
+        seed = seed * 1103515245u + 12345u;
+        std::size_t take = std::min<std::size_t>(1 + (seed >> 16) % 97, text.size() - pos);
+        out.emplace_back(text.substr(pos, take));
+        pos += take;
+    }
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
+
+    http::Response fromText;
+    fromText.parseText(text);
+
+    http::BufferStream cut(pieces(text, data[0]));
+    http::Response fromPieces;
+    fromPieces.receive(cut);
+    if (text.size() < 40960 &&
+        (fromText.protocol != fromPieces.protocol || fromText.status != fromPieces.status ||
+         fromText.reason != fromPieces.reason || fromText.headers != fromPieces.headers ||
+         fromText.body != fromPieces.body))
+        std::abort();
+
+    // Whatever was read can be written again.
+    http::BufferStream out;
+    fromPieces.socket = &out;
+    if (fromPieces.send() != long(fromPieces.headText().size() + fromPieces.body.size()))
+        std::abort();
+    return 0;
+}
