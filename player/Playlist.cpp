@@ -1,0 +1,68 @@
+#include "player/Playlist.h"
+
+#include <utility>
+
+namespace player {
+
+const PlaylistEntry* Playlist::at(int index) const
+{
+    return isValid(index) ? entries[static_cast<std::size_t>(index)].get() : nullptr;
+}
+
+const char* Playlist::fileText(int index) const
+{
+    const PlaylistEntry* entry = at(index);
+    return entry ? entry->file.c_str() : nullptr;
+}
+
+const char* Playlist::titleText(int index) const
+{
+    const PlaylistEntry* entry = at(index);
+    return entry ? entry->title.c_str() : nullptr;
+}
+
+void Playlist::append(PlaylistEntry entry)
+{
+    entries.push_back(std::make_unique<PlaylistEntry>(std::move(entry)));
+    dirty = true;
+}
+
+bool Playlist::remove(int index)
+{
+    if (!isValid(index))
+        return false;
+    auto at = entries.begin() + index;
+    retire(std::move(*at));
+    entries.erase(at);
+    dirty = true;
+    return true;
+}
+
+bool Playlist::swap(int a, int b)
+{
+    if (!isValid(a) || !isValid(b))
+        return false;
+    std::swap(entries[static_cast<std::size_t>(a)], entries[static_cast<std::size_t>(b)]);
+    dirty = true;
+    return true;
+}
+
+void Playlist::clear()
+{
+    for (auto& entry : entries)
+        retire(std::move(entry));
+    entries.clear();
+    dirty = true;
+}
+
+void Playlist::retire(std::unique_ptr<PlaylistEntry> entry)
+{
+    std::int64_t now = clock.nowMs();
+    // A caller copies a text within moments of getting it; what was retired
+    // long ago cannot be in use any more.
+    while (!retired.empty() && now - retired.front().since > retention)
+        retired.pop_front();
+    retired.push_back(Retired{now, std::move(entry)});
+}
+
+} // namespace player

@@ -1,0 +1,66 @@
+#include "player/TrackTags.h"
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace player {
+
+TrackTags readTrackTags(const std::string& path)
+{
+    TrackTags tags;
+    if (path.empty())
+        return tags;
+    // Only the tag fields and stream properties are needed; the fast read
+    // skips scanning whole files for exact lengths.
+    TagLib::FileRef file(path.c_str(), true, TagLib::AudioProperties::Fast);
+    if (file.isNull())
+        return tags;
+    tags.readable = true;
+    if (const TagLib::Tag* tag = file.tag()) {
+        tags.artist = tag->artist().to8Bit(true);
+        tags.album = tag->album().to8Bit(true);
+        tags.title = tag->title().to8Bit(true);
+        tags.genre = tag->genre().to8Bit(true);
+        tags.comment = tag->comment().to8Bit(true);
+        tags.year = tag->year();
+        tags.track = tag->track();
+    }
+    if (const TagLib::AudioProperties* properties = file.audioProperties()) {
+        tags.lengthMs = properties->lengthInMilliseconds();
+        tags.bitrate = properties->bitrate();
+        tags.sampleRate = properties->sampleRate();
+        tags.channels = properties->channels();
+    }
+    return tags;
+}
+
+std::string extendedInfoField(const TrackTags& tags, std::string_view name)
+{
+    std::string key(name);
+    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
+    auto number = [](long value) { return value > 0 ? std::to_string(value) : std::string(); };
+    if (key == "artist")
+        return tags.artist;
+    if (key == "album")
+        return tags.album;
+    if (key == "title")
+        return tags.title;
+    if (key == "genre")
+        return tags.genre;
+    if (key == "comment")
+        return tags.comment;
+    if (key == "length")
+        return number(tags.lengthMs);
+    if (key == "year")
+        return number(tags.year);
+    if (key == "track")
+        return number(tags.track);
+    if (key == "bitrate")
+        return number(tags.bitrate);
+    return {};
+}
+
+} // namespace player
