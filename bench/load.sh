@@ -1,0 +1,78 @@
+#!/bin/sh
+# Loopback load on the listener with a trivial handler, next to nginx serving
+# "return 200" on the same machine in the same run: wrk with keep-alive at 1,
+# 16 and 64 connections, requests per second and 99th-percentile latency.
+#   bench/load.sh [BUILD_DIR] [DURATION]     (defaults: build/srv 5s)
+# Runs itself inside a private network namespace; only 127.0.0.1 is used.
+set -e
+cd "$(dirname "$0")/.."
+if [ "${TUNELET_NETNS:-}" != 1 ]; then exec tools/netns.sh "$0" "$@"; fi
+build=${1:-build/srv}
+duration=${2:-5s}
+echo_server="$build/bench/bench_server_echo"
+[ -x "$echo_server" ] || { echo "build $echo_server first" >&2; exit 1; }
+command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; exit 1; }
+command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || { echo "nginx is missing (Debian package nginx-light)" >&2; exit 1; }
+nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+
+ours_port=18080
+nginx_port=18081
+work=$(mktemp -d)
+server_pid=""
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  [ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2>/dev/null
+  sleep 0.3
+  rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+# A private nginx: its own prefix, pid and logs in the temporary folder.
+mkdir -p "$work/logs"
+cat > "$work/nginx.conf" <<CONF
+worker_processes auto;
+pid $work/nginx.pid;
+error_log $work/logs/error.log warn;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  keepalive_requests 1000000;
+  client_body_temp_path $work/body;
+  proxy_temp_path $work/proxy;
+  fastcgi_temp_path $work/fastcgi;
+  uwsgi_temp_path $work/uwsgi;
+  scgi_temp_path $work/scgi;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    location / { default_type text/plain; return 200 "ok"; }
+  }
+}
+CONF
+"$nginx_bin" -p "$work" -c "$work/nginx.conf"
+
+"$echo_server" "$ours_port" > "$work/echo.out" &
+server_pid=$!
+for _ in $(seq 100); do grep -q '^port' "$work/echo.out" 2>/dev/null && break; sleep 0.05; done
+grep -q '^port' "$work/echo.out" || { echo "bench_server_echo did not start" >&2; exit 1; }
+
+# wrk's latency lines are like "99%    1.23ms": turned into microseconds.
+to_us() {
+  awk '{ v=$1; u=v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v);
+         m = (u=="us") ? 1 : (u=="ms") ? 1000 : (u=="s") ? 1000000 : 60000000;
+         printf "%.0f", v*m }'
+}
+run() {  # name port connections
+  threads=2; [ "$3" -lt 2 ] && threads=1
+  out=$(wrk -t"$threads" -c"$3" -d"$duration" --latency "http://127.0.0.1:$2/" 2>&1)
+  rps=$(echo "$out" | awk '/^Requests\/sec:/ {printf "%.0f", $2}')
+  p99=$(echo "$out" | awk '$1=="99%" {print $2}' | to_us)
+  errors=$(echo "$out" | awk '/Non-2xx|Socket errors/ {print}' | tr '\n' ' ')
+  printf '%-8s %11s %12s %14s  %s\n' "$1" "$3" "$rps" "$p99" "$errors"
+}
+
+echo "wrk, keep-alive, $duration per row, 2 cores shared by server and wrk"
+printf '%-8s %11s %12s %14s\n' server connections requests/s "p99 latency us"
+for c in 1 16 64; do
+  run tunelet $ours_port "$c"
+  run nginx $nginx_port "$c"
+done
