@@ -1,0 +1,33 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace webclient {
+
+/// Resource types. Pages, scripts and style sheets have the standard HTML
+/// resource type, written as its number; images have custom types named by
+/// their format. Types compare exactly, byte for byte.
+inline constexpr std::string_view kHtmlType = "23";
+inline constexpr std::string_view kJpegType = "JPEG";
+inline constexpr std::string_view kGifType = "GIF";
+inline constexpr std::string_view kIcoType = "ICO";
+
+/// One embedded file of the browser client. The views point into constant
+/// data compiled into the program: valid for its whole life, never freed,
+/// safe to read from any thread.
+struct Resource {
+    int id;                  ///< resource id (the 3000s)
+    std::string_view type;   ///< kHtmlType, kJpegType, kGifType or kIcoType
+    std::string_view bytes;  ///< the file, unchanged: templates keep their <<NAME>> placeholders
+    std::string_view route;  ///< the route name that serves it; empty for the main page
+};
+
+/// The resource of this id and type, or nullptr when there is none.
+/// Thread-safe.
+const Resource* findResource(int id, std::string_view type);
+
+/// Every embedded resource, in the order of resources.txt. Thread-safe.
+std::span<const Resource> allResources();
+
+} // namespace webclient
