@@ -39,7 +39,12 @@ public:
     std::string authorizedSession;
 
     /// Server side: receives and parses the next request from `stream`; the
-    /// result is in `status` and `reason`.
+    /// result is in `status` and `reason`. Waits at most `limits.idle` for the
+    /// first byte and `limits.request` from then on for the head and body; a
+    /// failed receive (a passed deadline included) gives status -1. At most
+    /// 40960 bytes are read for the head and 40960 more for a POST body; the
+    /// rest stays on the stream. A POST whose head has no blank line gets no
+    /// body. The stream's deadline is cleared on return.
     void parse(Stream& stream, const ReceiveLimits& limits = {});
 
     /// Parses received text (everything up to the first zero byte counts), as
@@ -47,8 +52,9 @@ public:
     /// Content-Length is taken as it is. Exposed for tests and fuzzing.
     void parseText(std::string_view received);
 
-    /// Client side: writes the request line, headers and body to `socket`;
-    /// returns the bytes sent (a failed send counts 0).
+    /// Client side: writes the request line and headers in one send, then the
+    /// body (if any) in another; returns the bytes sent (a failed send counts
+    /// 0; nothing follows a failed head).
     long send();
 
     /// Appends the HTML debug listing of this request to `out`; every inserted

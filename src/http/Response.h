@@ -31,7 +31,10 @@ public:
     long send();
 
     /// Client side: reads a response from `stream`. A receive error while the
-    /// head arrives leaves the response unchanged.
+    /// head arrives, or a peer that closes without sending, leaves the response
+    /// unchanged. Received headers replace the constructor's defaults. The body
+    /// is read up to "Content-Length" (none without it) and no further; a
+    /// closed or failed connection leaves it shorter.
     void receive(Stream& stream);
     /// Parses a received head and what followed it, as `receive` does.
     /// Exposed for tests and fuzzing.
