@@ -97,6 +97,40 @@ async function checkPage(browser, route, viewport, expectations) {
 
   const shot = path.join(outDir, (route || "main") + (fake ? "-fake" : "") + ".png");
   await page.screenshot({ path: shot });
+
+  if (fake && route === "") {
+    // Use the controls once each; any uncaught error lands in failures.
+    await page.click(".hot.next");
+    await page.keyboard.press("x");
+    await page.click(".hot.shuffle");
+    const lit = await page.locator(".hot.shuffle .light.on").count();
+    if (lit !== 1) failures.push("the shuffle light did not come on at once");
+    await page.click(".hot.mute");
+    await page.mouse.click(100, 184);                 // on the volume track
+    await page.dblclick(".playlist li >> nth=2");
+    await page.click(".playlist li >> nth=4");
+    await page.keyboard.press("ArrowDown");
+    await page.keyboard.press("Delete");
+    await page.click(".ml-list li.file .actions img[data-act=enqueue] >> nth=0");
+    await page.click(".ml-list li.up .actions img[data-act=next]");
+    await page.click(".ml-places");
+    const places = await page.locator(".menu li").count();
+    if (places < 2) failures.push("the places menu shows " + places + " place(s)");
+    await page.keyboard.press("Escape");
+    await page.click(".ml-save");
+    const saved = await page.getAttribute(".ml-save img", "src");
+    if (saved !== "fav_on.jpg") failures.push("saving a place left the button at " + saved);
+    await page.click(".ml-list li.dir >> nth=0");
+    await page.waitForTimeout(300);
+    await page.click(".ml-back");
+    await page.fill(".ml-query", "tide");
+    await page.press(".ml-query", "Enter");
+    await page.click(".ml-heads [data-sort='2']");
+    await page.click(".hot.pl");
+    if (await page.locator("#playlistBox.hidden").count() !== 1) failures.push("the playlist button did not hide it");
+    await page.click(".hot.pl");
+    await page.waitForTimeout(500);
+  }
   await context.close();
   return { failures, notes, shot };
 }
