@@ -72,6 +72,9 @@ int Server::finish(int result)
     // Whoever waits for this thread may destroy the server next, so no
     // connection may outlive it.
     allRequestsDone.wait();
+    // A second stop() during that wait is for this run; left signalled it
+    // would end the next run at once.
+    stopEvent.reset();
     stopping = false;
     return result;
 }

@@ -51,6 +51,8 @@ public:
     EchoServer() : Server(platform::loopbackAddress(), 0) {}
 
     std::atomic<int> accepted{0};
+    /// When set (before start), each accepted peer waits for it first.
+    platform::Event* acceptGate = nullptr;
 
     std::string realm(const std::string&) override { return "Tunelet"; }
     bool isUser(const std::string&) override { return false; }
@@ -58,6 +60,8 @@ public:
     bool acceptConnection(platform::UniqueFd socket) override
     {
         ++accepted;
+        if (acceptGate)
+            acceptGate->wait();
         return startConnection(std::make_unique<EchoConnection>(std::move(socket), *this));
     }
 };
@@ -345,6 +349,56 @@ TEST_F(ServerTest, StartsAgainAfterAStop)
     RawClient client(port);
     ASSERT_TRUE(client.send(get("/again")));
     EXPECT_EQ(client.readAnswer().body, "/again #1");
+}
+
+TEST_F(ServerTest, AStoppedConnectionEndsWhenItsAnswerCannotBeSent)
+{
+    startServer();
+    RawClient client(port);
+    ASSERT_TRUE(client.send(get("/a")));
+    ASSERT_EQ(client.readAnswer().status, 200);
+    server.stop();
+    // The client keeps its side open and asks again: nobody can hear the
+    // answer, so the connection ends, and with it the listener.
+    ASSERT_TRUE(client.send(get("/b")));
+    EXPECT_TRUE(server.threadHandle()->waitFor(10s));
+    std::string received;
+    EXPECT_EQ(client.waitForEnd(received), RawClient::End::closed);
+    EXPECT_EQ(received, "");
+}
+
+TEST_F(ServerTest, APeerAcceptedWhileAStopIsUnderWayIsShutDownToo)
+{
+    platform::Event gate;
+    server.acceptGate = &gate;
+    startServer();
+    RawClient client(port);
+    ASSERT_TRUE(waitUntil([&] { return server.accepted == 1; }));
+    server.stop();  // finds no connection yet
+    gate.set();
+    std::string received;
+    EXPECT_EQ(client.waitForEnd(received), RawClient::End::closed);
+    EXPECT_EQ(received, "");
+    client.close();
+    EXPECT_TRUE(server.threadHandle()->waitFor(10s));
+}
+
+TEST_F(ServerTest, AStopRepeatedWhileConnectionsEndDoesNotStopTheNextRun)
+{
+    startServer();
+    RawClient client(port);
+    ASSERT_TRUE(client.send(get("/a")));
+    ASSERT_EQ(client.readAnswer().status, 200);
+    server.stop();
+    ASSERT_TRUE(waitUntil([&] { return server.listeningPort() == 0; }));
+    server.stop();  // while the listener waits for the connection
+    client.close();
+    ASSERT_TRUE(server.threadHandle()->waitFor(10s));
+    startServer();
+    EXPECT_FALSE(server.threadHandle()->waitFor(200ms));
+    RawClient again(port);
+    ASSERT_TRUE(again.send(get("/again")));
+    EXPECT_EQ(again.readAnswer().body, "/again #1");
 }
 
 TEST_F(ServerTest, RestartRebindsOnTheSameThread)
