@@ -142,7 +142,7 @@ HttpDeck.prototype.moveplaylistitem = function (from, to, done) {
 HttpDeck.prototype.clearplaylist = function (done) { this.send("POST", "clearplaylist", [], done); };
 
 /* The two status documents; done receives the parsed XML document or null.
-   Their texts are the player's own 8-bit code page, whatever the header says.
+   Their texts are the names the file system gives, which are UTF-8 here.
    The playlist request carries this page's own id: the server sends the full
    list to an id once, then again only after the playlist changed. */
 HttpDeck.parseXml = function (text) {
@@ -153,10 +153,10 @@ HttpDeck.parseXml = function (text) {
 HttpDeck.prototype.playlist = function (done) {
   this.send("GET", "playlist.xml", ["id=<<PLAYLIST_ID>>"], function (text) {
     done(HttpDeck.parseXml(text));
-  }, "windows-1252");
+  }, "utf-8");
 };
 HttpDeck.prototype.consolestatus = function (done) {
   this.send("GET", "consolestatus.xml", [], function (text) {
     done(HttpDeck.parseXml(text));
-  }, "windows-1252");
+  }, "utf-8");
 };
