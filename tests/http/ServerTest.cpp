@@ -55,8 +55,8 @@ public:
     platform::Event* acceptGate = nullptr;
 
     std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string&) override { return false; }
-    std::string passwordFor(const std::string&) override { return {}; }
+    bool isUser(const std::string& name) override { return name == username; }
+    std::string passwordFor(const std::string& name) override { return name == username ? password : ""; }
     bool acceptConnection(platform::UniqueFd socket) override
     {
         ++accepted;
@@ -251,6 +251,35 @@ TEST_F(ServerTest, FailedRequestsAreAnsweredWithoutBodyAndClosed)
         EXPECT_EQ(rest, "");
     }
     EXPECT_TRUE(waitUntil([&] { return server.connectionCount() == 0; }));
+}
+
+TEST_F(ServerTest, AnUnauthorisedRequestIsChallengedAndClosed)
+{
+    server.requirePassword = true;
+    server.setUsername("u");
+    server.setPassword("p");
+    startServer();
+    {
+        RawClient client(port);
+        ASSERT_TRUE(client.send(get("/")));
+        RawClient::Answer answer = client.readAnswer();
+        EXPECT_EQ(answer.head.substr(0, answer.head.find("\r\n")), "HTTP/1.1 401 Unauthorized");
+        EXPECT_EQ(answer.header("Connection"), "close");
+        EXPECT_TRUE(answer.header("WWW-Authenticate"));
+        EXPECT_TRUE(answer.header("Set-Cookie"));  // a new session
+        EXPECT_FALSE(answer.header("Content-Length"));
+        std::string rest;
+        EXPECT_EQ(client.waitForEnd(rest), RawClient::End::closed);
+        EXPECT_EQ(rest, "");
+    }
+    RawClient client(port);
+    for (int i = 1; i <= 2; ++i) {
+        ASSERT_TRUE(client.send(get("/in", "Authorization: Basic dTpw\r\n")));  // u:p
+        RawClient::Answer answer = client.readAnswer();
+        EXPECT_EQ(answer.status, 200) << answer.head;
+        EXPECT_EQ(answer.body, "/in #" + std::to_string(i));
+        EXPECT_FALSE(answer.header("Connection"));
+    }
 }
 
 TEST_F(ServerTest, RefusedPeerIsClosedBeforeAnythingIsRead)
