@@ -150,18 +150,23 @@ int PlayerModel::step(int direction)
         int chosen = direction > 0 ? order.next() : order.previous();
         if (chosen >= 0)
             return chosen;
-        if (direction > 0) {
-            // The pass is over: a new one, never starting with the entry just played.
-            order.reset(size, -1);
-            chosen = order.next();
-            if (chosen == current && size > 1) {
-                order.reset(size, current);
-                chosen = order.next();
-            }
-            return chosen;
-        }
+        if (direction > 0)
+            return startNewPass();
     }
     return ((current + direction) % size + size) % size;
+}
+
+int PlayerModel::startNewPass()
+{
+    int size = list.size();
+    order.reset(size, -1);
+    int chosen = order.next();
+    if (chosen == current && size > 1) {
+        // Never the entry just played first: it leads the order, so take the one after it.
+        order.reset(size, current);
+        chosen = order.next();
+    }
+    return chosen;
 }
 
 int PlayerModel::seek(int ms)
@@ -243,10 +248,8 @@ void PlayerModel::entryEnded(std::int64_t overshootMs)
     int following = -1;
     if (shuffleOn) {
         following = order.next();
-        if (following < 0 && repeatOn && size > 0) {
-            order.reset(size, -1);
-            following = order.next();
-        }
+        if (following < 0 && repeatOn && size > 0)
+            following = startNewPass();
     } else if (current + 1 < size) {
         following = current + 1;
     } else if (repeatOn && size > 0) {

@@ -81,6 +81,9 @@ private:
     void startAt(std::int64_t offsetMs, PlayState newState);
     std::int64_t elapsedNow() const;
     int step(int direction);
+    /// Starts a new shuffle pass; returns its first entry, never the current
+    /// one when there is another.
+    int startNewPass();
 
     const Clock& clock;
     Playlist list;
