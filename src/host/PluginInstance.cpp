@@ -1,0 +1,192 @@
+#include "host/PluginInstance.h"
+
+#include "host/Ipv4Address.h"
+#include "host/PluginPaths.h"
+#include "host/Settings.h"
+#include "platform/Menu.h"
+#include "platform/MessageBox.h"
+#include "platform/ModulePath.h"
+#include "platform/PlayerMessages.h"
+#include "platform/Window.h"
+#include "webapp/TuneletServer.h"
+#include "webapp/WebApplication.h"
+
+#include <filesystem>
+
+namespace host {
+
+using namespace platform;
+
+namespace {
+
+/// Any address inside this module, for asking the loader where it lives.
+const char moduleAnchor = 0;
+
+/// 255.255.255.255: no socket can listen there.
+constexpr std::uint32_t unlistenableAddress = 0xFFFFFFFFu;
+
+HMENU hostMenu(HWND mainWindow, int which)
+{
+    return reinterpret_cast<HMENU>(sendMessage(mainWindow, WM_WA_IPC, static_cast<WPARAM>(which), IPC_GET_HMENU));
+}
+
+} // namespace
+
+PluginInstance& PluginInstance::instance()
+{
+    // Lives as long as the module is loaded; after quit it holds nothing.
+    static PluginInstance theInstance;
+    return theInstance;
+}
+
+PluginInstance::PluginInstance()
+    : record{PLUGIN_RECORD_VERSION, description, &initEntry, &configEntry, &quitEntry, nullptr, nullptr}
+{
+}
+
+int PluginInstance::initEntry()
+{
+    return instance().init();
+}
+
+void PluginInstance::configEntry()
+{
+    instance().config();
+}
+
+void PluginInstance::quitEntry()
+{
+    instance().quit();
+}
+
+int PluginInstance::init()
+{
+    return initFrom(modulePath(&moduleAnchor));
+}
+
+int PluginInstance::initFrom(const std::string& modulePath)
+{
+    if (settings)
+        return 0;
+    settings = std::make_unique<Settings>(settingsPathFor(modulePath));
+    // Not saved here: the default reaches the file with the next save.
+    if (settings->documentRoot.empty())
+        settings->documentRoot = defaultDocumentRootFor(modulePath);
+    std::error_code ignored;
+    std::filesystem::create_directories(settings->documentRoot, ignored);
+
+    webApplication = std::make_unique<webapp::WebApplication>(record.hwndParent, record.hDllInstance, *settings);
+
+    // An address or port that cannot be listened on leaves the server made
+    // but stopped; the player runs on without it.
+    std::uint32_t address = 0;
+    const bool canListen = parseIPv4(settings->listenIP, address) && settings->listenPort >= 0 &&
+                           settings->listenPort <= 0xFFFF;
+    server = std::make_unique<webapp::TuneletServer>(*webApplication, *settings,
+                                                     canListen ? address : unlistenableAddress,
+                                                     static_cast<std::uint16_t>(canListen ? settings->listenPort : 0));
+    handOverAccessSettings();
+    if (settings->autoStart && canListen)
+        server->start();
+
+    if (settings->needsIndex)
+        askToReindex();
+
+    previousWindowProc = setWindowProc(record.hwndParent, &windowProc);
+    subclassed = previousWindowProc != nullptr;
+    return 0;
+}
+
+void PluginInstance::handOverAccessSettings()
+{
+    // All six, whether or not a password is required, as the preferences
+    // dialog hands them over when it applies its settings.
+    server->requirePassword = settings->requirePassword;
+    server->setUsername(settings->username);
+    server->setPassword(settings->password);
+    server->filterIPs = settings->filterIPs;
+    server->setAllowedIPs(settings->allowedIPs);
+    server->setBlockedIPs(settings->blockedIPs);
+}
+
+void PluginInstance::askToReindex()
+{
+    int answer = messageBox(nullptr, reindexQuestion, reindexCaption, MB_OKCANCEL | MB_ICONWARNING);
+    if (answer == IDOK) {
+        // PENDING (media library): OK starts a re-index through the media
+        // library's reindex, which starts the indexer's thread, sets and saves
+        // `needsIndex` and waits for the thread's `startedEvent`. Until the
+        // media library exists nothing more happens here: the flag stays set
+        // in the file and the question comes again at the next start.
+        return;
+    }
+    settings->needsIndex = false;
+    settings->save();
+}
+
+void PluginInstance::config()
+{
+    if (!settings)
+        return;
+    // PENDING (preferences dialog): the modal dialog from template 3002,
+    // owned by the main window, made with the settings, the server, the
+    // module and the web application. Until it exists it cannot be created,
+    // which is answered as every failure to create it is.
+    messageBox(record.hwndParent, "Dialog failed!", "Error", MB_OK | MB_ICONINFORMATION);
+}
+
+void PluginInstance::quit()
+{
+    if (server) {
+        server->stop();
+        // A connection may be inside a request to the player, which this
+        // thread answers: a plain wait here would never end.
+        if (auto handle = server->threadHandle())
+            waitServingMessages(handle->event());
+        server.reset();
+    }
+    webApplication.reset();
+    settings.reset();
+    if (subclassed) {
+        setWindowProc(record.hwndParent, previousWindowProc);
+        subclassed = false;
+    }
+}
+
+LRESULT PluginInstance::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    PluginInstance& self = instance();
+    if (message == WM_COMMAND && hiWord(wParam) == 0 && loWord(wParam) == preferencesCommand) {
+        self.config();
+    } else if (message == WM_INITMENUPOPUP) {
+        // Out before the host prepares the menu, in again after: exactly one
+        // item however often the menu opens.
+        HMENU opened = reinterpret_cast<HMENU>(wParam);
+        self.removeMenuItem(hwnd, opened);
+        callWindowProc(self.previousWindowProc, hwnd, message, wParam, lParam);
+        self.insertMenuItem(hwnd, opened);
+        return 0;
+    }
+    return callWindowProc(self.previousWindowProc, hwnd, message, wParam, lParam);
+}
+
+void PluginInstance::removeMenuItem(HWND mainWindow, HMENU opened)
+{
+    for (int which : {0, 3}) {
+        HMENU menu = hostMenu(mainWindow, which);
+        if (menu && menu == opened)
+            deleteMenuItem(menu, preferencesCommand);
+    }
+}
+
+void PluginInstance::insertMenuItem(HWND mainWindow, HMENU opened)
+{
+    HMENU main = hostMenu(mainWindow, 0);
+    if (main && main == opened)
+        platform::insertMenuItem(main, 1, preferencesCommand, preferencesText);
+    HMENU options = hostMenu(mainWindow, 3);
+    if (options && options == opened)
+        platform::insertMenuItem(options, 0, preferencesCommand, preferencesText);
+}
+
+} // namespace host

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "http/CookieStore.h"
+
+#include <map>
+#include <string>
+
+namespace http {
+class Request;
+class Response;
+class StateStore;
+} // namespace http
+
+namespace webapp {
+
+/// What a route handler receives for one request. Built on the connection's
+/// thread by `TuneletRequestThread::handle` and dropped when the answer is
+/// sent; it borrows the request, the response and the session.
+struct RequestContext {
+    /// Reads the cookies from the request's "Cookie" header and copies its
+    /// parameters.
+    RequestContext(http::Request& request, http::Response& response, http::StateStore* session,
+                   std::string routeName, std::string sessionCookieName);
+
+    /// The parsed request; `authorizedSession` holds the session id of an
+    /// authorised request.
+    http::Request& request;
+    /// Starts as 200 "OK" with the default content type.
+    http::Response& response;
+    /// The request's session (owned by the server's session table).
+    http::StateStore* session;
+    http::CookieStore cookies;
+    /// The path without its leading slashes.
+    std::string routeName;
+    /// Query and form parameters.
+    std::map<std::string, std::string> params;
+    /// Names the session cookie (the server's realm, "Tunelet").
+    std::string sessionCookieName;
+};
+
+} // namespace webapp

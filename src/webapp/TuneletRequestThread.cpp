@@ -1,0 +1,48 @@
+#include "webapp/TuneletRequestThread.h"
+
+#include "http/FileResponse.h"
+#include "http/Response.h"
+#include "webapp/RequestContext.h"
+#include "webapp/TuneletServer.h"
+#include "webapp/WebApplication.h"
+
+#include <sstream>
+
+namespace webapp {
+
+TuneletRequestThread::TuneletRequestThread(platform::UniqueFd socket, TuneletServer& server)
+    : RequestThread(std::move(socket), server), tuneletServer(server)
+{
+}
+
+std::string TuneletRequestThread::routeNameFor(std::string_view path)
+{
+    std::size_t first = path.find_first_not_of('/');
+    return first == std::string_view::npos ? std::string() : std::string(path.substr(first));
+}
+
+void TuneletRequestThread::handle(http::Response& response)
+{
+    std::string routeName = routeNameFor(request->path);
+
+    // The debug listing comes before everything, a document-root file of
+    // the same name included.
+    if (routeName == "info") {
+        std::ostringstream listing;
+        request->dumpHtml(listing);
+        response.setBody(listing.str());
+        response.send();
+        return;
+    }
+
+    // Files in the document root take precedence over every route.
+    if (http::sendFile(response, tuneletServer, *request, routeName))
+        return;
+
+    RequestContext context(*request, response, session, routeName, cookieName);
+    if (tuneletServer.application.dispatch(context))
+        return;
+    WebApplication::sendNotFound(response);
+}
+
+} // namespace webapp

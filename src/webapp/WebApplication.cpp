@@ -1,0 +1,160 @@
+#include "webapp/WebApplication.h"
+
+#include "host/Settings.h"
+#include "http/FileResponse.h"
+#include "http/MediaTypes.h"
+#include "http/Response.h"
+#include "webapp/EmbeddedRoutes.h"
+#include "webapp/RequestContext.h"
+#include "webapp/RouteTables.h"
+#include "webclient/Resources.h"
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+
+namespace webapp {
+
+namespace {
+
+/// Browsers may keep images for thirty days by their expiry date, but check
+/// back after thirty seconds.
+constexpr std::int64_t imageLifetimeSeconds = 2592000;
+
+std::int64_t secondsNow()
+{
+    using namespace std::chrono;
+    return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+}
+
+/// The embedded file behind the context's route; null when the route names
+/// none (a route of another kind, or a build that lacks the file).
+const webclient::Resource* resourceFor(const RequestContext& context)
+{
+    const auto& resources = resourceTable();
+    auto found = resources.find(context.routeName);
+    if (found == resources.end())
+        return nullptr;
+    return webclient::findResource(found->second.id, found->second.type);
+}
+
+} // namespace
+
+WebApplication::WebApplication(platform::HWND mainWindow, void* module, host::Settings& settings)
+    : mainWindow(mainWindow), module(module), settings(settings)
+{
+    registerEmbeddedRoutes();
+}
+
+WebApplication::~WebApplication() = default;
+
+bool WebApplication::dispatch(RequestContext& context)
+{
+    http::Response& response = context.response;
+    response.headers["Cache-Control"] = "no-cache, must-revalidate";
+    response.headers["Expires"] = "-1";
+
+    const std::string& name = context.routeName;
+    std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos) {
+        std::string type = http::mediaTypeFor(std::string_view(name).substr(dot + 1));
+        if (!type.empty()) {
+            response.headers["Content-Type"] = type + "; charset=UTF-8";
+            if (type.substr(0, type.find('/')) == "image") {
+                response.headers["Expires"] = http::httpDate(secondsNow() + imageLifetimeSeconds);
+                response.headers["Cache-Control"] = "max-age=30";
+                response.headers["Last-Modified"] = http::httpDate(0);
+            }
+        }
+    }
+
+    const auto& routes = routeTable();
+    auto found = routes.find(name);
+    if (found == routes.end())
+        return false;
+    found->second(*this, context);
+    return true;
+}
+
+void WebApplication::sendResource(RequestContext& context)
+{
+    const webclient::Resource* resource = resourceFor(context);
+    if (!resource) {
+        sendNotFound(context.response);
+        return;
+    }
+    context.response.setBody(std::string(resource->bytes));
+    context.response.send();
+}
+
+void WebApplication::sendTemplate(RequestContext& context)
+{
+    const webclient::Resource* resource = resourceFor(context);
+    if (!resource) {
+        sendNotFound(context.response);
+        return;
+    }
+    context.response.setBody(expandTemplate(resource->bytes, templateValues(context)));
+    context.response.send();
+}
+
+WebApplication::TemplateValues WebApplication::templateValues(const RequestContext& context)
+{
+    return {
+        {"PLAYLIST_ID", newPlaylistId()},
+        {"ML_ENABLED", settings.enableML ? "true" : "false"},
+        {"VERSION", version},
+        {"SESSION_NAME", context.sessionCookieName},
+    };
+}
+
+std::string WebApplication::expandTemplate(std::string_view text, const TemplateValues& values)
+{
+    std::string out(text);
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t open = out.find("<<", at);
+        if (open == std::string::npos)
+            break;
+        std::size_t close = out.find(">>", open);
+        if (close == std::string::npos)
+            break;
+        std::string_view name = std::string_view(out).substr(open + 2, close - open - 2);
+        auto found = values.find(name);
+        std::string value = found == values.end() ? std::string() : found->second;
+        out.replace(open, close + 2 - open, value);
+        // Past the value: what a value holds is never taken for a placeholder.
+        at = open + value.size();
+    }
+    return out;
+}
+
+std::string WebApplication::newPlaylistId()
+{
+    std::lock_guard guard(lock);
+    for (;;) {
+        std::string id(10, 'a');
+        for (char& letter : id) {
+            // Scaled to the generator's own range, so each of the 25 letters
+            // "a" to "y" is equally likely whatever RAND_MAX is.
+            double unit = std::rand() / (static_cast<double>(RAND_MAX) + 1.0);
+            letter = static_cast<char>('a' + static_cast<int>(unit * 25));
+        }
+        if (!playlistClients.contains(id))
+            return id;
+    }
+}
+
+void WebApplication::sendNotFound(http::Response& response)
+{
+    response.headers["Content-Type"] = "text/html";
+    response.headers["Cache-Control"] = "no-cache, must-revalidate";
+    response.headers["Expires"] = "-1";
+    response.headers["Last-Modified"] = "";
+    response.status = 404;
+    response.reason = "Not Found";
+    response.setBody("<html><body><h1>404 Not Found</h1></body></html>");
+    response.send();
+}
+
+} // namespace webapp

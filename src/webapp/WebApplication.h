@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/WindowTypes.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace host {
+class Settings;
+}
+namespace http {
+class Response;
+}
+
+namespace webapp {
+
+struct RequestContext;
+
+/// The web application: the route and resource tables behind the web
+/// client, and the state its routes share. One per plug-in instance, made
+/// at initialisation on the host's user-interface thread and destroyed at
+/// quit after the server that hands it requests.
+///
+/// Threads: `dispatch` and the handlers run on connection threads, several
+/// at once. `playlistClients` is read and changed only under `lock`.
+class WebApplication {
+public:
+    using TemplateValues = std::map<std::string, std::string, std::less<>>;
+
+    static constexpr const char* version = "3.1";
+
+    /// Registers every embedded web-client file in the process-wide
+    /// `resourceTable` and `routeTable`. `settings` (read for `enableML`)
+    /// must outlive the application; `module` is the plug-in's own module
+    /// handle, which the embedded files belong to.
+    WebApplication(platform::HWND mainWindow, void* module, host::Settings& settings);
+    ~WebApplication();
+    WebApplication(const WebApplication&) = delete;
+    WebApplication& operator=(const WebApplication&) = delete;
+
+    /// Sets the caching headers every routed answer carries (and the media
+    /// type for a known extension of the route name), then runs the route's
+    /// handler. False, having sent nothing, when no route has that name.
+    bool dispatch(RequestContext& context);
+
+    /// Sends the route's embedded file unchanged.
+    void sendResource(RequestContext& context);
+    /// Sends the route's embedded file with its <<NAME>> placeholders filled
+    /// in by `templateValues`.
+    void sendTemplate(RequestContext& context);
+    /// PLAYLIST_ID (a new id), ML_ENABLED, VERSION and SESSION_NAME.
+    TemplateValues templateValues(const RequestContext& context);
+
+    /// Replaces every "<<name>>" by its value (unknown names by nothing).
+    /// Values are not scanned again; a "<<" without a later ">>" ends the
+    /// scan and stays, with the rest of the text.
+    static std::string expandTemplate(std::string_view text, const TemplateValues& values);
+
+    /// Ten letters "a" to "y" from the C library's `rand()`, not yet a key of
+    /// `playlistClients`. Not entered there. Takes `lock`.
+    std::string newPlaylistId();
+
+    /// The 404 page every unknown name gets.
+    static void sendNotFound(http::Response& response);
+
+    // The player facade (made here with `mainWindow`, the only way to the
+    // player) and the media library (made here with the settings) are owned
+    // members that come first in this object once they exist; the destructor
+    // then deletes the facade before the library.
+
+    /// The host player's main window.
+    const platform::HWND mainWindow;
+    /// The plug-in's own module.
+    void* const module;
+    /// Not owned.
+    host::Settings& settings;
+    /// One entry per web-client playlist id; 1 when that client has the
+    /// current playlist. Guarded by `lock`.
+    std::map<std::string, int> playlistClients;
+    /// Re-entrant: the routes that change the playlist hold it for their
+    /// whole run and call operations that take it again.
+    std::recursive_mutex lock;
+};
+
+} // namespace webapp
