@@ -48,7 +48,7 @@ http {
   }
 }
 CONF
-"$nginx_bin" -p "$work" -c "$work/nginx.conf"
+"$nginx_bin" -p "$work" -e "$work/logs/error.log" -c "$work/nginx.conf"
 
 "$echo_server" "$ours_port" > "$work/echo.out" &
 server_pid=$!

@@ -24,6 +24,7 @@ bool hasNonEmptyHeader(const Request& request, const std::string& name)
 } // namespace
 
 RequestThread::RequestThread(platform::UniqueFd socket, Server& server)
+    // `stream` is made from the parameter, before the member takes it over.
     : server(&server), stream(socket.get()), socket(std::move(socket))
 {
     setExitArgument(reinterpret_cast<threading::CallbackArgument>(this));
