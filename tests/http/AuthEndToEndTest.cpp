@@ -1,0 +1,209 @@
+// Real clients (curl, Python's urllib) against a listener on 127.0.0.1 that
+// serves files from a document root and asks for a password when told to.
+#include "http/Crypto.h"
+#include "http/FileResponse.h"
+#include "http/RequestThread.h"
+#include "http/Response.h"
+#include "http/Server.h"
+#include "platform/Socket.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <regex>
+#include <thread>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+/// "/hello" answers "hello " and the authorised session id; any other path is
+/// a file of the document root, else 404.
+class FileConnection final : public http::RequestThread {
+public:
+    using RequestThread::RequestThread;
+
+private:
+    void handle(http::Response& response) override
+    {
+        if (request->path == "/hello") {
+            response.setBody("hello " + request->authorizedSession);
+        } else if (http::sendFile(response, *server, *request, request->path.substr(1))) {
+            return;
+        } else {
+            response.status = 404;
+            response.reason = "Not Found";
+            response.setBody("<h1>404 Not Found</h1>");
+        }
+        response.send();
+    }
+};
+
+class FileServer final : public http::Server {
+public:
+    FileServer() : Server(platform::loopbackAddress(), 0) {}
+    std::string realm(const std::string&) override { return "Tunelet"; }
+    bool isUser(const std::string& name) override { return name == username; }
+    std::string passwordFor(const std::string& name) override { return name == username ? password : ""; }
+    bool acceptConnection(platform::UniqueFd socket) override
+    {
+        return startConnection(std::make_unique<FileConnection>(std::move(socket), *this));
+    }
+};
+
+struct Outcome {
+    int exitCode = -1;
+    std::string output;
+};
+
+Outcome run(const std::string& command)
+{
+    Outcome result;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, got);
+    int status = ::pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+const std::regex sessionAnswer("hello [0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12} 200");
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        base = fs::temp_directory_path() / ("tunelet-e2e-" + std::to_string(::getpid()));
+        fs::remove_all(base);
+        fs::create_directories(base / "root");
+        std::string bytes;
+        for (int i = 0; i < 600; ++i)
+            bytes += static_cast<char>(i * 7 + 3);
+        std::ofstream(base / "root" / "song.mp3", std::ios::binary) << bytes;
+        std::ofstream(base / "outside.txt") << "outside secret";
+        server.documentRoot = (base / "root").string();
+        server.setUsername("alice");
+        server.setPassword("s3cret");
+    }
+
+    void TearDown() override
+    {
+        server.stop();
+        if (auto handle = server.threadHandle(); handle && !handle->waitFor(30s)) {
+            std::cerr << "listener thread did not end\n";
+            std::abort();
+        }
+        fs::remove_all(base);
+    }
+
+    void start(bool requirePassword)
+    {
+        server.requirePassword = requirePassword;
+        ASSERT_TRUE(server.start());
+        for (int i = 0; i < 1000 && server.listeningPort() == 0; ++i)
+            std::this_thread::sleep_for(5ms);
+        ASSERT_NE(server.listeningPort(), 0);
+        url = "http://127.0.0.1:" + std::to_string(server.listeningPort());
+    }
+
+    fs::path base;
+    FileServer server;
+    std::string url;
+};
+
+} // namespace
+
+TEST_F(EndToEnd, CurlDigestAndBasic)
+{
+    start(true);
+    // curl keeps the session cookie of the challenge only with its cookie
+    // engine on ("-b ''"), as a browser would.
+    const std::string curl = "curl -sS --max-time 20 -w ' %{http_code}' ";
+    Outcome digest = run(curl + "-b '' --digest -u alice:s3cret " + url + "/hello");
+    EXPECT_TRUE(std::regex_match(digest.output, sessionAnswer)) << digest.output;
+
+    Outcome wrong = run(curl + "-b '' --digest -u alice:guess -o /dev/null " + url + "/hello");
+    EXPECT_EQ(wrong.output, " 401");
+
+    Outcome basic = run(curl + "--basic -u alice:s3cret " + url + "/hello");
+    EXPECT_TRUE(std::regex_match(basic.output, sessionAnswer)) << basic.output;
+    Outcome basicWrong = run(curl + "--basic -u alice:guess -o /dev/null " + url + "/hello");
+    EXPECT_EQ(basicWrong.output, " 401");
+
+    Outcome none = run("curl -sS --max-time 20 -D - -o /dev/null " + url + "/hello");
+    EXPECT_NE(none.output.find("HTTP/1.1 401 Unauthorized\r\n"), std::string::npos) << none.output;
+    EXPECT_TRUE(std::regex_search(none.output,
+                                  std::regex("\r\nWWW-Authenticate: Digest realm=\"Tunelet\" , qop=\"auth\" , "
+                                             "nonce=\"[0-9a-f]{48}\" , opaque=\"[0-9a-f]{16}\"\r\n"
+                                             "WWW-Authenticate: Basic realm=\"Tunelet\"\r\n")))
+        << none.output;
+    EXPECT_NE(none.output.find("Connection: close\r\n"), std::string::npos);
+
+    // A Digest login lets the session's id alone open a URL later, as the
+    // player does with stream URLs.
+    std::string id = digest.output.substr(6, 36);
+    Outcome byId = run(curl + url + "/hello?auth=" + id);
+    EXPECT_EQ(byId.output, "hello " + id + " 200");
+}
+
+TEST_F(EndToEnd, PythonUrllibDigest)
+{
+    start(true);
+    const fs::path script = base / "client.py";
+    std::ofstream(script) << "import sys, urllib.request, http.cookiejar\n"
+                             "url = sys.argv[1]\n"
+                             "passwords = urllib.request.HTTPPasswordMgr()\n"
+                             "passwords.add_password('Tunelet', url, 'alice', sys.argv[2])\n"
+                             "cookies = urllib.request.HTTPCookieProcessor(http.cookiejar.CookieJar())\n"
+                             "opener = urllib.request.build_opener(\n"
+                             "    cookies, urllib.request.HTTPDigestAuthHandler(passwords))\n"
+                             "try:\n"
+                             "    print(opener.open(url + '/hello', timeout=20).read().decode())\n"
+                             "    # the session cookie alone is enough from now on\n"
+                             "    plain = urllib.request.build_opener(cookies)\n"
+                             "    print(plain.open(url + '/song.mp3', timeout=20).headers['Content-Type'])\n"
+                             "except urllib.error.HTTPError as error:\n"
+                             "    print(error.code)\n";
+    Outcome right = run("python3 " + script.string() + " " + url + " s3cret");
+    EXPECT_EQ(right.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(right.output, std::regex("hello [-0-9a-f]{36}\naudio/mpeg\n"))) << right.output;
+    Outcome wrong = run("python3 " + script.string() + " " + url + " guess");
+    EXPECT_EQ(wrong.output, "401\n");
+}
+
+TEST_F(EndToEnd, CurlFilesAndRanges)
+{
+    start(false);
+    const fs::path out = base / "out.bin";
+    Outcome range = run("curl -sS --max-time 20 -r 100- -D - -o " + out.string() + " " + url + "/song.mp3");
+    EXPECT_NE(range.output.find("HTTP/1.1 206 Partial Content\r\n"), std::string::npos) << range.output;
+    EXPECT_NE(range.output.find("Content-Range: bytes 100-599/600\r\n"), std::string::npos) << range.output;
+    EXPECT_EQ(readFile(out), readFile(base / "root" / "song.mp3").substr(100));
+
+    Outcome whole = run("curl -sS --max-time 20 -o " + out.string() + " -w '%{http_code}' " + url + "/song.mp3");
+    EXPECT_EQ(whole.output, "200");
+    EXPECT_EQ(readFile(out), readFile(base / "root" / "song.mp3"));
+
+    Outcome beyond = run("curl -sS --max-time 20 -r 600- -o /dev/null -w '%{http_code}' " + url + "/song.mp3");
+    EXPECT_EQ(beyond.output, "416");
+
+    for (const char* target : {"/../outside.txt", "/%2e%2e/outside.txt", "/..%2foutside.txt", "//etc/hostname"}) {
+        Outcome escape = run("curl -sS --max-time 20 --path-as-is -w ' %{http_code}' " + url + target);
+        EXPECT_EQ(escape.output, "<h1>404 Not Found</h1> 404") << target;
+    }
+}
