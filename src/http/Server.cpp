@@ -190,6 +190,10 @@ StateStore* Server::sessionFor(const std::string& sessionId)
 
 void Server::publishActivity()
 {
+    // Every request publishes; with nobody listening, copying every
+    // connection's entry under the list lock would be contention for nothing.
+    if (activity.size() == 0)
+        return;
     ActivityList list;
     {
         std::lock_guard guard(threadsLock);
