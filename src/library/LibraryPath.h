@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace library {
+
+/// The separator between the parts of a local path.
+inline constexpr char pathSeparator = '/';
+
+/// The prefixes of the library's path kinds other than local paths.
+inline constexpr std::string_view peerPrefix = "http://";
+inline constexpr std::string_view searchPrefix = "search://";
+inline constexpr std::string_view folderSearchPrefix = "searchf://";
+
+/// The text after the last "." of `name`, lower-cased byte by byte (ASCII
+/// letters only); the whole name, lower-cased, when it has no ".".
+std::string extensionOf(std::string_view name);
+
+/// The text after the last separator of `path` (the whole path without one).
+std::string_view fileNamePart(std::string_view path);
+
+/// `path` without any separators at its end ("/" becomes "").
+std::string withoutTrailingSeparators(std::string_view path);
+
+/// True unless `path` begins with "http://", "search://" or "searchf://"
+/// (exact bytes).
+bool isLocalPath(std::string_view path);
+
+/// True when `path` holds a NUL byte or a part, between separators, that is
+/// exactly "." or "..": such a path may name something other than its text
+/// suggests, so the library never lets one through its shared-directory test.
+bool climbsOrHidesParts(std::string_view path);
+
+} // namespace library

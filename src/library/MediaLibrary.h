@@ -1,0 +1,137 @@
+#pragma once
+
+#include "library/DirectoryEnumeration.h"
+#include "library/FindData.h"
+#include "library/LibraryEntry.h"
+#include "threading/Callback.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host {
+class Settings;
+}
+
+namespace library {
+
+/// The one way from the web application to the user's music. It answers four
+/// kinds of library path, all plain strings:
+///  - local: "/music/Album", a file or directory in a shared directory;
+///  - search: "search://" and query text, every indexed file and directory
+///    whose name matches;
+///  - folder search: "searchf://" and query text, the matching directories;
+///  - peer: an "http://" URL of another instance's library.
+///
+/// Owned by the web application; made at plug-in start-up on the host's
+/// user-interface thread and destroyed at quit. It reads the shared
+/// directories and the re-index flag from `settings`, live.
+///
+/// Threads: `isPathAllowed`, `listDirectory`, `search`, `expandPath`,
+/// `fileInfo` and `sharedDirectories` may run on any number of request
+/// threads at once, without a lock: the extension sets never change after
+/// construction and every call works on its own arrays and directory handles.
+/// The shared-directory list is read in place; only the preferences dialog
+/// changes it. `reindex` runs on the dialog's thread; `onIndexFinished` runs
+/// on the indexing thread. No operation throws.
+class MediaLibrary {
+public:
+    /// `settings` must outlive the library.
+    explicit MediaLibrary(host::Settings& settings);
+    ~MediaLibrary();
+    MediaLibrary(const MediaLibrary&) = delete;
+    MediaLibrary& operator=(const MediaLibrary&) = delete;
+
+    /// Peer URLs ("http://") and search paths ("search://", "searchf://") are
+    /// allowed as they are. A local path, without its trailing separators, is
+    /// allowed when a shared directory D (as stored in the settings, compared
+    /// byte for byte and case-sensitively) is the whole path or is followed in
+    /// it by a separator. So "/music/" is allowed for "/music", "/music2/a.mp3"
+    /// is not, and a directory stored as "/music/" allows nothing below it.
+    /// Below D the path may hold no "." or ".." part and no NUL byte: such a
+    /// path is refused, so no path climbs out of a shared directory. An empty
+    /// shared directory allows nothing.
+    bool isPathAllowed(std::string_view path) const;
+
+    /// Appends one entry per listable child of `directory` (trailing separators
+    /// ignored), playlists and ".." included, in the file system's order;
+    /// path = directory + "/" + name. A directory that cannot be read adds
+    /// nothing. Does not test `isPathAllowed`: callers do.
+    void listDirectory(std::string_view directory, std::vector<LibraryEntry>& entries) const;
+
+    /// Appends the index's matches for `query` (directories only with
+    /// `foldersOnly`), at most 500, in relevance order, modified = 0; returns
+    /// how many were appended. An empty query, or a failing index, appends
+    /// nothing.
+    std::size_t search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries) const;
+
+    /// Appends every playable item below `path`, then sorts the whole of `out`
+    /// (what was there before too) by byte comparison:
+    ///  - a peer URL holding "/stream?" contributes the item URLs of the
+    ///    playlist the peer returns; any other peer URL is appended as it is;
+    ///  - a search path contributes the expansion of every hit;
+    ///  - a local path that `isPathAllowed` refuses contributes nothing; a file
+    ///    is appended alone (even a playlist file); a directory contributes
+    ///    its media files and, recursively, those of its subdirectories, but
+    ///    no playlist files. A directory reached a second time in one call (by
+    ///    a symbolic link, say) is not entered again.
+    void expandPath(std::string_view path, std::vector<std::string>& out) const;
+
+    /// The find data of an allowed, listable file or directory (playlists
+    /// included); a value-initialised record (empty name) otherwise.
+    FindData fileInfo(std::string_view path) const;
+
+    /// Starts a rebuild of the search index when none runs: marks
+    /// `needsIndex`, saves the settings and waits until the indexing thread
+    /// runs. True when a rebuild was started.
+    bool reindex();
+    /// True while a rebuild runs.
+    bool isIndexing() const;
+
+    /// The settings' shared directories, in settings order (the root listing).
+    const std::vector<std::string>& sharedDirectories() const;
+
+    /// Whether a child named `name` with `attributes` is shown: not ".", and a
+    /// directory or a media file; with `withPlaylists` false, no name with a
+    /// playlist extension (directories included). ".." passes.
+    bool isListable(std::string_view name, std::uint32_t attributes, bool withPlaylists) const;
+
+    /// Clears `needsIndex` and saves the settings. Reaches the library through
+    /// `indexFinished` when a rebuild ends; runs on the indexing thread.
+    std::intptr_t onIndexFinished(threading::CallbackArgument argument);
+
+    /// Extensions (lower case, without ".") of the files the library lists and
+    /// indexes, playlists included; and those of playlist files.
+    const std::set<std::string, std::less<>> mediaExtensions;
+    const std::set<std::string, std::less<>> playlistExtensions;
+
+private:
+    using Visited = std::set<FileIdentity>;
+
+    void expandLocal(const std::string& path, std::vector<std::string>& out, Visited& visited) const;
+
+    // SEAM(indexer): the owned `Indexer` comes here, first. It gets copies of
+    // `sharedDirectories()` and `mediaExtensions`, `indexFinished` subscribed
+    // to its finished delegate at construction (removed before it is deleted).
+
+    /// Bound to `onIndexFinished`.
+    threading::Callback<MediaLibrary> indexFinished;
+
+    // SEAM(discovery): the owned `DiscoveryAgent` comes here, made with
+    // `settings`, its thread started at construction and stopped before it is
+    // deleted.
+
+    /// The settings' list, read in place.
+    const std::vector<std::string>& sharedDirs;
+
+    // SEAM(search): the owned `LibrarySearch` comes here, made with the
+    // indexer's index directory and deleted first of the owned parts.
+
+    /// Not owned.
+    host::Settings& settings;
+};
+
+} // namespace library
