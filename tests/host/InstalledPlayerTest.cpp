@@ -1,0 +1,152 @@
+// The installed layout end to end: the build tree installed into a fresh
+// folder, the player started from there with the module beside it, asked
+// over HTTP and ended by SIGTERM.
+#include "TempDirectory.h"
+#include "http/support/RawClient.h"
+#include "platform/Socket.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace std::chrono_literals;
+using hosttest::TempDirectory;
+using testing_support::RawClient;
+namespace fs = std::filesystem;
+
+namespace {
+
+/// Starts `argv` with standard output and error going to `logFile`; 0 on failure.
+pid_t spawn(const std::vector<std::string>& argv, const std::string& logFile)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    int failed = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed ? 0 : pid;
+}
+
+/// The child's wait status, or -1 when it has not ended within `timeout`.
+int waitForExit(pid_t pid, std::chrono::milliseconds timeout)
+{
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return status;
+        if (std::chrono::steady_clock::now() > deadline)
+            return -1;
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+std::uint16_t freePort()
+{
+    platform::UniqueFd probe = platform::listenTcp(platform::loopbackAddress(), 0);
+    return probe ? platform::boundPort(probe.get()) : 0;
+}
+
+class InstalledPlayer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        int status = waitForExit(spawn({TUNELET_CMAKE, "--install", TUNELET_BUILD_DIR, "--prefix",
+                                        dir.root.string()},
+                                       dir.path("install.log")),
+                                 120s);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDirectory::readText(dir.path("install.log"));
+    }
+
+    TempDirectory dir;
+};
+
+} // namespace
+
+TEST_F(InstalledPlayer, TheLayoutHoldsThePlayerThePlatformLibraryAndTheModule)
+{
+    EXPECT_TRUE(fs::is_regular_file(dir.root / "tunelet-player"));
+    EXPECT_TRUE(fs::is_regular_file(dir.root / "libtunelet_platform.so"));
+    EXPECT_TRUE(fs::is_regular_file(dir.root / "Plugins" / "gen_Tunelet.so"));
+
+    // The module shows the host its entry and nothing else of its own.
+    void* module = dlopen(dir.path("Plugins/gen_Tunelet.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    EXPECT_NE(dlsym(module, "winampGetGeneralPurposePlugin"), nullptr);
+    for (const char* inside : {"_ZN4host14PluginInstance8instanceEv", "_ZN4http6Server4stopEv",
+                               "_ZN6webapp14WebApplication8dispatchERNS_14RequestContextE",
+                               "_ZN9webclient12findResourceEiSt17basic_string_viewIcSt11char_traitsIcEE"})
+        EXPECT_EQ(dlsym(module, inside), nullptr) << inside;
+    dlclose(module);
+}
+
+TEST_F(InstalledPlayer, ServesOverHttpAndEndsCleanlyOnSigterm)
+{
+    std::uint16_t port = freePort();
+    ASSERT_NE(port, 0);
+    const std::string ini = dir.path("Plugins/gen_Tunelet.ini");
+    TempDirectory::writeText(ini, "[Tunelet Remote Control Plugin v1.0]\r\nlistenIP=127.0.0.1\r\nlistenPort=" +
+                                      std::to_string(port) + "\r\n");
+    fs::create_directories(dir.root / "Plugins" / "gen_Tunelet" / "skins");
+    TempDirectory::writeText(dir.path("Plugins/gen_Tunelet/skins/hello.css"), "p { margin: 0 }");
+    const std::string settingsBefore = TempDirectory::readText(ini);
+    const std::string log = dir.path("player.log");
+
+    // Several rounds: the end must be clean however soon it follows a request.
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        pid_t player = spawn({dir.path("tunelet-player")}, log);
+        ASSERT_NE(player, 0);
+
+        bool listening = false;
+        for (int i = 0; i < 2000 && !listening; ++i) {
+            listening = platform::connectTcp(platform::loopbackAddress(), port).isValid();
+            if (!listening)
+                std::this_thread::sleep_for(10ms);
+        }
+        if (!listening) {
+            kill(player, SIGKILL);
+            waitForExit(player, 10s);
+            FAIL() << "the player never listened\n" << TempDirectory::readText(log);
+        }
+
+        RawClient client(port);
+        ASSERT_TRUE(client.send("GET /info?round=" + std::to_string(round) + " HTTP/1.1\r\n\r\n"));
+        RawClient::Answer info = client.readAnswer();
+        EXPECT_EQ(info.status, 200);
+        EXPECT_NE(info.body.find("<pre>/info</pre>"), std::string::npos);
+        EXPECT_NE(info.body.find("<i>round:</i></td><td valign=\"top\">" + std::to_string(round)), std::string::npos);
+        ASSERT_TRUE(client.send("GET /hello.css HTTP/1.1\r\n\r\n"));
+        EXPECT_EQ(client.readAnswer().body, "p { margin: 0 }");
+
+        // The keep-alive connection stays open over the signal; as a browser
+        // does, the client closes once the server has ended its side.
+        ASSERT_EQ(kill(player, SIGTERM), 0);
+        std::string rest;
+        EXPECT_EQ(client.waitForEnd(rest, 30s), RawClient::End::closed);
+        client.close();
+        int status = waitForExit(player, 30s);
+        if (status == -1) {
+            kill(player, SIGKILL);
+            waitForExit(player, 10s);
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "wait status " << status << "\n" << TempDirectory::readText(log);
+    }
+    EXPECT_EQ(TempDirectory::readText(ini), settingsBefore) << "quit does not save";
+}

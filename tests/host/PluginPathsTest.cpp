@@ -1,0 +1,25 @@
+#include "host/PluginPaths.h"
+
+#include <gtest/gtest.h>
+
+TEST(PluginPaths, SettingsAndDocumentRootBesideTheModule)
+{
+    struct Case {
+        const char* module;
+        const char* settings;
+        const char* documentRoot;
+    };
+    const Case cases[] = {
+        {"/opt/t/Plugins/gen_Tunelet.so", "/opt/t/Plugins/gen_Tunelet.ini", "/opt/t/Plugins/gen_Tunelet/skins"},
+        {"/opt/t/Plugins/gen_Tunelet.so.1", "/opt/t/Plugins/gen_Tunelet.so.ini",
+         "/opt/t/Plugins/gen_Tunelet.so/skins"},  // only the last extension goes
+        {"/opt/t.d/Plugins/gen_Tunelet", "/opt/t.d/Plugins/gen_Tunelet.ini",
+         "/opt/t.d/Plugins/gen_Tunelet/skins"},   // a dot in a folder name is no extension
+        {"gen_Tunelet.so", "gen_Tunelet.ini", "gen_Tunelet/skins"},
+        {"", ".ini", "/skins"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(host::settingsPathFor(c.module), c.settings) << c.module;
+        EXPECT_EQ(host::defaultDocumentRootFor(c.module), c.documentRoot) << c.module;
+    }
+}
