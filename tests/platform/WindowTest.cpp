@@ -338,7 +338,8 @@ TEST(Window, SendsToAThreadThatHasEndedAnswerZero)
 
 TEST(Window, DestroyTellsTheProcedureOnTheOwningThread)
 {
-    static int destroyed = 0;
+    static int destroyed;
+    destroyed = 0;
     auto proc = +[](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
         if (message == WM_DESTROY)
             ++destroyed;
