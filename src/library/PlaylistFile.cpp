@@ -30,7 +30,9 @@ PlaylistFile::PlaylistFile(const std::string& path) : PlaylistFile()
     if (reader == readers.end())
         return;
     std::string text;
-    if (readFileHead(path, PlaylistLimits::maxTextBytes, text))
+    // One byte more than a reader looks at, so that it sees when the limit
+    // cuts the file's last line.
+    if (readFileHead(path, PlaylistLimits::maxTextBytes + 1, text))
         reader->second(text, items);
 }
 

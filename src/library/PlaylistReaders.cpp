@@ -46,6 +46,18 @@ bool isWantedKey(std::string_view key)
     return false;
 }
 
+// The part of `text` a reader looks at: all of it within the limit, else the
+// lines that end within the limit (a line cut by the limit would name some
+// other file).
+std::string_view withinLimit(std::string_view text)
+{
+    if (text.size() <= PlaylistLimits::maxTextBytes)
+        return text;
+    text = text.substr(0, PlaylistLimits::maxTextBytes);
+    const std::size_t lastFeed = text.rfind('\n');
+    return text.substr(0, lastFeed == std::string_view::npos ? 0 : lastFeed + 1);
+}
+
 } // namespace
 
 std::int32_t leadingInteger(std::string_view text)
@@ -70,7 +82,7 @@ std::int32_t leadingInteger(std::string_view text)
 
 void readM3u(std::string_view text, std::vector<PlaylistItem>& items)
 {
-    PlaylistLines lines(text.substr(0, PlaylistLimits::maxTextBytes), PlaylistLimits::maxLineLength);
+    PlaylistLines lines(withinLimit(text), PlaylistLimits::maxLineLength);
     std::string_view line;
     bool cut = false;
     if (!lines.next(line, cut))
@@ -111,7 +123,7 @@ void readM3u(std::string_view text, std::vector<PlaylistItem>& items)
 
 void readPls(std::string_view text, std::vector<PlaylistItem>& items)
 {
-    PlaylistLines lines(text.substr(0, PlaylistLimits::maxTextBytes), PlaylistLimits::maxLineLength);
+    PlaylistLines lines(withinLimit(text), PlaylistLimits::maxLineLength);
     std::string_view line;
     bool cut = false;
     if (!lines.next(line, cut) || !line.starts_with(plsHeader))

@@ -10,8 +10,9 @@
 namespace library {
 
 /// What a playlist reader takes in at most. Text beyond `maxTextBytes` is
-/// not looked at; a line longer than `maxLineLength` is not used; reading
-/// ends once `maxEntries` items have been appended. Together they bound the
+/// not looked at, nor is a line that the limit cuts; a line longer than
+/// `maxLineLength` is not used; reading ends once `maxEntries` items have
+/// been appended. Together they bound the
 /// memory that any input, however large or hostile, can make a reader use.
 struct PlaylistLimits {
     static constexpr std::size_t maxTextBytes = 16 * 1024 * 1024;
