@@ -114,7 +114,7 @@ bool Server::startConnection(std::unique_ptr<RequestThread> connection)
     removeConnection(connection.get());
     connection.reset();
     publishActivity();
-    signalWhenIdle();
+    connectionFinished();
     return false;
 }
 
@@ -124,7 +124,7 @@ std::intptr_t Server::requestThreadDone(threading::CallbackArgument thread)
     removeConnection(connection.get());
     connection.reset();
     publishActivity();
-    signalWhenIdle();
+    connectionFinished();
     return 0;
 }
 
@@ -132,6 +132,7 @@ void Server::addConnection(RequestThread* connection)
 {
     std::lock_guard guard(threadsLock);
     requestThreads.push_back(connection);
+    ++unfinished;
     allRequestsDone.reset();
     // A stop that came while this peer was being accepted has already walked
     // the list: shut this one down too, or the stop would wait on it.
@@ -149,12 +150,15 @@ bool Server::removeConnection(RequestThread* connection)
     return true;
 }
 
-void Server::signalWhenIdle()
+void Server::connectionFinished()
 {
-    // Checked and signalled under the lock that addConnection resets it under,
-    // so a connection accepted meanwhile is never missed.
+    // Counted down and signalled under the lock that addConnection resets it
+    // under, so a connection accepted meanwhile is never missed. A connection
+    // counts until here, not until it is unlisted: once the event is set the
+    // owner may destroy the server, so no other finishing connection may still
+    // be on its way through requestThreadDone.
     std::lock_guard guard(threadsLock);
-    if (requestThreads.empty())
+    if (--unfinished == 0)
         allRequestsDone.set();
 }
 

@@ -126,13 +126,15 @@ private:
     void addConnection(RequestThread* connection);
     /// Unlists a connection; false when it was not listed.
     bool removeConnection(RequestThread* connection);
-    /// Signals `allRequestsDone` when nothing is listed. Its last touch of the
-    /// server is under `threadsLock`, which the destructor also takes.
-    void signalWhenIdle();
+    /// The last step of a connection's end: signals `allRequestsDone` when it
+    /// was the last. Its last touch of the server is under `threadsLock`,
+    /// which the destructor also takes.
+    void connectionFinished();
     void acceptOne(int listening);
     int finish(int result);
 
     std::vector<RequestThread*> requestThreads;  // owned; deleted by requestThreadDone
+    std::size_t unfinished = 0;  // listed, or still on their way out; under threadsLock
     mutable std::mutex threadsLock;
     platform::WakeupDescriptor stopEvent;
     std::map<std::string, std::unique_ptr<StateStore>> sessions;

@@ -555,6 +555,43 @@ TEST_F(ServerTest, ManyConnectionsAtOnce)
     EXPECT_EQ(server.connectionCount(), 0u);
 }
 
+TEST_F(ServerTest, AllRequestsDoneWaitsForEveryConnectionToFinish)
+{
+    // Observers that take a while let connections ending together overlap in
+    // their last steps; the event may only be set once every one is through.
+    std::atomic<int> inside{0};
+    std::atomic<int> seenInsideWhenDone{0};
+    struct SlowObserver {
+        std::atomic<int>* inside;
+        threading::Callback<SlowObserver> callback{this, &SlowObserver::observe};
+        std::intptr_t observe(threading::CallbackArgument argument)
+        {
+            ++*inside;
+            auto size = reinterpret_cast<const http::ActivityList*>(argument)->size();
+            std::this_thread::sleep_for(size % 2 ? 200us : 2000us);
+            --*inside;
+            return 0;
+        }
+    } slow{&inside};
+    server.activity.add(&slow.callback);
+    startServer();
+    for (int round = 0; round < 20; ++round) {
+        std::vector<std::unique_ptr<RawClient>> clients;
+        for (int i = 0; i < 6; ++i) {
+            clients.push_back(std::make_unique<RawClient>(port));
+            ASSERT_TRUE(clients.back()->send(get("/r")));
+            ASSERT_EQ(clients.back()->readAnswer().status, 200);
+        }
+        clients.clear();
+        ASSERT_TRUE(server.allRequestsDone.waitFor(10s));
+        seenInsideWhenDone += inside.load();
+        // Done means done: nothing is still on its way out.
+        ASSERT_TRUE(waitUntil([&] { return inside == 0; }));
+    }
+    EXPECT_EQ(seenInsideWhenDone, 0);
+    server.activity.remove(&slow.callback);
+}
+
 TEST_F(ServerTest, SmallAnswersInTwoSendsDoNotStall)
 {
     startServer();
