@@ -1,0 +1,6 @@
+tunelet_add_fuzzer(fuzz_m3u
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/library/fuzz_m3u.cpp
+  LIBS tunelet_library)
+tunelet_add_fuzzer(fuzz_pls
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/library/fuzz_pls.cpp
+  LIBS tunelet_library)
