@@ -4,9 +4,13 @@
 #include "http/FileResponse.h"
 #include "http/MediaTypes.h"
 #include "http/Response.h"
+#include "library/MediaLibrary.h"
 #include "webapp/EmbeddedRoutes.h"
+#include "webapp/PlayerCommands.h"
+#include "webapp/PlayerFacade.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteTables.h"
+#include "webapp/StatusDocuments.h"
 #include "webclient/Resources.h"
 
 #include <chrono>
@@ -43,10 +47,19 @@ const webclient::Resource* resourceFor(const RequestContext& context)
 WebApplication::WebApplication(platform::HWND mainWindow, void* module, host::Settings& settings)
     : mainWindow(mainWindow), module(module), settings(settings)
 {
+    library = std::make_unique<library::MediaLibrary>(settings);
+    facade = std::make_unique<PlayerFacade>(mainWindow, module, library.get());
     registerEmbeddedRoutes();
+    registerStatusDocuments();
+    registerPlayerCommands();
 }
 
-WebApplication::~WebApplication() = default;
+WebApplication::~WebApplication()
+{
+    // The facade borrows the library.
+    facade.reset();
+    library.reset();
+}
 
 bool WebApplication::dispatch(RequestContext& context)
 {

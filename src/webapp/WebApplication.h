@@ -3,6 +3,7 @@
 #include "platform/WindowTypes.h"
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -13,10 +14,14 @@ class Settings;
 namespace http {
 class Response;
 }
+namespace library {
+class MediaLibrary;
+}
 
 namespace webapp {
 
 struct RequestContext;
+class PlayerFacade;
 
 /// The web application: the route and resource tables behind the web
 /// client, and the state its routes share. One per plug-in instance, made
@@ -31,8 +36,12 @@ public:
 
     static constexpr const char* version = "3.1";
 
-    /// Registers every embedded web-client file in the process-wide
-    /// `resourceTable` and `routeTable`. `settings` (read for `enableML`)
+    /// Makes the media library with `settings`, then the player facade with
+    /// `mainWindow` (which asks the player for its playlist editor, so run
+    /// it on the player's thread or one that does not block it), and
+    /// registers every route in the process-wide `resourceTable` and
+    /// `routeTable`: the embedded web-client files, the status documents
+    /// and the player commands. `settings` (read for `enableML`)
     /// must outlive the application; `module` is the plug-in's own module
     /// handle, which the embedded files belong to.
     WebApplication(platform::HWND mainWindow, void* module, host::Settings& settings);
@@ -65,10 +74,10 @@ public:
     /// The 404 page every unknown name gets.
     static void sendNotFound(http::Response& response);
 
-    // The player facade (made here with `mainWindow`, the only way to the
-    // player) and the media library (made here with the settings) are owned
-    // members that come first in this object once they exist; the destructor
-    // then deletes the facade before the library.
+    /// The only way to the player. Deleted before the library it borrows.
+    std::unique_ptr<PlayerFacade> facade;
+    /// The shared music, made with the settings.
+    std::unique_ptr<library::MediaLibrary> library;
 
     /// The host player's main window.
     const platform::HWND mainWindow;

@@ -1,0 +1,95 @@
+#include "webapp/StatusDocuments.h"
+
+#include "platform/PlayerMessages.h"
+#include "webapp/PlayerFacade.h"
+#include "webapp/RouteParameters.h"
+#include "webapp/RouteTables.h"
+#include "webapp/WebApplication.h"
+
+#include <mutex>
+
+namespace webapp {
+
+using namespace platform;
+
+namespace {
+
+// Both documents declare Latin-1 while the route's content type says UTF-8:
+// clients read them by the header, and texts go out as the player keeps them.
+constexpr const char* declaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n\n";
+
+} // namespace
+
+void sendPlaylistDocument(WebApplication& application, RequestContext& context)
+{
+    std::lock_guard guard(application.lock);
+    PlayerFacade& facade = *application.facade;
+
+    const int length = facade.listLength();
+    const long position = static_cast<long>(facade.ipc(IPC_GETLISTPOS));
+    const std::string id = parameter(context, "id");
+
+    // The player's flag is consumed here, so every other client has to learn
+    // of the change from the emptied map.
+    if (facade.editorIpc(IPC_PE_GETDIRTY) > 0)
+        application.playlistClients.clear();
+    const bool dirty = application.playlistClients[id] == 0;
+
+    std::string body = declaration;
+    body += "<playlist playing=\"" + std::to_string(position) + "\" dirty=\"" + (dirty ? "1" : "0") + "\">\n";
+    if ((dirty || id.empty()) && length > 0) {
+        for (int i = 0; i < length; ++i) {
+            body += "<track>\n<index>" + std::to_string(i) + "</index>\n";
+            body += "<title><![CDATA[" + cdataText(facade.titleAt(i)) + "]]></title>\n";
+            body += "<filename><![CDATA[" + cdataText(facade.fileAt(i)) + "]]></filename>\n";
+            body += "</track>\n";
+        }
+    }
+    body += "</playlist>\n";
+
+    application.playlistClients[id] = 1;
+    facade.editorIpc(IPC_PE_SETCLEAN);
+    sendText(context, std::move(body));
+}
+
+void sendConsoleDocument(WebApplication& application, RequestContext& context)
+{
+    PlayerFacade& facade = *application.facade;
+
+    TrackInfo info;
+    info.filename = facade.fileAt(static_cast<int>(facade.ipc(IPC_GETLISTPOS)));
+    facade.trackInfo(info);
+    if (info.title.empty())
+        info.title = facade.titleAt(static_cast<int>(facade.ipc(IPC_GETLISTPOS)));
+
+    const long volume = static_cast<long>(facade.ipc(IPC_SETVOLUME, IPC_GETVOLUME_QUERY));
+    const bool shuffle = facade.ipc(IPC_GET_SHUFFLE) > 0;
+    const bool repeat = facade.ipc(IPC_GET_REPEAT) > 0;
+    const long lengthSeconds = static_cast<long>(facade.ipc(IPC_GETOUTPUTTIME, 1));
+    const long positionMs = static_cast<long>(facade.ipc(IPC_GETOUTPUTTIME, 0));
+
+    std::string body = declaration;
+    body += "<console>";
+    body += "<volume>" + std::to_string(volume) + "</volume>";
+    body += std::string("<shuffle>") + (shuffle ? "1" : "0") + "</shuffle>";
+    body += std::string("<repeat>") + (repeat ? "1" : "0") + "</repeat>";
+    body += "<album><![CDATA[" + cdataText(info.album) + "]]></album>";
+    body += "<artist><![CDATA[" + cdataText(info.artist) + "]]></artist>";
+    body += "<title><![CDATA[" + cdataText(info.title) + "]]></title>";
+    body += "<filename><![CDATA[" + cdataText(info.filename) + "]]></filename>";
+    body += "<length><![CDATA[" + cdataText(info.lengthText) + "]]></length>";
+    body += "<lengthms>" + std::to_string(info.lengthMs) + "</lengthms>";
+    body += "<bitrate><![CDATA[" + std::to_string(info.bitrate) + "]]></bitrate>";
+    body += "<position>" + positionFraction(positionMs, lengthSeconds) + "</position>";
+    body += "</console>";
+    sendText(context, std::move(body));
+}
+
+void registerStatusDocuments()
+{
+    auto& routes = routeTable();
+    routes.insert_or_assign("playlist.xml", sendPlaylistDocument);
+    routes.insert_or_assign("consolestatus.xml", sendConsoleDocument);
+}
+
+} // namespace webapp

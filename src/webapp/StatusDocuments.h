@@ -1,0 +1,23 @@
+#pragma once
+
+namespace webapp {
+
+class WebApplication;
+struct RequestContext;
+
+/// "playlist.xml": the playlist position, whether the client with the "id"
+/// parameter lacks the current playlist ("dirty"), and then the whole track
+/// list when it does (or has no id). Holds the application's lock for its
+/// whole run; the first request after a change of the player's playlist
+/// consumes the player's changed flag and marks every known client dirty.
+void sendPlaylistDocument(WebApplication& application, RequestContext& context);
+
+/// "consolestatus.xml": volume, shuffle, repeat, the current track's
+/// metadata, length, bitrate and play position, on one line. Takes no
+/// application lock.
+void sendConsoleDocument(WebApplication& application, RequestContext& context);
+
+/// Enters both documents into `routeTable`.
+void registerStatusDocuments();
+
+} // namespace webapp
