@@ -13,9 +13,23 @@ case "$mode" in
   *) echo "usage: ./test.sh [asan|tsan]" >&2; exit 2 ;;
 esac
 
+# Node.js and npm count as present however they came (Debian's packages or
+# another build of them).
+node_pkgs=""
+command -v node >/dev/null 2>&1 || node_pkgs="nodejs"
+command -v npm >/dev/null 2>&1 || node_pkgs="$node_pkgs npm"
 tools/deps.sh build-essential cmake ninja-build clang libclang-rt-14-dev \
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libtag1-dev \
-  iproute2 util-linux curl python3
+  iproute2 util-linux curl python3 chromium $node_pkgs
+
+# The browser tests drive Debian's Chromium with playwright-core, pinned to a
+# release that still runs on Debian 12's Node.js 18, kept under build/.
+playwright=1.61.1
+if ! grep -qs "\"version\": \"$playwright\"" build/browser-deps/node_modules/playwright-core/package.json; then
+  mkdir -p build/browser-deps
+  npm install --no-save --no-audit --no-fund --silent --prefix build/browser-deps "playwright-core@$playwright" >/dev/null
+fi
+export TUNELET_REQUIRE_BROWSER=1
 
 jobs="$(nproc)"
 build="build/$mode"

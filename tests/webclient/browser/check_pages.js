@@ -1,28 +1,47 @@
 // Loads the two pages of the browser client in a real Chromium and checks
 // that they run clean: no uncaught error, no console error other than the
-// expected failed loads of routes that answer 404 (the dynamic routes of an
-// unwired server), every image on the page and every image of the resource
-// table decodes, and the title carries the version. Screenshots of both
-// pages are written for a person to judge.
+// expected 404s of the dynamic routes (those of an unwired server), every
+// image on the page, every CSS background image and every image of the
+// resource table decodes, and the title carries the version. Screenshots of
+// both pages are written for a person to judge.
 //
 //   node check_pages.js BASE_URL OUT_DIR [--fake]
 //
 // --fake: the server answers the dynamic routes with canned data, so the
 // playlist, the console display and the library listing must fill in.
 // Needs playwright-core (NODE_PATH) and /usr/bin/chromium.
+//
+// Also a module: tests/e2e drives the running player's pages with
+// launchBrowser and checkPage.
 "use strict";
 
 const fs = require("fs");
 const path = require("path");
 const { chromium } = require("playwright-core");
 
-const base = process.argv[2] || "http://127.0.0.1:8080";
-const outDir = process.argv[3] || ".";
-const fake = process.argv.includes("--fake");
 const manifest = path.join(__dirname, "..", "..", "..", "src", "webclient", "resources.txt");
-const DYNAMIC = new Set(["playlist.xml", "consolestatus.xml", "library.js", "favorites.js", "events.js",
-                         "stream", "download", "prev", "play", "pause", "stop", "next", "getvolume",
-                         "setvolume", "getplaylistpos", "setplaylistpos", "getposition", "setposition"]);
+
+// The routes served by handlers rather than embedded files: status
+// documents, listings, player commands, streams and downloads. A server
+// without them answers 404, which is the only failure tolerated for them.
+const DYNAMIC = new Set([
+  "playlist.xml", "consolestatus.xml", "library.js", "favorites.js", "events.js", "stream", "download",
+  "prev", "play", "pause", "stop", "next", "getvolume", "setvolume", "enqueuefile", "enqueuefilenext",
+  "insertfile", "playfile", "getplaylistlength", "getplaylistfilename", "getplaylisttitle",
+  "getplaylistpos", "setplaylistpos", "deleteplaylistitem", "moveplaylistitem", "clearplaylist",
+  "enqueueplaylist", "playplaylist", "getshuffle", "setshuffle", "getrepeat", "setrepeat",
+  "toggleshuffle", "togglerepeat", "getposition", "setposition", "ffw5s", "rew5s"]);
+
+// Headless, and kept off every network but the pages it is sent to: no
+// background fetches, updates, sync, QUIC or proxy. Playwright adds a fresh
+// profile folder (--user-data-dir) under TMPDIR for every launch.
+const CHROMIUM_ARGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                       "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                       "--no-proxy-server"];
+
+function launchBrowser() {
+  return chromium.launch({ executablePath: "/usr/bin/chromium", headless: true, args: CHROMIUM_ARGS });
+}
 
 function imageRoutes() {
   return fs.readFileSync(manifest, "utf8").split("\n")
@@ -39,10 +58,53 @@ function routeOf(url) {
   }
 }
 
-async function checkPage(browser, route, viewport, expectations) {
+// Every url(...) of a background image, from the style sheets' rules and from
+// the computed style of every element; true when each one decodes.
+async function backgroundImages(page) {
+  return page.evaluate(async () => {
+    const urls = new Set();
+    const collect = (value, base) => {
+      for (const m of (value || "").matchAll(/url\(\s*["']?([^"')]+)["']?\s*\)/g)) urls.add(new URL(m[1], base).href);
+    };
+    for (const sheet of Array.from(document.styleSheets)) {
+      for (const rule of Array.from(sheet.cssRules || [])) {
+        if (rule.style) collect(rule.style.backgroundImage, sheet.href || document.baseURI);
+      }
+    }
+    for (const el of Array.from(document.querySelectorAll("*"))) collect(getComputedStyle(el).backgroundImage, document.baseURI);
+    const result = [];
+    for (const url of urls) {
+      const img = new Image();
+      img.src = url;
+      let ok = true;
+      try {
+        await img.decode();
+        ok = img.naturalWidth > 0;
+      } catch (e) {
+        ok = false;
+      }
+      result.push({ url, ok });
+    }
+    return result;
+  });
+}
+
+// Loads BASE/ROUTE in a new browser context and checks it. Options:
+//   base, route, viewport, outDir   where, what, at which size, shots to
+//   expectations   {selector: minimum count}
+//   title          exact text or RegExp the page title must match
+//   minBackgrounds the fewest CSS background images the page must use
+//   shotName       screenshot file name (default ROUTE or "main", .png)
+//   contextOptions passed to browser.newContext (httpCredentials, ...)
+//   fake           the server answers canned data: use every control once
+// Returns { failures, notes, shot, context } with the context still open
+// when keepContext is set (the caller closes it), else closed.
+async function checkPage(browser, options) {
+  const { base, route, viewport, outDir, expectations = {}, title = /^Tunelet v3\.1/, minBackgrounds = 0,
+          fake = false, contextOptions = {}, keepContext = false } = options;
   const failures = [];
   const notes = [];
-  const context = await browser.newContext({ viewport });
+  const context = await browser.newContext({ viewport, ...contextOptions });
   if (fake) {
     // Start the library inside a folder, so files (and their links) are listed.
     await context.addCookies([{ name: "mlPath", value: encodeURIComponent("C:\\Music"), url: base }]);
@@ -52,7 +114,7 @@ async function checkPage(browser, route, viewport, expectations) {
   page.on("console", (msg) => {
     if (msg.type() !== "error") return;
     const where = routeOf((msg.location() || {}).url || "");
-    if (/Failed to load resource/.test(msg.text()) && DYNAMIC.has(where)) {
+    if (/Failed to load resource: .*status of 404/.test(msg.text()) && DYNAMIC.has(where)) {
       notes.push("expected 404: " + where);
     } else {
       failures.push("console error: " + msg.text() + (where ? " (" + where + ")" : ""));
@@ -60,19 +122,30 @@ async function checkPage(browser, route, viewport, expectations) {
   });
   page.on("response", (res) => {
     const r = routeOf(res.url());
-    if (res.status() >= 400 && !DYNAMIC.has(r)) failures.push("HTTP " + res.status() + " for " + r);
+    if (res.status() >= 400 && !(res.status() === 404 && DYNAMIC.has(r))) {
+      failures.push("HTTP " + res.status() + " for /" + r);
+    }
   });
 
-  await page.goto(base + "/" + route, { waitUntil: "load" });
+  const answer = await page.goto(base + "/" + route, { waitUntil: "load" });
+  if (!answer || answer.status() !== 200) failures.push("the page answered " + (answer ? answer.status() : "nothing"));
   await page.waitForTimeout(1500); // one refresh of console and playlist
 
-  const title = await page.title();
-  if (!/^Tunelet v3\.1/.test(title)) failures.push("title is " + JSON.stringify(title));
+  const shown = await page.title();
+  const titleOk = title instanceof RegExp ? title.test(shown) : shown === title;
+  if (!titleOk) failures.push("title is " + JSON.stringify(shown) + ", wanted " + String(title));
 
-  const broken = await page.evaluate(() =>
-    Array.from(document.images).filter((img) => !img.complete || img.naturalWidth === 0)
-      .map((img) => img.getAttribute("src")));
-  broken.forEach((src) => failures.push("image does not decode on the page: " + src));
+  const images = await page.evaluate(() =>
+    Array.from(document.images).map((img) => ({ src: img.getAttribute("src"), ok: img.complete && img.naturalWidth > 0 })));
+  images.filter((i) => !i.ok).forEach((i) => failures.push("image does not decode on the page: " + i.src));
+  if (images.length === 0) failures.push("the page shows no <img> at all");
+
+  const backgrounds = await backgroundImages(page);
+  backgrounds.filter((b) => !b.ok).forEach((b) => failures.push("background image does not decode: " + b.url));
+  if (backgrounds.length < minBackgrounds) {
+    failures.push(backgrounds.length + " CSS background image(s), wanted at least " + minBackgrounds);
+  }
+  notes.push(images.length + " <img>, " + backgrounds.length + " background image(s) decoded");
 
   const undecodable = await page.evaluate(async (names) => {
     const bad = [];
@@ -95,7 +168,7 @@ async function checkPage(browser, route, viewport, expectations) {
     if (count < minimum) failures.push(selector + ": " + count + " element(s), wanted " + minimum);
   }
 
-  const shot = path.join(outDir, (route || "main") + (fake ? "-fake" : "") + ".png");
+  const shot = path.join(outDir, options.shotName || (route || "main") + (fake ? "-fake" : "") + ".png");
   await page.screenshot({ path: shot });
 
   if (fake && route === "") {
@@ -131,35 +204,46 @@ async function checkPage(browser, route, viewport, expectations) {
     await page.click(".hot.pl");
     await page.waitForTimeout(500);
   }
-  await context.close();
-  return { failures, notes, shot };
+  if (!keepContext) await context.close();
+  return { failures, notes, shot, context };
 }
 
-(async () => {
-  const browser = await chromium.launch({ executablePath: "/usr/bin/chromium", args: ["--no-sandbox"] });
-  const pages = [
-    ["", { width: 1000, height: 640 },
-     fake ? { ".playlist li": 5, ".ml-list li.file": 3, ".light.on": 1 } : { ".buttons .hot": 9 }],
-    ["library", { width: 860, height: 560 }, fake ? { ".ml-list li a.name": 1 } : { ".ml-toolbar .tool": 4 }],
-  ];
-  let failed = 0;
-  let passed = 0;
-  for (const [route, viewport, expectations] of pages) {
-    const result = await checkPage(browser, route, viewport, expectations);
-    const name = "/" + route;
-    result.notes.forEach((n) => console.log("  note " + name + ": " + n));
-    if (result.failures.length) {
-      failed++;
-      result.failures.forEach((f) => console.log("  FAIL " + name + ": " + f));
-    } else {
-      passed++;
-      console.log("  ok " + name + " (screenshot " + result.shot + ")");
-    }
+// Prints one result the way both callers report: notes, then ok or FAILs.
+function report(name, result) {
+  result.notes.forEach((n) => console.log("  note " + name + ": " + n));
+  if (result.failures.length) {
+    result.failures.forEach((f) => console.log("  FAIL " + name + ": " + f));
+    return false;
   }
-  await browser.close();
-  console.log(passed + " passed, " + failed + " failed");
-  process.exit(failed ? 1 : 0);
-})().catch((err) => {
-  console.error(err);
-  process.exit(2);
-});
+  console.log("  ok " + name + (result.shot ? " (screenshot " + result.shot + ")" : ""));
+  return true;
+}
+
+module.exports = { DYNAMIC, CHROMIUM_ARGS, launchBrowser, checkPage, imageRoutes, routeOf, report };
+
+if (require.main === module) {
+  const base = process.argv[2] || "http://127.0.0.1:8080";
+  const outDir = process.argv[3] || ".";
+  const fake = process.argv.includes("--fake");
+  (async () => {
+    const browser = await launchBrowser();
+    const pages = [
+      ["", { width: 1000, height: 640 },
+       fake ? { ".playlist li": 5, ".ml-list li.file": 3, ".light.on": 1 } : { ".buttons .hot": 9 }],
+      ["library", { width: 860, height: 560 }, fake ? { ".ml-list li a.name": 1 } : { ".ml-toolbar .tool": 4 }],
+    ];
+    let failed = 0;
+    let passed = 0;
+    for (const [route, viewport, expectations] of pages) {
+      const result = await checkPage(browser, { base, route, viewport, outDir, expectations, fake });
+      if (report("/" + route, result)) passed++;
+      else failed++;
+    }
+    await browser.close();
+    console.log(passed + " passed, " + failed + " failed");
+    process.exit(failed ? 1 : 0);
+  })().catch((err) => {
+    console.error(err);
+    process.exit(2);
+  });
+}

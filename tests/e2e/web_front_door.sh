@@ -1,0 +1,39 @@
+#!/bin/sh
+# Installs the build into a fresh folder and runs web_front_door.js against
+# the installed player. Registered with CTest (tests/e2e/CMakeLists.txt):
+#   web_front_door.sh CMAKE BUILD_DIR BROWSER_DEPS_DIR OUT_DIR
+# Exits 77 (skipped) when Chromium, Node.js or playwright-core is missing,
+# unless TUNELET_REQUIRE_BROWSER=1 (./test.sh installs them and sets it).
+set -eu
+here="$(cd "$(dirname "$0")" && pwd)"
+cmake="$1" build="$2" deps="$3" out="$4"
+
+missing() {
+  if [ "${TUNELET_REQUIRE_BROWSER:-}" = 1 ]; then
+    echo "missing: $1" >&2
+    exit 1
+  fi
+  echo "skipped: $1 is missing (./test.sh installs it)"
+  exit 77
+}
+[ -x /usr/bin/chromium ] || missing "/usr/bin/chromium (Debian package chromium)"
+command -v node >/dev/null 2>&1 || missing "node (Debian package nodejs)"
+command -v curl >/dev/null 2>&1 || missing "curl"
+[ -f "$deps/node_modules/playwright-core/package.json" ] || missing "playwright-core in $deps"
+if [ "${TUNELET_NETNS:-}" != 1 ]; then
+  echo "run me inside tools/netns.sh" >&2
+  exit 2
+fi
+
+# Everything the run leaves, the browser's profile folder too (TMPDIR), goes
+# with the staging folder.
+stage="$(mktemp -d "${TMPDIR:-/tmp}/tunelet-e2e.XXXXXX")"
+trap 'rm -rf "$stage"' EXIT
+if ! "$cmake" --install "$build" --prefix "$stage/dist" >"$stage/install.log" 2>&1; then
+  cat "$stage/install.log" >&2
+  exit 1
+fi
+mkdir -p "$out"
+status=0
+TMPDIR="$stage" NODE_PATH="$deps/node_modules" node "$here/web_front_door.js" "$stage/dist" "$out" || status=$?
+exit "$status"
