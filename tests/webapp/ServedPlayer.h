@@ -1,0 +1,116 @@
+#pragma once
+
+#include "PlayerHarness.h"
+#include "host/Settings.h"
+#include "http/UrlCoding.h"
+#include "http/support/RawClient.h"
+#include "platform/Socket.h"
+#include "webapp/TuneletServer.h"
+#include "webapp/WebApplication.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace webapptest {
+
+/// The web application with the real player behind it, served on a loopback
+/// port: requests go over a socket, effects are read from the player's model.
+/// The shared directory is "music" in a fresh temporary folder.
+class ServedPlayer : public ::testing::Test {
+protected:
+    using Answer = testing_support::RawClient::Answer;
+    using Parameters = std::map<std::string, std::string>;
+
+    ServedPlayer()
+    {
+        std::filesystem::create_directories(music);
+        settings.sharedDirs = {music};
+        settings.documentRoot = dir.file("skins");
+    }
+
+    void SetUp() override
+    {
+        server = std::make_unique<webapp::TuneletServer>(application, settings, platform::loopbackAddress(), 0);
+        ASSERT_TRUE(server->start());
+        for (int i = 0; i < 500 && server->listeningPort() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_NE(server->listeningPort(), 0);
+        client = std::make_unique<testing_support::RawClient>(server->listeningPort());
+    }
+
+    void TearDown() override
+    {
+        client.reset();
+        server->stop();
+        if (auto handle = server->threadHandle()) {
+            ASSERT_TRUE(handle->waitFor(std::chrono::seconds(20)));
+        }
+    }
+
+    /// "/route?name=value&..." with every value percent-encoded.
+    static std::string target(const std::string& route, const Parameters& parameters = {})
+    {
+        std::string out = "/" + route;
+        char separator = '?';
+        for (const auto& [name, value] : parameters) {
+            out += separator + name + "=" + http::urlEncode(value);
+            separator = '&';
+        }
+        return out;
+    }
+
+    /// One GET on the fixture's keep-alive connection.
+    Answer get(const std::string& route, const Parameters& parameters = {})
+    {
+        EXPECT_TRUE(client->send("GET " + target(route, parameters) +
+                                 " HTTP/1.1\r\nHost: t\r\nCookie: Tunelet=s1\r\n\r\n"));
+        return client->readAnswer();
+    }
+    /// The body of a GET that must answer 200.
+    std::string body(const std::string& route, const Parameters& parameters = {})
+    {
+        Answer answer = get(route, parameters);
+        EXPECT_EQ(answer.status, 200) << route;
+        return answer.body;
+    }
+
+    /// A tagged WAV file below the shared directory.
+    std::string song(const std::string& relative, int seconds = 40, const std::string& artist = "",
+                     const std::string& title = "", const std::string& album = "")
+    {
+        std::string path = music + "/" + relative;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        EXPECT_TRUE(player::test::writeTaggedWav(path, seconds, artist, title, album)) << path;
+        return path;
+    }
+
+    /// Empties the list and fills it with `count` entries "/e0", ... of
+    /// `lengthMs` each (titles "E0", ...), none changed since; forgets what
+    /// was recorded.
+    void fill(int count, int lengthMs = 60000)
+    {
+        harness.onPlayer([&](player::Player& p) {
+            p.model().clear();
+            for (int i = 0; i < count; ++i)
+                p.model().append({"/e" + std::to_string(i), "E" + std::to_string(i), lengthMs});
+            p.model().setClean();
+        });
+        harness.clearRecorded();
+    }
+
+    player::test::TempDirectory dir;
+    const std::string music = dir.file("music");
+    host::Settings settings{dir.file("gen_Tunelet.ini")};
+    PlayerHarness harness;
+    webapp::WebApplication application{harness.mainWindow(), nullptr, settings};
+    std::unique_ptr<webapp::TuneletServer> server;
+    std::unique_ptr<testing_support::RawClient> client;
+};
+
+} // namespace webapptest
