@@ -3,6 +3,7 @@
 #include "host/Ipv4Address.h"
 #include "host/PluginPaths.h"
 #include "host/Settings.h"
+#include "library/MediaLibrary.h"
 #include "platform/Menu.h"
 #include "platform/MessageBox.h"
 #include "platform/ModulePath.h"
@@ -113,11 +114,11 @@ void PluginInstance::askToReindex()
 {
     int answer = messageBox(nullptr, reindexQuestion, reindexCaption, MB_OKCANCEL | MB_ICONWARNING);
     if (answer == IDOK) {
-        // PENDING (media library): OK starts a re-index through the media
-        // library's reindex, which starts the indexer's thread, sets and saves
-        // `needsIndex` and waits for the thread's `startedEvent`. Until the
-        // media library exists nothing more happens here: the flag stays set
-        // in the file and the question comes again at the next start.
+        // Starts the indexer's thread when none runs; only a started run sets
+        // and saves `needsIndex` (and is waited for until it runs). When no
+        // run starts nothing changes: the flag stays set in the file and the
+        // question comes again at the next start.
+        webApplication->library->reindex();
         return;
     }
     settings->needsIndex = false;

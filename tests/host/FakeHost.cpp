@@ -30,7 +30,9 @@ FakeHost::~FakeHost()
 LRESULT FakeHost::ownProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* self = static_cast<FakeHost*>(getWindowUserData(hwnd));
-    if (message == WM_WA_IPC && lParam == IPC_GET_HMENU) {
+    if (message == WM_WA_IPC) {
+        if (lParam != IPC_GET_HMENU)
+            return 0;  // a player with nothing to tell
         HMENU menu = wParam == 0 ? self->menu0.get() : wParam == 3 ? self->menu3.get() : nullptr;
         return reinterpret_cast<LRESULT>(menu);
     }

@@ -12,8 +12,9 @@ namespace hosttest {
 
 /// A platform window playing the host player's main window, for lifecycle
 /// tests on the calling thread: it answers IPC_GET_HMENU with its menus 0
-/// and 3 and notes every other message it receives (answering 77), together
-/// with message boxes shown meanwhile, in one event list.
+/// and 3 and every other player request (WM_WA_IPC) with 0, and notes every
+/// other message it receives (answering 77), together with message boxes
+/// shown meanwhile, in one event list.
 class FakeHost {
 public:
     static constexpr platform::LRESULT answer = 77;

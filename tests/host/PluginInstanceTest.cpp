@@ -239,7 +239,8 @@ TEST_F(Lifecycle, TheUnfinishedIndexQuestion)
         host::Settings stored(iniPath);
         EXPECT_EQ(stored.needsIndex.load(), c.flagKept);
         if (c.flagKept) {
-            // The media library's re-index does not exist yet: nothing saved.
+            // The media library started no run (it has no indexer yet), so
+            // nothing was saved.
             EXPECT_EQ(TempDirectory::readText(iniPath), before);
         } else {
             EXPECT_NE(TempDirectory::readText(iniPath).find("NeedsIndex=0"), std::string::npos);
