@@ -28,9 +28,9 @@ public:
     ~RequestThread() override;
 
     /// Shuts the connection down in the sending direction only; a pending
-    /// read still returns when the peer closes. Any thread; the server calls
-    /// it under its connection-list lock, so an override must not call back
-    /// into the server.
+    /// read still returns when the peer closes. Any thread. The server calls
+    /// this version itself (not an override: the object may still be under
+    /// construction), under its connection-list lock.
     bool stop() override;
     /// The request cycle: until the peer closes, a receive fails or times out,
     /// an error is answered, an answer cannot be sent, or the client asked for

@@ -28,8 +28,11 @@ bool Server::stop()
 {
     stopEvent.signal();
     std::lock_guard guard(threadsLock);
+    // Called directly, not through the virtual slot: a connection is listed
+    // by its base constructor while the listener thread may still be running
+    // the derived constructor, which sets the object's dispatch table.
     for (RequestThread* connection : requestThreads)
-        connection->stop();
+        connection->RequestThread::stop();
     return true;
 }
 
