@@ -2,6 +2,7 @@
 
 #include "http/Crypto.h"
 #include "http/Random.h"
+#include "http/UrlCoding.h"
 #include "platform/Guid.h"
 
 #include <array>
@@ -11,17 +12,6 @@ namespace http {
 namespace {
 
 constexpr std::string_view privateText = "0d4e7a19c3b85f62e1a09d7c4b3f8265";
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 
@@ -41,7 +31,7 @@ std::optional<std::uint64_t> nonceTime(std::string_view nonce)
         return std::nullopt;
     std::uint64_t seconds = 0;
     for (char c : nonce.substr(0, 16)) {
-        int value = hexValue(c);
+        int value = hexDigitValue(c);
         if (value < 0)
             return std::nullopt;
         seconds = seconds << 4 | static_cast<std::uint64_t>(value);

@@ -2,9 +2,7 @@
 
 namespace http {
 
-namespace {
-
-int hexValue(char c)
+int hexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -15,16 +13,14 @@ int hexValue(char c)
     return -1;
 }
 
-} // namespace
-
 void urlDecode(std::string& text)
 {
     // Decodes into the same string: the write position never passes the read one.
     std::size_t out = 0;
     for (std::size_t in = 0; in < text.size(); ++out) {
         if (text[in] == '%' && in + 2 < text.size()) {
-            int high = hexValue(text[in + 1]);
-            int low = hexValue(text[in + 2]);
+            int high = hexDigitValue(text[in + 1]);
+            int low = hexDigitValue(text[in + 2]);
             if (high >= 0 && low >= 0) {
                 // Decoding continues after the produced byte, so "%2541" gives "%41".
                 text[out] = char(high * 16 + low);

@@ -4,6 +4,9 @@
 
 namespace http {
 
+/// The value of one hexadecimal digit (either case), or -1 for any other character.
+int hexDigitValue(char c);
+
 /// Percent-decodes in place: each "%" followed by two hexadecimal digits
 /// becomes that byte; everything else (including "+") stays.
 void urlDecode(std::string& text);
