@@ -2,6 +2,7 @@
 // host (FakeHost) and against the real host player, in process.
 #include "FakeHost.h"
 #include "TempDirectory.h"
+#include "host/Ipv4Address.h"
 #include "host/PluginInstance.h"
 #include "host/Settings.h"
 #include "http/Response.h"
@@ -269,6 +270,26 @@ TEST_F(Lifecycle, NoListeningWhenTheAddressCannotOrAutoStartIsOff)
         plugin.quit();
         EXPECT_EQ(getWindowProc(host.window()), &FakeHost::ownProc);
     }
+}
+
+TEST_F(Lifecycle, APortAlreadyTakenEndsOnlyTheListener)
+{
+    // A second instance on the same port: its listener gives up, the rest of
+    // the plug-in runs on and quits normally.
+    std::uint32_t loopback = 0;
+    ASSERT_TRUE(host::parseIPv4("127.0.0.1", loopback));
+    UniqueFd first = listenTcp(loopback, 0);
+    ASSERT_TRUE(first);
+    const std::uint16_t taken = boundPort(first.get());
+    writeIni("listenIP=127.0.0.1\r\nlistenPort=" + std::to_string(taken) + "\r\n");
+    plugin.initFrom(modulePath);
+    auto handle = plugin.getServer()->threadHandle();
+    ASSERT_NE(handle, nullptr);
+    EXPECT_TRUE(handle->waitFor(10s)) << "the listener ends when it cannot bind";
+    EXPECT_EQ(plugin.getServer()->listeningPort(), 0);
+    EXPECT_NE(getWindowProc(host.window()), &FakeHost::ownProc) << "the rest of start-up went on";
+    plugin.quit();
+    EXPECT_EQ(getWindowProc(host.window()), &FakeHost::ownProc);
 }
 
 TEST_F(Lifecycle, QuitCompletesWhileAConnectionWaitsForThePlayersAnswer)
