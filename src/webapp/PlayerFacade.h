@@ -110,7 +110,7 @@ private:
     /// Asked once, at construction.
     const platform::HWND playlistWindow;
     /// Carried, not used.
-    void* const module;
+    [[maybe_unused]] void* const module;
     /// Not owned.
     library::MediaLibrary* const library;
     std::recursive_mutex lock;
