@@ -317,6 +317,11 @@ TEST_F(FileAnswers, UnopenableFileIs500)
 {
     // Running out of descriptors makes the open fail even for root, who may
     // read any file regardless of its mode.
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' own checks need descriptors of their own and report
+    // false faults while none are left.
+    GTEST_SKIP() << "needs a process that can run out of descriptors";
+#endif
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
     int lowest = ::dup(0);
