@@ -23,37 +23,48 @@ std::shared_ptr<ThreadQueue> ThreadQueue::current()
 
 bool ThreadQueue::post(const Message& message)
 {
+    bool wake;
     {
         std::lock_guard guard(mutex);
         if (!alive)
             return false;
         posted.push_back(message);
+        wake = noteChange();
     }
-    changed.notify_all();
+    if (wake)
+        changed.notify_all();
     return true;
 }
 
-bool ThreadQueue::deliver(std::shared_ptr<SentMessage> message)
+bool ThreadQueue::deliver(SentMessage& message)
 {
+    bool wake;
     {
         std::lock_guard guard(mutex);
         if (!alive)
             return false;
-        sent.push_back(std::move(message));
+        sent.push_back(&message);
+        wake = noteChange();
     }
-    changed.notify_all();
+    if (wake)
+        changed.notify_all();
     return true;
 }
 
 void ThreadQueue::complete(SentMessage& message, LRESULT result)
 {
-    ThreadQueue& sender = *message.sender;
+    // Our own reference: once `done` is set the sender may return, and its
+    // thread may end, taking `message` and its last reference to the queue.
+    std::shared_ptr<ThreadQueue> sender = message.sender;
+    bool wake;
     {
-        std::lock_guard guard(sender.mutex);
+        std::lock_guard guard(sender->mutex);
         message.result = result;
         message.done = true;
+        wake = sender->noteChange();
     }
-    sender.changed.notify_all();
+    if (wake)
+        sender->changed.notify_all();
 }
 
 void ThreadQueue::serve(SentMessage& message)
@@ -69,7 +80,7 @@ void ThreadQueue::serve(SentMessage& message)
 
 void ThreadQueue::shutdown()
 {
-    std::deque<std::shared_ptr<SentMessage>> unanswered;
+    std::deque<SentMessage*> unanswered;
     {
         std::lock_guard guard(mutex);
         alive = false;
@@ -77,7 +88,7 @@ void ThreadQueue::shutdown()
         posted.clear();
     }
     // Answered outside our own lock: completing takes the sender's.
-    for (auto& message : unanswered)
+    for (SentMessage* message : unanswered)
         complete(*message, 0);
 }
 

@@ -2,7 +2,10 @@
 
 #include "platform/WindowTypes.h"
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -14,7 +17,8 @@ namespace platform::detail {
 
 class ThreadQueue;
 
-/// A `sendMessage` in flight. `result` and `done` are guarded by the sender's
+/// A `sendMessage` in flight. It lives on the sender's stack: the sender does
+/// not return before `done`. `result` and `done` are guarded by the sender's
 /// queue lock; the sender waits on its own queue for `done`.
 struct SentMessage {
     Message message;
@@ -25,7 +29,8 @@ struct SentMessage {
 
 /// The posted messages, the sent messages waiting to be served and the quit
 /// request of one thread. Only the owning thread takes messages out and waits
-/// on `changed`; any thread may put messages in.
+/// on `changed`; any thread may put messages in. Everything below is guarded
+/// by `mutex` except `changes`, which the owner may also read without it.
 class ThreadQueue {
 public:
     /// The calling thread's queue, made on first use. When the thread ends the
@@ -38,9 +43,11 @@ public:
 
     /// False when the owning thread has ended.
     bool post(const Message& message);
-    /// Queues a send for the owner to serve; false when the owning thread has ended.
-    bool deliver(std::shared_ptr<SentMessage> sent);
-    /// Marks `sent` answered with `result` and wakes its sender.
+    /// Queues a send for the owner to serve; false when the owning thread has
+    /// ended. `sent` must stay alive until it is completed.
+    bool deliver(SentMessage& sent);
+    /// Marks `sent` answered with `result` and wakes its sender. `sent` may be
+    /// gone as soon as this marks it done.
     static void complete(SentMessage& sent, LRESULT result);
     /// Runs the window procedure for `sent` on the calling (owning) thread and
     /// completes it.
@@ -49,12 +56,34 @@ public:
     /// The thread is ending.
     void shutdown();
 
+    /// Call with `mutex` held after changing anything the owner may be waiting
+    /// for. True when the owner sleeps on `changed` and must be notified (after
+    /// the lock is released); an owner that is still spinning sees `changes`
+    /// move and needs no system call.
+    bool noteChange()
+    {
+        changes.fetch_add(1, std::memory_order_release);
+        return sleeping;
+    }
+
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<Message> posted;
-    std::deque<std::shared_ptr<SentMessage>> sent;
+    std::deque<SentMessage*> sent;
     bool quitRequested = false;
     int quitCode = 0;
+    /// The owner is blocked on `changed`.
+    bool sleeping = false;
+    /// Moves on every `noteChange`; written under `mutex`, polled by the owner
+    /// without it while it spins before sleeping.
+    std::atomic<std::uint64_t> changes{0};
+    /// Owner-only: a sent message was served since the owner last slept, so
+    /// another may well follow at once.
+    bool servedSinceSleep = false;
+    /// Owner-only: how long the owner polls before sleeping, waiting for the
+    /// answer to its own send and for the next message after serving one.
+    std::chrono::steady_clock::duration senderSpin = std::chrono::microseconds(50);
+    std::chrono::steady_clock::duration ownerSpin = std::chrono::microseconds(50);
 
 private:
     const std::thread::id owner;
