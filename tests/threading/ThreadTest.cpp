@@ -117,9 +117,9 @@ TEST(Thread, OnFinishedMayDeleteTheThreadAndTheHandleStillSignals)
         auto* gate = new Gate;
         gate->exitWith(reinterpret_cast<CallbackArgument>(gate));
         gate->onFinished.add(&deleter.callback);
-        gate->release.set();  // the body ends at once
         ASSERT_TRUE(gate->start());
         auto handle = gate->threadHandle();
+        gate->release.set();  // from here the observer may delete it at any moment
         handle->wait();  // the Thread is gone; ASan sees any later touch
     }
     EXPECT_EQ(deleter.deleted, 50);
