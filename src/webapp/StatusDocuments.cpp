@@ -38,6 +38,9 @@ void sendPlaylistDocument(WebApplication& application, RequestContext& context)
     std::string body = declaration;
     body += "<playlist playing=\"" + std::to_string(position) + "\" dirty=\"" + (dirty ? "1" : "0") + "\">\n";
     if ((dirty || id.empty()) && length > 0) {
+        // Room for typical entries up front: growing a large text copies it
+        // while the player's thread waits for the next message.
+        body.reserve(body.size() + static_cast<std::size_t>(length) * 192);
         for (int i = 0; i < length; ++i) {
             body += "<track>\n<index>" + std::to_string(i) + "</index>\n";
             body += "<title><![CDATA[" + cdataText(facade.titleAt(i)) + "]]></title>\n";
