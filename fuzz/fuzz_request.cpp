@@ -2,10 +2,12 @@
 // in-memory stream as a whole, and once cut into pieces chosen by the first
 // byte. All three must agree; the debug listing and URL coding run on top.
 #include "http/BufferStream.h"
+#include "http/MessagePieces.h"
 #include "http/Request.h"
 #include "http/UrlCoding.h"
 
 #include <cstdint>
+#include <random>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -13,16 +15,11 @@
 
 namespace {
 
+/// The text in pieces of 1 to 97 bytes, sizes drawn from `seed`.
 std::vector<std::string> pieces(std::string_view text, std::uint32_t seed)
 {
-    std::vector<std::string> out;
-    for (std::size_t pos = 0; pos < text.size();) {
-        seed = seed * 1103515245u + 12345u;
-        std::size_t take = std::min<std::size_t>(1 + (seed >> 16) % 97, text.size() - pos);
-        out.emplace_back(text.substr(pos, take));
-        pos += take;
-    }
-    return out;
+    std::mt19937 rng(seed);
+    return http::test::randomPieces(text, rng, 97);
 }
 
 bool sameResult(const http::Request& a, const http::Request& b)

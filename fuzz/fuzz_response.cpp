@@ -1,25 +1,22 @@
 // Feeds arbitrary bytes to the response reader, as text and over an
 // in-memory stream cut into pieces chosen by the first byte; both must agree.
 #include "http/BufferStream.h"
+#include "http/MessagePieces.h"
 #include "http/Response.h"
 
 #include <cstdint>
+#include <random>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
 
+/// The text in pieces of 1 to 97 bytes, sizes drawn from `seed`.
 std::vector<std::string> pieces(std::string_view text, std::uint32_t seed)
 {
-    std::vector<std::string> out;
-    for (std::size_t pos = 0; pos < text.size();) {
-        seed = seed * 1103515245u + 12345u;
-        std::size_t take = std::min<std::size_t>(1 + (seed >> 16) % 97, text.size() - pos);
-        out.emplace_back(text.substr(pos, take));
-        pos += take;
-    }
-    return out;
+    std::mt19937 rng(seed);
+    return http::test::randomPieces(text, rng, 97);
 }
 
 } // namespace
