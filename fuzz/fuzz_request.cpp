@@ -7,7 +7,6 @@
 #include "http/UrlCoding.h"
 
 #include <cstdint>
-#include <random>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -15,12 +14,6 @@
 
 namespace {
 
-/// The text in pieces of 1 to 97 bytes, sizes drawn from `seed`.
-std::vector<std::string> pieces(std::string_view text, std::uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    return http::test::randomPieces(text, rng, 97);
-}
 
 bool sameResult(const http::Request& a, const http::Request& b)
 {
@@ -48,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (text.size() <= http::Request::bufferSize && !sameResult(fromText, fromWhole))
         std::abort();
 
-    http::BufferStream cut(pieces(text, data[0]));
+    http::BufferStream cut(http::test::randomPieces(text, data[0], 97));
     http::Request fromPieces;
     fromPieces.parse(cut);
     if (!sameResult(fromWhole, fromPieces))

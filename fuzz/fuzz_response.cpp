@@ -5,21 +5,9 @@
 #include "http/Response.h"
 
 #include <cstdint>
-#include <random>
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-namespace {
-
-/// The text in pieces of 1 to 97 bytes, sizes drawn from `seed`.
-std::vector<std::string> pieces(std::string_view text, std::uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    return http::test::randomPieces(text, rng, 97);
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -30,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     http::Response fromText;
     fromText.parseText(text);
 
-    http::BufferStream cut(pieces(text, data[0]));
+    http::BufferStream cut(http::test::randomPieces(text, data[0], 97));
     http::Response fromPieces;
     fromPieces.receive(cut);
     if (text.size() < 40960 &&

@@ -5,6 +5,7 @@
 #include "http/Request.h"
 #include "http/Server.h"
 #include "http/StateStore.h"
+#include "http/support/AccountServer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,18 +13,7 @@
 
 namespace {
 
-class FuzzServer : public http::Server {
-public:
-    FuzzServer() : Server(0, 0)
-    {
-        setUsername("alice");
-        setPassword("s3cret");
-    }
-    std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string& name) override { return name == username; }
-    std::string passwordFor(const std::string& name) override { return name == username ? password : ""; }
-    bool acceptConnection(platform::UniqueFd) override { return false; }
-};
+using FuzzServer = testing_support::AccountServer;
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "http/Server.h"
 #include "http/SessionStep.h"
 #include "http/StateStore.h"
+#include "http/support/AccountServer.h"
 
 #include <gtest/gtest.h>
 
@@ -32,18 +33,7 @@ public:
     Map all() { return Map(values.begin(), values.end()); }
 };
 
-class TestServer : public Server {
-public:
-    TestServer() : Server(0, 0)
-    {
-        setUsername("alice");
-        setPassword("s3cret");
-    }
-    std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string& name) override { return name == username; }
-    std::string passwordFor(const std::string& name) override { return name == username ? password : ""; }
-    bool acceptConnection(platform::UniqueFd) override { return false; }
-};
+using TestServer = testing_support::AccountServer;
 
 struct Digest {
     std::string user = "alice";

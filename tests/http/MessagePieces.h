@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <random>
 #include <string>
 #include <string_view>
@@ -18,6 +19,13 @@ inline std::vector<std::string> randomPieces(std::string_view text, std::mt19937
         pos += take;
     }
     return pieces;
+}
+
+/// The same with sizes drawn from a generator seeded with `seed`.
+inline std::vector<std::string> randomPieces(std::string_view text, std::uint32_t seed, std::size_t longest)
+{
+    std::mt19937 rng(seed);
+    return randomPieces(text, rng, longest);
 }
 
 } // namespace http::test
