@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-tools/deps.sh build-essential cmake ninja-build pkg-config libssl-dev libtag1-dev \
+tools/deps.sh build-essential cmake ninja-build pkg-config libssl-dev libtag1-dev libclucene-dev \
   iproute2 util-linux
 
 build="build/run"

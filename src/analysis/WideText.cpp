@@ -1,0 +1,124 @@
+#include "analysis/WideText.h"
+
+#include <cstdint>
+
+namespace analysis {
+
+namespace {
+
+constexpr std::uint32_t escapeBase = 0xDC00;
+
+bool isContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+/// The length of the well-formed sequence starting at `at` and its code
+/// point, or 0 when the byte there starts none.
+std::size_t decodeOne(std::string_view bytes, std::size_t at, std::uint32_t& codePoint)
+{
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    std::size_t length;
+    std::uint32_t minimum;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        minimum = 0x80;
+        codePoint = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        minimum = 0x800;
+        codePoint = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        minimum = 0x10000;
+        codePoint = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (bytes.size() - at < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(bytes[at + i]);
+        if (!isContinuation(next))
+            return 0;
+        codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
+    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+void appendUtf8(std::string& out, std::uint32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+std::wstring decodeUtf8(std::string_view bytes)
+{
+    std::wstring text;
+    text.reserve(bytes.size());
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::uint32_t codePoint = 0;
+        const std::size_t length = decodeOne(bytes, at, codePoint);
+        if (length == 0) {
+            text += static_cast<wchar_t>(escapeBase + static_cast<unsigned char>(bytes[at]));
+            ++at;
+        } else {
+            text += static_cast<wchar_t>(codePoint);
+            at += length;
+        }
+    }
+    return text;
+}
+
+std::string encodeUtf8(std::wstring_view text)
+{
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (const wchar_t wide : text) {
+        const auto c = static_cast<std::uint32_t>(wide);
+        if (c >= escapeBase + 0x80 && c <= escapeBase + 0xFF)
+            bytes += static_cast<char>(c - escapeBase);
+        else
+            appendUtf8(bytes, c);
+    }
+    return bytes;
+}
+
+std::wstring widenBytes(std::string_view bytes)
+{
+    std::wstring text(bytes.size(), L'\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
+    return text;
+}
+
+std::string narrowBytes(std::wstring_view text)
+{
+    std::string bytes(text.size(), '\0');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        bytes[i] = static_cast<char>(static_cast<unsigned char>(text[i] & 0xFF));
+    return bytes;
+}
+
+} // namespace analysis

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace analysis {
+
+/// The search engine works in wide characters; file names and queries are
+/// bytes (normally UTF-8). Two conversions, each lossless:
+///
+/// `decodeUtf8`, for text the analyzer reads (the "name" field, queries):
+/// every well-formed UTF-8 sequence becomes its code point, so letters of
+/// every script are letters; every byte that is not part of one (a stray
+/// continuation byte, a truncated or overlong sequence, a surrogate, a value
+/// above U+10FFFF) becomes one wide character U+DC00 + byte, which no
+/// character class holds. ASCII stays ASCII.
+/// `encodeUtf8` is its inverse (terms back to bytes).
+///
+/// `widenBytes` / `narrowBytes`, for stored fields ("path"): each byte is
+/// one wide character 0..255 and back, so any path survives byte for byte.
+std::wstring decodeUtf8(std::string_view bytes);
+std::string encodeUtf8(std::wstring_view text);
+
+std::wstring widenBytes(std::string_view bytes);
+/// Keeps the low 8 bits of every character.
+std::string narrowBytes(std::wstring_view text);
+
+} // namespace analysis
