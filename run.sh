@@ -1,31 +1,102 @@
 #!/usr/bin/env bash
 # Builds Tunelet, installs it into dist/ and runs the host player with the
-# plug-in, inside a network namespace of its own. Ctrl-C (or SIGTERM) ends
-# the player cleanly. dist/ is kept between runs, and with it the settings
-# file dist/Plugins/gen_Tunelet.ini.
+# plug-in. dist/ is kept between runs, and with it the settings file
+# dist/Plugins/gen_Tunelet.ini (a first run writes one: see tools/first-run.sh).
+#   ./run.sh        the player in a network namespace of its own (nothing
+#                   reaches the LAN); 127.0.0.1:<port> of this machine is
+#                   forwarded into it, so a browser here opens the address
+#   ./run.sh --lan  the player on this machine's own network: phones on the
+#                   LAN reach it, and it finds its peers
+# Ctrl-C (or SIGTERM) ends the player cleanly, and the forwarder with it.
+# TUNELET_DIST names another install folder; TUNELET_BUILD_DIR installs from
+# a tree built already instead of building (the tests use both).
 set -euo pipefail
 cd "$(dirname "$0")"
 
+lan=0
+case "${1:-}" in
+  --lan) lan=1 ;;
+  "") ;;
+  *) echo "usage: ./run.sh [--lan]" >&2; exit 2 ;;
+esac
+
 tools/deps.sh build-essential cmake ninja-build pkg-config libssl-dev libtag1-dev libclucene-dev \
-  iproute2 util-linux
+  libmpv-dev ffmpeg socat iproute2 util-linux
 
-build="build/run"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DTUNELET_TESTS=OFF -DTUNELET_BENCH=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)"
-cmake --install "$build" --prefix dist >/dev/null
-
-# The port the plug-in will listen on: the settings file's, else the default.
-port=5151
-settings="dist/Plugins/gen_Tunelet.ini"
-if [ -f "$settings" ]; then
-  configured="$(sed -n 's/^[[:space:]]*[Ll][Ii][Ss][Tt][Ee][Nn][Pp][Oo][Rr][Tt][[:space:]]*=[[:space:]]*\([0-9][0-9]*\).*/\1/p' "$settings" | head -n 1)"
-  [ -n "$configured" ] && port="$configured"
+dist="${TUNELET_DIST:-dist}"
+build="${TUNELET_BUILD_DIR:-}"
+if [ -z "$build" ]; then
+  build="build/run"
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DTUNELET_TESTS=OFF -DTUNELET_BENCH=OFF >/dev/null
+  cmake --build "$build" -j "$(nproc)"
 fi
-# Every exec below keeps this process id, so the player will run as $$.
-if [ "$(id -u)" = 0 ]; then enter="nsenter -t $$ -n"; else enter="nsenter -t $$ -U -n --preserve-credentials"; fi
-echo "Tunelet is starting. Open http://localhost:$port/"
-echo "The player has a network namespace of its own; from another terminal reach it with"
-echo "  $enter curl http://localhost:$port/"
+cmake --install "$build" --prefix "$dist" >/dev/null
+tools/first-run.sh "$dist"
+
+# The address the plug-in will listen on: the settings file's, else the default.
+settings="$dist/Plugins/gen_Tunelet.ini"
+setting() {
+  sed -n "s/^[[:space:]]*$1[[:space:]]*=[[:space:]]*\\([^[:space:]]*\\).*/\\1/Ip" "$settings" | head -n 1
+}
+port="$(setting listenPort | tr -cd 0-9)"
+[ -n "$port" ] || port=5151
+address="$(setting listenIP)"
+case "$address" in ""|0.0.0.0) address=127.0.0.1 ;; esac
+
+if [ "$lan" = 1 ]; then
+  echo "Tunelet is starting on this machine's network: open http://localhost:$port/ here,"
+  echo "or http://<this machine's address>:$port/ from another device. Ctrl-C quits."
+  exec "$dist/tunelet-player"
+fi
+
+runtime="$(mktemp -d "${TMPDIR:-/tmp}/tunelet-run.XXXXXX")"
+socket="$runtime/player.sock"
+player="" inner="" outer=""
+finish() {
+  for pid in $outer $inner; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in $outer $inner; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$runtime"
+}
+trap finish EXIT
+trap '[ -n "$player" ] && kill -TERM "$player" 2>/dev/null' INT TERM
+
+# A new namespace even when this shell runs in one made by tools/netns.sh.
+# Each helper gets SIGTERM should this script die without cleaning up.
+setpriv --pdeathsig TERM env -u TUNELET_NETNS tools/netns.sh "$dist/tunelet-player" &
+player=$!
+deadline=$((SECONDS + 20))
+until [ "$(readlink "/proc/$player/ns/net" 2>/dev/null)" != "$(readlink /proc/$$/ns/net)" ]; do
+  if ! kill -0 "$player" 2>/dev/null || [ "$SECONDS" -ge "$deadline" ]; then
+    echo "run.sh: the player did not start" >&2; exit 1
+  fi
+  sleep 0.05
+done
+if [ "$(id -u)" = 0 ]; then enter="nsenter -t $player -n"; else enter="nsenter -t $player -U -n --preserve-credentials"; fi
+# Inside: the Unix socket's connections go to the player's port. Outside:
+# this machine's loopback port goes to the Unix socket.
+setpriv --pdeathsig TERM $enter socat "UNIX-LISTEN:$socket,fork,mode=600" "TCP:$address:$port" &
+inner=$!
+setpriv --pdeathsig TERM socat "TCP-LISTEN:$port,bind=127.0.0.1,reuseaddr,fork" "UNIX-CONNECT:$socket" &
+outer=$!
+until [ -S "$socket" ] && [ -n "$(ss -Hltn "sport = :$port" 2>/dev/null)" ]; do
+  if ! kill -0 "$outer" 2>/dev/null || ! kill -0 "$inner" 2>/dev/null || [ "$SECONDS" -ge "$deadline" ]; then
+    echo "run.sh: cannot forward 127.0.0.1:$port into the player's namespace (is the port taken?)" >&2
+    kill -TERM "$player" 2>/dev/null || true
+    wait "$player" || true
+    exit 1
+  fi
+  sleep 0.05
+done
+echo "Tunelet is running. Open http://127.0.0.1:$port/ in a browser on this machine."
+echo "The player has a network namespace of its own; 127.0.0.1:$port is forwarded into it,"
+echo "so every client appears to it as 127.0.0.1. ./run.sh --lan runs it on this machine's network."
 echo "Press Ctrl-C to quit."
-exec tools/netns.sh dist/tunelet-player
+
+# A trapped signal ends `wait` early: wait again until the player has ended.
+status=0
+while :; do
+  if wait "$player"; then status=0; else status=$?; fi
+  kill -0 "$player" 2>/dev/null || break
+done
+exit "$status"

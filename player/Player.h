@@ -1,12 +1,14 @@
 #pragma once
 
 #include "player/Clock.h"
+#include "player/Playback.h"
 #include "player/PlayerModel.h"
 #include "player/PlayerRequests.h"
 #include "player/PlayerWindow.h"
 #include "player/PluginLoader.h"
 
 #include <iostream>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -15,11 +17,16 @@ namespace player {
 /// The host player in one object: model, request handling, windows, menus and
 /// plug-ins. Construct it on the thread that is to be the player's window
 /// thread; `run` and every other operation belong to that thread.
+///
+/// Entries play through `playback` (the program gives it real audio); without
+/// one they play on a clock simulated with `clock`. The playback's news are
+/// posted to the main window and taken in there.
 class Player {
 public:
     explicit Player(const Clock& clock = defaultClock(), std::uint32_t shuffleSeed = std::random_device{}(),
                     std::ostream& log = std::cerr,
-                    PlayerRequests::TagSource tags = readTrackTags);
+                    PlayerRequests::TagSource tags = readTrackTags,
+                    std::unique_ptr<Playback> playback = nullptr);
     ~Player();
 
     PlayerModel& model() { return playerModel; }
@@ -39,6 +46,7 @@ public:
     static const Clock& defaultClock();
 
 private:
+    std::unique_ptr<Playback> audio;
     PlayerModel playerModel;
     PlayerRequests requests;
     PlayerWindow windows;

@@ -1,12 +1,16 @@
 #include "player/PlayerModel.h"
 
+#include "player/TrackTags.h"
+
 #include <algorithm>
+#include <ostream>
 
 namespace player {
 
-PlayerModel::PlayerModel(const Clock& clock, std::uint32_t shuffleSeed)
-    : clock(clock), list(clock), order(shuffleSeed)
+PlayerModel::PlayerModel(const Clock& clock, Playback& playback, std::uint32_t shuffleSeed, std::ostream& log)
+    : playback(playback), log(log), list(clock), order(shuffleSeed)
 {
+    playback.setVolume(currentVolume);
 }
 
 const Playlist& PlayerModel::playlist()
@@ -91,7 +95,14 @@ int PlayerModel::currentLengthMs()
 {
     catchUp();
     const PlaylistEntry* entry = list.at(current);
-    return entry && entry->lengthMs > 0 ? entry->lengthMs : -1;
+    if (!entry)
+        return -1;
+    if (playState != PlayState::stopped && playingCurrent()) {
+        int decoded = playback.trackInfo().lengthMs;
+        if (decoded > 0)
+            return decoded;
+    }
+    return entry->lengthMs > 0 ? entry->lengthMs : -1;
 }
 
 void PlayerModel::play()
@@ -99,28 +110,33 @@ void PlayerModel::play()
     catchUp();
     if (list.size() == 0)
         return;
-    if (playState == PlayState::paused)
-        startAt(pausedAtMs, PlayState::playing);
-    else
+    failuresInARow = 0;
+    if (playState == PlayState::paused && playingCurrent()) {
+        playback.setPaused(false);
+        playState = PlayState::playing;
+    } else {
         startAt(0, PlayState::playing);
+    }
 }
 
 void PlayerModel::pause()
 {
     catchUp();
     if (playState == PlayState::playing) {
-        pausedAtMs = elapsedNow();
+        playback.setPaused(true);
         playState = PlayState::paused;
     } else if (playState == PlayState::paused) {
-        startAt(pausedAtMs, PlayState::playing);
+        play();
     }
 }
 
 void PlayerModel::stop()
 {
     catchUp();
+    if (playState != PlayState::stopped)
+        playback.close();
     playState = PlayState::stopped;
-    pausedAtMs = 0;
+    openSerial = 0;
 }
 
 void PlayerModel::next()
@@ -128,6 +144,7 @@ void PlayerModel::next()
     catchUp();
     if (list.size() == 0)
         return;
+    failuresInARow = 0;
     current = step(+1);
     if (playState != PlayState::stopped)
         startAt(0, PlayState::playing);
@@ -138,6 +155,7 @@ void PlayerModel::previous()
     catchUp();
     if (list.size() == 0)
         return;
+    failuresInARow = 0;
     current = step(-1);
     if (playState != PlayState::stopped)
         startAt(0, PlayState::playing);
@@ -175,12 +193,15 @@ int PlayerModel::seek(int ms)
     if (playState == PlayState::stopped)
         return -1;
     std::int64_t target = std::max(ms, 0);
-    const PlaylistEntry* entry = list.at(current);
-    if (entry && entry->lengthMs > 0 && target >= entry->lengthMs) {
+    int length = currentLengthMs();
+    if (length > 0 && target >= length) {
         entryEnded(0);
         return 1;
     }
-    startAt(target, playState);
+    if (playingCurrent())
+        playback.seek(target);
+    else
+        startAt(target, playState);
     return 0;
 }
 
@@ -195,6 +216,7 @@ void PlayerModel::skip(int deltaMs)
 void PlayerModel::setVolume(int volume)
 {
     currentVolume = std::clamp(volume, 0, 255);
+    playback.setVolume(currentVolume);
 }
 
 void PlayerModel::setShuffle(bool on)
@@ -205,40 +227,89 @@ void PlayerModel::setShuffle(bool on)
     shuffleOn = on;
 }
 
-std::int64_t PlayerModel::elapsedNow() const
+void PlayerModel::takePlaybackNews()
 {
-    switch (playState) {
-    case PlayState::playing:
-        return clock.nowMs() - startedAt;
-    case PlayState::paused:
-        return pausedAtMs;
-    case PlayState::stopped:
-        break;
-    }
-    return 0;
+    playback.takeNews();
+    catchUp();
+    if (infoPending && playState != PlayState::stopped)
+        applyTrackInfo();
+}
+
+bool PlayerModel::playingCurrent() const
+{
+    const PlaylistEntry* entry = list.at(current);
+    return entry && openSerial != 0 && entry->serial == openSerial;
+}
+
+std::int64_t PlayerModel::elapsedNow()
+{
+    if (playState == PlayState::stopped)
+        return 0;
+    if (playState == PlayState::paused && !playingCurrent())
+        return 0;
+    return playback.positionMs();
 }
 
 void PlayerModel::startAt(std::int64_t offsetMs, PlayState newState)
 {
+    const PlaylistEntry* entry = list.at(current);
+    if (!entry) {
+        stop();
+        return;
+    }
     playState = newState;
-    if (newState == PlayState::paused)
-        pausedAtMs = offsetMs;
-    else
-        startedAt = clock.nowMs() - offsetMs;
+    openSerial = entry->serial;
+    infoPending = true;
+    playback.open(entry->file, entry->lengthMs, offsetMs, newState == PlayState::paused);
+}
+
+void PlayerModel::applyTrackInfo()
+{
+    Playback::TrackInfo info = playback.trackInfo();
+    if (info.title.empty() && info.lengthMs <= 0)
+        return;  // nothing known yet
+    infoPending = false;
+    int index = list.find(openSerial);
+    const PlaylistEntry* entry = list.at(index);
+    if (!entry)
+        return;
+    PlaylistEntry named = *entry;
+    if (isPlaceholderTitle(entry->file, entry->title) && !info.title.empty())
+        named.title = info.artist.empty() ? info.title : info.artist + " - " + info.title;
+    if (entry->lengthMs <= 0 && info.lengthMs > 0)
+        named.lengthMs = info.lengthMs;
+    if (named.title != entry->title || named.lengthMs != entry->lengthMs)
+        list.replace(index, std::move(named));
 }
 
 void PlayerModel::catchUp()
 {
     // Bounded, so that a long sleep over a list of very short entries with
     // repeat on cannot hold the thread; the remainder is followed next time.
-    for (int guard = 0; guard < 10000 && playState == PlayState::playing; ++guard) {
-        const PlaylistEntry* entry = list.at(current);
-        if (!entry || entry->lengthMs <= 0)
+    for (int guard = 0; guard < 10000 && playState != PlayState::stopped; ++guard) {
+        Playback::Status status = playback.status();
+        if (status.outcome == Playback::Outcome::playing)
             return;
-        std::int64_t elapsed = clock.nowMs() - startedAt;
-        if (elapsed < entry->lengthMs)
+        if (status.outcome == Playback::Outcome::idle) {
+            playState = PlayState::stopped;
+            openSerial = 0;
             return;
-        entryEnded(elapsed - entry->lengthMs);
+        }
+        if (status.outcome == Playback::Outcome::failed) {
+            const PlaylistEntry* entry = list.at(list.find(openSerial));
+            log << "tunelet-player: cannot play " << (entry ? entry->file : std::string("an entry")) << ": "
+                << status.error << "\n";
+            if (++failuresInARow >= list.size()) {
+                // Every entry failed in a row: skipping on would never end.
+                playState = PlayState::stopped;
+                openSerial = 0;
+                return;
+            }
+            entryEnded(0);
+            continue;
+        }
+        failuresInARow = 0;
+        entryEnded(status.overshootMs);
     }
 }
 
@@ -257,8 +328,9 @@ void PlayerModel::entryEnded(std::int64_t overshootMs)
     }
     if (following < 0) {
         // The end of the list: stop on the last entry.
+        playback.close();
         playState = PlayState::stopped;
-        pausedAtMs = 0;
+        openSerial = 0;
         return;
     }
     current = following;

@@ -1,26 +1,33 @@
 #pragma once
 
 #include "player/Clock.h"
+#include "player/Playback.h"
 #include "player/Playlist.h"
 #include "player/ShuffleOrder.h"
 
 #include <cstdint>
+#include <iosfwd>
 
 namespace player {
 
 enum class PlayState { stopped, playing, paused };
 
 /// The player without windows: the playlist, the current position, the
-/// transport state and a play clock driven by `Clock`, volume, shuffle and
-/// repeat. Used on the player's window thread only.
+/// transport state, volume, shuffle and repeat. The current entry plays
+/// through `Playback` (real audio, or a simulated clock in tests). Used on the
+/// player's window thread only.
 ///
-/// Time is caught up lazily: every operation first lets the clock run, so an
-/// entry that ended meanwhile has been followed by the next (shuffle and repeat
-/// honoured) or by a stop at the end of the list. An entry of unknown length
-/// plays until it is stopped or left.
+/// What the playback reports is caught up lazily: every operation first takes
+/// its news, so an entry that ended meanwhile has been followed by the next
+/// (shuffle and repeat honoured) or by a stop at the end of the list. An entry
+/// that cannot be played is skipped the same way, with one line on `log`; when
+/// every entry of the list failed in a row the player stops. An entry of
+/// unknown length plays until it is stopped or left, or its audio ends.
 class PlayerModel {
 public:
-    PlayerModel(const Clock& clock, std::uint32_t shuffleSeed);
+    /// `clock` times the retention of removed entries' texts; `playback` and
+    /// `log` must outlive the model.
+    PlayerModel(const Clock& clock, Playback& playback, std::uint32_t shuffleSeed, std::ostream& log);
 
     /// Read access; change the list only through the operations below, so that
     /// the position and the shuffle order follow.
@@ -38,18 +45,22 @@ public:
     void setClean() { list.setClean(); }
 
     int position();
-    /// Makes `index` current without touching the transport or the clock (as
-    /// the player does when an editor moves entries past the playing one).
-    /// Ignored when out of range.
+    /// Makes `index` current without touching the transport (as the player
+    /// does when an editor moves entries past the playing one). Ignored when
+    /// out of range. While paused on another entry, the next "play" starts the
+    /// new current entry from its beginning.
     void setPosition(int index);
 
     PlayState state();
-    /// Milliseconds into the current entry; 0 when stopped.
+    /// Milliseconds into the current entry; 0 when stopped or paused before
+    /// the current entry started.
     int elapsedMs();
-    /// Length of the current entry in ms; -1 when unknown or the list is empty.
+    /// Length of the current entry in ms: the decoder's once the entry is open,
+    /// else the tags'; -1 when unknown or the list is empty.
     int currentLengthMs();
 
-    /// Stopped: starts the current entry; paused: resumes; playing: restarts.
+    /// Stopped: starts the current entry; paused: resumes it (starts it when
+    /// another entry was made current meanwhile); playing: restarts.
     void play();
     /// Toggles between playing and paused.
     void pause();
@@ -72,26 +83,36 @@ public:
     bool repeat() const { return repeatOn; }
     void setRepeat(bool on) { repeatOn = on; }
 
+    /// The playback has news (its notification arrived on the window thread):
+    /// takes them in, follows an ended or failed entry and names an entry from
+    /// the tags the decoder found.
+    void takePlaybackNews();
+
 private:
-    /// Lets the clock run: follows every entry that ended since the last call.
+    /// Follows every entry that ended or failed since the last call.
     void catchUp();
     /// The current entry played to its end `overshootMs` ago.
     void entryEnded(std::int64_t overshootMs);
-    /// Starts the current entry, `offsetMs` into it, in `newState`.
+    /// Opens the current entry, `offsetMs` into it, in `newState`.
     void startAt(std::int64_t offsetMs, PlayState newState);
-    std::int64_t elapsedNow() const;
+    /// The entry the playback holds is the current one.
+    bool playingCurrent() const;
+    void applyTrackInfo();
+    std::int64_t elapsedNow();
     int step(int direction);
     /// Starts a new shuffle pass; returns its first entry, never the current
     /// one when there is another.
     int startNewPass();
 
-    const Clock& clock;
+    Playback& playback;
+    std::ostream& log;
     Playlist list;
     ShuffleOrder order;
     int current = 0;
     PlayState playState = PlayState::stopped;
-    std::int64_t startedAt = 0;   // clock time the current entry would have begun (playing)
-    std::int64_t pausedAtMs = 0;  // elapsed time while paused
+    std::uint64_t openSerial = 0;  // the entry the playback holds; 0 none
+    bool infoPending = false;      // the decoder's tags are still to be applied
+    int failuresInARow = 0;
     int currentVolume = 255;
     bool shuffleOn = false;
     bool repeatOn = false;

@@ -11,14 +11,6 @@ namespace {
 
 constexpr int seekStepMs = 5000;
 
-/// The last part of a path or URL, as a title of last resort.
-std::string displayName(const std::string& file)
-{
-    auto slash = file.find_last_of('/');
-    std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
-    return name.empty() ? file : name;
-}
-
 bool isLocalFile(const std::string& file)
 {
     return file.find("://") == std::string::npos;
@@ -33,14 +25,14 @@ PlaylistEntry PlayerRequests::entryFor(const std::string& file, const std::strin
     TrackTags found = isLocalFile(file) ? tags(file) : TrackTags{};
     PlaylistEntry entry;
     entry.file = file;
-    if (!title.empty())
+    if (!isPlaceholderTitle(file, title))
         entry.title = title;
     else if (!found.artist.empty() && !found.title.empty())
         entry.title = found.artist + " - " + found.title;
     else if (!found.title.empty())
         entry.title = found.title;
     else
-        entry.title = displayName(file);
+        entry.title = title.empty() ? displayName(file) : title;
     if (found.lengthMs > 0)
         entry.lengthMs = found.lengthMs;
     else if (lengthSeconds > 0)

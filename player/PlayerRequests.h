@@ -35,8 +35,12 @@ public:
     /// WM_COMMAND `id`; false when the id is not a player command.
     bool command(int id);
 
-    /// The entry IPC_PLAYFILE adds: the given title, else "Artist - Title"
-    /// from the tags (or the tag title alone), else the file's name; the
+    /// The playback has news: see PlayerModel::takePlaybackNews.
+    void playbackNews() { model.takePlaybackNews(); }
+
+    /// The entry IPC_PLAYFILE adds: the given title unless it is only the
+    /// file's name, else "Artist - Title" from the tags (or the tag title
+    /// alone), else the given title or the file's name; the
     /// length from the tags, else the given length in seconds, else unknown.
     PlaylistEntry entryFor(const std::string& file, const std::string& title, int lengthSeconds) const;
 
@@ -55,5 +59,7 @@ private:
 /// Requests and commands of the player's own beyond what plug-ins use.
 inline constexpr int IPC_ISPLAYING = 104;        // main window: 1 playing, 3 paused, 0 stopped
 inline constexpr int PLAYER_COMMAND_EXIT = 40001;  // closes the player
+/// Posted to the main window when the playback has news to take in.
+inline constexpr platform::UINT WM_PLAYBACK_NEWS = 0x8000 + 0x51;  // WM_APP + 0x51
 
 } // namespace player

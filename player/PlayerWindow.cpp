@@ -85,6 +85,9 @@ LRESULT PlayerWindow::mainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_CLOSE:
         self->close();
         return 0;
+    case WM_PLAYBACK_NEWS:
+        self->requests.playbackNews();
+        return 0;
     }
     return defWindowProc(hwnd, message, wParam, lParam);
 }

@@ -23,8 +23,28 @@ const char* Playlist::titleText(int index) const
 
 void Playlist::append(PlaylistEntry entry)
 {
+    entry.serial = nextSerial++;
     entries.push_back(std::make_unique<PlaylistEntry>(std::move(entry)));
     dirty = true;
+}
+
+bool Playlist::replace(int index, PlaylistEntry entry)
+{
+    if (!isValid(index))
+        return false;
+    auto& slot = entries[static_cast<std::size_t>(index)];
+    entry.serial = slot->serial;
+    retire(std::exchange(slot, std::make_unique<PlaylistEntry>(std::move(entry))));
+    dirty = true;
+    return true;
+}
+
+int Playlist::find(std::uint64_t serial) const
+{
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i]->serial == serial)
+            return static_cast<int>(i);
+    return -1;
 }
 
 bool Playlist::remove(int index)

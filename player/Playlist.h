@@ -17,6 +17,7 @@ struct PlaylistEntry {
     int bitrate = 0;     // kbit/s, from the tags
     int sampleRate = 0;  // Hz
     int channels = 0;
+    std::uint64_t serial = 0;  // given by the list: tells entries apart as they move
 };
 
 /// The playlist's entries and its "changed" flag. Used on the player's
@@ -40,7 +41,13 @@ public:
     const char* fileText(int index) const;
     const char* titleText(int index) const;
 
+    /// Appends `entry`, giving it the next serial number.
     void append(PlaylistEntry entry);
+    /// Puts `entry` in place of entry `index`, keeping its serial number (the
+    /// old texts are retired like a removed entry's). False out of range.
+    bool replace(int index, PlaylistEntry entry);
+    /// The index of the entry with `serial`; -1 when none.
+    int find(std::uint64_t serial) const;
     /// False (changing nothing) for an index out of range.
     bool remove(int index);
     bool swap(int a, int b);
@@ -65,6 +72,7 @@ private:
     std::vector<std::unique_ptr<PlaylistEntry>> entries;
     std::deque<Retired> retired;
     bool dirty = false;
+    std::uint64_t nextSerial = 1;
 };
 
 } // namespace player

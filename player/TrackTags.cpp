@@ -2,6 +2,7 @@
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/wavfile.h>
 
 #include <algorithm>
 #include <cctype>
@@ -28,6 +29,23 @@ TrackTags readTrackTags(const std::string& path)
         tags.year = tag->year();
         tags.track = tag->track();
     }
+    // A WAV file's tag is its ID3 chunk; many writers give it RIFF INFO instead.
+    if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(file.file()); wav && wav->hasInfoTag()) {
+        const TagLib::RIFF::Info::Tag* info = wav->InfoTag();
+        auto fill = [](std::string& field, const TagLib::String& value) {
+            if (field.empty())
+                field = value.to8Bit(true);
+        };
+        fill(tags.artist, info->artist());
+        fill(tags.album, info->album());
+        fill(tags.title, info->title());
+        fill(tags.genre, info->genre());
+        fill(tags.comment, info->comment());
+        if (tags.year == 0)
+            tags.year = info->year();
+        if (tags.track == 0)
+            tags.track = info->track();
+    }
     if (const TagLib::AudioProperties* properties = file.audioProperties()) {
         tags.lengthMs = properties->lengthInMilliseconds();
         tags.bitrate = properties->bitrate();
@@ -35,6 +53,24 @@ TrackTags readTrackTags(const std::string& path)
         tags.channels = properties->channels();
     }
     return tags;
+}
+
+std::string displayName(const std::string& file)
+{
+    auto slash = file.find_last_of('/');
+    std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+    return name.empty() ? file : name;
+}
+
+bool isPlaceholderTitle(const std::string& file, const std::string& title)
+{
+    if (title.empty())
+        return true;
+    std::string name = displayName(file);
+    if (title == name)
+        return true;
+    auto dot = name.find_last_of('.');
+    return dot != std::string::npos && dot > 0 && title == name.substr(0, dot);
 }
 
 std::string extendedInfoField(const TrackTags& tags, std::string_view name)

@@ -26,6 +26,14 @@ struct TrackTags {
 /// not a media file the tag library knows. Safe from any thread.
 TrackTags readTrackTags(const std::string& path);
 
+/// The last part of a path or URL (after its last "/"); the whole text when
+/// that part is empty.
+std::string displayName(const std::string& file);
+
+/// True when `title` says no more than the file's name: empty, the name, or
+/// the name without its extension. Such a title gives way to the tags.
+bool isPlaceholderTitle(const std::string& file, const std::string& title);
+
 /// The extended-information field `name` ("artist", "album", "title",
 /// "length" in ms, "genre", "comment", "year", "track", "bitrate"; any case)
 /// as text. Empty when unknown, so that an empty answer never means "0".

@@ -1,12 +1,14 @@
 #include "PlayerTestSupport.h"
 
 #include "player/PlayerModel.h"
+#include "player/SimulatedPlayback.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include <sstream>
 
 using namespace player;
 using player::test::ManualClock;
@@ -23,13 +25,15 @@ PlaylistEntry entry(const std::string& name, int lengthMs = 10000)
 }
 
 struct Fixture {
-    explicit Fixture(int entries, int lengthMs = 10000, std::uint32_t seed = 7) : model(clock, seed)
+    explicit Fixture(int entries, int lengthMs = 10000, std::uint32_t seed = 7) : model(clock, audio, seed, log)
     {
         for (int i = 0; i < entries; ++i)
             model.append(entry("t" + std::to_string(i), lengthMs));
         model.setClean();
     }
     ManualClock clock;
+    SimulatedPlayback audio{clock};
+    std::ostringstream log;
     PlayerModel model;
 };
 
@@ -278,4 +282,25 @@ TEST(Playlist, HandedOutTextsOutliveSwapsAndRemovalForAWhile)
     list.append(PlaylistEntry{"/m/d", "d", 1000, 0, 0, 0});
     list.remove(0);  // retiring again lets the old ones go
     EXPECT_EQ(list.retainedCount(), 1u);
+}
+
+TEST(PlayerModel, AnotherEntryChosenWhilePausedPlaysFromItsStart)
+{
+    Fixture f(3);
+    f.model.play();
+    f.clock.advance(4000);
+    f.model.pause();
+    f.model.setPosition(2);
+    EXPECT_EQ(f.model.elapsedMs(), 0);
+    f.model.play();
+    EXPECT_EQ(f.model.elapsedMs(), 0);
+    f.clock.advance(9999);
+    EXPECT_EQ(f.model.position(), 2);  // the new entry runs its whole length
+    EXPECT_EQ(f.model.state(), PlayState::playing);
+
+    // The same entry made current again (an editor moved it) resumes where it stood.
+    f.model.pause();
+    f.model.setPosition(2);
+    f.model.pause();
+    EXPECT_EQ(f.model.elapsedMs(), 9999);
 }

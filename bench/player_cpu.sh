@@ -1,0 +1,36 @@
+#!/bin/sh
+# CPU use and resident memory of the installed player while it plays one
+# track on mpv's null output with no client asking anything, against the same
+# player idle (stopped) in the same run.
+#   tools/netns.sh bench/player_cpu.sh BUILD_DIR [SECONDS]
+set -eu
+build="$1" seconds="${2:-20}"
+[ "${TUNELET_NETNS:-}" = 1 ] || { echo "run me inside tools/netns.sh" >&2; exit 2; }
+stage="$(mktemp -d "${TMPDIR:-/tmp}/tunelet-bench.XXXXXX")"
+trap 'kill "$player" 2>/dev/null; rm -rf "$stage"' EXIT
+cmake --install "$build" --prefix "$stage/dist" >/dev/null
+mkdir -p "$stage/music"
+ffmpeg -nostdin -loglevel error -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$((seconds * 3))" \
+  -ac 2 -c:a libvorbis "$stage/music/track.ogg"
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+printf '[Tunelet Remote Control Plugin v1.0]\nlistenPort=%s\nShared Dirs=%s;\n' "$port" "$stage/music" \
+  >"$stage/dist/Plugins/gen_Tunelet.ini"
+"$stage/dist/tunelet-player" --audio=null >"$stage/player.log" 2>&1 &
+player=$!
+until curl -sf "http://127.0.0.1:$port/getplaylistlength" >/dev/null; do sleep 0.1; done
+
+ticks() { awk '{ print $14 + $15 }' "/proc/$player/stat"; }
+measure() {  # $1: label
+  before=$(ticks); start=$(date +%s.%N)
+  sleep "$seconds"
+  after=$(ticks); end=$(date +%s.%N)
+  rss=$(awk '/VmRSS/ { print $2 }' "/proc/$player/status")
+  awk -v b="$before" -v a="$after" -v s="$start" -v e="$end" -v hz="$(getconf CLK_TCK)" -v r="$rss" -v l="$1" \
+    'BEGIN { printf "%-8s CPU %.2f%% of one core, VmRSS %d kB\n", l, 100 * (a - b) / hz / (e - s), r }'
+}
+measure stopped
+curl -sf "http://127.0.0.1:$port/enqueuefile?filename=$stage/music/track.ogg" >/dev/null
+curl -sf "http://127.0.0.1:$port/play" >/dev/null
+sleep 1
+measure playing
+echo "position after: $(curl -sf "http://127.0.0.1:$port/getposition")"
