@@ -1,7 +1,10 @@
 #include "library/MediaLibrary.h"
 
+#include "host/PluginPaths.h"
 #include "host/Settings.h"
+#include "library/Indexer.h"
 #include "library/LibraryPath.h"
+#include "library/LibrarySearch.h"
 
 #include <algorithm>
 
@@ -11,20 +14,26 @@ MediaLibrary::MediaLibrary(host::Settings& settings)
     : mediaExtensions{"mp3", "mp2", "mp1", "wav", "ogg", "flac", "m4a", "ape", "aac",
                       "wma", "m3u", "pls", "avi", "mpg", "mp4", "wmv", "mov"},
       playlistExtensions{"m3u", "pls"},
+      index(std::make_unique<Indexer>(settings.sharedDirs,
+                                      Indexer::Extensions(mediaExtensions.begin(), mediaExtensions.end()),
+                                      host::pathWithoutExtension(settings.iniPath))),
       indexFinished(this, &MediaLibrary::onIndexFinished),
       sharedDirs(settings.sharedDirs),
+      searcher(std::make_unique<LibrarySearch>(index->indexDirectory())),
       settings(settings)
 {
-    // SEAM(indexer, search, discovery): made here, in that order, once they
-    // exist; no thread of the indexer is started.
+    index->onFinished.add(&indexFinished);
+    // SEAM(discovery): the discovery agent is made here, its thread started.
 }
 
 MediaLibrary::~MediaLibrary()
 {
-    // SEAM: delete the search component; remove `indexFinished` from the
-    // indexer's finished delegate before deleting the indexer (a rebuild cut
-    // short then leaves `needsIndex` set for the next start); stop and delete
-    // the discovery agent.
+    searcher.reset();
+    // Unsubscribed first: a rebuild cut short by the indexer's deletion then
+    // leaves `needsIndex` set for the next start.
+    index->onFinished.remove(&indexFinished);
+    index.reset();
+    // SEAM(discovery): the discovery agent is stopped and deleted here.
 }
 
 bool MediaLibrary::isPathAllowed(std::string_view path) const
@@ -70,13 +79,7 @@ void MediaLibrary::listDirectory(std::string_view directory, std::vector<Library
 
 std::size_t MediaLibrary::search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries) const
 {
-    if (query.empty())
-        return 0;
-    // SEAM(search): hand the query to `LibrarySearch`. Until the library owns
-    // one there is no index to ask, and every search finds nothing.
-    (void)foldersOnly;
-    (void)entries;
-    return 0;
+    return searcher->search(query, foldersOnly, entries);
 }
 
 void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& out) const
@@ -147,17 +150,24 @@ FindData MediaLibrary::fileInfo(std::string_view path) const
 
 bool MediaLibrary::reindex()
 {
-    // SEAM(indexer): ask the indexer to start; only when it did, set
-    // `needsIndex`, save the settings and wait for the indexing thread's
-    // started event. Until the library owns an indexer nothing can start, so
-    // the flag and the file are left alone.
-    return false;
+    if (index->threadId() != 0 || !index->setSharedDirectories(settings.sharedDirs))
+        return false;
+    // Marked before the start: a rebuild may end, and clear the mark, before
+    // `start` has even returned.
+    const bool wasMarked = settings.needsIndex.exchange(true);
+    settings.save();
+    if (!index->start()) {
+        settings.needsIndex = wasMarked;
+        settings.save();
+        return false;
+    }
+    index->startedEvent.wait();
+    return true;
 }
 
 bool MediaLibrary::isIndexing() const
 {
-    // SEAM(indexer): the indexer's start time is set and its end time is not.
-    return false;
+    return index->startTime() != 0 && index->endTime() == 0;
 }
 
 const std::vector<std::string>& MediaLibrary::sharedDirectories() const
@@ -167,8 +177,10 @@ const std::vector<std::string>& MediaLibrary::sharedDirectories() const
 
 std::intptr_t MediaLibrary::onIndexFinished(threading::CallbackArgument)
 {
-    settings.needsIndex = false;
-    settings.save();
+    if (index->lastRebuildComplete()) {
+        settings.needsIndex = false;
+        settings.save();
+    }
     return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -17,6 +18,9 @@ class Settings;
 }
 
 namespace library {
+
+class Indexer;
+class LibrarySearch;
 
 /// The one way from the web application to the user's music. It answers four
 /// kinds of library path, all plain strings:
@@ -39,7 +43,9 @@ namespace library {
 /// on the indexing thread. No operation throws.
 class MediaLibrary {
 public:
-    /// `settings` must outlive the library.
+    /// `settings` must outlive the library. The search index lives below
+    /// the settings file's path without its extension, which is the module's
+    /// path without its extension (see IndexStore). No rebuild starts here.
     explicit MediaLibrary(host::Settings& settings);
     ~MediaLibrary();
     MediaLibrary(const MediaLibrary&) = delete;
@@ -84,12 +90,18 @@ public:
     /// included); a value-initialised record (empty name) otherwise.
     FindData fileInfo(std::string_view path) const;
 
-    /// Starts a rebuild of the search index when none runs: marks
-    /// `needsIndex`, saves the settings and waits until the indexing thread
-    /// runs. True when a rebuild was started.
+    /// Starts a rebuild of the search index over the shared directories the
+    /// settings name now, when none runs: marks `needsIndex` and saves the
+    /// settings first (so a rebuild that ends at once still clears it), then
+    /// waits until the indexing thread runs. True when a rebuild was started;
+    /// otherwise the flag and the file are as they were.
     bool reindex();
     /// True while a rebuild runs.
     bool isIndexing() const;
+
+    /// The rebuilds' counters and progress delegate, for the preferences
+    /// dialog. Lives as long as the library.
+    Indexer& indexer() const { return *index; }
 
     /// The settings' shared directories, in settings order (the root listing).
     const std::vector<std::string>& sharedDirectories() const;
@@ -99,8 +111,10 @@ public:
     /// playlist extension (directories included). ".." passes.
     bool isListable(std::string_view name, std::uint32_t attributes, bool withPlaylists) const;
 
-    /// Clears `needsIndex` and saves the settings. Reaches the library through
-    /// `indexFinished` when a rebuild ends; runs on the indexing thread.
+    /// Clears `needsIndex` and saves the settings when the rebuild that ended
+    /// replaced the index; after a failure the flag stays set, so the next
+    /// start asks again. Reaches the library through `indexFinished` when a
+    /// rebuild ends; runs on the indexing thread.
     std::intptr_t onIndexFinished(threading::CallbackArgument argument);
 
     /// Extensions (lower case, without ".") of the files the library lists and
@@ -113,9 +127,10 @@ private:
 
     void expandLocal(const std::string& path, std::vector<std::string>& out, Visited& visited) const;
 
-    // SEAM(indexer): the owned `Indexer` comes here, first. It gets copies of
-    // `sharedDirectories()` and `mediaExtensions`, `indexFinished` subscribed
-    // to its finished delegate at construction (removed before it is deleted).
+    /// Made with copies of the shared directories and `mediaExtensions`;
+    /// `indexFinished` is subscribed to its finished delegate from
+    /// construction until just before it is deleted.
+    std::unique_ptr<Indexer> index;
 
     /// Bound to `onIndexFinished`.
     threading::Callback<MediaLibrary> indexFinished;
@@ -127,8 +142,8 @@ private:
     /// The settings' list, read in place.
     const std::vector<std::string>& sharedDirs;
 
-    // SEAM(search): the owned `LibrarySearch` comes here, made with the
-    // indexer's index directory and deleted first of the owned parts.
+    /// Made with the indexer's index directory; deleted first of the owned parts.
+    std::unique_ptr<LibrarySearch> searcher;
 
     /// Not owned.
     host::Settings& settings;

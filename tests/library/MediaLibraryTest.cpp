@@ -255,23 +255,6 @@ TEST_F(LibraryTest, SizesAboveFourGigabytesKeepTheirLowWord)
     EXPECT_EQ(found->size, (1u << 30) + 123);
 }
 
-TEST_F(LibraryTest, IndexingWaitsForTheIndexer)
-{
-    // Nothing can start without an indexer: no flag, no save.
-    EXPECT_FALSE(library.reindex());
-    EXPECT_FALSE(library.isIndexing());
-    EXPECT_FALSE(settings.needsIndex);
-    EXPECT_FALSE(std::filesystem::exists(settings.iniPath));
-
-    // A finished rebuild clears the flag in the saved file.
-    settings.needsIndex = true;
-    ASSERT_TRUE(settings.save());
-    EXPECT_TRUE(host::Settings(settings.iniPath).needsIndex);
-    library.onIndexFinished(0);
-    EXPECT_FALSE(settings.needsIndex);
-    EXPECT_FALSE(host::Settings(settings.iniPath).needsIndex);
-}
-
 TEST_F(LibraryTest, SearchWithoutAnIndexFindsNothing)
 {
     std::vector<LibraryEntry> entries;

@@ -1,0 +1,203 @@
+#include "library/Indexer.h"
+
+#include "analysis/FilenameAnalyzer.h"
+#include "analysis/WideText.h"
+#include "library/DirectoryEnumeration.h"
+#include "library/LibraryPath.h"
+
+#include <CLucene.h>
+
+#include <ctime>
+#include <exception>
+#include <set>
+
+namespace library {
+
+using lucene::document::Document;
+using lucene::document::Field;
+using lucene::index::IndexWriter;
+
+/// One rebuild's writer and what its crawl remembers.
+struct Indexer::Writing {
+    IndexWriter& writer;
+    /// Directories entered, so a symbolic link back up the tree is not
+    /// followed round for ever.
+    std::set<FileIdentity> visited;
+};
+
+namespace {
+
+// The engine's flags are separate enumerations, combined as plain numbers.
+constexpr int indexedOnly =
+    static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED) | static_cast<int>(Field::TERMVECTOR_NO);
+constexpr int storedOnly =
+    static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO) | static_cast<int>(Field::TERMVECTOR_NO);
+
+std::int64_t now()
+{
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::wstring decimal(std::uint32_t value)
+{
+    return std::to_wstring(value);
+}
+
+/// The "name" of an entry: its file-name part, a file's without the extension.
+std::string_view indexedName(const LibraryEntry& entry)
+{
+    std::string_view name = fileNamePart(entry.path);
+    if (!entry.isDirectory()) {
+        const std::size_t dot = name.rfind('.');
+        if (dot != std::string_view::npos)
+            name = name.substr(0, dot);
+    }
+    return name;
+}
+
+} // namespace
+
+Indexer::Indexer(std::vector<std::string> sharedDirectories, Extensions indexExtensions, std::string indexDirectory)
+    : store(std::move(indexDirectory)), sharedDirectories(std::move(sharedDirectories)),
+      indexExtensions(std::move(indexExtensions)),
+      analyzer(std::make_unique<lucene::analysis::filename::FilenameAnalyzer>())
+{
+}
+
+Indexer::~Indexer()
+{
+    stop();
+}
+
+bool Indexer::start()
+{
+    if (threadId() != 0 || stopRequested.load())
+        return false;
+    const std::uint64_t previousEntries = entries.load();
+    const std::int64_t previousStart = started.load();
+    const std::int64_t previousEnd = ended.load();
+    const bool previousComplete = complete.load();
+    entries.store(0);
+    started.store(now());
+    ended.store(0);
+    complete.store(false);
+    if (Thread::start())
+        return true;
+    entries.store(previousEntries);
+    started.store(previousStart);
+    ended.store(previousEnd);
+    complete.store(previousComplete);
+    return false;
+}
+
+bool Indexer::stop()
+{
+    stopRequested.store(true);
+    if (const auto handle = threadHandle())
+        handle->wait();
+    return true;
+}
+
+bool Indexer::setSharedDirectories(std::vector<std::string> directories)
+{
+    if (threadId() != 0)
+        return false;
+    sharedDirectories = std::move(directories);
+    return true;
+}
+
+int Indexer::run()
+{
+    const bool published = rebuild();
+    complete.store(published);
+    ended.store(now());
+    return 0;
+}
+
+bool Indexer::rebuild()
+{
+    std::optional<IndexStore::Rebuild> target = store.beginRebuild();
+    if (!target)
+        return false;
+    std::unique_ptr<IndexWriter> writer;
+    bool written = false;
+    try {
+        writer = std::make_unique<IndexWriter>(target->path().c_str(), analyzer.get(), true);
+        writer->setMaxFieldLength(maximumFieldLength);
+        Writing writing{*writer, {}};
+        for (const std::string& directory : sharedDirectories) {
+            if (stopRequested.load())
+                break;
+            crawl(directory, writing);
+        }
+        // A stopped rebuild is not published, so optimizing it would only
+        // hold up the shutdown that stopped it.
+        if (!stopRequested.load())
+            writer->optimize();
+        writer->close();
+        written = !stopRequested.load();
+    } catch (const CLuceneError&) {
+    } catch (const std::exception&) {
+    }
+    // The half-written generation is not used: the next rebuild removes it,
+    // engine lock and all.
+    try {
+        writer.reset();
+    } catch (const CLuceneError&) {
+    }
+    return written && target->publish();
+}
+
+void Indexer::crawl(const std::string& path, Writing& writing)
+{
+    const std::string base = withoutTrailingSeparators(path);
+    FindData found;
+    if (findFile(base, found) && !found.isDirectory()) {
+        // A shared entry that names one file is indexed whatever its extension.
+        indexEntry({base, found.attributes, found.lastWriteTime, found.sizeLow}, writing);
+        return;
+    }
+    DirectoryEnumeration enumeration;
+    if (!enumeration.open(base + pathSeparator) || !writing.visited.insert(enumeration.identity()).second)
+        return;
+    std::vector<std::string> subdirectories;
+    FindData child;
+    while (!stopRequested.load() && enumeration.next(child)) {
+        if (child.name == "." || child.name == "..")
+            continue;
+        if (!child.isDirectory() && !indexExtensions.contains(extensionOf(child.name)))
+            continue;
+        LibraryEntry entry{base + pathSeparator + child.name, child.attributes, child.lastWriteTime, child.sizeLow};
+        indexEntry(entry, writing);
+        if (child.isDirectory())
+            subdirectories.push_back(std::move(entry.path));
+    }
+    // Closed before descending, so a deep tree holds one directory open at a time.
+    enumeration.close();
+    for (const std::string& subdirectory : subdirectories) {
+        if (stopRequested.load())
+            return;
+        crawl(subdirectory, writing);
+    }
+}
+
+void Indexer::indexEntry(const LibraryEntry& entry, Writing& writing)
+{
+    const std::uint64_t count = entries.fetch_add(1) + 1;
+    if (count % notifyInterval == 0)
+        onProgress.invoke(reinterpret_cast<threading::CallbackArgument>(&entry));
+
+    const std::wstring name = analysis::decodeUtf8(indexedName(entry));
+    const std::wstring path = analysis::widenBytes(entry.path);
+    const std::wstring attributes = decimal(entry.attributes);
+    const std::wstring size = decimal(entry.size);
+    Document document;
+    // The document owns its fields; each copies its value.
+    document.add(*new Field(L"name", name.c_str(), indexedOnly));
+    document.add(*new Field(L"path", path.c_str(), storedOnly));
+    document.add(*new Field(L"attributes", attributes.c_str(), storedOnly));
+    document.add(*new Field(L"size", size.c_str(), storedOnly));
+    writing.writer.addDocument(&document);
+}
+
+} // namespace library

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "library/IndexStore.h"
+#include "library/LibraryEntry.h"
+#include "threading/Delegate.h"
+#include "threading/Thread.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace lucene::analysis::filename {
+class FilenameAnalyzer;
+}
+
+namespace library {
+
+/// Rebuilds the search index over the names of everything below the shared
+/// directories, one rebuild per run of its thread. Every rebuild writes a
+/// whole new index (see IndexStore): one document per file whose extension
+/// is indexed and per directory, with the fields "name" (the file name
+/// without its extension, or the directory's whole name; indexed through the
+/// file-name analyzer, not stored), "path", "attributes" and "size" (stored
+/// only). The new index replaces the last complete one only when the
+/// rebuild reached its end without a failure and without being stopped.
+///
+/// Made by the media library, which subscribes to `onFinished`; `start` runs
+/// on the user-interface thread. `onProgress` and `onFinished` observers run
+/// on the indexing thread. The counters are written by the indexing thread
+/// and may be read from any thread. Nothing throws: the search engine's
+/// failures end the rebuild, which `lastRebuildComplete` then reports.
+class Indexer : public threading::Thread {
+public:
+    using Extensions = std::set<std::string, std::less<>>;
+
+    static constexpr int notifyInterval = 10;
+    /// Terms taken from one field.
+    static constexpr int maximumFieldLength = 261;
+
+    /// Copies both lists; starts no thread. The index lives below
+    /// `indexDirectory` (see IndexStore).
+    Indexer(std::vector<std::string> sharedDirectories, Extensions indexExtensions, std::string indexDirectory);
+    /// Stops a running rebuild and waits for its thread.
+    ~Indexer() override;
+
+    /// Starts a rebuild when none runs: resets the entry count, sets the
+    /// start time, clears the end time. False, changing nothing, while a
+    /// rebuild runs, after `stop`, or when no thread could be made.
+    bool start();
+    /// Asks a running rebuild to end at its next check (for good: the
+    /// indexer starts no rebuild afterwards) and waits for its thread.
+    bool stop() override;
+
+    /// Replaces the directories to crawl; false (and nothing changed) while
+    /// a rebuild runs, which walks the list.
+    bool setSharedDirectories(std::vector<std::string> directories);
+
+    /// Told of every tenth entry as it is indexed; the argument points to its
+    /// `LibraryEntry` (valid during the call only).
+    threading::Delegate onProgress;
+
+    /// Entries indexed in the current or last rebuild.
+    std::uint64_t entryCount() const { return entries.load(); }
+    /// Seconds since 1970 when the current or last rebuild started; 0 before the first.
+    std::int64_t startTime() const { return started.load(); }
+    /// When the last rebuild ended; 0 while one runs.
+    std::int64_t endTime() const { return ended.load(); }
+    /// True once `stop` (or the destructor) has asked rebuilds to end.
+    bool stopping() const { return stopRequested.load(); }
+    /// Whether the last rebuild that ended replaced the index (false while
+    /// one runs, and after a failure or a stop).
+    bool lastRebuildComplete() const { return complete.load(); }
+
+    /// The directory the index lives in.
+    const std::string& indexDirectory() const { return store.directory(); }
+
+    /// The rebuild itself (the thread's body).
+    int run() override;
+
+private:
+    struct Writing;
+
+    bool rebuild();
+    void crawl(const std::string& path, Writing& writing);
+    void indexEntry(const LibraryEntry& entry, Writing& writing);
+
+    std::atomic<std::uint64_t> entries{0};
+    std::atomic<std::int64_t> started{0};
+    std::atomic<std::int64_t> ended{0};
+    std::atomic<bool> complete{false};
+    std::atomic<bool> stopRequested{false};
+    IndexStore store;
+    std::vector<std::string> sharedDirectories;
+    const Extensions indexExtensions;
+    std::unique_ptr<lucene::analysis::filename::FilenameAnalyzer> analyzer;
+};
+
+} // namespace library
