@@ -64,6 +64,14 @@ void FilenameTokenizer::close()
     Tokenizer::close();
 }
 
+void FilenameTokenizer::reset(lucene::util::Reader* reader)
+{
+    Tokenizer::reset(reader);
+    stream = ::analysis::CharacterStream(reader);
+    text.clear();
+    tokenStart = -1;
+}
+
 Token* FilenameTokenizer::next(Token* token)
 {
     for (;;) {

@@ -30,6 +30,9 @@ public:
     /// Fills `token` with the next term and returns it; null at the end.
     Token* next(Token* token) override;
     void close() override;
+    using Tokenizer::reset;
+    /// Starts over on `reader` (borrowed likewise).
+    void reset(lucene::util::Reader* reader) override;
 
 private:
     Token* readAlphaNum(int c, Token* token);

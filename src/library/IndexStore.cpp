@@ -40,6 +40,19 @@ void removeGeneration(const fs::path& folder)
     fs::remove(folder, error);
 }
 
+/// Flushes every file of `folder`, then the folder itself, to the disk.
+bool flushFolder(const fs::path& folder)
+{
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        platform::UniqueFd file(::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (!file || ::fsync(file.get()) != 0)
+            return false;
+    }
+    platform::UniqueFd directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return !error && directory && ::fsync(directory.get()) == 0;
+}
+
 bool writeWhole(int fd, const std::string& text)
 {
     std::size_t written = 0;
@@ -125,8 +138,7 @@ bool IndexStore::Rebuild::publish()
 {
     // The index reaches the disk before the name that points at it, so a
     // power cut leaves "current" naming a whole index, old or new.
-    platform::UniqueFd index(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!index || ::syncfs(index.get()) != 0)
+    if (!flushFolder(folder))
         return false;
     const fs::path aside = fs::path(store) / "current.new";
     {

@@ -73,6 +73,23 @@ protected:
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDirectory::readText(dir.path("install.log"));
     }
 
+    /// Starts the installed player and waits until it listens on `port`;
+    /// 0 (the player killed) when it never does.
+    pid_t startListening(std::uint16_t port, const std::string& log)
+    {
+        pid_t player = spawn({dir.path("tunelet-player")}, log);
+        if (player == 0)
+            return 0;
+        for (int i = 0; i < 2000; ++i) {
+            if (platform::connectTcp(platform::loopbackAddress(), port).isValid())
+                return player;
+            std::this_thread::sleep_for(10ms);
+        }
+        kill(player, SIGKILL);
+        waitForExit(player, 10s);
+        return 0;
+    }
+
     TempDirectory dir;
 };
 
@@ -110,20 +127,8 @@ TEST_F(InstalledPlayer, ServesOverHttpAndEndsCleanlyOnSigterm)
     // Several rounds: the end must be clean however soon it follows a request.
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        pid_t player = spawn({dir.path("tunelet-player")}, log);
-        ASSERT_NE(player, 0);
-
-        bool listening = false;
-        for (int i = 0; i < 2000 && !listening; ++i) {
-            listening = platform::connectTcp(platform::loopbackAddress(), port).isValid();
-            if (!listening)
-                std::this_thread::sleep_for(10ms);
-        }
-        if (!listening) {
-            kill(player, SIGKILL);
-            waitForExit(player, 10s);
-            FAIL() << "the player never listened\n" << TempDirectory::readText(log);
-        }
+        pid_t player = startListening(port, log);
+        ASSERT_NE(player, 0) << "the player never listened\n" << TempDirectory::readText(log);
 
         RawClient client(port);
         ASSERT_TRUE(client.send("GET /info?round=" + std::to_string(round) + " HTTP/1.1\r\n\r\n"));
@@ -149,4 +154,48 @@ TEST_F(InstalledPlayer, ServesOverHttpAndEndsCleanlyOnSigterm)
             << "wait status " << status << "\n" << TempDirectory::readText(log);
     }
     EXPECT_EQ(TempDirectory::readText(ini), settingsBefore) << "quit does not save";
+}
+
+TEST_F(InstalledPlayer, AStartWithAnUnfinishedIndexRebuildsItAndAnswersSearches)
+{
+    std::uint16_t port = freePort();
+    ASSERT_NE(port, 0);
+    const std::string music = dir.path("music");
+    fs::create_directories(music + "/Abbey Road");
+    TempDirectory::writeText(music + "/Abbey Road/Come Together.mp3", "x");
+    TempDirectory::writeText(music + "/Something Else.mp3", "x");
+    const std::string ini = dir.path("Plugins/gen_Tunelet.ini");
+    TempDirectory::writeText(ini, "[Tunelet Remote Control Plugin v1.0]\r\nlistenIP=127.0.0.1\r\nlistenPort=" +
+                                      std::to_string(port) + "\r\nShared Dirs=" + music + ";\r\nNeedsIndex=1\r\n");
+    const std::string log = dir.path("player.log");
+    // Headless, the question is answered by its default button, OK.
+    pid_t player = startListening(port, log);
+    ASSERT_NE(player, 0) << "the player never listened\n" << TempDirectory::readText(log);
+
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (TempDirectory::readText(ini).find("NeedsIndex=0") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_NE(TempDirectory::readText(ini).find("NeedsIndex=0"), std::string::npos) << TempDirectory::readText(log);
+
+    RawClient client(port);
+    auto ask = [&](const std::string& target) {
+        EXPECT_TRUE(client.send("GET " + target + " HTTP/1.1\r\n\r\n"));
+        return client.readAnswer().body;
+    };
+    EXPECT_EQ(ask("/enqueuefile?filename=search%3A%2F%2Fcome%20together"), "1");
+    EXPECT_EQ(ask("/enqueuefile?filename=searchf%3A%2F%2Fabbey"), "1");
+    EXPECT_EQ(ask("/getplaylistlength"), "2");
+    EXPECT_EQ(ask("/getplaylistfilename?index=0"), music + "/Abbey Road/Come Together.mp3");
+    EXPECT_EQ(ask("/getplaylistfilename?index=1"), music + "/Abbey Road/Come Together.mp3");
+
+    ASSERT_EQ(kill(player, SIGTERM), 0);
+    std::string rest;
+    client.waitForEnd(rest, 30s);
+    client.close();
+    const int status = waitForExit(player, 30s);
+    if (status == -1)
+        kill(player, SIGKILL);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDirectory::readText(log);
+    EXPECT_TRUE(fs::is_regular_file(dir.root / "Plugins" / "gen_Tunelet" / "search-index" / "current"));
 }
