@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 namespace player {
 
@@ -25,6 +27,26 @@ std::string stringProperty(mpv_handle* mpv, const char* name)
 }
 
 } // namespace
+
+bool MpvPlayback::soundOutputPresent()
+{
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    for (const auto& device : fs::directory_iterator("/dev/snd", ignored)) {
+        std::string name = device.path().filename().string();
+        if (name.starts_with("pcm") && name.ends_with("p"))
+            return true;
+    }
+    if (std::getenv("PULSE_SERVER"))
+        return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime)
+        return false;
+    for (const char* server : {"pulse/native", "pipewire-0"})
+        if (fs::exists(fs::path(runtime) / server, ignored))
+            return true;
+    return false;
+}
 
 void MpvPlayback::Destroy::operator()(mpv_handle* handle) const
 {

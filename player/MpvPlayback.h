@@ -27,6 +27,11 @@ public:
     MpvPlayback(const MpvPlayback&) = delete;
     MpvPlayback& operator=(const MpvPlayback&) = delete;
 
+    /// Whether this machine seems to have a sound output mpv could use: an
+    /// ALSA playback device, or a PulseAudio or PipeWire server to talk to.
+    /// Without one, probing the outputs only fills standard error.
+    static bool soundOutputPresent();
+
     bool isValid() const { return mpv != nullptr; }
     const std::string& startError() const { return startFailure; }
 

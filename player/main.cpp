@@ -4,8 +4,8 @@
 //
 //   tunelet-player [--audio=null]
 // --audio=null (or TUNELET_AUDIO=null in the environment) plays on mpv's
-// null output: no sound, real time. Without a sound device that output is
-// chosen anyway.
+// null output: no sound, real time. Without a sound device (no ALSA playback
+// device, no sound server) that output is chosen anyway.
 #include "platform/ModulePath.h"
 #include "player/MpvPlayback.h"
 #include "player/Player.h"
@@ -40,6 +40,10 @@ int main(int argc, char** argv)
     }
     std::filesystem::path plugins = std::filesystem::path(program).parent_path() / "Plugins";
 
+    if (!nullAudio && !player::MpvPlayback::soundOutputPresent()) {
+        std::cerr << "tunelet-player: no sound device found; playing silently on the null output\n";
+        nullAudio = true;
+    }
     auto audio = std::make_unique<player::MpvPlayback>(nullAudio);
     if (!audio->isValid())
         std::cerr << "tunelet-player: " << audio->startError() << "; nothing will play\n";
