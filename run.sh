@@ -88,6 +88,15 @@ until [ -S "$socket" ] && [ -n "$(ss -Hltn "sport = :$port" 2>/dev/null)" ]; do
   fi
   sleep 0.05
 done
+# The address is printed once the plug-in listens (it may be set not to start).
+until [ -n "$($enter ss -Hltn "sport = :$port" 2>/dev/null)" ]; do
+  kill -0 "$player" 2>/dev/null || break
+  if [ "$SECONDS" -ge "$((deadline + 30))" ]; then
+    echo "run.sh: the player does not listen on port $port yet (autoStart off?)" >&2
+    break
+  fi
+  sleep 0.05
+done
 echo "Tunelet is running. Open http://127.0.0.1:$port/ in a browser on this machine."
 echo "The player has a network namespace of its own; 127.0.0.1:$port is forwarded into it,"
 echo "so every client appears to it as 127.0.0.1. ./run.sh --lan runs it on this machine's network."
