@@ -1,7 +1,8 @@
 #!/bin/sh
 # CPU use and resident memory of the installed player while it plays one
 # track on mpv's null output with no client asking anything, against the same
-# player idle (stopped) in the same run.
+# player idle (stopped) and the mpv program playing the same track the same
+# way, in the same run.
 #   tools/netns.sh bench/player_cpu.sh BUILD_DIR [SECONDS]
 set -eu
 build="$1" seconds="${2:-20}"
@@ -19,18 +20,25 @@ printf '[Tunelet Remote Control Plugin v1.0]\nlistenPort=%s\nShared Dirs=%s;\n' 
 player=$!
 until curl -sf "http://127.0.0.1:$port/getplaylistlength" >/dev/null; do sleep 0.1; done
 
-ticks() { awk '{ print $14 + $15 }' "/proc/$player/stat"; }
+ticks() { awk '{ print $14 + $15 }' "/proc/$measured/stat"; }
 measure() {  # $1: label
   before=$(ticks); start=$(date +%s.%N)
   sleep "$seconds"
   after=$(ticks); end=$(date +%s.%N)
-  rss=$(awk '/VmRSS/ { print $2 }' "/proc/$player/status")
+  rss=$(awk '/VmRSS/ { print $2 }' "/proc/$measured/status")
   awk -v b="$before" -v a="$after" -v s="$start" -v e="$end" -v hz="$(getconf CLK_TCK)" -v r="$rss" -v l="$1" \
     'BEGIN { printf "%-8s CPU %.2f%% of one core, VmRSS %d kB\n", l, 100 * (a - b) / hz / (e - s), r }'
 }
+measured=$player
 measure stopped
 curl -sf "http://127.0.0.1:$port/enqueuefile?filename=$stage/music/track.ogg" >/dev/null
 curl -sf "http://127.0.0.1:$port/play" >/dev/null
 sleep 1
 measure playing
 echo "position after: $(curl -sf "http://127.0.0.1:$port/getposition")"
+curl -sf "http://127.0.0.1:$port/stop" >/dev/null
+mpv --no-config --really-quiet --ao=null --vid=no "$stage/music/track.ogg" &
+measured=$!
+sleep 1
+measure "mpv"
+kill "$measured"
