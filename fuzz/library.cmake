@@ -4,3 +4,6 @@ tunelet_add_fuzzer(fuzz_m3u
 tunelet_add_fuzzer(fuzz_pls
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/library/fuzz_pls.cpp
   LIBS tunelet_library)
+tunelet_add_fuzzer(fuzz_peer_playlist
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/library/fuzz_peer_playlist.cpp
+  LIBS tunelet_library)

@@ -1,10 +1,14 @@
 #include "library/MediaLibrary.h"
 
+#include "discovery/DiscoveryAgent.h"
 #include "host/PluginPaths.h"
 #include "host/Settings.h"
+#include "http/Response.h"
+#include "library/FetchUrl.h"
 #include "library/Indexer.h"
 #include "library/LibraryPath.h"
 #include "library/LibrarySearch.h"
+#include "library/PeerPlaylist.h"
 
 #include <algorithm>
 
@@ -18,12 +22,14 @@ MediaLibrary::MediaLibrary(host::Settings& settings)
                                       Indexer::Extensions(mediaExtensions.begin(), mediaExtensions.end()),
                                       host::pathWithoutExtension(settings.iniPath))),
       indexFinished(this, &MediaLibrary::onIndexFinished),
+      discoveryAgent(std::make_unique<discovery::DiscoveryAgent>(
+          [&settings] { return static_cast<std::uint16_t>(settings.listenPort); })),
       sharedDirs(settings.sharedDirs),
       searcher(std::make_unique<LibrarySearch>(index->indexDirectory())),
       settings(settings)
 {
     index->onFinished.add(&indexFinished);
-    // SEAM(discovery): the discovery agent is made here, its thread started.
+    discoveryAgent->start();
 }
 
 MediaLibrary::~MediaLibrary()
@@ -33,7 +39,7 @@ MediaLibrary::~MediaLibrary()
     // leaves `needsIndex` set for the next start.
     index->onFinished.remove(&indexFinished);
     index.reset();
-    // SEAM(discovery): the discovery agent is stopped and deleted here.
+    discoveryAgent->stop();
 }
 
 bool MediaLibrary::isPathAllowed(std::string_view path) const
@@ -86,11 +92,13 @@ void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& o
 {
     Visited visited;
     if (path.starts_with(peerPrefix)) {
-        if (path.find("/stream?") == std::string_view::npos)
+        if (path.find("/stream?") == std::string_view::npos) {
             out.emplace_back(path);
-        // SEAM(peer client): a "/stream?" URL is fetched and the line after
-        // each "#EXTINF:" of the answer appended. Until the peer client
-        // exists such a URL contributes nothing.
+        } else {
+            http::Response answer;
+            if (fetchUrl(path, answer))
+                appendPeerItems(answer.body, out);
+        }
     } else if (path.starts_with(searchPrefix) || path.starts_with(folderSearchPrefix)) {
         const bool foldersOnly = path.starts_with(folderSearchPrefix);
         std::vector<LibraryEntry> hits;
@@ -168,6 +176,11 @@ bool MediaLibrary::reindex()
 bool MediaLibrary::isIndexing() const
 {
     return index->startTime() != 0 && index->endTime() == 0;
+}
+
+std::vector<discovery::PeerEntry> MediaLibrary::peers() const
+{
+    return discoveryAgent->peers();
 }
 
 const std::vector<std::string>& MediaLibrary::sharedDirectories() const

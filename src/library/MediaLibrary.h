@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/PeerTable.h"
 #include "library/DirectoryEnumeration.h"
 #include "library/FindData.h"
 #include "library/LibraryEntry.h"
@@ -15,6 +16,10 @@
 
 namespace host {
 class Settings;
+}
+
+namespace discovery {
+class DiscoveryAgent;
 }
 
 namespace library {
@@ -40,7 +45,11 @@ class LibrarySearch;
 /// construction and every call works on its own arrays and directory handles.
 /// The shared-directory list is read in place; only the preferences dialog
 /// changes it. `reindex` runs on the dialog's thread; `onIndexFinished` runs
-/// on the indexing thread. No operation throws.
+/// on the indexing thread; `peers` on any thread. No operation throws.
+///
+/// The library owns the discovery agent: its thread starts with the library
+/// and announces this instance on the LAN until the library is destroyed,
+/// which sends the leaving announcement and waits for the thread.
 class MediaLibrary {
 public:
     /// `settings` must outlive the library. The search index lives below
@@ -76,8 +85,10 @@ public:
 
     /// Appends every playable item below `path`, then sorts the whole of `out`
     /// (what was there before too) by byte comparison:
-    ///  - a peer URL holding "/stream?" contributes the item URLs of the
-    ///    playlist the peer returns; any other peer URL is appended as it is;
+    ///  - a peer URL holding "/stream?" contributes the "http://" item URLs
+    ///    of the playlist the peer returns (nothing when the peer cannot be
+    ///    reached or does not answer in time, see fetchUrl); any other peer
+    ///    URL is appended as it is;
     ///  - a search path contributes the expansion of every hit;
     ///  - a local path that `isPathAllowed` refuses contributes nothing; a file
     ///    is appended alone (even a playlist file); a directory contributes
@@ -102,6 +113,9 @@ public:
     /// The rebuilds' counters and progress delegate, for the preferences
     /// dialog. Lives as long as the library.
     Indexer& indexer() const { return *index; }
+
+    /// A copy of the discovery agent's peer table, in key order.
+    std::vector<discovery::PeerEntry> peers() const;
 
     /// The settings' shared directories, in settings order (the root listing).
     const std::vector<std::string>& sharedDirectories() const;
@@ -135,9 +149,9 @@ private:
     /// Bound to `onIndexFinished`.
     threading::Callback<MediaLibrary> indexFinished;
 
-    // SEAM(discovery): the owned `DiscoveryAgent` comes here, made with
-    // `settings`, its thread started at construction and stopped before it is
-    // deleted.
+    /// Owned; announces `settings.listenPort`. Its thread runs from
+    /// construction until destruction.
+    std::unique_ptr<discovery::DiscoveryAgent> discoveryAgent;
 
     /// The settings' list, read in place.
     const std::vector<std::string>& sharedDirs;

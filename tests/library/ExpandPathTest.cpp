@@ -101,8 +101,9 @@ TEST_F(ExpandPathTest, PeerAndSearchPaths)
 {
     EXPECT_EQ(expand("http://10.0.0.5:5151/download?path=%2fa.mp3"),
               std::vector<std::string>{"http://10.0.0.5:5151/download?path=%2fa.mp3"});
-    // No peer client and no index yet: these contribute nothing.
-    EXPECT_TRUE(expand("http://10.0.0.5:5151/stream?path=%2fmusic").empty());
+    // A peer that refuses the connection, and (no index yet) searches: these
+    // contribute nothing.
+    EXPECT_TRUE(expand("http://127.0.0.1:1/stream?path=%2fmusic").empty());
     EXPECT_TRUE(expand("search://b").empty());
     EXPECT_TRUE(expand("searchf://sub").empty());
 }

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/Socket.h"
+#include "platform/WakeupDescriptor.h"
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace librarytest {
+
+/// A stand-in for another instance on 127.0.0.1: every connection it accepts
+/// gets `answer` once the request's head has arrived, then (with
+/// `closeAfterAnswer`) its end. A silent peer accepts and never answers.
+/// The received request heads are kept in order.
+class CannedPeer {
+public:
+    enum class Mode { answerAndClose, answerAndStayOpen, silent };
+
+    explicit CannedPeer(std::string answer, Mode mode = Mode::answerAndClose)
+        : answer(std::move(answer)), mode(mode), listening(platform::listenTcp(platform::loopbackAddress(), 0))
+    {
+        port = platform::boundPort(listening.get());
+        thread = std::thread([this] { serve(); });
+    }
+    ~CannedPeer()
+    {
+        stopping.signal();
+        thread.join();
+    }
+
+    std::string url(const std::string& target) const { return "http://127.0.0.1:" + std::to_string(port) + target; }
+    std::vector<std::string> requests() const
+    {
+        std::lock_guard guard(lock);
+        return received;
+    }
+
+    std::uint16_t port = 0;
+
+private:
+    void serve()
+    {
+        std::vector<platform::UniqueFd> held;
+        for (;;) {
+            const int watched[] = {stopping.descriptor(), listening.get()};
+            if (platform::waitReadable(watched, std::chrono::seconds(-1)) != 1)
+                return;
+            std::string peer;
+            platform::UniqueFd connection = platform::acceptSocket(listening.get(), peer);
+            if (!connection)
+                continue;
+            if (mode != Mode::silent) {
+                std::string head;
+                char buffer[4096];
+                while (head.find("\r\n\r\n") == std::string::npos) {
+                    const int one[] = {connection.get()};
+                    if (platform::waitReadable(one, std::chrono::seconds(5)) != 0)
+                        break;
+                    long got = platform::receiveSome(connection.get(), buffer, sizeof buffer);
+                    if (got <= 0)
+                        break;
+                    head.append(buffer, std::size_t(got));
+                }
+                {
+                    std::lock_guard guard(lock);
+                    received.push_back(head);
+                }
+                platform::sendAll(connection.get(), answer);
+            }
+            if (mode != Mode::answerAndClose)
+                held.push_back(std::move(connection));
+        }
+    }
+
+    const std::string answer;
+    const Mode mode;
+    platform::UniqueFd listening;
+    platform::WakeupDescriptor stopping;
+    mutable std::mutex lock;
+    std::vector<std::string> received;
+    std::thread thread;
+};
+
+} // namespace librarytest

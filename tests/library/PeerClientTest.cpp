@@ -1,0 +1,178 @@
+// The client side of peer libraries: URL splitting, the M3U item reader, and
+// fetchUrl and the "/stream?" expansion against a stand-in peer on loopback.
+#include "library/CannedPeer.h"
+#include "library/FetchUrl.h"
+#include "library/LibraryFixture.h"
+#include "library/PeerPlaylist.h"
+
+#include <gtest/gtest.h>
+
+using librarytest::CannedPeer;
+using library::FetchLimits;
+using library::PeerUrl;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string answerWith(const std::string& body, bool withLength = true)
+{
+    std::string text = "HTTP/1.1 200 OK\r\nContent-Type: audio/m3u\r\n";
+    if (withLength)
+        text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    return text + "\r\n" + body;
+}
+
+const std::string peerM3u = "#EXTM3U\r\n#EXTINF:0,b.mp3\r\nhttp://10.0.0.5:8080/download?path=%2fm%2fb.mp3&auth=S\r\n"
+                            "#EXTINF:0,a.mp3\r\nhttp://10.0.0.5:8080/download?path=%2fm%2fa.mp3&auth=S\r\n";
+
+} // namespace
+
+TEST(PeerUrl, Splitting)
+{
+    struct Case {
+        std::string url;
+        bool ok;
+        PeerUrl parts;
+    };
+    const std::vector<Case> cases = {
+        {"http://10.0.0.5:8080/stream?path=x", true, {"10.0.0.5:8080", "10.0.0.5", 8080, "/stream", "path=x"}},
+        {"http://peer/stream?a=1?b", true, {"peer", "peer", 80, "/stream", "a=1?b"}},
+        {"http://peer", true, {"peer", "peer", 80, "", ""}},
+        {"http://peer:1/", true, {"peer:1", "peer", 1, "/", ""}},
+        {"http://peer:0/", false, {}},
+        {"http://peer:65536/", false, {}},
+        {"http://peer:80x/", false, {}},
+        {"http://peer:/", false, {}},
+        {"http://:80/", false, {}},
+        {"https://peer/", false, {}},
+        {"/music/a.mp3", false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        PeerUrl parts;
+        ASSERT_EQ(library::splitPeerUrl(c.url, parts), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(parts.authority, c.parts.authority);
+            EXPECT_EQ(parts.host, c.parts.host);
+            EXPECT_EQ(parts.port, c.parts.port);
+            EXPECT_EQ(parts.path, c.parts.path);
+            EXPECT_EQ(parts.query, c.parts.query);
+        }
+    }
+}
+
+TEST(PeerPlaylist, ItemsAfterEachExtinfLine)
+{
+    struct Case {
+        const char* what;
+        std::string m3u;
+        std::vector<std::string> items;
+    };
+    const std::vector<Case> cases = {
+        {"three lines", "#EXTM3U\n#EXTINF:0,a\nhttp://h/download?path=a\n", {"http://h/download?path=a"}},
+        {"CR LF, last line unterminated", "#EXTINF:0,a\r\nhttp://h/1\r\n#EXTINF:0,b\r\nhttp://h/2",
+         {"http://h/1", "http://h/2"}},
+        {"an EXTINF with no line after it", "#EXTINF:0,a", {}},
+        {"no EXTINF at all", "http://h/1\nhttp://h/2\n", {}},
+        {"control bytes inside an item", "#EXTINF:0,a\nhttp://h/1\r\r\n#EXTINF:0,b\nhttp://h/\x01x\n", {}},
+        {"local paths and other schemes are dropped",
+         "#EXTINF:0,a\n/etc/passwd\n#EXTINF:0,b\nfile:///etc/passwd\n#EXTINF:0,c\n\n#EXTINF:0,d\nhttp://h/ok\n",
+         {"http://h/ok"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> items;
+        library::appendPeerItems(c.m3u, items);
+        EXPECT_EQ(items, c.items);
+    }
+}
+
+TEST(FetchUrl, SendsTheTwoHeadersAndReadsTheAnswer)
+{
+    CannedPeer peer(answerWith(peerM3u));
+    http::Response response;
+    ASSERT_TRUE(library::fetchUrl(peer.url("/stream?path=%2fm&x=1"), response));
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body, peerM3u);
+    ASSERT_EQ(peer.requests().size(), 1u);
+    EXPECT_EQ(peer.requests()[0], "GET /stream?path=%2fm&x=1 HTTP/1.1\r\nConnection: close\r\nHost: 127.0.0.1:" +
+                                      std::to_string(peer.port) + "\r\n\r\n");
+}
+
+TEST(FetchUrl, FramingAndLimits)
+{
+    struct Case {
+        const char* what;
+        std::string answer;
+        CannedPeer::Mode mode;
+        bool ok;
+        std::string body;
+    };
+    const std::string big(64 * 1024, 'x');
+    const std::vector<Case> cases = {
+        {"body until the peer closes", answerWith("abc", false), CannedPeer::Mode::answerAndClose, true, "abc"},
+        {"framed by its length on a connection left open", answerWith("abc") + "junk",
+         CannedPeer::Mode::answerAndStayOpen, true, "abc"},
+        {"lower-case content-length", "HTTP/1.1 200 OK\r\ncontent-length: 2\r\n\r\nabc",
+         CannedPeer::Mode::answerAndStayOpen, true, "ab"},
+        {"longer than allowed", answerWith(big), CannedPeer::Mode::answerAndClose, false, ""},
+        {"a body that never ends", "HTTP/1.1 200 OK\r\nContent-Length: 999\r\n\r\nabc",
+         CannedPeer::Mode::answerAndStayOpen, false, ""},
+        {"closed without a word", "", CannedPeer::Mode::answerAndClose, false, ""},
+        {"a peer that never answers", "", CannedPeer::Mode::silent, false, ""},
+    };
+    FetchLimits limits;
+    limits.connect = 2s;
+    limits.exchange = 500ms;
+    limits.answerBytes = 16 * 1024;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CannedPeer peer(c.answer, c.mode);
+        http::Response response;
+        EXPECT_EQ(library::fetchUrl(peer.url("/stream?path=x"), response, limits), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(response.body, c.body);
+        }
+    }
+
+    // Nobody listening, or not a peer URL: false at once.
+    std::uint16_t closedPort;
+    {
+        CannedPeer gone("");
+        closedPort = gone.port;
+    }
+    http::Response response;
+    EXPECT_FALSE(library::fetchUrl("http://127.0.0.1:" + std::to_string(closedPort) + "/stream?x", response));
+    EXPECT_FALSE(library::fetchUrl("ftp://127.0.0.1/stream?x", response));
+}
+
+using PeerExpansionTest = librarytest::LibraryTest;
+
+TEST_F(PeerExpansionTest, StreamUrlsExpandIntoThePeersItemsOtherPeerUrlsStayAsTheyAre)
+{
+    CannedPeer peer(answerWith(peerM3u));
+    EXPECT_EQ(expand(peer.url("/stream?path=%2fm")),
+              (std::vector<std::string>{"http://10.0.0.5:8080/download?path=%2fm%2fa.mp3&auth=S",
+                                        "http://10.0.0.5:8080/download?path=%2fm%2fb.mp3&auth=S"}));
+    const std::string direct = peer.url("/download?path=%2fm%2fa.mp3");
+    EXPECT_EQ(expand(direct), std::vector<std::string>{direct});
+    EXPECT_EQ(peer.requests().size(), 1u) << "a direct URL is never fetched";
+}
+
+TEST_F(PeerExpansionTest, ASilentPeerReleasesTheRequestWithinTheBound)
+{
+    CannedPeer silent("", CannedPeer::Mode::silent);
+    std::atomic<bool> done{false};
+    std::vector<std::string> items{"x"};
+    std::thread request([&] {
+        items = expand(silent.url("/stream?path=%2fm"));
+        done = true;
+    });
+    const FetchLimits bounds;
+    const auto deadline = std::chrono::steady_clock::now() + bounds.exchange + 10s;
+    while (!done && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(done.load()) << "still waiting for the silent peer";
+    request.join();
+    EXPECT_TRUE(items.empty());
+}
