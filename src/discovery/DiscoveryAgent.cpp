@@ -64,7 +64,7 @@ bool DiscoveryAgent::stop()
             stopRequested = true;
         }
     }
-    if (leavingQueued) {
+    if (leavingQueued && !sendsFailing) {
         wake.signal();
         // Bounded: with no route for the broadcast it never goes out.
         sendIdle.waitFor(std::chrono::milliseconds(leavingWait));
@@ -195,12 +195,14 @@ void DiscoveryAgent::send(int socket)
     case platform::SendResult::sent:
         sendFill = 0;
         heldSince.reset();
+        sendsFailing = false;
         break;
     case platform::SendResult::wouldBlock:
         break;
     case platform::SendResult::failed:
         // Kept for the new socket, which sends it once the back-off is over.
         ++failedSends;
+        sendsFailing = true;
         heldSince = platform::tickCount();
         restartRequested = true;
         break;

@@ -57,8 +57,8 @@ public:
     ~DiscoveryAgent() override;
 
     /// Sends the leaving announcement (unless the thread has ended or never
-    /// ran), waiting for it at most `leavingWait` ms, then ends the thread
-    /// and waits for it. Returns true; a second call does nothing more.
+    /// ran), waiting for it at most `leavingWait` ms (not at all while sends
+    /// are failing), then ends the thread and waits for it. Returns true; a second call does nothing more.
     bool stop() override;
     /// The thread's body: 0 after `stop()`, -1 when no socket could be made.
     int run() override;
@@ -111,6 +111,7 @@ private:
     std::optional<std::uint32_t> heldSince;  // set by a failed send
     std::atomic<std::uint32_t> alive{1};
     std::atomic<std::uint32_t> failedSends{0};
+    std::atomic<bool> sendsFailing{false};  // the last send failed
 };
 
 } // namespace discovery

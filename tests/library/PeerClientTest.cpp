@@ -176,3 +176,39 @@ TEST_F(PeerExpansionTest, ASilentPeerReleasesTheRequestWithinTheBound)
     request.join();
     EXPECT_TRUE(items.empty());
 }
+
+TEST(MediaLibraryPeers, TwoLibrariesAnnounceTheirPortsToEachOther)
+{
+    librarytest::TempTree tree;
+    host::Settings firstSettings{tree.path("first.ini")};
+    host::Settings secondSettings{tree.path("second.ini")};
+    firstSettings.listenPort = 47001;
+    secondSettings.listenPort = 47002;
+    library::MediaLibrary first{firstSettings};
+    auto second = std::make_unique<library::MediaLibrary>(secondSettings);
+    auto portsHeardBy = [](const library::MediaLibrary& library) {
+        std::vector<std::uint16_t> ports;
+        for (const library::PeerEntry& peer : library.peers()) {
+            EXPECT_EQ(peer.key.size(), 36u);
+            EXPECT_FALSE(peer.address.empty());
+            ports.push_back(peer.port);
+        }
+        return ports;
+    };
+    auto hears = [&](const library::MediaLibrary& library, std::uint16_t port) {
+        auto ports = portsHeardBy(library);
+        return std::find(ports.begin(), ports.end(), port) != ports.end();
+    };
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!(hears(first, 47002) && hears(*second, 47001)) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(hears(first, 47002));
+    EXPECT_TRUE(hears(*second, 47001));
+    EXPECT_FALSE(hears(first, 47001)) << "never itself";
+
+    second.reset();  // its leaving announcement takes it off at once
+    const auto gone = std::chrono::steady_clock::now() + 3s;
+    while (hears(first, 47002) && std::chrono::steady_clock::now() < gone)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(hears(first, 47002));
+}
