@@ -205,6 +205,10 @@ void DiscoveryAgent::send(int socket)
         sendsFailing = true;
         heldSince = platform::tickCount();
         restartRequested = true;
+        // A leaving announcement is not kept: stop() is waiting for it, and
+        // a network that just refused it will not take it a moment later.
+        if (alive.load() == PDPDiscovery::leaving)
+            sendFill = 0;
         break;
     }
 }

@@ -4,7 +4,6 @@
 #include "host/PluginPaths.h"
 #include "host/Settings.h"
 #include "http/Response.h"
-#include "platform/Datagram.h"
 #include "library/FetchUrl.h"
 #include "library/Indexer.h"
 #include "library/LibraryPath.h"
@@ -179,13 +178,9 @@ bool MediaLibrary::isIndexing() const
     return index->startTime() != 0 && index->endTime() == 0;
 }
 
-std::vector<PeerEntry> MediaLibrary::peers() const
+std::vector<discovery::PeerEntry> MediaLibrary::peers() const
 {
-    std::vector<PeerEntry> copy;
-    for (discovery::PeerEntry& entry : discoveryAgent->peers())
-        copy.push_back({std::move(entry.key), platform::dottedAddress(entry.sender.address), std::move(entry.name),
-                        entry.port});
-    return copy;
+    return discoveryAgent->peers();
 }
 
 const std::vector<std::string>& MediaLibrary::sharedDirectories() const

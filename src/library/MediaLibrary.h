@@ -1,9 +1,9 @@
 #pragma once
 
+#include "discovery/PeerTable.h"
 #include "library/DirectoryEnumeration.h"
 #include "library/FindData.h"
 #include "library/LibraryEntry.h"
-#include "library/PeerEntry.h"
 #include "threading/Callback.h"
 
 #include <cstddef>
@@ -116,7 +116,7 @@ public:
 
     /// A copy of the discovery agent's peer table, in key order, taken under
     /// the agent's lock (released before returning). Any thread.
-    std::vector<PeerEntry> peers() const;
+    std::vector<discovery::PeerEntry> peers() const;
 
     /// The settings' shared directories, in settings order (the root listing).
     const std::vector<std::string>& sharedDirectories() const;

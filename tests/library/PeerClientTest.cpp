@@ -188,9 +188,9 @@ TEST(MediaLibraryPeers, TwoLibrariesAnnounceTheirPortsToEachOther)
     auto second = std::make_unique<library::MediaLibrary>(secondSettings);
     auto portsHeardBy = [](const library::MediaLibrary& library) {
         std::vector<std::uint16_t> ports;
-        for (const library::PeerEntry& peer : library.peers()) {
+        for (const discovery::PeerEntry& peer : library.peers()) {
             EXPECT_EQ(peer.key.size(), 36u);
-            EXPECT_FALSE(peer.address.empty());
+            EXPECT_NE(peer.sender.address, 0u);
             ports.push_back(peer.port);
         }
         return ports;
