@@ -1,12 +1,13 @@
 #!/bin/sh
 # Installs the build into a fresh folder and runs web_front_door.js against
 # the installed player. Registered with CTest (tests/e2e/CMakeLists.txt):
-#   web_front_door.sh CMAKE BUILD_DIR BROWSER_DEPS_DIR OUT_DIR
+#   web_front_door.sh CMAKE BUILD_DIR BROWSER_DEPS_DIR OUT_DIR [SCRIPT]
+# SCRIPT is the test program beside this file (web_front_door.js by default).
 # Exits 77 (skipped) when Chromium, Node.js or playwright-core is missing,
 # unless TUNELET_REQUIRE_BROWSER=1 (./test.sh installs them and sets it).
 set -eu
 here="$(cd "$(dirname "$0")" && pwd)"
-cmake="$1" build="$2" deps="$3" out="$4"
+cmake="$1" build="$2" deps="$3" out="$4" script="${5:-web_front_door.js}"
 
 missing() {
   if [ "${TUNELET_REQUIRE_BROWSER:-}" = 1 ]; then
@@ -19,6 +20,7 @@ missing() {
 [ -x /usr/bin/chromium ] || missing "/usr/bin/chromium (Debian package chromium)"
 command -v node >/dev/null 2>&1 || missing "node (Debian package nodejs)"
 command -v curl >/dev/null 2>&1 || missing "curl"
+command -v ffmpeg >/dev/null 2>&1 || missing "ffmpeg"
 [ -f "$deps/node_modules/playwright-core/package.json" ] || missing "playwright-core in $deps"
 if [ "${TUNELET_NETNS:-}" != 1 ]; then
   echo "run me inside tools/netns.sh" >&2
@@ -35,5 +37,5 @@ if ! "$cmake" --install "$build" --prefix "$stage/dist" >"$stage/install.log" 2>
 fi
 mkdir -p "$out"
 status=0
-TMPDIR="$stage" NODE_PATH="$deps/node_modules" node "$here/web_front_door.js" "$stage/dist" "$out" || status=$?
+TMPDIR="$stage" NODE_PATH="$deps/node_modules" node "$here/$script" "$stage/dist" "$out" || status=$?
 exit "$status"

@@ -105,7 +105,7 @@ TEST(WebclientPages, PlaceholdersSitWhereTheServerFillsThem)
 {
     EXPECT_NE(text("").find("<title>Tunelet v<<VERSION>></title>"), std::string::npos);
     EXPECT_NE(text("library").find("<title>Tunelet v<<VERSION>>"), std::string::npos);
-    EXPECT_NE(text("httpdeck.js").find("\"playlist.xml\", [\"id=<<PLAYLIST_ID>>\"]"), std::string::npos);
+    EXPECT_NE(text("httpdeck.js").find("HttpDeck.PLAYLIST_ID = \"<<PLAYLIST_ID>>\""), std::string::npos);
     EXPECT_NE(text("console.js").find("\"<<ML_ENABLED>>\" === \"true\""), std::string::npos);
     EXPECT_NE(text("json.js").find("SESSION_NAME = \"<<SESSION_NAME>>\""), std::string::npos);
     EXPECT_NE(text("json.js").find("Cookies.getRaw(SESSION_NAME)"), std::string::npos);

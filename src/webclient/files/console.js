@@ -1,6 +1,10 @@
 /* PlayerConsole: the console box. Transport buttons, volume and seek
    sliders, the shuffle and repeat lights and the track display, refreshed
-   from "consolestatus.xml" every three seconds. */
+   from "consolestatus.xml" every three seconds (a refresh is skipped while
+   the previous one is on its way). What the user changes shows at once;
+   the next refresh confirms it. The display tells whether the player plays,
+   is paused or stopped: from the last transport command until the clock
+   says otherwise, then from how the position moved between two refreshes. */
 
 /* Whether the media library is switched on in the server's settings. */
 var ML_ENABLED = "<<ML_ENABLED>>" === "true";
@@ -13,40 +17,63 @@ function PlayerConsole(deck, element, parts) {
   this.pending = false;
   this.holdRefresh = false;
   this.lengthMs = 0;
-  this.seekKeyDown = false;
+  this.seekKey = null;          // the arrow key held down, if any
+  this.last = null;             // { file, ms, at }: the previous sample, for the playing state
+  this.told = null;             // { state, at }: the state the last transport command implies
   this.window = new BoxWindow(element, { resizable: false });
 
   var find = function (selector) { return element.querySelector(selector); };
   this.track = find(".lcd-track");
   this.album = find(".lcd-album");
   this.state = find(".lcd-state");
+  this.time = find(".lcd-time");
   this.info = find(".lcd-info");
-  this.shuffleLight = find(".hot.shuffle .light");
-  this.repeatLight = find(".hot.repeat .light");
+  this.buttons = {};
+  Array.prototype.forEach.call(element.querySelectorAll("[data-action]"), function (button) {
+    self.buttons[button.getAttribute("data-action")] = button;
+  });
 
   this.volume = new Slider(find(".volume"), {
-    min: 0, max: 255,
-    change: function (value) { deck.setvolume(value); }
+    change: function (value) { deck.setvolume(value); self.showVolume(value); },
+    text: function (value) { return Math.round(value / 2.55) + "%"; }
   });
   this.seek = new Slider(find(".seek"), {
-    min: 0, max: 10000,
-    release: function (value) { deck.setposition(value / 10000); }
+    release: function (value) { self.seekTo(value / 10000); },
+    text: function (value) { return PlayerConsole.clock(value / 10000 * self.lengthMs); }
   });
 
-  var actions = {
-    prev: function () { self.moved(deck.prev()); },
-    next: function () { self.moved(deck.next()); },
-    play: function () { deck.play(function () { self.refresh(); }); },
-    pause: function () { deck.pause(function () { self.refresh(); }); },
-    stop: function () { deck.stop(function () { self.refresh(); }); },
-    shuffle: function () { self.flip(self.shuffleLight); deck.toggleshuffle(); },
-    repeat: function () { self.flip(self.repeatLight); deck.togglerepeat(); },
-    mute: function () { deck.toggleMute(function () { self.refresh(); }); },
-    playlist: function () { if (parts.playlistBox) parts.playlistBox.toggle(); },
-    library: function () { if (ML_ENABLED && parts.library) parts.library.toggle(); }
+  var transport = function (command, state) {
+    return function () {
+      self.tell(state);
+      deck[command](function () { self.refresh(true); });
+    };
   };
-  Array.prototype.forEach.call(element.querySelectorAll(".hot[data-action]"), function (button) {
-    Events.on(button, "click", function () { actions[button.getAttribute("data-action")](); });
+  var actions = {
+    prev: function () { deck.prev(function (position) { self.moved(position); }); },
+    next: function () { deck.next(function (position) { self.moved(position); }); },
+    play: transport("play", "playing"),
+    pause: transport("pause", "pause"),
+    stop: transport("stop", "stopped"),
+    shuffle: function () { self.flip("shuffle"); deck.toggleshuffle(); },
+    repeat: function () { self.flip("repeat"); deck.togglerepeat(); },
+    mute: function () {
+      self.press("mute", !deck.muted());
+      deck.toggleMute(function (muted) { self.press("mute", muted); self.refresh(true); });
+    },
+    playlist: function () { self.toggleBox(parts.playlistBox); },
+    library: function () { if (ML_ENABLED && parts.library) self.toggleBox(parts.library); }
+  };
+  Object.keys(this.buttons).forEach(function (name) {
+    Events.on(self.buttons[name], "click", function () { actions[name](); });
+  });
+  if (!ML_ENABLED || !parts.library) {
+    this.buttons.library.disabled = true;
+    this.buttons.library.title = "The media library is switched off in the player's settings";
+  }
+  [["playlist", parts.playlistBox], ["library", parts.library]].forEach(function (pair) {
+    var box = pair[1];
+    self.press(pair[0], !!box && box.visible());
+    if (box) Events.on(box.element, "boxchange", function () { self.press(pair[0], box.visible()); });
   });
   this.keys(actions);
 
@@ -57,11 +84,30 @@ function PlayerConsole(deck, element, parts) {
 /* prev and next answer the new position: mark it and show the new track. */
 PlayerConsole.prototype.moved = function (position) {
   if (position !== null && this.parts.playlist) this.parts.playlist.markPlaying(position);
-  this.refresh();
+  this.last = null;
+  this.refresh(true);
 };
 
-PlayerConsole.prototype.flip = function (light) {
-  light.classList.toggle("on");
+PlayerConsole.prototype.press = function (name, on) {
+  var button = this.buttons[name];
+  if (!button) return;
+  button.setAttribute("aria-pressed", on ? "true" : "false");
+  var light = button.querySelector(".light");
+  if (light) light.classList.toggle("on", on);
+};
+
+PlayerConsole.prototype.flip = function (name) {
+  this.press(name, this.buttons[name].getAttribute("aria-pressed") !== "true");
+};
+
+PlayerConsole.prototype.toggleBox = function (box) {
+  if (box) box.toggle();
+};
+
+PlayerConsole.prototype.seekTo = function (fraction) {
+  var self = this;
+  this.last = null;
+  this.deck.setposition(fraction, function () { self.refresh(true); });
 };
 
 PlayerConsole.prototype.keys = function (actions) {
@@ -69,73 +115,120 @@ PlayerConsole.prototype.keys = function (actions) {
   var byKey = { z: actions.prev, x: actions.play, c: actions.pause, v: actions.stop, b: actions.next };
   Events.on(document, "keydown", function (e) {
     if (Events.inField(e) || e.ctrlKey || e.altKey || e.metaKey) return;
-    var key = e.key.toLowerCase();
+    var key = e.key.length === 1 ? e.key.toLowerCase() : e.key;
     if (byKey[key]) {
-      byKey[key]();
-    } else if (key === "arrowleft" || key === "arrowright") {
-      if (document.activeElement && document.activeElement.closest(".playlist")) return;
-      // Seek in steps of five seconds; the slider follows at once and the
-      // refreshes wait until the key is let go.
+      if (!e.repeat) byKey[key]();
+      Events.stop(e);
+    } else if ((key === "ArrowLeft" || key === "ArrowRight") && !Events.ownsArrows(e)) {
+      // Five seconds a press; the slider follows at once and the refreshes
+      // wait until the key is let go, which seeks to where the slider is.
+      var forward = key === "ArrowRight";
       self.holdRefresh = true;
-      self.seekKeyDown = true;
-      var forward = key === "arrowright";
+      self.seekKey = key;
       if (forward) self.deck.ffw5s(); else self.deck.rew5s();
-      if (self.lengthMs > 0) self.seek.setValue(self.seek.value + (forward ? 1 : -1) * 5000 / self.lengthMs * 10000);
+      if (self.lengthMs > 0) self.seek.moveBy((forward ? 5000 : -5000) / self.lengthMs * 10000);
       Events.stop(e);
     }
   });
   Events.on(document, "keyup", function (e) {
-    if (!self.seekKeyDown || (e.key !== "ArrowLeft" && e.key !== "ArrowRight")) return;
-    self.seekKeyDown = false;
+    if (e.key !== self.seekKey) return;
+    self.seekKey = null;
     self.holdRefresh = false;
-    self.deck.setposition(self.seek.fraction());
+    self.seekTo(self.seek.fraction());
   });
 };
 
-PlayerConsole.text = function (doc, name) {
-  var node = doc.getElementsByTagName(name)[0];
-  return node ? node.textContent : "";
+/* The state a transport command implies; "pause" toggles. */
+PlayerConsole.prototype.tell = function (state) {
+  var now = Date.now();
+  var current = this.told ? this.told.state : this.stateText();
+  if (state === "pause") state = current === "paused" ? "playing" : current === "playing" ? "paused" : current;
+  this.told = { state: state, at: now };
+  this.last = null;
+  this.showState(state);
 };
 
-PlayerConsole.prototype.refresh = function () {
+PlayerConsole.prototype.stateText = function () {
+  return this.state.getAttribute("data-state") || "";
+};
+
+PlayerConsole.prototype.showState = function (state) {
+  var words = { playing: "Playing", paused: "Paused", stopped: "Stopped" };
+  this.state.setAttribute("data-state", state || "");
+  this.state.textContent = words[state] || "";
+};
+
+/* force: refresh now even when a refresh is under way (after a command),
+   so what the user did shows at once. */
+PlayerConsole.prototype.refresh = function (force) {
   var self = this;
-  if (this.pending || this.holdRefresh) return;
+  if (this.holdRefresh || (this.pending && !force)) return;
   this.pending = true;
-  this.deck.consolestatus(function (doc) {
+  var asked = Date.now();
+  this.deck.consolestatus(function (text) {
     self.pending = false;
-    if (doc) self.show(doc);
+    var status = StatusText.console(text);
+    if (status) self.show(status, asked);
     else self.offline();
   });
 };
 
 PlayerConsole.prototype.offline = function () {
+  this.showState("");
   this.state.textContent = "No answer from the player";
-  this.info.textContent = "";
+  this.last = null;
 };
 
-PlayerConsole.prototype.show = function (doc) {
-  var text = PlayerConsole.text;
-  var volume = parseInt(text(doc, "volume"), 10);
-  var position = parseFloat(text(doc, "position"));
-  this.lengthMs = parseInt(text(doc, "lengthms"), 10) || 0;
+/* From two samples: the position moved on: playing; it stood still away
+   from the start: paused; at the start: stopped. A sample under a second
+   after the last can tell nothing, and nor can one right after a command. */
+PlayerConsole.prototype.inferState = function (file, ms, at) {
+  var last = this.last;
+  this.last = { file: file, ms: ms, at: at };
+  if (!last || last.file !== file || at - last.at < 900) return null;
+  if (ms > last.ms) return "playing";
+  if (ms === last.ms) return ms > 0 ? "paused" : "stopped";
+  return "playing";              // moved back: a seek or the next loop of the track
+};
 
-  this.volume.setValue(volume);
-  this.seek.setValue(isFinite(position) ? position * 10000 : 0);
-  this.shuffleLight.classList.toggle("on", text(doc, "shuffle") === "1");
-  this.repeatLight.classList.toggle("on", text(doc, "repeat") === "1");
+PlayerConsole.prototype.show = function (status, at) {
+  if (this.holdRefresh) return;
+  var volume = parseInt(status.volume, 10);
+  var position = parseFloat(status.position);
+  if (!isFinite(position) || position < 0) position = 0;
+  this.lengthMs = parseInt(status.lengthms, 10) || 0;
 
-  var artist = text(doc, "artist");
-  var title = text(doc, "title");
-  var length = text(doc, "length");
+  if (!this.deck.pending()) {
+    this.volume.setValue(volume);
+    this.seek.setValue(position * 10000);
+    this.press("shuffle", status.shuffle === "1");
+    this.press("repeat", status.repeat === "1");
+    if (volume > 0 && this.deck.muted()) this.press("mute", false);
+  }
+  this.showVolume(volume);
+
+  var artist = status.artist, title = status.title, length = status.length;
   var line = (artist ? artist + " - " : "") + title + (length ? " (" + length + ")" : "");
   this.track.textContent = (line || "Tunelet").toUpperCase();
-  this.album.textContent = text(doc, "album").toUpperCase();
+  this.track.title = status.filename;
+  this.album.textContent = status.album.toUpperCase();
 
-  var bitrate = parseInt(text(doc, "bitrate"), 10);
-  var elapsed = isFinite(position) && this.lengthMs > 0 ? PlayerConsole.clock(position * this.lengthMs) : "";
-  this.state.textContent = elapsed && length ? elapsed + " / " + length : "";
-  this.info.textContent = (bitrate > 0 ? bitrate + " KBPS  " : "") +
-                          (isFinite(volume) ? "VOL " + Math.round(volume / 2.55) + "%" : "");
+  var ms = Math.round(position * this.lengthMs);
+  var inferred = this.lengthMs > 0 ? this.inferState(status.filename, ms, at)
+                                    : status.filename ? null : "stopped";
+  if (inferred !== null) {
+    this.told = null;
+    this.showState(inferred);
+  } else if (!this.told && !this.stateText()) {
+    this.showState(ms > 0 ? "" : "stopped");
+  }
+  this.time.textContent = this.lengthMs > 0 ? PlayerConsole.clock(ms) + " / " + length : "";
+  var bitrate = parseInt(status.bitrate, 10);
+  this.info.textContent = bitrate > 0 ? bitrate + " KBPS" : "";
+};
+
+PlayerConsole.prototype.showVolume = function (volume) {
+  this.buttons.mute.title = isFinite(volume) ? "Mute (volume " + Math.round(volume / 2.55) + "%)" : "Mute";
 };
 
 PlayerConsole.clock = function (ms) {

@@ -1,6 +1,7 @@
-/* Cookie helpers. The client's own cookies (mlPath, mlHost, sortMethod,
-   sortDir, favs) are stored URI-encoded; the session cookie is the server's
-   and is read raw, never written. */
+/* Cookie helpers. The client's own cookies (mlHost, sortMethod, sortDir,
+   favs) are stored URI-encoded, mlPath as the percent-encoded path the
+   server lists it by; the session cookie is the server's and is read raw,
+   never written. */
 var Cookies = (function () {
   "use strict";
 
@@ -27,13 +28,17 @@ var Cookies = (function () {
   }
 
   function set(name, value) {
-    document.cookie = name + "=" + encodeURIComponent(value) + "; path=/; max-age=" + YEAR +
-                      "; SameSite=Lax";
+    setRaw(name, encodeURIComponent(value));
+  }
+
+  /* For values that are already cookie-safe (percent-encoded paths). */
+  function setRaw(name, value) {
+    document.cookie = name + "=" + value + "; path=/; max-age=" + YEAR + "; SameSite=Lax";
   }
 
   function remove(name) {
     document.cookie = name + "=; path=/; max-age=0";
   }
 
-  return { get: get, getRaw: getRaw, set: set, remove: remove };
+  return { get: get, getRaw: getRaw, set: set, setRaw: setRaw, remove: remove };
 })();

@@ -16,8 +16,16 @@ var Events = (function () {
   /* True while the user types into a field, where keys are not shortcuts. */
   function inField(event) {
     var t = event.target;
-    return !!t && (t.tagName === "INPUT" || t.tagName === "TEXTAREA" || t.tagName === "SELECT" ||
-                   t.isContentEditable);
+    if (!t || !t.tagName) return false;
+    if (t.tagName === "INPUT") return !/^(range|checkbox|radio|button|submit)$/.test(t.type);
+    return t.tagName === "TEXTAREA" || t.tagName === "SELECT" || !!t.isContentEditable;
+  }
+
+  /* True when the arrow keys belong to the focused control itself. */
+  function ownsArrows(event) {
+    var t = event.target;
+    return !!t && !!t.closest && (inField(event) || (t.tagName === "INPUT" && t.type === "range") ||
+                                  !!t.closest("[role=listbox], .ml-list, .menu"));
   }
 
   function ready(fn) {
@@ -38,5 +46,5 @@ var Events = (function () {
     startEvent.preventDefault();
   }
 
-  return { on: on, stop: stop, inField: inField, ready: ready, drag: drag };
+  return { on: on, stop: stop, inField: inField, ownsArrows: ownsArrows, ready: ready, drag: drag };
 })();

@@ -1,15 +1,25 @@
-/* HttpDeck: the player's commands as small HTTP requests.
-   Synchronous calls share the deck's one request object and are made only
-   while it is idle; they return the answer text, or null when the deck was
-   busy or the server did not answer 200. Asynchronous calls get a request
-   object each and hand done(text) the answer, null on failure. Commands
-   answer "1" for done and "0" for refused. */
+/* HttpDeck: the player's commands as small HTTP requests, all asynchronous.
+   Commands go out one at a time, in the order they were made, so their
+   effects reach the player in that order (setplaylistpos before play, a
+   delete before the next one); done(text) gets the answer text, or null
+   when the server did not answer 200. A command made while an older one of
+   the same kind still waits to be sent (a volume or seek slider being
+   dragged) replaces that one, so a drag never piles up requests. Commands
+   answer "1" for done and "0" for refused.
 
-function HttpDeck() {
+   The status documents are fetched beside the queue, so a slow playlist
+   never holds a command up; they come back as the document's text. */
+
+function HttpDeck(playlistId) {
   "use strict";
-  this.request = new XMLHttpRequest();
+  this.playlistId = playlistId || HttpDeck.PLAYLIST_ID;
+  this.queue = [];
+  this.busy = false;
   this.mutedVolume = null;
 }
+
+/* This page's playlist id, fresh for every load of this script. */
+HttpDeck.PLAYLIST_ID = "<<PLAYLIST_ID>>";
 
 HttpDeck.cacheBreaker = function () {
   return String(new Date().getTime()) + String(Math.random()).slice(2);
@@ -21,142 +31,275 @@ HttpDeck.body = function (args) {
   return text;
 };
 
-HttpDeck.prototype.open = function (request, method, route, args, async) {
-  if (method === "GET") {
-    request.open("GET", route + "?" + HttpDeck.body(args) + HttpDeck.cacheBreaker(), async);
-    return null;
-  }
-  request.open("POST", route, async);
-  request.setRequestHeader("Content-Type", "application/x-www-form-urlencoded");
-  return HttpDeck.body(args);
-};
-
-HttpDeck.prototype.ask = function (method, route, args) {
-  var request = this.request;
-  if (request.readyState !== 0 && request.readyState !== 4) return null;
-  try {
-    request.send(this.open(request, method, route, args || [], false));
-  } catch (e) {
-    return null; // no connection to the server
-  }
-  return request.status === 200 ? request.responseText : null;
-};
-
-HttpDeck.prototype.send = function (method, route, args, done, charset) {
+/* One request: GET carries the arguments and a cache breaker in the URL,
+   POST carries the arguments as the body. */
+HttpDeck.request = function (method, route, args, done) {
   var request = new XMLHttpRequest();
-  if (charset) request.overrideMimeType("text/xml; charset=" + charset);
   request.onreadystatechange = function () {
-    if (request.readyState !== 4) return;
-    if (done) done(request.status === 200 ? request.responseText : null);
+    if (request.readyState === 4) done(request.status === 200 ? request.responseText : null);
   };
   try {
-    request.send(this.open(request, method, route, args || [], true));
+    if (method === "GET") {
+      request.open("GET", route + "?" + HttpDeck.body(args) + HttpDeck.cacheBreaker(), true);
+      request.overrideMimeType("text/plain; charset=utf-8");
+      request.send(null);
+    } else {
+      request.open("POST", route, true);
+      request.setRequestHeader("Content-Type", "application/x-www-form-urlencoded");
+      request.send(HttpDeck.body(args));
+    }
   } catch (e) {
-    if (done) done(null);
+    setTimeout(function () { done(null); }, 0);
   }
+};
+
+/* Queues a command. key, when given, names its kind for replacement. */
+HttpDeck.prototype.command = function (route, args, done, key) {
+  if (key) {
+    for (var i = 0; i < this.queue.length; i++) {
+      if (this.queue[i].key === key) {
+        this.queue[i].args = args || [];
+        this.queue[i].done = done || null;
+        return;
+      }
+    }
+  }
+  this.queue.push({ route: route, args: args || [], done: done || null, key: key || null });
+  this.pump();
+};
+
+HttpDeck.prototype.pump = function () {
+  var self = this;
+  if (this.busy || !this.queue.length) return;
+  var next = this.queue.shift();
+  this.busy = true;
+  HttpDeck.request("POST", next.route, next.args, function (text) {
+    self.busy = false;
+    if (next.done) {
+      try {
+        next.done(text);
+      } finally {
+        self.pump();
+      }
+    } else {
+      self.pump();
+    }
+  });
+};
+
+/* True while commands are still on their way. */
+HttpDeck.prototype.pending = function () {
+  return this.busy || this.queue.length > 0;
 };
 
 HttpDeck.number = function (text) {
-  var n = parseInt(text, 10);
-  return text === null || isNaN(n) ? null : n;
+  var n = text === null ? NaN : parseInt(text, 10);
+  return isNaN(n) ? null : n;
 };
 
-/* Transport. prev and next answer the new playlist position. */
-HttpDeck.prototype.prev = function () { return HttpDeck.number(this.ask("POST", "prev")); };
-HttpDeck.prototype.next = function () { return HttpDeck.number(this.ask("POST", "next")); };
-HttpDeck.prototype.play = function (done) { this.send("POST", "play", [], done); };
-HttpDeck.prototype.pause = function (done) { this.send("POST", "pause", [], done); };
-HttpDeck.prototype.stop = function (done) { this.send("POST", "stop", [], done); };
-HttpDeck.prototype.ffw5s = function (done) { this.send("POST", "ffw5s", [], done); };
-HttpDeck.prototype.rew5s = function (done) { this.send("POST", "rew5s", [], done); };
-
-/* Volume, 0 to 255. */
-HttpDeck.prototype.getvolume = function () { return HttpDeck.number(this.ask("POST", "getvolume")); };
-HttpDeck.prototype.setvolume = function (level, done) {
-  this.send("POST", "setvolume", ["level=" + Math.round(level)], done);
-};
-
-/* Mute is kept here: the first press remembers the volume and sends 0, the
-   second sends the remembered volume back. */
-HttpDeck.prototype.toggleMute = function (done) {
-  if (this.mutedVolume === null) {
-    var volume = this.getvolume();
-    if (volume === null) return;
-    this.mutedVolume = volume;
-    this.setvolume(0, done);
-  } else {
-    var back = this.mutedVolume;
-    this.mutedVolume = null;
-    this.setvolume(back, done);
-  }
-};
-
-/* Seeking: pos is a fraction of the track from 0 to 1. */
-HttpDeck.prototype.getposition = function () {
-  var text = this.ask("POST", "getposition");
+HttpDeck.fraction = function (text) {
   var value = text === null ? NaN : parseFloat(text);
   return isFinite(value) ? value : null;
 };
+
+HttpDeck.flag = function (text) {
+  return text === null ? null : text === "1";
+};
+
+/* The plain commands: route -> how its answer is read (text when absent).
+   Each becomes a method taking its arguments in order, then done. */
+HttpDeck.COMMANDS = {
+  prev: HttpDeck.number,           // the new playlist position
+  next: HttpDeck.number,
+  play: null, pause: null, stop: null, ffw5s: null, rew5s: null,
+  getvolume: HttpDeck.number,
+  getplaylistlength: HttpDeck.number,
+  getplaylistpos: HttpDeck.number,
+  clearplaylist: null,
+  getshuffle: HttpDeck.flag, getrepeat: HttpDeck.flag,
+  toggleshuffle: null, togglerepeat: null,
+  getposition: HttpDeck.fraction
+};
+
+Object.keys(HttpDeck.COMMANDS).forEach(function (route) {
+  var read = HttpDeck.COMMANDS[route];
+  HttpDeck.prototype[route] = function (done) {
+    this.command(route, [], done ? function (text) { done(read ? read(text) : text); } : null);
+  };
+});
+
+/* Commands with arguments. */
+HttpDeck.prototype.setvolume = function (level, done) {
+  var value = Math.max(0, Math.min(255, Math.round(level)));
+  this.command("setvolume", ["level=" + value], done, "setvolume");
+};
+
+/* pos: a fraction of the track from 0 to 1. */
 HttpDeck.prototype.setposition = function (pos, done) {
-  this.send("POST", "setposition", ["pos=" + pos], done);
+  this.command("setposition", ["pos=" + Math.max(0, Math.min(1, pos))], done, "setposition");
 };
 
-/* Shuffle and repeat. */
-HttpDeck.prototype.getshuffle = function () { return this.ask("POST", "getshuffle") === "1"; };
-HttpDeck.prototype.getrepeat = function () { return this.ask("POST", "getrepeat") === "1"; };
-HttpDeck.prototype.toggleshuffle = function (done) { this.send("POST", "toggleshuffle", [], done); };
-HttpDeck.prototype.togglerepeat = function (done) { this.send("POST", "togglerepeat", [], done); };
-
-/* Library files into the playlist. filename is a library path or a peer's
-   stream URL. */
-HttpDeck.fileArgs = function (filename, title) {
-  return ["filename=" + escape(filename), "title=" + escape(title)];
-};
-HttpDeck.prototype.enqueuefile = function (filename, title, done) {
-  this.send("POST", "enqueuefile", HttpDeck.fileArgs(filename, title), done);
-};
-HttpDeck.prototype.enqueuefilenext = function (filename, title, done) {
-  this.send("POST", "enqueuefilenext", HttpDeck.fileArgs(filename, title), done);
-};
-HttpDeck.prototype.playfile = function (filename, title, done) {
-  this.send("POST", "playfile", HttpDeck.fileArgs(filename, title), done);
-};
-HttpDeck.prototype.insertfile = function (filename, title, index, done) {
-  this.send("POST", "insertfile", HttpDeck.fileArgs(filename, title).concat(["index=" + index]), done);
-};
-
-/* The playlist. */
-HttpDeck.prototype.getplaylistpos = function (done) {
-  this.send("POST", "getplaylistpos", [], function (text) { done(HttpDeck.number(text)); });
-};
 HttpDeck.prototype.setplaylistpos = function (index, done) {
-  this.send("POST", "setplaylistpos", ["index=" + index], done);
+  this.command("setplaylistpos", ["index=" + index], done);
 };
+
 HttpDeck.prototype.deleteplaylistitem = function (index, done) {
-  this.send("POST", "deleteplaylistitem", ["index=" + index], done);
+  this.command("deleteplaylistitem", ["index=" + index], done);
 };
+
 HttpDeck.prototype.moveplaylistitem = function (from, to, done) {
   if (from === to) return;
-  this.send("POST", "moveplaylistitem", ["from=" + from, "to=" + to], done);
+  this.command("moveplaylistitem", ["from=" + from, "to=" + to], done);
 };
-HttpDeck.prototype.clearplaylist = function (done) { this.send("POST", "clearplaylist", [], done); };
 
-/* The two status documents; done receives the parsed XML document or null.
-   Their texts are the names the file system gives, which are UTF-8 here.
-   The playlist request carries this page's own id: the server sends the full
-   list to an id once, then again only after the playlist changed. */
-HttpDeck.parseXml = function (text) {
-  if (text === null) return null;
-  var doc = new DOMParser().parseFromString(text, "text/xml");
-  return doc.getElementsByTagName("parsererror").length ? null : doc;
+HttpDeck.prototype.getplaylistfilename = function (index, done) {
+  this.command("getplaylistfilename", ["index=" + index], done);
 };
+
+HttpDeck.prototype.getplaylisttitle = function (index, done) {
+  this.command("getplaylisttitle", ["index=" + index], done);
+};
+
+HttpDeck.prototype.setshuffle = function (on, done) {
+  this.command("setshuffle", ["setting=" + (on ? "on" : "off")], done);
+};
+
+HttpDeck.prototype.setrepeat = function (on, done) {
+  this.command("setrepeat", ["setting=" + (on ? "on" : "off")], done);
+};
+
+/* Library files into the playlist. file is { target, title }: target is
+   already percent-encoded (a library path as the listing gave it, or an
+   encoded peer stream URL), title is text. */
+HttpDeck.fileArgs = function (file) {
+  return ["filename=" + file.target, "title=" + UrlText.encode(file.title || "")];
+};
+HttpDeck.prototype.enqueuefile = function (file, done) {
+  this.command("enqueuefile", HttpDeck.fileArgs(file), done);
+};
+HttpDeck.prototype.enqueuefilenext = function (file, done) {
+  this.command("enqueuefilenext", HttpDeck.fileArgs(file), done);
+};
+HttpDeck.prototype.playfile = function (file, done) {
+  this.command("playfile", HttpDeck.fileArgs(file), done);
+};
+HttpDeck.prototype.insertfile = function (file, index, done) {
+  this.command("insertfile", HttpDeck.fileArgs(file).concat(["index=" + index]), done);
+};
+
+/* items: [{ title, filename }] as text; one "title<TAB>filename" line each. */
+HttpDeck.playlistArg = function (items) {
+  var text = "";
+  items.forEach(function (item) { text += item.title + "\t" + item.filename + "\n"; });
+  return ["playlist=" + UrlText.encode(text)];
+};
+HttpDeck.prototype.enqueueplaylist = function (items, done) {
+  this.command("enqueueplaylist", HttpDeck.playlistArg(items), done);
+};
+HttpDeck.prototype.playplaylist = function (items, done) {
+  this.command("playplaylist", HttpDeck.playlistArg(items), done);
+};
+
+/* Mute is kept here: the first press remembers the volume and sends 0, the
+   second sends the remembered volume back. done(muted) tells the new state. */
+HttpDeck.prototype.toggleMute = function (done) {
+  var self = this;
+  if (this.mutedVolume === null) {
+    this.getvolume(function (volume) {
+      if (volume === null) { if (done) done(false); return; }
+      self.mutedVolume = volume;
+      self.setvolume(0, function () { if (done) done(true); });
+    });
+  } else {
+    var back = this.mutedVolume;
+    this.mutedVolume = null;
+    this.setvolume(back, function () { if (done) done(false); });
+  }
+};
+
+HttpDeck.prototype.muted = function () {
+  return this.mutedVolume !== null;
+};
+
+/* The two status documents, as text (see StatusText). The playlist request
+   carries this page's own id: the server sends the full list to an id once,
+   then again only after the playlist changed. */
 HttpDeck.prototype.playlist = function (done) {
-  this.send("GET", "playlist.xml", ["id=<<PLAYLIST_ID>>"], function (text) {
-    done(HttpDeck.parseXml(text));
-  }, "utf-8");
+  HttpDeck.request("GET", "playlist.xml", ["id=" + this.playlistId], done);
 };
 HttpDeck.prototype.consolestatus = function (done) {
-  this.send("GET", "consolestatus.xml", [], function (text) {
-    done(HttpDeck.parseXml(text));
-  }, "utf-8");
+  HttpDeck.request("GET", "consolestatus.xml", [], done);
 };
+
+/* StatusText: reads the two status documents by their fixed layout rather
+   than as XML. Their texts are copied unescaped into CDATA sections, so a
+   title holding "]]>" would make an XML parser refuse the whole document;
+   here a value ends only where its closing tag is followed by the next
+   element of the layout. */
+var StatusText = (function () {
+  "use strict";
+
+  var CONSOLE = ["volume", "shuffle", "repeat", "album", "artist", "title", "filename", "length",
+                 "lengthms", "bitrate", "position"];
+
+  /* A "]]>" inside a text may also come split over two sections. */
+  function joined(value) {
+    return value.indexOf("]]]]><![CDATA[>") < 0 ? value : value.split("]]]]><![CDATA[>").join("]]>");
+  }
+
+  function unwrap(value) {
+    if (value.slice(0, 9) === "<![CDATA[" && value.slice(-3) === "]]>") return joined(value.slice(9, -3));
+    return value;
+  }
+
+  /* { volume, shuffle, ... } as texts, or null when text is no console document. */
+  function readConsole(text) {
+    if (text === null) return null;
+    var at = text.indexOf("<console>");
+    if (at < 0) return null;
+    var values = {};
+    for (var i = 0; i < CONSOLE.length; i++) {
+      var name = CONSOLE[i];
+      var open = "<" + name + ">";
+      var start = text.indexOf(open, at);
+      if (start < 0) return null;
+      start += open.length;
+      var close = "</" + name + ">" + (i + 1 < CONSOLE.length ? "<" + CONSOLE[i + 1] + ">" : "</console>");
+      var end = text.indexOf(close, start);
+      if (end < 0) return null;
+      values[name] = unwrap(text.slice(start, end));
+      at = end;
+    }
+    return values;
+  }
+
+  /* { playing, dirty (null when absent), tracks: [{ index, title, filename }] }
+     or null when text is no playlist document. */
+  function readPlaylist(text) {
+    if (text === null) return null;
+    var head = /<playlist([^>]*)>/.exec(text);
+    if (!head) return null;
+    var attr = function (name) {
+      var m = new RegExp("\\b" + name + "=\"([^\"]*)\"").exec(head[1]);
+      return m ? m[1] : null;
+    };
+    var result = { playing: parseInt(attr("playing"), 10), dirty: attr("dirty"), tracks: [] };
+    var TITLE = "<title><![CDATA[", FILE = "]]></title>\n<filename><![CDATA[", END = "]]></filename>\n</track>";
+    var at = head.index + head[0].length;
+    for (;;) {
+      var track = text.indexOf("<track>", at);
+      if (track < 0) break;
+      var index = /<index>(\d+)<\/index>/.exec(text.slice(track, track + 40));
+      var title = text.indexOf(TITLE, track);
+      var file = title < 0 ? -1 : text.indexOf(FILE, title + TITLE.length);
+      var end = file < 0 ? -1 : text.indexOf(END, file + FILE.length);
+      if (!index || end < 0) break;
+      result.tracks.push({ index: parseInt(index[1], 10), title: joined(text.slice(title + TITLE.length, file)),
+                           filename: joined(text.slice(file + FILE.length, end)) });
+      at = end + END.length;
+    }
+    return result;
+  }
+
+  return { console: readConsole, playlist: readPlaylist };
+})();

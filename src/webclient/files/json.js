@@ -1,3 +1,39 @@
+/* UrlText: parameter values and the listing's percent-encoded values.
+   Names are bytes to the server (normally UTF-8). Text typed here goes out
+   through encodeURIComponent; a listed value is shown decoded, and a value
+   that is not valid UTF-8 is decoded byte by byte, each invalid byte shown
+   as U+FFFD. Paths travel back to the server in the percent-encoded form it
+   listed them in, so even such names reach it byte for byte. */
+var UrlText = (function () {
+  "use strict";
+
+  function encode(text) {
+    return encodeURIComponent(text);
+  }
+
+  function decode(raw) {
+    raw = String(raw === undefined || raw === null ? "" : raw);
+    try {
+      return decodeURIComponent(raw);
+    } catch (e) {
+      var bytes = [];
+      for (var i = 0; i < raw.length; i++) {
+        var c = raw.charAt(i);
+        if (c === "%" && /^[0-9a-fA-F]{2}$/.test(raw.substr(i + 1, 2))) {
+          bytes.push(parseInt(raw.substr(i + 1, 2), 16));
+          i += 2;
+        } else {
+          var code = raw.charCodeAt(i);
+          bytes.push(code < 256 ? code : 63);
+        }
+      }
+      return new TextDecoder("utf-8").decode(new Uint8Array(bytes));
+    }
+  }
+
+  return { encode: encode, decode: decode };
+})();
+
 /* JsonRequest: listings arrive as scripts (JSONP), so the same request works
    against this server and against a peer's. Every request carries JSON_auth,
    the value of this browser's session cookie, which the server compares with

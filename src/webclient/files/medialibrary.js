@@ -4,9 +4,14 @@
    library page alone) there is no deck: play and file names are links to
    "stream" and "download" for an outside media player.
 
-   Cookies: mlPath and mlHost (where the browser is), sortMethod and sortDir
-   (0 name, 1 modified, 2 size; 0 ascending, 1 descending), favs (saved
-   places as JSON: [{ name, host, path }]). */
+   Paths are kept in the percent-encoded form the listing gives them in and
+   sent back unchanged, so every name reaches the server byte for byte; they
+   are decoded only to be shown.
+
+   Cookies: mlPath (the encoded path) and mlHost (empty for this server),
+   sortMethod and sortDir (0 name, 1 modified, 2 size; 0 ascending,
+   1 descending), favs (saved places as JSON: [{ name, host, path }], path
+   encoded). */
 function MediaLibrary(element, options) {
   "use strict";
   var self = this;
@@ -15,15 +20,17 @@ function MediaLibrary(element, options) {
   this.deck = options.deck || null;
   this.playlist = options.playlist || null;
   this.onPlay = null;                       // set by the page: refresh the console
-  this.path = Cookies.get("mlPath");
+  this.raw = Cookies.getRaw("mlPath");
   this.host = Cookies.get("mlHost");
-  this.sortBy = parseInt(Cookies.get("sortMethod"), 10) || 0;
-  this.sortDir = parseInt(Cookies.get("sortDir"), 10) || 0;
+  this.sortBy = MediaLibrary.choice(Cookies.get("sortMethod"), 3);
+  this.sortDir = MediaLibrary.choice(Cookies.get("sortDir"), 2);
   this.auth = "";
   this.entries = [];
+  this.roots = {};                          // encoded shared folders, from the root listing
   this.history = [];
   this.at = -1;
   this.places = [];                         // from favorites.js
+  this.hostNames = {};                      // host -> the name favorites.js gives it
 
   this.window = new BoxWindow(element, {
     movable: !this.naive, resizable: !this.naive, minWidth: 360, minHeight: 220,
@@ -37,6 +44,9 @@ function MediaLibrary(element, options) {
   this.hostLabel = find(".ml-host");
   this.pathLabel = find(".ml-path");
   this.count = find(".ml-count");
+  this.note = find(".ml-note");
+  this.query = find(".ml-query");
+  this.folders = find(".ml-folders");
   this.menu = new DropMenu(find(".ml-places"));
 
   Events.on(this.back, "click", function () { self.walk(-1); });
@@ -48,62 +58,85 @@ function MediaLibrary(element, options) {
   });
   Events.on(find(".ml-search"), "submit", function (e) {
     Events.stop(e);
-    var query = find(".ml-query").value.replace(/^\s+|\s+$/g, "");
-    if (query) self.go((find(".ml-folders").checked ? "searchf://" : "search://") + query, true);
+    var text = self.query.value.replace(/^\s+|\s+$/g, "");
+    if (text) self.go(UrlText.encode((self.folders.checked ? "searchf://" : "search://") + text), true);
   });
-  Array.prototype.forEach.call(element.querySelectorAll(".ml-heads [data-sort]"), function (head) {
+  this.heads = Array.prototype.slice.call(element.querySelectorAll(".ml-heads [data-sort]"));
+  this.heads.forEach(function (head) {
     Events.on(head, "click", function () { self.sort(parseInt(head.getAttribute("data-sort"), 10)); });
   });
   Events.on(this.list, "click", function (e) { self.clicked(e); });
   Events.on(this.list, "dragstart", function (e) {
     var entry = self.entryOf(e.target);
-    if (!entry || entry.type === "$UP$") return;
+    if (self.naive || !entry || entry.kind === "up") return;
     e.dataTransfer.effectAllowed = "copy";
-    e.dataTransfer.setData("application/x-tunelet-entry",
-                           JSON.stringify({ path: self.target(entry), title: entry.name }));
+    e.dataTransfer.setData(MediaLibrary.ENTRY_TYPE, JSON.stringify(self.file(entry)));
+    e.dataTransfer.setData("text/plain", entry.name);
   });
 
   this.showSort();
   if (this.window.visible()) this.loadPlaces();
-  this.go(this.path, true);
+  this.go(this.raw, true);
 }
 
 MediaLibrary.ICONS = { "$DIR$": "folder.gif", "$UP$": "folder_up.gif", m3u: "m3u.gif", m3u8: "m3u.gif",
                        pls: "m3u.gif" };
 MediaLibrary.FILE_ICON = "mp3.gif";
 MediaLibrary.HISTORY = 32;
+/* The drag data type of a library entry dropped on the playlist. */
+MediaLibrary.ENTRY_TYPE = "application/x-tunelet-entry";
+MediaLibrary.SORTS = ["name", "modified", "size"];
+
+MediaLibrary.choice = function (text, count) {
+  var n = parseInt(text, 10);
+  return n >= 0 && n < count ? n : 0;
+};
 
 /* ---- browsing ---- */
 
-MediaLibrary.prototype.go = function (path, remember) {
+MediaLibrary.prototype.go = function (raw, remember) {
   var self = this;
   if (remember) {
-    this.history = this.history.slice(0, this.at + 1);
-    this.history.push({ host: this.host, path: path });
-    if (this.history.length > MediaLibrary.HISTORY) this.history.shift();
-    this.at = this.history.length - 1;
+    var here = this.history[this.at];
+    if (!here || here.host !== this.host || here.raw !== raw) {
+      this.history = this.history.slice(0, this.at + 1);
+      this.history.push({ host: this.host, raw: raw });
+      if (this.history.length > MediaLibrary.HISTORY) this.history.shift();
+      this.at = this.history.length - 1;
+    }
   }
   this.showHistory();
   this.loading.classList.remove("hidden");
+  this.list.setAttribute("aria-busy", "true");
+  var host = this.host;
   JsonRequest.send("library", "library.js",
-                   ["path=" + escape(path), "sortby=" + this.sortBy, "sortdir=" + this.sortDir], this.host,
-                   function (data) { self.loading.classList.add("hidden"); self.show(data); },
-                   function () { self.loading.classList.add("hidden"); self.failed(path); });
+                   ["path=" + raw, "sortby=" + this.sortBy, "sortdir=" + this.sortDir], host,
+                   function (data) { self.loaded(); self.show(data); },
+                   function () { self.loaded(); self.failed(raw, host); });
+};
+
+MediaLibrary.prototype.loaded = function () {
+  this.loading.classList.add("hidden");
+  this.list.removeAttribute("aria-busy");
 };
 
 MediaLibrary.prototype.walk = function (step) {
   var to = this.at + step;
   if (to < 0 || to >= this.history.length) return;
   this.at = to;
-  this.host = this.history[to].host;
-  Cookies.set("mlHost", this.host);
-  this.go(this.history[to].path, false);
+  this.setHost(this.history[to].host);
+  this.go(this.history[to].raw, false);
 };
 
-MediaLibrary.prototype.connect = function (host, path) {
+MediaLibrary.prototype.setHost = function (host) {
+  if (host !== this.host) this.roots = {};
   this.host = host;
   Cookies.set("mlHost", host);
-  this.go(path, true);
+};
+
+MediaLibrary.prototype.connect = function (host, raw) {
+  this.setHost(host);
+  this.go(raw, true);
 };
 
 MediaLibrary.prototype.sort = function (by) {
@@ -112,27 +145,37 @@ MediaLibrary.prototype.sort = function (by) {
   Cookies.set("sortMethod", String(this.sortBy));
   Cookies.set("sortDir", String(this.sortDir));
   this.showSort();
-  this.go(this.path, false);
+  this.go(this.raw, false);
 };
 
 MediaLibrary.prototype.show = function (data) {
-  this.path = unescape(data.path || "");
-  this.auth = unescape(data.auth || "");
-  Cookies.set("mlPath", this.path);
-  this.entries = (data.files || []).map(function (f) {
-    return { name: unescape(f.name), path: unescape(f.path), type: unescape(f.type) };
+  var self = this;
+  this.raw = String(data.path || "");
+  this.auth = UrlText.decode(data.auth || "");
+  Cookies.setRaw("mlPath", this.raw);
+  if (this.history[this.at]) this.history[this.at].raw = this.raw;
+  var files = Array.isArray(data.files) ? data.files : [];
+  this.entries = files.map(function (f) {
+    var type = UrlText.decode(f.type);
+    return { name: UrlText.decode(f.name), raw: String(f.path || ""), path: UrlText.decode(f.path), type: type,
+             kind: type === "$DIR$" ? "dir" : type === "$UP$" ? "up" : "file" };
   });
+  if (this.raw === "") {
+    this.roots = {};
+    this.entries.forEach(function (e) { self.roots[e.raw] = true; });
+  }
   this.draw();
 };
 
-MediaLibrary.prototype.failed = function (path) {
+MediaLibrary.prototype.failed = function (raw, host) {
   this.entries = [];
   this.list.textContent = "";
   var row = document.createElement("li");
   row.className = "ml-message";
-  row.textContent = "The library could not be loaded" + (this.host ? " from " + this.host : "") + ".";
+  row.textContent = "The library could not be loaded" + (host ? " from " + this.hostName(host) : "") + ".";
   this.list.appendChild(row);
-  this.showLocation(path);
+  this.raw = raw;
+  this.showLocation();
   this.count.textContent = "";
 };
 
@@ -140,19 +183,27 @@ MediaLibrary.prototype.failed = function (path) {
 
 MediaLibrary.prototype.draw = function () {
   var self = this;
+  var fragment = document.createDocumentFragment();
+  this.entries.forEach(function (entry, i) { fragment.appendChild(self.row(entry, i)); });
   this.list.textContent = "";
-  this.entries.forEach(function (entry, i) { self.list.appendChild(self.row(entry, i)); });
+  this.list.appendChild(fragment);
   var files = this.files().length;
-  this.count.textContent = this.entries.length ? (files === 1 ? "1 file" : files + " files") : "Nothing here";
-  this.showLocation(this.path);
+  var folders = this.entries.filter(function (e) { return e.kind === "dir"; }).length;
+  this.count.textContent = !this.entries.length || (files === 0 && folders === 0) ? "Nothing here" :
+    MediaLibrary.plural(folders, "folder") + ", " + MediaLibrary.plural(files, "file");
+  this.showLocation();
   this.showSaved();
+};
+
+MediaLibrary.plural = function (n, word) {
+  return n + " " + word + (n === 1 ? "" : "s");
 };
 
 MediaLibrary.prototype.row = function (entry, i) {
   var row = document.createElement("li");
   row.setAttribute("data-i", i);
-  row.className = entry.type === "$DIR$" ? "dir" : entry.type === "$UP$" ? "up" : "file";
-  row.draggable = !this.naive && entry.type !== "$UP$";
+  row.className = entry.kind;
+  row.draggable = !this.naive && entry.kind !== "up";
 
   var icon = document.createElement("img");
   icon.className = "icon";
@@ -160,53 +211,88 @@ MediaLibrary.prototype.row = function (entry, i) {
   icon.src = MediaLibrary.ICONS[entry.type] || MediaLibrary.FILE_ICON;
   row.appendChild(icon);
 
+  var label = entry.kind === "up" ? "Up one level" : entry.name;
   var name;
-  if (this.naive && row.className === "file") {
+  if (entry.kind !== "file") {
+    name = document.createElement("button");
+    name.type = "button";
+    name.setAttribute("data-act", "open");
+  } else if (this.naive) {
     name = document.createElement("a");
-    name.href = this.link("download", entry.path);
+    name.href = this.link("download", entry.raw);
+    name.setAttribute("download", "");
   } else {
     name = document.createElement("span");
   }
   name.className = "name";
-  name.textContent = entry.type === "$UP$" ? "Up one level" : entry.name;
-  name.title = entry.path;
+  name.textContent = label;
+  name.title = entry.kind === "up" ? this.parentLabel() : entry.path;
   row.appendChild(name);
 
   var actions = document.createElement("span");
   actions.className = "actions";
+  var what = entry.kind === "up" ? "all files here" : entry.name;
   if (this.naive) {
     var link = document.createElement("a");
-    link.href = this.link("stream", entry.type === "$UP$" ? this.path : entry.path);
-    link.appendChild(MediaLibrary.button("play.gif", "play", "Play in your media player"));
+    link.className = "act";
+    link.href = this.link("stream", entry.kind === "up" ? this.raw : entry.raw);
+    link.setAttribute("data-act", "stream");
+    MediaLibrary.label(link, "play.gif", "Play " + what + " in your media player");
     actions.appendChild(link);
   } else {
-    actions.appendChild(MediaLibrary.button("play.gif", "play", "Play now"));
-    actions.appendChild(MediaLibrary.button("nq.gif", "enqueue", "Add to the playlist"));
-    actions.appendChild(MediaLibrary.button("nqnext.gif", "next", "Play next"));
+    actions.appendChild(MediaLibrary.button("play.gif", "play", "Play " + what));
+    actions.appendChild(MediaLibrary.button("nq.gif", "enqueue", "Add " + what + " to the playlist"));
+    actions.appendChild(MediaLibrary.button("nqnext.gif", "next", "Play " + what + " next"));
   }
   row.appendChild(actions);
   return row;
 };
 
-MediaLibrary.button = function (src, action, title) {
+MediaLibrary.label = function (control, src, text) {
   var img = document.createElement("img");
   img.src = src;
-  img.alt = title;
-  img.title = title;
-  img.setAttribute("data-act", action);
-  return img;
+  img.alt = "";
+  control.appendChild(img);
+  control.setAttribute("aria-label", text);
+  control.title = text;
 };
 
-MediaLibrary.prototype.link = function (route, path) {
-  return (this.host ? "http://" + this.host : "") + "/" + route + "?path=" + escape(path) + "&auth=" + this.auth;
+MediaLibrary.button = function (src, action, text) {
+  var button = document.createElement("button");
+  button.type = "button";
+  button.className = "act";
+  button.setAttribute("data-act", action);
+  MediaLibrary.label(button, src, text);
+  return button;
 };
 
-MediaLibrary.prototype.showLocation = function (path) {
-  this.hostLabel.textContent = this.host || "Local Library";
+MediaLibrary.prototype.base = function () {
+  return this.host ? "http://" + this.host + "/" : "/";
+};
+
+MediaLibrary.prototype.link = function (route, raw) {
+  return this.base() + route + "?path=" + raw + "&auth=" + UrlText.encode(this.auth);
+};
+
+MediaLibrary.prototype.hostName = function (host) {
+  return host ? this.hostNames[host] || host : "Local Library";
+};
+
+MediaLibrary.prototype.shownPath = function () {
+  var path = UrlText.decode(this.raw);
+  var search = /^(searchf?):\/\//.exec(path);
+  if (search) return (search[1] === "searchf" ? "Folders matching " : "Search: ") + path.slice(search[0].length);
+  return path || "Shared folders";
+};
+
+MediaLibrary.prototype.parentLabel = function () {
+  return UrlText.decode(MediaLibrary.parent(this.raw, this.roots)) || "Shared folders";
+};
+
+MediaLibrary.prototype.showLocation = function () {
+  this.hostLabel.textContent = this.hostName(this.host);
   this.hostLabel.classList.toggle("remote", !!this.host);
-  var search = /^searchf?:\/\//.exec(path);
-  if (search) this.pathLabel.textContent = "Search: " + path.slice(search[0].length);
-  else this.pathLabel.textContent = path || "Shared folders";
+  this.pathLabel.textContent = this.shownPath();
 };
 
 MediaLibrary.prototype.showHistory = function () {
@@ -219,14 +305,22 @@ MediaLibrary.prototype.showHistory = function () {
 
 MediaLibrary.prototype.showSort = function () {
   var self = this;
-  var heads = this.window.element.querySelectorAll(".ml-heads [data-sort]");
-  Array.prototype.forEach.call(heads, function (head) {
+  this.heads.forEach(function (head) {
+    var by = parseInt(head.getAttribute("data-sort"), 10);
+    var active = by === self.sortBy;
     var arrow = head.querySelector(".sort-dir");
-    var active = parseInt(head.getAttribute("data-sort"), 10) === self.sortBy;
     head.classList.toggle("active", active);
+    head.setAttribute("aria-pressed", active ? "true" : "false");
+    head.setAttribute("aria-label", "Sort by " + MediaLibrary.SORTS[by] +
+                      (active ? (self.sortDir ? ", descending" : ", ascending") : ""));
     arrow.classList.toggle("hidden", !active);
     arrow.src = self.sortDir ? "desc.gif" : "asc.gif";
   });
+};
+
+MediaLibrary.prototype.tell = function (text) {
+  if (!this.note) return;
+  this.note.textContent = text;
 };
 
 /* ---- actions ---- */
@@ -237,78 +331,99 @@ MediaLibrary.prototype.entryOf = function (node) {
 };
 
 MediaLibrary.prototype.files = function () {
-  return this.entries.filter(function (e) { return e.type !== "$DIR$" && e.type !== "$UP$"; });
+  return this.entries.filter(function (e) { return e.kind === "file"; });
 };
 
-/* What the player is handed: the library path here, or for a peer the URL
-   of the peer's stream playlist, which the local player fetches. */
-MediaLibrary.prototype.target = function (entry) {
-  if (!this.host) return entry.path;
-  return "http://" + this.host + "/stream?path=" + escape(entry.path) + "&auth=" + this.auth;
+/* What the player is handed, encoded for the request: the library path,
+   or for a peer the URL of the peer's stream playlist, which the local
+   player fetches. */
+MediaLibrary.prototype.file = function (entry) {
+  if (!this.host) return { target: entry.raw, title: entry.name };
+  var url = "http://" + this.host + "/stream?path=" + entry.raw + "&auth=" + UrlText.encode(this.auth);
+  return { target: UrlText.encode(url), title: entry.name };
 };
 
 MediaLibrary.prototype.clicked = function (e) {
+  var control = e.target.closest ? e.target.closest("[data-act]") : null;
   var entry = this.entryOf(e.target);
-  if (!entry) return;
-  var action = e.target.getAttribute("data-act");
-  if (this.naive) {
-    if (!action && entry.type === "$DIR$") this.go(entry.path, true);
-    else if (!action && entry.type === "$UP$") this.go(MediaLibrary.parent(this.path), true);
-    return;
+  if (!control || !entry) return;
+  var action = control.getAttribute("data-act");
+  if (action === "open") {
+    if (entry.kind === "up") this.go(MediaLibrary.parent(this.raw, this.roots), true);
+    else this.go(entry.raw, true);
+  } else if (action === "play" || action === "enqueue" || action === "next") {
+    this.run(action, entry.kind === "up" ? this.files() : [entry]);
   }
-  if (action) this.run(action, entry.type === "$UP$" ? this.files() : [entry]);
-  else if (entry.type === "$DIR$") this.go(entry.path, true);
-  else if (entry.type === "$UP$") this.go(MediaLibrary.parent(this.path), true);
 };
 
-/* Sends one command per entry, in order, each after the previous answer.
-   "next" goes in reverse so that the entries end up in their listed order. */
+/* Sends one command per entry, in order. "next" goes in reverse so that the
+   entries end up in their listed order after the playing one. */
 MediaLibrary.prototype.run = function (action, entries) {
   var self = this, deck = this.deck;
-  if (!deck || !entries.length) return;
+  if (!deck) return;
+  if (!entries.length) { this.tell("No files to add here."); return; }
   var queue = entries.slice();
   if (action === "next") queue.reverse();
-  var first = true;
-  var step = function () {
-    var entry = queue.shift();
-    if (!entry) {
-      if (self.playlist) self.playlist.refresh();
-      if (action === "play" && self.onPlay) self.onPlay();
-      return;
-    }
-    var path = self.target(entry);
-    if (action === "play" && first) deck.playfile(path, entry.name, step);
-    else if (action === "next") deck.enqueuefilenext(path, entry.name, step);
-    else deck.enqueuefile(path, entry.name, step);
-    first = false;
+  var added = 0, left = queue.length;
+  var words = { play: "Playing ", enqueue: "Adding ", next: "Playing next: " };
+  this.tell(words[action] + (entries.length === 1 ? entries[0].name : MediaLibrary.plural(entries.length, "item")) + "...");
+  var answered = function (text) {
+    if (text === "1") added++;
+    if (--left) return;
+    self.tell(added ? MediaLibrary.plural(added, "item") + (action === "play" ? " playing." : " added to the playlist.")
+                    : "The player refused " + (entries.length === 1 ? entries[0].name : "these items") + ".");
+    if (self.playlist) self.playlist.refresh();
+    if (action === "play" && self.onPlay) self.onPlay();
   };
-  step();
+  queue.forEach(function (entry, i) {
+    var file = self.file(entry);
+    if (action === "play" && i === 0) deck.playfile(file, answered);
+    else if (action === "next") deck.enqueuefilenext(file, answered);
+    else deck.enqueuefile(file, answered);
+  });
 };
 
-MediaLibrary.parent = function (path) {
-  var trimmed = path.replace(/\\+$/, "");
-  var cut = trimmed.lastIndexOf("\\");
+/* The encoded parent of an encoded path: a shared folder and a search lead
+   to the shared folders' list, anything else drops its last component. */
+MediaLibrary.parent = function (raw, roots) {
+  if (!raw || (roots && roots[raw]) || /^search/i.test(UrlText.decode(raw))) return "";
+  var trimmed = raw.replace(/(%2f|%5c|\/|\\)+$/i, "");
+  var cut = -1, re = /%2f|%5c|\/|\\/gi, m;
+  while ((m = re.exec(trimmed)) !== null) cut = m.index;
   return cut > 0 ? trimmed.slice(0, cut) : "";
 };
 
 /* ---- places ---- */
 
+/* A peer's entry is keyed by the address it was heard from, which is where
+   its library answers; its "host" names it by the name it announced. */
+MediaLibrary.placeHost = function (key, value) {
+  var heard = /^(\d{1,3}(?:\.\d{1,3}){3}:\d{1,5})\/$/.exec(key);
+  if (key === "/") return "";
+  return heard ? heard[1] : String(value.host || "");
+};
+
 MediaLibrary.prototype.loadPlaces = function () {
   var self = this;
   JsonRequest.send("places", "favorites.js", [], "", function (data) {
     self.places = [];
-    for (var key in data) {
-      if (Object.prototype.hasOwnProperty.call(data, key)) {
-        self.places.push({ name: data[key].name, host: data[key].host || "", path: "" });
-      }
-    }
+    self.hostNames = {};
+    if (!data || typeof data !== "object") return;
+    Object.keys(data).forEach(function (key) {
+      var value = data[key] || {};
+      var host = MediaLibrary.placeHost(key, value);
+      var name = String(value.name || host || "Local Library");
+      self.places.push({ name: name, host: host, path: "" });
+      if (host) self.hostNames[host] = name;
+    });
+    if (self.host) self.showLocation();
   });
 };
 
 MediaLibrary.prototype.saved = function () {
   try {
     var favs = JSON.parse(Cookies.get("favs") || "[]");
-    return Array.isArray(favs) ? favs : [];
+    return Array.isArray(favs) ? favs.filter(function (f) { return f && typeof f.name === "string"; }) : [];
   } catch (e) {
     return [];
   }
@@ -316,13 +431,14 @@ MediaLibrary.prototype.saved = function () {
 
 MediaLibrary.prototype.openPlaces = function () {
   var self = this;
-  var items = this.places.map(function (place) {
+  var places = this.places.length ? this.places : [{ name: "Local Library", host: "", path: "" }];
+  var items = places.map(function (place) {
     return { label: place.name, icon: place.host ? "mlconnect.gif" : "folder.gif",
              select: function () { self.connect(place.host, place.path); } };
   });
   this.saved().forEach(function (place, i) {
     items.push({ label: place.name, icon: "fav_on.jpg",
-                 select: function () { self.connect(place.host || "", place.path || ""); },
+                 select: function () { self.connect(String(place.host || ""), String(place.path || "")); },
                  remove: function () { self.forget(i); } });
   });
   items.sort(function (a, b) { return a.label.localeCompare(b.label); });
@@ -330,10 +446,9 @@ MediaLibrary.prototype.openPlaces = function () {
 };
 
 MediaLibrary.prototype.savedIndex = function () {
-  var self = this;
   var favs = this.saved();
   for (var i = 0; i < favs.length; i++) {
-    if ((favs[i].host || "") === this.host && favs[i].path === self.path) return i;
+    if (String(favs[i].host || "") === this.host && favs[i].path === this.raw) return i;
   }
   return -1;
 };
@@ -341,6 +456,7 @@ MediaLibrary.prototype.savedIndex = function () {
 MediaLibrary.prototype.showSaved = function () {
   var on = this.savedIndex() >= 0;
   this.save.querySelector("img").src = on ? "fav_on.jpg" : "fav_off.jpg";
+  this.save.setAttribute("aria-pressed", on ? "true" : "false");
   this.save.title = on ? "Forget this place" : "Save this place";
 };
 
@@ -348,8 +464,7 @@ MediaLibrary.prototype.toggleSaved = function () {
   var at = this.savedIndex();
   if (at >= 0) { this.forget(at); return; }
   var favs = this.saved();
-  var shown = this.pathLabel.textContent;
-  favs.push({ name: (this.host || "Local Library") + " - " + shown, host: this.host, path: this.path });
+  favs.push({ name: this.hostName(this.host) + " - " + this.shownPath(), host: this.host, path: this.raw });
   Cookies.set("favs", JSON.stringify(favs));
   this.showSaved();
 };

@@ -1,58 +1,61 @@
-/* Slider: a track element holding a ".handle" image (and optionally a
-   ".fill" bar). Values run from options.min to options.max. While the user
-   holds the handle, setValue from the outside is ignored so that a refresh
-   never yanks it away. options.change(value) runs while it moves,
-   options.release(value) once when it is let go. */
-function Slider(track, options) {
+/* Slider: an <input type="range"> (keyboard, touch and screen readers come
+   with it) that refreshes from the server cannot yank away while the user
+   holds it. options.change(value) runs while it moves, options.release(value)
+   once when it is let go (for the keyboard: after each step). setValue from
+   the outside is ignored while the slider is held. options.text(value) gives
+   the spoken value (aria-valuetext). */
+function Slider(input, options) {
   "use strict";
-  this.track = track;
-  this.handle = track.querySelector(".handle");
-  this.fill = track.querySelector(".fill");
-  this.min = options.min || 0;
-  this.max = options.max;
+  var self = this;
+  this.input = input;
   this.change = options.change || null;
   this.release = options.release || null;
-  this.value = this.min;
+  this.text = options.text || null;
   this.held = false;
+  this.min = Number(input.min);
+  this.max = Number(input.max);
 
-  var self = this;
-  Events.on(track, "pointerdown", function (e) {
-    if (e.button !== 0) return;
-    self.held = true;
-    self.follow(e);
-    Events.drag(e, function (m) { self.follow(m); }, function () {
-      self.held = false;
-      if (self.release) self.release(self.value);
-    });
+  var hold = function () { self.held = true; };
+  var letGo = function () {
+    if (!self.held) return;
+    self.held = false;
+    if (self.release) self.release(self.value());
+  };
+  Events.on(input, "pointerdown", hold);
+  Events.on(input, "pointerup", letGo);
+  Events.on(input, "pointercancel", letGo);
+  Events.on(input, "input", function () {
+    self.showText();
+    if (self.change) self.change(self.value());
+  });
+  // "change" ends a drag and every keyboard step.
+  Events.on(input, "change", function () {
+    if (self.held) letGo();
+    else if (self.release) self.release(self.value());
   });
 }
 
-/* Where the handle's centre may go, in track pixels. */
-Slider.prototype.travel = function () {
-  var half = this.handle.offsetWidth / 2;
-  return { from: half, to: this.track.clientWidth - half };
-};
-
-Slider.prototype.follow = function (event) {
-  var box = this.track.getBoundingClientRect();
-  var range = this.travel();
-  var fraction = (event.clientX - box.left - range.from) / Math.max(1, range.to - range.from);
-  this.place(this.min + Math.max(0, Math.min(1, fraction)) * (this.max - this.min));
-  if (this.change) this.change(this.value);
-};
-
-Slider.prototype.place = function (value) {
-  this.value = Math.max(this.min, Math.min(this.max, value));
-  var range = this.travel();
-  var centre = range.from + this.fraction() * (range.to - range.from);
-  this.handle.style.left = Math.round(centre - this.handle.offsetWidth / 2) + "px";
-  if (this.fill) this.fill.style.width = Math.round(centre) + "px";
+Slider.prototype.value = function () {
+  return Number(this.input.value);
 };
 
 Slider.prototype.setValue = function (value) {
-  if (!this.held && isFinite(value)) this.place(value);
+  if (this.held || !isFinite(value)) return;
+  this.input.value = String(Math.max(this.min, Math.min(this.max, Math.round(value))));
+  this.showText();
+};
+
+/* Moves the slider by the user's own action: shown at once, even while held. */
+Slider.prototype.moveBy = function (delta) {
+  this.input.value = String(Math.max(this.min, Math.min(this.max, this.value() + delta)));
+  this.showText();
 };
 
 Slider.prototype.fraction = function () {
-  return (this.value - this.min) / (this.max - this.min);
+  return (this.value() - this.min) / (this.max - this.min);
+};
+
+Slider.prototype.showText = function () {
+  if (this.text) this.input.setAttribute("aria-valuetext", this.text(this.value()));
+  this.input.style.setProperty("--fill", (this.fraction() * 100).toFixed(2) + "%");
 };

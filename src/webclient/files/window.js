@@ -1,6 +1,6 @@
-/* BoxWindow: one of the page's boxes (console, playlist, library). A box
-   moves by its title bar, resizes by its footer grip, comes to the front
-   when touched and hides by its close box. */
+/* BoxWindow: one of the page's boxes (console, playlist, library). On wide
+   screens a box moves by its title bar, resizes by its footer grip and comes
+   to the front when touched; it hides by its close button. */
 function BoxWindow(element, options) {
   "use strict";
   options = options || {};
@@ -17,7 +17,7 @@ function BoxWindow(element, options) {
   Events.on(element, "pointerdown", function () { self.raise(); });
   if (title && options.movable !== false) {
     Events.on(title, "pointerdown", function (e) {
-      if (e.button !== 0 || e.target === close) return;
+      if (e.button !== 0 || e.target.closest(".close") || BoxWindow.stacked()) return;
       var startX = e.clientX - element.offsetLeft;
       var startY = e.clientY - element.offsetTop;
       Events.drag(e, function (m) {
@@ -29,7 +29,7 @@ function BoxWindow(element, options) {
   if (close) Events.on(close, "click", function () { self.hide(); });
   if (grip && options.resizable !== false) {
     Events.on(grip, "pointerdown", function (e) {
-      if (e.button !== 0) return;
+      if (e.button !== 0 || BoxWindow.stacked()) return;
       var x = e.clientX, y = e.clientY;
       var w = element.offsetWidth, h = element.offsetHeight;
       Events.drag(e, function (m) {
@@ -41,6 +41,11 @@ function BoxWindow(element, options) {
 }
 
 BoxWindow.top = 10;
+
+/* True on narrow screens, where the boxes stack in one column and stay put. */
+BoxWindow.stacked = function () {
+  return window.matchMedia("(max-width: 760px)").matches;
+};
 
 BoxWindow.prototype.raise = function () {
   this.element.style.zIndex = ++BoxWindow.top;
@@ -55,10 +60,18 @@ BoxWindow.prototype.show = function () {
   this.element.classList.remove("hidden");
   this.raise();
   if (wasHidden && this.onShow) this.onShow();
+  if (wasHidden) this.changed();
 };
 
 BoxWindow.prototype.hide = function () {
+  if (!this.visible()) return;
   this.element.classList.add("hidden");
+  this.changed();
+};
+
+/* Tells listeners of "boxchange" on the element that it was shown or hidden. */
+BoxWindow.prototype.changed = function () {
+  this.element.dispatchEvent(new CustomEvent("boxchange"));
 };
 
 BoxWindow.prototype.toggle = function () {

@@ -97,6 +97,7 @@ async function backgroundImages(page) {
 //   shotName       screenshot file name (default ROUTE or "main", .png)
 //   contextOptions passed to browser.newContext (httpCredentials, ...)
 //   fake           the server answers canned data: use every control once
+//   phone          check a phone's layout: no sideways scroll, 44 px targets
 // Returns { failures, notes, shot, context } with the context still open
 // when keepContext is set (the caller closes it), else closed.
 async function checkPage(browser, options) {
@@ -168,6 +169,25 @@ async function checkPage(browser, options) {
     if (count < minimum) failures.push(selector + ": " + count + " element(s), wanted " + minimum);
   }
 
+  if (options.phone) {
+    // A phone: nothing scrolls sideways and every visible control is a
+    // target of at least 44 x 44 CSS pixels.
+    const layout = await page.evaluate(() => {
+      const small = [];
+      for (const el of document.querySelectorAll("button, a[href], input, [role=option], [tabindex]")) {
+        const box = el.getBoundingClientRect();
+        if (box.width === 0 || box.height === 0 || getComputedStyle(el).visibility === "hidden") continue;
+        if (el.getAttribute("role") !== "listbox" && (box.width < 44 || box.height < 44)) {
+          small.push((el.getAttribute("aria-label") || el.className || el.tagName) + " " +
+                     Math.round(box.width) + "x" + Math.round(box.height));
+        }
+      }
+      return { scrollWidth: document.scrollingElement.scrollWidth, width: window.innerWidth, small };
+    });
+    if (layout.scrollWidth > layout.width) failures.push("scrolls sideways: " + layout.scrollWidth + " > " + layout.width);
+    layout.small.forEach((s) => failures.push("control under 44 px: " + s));
+  }
+
   const shot = path.join(outDir, options.shotName || (route || "main") + (fake ? "-fake" : "") + ".png");
   await page.screenshot({ path: shot });
 
@@ -184,8 +204,8 @@ async function checkPage(browser, options) {
     await page.click(".playlist li >> nth=4");
     await page.keyboard.press("ArrowDown");
     await page.keyboard.press("Delete");
-    await page.click(".ml-list li.file .actions img[data-act=enqueue] >> nth=0");
-    await page.click(".ml-list li.up .actions img[data-act=next]");
+    await page.click(".ml-list li.file .actions button[data-act=enqueue] >> nth=0");
+    await page.click(".ml-list li.up .actions button[data-act=next]");
     await page.click(".ml-places");
     const places = await page.locator(".menu li").count();
     if (places < 2) failures.push("the places menu shows " + places + " place(s)");
@@ -193,7 +213,7 @@ async function checkPage(browser, options) {
     await page.click(".ml-save");
     const saved = await page.getAttribute(".ml-save img", "src");
     if (saved !== "fav_on.jpg") failures.push("saving a place left the button at " + saved);
-    await page.click(".ml-list li.dir >> nth=0");
+    await page.click(".ml-list li.dir .name >> nth=0");
     await page.waitForTimeout(300);
     await page.click(".ml-back");
     await page.fill(".ml-query", "tide");
@@ -231,11 +251,14 @@ if (require.main === module) {
       ["", { width: 1000, height: 640 },
        fake ? { ".playlist li": 5, ".ml-list li.file": 3, ".light.on": 1 } : { ".buttons .hot": 9 }],
       ["library", { width: 860, height: 560 }, fake ? { ".ml-list li a.name": 1 } : { ".ml-toolbar .tool": 4 }],
+      ["", { width: 390, height: 844 }, {}, "main-phone"],
+      ["library", { width: 390, height: 844 }, {}, "library-phone"],
     ];
     let failed = 0;
     let passed = 0;
-    for (const [route, viewport, expectations] of pages) {
-      const result = await checkPage(browser, { base, route, viewport, outDir, expectations, fake });
+    for (const [route, viewport, expectations, phone] of pages) {
+      const result = await checkPage(browser, { base, route, viewport, outDir, expectations, fake: fake && !phone,
+                                                phone: !!phone, shotName: phone && phone + (fake ? "-fake" : "") + ".png" });
       if (report("/" + route, result)) passed++;
       else failed++;
     }

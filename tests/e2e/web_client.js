@@ -1,0 +1,287 @@
+// The browser client against the installed player: one Chromium, the main
+// page driven by mouse and keyboard, every effect read back from the
+// server ("consolestatus.xml", "getvolume", "playlist.xml" and the other
+// query commands), with a shared folder of generated tracks whose names
+// and tags are hostile or non-ASCII. Screenshots (desktop and phone) go to
+// OUT_DIR.
+//
+//   node web_client.js INSTALL_DIR OUT_DIR
+//
+// Loopback only: run inside tools/netns.sh. Needs playwright-core
+// (NODE_PATH), /usr/bin/chromium and ffmpeg.
+"use strict";
+
+const fs = require("fs");
+const net = require("net");
+const path = require("path");
+const { spawn, execFileSync } = require("child_process");
+const pages = require("../webclient/browser/check_pages.js");
+
+const installDir = path.resolve(process.argv[2] || "");
+const outDir = path.resolve(process.argv[3] || ".");
+const SECTION = "[Tunelet Remote Control Plugin v1.0]";
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+let passed = 0;
+let failed = 0;
+function verdict(name, failures, notes = []) {
+  if (pages.report(name, { failures, notes })) passed++;
+  else failed++;
+}
+
+// Polls fn until it returns true, for at most ms; returns the last value.
+async function until(fn, ms = 8000) {
+  const deadline = Date.now() + ms;
+  let value = false;
+  while (Date.now() < deadline) {
+    value = await fn();
+    if (value) return value;
+    await sleep(100);
+  }
+  return value;
+}
+
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const probe = net.createServer();
+    probe.on("error", reject);
+    probe.listen(0, "127.0.0.1", () => {
+      const port = probe.address().port;
+      probe.close(() => resolve(port));
+    });
+  });
+}
+
+// The shared folder: tracks of different lengths, a file whose name is
+// markup, a title tag holding "]]>", and non-ASCII folder and file names.
+const TRACKS = [
+  ["Björk", "Jóga.mp3", 40, "Jóga"],
+  ["Björk", "<img src=x onerror=alert(1)>.mp3", 30, "Close ]]> tag & <b>bold</b>"],
+  ["東京事変", "群青日和.mp3", 50, "群青日和"],
+];
+
+function makeLibrary(root) {
+  for (const [folder, file, seconds, title] of TRACKS) {
+    fs.mkdirSync(path.join(root, folder), { recursive: true });
+    execFileSync("ffmpeg", ["-loglevel", "error", "-y", "-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono", "-t",
+                            String(seconds), "-b:a", "8k", "-metadata", "title=" + title, "-metadata",
+                            "artist=Test Artist", path.join(root, folder, file)]);
+  }
+}
+
+async function startPlayer(sharedDir) {
+  const port = await freePort();
+  const lines = [SECTION, "listenIP=127.0.0.1", "listenPort=" + port, "autoStart=1", "requirePassword=0",
+                 "Shared Dirs=" + sharedDir + ";"];
+  fs.writeFileSync(path.join(installDir, "Plugins", "gen_Tunelet.ini"), lines.join("\r\n") + "\r\n");
+  const log = fs.openSync(path.join(outDir, "player-web-client.log"), "w");
+  const child = spawn(path.join(installDir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
+  fs.closeSync(log);
+  const base = "http://127.0.0.1:" + port;
+  const up = await until(async () => {
+    try {
+      return (await fetch(base + "/getvolume")).ok;
+    } catch (e) {
+      return false;
+    }
+  }, 20000);
+  if (!up) throw new Error("the player never answered on " + port);
+  return { child, base };
+}
+
+(async () => {
+  fs.mkdirSync(outDir, { recursive: true });
+  const shared = fs.mkdtempSync(path.join(process.env.TMPDIR || "/tmp", "tunelet-music-"));
+  makeLibrary(shared);
+  const { child, base } = await startPlayer(shared);
+  const watchdog = setTimeout(() => { child.kill("SIGKILL"); process.exit(1); }, 150000);
+  const get = async (route) => (await (await fetch(base + "/" + route)).text());
+  const status = async () => {
+    const text = await get("consolestatus.xml");
+    const field = (name) => ((new RegExp("<" + name + ">(?:<!\\[CDATA\\[)?([\\s\\S]*?)(?:\\]\\]>)?</" + name + "><"))
+      .exec(text) || [])[1];
+    return { volume: Number(field("volume")), shuffle: field("shuffle"), repeat: field("repeat"),
+             position: Number(field("position")), filename: field("filename") };
+  };
+  const filenames = async () => {
+    const n = Number(await get("getplaylistlength"));
+    const names = [];
+    for (let i = 0; i < n; i++) names.push(await get("getplaylistfilename?index=" + i));
+    return names;
+  };
+  const files = TRACKS.map(([folder, file]) => path.join(shared, folder, file));
+
+  const browser = await pages.launchBrowser();
+  const errors = [];
+  const dialogs = [];
+  const watch = (page) => {
+    page.on("pageerror", (err) => errors.push("uncaught: " + err.message));
+    page.on("console", (msg) => {
+      if (msg.type() !== "error") return;
+      const where = pages.routeOf((msg.location() || {}).url || "");
+      if (/status of 404/.test(msg.text()) && pages.DYNAMIC.has(where)) return; // a route not built yet
+      errors.push("console: " + msg.text() + " (" + where + ")");
+    });
+    page.on("dialog", (d) => { dialogs.push(d.message()); d.dismiss(); });
+  };
+  try {
+    for (const f of files) await get("enqueuefile?filename=" + encodeURIComponent(f) + "&title=");
+    const context = await browser.newContext({ viewport: { width: 1000, height: 640 } });
+    const page = await context.newPage();
+    watch(page);
+    await page.goto(base + "/");
+    const rows = page.locator(".playlist [role=option]");
+    await until(async () => (await rows.count()) === 3);
+
+    // Hostile and non-ASCII names: shown as text, never as markup.
+    {
+      const f = [];
+      const shown = await rows.allTextContents();
+      if (!shown.some((t) => t.includes("Close ]]> tag & <b>bold</b>"))) f.push("the ]]> title is not shown as text: " + shown);
+      if (!shown.some((t) => t.includes("群青日和")) || !shown.some((t) => t.includes("Jóga"))) f.push("non-ASCII titles missing: " + shown);
+      if (await page.locator("img[src=x], .playlist b").count()) f.push("a name became markup");
+      const names = await filenames();
+      if (JSON.stringify(names) !== JSON.stringify(files)) f.push("playlist files " + JSON.stringify(names));
+      verdict("hostile and non-ASCII names shown as text", f);
+    }
+
+    // Playing by double-click and Enter; the display follows the player.
+    {
+      const f = [];
+      await rows.nth(1).dblclick();
+      if (!(await until(async () => (await get("getplaylistpos")) === "1"))) f.push("double-click did not make entry 2 current");
+      const moving = await until(async () => {
+        const a = (await status()).position;
+        await sleep(400);
+        return (await status()).position > a;
+      });
+      if (!moving) f.push("nothing plays after the double-click");
+      if (!(await rows.nth(1).getAttribute("class")).includes("playing")) f.push("entry 2 not marked playing");
+      await rows.nth(2).click();
+      await page.keyboard.press("Enter");
+      if (!(await until(async () => (await get("getplaylistpos")) === "2"))) f.push("Enter did not play entry 3");
+      const shown = await until(async () => (await page.textContent(".lcd-state")) === "Playing");
+      if (!shown) f.push("the display says " + JSON.stringify(await page.textContent(".lcd-state")));
+      verdict("double-click and Enter play an entry", f);
+    }
+
+    // Keyboard shortcuts z x c v b, checked through the player's position.
+    {
+      const f = [];
+      await page.focus("body");
+      await page.keyboard.press("z");
+      if (!(await until(async () => (await get("getplaylistpos")) === "1"))) f.push("z (previous)");
+      await page.keyboard.press("b");
+      if (!(await until(async () => (await get("getplaylistpos")) === "2"))) f.push("b (next)");
+      await page.keyboard.press("v");
+      if (!(await until(async () => (await status()).position === 0))) f.push("v (stop) left the position moving");
+      if (!(await until(async () => (await page.textContent(".lcd-state")) === "Stopped"))) f.push("display not Stopped");
+      await page.keyboard.press("x");
+      if (!(await until(async () => (await status()).position > 0))) f.push("x (play)");
+      await page.keyboard.press("c");
+      const still = await until(async () => {
+        const a = (await status()).position;
+        await sleep(500);
+        return a > 0 && (await status()).position === a;
+      });
+      if (!still) f.push("c (pause) did not hold the position");
+      if (!(await until(async () => (await page.textContent(".lcd-state")) === "Paused"))) f.push("display not Paused");
+      await page.keyboard.press("c");
+      const before = (await status()).position;
+      await page.keyboard.down("ArrowRight");
+      await page.keyboard.up("ArrowRight");
+      if (!(await until(async () => (await status()).position > before + 0.05))) f.push("the right arrow did not seek on");
+      verdict("keys z x c v b and the arrows", f);
+    }
+
+    // Sliders, mute, shuffle and repeat, read back from the server.
+    {
+      const f = [];
+      await page.evaluate(() => {
+        const v = document.querySelector(".volume");
+        v.value = "100";
+        v.dispatchEvent(new Event("input", { bubbles: true }));
+        v.dispatchEvent(new Event("change", { bubbles: true }));
+      });
+      if (!(await until(async () => (await get("getvolume")) === "100"))) f.push("volume slider: " + (await get("getvolume")));
+      await page.click(".hot.mute");
+      if (!(await until(async () => (await get("getvolume")) === "0"))) f.push("mute left volume " + (await get("getvolume")));
+      await page.click(".hot.mute");
+      if (!(await until(async () => (await get("getvolume")) === "100"))) f.push("unmute gave " + (await get("getvolume")));
+      const shuffle = await get("getshuffle");
+      await page.click(".hot.shuffle");
+      if ((await page.getAttribute(".hot.shuffle", "aria-pressed")) !== (shuffle === "1" ? "false" : "true")) f.push("shuffle light not flipped at once");
+      if (!(await until(async () => (await get("getshuffle")) !== shuffle))) f.push("shuffle unchanged on the server");
+      const repeat = await get("getrepeat");
+      await page.click(".hot.repeat");
+      if (!(await until(async () => (await get("getrepeat")) !== repeat))) f.push("repeat unchanged on the server");
+      await page.evaluate(() => {
+        const s = document.querySelector(".seek");
+        s.value = "5000";
+        s.dispatchEvent(new Event("input", { bubbles: true }));
+        s.dispatchEvent(new Event("change", { bubbles: true }));
+      });
+      if (!(await until(async () => Math.abs(Number(await get("getposition")) - 0.5) < 0.05))) f.push("seek slider: position " + (await get("getposition")));
+      await page.click(".hot.pl");
+      if (!(await page.locator("#playlistBox.hidden").count())) f.push("playlist button did not hide the box");
+      await page.click(".hot.pl");
+      verdict("volume, mute, shuffle, repeat, seek and the box buttons", f);
+    }
+
+    // Reorder by drag, a second page getting the whole list, delete, clear.
+    {
+      const f = [];
+      await rows.nth(0).dragTo(rows.nth(2), { targetPosition: { x: 20, y: 18 } });
+      const moved = await until(async () => (await filenames())[2] === files[0]);
+      if (!moved) f.push("drag did not move entry 1 to the end: " + JSON.stringify(await filenames()));
+      const second = await context.newPage();
+      watch(second);
+      await second.goto(base + "/");
+      if (!(await until(async () => (await second.locator(".playlist [role=option]").count()) === 3))) f.push("a second page did not get the list");
+      await second.close();
+      await until(async () => (await rows.count()) === 3);
+      await rows.nth(0).click();
+      await page.keyboard.press("Delete");
+      if (!(await until(async () => (await get("getplaylistlength")) === "2"))) f.push("Delete left " + (await get("getplaylistlength")));
+      if ((await filenames()).includes(files[1])) f.push("Delete removed the wrong entry");
+      await page.click(".pl-clear");
+      if (!(await until(async () => (await get("getplaylistlength")) === "0"))) f.push("clear left entries");
+      if (!(await until(async () => (await rows.count()) === 0))) f.push("the cleared list still shows rows");
+      verdict("drag to reorder, two pages, Delete and clear", f);
+    }
+
+    // A refresh with dirty="0" changes nothing on the page.
+    {
+      for (const f of files) await get("enqueuefile?filename=" + encodeURIComponent(f) + "&title=");
+      await until(async () => (await rows.count()) === 3);
+      await sleep(3500); // one refresh to consume the change
+      const changes = await page.evaluate(() => new Promise((resolve) => {
+        let n = 0;
+        const o = new MutationObserver((m) => { n += m.length; });
+        o.observe(document.querySelector(".playlist"), { childList: true, subtree: true, characterData: true });
+        setTimeout(() => { o.disconnect(); resolve(n); }, 3500);
+      }));
+      verdict("a refresh of an unchanged playlist redraws nothing", changes ? [changes + " change(s) to the list"] : []);
+    }
+
+    await page.screenshot({ path: path.join(outDir, "client-desktop.png") });
+    const library = (await fetch(base + "/library.js")).status;
+    if (library === 404) console.log("  note: library.js is not served yet; the library checks wait for it");
+    await context.close();
+
+    const phone = await pages.checkPage(browser, { base, route: "", viewport: { width: 390, height: 844 }, outDir,
+                                                   shotName: "client-phone.png", phone: true });
+    pages.report("390x844 main page", phone) ? passed++ : failed++;
+    verdict("no console errors and no dialogs", errors.concat(dialogs.map((d) => "dialog: " + d)));
+  } finally {
+    await browser.close();
+    child.kill("SIGTERM");
+    clearTimeout(watchdog);
+    fs.rmSync(shared, { recursive: true, force: true });
+  }
+  console.log(passed + " passed, " + failed + " failed");
+  process.exit(failed ? 1 : 0);
+})().catch((err) => {
+  console.error(err);
+  process.exit(1);
+});
