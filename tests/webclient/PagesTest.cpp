@@ -173,6 +173,11 @@ TEST(WebclientPages, EveryEmbeddedFileIsUsed)
     for (const Resource& resource : allResources()) {
         if (resource.route.empty())
             continue; // the main page is where the browser starts
+        if (resource.route == "donate.gif") {
+            // Still served under its name, but no page carries a donation button.
+            EXPECT_FALSE(used.count("donate.gif")) << "a page shows the donation button";
+            continue;
+        }
         EXPECT_TRUE(used.count(std::string(resource.route))) << resource.route << " is never used";
     }
 }
