@@ -22,62 +22,84 @@ std::string beforeQuery(std::string_view text)
     return std::string(text.substr(0, text.find('?')));
 }
 
-bool digestMatches(StateStore& session, Server& server, const Request& request,
-                   const DigestParameters& sent)
+/// The client quotes the target as it wrote it in the request line; a
+/// client that escaped its path differently there still names the same
+/// path, but the query must be the very same text, so that an answer
+/// captured for one command cannot be replayed for another.
+bool namesTarget(const std::string& uri, const Request& request)
 {
-    if (session.get("opaque") != valueOf(sent, "opaque"))
-        return false;
-
-    // The request's path arrived percent-decoded while the client quotes the
-    // uri as it wrote it, so the uri is decoded the same way before the two
-    // are compared; otherwise a path with an escaped byte could never pass.
-    std::string uri = valueOf(sent, "uri");
+    if (uri == request.target)
+        return true;
+    std::size_t mark = uri.find('?');
     std::string uriPath = beforeQuery(uri);
     urlDecode(uriPath);
-    if (beforeQuery(request.path) != uriPath)
-        return false;
+    std::string_view uriQuery = mark == std::string::npos ? std::string_view() : std::string_view(uri).substr(mark + 1);
+    return uriPath == request.path && uriQuery == request.query;
+}
+
+Authorization digestMatches(StateStore& session, Server& server, const Request& request,
+                            const DigestParameters& sent, std::uint64_t nowSeconds)
+{
+    if (session.get("opaque") != valueOf(sent, "opaque"))
+        return Authorization::refused;
+
+    std::string uri = valueOf(sent, "uri");
+    if (!namesTarget(uri, request))
+        return Authorization::refused;
 
     std::string nonce = valueOf(sent, "nonce");
-    if (!isOwnNonce(nonce))
-        return false;
+    NonceAge age = nonceAge(nonce, nowSeconds);
+    if (age == NonceAge::foreign)
+        return Authorization::refused;
 
     std::string username = valueOf(sent, "username");
     if (!server.isUser(username))
-        return false;
+        return Authorization::refused;
 
     std::string ha1 = md5Hex(username + ":" + valueOf(sent, "realm") + ":" + server.passwordFor(username));
     std::string ha2 = md5Hex(std::string(request.method == Request::post ? "POST" : "GET") + ":" + uri);
     std::string expected = md5Hex(ha1 + ":" + nonce + ":" + valueOf(sent, "nc") + ":"
                                   + valueOf(sent, "cnonce") + ":" + valueOf(sent, "qop") + ":" + ha2);
-    return !expected.empty() && equalSecret(expected, valueOf(sent, "response"));
+    if (expected.empty() || !equalSecret(expected, valueOf(sent, "response")))
+        return Authorization::refused;
+    return age == NonceAge::fresh ? Authorization::byDigest : Authorization::stale;
 }
 
 } // namespace
 
-bool isAuthorized(StateStore& session, Server& server, const Request& request)
+Authorization authorize(StateStore& session, Server& server, const Request& request, std::uint64_t nowSeconds)
 {
     if (session.get("authorized") == "true")
-        return true;
+        return Authorization::bySession;
 
     auto found = request.headers.find("Authorization");
     if (found == request.headers.end())
-        return false;
+        return Authorization::refused;
     std::string_view header = found->second;
 
     constexpr std::string_view basic = "Basic ";
     if (header.starts_with(basic)) {
         std::string expected = base64(server.username + ":" + server.passwordFor(server.username));
-        return equalSecret(header.substr(basic.size()), expected);
+        return equalSecret(header.substr(basic.size()), expected) ? Authorization::byBasic
+                                                                   : Authorization::refused;
     }
 
     constexpr std::string_view digest = "Digest ";
     if (header.starts_with(digest)) {
-        if (!digestMatches(session, server, request, parseDigestParameters(header.substr(digest.size()))))
-            return false;
-        session.set("authorized", "true");
-        return true;
+        Authorization result = digestMatches(session, server, request,
+                                             parseDigestParameters(header.substr(digest.size())), nowSeconds);
+        if (result == Authorization::byDigest)
+            session.set("authorized", "true");
+        return result;
     }
-    return false;
+    return Authorization::refused;
+}
+
+bool isAuthorized(StateStore& session, Server& server, const Request& request)
+{
+    Authorization result = authorize(session, server, request, secondsSinceEpoch());
+    return result == Authorization::bySession || result == Authorization::byBasic
+        || result == Authorization::byDigest;
 }
 
 } // namespace http

@@ -6,12 +6,40 @@
 #include "platform/Guid.h"
 
 #include <array>
+#include <cerrno>
+#include <exception>
+#include <chrono>
 #include <cstdio>
+#include <openssl/rand.h>
+#include <sys/random.h>
 
 namespace http {
 namespace {
 
-constexpr std::string_view privateText = "0d4e7a19c3b85f62e1a09d7c4b3f8265";
+constexpr std::size_t secretSize = 32;
+constexpr std::uint64_t allowedSkewSeconds = 5;
+
+/// Drawn once per process from the system's random source, so no two
+/// installations (nor two runs) accept each other's nonces.
+const std::string& nonceSecret()
+{
+    static const std::string secret = [] {
+        std::string bytes(secretSize, '\0');
+        auto* data = reinterpret_cast<unsigned char*>(bytes.data());
+        if (RAND_bytes(data, static_cast<int>(bytes.size())) != 1) {
+            std::size_t filled = 0;
+            while (filled < bytes.size()) {
+                ssize_t got = ::getrandom(data + filled, bytes.size() - filled, 0);
+                if (got > 0)
+                    filled += static_cast<std::size_t>(got);
+                else if (errno != EINTR)
+                    std::terminate();  // no secret is better than a guessable one
+            }
+        }
+        return bytes;
+    }();
+    return secret;
+}
 
 } // namespace
 
@@ -20,7 +48,7 @@ std::string makeNonce(std::uint64_t seconds)
     char digits[17];
     std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(seconds));
     std::string hashed(digits, 16);
-    hashed += privateText;
+    hashed += nonceSecret();
     hashed += '\0';  // the digest covers the terminating zero byte as well
     return std::string(digits, 16) + md5Hex(hashed);
 }
@@ -43,6 +71,22 @@ bool isOwnNonce(std::string_view nonce)
 {
     std::optional<std::uint64_t> seconds = nonceTime(nonce);
     return seconds && makeNonce(*seconds) == nonce;
+}
+
+NonceAge nonceAge(std::string_view nonce, std::uint64_t nowSeconds)
+{
+    if (!isOwnNonce(nonce))
+        return NonceAge::foreign;
+    std::uint64_t made = *nonceTime(nonce);
+    bool fresh = made <= nowSeconds + allowedSkewSeconds
+        && (made >= nowSeconds || nowSeconds - made <= nonceLifetimeSeconds);
+    return fresh ? NonceAge::fresh : NonceAge::stale;
+}
+
+std::uint64_t secondsSinceEpoch()
+{
+    auto now = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::seconds>(now).count());
 }
 
 std::string makeOpaque()

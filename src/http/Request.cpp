@@ -36,6 +36,7 @@ void resetFields(Request& request)
     request.head.clear();
     request.path.clear();
     request.query.clear();
+    request.target.clear();
     request.body.clear();
     request.authorizedSession.clear();
 }
@@ -74,6 +75,7 @@ bool readHead(Request& request)
     if (target.empty() || target.front() != '/')
         return fail(request, 400, "Bad Request");
 
+    request.target = target;
     std::size_t mark = target.find('?');
     request.path = target.substr(0, mark);
     urlDecode(request.path);

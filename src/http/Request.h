@@ -29,6 +29,7 @@ public:
     std::string head;
     std::string path;              // without the query, percent-decoded
     std::string query;             // not decoded
+    std::string target;            // path and query as sent, not decoded (server side)
     std::string protocol = "HTTP/1.1";
     int status = 0;                // 0 parsed; 400, 500, 501 failed; 401 set by authentication; -1 socket failed
     std::string reason;

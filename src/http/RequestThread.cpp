@@ -66,7 +66,8 @@ int RequestThread::run()
         Response response(&stream);
         response.headers["P3P"] = "CP=\"NON NID TAIa OUR NOR NAV INT STA\"";
         SessionBinding binding = attachSession(*server, *request, response);
-        session = binding.session;
+        sessionHeld = std::move(binding.session);
+        session = sessionHeld.get();
         cookieName = std::move(binding.cookieName);
 
         // Only the exact word "close" counts, as the browsers we serve send it.

@@ -47,12 +47,13 @@ protected:
 
     Server* const server;             // not owned
     std::unique_ptr<Request> request; // lives while run() does
-    StateStore* session = nullptr;    // borrowed from the server's table
+    StateStore* session = nullptr;    // of the current request; held by `sessionHeld`
     std::string cookieName;           // realm text of the current request
     SocketStream stream;              // over `socket`
 
 private:
     platform::UniqueFd socket;
+    std::shared_ptr<StateStore> sessionHeld;  // kept alive even if the table drops it
     mutable std::mutex lock;  // guards the two below
     std::string lastRequest;
     std::string clientAddress;

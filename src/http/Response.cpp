@@ -64,20 +64,47 @@ void Response::setBody(std::string text)
     headers["Content-Length"] = std::to_string(body.size());
 }
 
+void Response::addLine(std::string name, std::string value)
+{
+    repeatedLines.emplace_back(std::move(name), std::move(value));
+}
+
+namespace {
+
+void appendClean(std::string& text, std::string_view part)
+{
+    for (char c : part)
+        if (c != '\r' && c != '\n' && c != '\0')
+            text += c;
+}
+
+void appendLine(std::string& text, std::string_view name, std::string_view value)
+{
+    appendClean(text, name);
+    text += ": ";
+    appendClean(text, value);
+    text += "\r\n";
+}
+
+} // namespace
+
 std::string Response::headText() const
 {
     std::string text = protocol;
     text += ' ';
     text += std::to_string(status);
     text += ' ';
-    text += reason;
+    appendClean(text, reason);
     text += "\r\n";
     for (const auto& [name, value] : headers) {
-        text += name;
-        text += ": ";
-        text += value;  // unchanged, even with a further header line inside
-        text += "\r\n";
+        appendLine(text, name, value);
+        for (const auto& [moreName, moreValue] : repeatedLines)
+            if (moreName == name)
+                appendLine(text, moreName, moreValue);
     }
+    for (const auto& [name, value] : repeatedLines)
+        if (!headers.contains(name))
+            appendLine(text, name, value);
     text += "\r\n";
     return text;
 }

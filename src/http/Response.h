@@ -4,6 +4,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace http {
 
@@ -19,10 +21,18 @@ public:
     std::string reason = "OK";
     std::map<std::string, std::string> headers;  // starts with Content-Type: text/html
     std::string body;
+    /// Further lines of headers whose name repeats (such as a second
+    /// challenge), written right after the line of the same name in `headers`
+    /// (at the end when `headers` has none).
+    std::vector<std::pair<std::string, std::string>> repeatedLines;
 
+    /// Adds one more line for header `name`.
+    void addLine(std::string name, std::string value);
     /// Sets `body` and its Content-Length.
     void setBody(std::string text);
-    /// The status line and headers exactly as written to the socket.
+    /// The status line and headers exactly as written to the socket. CR, LF
+    /// and zero bytes in names, values and the reason are left out, so no
+    /// text that reached a header can start a line of its own.
     std::string headText() const;
     /// Writes the head in one send: bytes sent, 0 on failure.
     long sendHead();

@@ -20,8 +20,6 @@ Server::Server(std::uint32_t listenAddress, std::uint16_t listenPort)
 Server::~Server()
 {
     stop();
-    std::lock_guard guard(sessionsLock);
-    sessions.clear();
 }
 
 bool Server::stop()
@@ -184,15 +182,6 @@ void Server::setBlockedIPs(std::string_view text)
 bool Server::isAllowed(std::string_view addressText) const
 {
     return isAddressAllowed(addressText, allowedIPs, blockedIPs);
-}
-
-StateStore* Server::sessionFor(const std::string& sessionId)
-{
-    std::lock_guard guard(sessionsLock);
-    std::unique_ptr<StateStore>& session = sessions[sessionId];
-    if (!session)
-        session = std::make_unique<StateStore>();
-    return session.get();
 }
 
 void Server::publishActivity()

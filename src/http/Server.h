@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/Request.h"
+#include "http/SessionTable.h"
 #include "platform/Event.h"
 #include "platform/UniqueFd.h"
 #include "platform/WakeupDescriptor.h"
@@ -34,7 +35,7 @@ using ActivityList = std::vector<std::pair<std::string, std::string>>;
 /// It also owns the session table and the list of live connections.
 ///
 /// Threads: the owner starts, stops and configures it; the listener thread
-/// runs `run` and `acceptConnection`; connection threads call `sessionFor`,
+/// runs `run` and `acceptConnection`; connection threads call `sessions`,
 /// `publishActivity` and `requestThreadDone`. The owner writes the settings
 /// fields only while the listener is stopped or just before a restart (set
 /// `restarting`, then `stop()`).
@@ -75,9 +76,8 @@ public:
     /// The admission rule for a dotted address (applied when `filterIPs` is on).
     bool isAllowed(std::string_view addressText) const;
 
-    /// The session named `sessionId`, created empty when absent; it lives as
-    /// long as the server. Any thread.
-    StateStore* sessionFor(const std::string& sessionId);
+    /// The sessions this listener issued. Any thread.
+    SessionTable& sessions() { return sessionTable; }
 
     /// Tells `activity` observers what every live connection last asked for.
     /// Call without holding `threadsLock`.
@@ -137,8 +137,7 @@ private:
     std::size_t unfinished = 0;  // listed, or still on their way out; under threadsLock
     mutable std::mutex threadsLock;
     platform::WakeupDescriptor stopEvent;
-    std::map<std::string, std::unique_ptr<StateStore>> sessions;
-    std::mutex sessionsLock;
+    SessionTable sessionTable;
     std::atomic<std::uint16_t> boundPort{0};
 };
 

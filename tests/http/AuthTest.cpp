@@ -8,6 +8,7 @@
 #include "http/Response.h"
 #include "http/Server.h"
 #include "http/SessionStep.h"
+#include "http/SessionTable.h"
 #include "http/StateStore.h"
 #include "http/support/AccountServer.h"
 
@@ -87,7 +88,8 @@ std::string sessionIdFromCookie(const Response& response)
 {
     std::smatch match;
     std::string cookie = header(response, "Set-Cookie");
-    static const std::regex form("Tunelet=([0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12});");
+    static const std::regex form(
+        "Tunelet=([0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}); SameSite=Lax");
     return std::regex_match(cookie, match, form) ? match[1].str() : std::string();
 }
 
@@ -165,8 +167,10 @@ TEST(Nonce, CarriesItsTimeAndVerifiesFromIt)
     std::string nonce = makeNonce(0x5f5e100);
     ASSERT_EQ(nonce.size(), 48u);
     EXPECT_EQ(nonce.substr(0, 16), "0000000005f5e100");
+    EXPECT_TRUE(std::regex_match(nonce.substr(16), std::regex("[0-9a-f]{32}")));
+    // The secret is the process's own, not a text anyone can read in the source.
     std::string hashed = "0000000005f5e100" "0d4e7a19c3b85f62e1a09d7c4b3f8265" + std::string(1, '\0');
-    EXPECT_EQ(nonce.substr(16), md5Hex(hashed));
+    EXPECT_NE(nonce.substr(16), md5Hex(hashed));
     EXPECT_EQ(makeNonce(0x5f5e100), nonce);  // pure: the same time gives the same nonce
     EXPECT_EQ(makeNonce(~0ull).substr(0, 16), "ffffffffffffffff");
 
@@ -182,6 +186,19 @@ TEST(Nonce, CarriesItsTimeAndVerifiesFromIt)
     EXPECT_FALSE(isOwnNonce(nonce + "0"));
     EXPECT_FALSE(isOwnNonce(""));
     EXPECT_FALSE(nonceTime("00000000zz5e1000").has_value());
+
+    const std::uint64_t now = 1'800'000'000;
+    const std::pair<std::string, NonceAge> ages[] = {
+        {makeNonce(now), NonceAge::fresh},
+        {makeNonce(now - nonceLifetimeSeconds), NonceAge::fresh},
+        {makeNonce(now + 2), NonceAge::fresh},  // a clock a little ahead
+        {makeNonce(now - nonceLifetimeSeconds - 1), NonceAge::stale},
+        {makeNonce(0), NonceAge::stale},
+        {makeNonce(now + 3600), NonceAge::stale},
+        {upper, NonceAge::foreign},
+    };
+    for (const auto& [text, age] : ages)
+        EXPECT_EQ(nonceAge(text, now), age) << text;
 }
 
 TEST(Random, ArraySeedingMatchesTheReferenceGenerator)
@@ -215,7 +232,7 @@ TEST(SessionStep, CookieOrParameterNamesTheSession)
     Exchange first = requestWith(server, {});
     std::string id = sessionIdFromCookie(first.response);
     ASSERT_FALSE(id.empty()) << header(first.response, "Set-Cookie");
-    EXPECT_EQ(first.binding.session, server.sessionFor(id));
+    EXPECT_EQ(first.binding.session, server.sessions().find(id));
     EXPECT_EQ(first.binding.cookieName, "Tunelet");
     EXPECT_EQ(first.request.status, 0);
     EXPECT_EQ(header(first.response, "WWW-Authenticate"), "<none>");
@@ -245,9 +262,16 @@ TEST(SessionStep, CookieOrParameterNamesTheSession)
     EXPECT_NE(otherId, id);
     EXPECT_NE(second.binding.session, first.binding.session);
 
-    // An id the server never issued still names a session of its own.
-    Exchange chosen = requestWith(server, {{"Cookie", "Tunelet=mine"}});
-    EXPECT_EQ(chosen.binding.session, server.sessionFor("mine"));
+    // An id the server never issued names nothing: a new one is issued.
+    for (const Case& c : std::initializer_list<Case>{{"cookie", {{"Cookie", "Tunelet=mine"}}, {}},
+                                                     {"realm parameter", {}, {{"Tunelet", "mine"}}},
+                                                     {"auth parameter", {}, {{"auth", "mine"}}}}) {
+        Exchange chosen = requestWith(server, c.headers, c.params);
+        std::string issued = sessionIdFromCookie(chosen.response);
+        EXPECT_FALSE(issued.empty()) << c.name;
+        EXPECT_EQ(server.sessions().find("mine"), nullptr) << c.name;
+        EXPECT_NE(chosen.binding.session, first.binding.session) << c.name;
+    }
 }
 
 TEST(SessionStep, ChallengesWithBothSchemes)
@@ -257,16 +281,16 @@ TEST(SessionStep, ChallengesWithBothSchemes)
     Exchange e = requestWith(server, {});
     EXPECT_EQ(e.request.status, 401);
     EXPECT_EQ(e.request.reason, "Unauthorized");
-    StateStore* session = e.binding.session;
+    StateStore* session = e.binding.session.get();
     std::string nonce = session->get("nonce");
     std::string opaque = session->get("opaque");
     EXPECT_TRUE(isOwnNonce(nonce));
     EXPECT_TRUE(std::regex_match(opaque, std::regex("[0-9a-f]{16}")));
-    EXPECT_EQ(header(e.response, "WWW-Authenticate"),
-              "Digest realm=\"Tunelet\" , qop=\"auth\" , nonce=\"" + nonce + "\" , opaque=\"" + opaque
-                  + "\"\r\nWWW-Authenticate: Basic realm=\"Tunelet\"");
-    EXPECT_EQ(e.response.headText().find("WWW-Authenticate: Digest realm=\"Tunelet\" , qop"),
-              e.response.headText().find("WWW-Authenticate: "));
+    std::string head = e.response.headText();
+    EXPECT_NE(head.find("\r\nWWW-Authenticate: Digest realm=\"Tunelet\" , qop=\"auth\" , nonce=\"" + nonce
+                        + "\" , opaque=\"" + opaque + "\"\r\nWWW-Authenticate: Basic realm=\"Tunelet\"\r\n"),
+              std::string::npos)
+        << head;
 
     // The opaque stays the session's; the nonce is renewed with each challenge.
     std::string id = sessionIdFromCookie(e.response);
@@ -307,7 +331,7 @@ TEST(SessionStep, DigestAuthorisesTheSession)
     server.requirePassword = true;
     Exchange challenge = requestWith(server, {});
     std::string id = sessionIdFromCookie(challenge.response);
-    StateStore* session = challenge.binding.session;
+    std::shared_ptr<StateStore> session = challenge.binding.session;
     const std::string cookie = "Tunelet=" + id;
 
     Digest good;
@@ -352,17 +376,29 @@ TEST(SessionStep, DigestAuthorisesTheSession)
 
     Exchange accepted = requestWith(server, {{"Cookie", cookie}, {"Authorization", good.header()}});
     EXPECT_EQ(accepted.request.status, 0);
-    EXPECT_EQ(accepted.request.authorizedSession, id);
     EXPECT_EQ(session->get("authorized"), "true");
     EXPECT_EQ(accepted.response.headers.count("WWW-Authenticate"), 0u);
+    // The login moves the session to a fresh id: whoever knew the old one
+    // (an attacker who planted it in a link) is left with nothing.
+    std::string renewed = sessionIdFromCookie(accepted.response);
+    ASSERT_FALSE(renewed.empty());
+    EXPECT_NE(renewed, id);
+    EXPECT_EQ(accepted.request.authorizedSession, renewed);
+    EXPECT_EQ(accepted.binding.session, session);
+    for (const Map& planted : {Map{{"auth", id}}, Map{{"Tunelet", id}}}) {
+        Exchange attacker = requestWith(server, {}, planted);
+        EXPECT_EQ(attacker.request.status, 401);
+        EXPECT_NE(attacker.binding.session, session);
+    }
+    EXPECT_EQ(requestWith(server, {{"Cookie", cookie}}).request.status, 401);
 
-    // From now on the cookie or the auth parameter alone will do.
-    Exchange byCookie = requestWith(server, {{"Cookie", cookie}});
+    // From now on the new cookie or the auth parameter alone will do.
+    Exchange byCookie = requestWith(server, {{"Cookie", "Tunelet=" + renewed}});
     EXPECT_EQ(byCookie.request.status, 0);
-    EXPECT_EQ(byCookie.request.authorizedSession, id);
-    Exchange byParameter = requestWith(server, {}, {{"auth", id}}, "/stream");
+    EXPECT_EQ(byCookie.request.authorizedSession, renewed);
+    Exchange byParameter = requestWith(server, {}, {{"auth", renewed}}, "/stream");
     EXPECT_EQ(byParameter.request.status, 0);
-    EXPECT_EQ(byParameter.request.authorizedSession, id);
+    EXPECT_EQ(byParameter.request.authorizedSession, renewed);
     EXPECT_EQ(byParameter.response.headers.count("Set-Cookie"), 0u);
     EXPECT_EQ(requestWith(server, {}).request.status, 401);  // a new browser still is not
 }
@@ -377,24 +413,50 @@ TEST(SessionStep, DigestDetails)
         digest.nonce = challenge.binding.session->get("nonce");
         return "Tunelet=" + sessionIdFromCookie(challenge.response);
     };
-    auto check = [&](const char* name, Digest digest, const std::string& path, int method, bool expected) {
+    auto check = [&](const char* name, Digest digest, const std::string& target, int method, bool expected) {
         std::string cookie = freshSession(digest);
-        Exchange e = requestWith(server, {{"Cookie", cookie}, {"Authorization", digest.header()}}, {}, path, method);
+        Exchange e;
+        e.request.parseText((method == Request::post ? "POST " : "GET ") + target + " HTTP/1.1\r\nCookie: " + cookie
+                            + "\r\nAuthorization: " + digest.header() + "\r\n\r\n");
+        e.binding = attachSession(server, e.request, e.response);
         EXPECT_EQ(e.request.status == 0, expected) << name;
     };
 
-    Digest old;
-    old.nonce = makeNonce(1000);
-    std::string cookie = freshSession(old);
-    old.nonce = makeNonce(1000);  // made long ago by this program: still accepted
-    EXPECT_EQ(requestWith(server, {{"Cookie", cookie}, {"Authorization", old.header()}}).request.status, 0);
+    // A correct answer to a nonce past its lifetime (or dated ahead) is
+    // refused as stale, so the browser retries with the new one silently.
+    const std::uint64_t now = secondsSinceEpoch();
+    const std::pair<std::uint64_t, bool> nonceTimes[] = {
+        {1000, false}, {now - nonceLifetimeSeconds - 5, false}, {now + 3600, false},
+        {now - nonceLifetimeSeconds + 30, true},
+    };
+    for (const auto& [made, accepted] : nonceTimes) {
+        Digest digest;
+        Exchange challenge = requestWith(server, {});
+        digest.opaque = challenge.binding.session->get("opaque");
+        digest.nonce = makeNonce(made);
+        Exchange e = requestWith(server, {{"Cookie", "Tunelet=" + sessionIdFromCookie(challenge.response)},
+                                          {"Authorization", digest.header()}});
+        EXPECT_EQ(e.request.status, accepted ? 0 : 401) << made;
+        EXPECT_EQ(header(e.response, "WWW-Authenticate").find(" , stale=true") != std::string::npos, !accepted)
+            << made;
+    }
 
+    // The uri must be the whole target: an answer for one query is no good for another.
     Digest query;
-    query.uri = "/index.html?x=1";
-    check("uri with a query", query, "/index.html", Request::get, true);
+    query.uri = "/getvolume?x=A";
+    check("uri with its query", query, "/getvolume?x=A", Request::get, true);
+    check("uri for another query", query, "/getvolume?x=B", Request::get, false);
+    check("uri without the query", query, "/getvolume", Request::get, false);
+    Digest noQuery;
+    noQuery.uri = "/getvolume";
+    check("uri lacking the query", noQuery, "/getvolume?x=A", Request::get, false);
+    Digest escapedQuery;
+    escapedQuery.uri = "/a%20b?x=%41";
+    check("uri and target escaped alike", escapedQuery, "/a%20b?x=%41", Request::get, true);
+    check("query escaped otherwise", escapedQuery, "/a%20b?x=A", Request::get, false);
     Digest escaped;
     escaped.uri = "/my%20song.mp3";
-    check("escaped uri against the decoded path", escaped, "/my song.mp3", Request::get, true);
+    check("path escaped otherwise", escaped, "/my%20s%6fng.mp3", Request::get, true);
     Digest post;
     post.method = "POST";
     check("POST hashed as POST", post, "/index.html", Request::post, true);
@@ -434,47 +496,95 @@ TEST(SessionStep, BasicIsCheckedOnEveryRequest)
 TEST(SessionStep, ConnectionsOfOneBrowserShareTheSession)
 {
     TestServer server;
+    auto [id, session] = server.sessions().issue();
     server.requirePassword = true;
-    const std::string cookie = "Tunelet=shared";
+    const std::string cookie = "Tunelet=" + id;
     constexpr int threads = 8;
     constexpr int rounds = 50;
-    std::vector<StateStore*> seen(threads);
+    std::vector<std::shared_ptr<StateStore>> seen(threads);
     std::vector<std::set<std::string>> opaques(threads);
-    std::atomic<int> served{0};
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&, t] {
             for (int i = 0; i < rounds; ++i) {
                 Exchange e = requestWith(server, {{"Cookie", cookie}});
                 seen[t] = e.binding.session;
-                if (e.request.status == 0) {
-                    ++served;
-                    continue;
-                }
+                EXPECT_EQ(e.request.status, 401);
                 std::string text = header(e.response, "WWW-Authenticate");
-                std::size_t at = text.find("opaque=\"");
-                opaques[t].insert(text.substr(at + 8, 16));
-                // Half the connections answer the challenge they just received.
-                if (t % 2 == 0) {
-                    Digest digest;
-                    digest.opaque = text.substr(at + 8, 16);
-                    digest.nonce = text.substr(text.find("nonce=\"") + 7, 48);
-                    Exchange answer = requestWith(server, {{"Cookie", cookie}, {"Authorization", digest.header()}});
-                    EXPECT_EQ(answer.request.status, 0);
-                }
+                opaques[t].insert(text.substr(text.find("opaque=\"") + 8, 16));
             }
         });
     }
     for (std::thread& worker : workers)
         worker.join();
 
-    StateStore* session = server.sessionFor("shared");
     std::set<std::string> allOpaques;
     for (int t = 0; t < threads; ++t) {
         EXPECT_EQ(seen[t], session);
         allOpaques.insert(opaques[t].begin(), opaques[t].end());
     }
     EXPECT_EQ(allOpaques.size(), 1u);  // every challenge named the session's one opaque
+    Digest digest;
+    digest.opaque = *allOpaques.begin();
+    digest.nonce = session->get("nonce");
+    EXPECT_EQ(requestWith(server, {{"Cookie", cookie}, {"Authorization", digest.header()}}).request.status, 0);
     EXPECT_EQ(session->get("authorized"), "true");
-    EXPECT_GT(served.load(), 0);
+}
+
+TEST(SessionStep, SessionsExpireAndTheTableStaysBounded)
+{
+    TestServer server;
+    auto now = std::make_shared<SessionTable::Clock::time_point>();
+    server.sessions().useClock([now] { return *now; });
+    auto idOf = [](const Exchange& e) { return sessionIdFromCookie(e.response); };
+
+    std::string kept = idOf(requestWith(server, {}));
+    std::string idle = idOf(requestWith(server, {}));
+    // Used 23 hours apart, through the auth parameter as stream URLs are:
+    // still alive. Not used for 24 hours: gone, and a new id is issued.
+    for (int i = 0; i < 3; ++i) {
+        *now += std::chrono::hours(23);
+        Exchange e = requestWith(server, {}, {{"auth", kept}});
+        EXPECT_EQ(header(e.response, "Set-Cookie"), "<none>") << i;
+    }
+    EXPECT_EQ(server.sessions().find(idle), nullptr);
+    Exchange late = requestWith(server, {{"Cookie", "Tunelet=" + idle}});
+    EXPECT_FALSE(idOf(late).empty());
+    EXPECT_NE(idOf(late), idle);
+
+    // An authorised session outlives a flood of cookie-less requests, which
+    // leave the table no larger than its capacity.
+    server.requirePassword = true;
+    Exchange challenge = requestWith(server, {});
+    Digest digest;
+    digest.opaque = challenge.binding.session->get("opaque");
+    digest.nonce = challenge.binding.session->get("nonce");
+    Exchange login = requestWith(server, {{"Cookie", "Tunelet=" + idOf(challenge)}, {"Authorization", digest.header()}});
+    std::string authorised = idOf(login);
+    ASSERT_FALSE(authorised.empty());
+    server.requirePassword = false;
+    for (int i = 0; i < 100000; ++i)
+        requestWith(server, {});
+    EXPECT_EQ(server.sessions().size(), SessionTable::defaultCapacity);
+    EXPECT_EQ(server.sessions().find(kept), nullptr);
+    ASSERT_NE(server.sessions().find(authorised), nullptr);
+    EXPECT_EQ(server.sessions().find(authorised)->get("authorized"), "true");
+}
+
+TEST(SessionStep, NoLineBreakReachesTheAnswer)
+{
+    // A realm taken from the request (here: its path) with line breaks in it.
+    class PathRealmServer : public TestServer {
+    public:
+        std::string realm(const std::string& path) override { return path; }
+    } server;
+    server.requirePassword = true;
+    for (const std::string& path : {std::string("/a\r\nX-Injected: 1"), std::string("/a\nX-Injected: 1"), std::string("/a\0\r\nX-Injected: 1", 18)}) {
+        Exchange e = requestWith(server, {}, {}, path);
+        std::string head = e.response.headText();
+        EXPECT_EQ(head.find("\nX-Injected"), std::string::npos) << head;
+        EXPECT_EQ(head.find('\0'), std::string::npos);
+        EXPECT_NE(head.find("Digest realm=\"/aX-Injected: 1\""), std::string::npos) << head;
+        EXPECT_NE(head.find("Set-Cookie: /aX-Injected: 1="), std::string::npos) << head;
+    }
 }

@@ -18,7 +18,9 @@ TEST(ResponseWrite, DefaultsAndHeadLayout)
     Response response;
     response.status = 401;
     response.reason = "Unauthorized";
-    response.headers["WWW-Authenticate"] = "Basic realm=\"R\"\r\nWWW-Authenticate: Digest realm=\"R\"";
+    response.headers["WWW-Authenticate"] = "Basic realm=\"R\"";
+    response.addLine("WWW-Authenticate", "Digest realm=\"R\"");
+    response.addLine("X-Alone", "written last");
     response.headers["Set-Cookie"] = "Tunelet=abc";
     response.headers["P3P"] = "CP=\"NON\"";
     response.headers["Connection"] = "close";
@@ -33,6 +35,21 @@ TEST(ResponseWrite, DefaultsAndHeadLayout)
               "Set-Cookie: Tunelet=abc\r\n"
               "WWW-Authenticate: Basic realm=\"R\"\r\nWWW-Authenticate: Digest realm=\"R\"\r\n"
               "content-x: small letters sort last\r\n"
+              "X-Alone: written last\r\n"
+              "\r\n");
+
+    // No line break or zero byte set anywhere reaches the head.
+    Response injected;
+    injected.reason = "OK\r\nX-Evil: 1";
+    injected.headers["Content-Disposition"] = "inline; filename=\"a\r\nX-Evil: 2\"";
+    injected.headers["X\nEvil"] = "3";
+    injected.addLine("Set-Cookie", std::string("a=b\0\rX-Evil: 4", 14));
+    EXPECT_EQ(injected.headText(),
+              "HTTP/1.1 200 OKX-Evil: 1\r\n"
+              "Content-Disposition: inline; filename=\"aX-Evil: 2\"\r\n"
+              "Content-Type: text/html\r\n"
+              "XEvil: 3\r\n"
+              "Set-Cookie: a=bX-Evil: 4\r\n"
               "\r\n");
 
     response.setBody("");

@@ -620,13 +620,15 @@ TEST_F(ServerTest, SmallAnswersInTwoSendsDoNotStall)
 
 TEST_F(ServerTest, SessionsAreKeptByIdentifier)
 {
-    http::StateStore* a = server.sessionFor("a");
-    ASSERT_NE(a, nullptr);
+    auto [idA, a] = server.sessions().issue();
+    auto [idB, b] = server.sessions().issue();
+    EXPECT_NE(idA, idB);
     a->set("k", "v");
-    EXPECT_EQ(server.sessionFor("a"), a);
-    EXPECT_EQ(server.sessionFor("a")->get("k"), "v");
-    EXPECT_NE(server.sessionFor("b"), a);
-    EXPECT_EQ(server.sessionFor("b")->get("k"), "");
+    EXPECT_EQ(server.sessions().find(idA), a);
+    EXPECT_EQ(server.sessions().find(idA)->get("k"), "v");
+    EXPECT_EQ(server.sessions().find(idB), b);
+    EXPECT_EQ(server.sessions().find(idB)->get("k"), "");
+    EXPECT_EQ(server.sessions().find("made-up"), nullptr);
 }
 
 } // namespace

@@ -354,7 +354,7 @@ TEST_F(Commands, ConcurrentAddsAndReadsKeepEveryEntry)
                 const std::string& file = songs[static_cast<std::size_t>(t * perClient + i)];
                 const char* route = i % 3 == 0 ? "enqueuefile" : i % 3 == 1 ? "insertfile" : "enqueuefilenext";
                 auto ask = [&](const std::string& path) {
-                    own.send("GET " + path + " HTTP/1.1\r\nCookie: Tunelet=s1\r\n\r\n");
+                    own.send("GET " + path + " HTTP/1.1\r\n" + cookie + "\r\n");
                     return own.readAnswer();
                 };
                 // One request at a time: a connection reads no request ahead.

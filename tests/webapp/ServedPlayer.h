@@ -41,6 +41,8 @@ protected:
         for (int i = 0; i < 500 && server->listeningPort() == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_NE(server->listeningPort(), 0);
+        // A session the server issued, as a browser holds after its first visit.
+        cookie = "Cookie: Tunelet=" + server->sessions().issue().first + "\r\n";
         client = std::make_unique<testing_support::RawClient>(server->listeningPort());
     }
 
@@ -69,7 +71,7 @@ protected:
     Answer get(const std::string& route, const Parameters& parameters = {})
     {
         EXPECT_TRUE(client->send("GET " + target(route, parameters) +
-                                 " HTTP/1.1\r\nHost: t\r\nCookie: Tunelet=s1\r\n\r\n"));
+                                 " HTTP/1.1\r\nHost: t\r\n" + cookie + "\r\n"));
         return client->readAnswer();
     }
     /// The body of a GET that must answer 200.
@@ -79,6 +81,8 @@ protected:
         EXPECT_EQ(answer.status, 200) << route;
         return answer.body;
     }
+
+    std::string cookie;  // the header naming the fixture's session
 
     /// A tagged WAV file below the shared directory.
     std::string song(const std::string& relative, int seconds = 40, const std::string& artist = "",

@@ -38,6 +38,8 @@ protected:
         for (int i = 0; i < 500 && server->listeningPort() == 0; ++i)
             std::this_thread::sleep_for(10ms);
         ASSERT_NE(server->listeningPort(), 0);
+        // A session the server issued, as a browser holds after its first visit.
+        cookie = "Cookie: Tunelet=" + server->sessions().issue().first + "\r\n";
     }
     void TearDown() override
     {
@@ -49,13 +51,15 @@ protected:
 
     /// One request on a connection of its own; a session cookie goes along
     /// unless told otherwise, so no "Set-Cookie" comes back.
-    RawClient::Answer get(const std::string& target, const std::string& extraHeaders = "Cookie: Tunelet=s1\r\n")
+    RawClient::Answer get(const std::string& target) { return get(target, cookie); }
+    RawClient::Answer get(const std::string& target, const std::string& extraHeaders)
     {
         RawClient client(server->listeningPort());
         EXPECT_TRUE(client.send("GET " + target + " HTTP/1.1\r\nHost: t\r\n" + extraHeaders + "\r\n"));
         return client.readAnswer();
     }
 
+    std::string cookie;  // the header naming the fixture's session
     hosttest::TempDirectory dir;
     host::Settings settings{dir.path("gen_Tunelet.ini")};
     WebApplication application{nullptr, nullptr, settings};
@@ -106,7 +110,7 @@ TEST_F(ServerRouting, NotFoundPageByteForByte)
 {
     for (const char* target : {"/library/", "/nothing.css", "/nothing"}) {
         RawClient client(server->listeningPort());
-        ASSERT_TRUE(client.send(std::string("GET ") + target + " HTTP/1.1\r\nCookie: Tunelet=s1\r\n\r\n"));
+        ASSERT_TRUE(client.send(std::string("GET ") + target + " HTTP/1.1\r\n" + cookie + "\r\n"));
         RawClient::Answer answer = client.readAnswer();
         EXPECT_EQ(answer.head,
                   "HTTP/1.1 404 Not Found\r\n"
@@ -119,7 +123,7 @@ TEST_F(ServerRouting, NotFoundPageByteForByte)
             << target;
         EXPECT_EQ(answer.body, notFoundBody);
         // The connection stays open for the next request.
-        ASSERT_TRUE(client.send("GET /playlist.css HTTP/1.1\r\nCookie: Tunelet=s1\r\n\r\n"));
+        ASSERT_TRUE(client.send("GET /playlist.css HTTP/1.1\r\n" + cookie + "\r\n"));
         EXPECT_EQ(client.readAnswer().status, 200);
     }
 }
@@ -129,7 +133,7 @@ TEST_F(ServerRouting, InfoDumpsTheRequestBeforeAnythingElse)
     // A document-root file of the same name does not hide the dump.
     hosttest::TempDirectory::writeText(settings.documentRoot + "/info", "a file called info");
     for (const char* target : {"/info?x=1", "//info?x=1"}) {
-        RawClient::Answer answer = get(target, "Cookie: Tunelet=s1\r\nX-Probe: seen\r\n");
+        RawClient::Answer answer = get(target, cookie + "X-Probe: seen\r\n");
         EXPECT_EQ(answer.status, 200) << target;
         EXPECT_EQ(answer.header("Content-Type"), "text/html");
         EXPECT_FALSE(answer.header("Cache-Control")) << "the dump is not routed";
@@ -171,7 +175,7 @@ TEST_F(ServerRouting, EachLoadOfTheCommandScriptCarriesANewPlaylistId)
     RawClient client(server->listeningPort());
     std::set<std::string> ids;
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(client.send("GET /httpdeck.js HTTP/1.1\r\nCookie: Tunelet=s1\r\n\r\n"));
+        ASSERT_TRUE(client.send("GET /httpdeck.js HTTP/1.1\r\n" + cookie + "\r\n"));
         RawClient::Answer answer = client.readAnswer();
         ASSERT_EQ(answer.status, 200);
         EXPECT_EQ(answer.header("Content-Type"), "text/javascript; charset=UTF-8");
