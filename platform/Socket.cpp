@@ -120,6 +120,16 @@ bool shutdownSending(int socket)
     return ::shutdown(socket, SHUT_WR) == 0;
 }
 
+bool shutdownReceiving(int socket)
+{
+    return ::shutdown(socket, SHUT_RD) == 0;
+}
+
+bool shutdownBoth(int socket)
+{
+    return ::shutdown(socket, SHUT_RDWR) == 0;
+}
+
 bool setBlocking(int socket, bool blocking)
 {
     int flags = ::fcntl(socket, F_GETFL);
@@ -157,6 +167,15 @@ long sendAll(int socket, std::string_view data)
         sent += static_cast<std::size_t>(now);
     }
     return static_cast<long>(sent);
+}
+
+long sendWithoutWaiting(int socket, std::string_view data)
+{
+    ssize_t now;
+    do
+        now = ::send(socket, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    while (now < 0 && errno == EINTR);
+    return now < 0 ? -1 : static_cast<long>(now);
 }
 
 std::size_t sendGathered(int socket, std::string_view first, std::string_view second)

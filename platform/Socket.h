@@ -40,6 +40,11 @@ std::string peerAddressText(int socket);
 
 /// Ends the sending direction; the receiving direction stays open.
 bool shutdownSending(int socket);
+/// Ends the receiving direction: a pending or later receive returns 0 once
+/// the data already queued is read; sending goes on.
+bool shutdownReceiving(int socket);
+/// Ends both directions: pending receives return 0, pending sends fail.
+bool shutdownBoth(int socket);
 bool setBlocking(int socket, bool blocking);
 /// Turns off the small-packet delay, so answers leave at once.
 bool setNoDelay(int socket);
@@ -51,6 +56,10 @@ long receiveSome(int socket, char* buffer, std::size_t size);
 /// Sends all of `data` without raising SIGPIPE: the count (the whole size) or
 /// -1 when the socket failed first.
 long sendAll(int socket, std::string_view data);
+
+/// Sends what fits into the socket's buffer now, never waiting: the count,
+/// or -1 on failure (a full buffer included).
+long sendWithoutWaiting(int socket, std::string_view data);
 
 /// Sends `first` and `second` as one gathered write (continued until all is
 /// out): the total sent, which falls short of the sum only on failure.

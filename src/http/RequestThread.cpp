@@ -27,21 +27,24 @@ RequestThread::RequestThread(platform::UniqueFd socket, Server& server)
     // `stream` is made from the parameter, before the member takes it over.
     : server(&server), stream(socket.get()), socket(std::move(socket))
 {
-    setExitArgument(reinterpret_cast<threading::CallbackArgument>(this));
-    {
-        std::lock_guard guard(lock);
-        clientAddress = platform::peerAddressText(this->socket.get());
-    }
-    server.addConnection(this);
-    server.publishActivity();
+    std::lock_guard guard(lock);
+    clientAddress = platform::peerAddressText(this->socket.get());
 }
 
 RequestThread::~RequestThread() = default;
 
 bool RequestThread::stop()
 {
-    platform::shutdownSending(socket.get());
+    stopRequested = true;
+    // Wakes a wait for the next request; an answer goes on being sent.
+    platform::shutdownReceiving(socket.get());
     return true;
+}
+
+void RequestThread::closeNow()
+{
+    stopRequested = true;
+    platform::shutdownBoth(socket.get());
 }
 
 std::pair<std::string, std::string> RequestThread::activityEntry() const
@@ -53,14 +56,18 @@ std::pair<std::string, std::string> RequestThread::activityEntry() const
 int RequestThread::run()
 {
     request = std::make_unique<Request>();
+    // A stop wakes the wait for a request: what had arrived is still read, a
+    // request that arrived whole is still answered, and that answer is the last.
     for (;;) {
+        stream.markIdle();
         request->parse(stream, server->receiveLimits());
+        stream.markBusy();
         {
             std::lock_guard guard(lock);
             lastRequest = request->path;
         }
         // A failed or timed-out receive: nobody to answer.
-        if (request->status == -1)
+        if (request->status == -1 || (stopRequested && request->status != 0))
             break;
 
         Response response(&stream);
@@ -92,7 +99,7 @@ int RequestThread::run()
 
         // After a failed send (a stopped connection, a vanished peer) nobody
         // hears further answers: reading on would only hold the thread.
-        if (clientCloses || request->status != 0 || stream.hasFailedToSend())
+        if (clientCloses || request->status != 0 || stream.hasFailedToSend() || stopRequested)
             break;
     }
     request.reset();

@@ -3,6 +3,7 @@
 #include "http/Admission.h"
 #include "http/RequestThread.h"
 #include "http/StateStore.h"
+#include "platform/Connect.h"
 #include "platform/Socket.h"
 
 #include <algorithm>
@@ -26,11 +27,8 @@ bool Server::stop()
 {
     stopEvent.signal();
     std::lock_guard guard(threadsLock);
-    // Called directly, not through the virtual slot: a connection is listed
-    // by its base constructor while the listener thread may still be running
-    // the derived constructor, which sets the object's dispatch table.
-    for (RequestThread* connection : requestThreads)
-        connection->RequestThread::stop();
+    for (const auto& connection : requestThreads)
+        connection->stop();
     return true;
 }
 
@@ -71,7 +69,13 @@ int Server::run()
 int Server::finish(int result)
 {
     // Whoever waits for this thread may destroy the server next, so no
-    // connection may outlive it.
+    // connection may outlive it. An answer that is still being written after
+    // the grace is cut off: a client that does not read holds up nobody.
+    if (!allRequestsDone.waitFor(answerGrace.load())) {
+        std::lock_guard guard(threadsLock);
+        for (const auto& connection : requestThreads)
+            connection->closeNow();
+    }
     allRequestsDone.wait();
     // A second stop() during that wait is for this run; left signalled it
     // would end the next run at once.
@@ -97,58 +101,91 @@ void Server::acceptOne(int listening)
     // Refused before a single byte is read; closing the socket is the answer.
     if (filterIPs && !isAllowed(peer))
         return;
+    if (!makeRoom()) {
+        // Told plainly rather than left hanging; a full buffer just closes.
+        platform::sendWithoutWaiting(socket.get(), "HTTP/1.1 503 Service Unavailable\r\n"
+                                                   "Connection: close\r\nContent-Length: 0\r\n\r\n");
+        return;
+    }
     // Answers are written head and body at once; never hold them back.
     platform::setNoDelay(socket.get());
+    platform::setSendTimeout(socket.get(), std::chrono::seconds(std::max(sendStallLimit.load(), 1)));
     acceptConnection(std::move(socket));
+}
+
+bool Server::makeRoom()
+{
+    std::lock_guard guard(threadsLock);
+    // Stopped connections are on their way out and take no new request.
+    std::size_t live = 0;
+    RequestThread* longestIdle = nullptr;
+    std::chrono::steady_clock::time_point longestIdleSince;
+    for (const auto& connection : requestThreads) {
+        if (connection->stopRequested)
+            continue;
+        ++live;
+        if (auto since = connection->idleSince(); since && (!longestIdle || *since < longestIdleSince)) {
+            longestIdle = connection.get();
+            longestIdleSince = *since;
+        }
+    }
+    if (live < maxConnections.load())
+        return true;
+    if (!longestIdle)
+        return false;
+    longestIdle->closeNow();
+    return true;
 }
 
 bool Server::startConnection(std::unique_ptr<RequestThread> connection)
 {
-    connection->onFinished.add(&requestDone);
-    if (connection->start()) {
-        // From now on the list owns it; requestThreadDone deletes it.
-        connection.release();
-        return true;
+    RequestThread* const started = connection.get();
+    {
+        std::lock_guard guard(threadsLock);
+        started->serial = ++lastSerial;
+        started->setExitArgument(static_cast<threading::CallbackArgument>(started->serial));
+        started->onFinished.add(&requestDone);
+        requestThreads.push_back(std::move(connection));
+        ++unfinished;
+        allRequestsDone.reset();
+        // A stop that came while this peer was being accepted has already
+        // walked the list: stop this one too, or the stop would wait on it.
+        if (stopEvent.isSignalled())
+            started->stop();
     }
-    // Listed by its constructor but never to finish: forget it here, or
-    // allRequestsDone would never be signalled.
-    removeConnection(connection.get());
-    connection.reset();
+    publishActivity();
+    // Once started it may end and be destroyed at any moment: not touched
+    // again unless it never started.
+    if (started->start())
+        return true;
+    // Never to finish: forget it here, or allRequestsDone would never be set.
+    std::unique_ptr<RequestThread> unstarted = removeConnection(started->serial);
+    unstarted.reset();
     publishActivity();
     connectionFinished();
     return false;
 }
 
-std::intptr_t Server::requestThreadDone(threading::CallbackArgument thread)
+std::intptr_t Server::requestThreadDone(threading::CallbackArgument serial)
 {
-    std::unique_ptr<RequestThread> connection(reinterpret_cast<RequestThread*>(thread));
-    removeConnection(connection.get());
+    std::unique_ptr<RequestThread> connection = removeConnection(static_cast<std::uint64_t>(serial));
+    // Destroyed outside the list lock: its destructor closes the socket.
     connection.reset();
     publishActivity();
     connectionFinished();
     return 0;
 }
 
-void Server::addConnection(RequestThread* connection)
+std::unique_ptr<RequestThread> Server::removeConnection(std::uint64_t serial)
 {
     std::lock_guard guard(threadsLock);
-    requestThreads.push_back(connection);
-    ++unfinished;
-    allRequestsDone.reset();
-    // A stop that came while this peer was being accepted has already walked
-    // the list: shut this one down too, or the stop would wait on it.
-    if (stopEvent.isSignalled())
-        connection->stop();
-}
-
-bool Server::removeConnection(RequestThread* connection)
-{
-    std::lock_guard guard(threadsLock);
-    auto found = std::find(requestThreads.begin(), requestThreads.end(), connection);
+    auto found = std::find_if(requestThreads.begin(), requestThreads.end(),
+                              [&](const auto& connection) { return connection->serial == serial; });
     if (found == requestThreads.end())
-        return false;
+        return nullptr;
+    std::unique_ptr<RequestThread> connection = std::move(*found);
     requestThreads.erase(found);
-    return true;
+    return connection;
 }
 
 void Server::connectionFinished()
@@ -194,7 +231,7 @@ void Server::publishActivity()
     {
         std::lock_guard guard(threadsLock);
         list.reserve(requestThreads.size());
-        for (RequestThread* connection : requestThreads)
+        for (const auto& connection : requestThreads)
             list.push_back(connection->activityEntry());
     }
     activity.invoke(reinterpret_cast<threading::CallbackArgument>(&list));

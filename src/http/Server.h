@@ -10,6 +10,7 @@
 #include "threading/Thread.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -41,15 +42,21 @@ using ActivityList = std::vector<std::pair<std::string, std::string>>;
 /// `restarting`, then `stop()`).
 ///
 /// Shutdown: `stop()`, wait on `threadHandle()` (the listener thread ends only
-/// after every connection has ended), then destroy.
+/// after every connection has ended), then destroy. A stop ends idle
+/// connections at once and lets an answer being written go on for at most
+/// `answerGrace`; then every connection still live is closed.
+///
+/// At most `maxConnections` connections live at once: at the limit a new peer
+/// takes the place of the connection that has waited longest for its next
+/// request, or is answered 503 and closed when none waits. A send that moves
+/// nothing for `sendStallLimit` seconds ends its connection.
 class Server : public threading::Thread {
 public:
     Server(std::uint32_t listenAddress, std::uint16_t listenPort);
     /// Stops again (without waiting) and frees the sessions.
     ~Server() override;
 
-    /// Signals the accept loop and shuts down the sending side of every live
-    /// connection; their threads end when their pending read returns.
+    /// Signals the accept loop and stops every live connection (see above).
     bool stop() override;
     /// The accept loop. Returns -1 when the socket cannot be bound or listened
     /// on, 0 after a stop; either way only once no connection is live.
@@ -63,9 +70,6 @@ public:
     /// Takes an accepted, blocking socket and starts serving it (normally
     /// through `startConnection`); false when it could not.
     virtual bool acceptConnection(platform::UniqueFd socket) = 0;
-    /// `onFinished` of every connection (argument: the `RequestThread`):
-    /// forgets and deletes it. Runs on the finishing connection's thread.
-    virtual std::intptr_t requestThreadDone(threading::CallbackArgument thread);
 
     void setUsername(std::string_view text) { username = text; }
     void setPassword(std::string_view text) { password = text; }
@@ -108,32 +112,38 @@ public:
     /// means no limit.
     std::atomic<int> idleTimeout{900};
     std::atomic<int> requestTimeout{30};
+    std::atomic<std::size_t> maxConnections{256};
+    std::atomic<int> sendStallLimit{60};
+    std::atomic<std::chrono::milliseconds> answerGrace{std::chrono::seconds(2)};
     /// Signalled whenever no connection is live (created signalled).
     platform::Event allRequestsDone{true};
 
 protected:
-    /// The usual `acceptConnection`: attaches `requestDone` to the connection's
-    /// `onFinished` and starts it. A connection that cannot start is forgotten
-    /// and deleted at once.
+    /// The usual `acceptConnection`: lists the connection (resetting
+    /// `allRequestsDone`; stopped at once when a stop is pending) and starts
+    /// it. The list owns it until its thread ends; one that cannot start is
+    /// unlisted and destroyed at once.
     bool startConnection(std::unique_ptr<RequestThread> connection);
 
-    threading::Callback<Server> requestDone{this, &Server::requestThreadDone};
-
 private:
-    friend class RequestThread;
-    /// Called by the connection's constructor: lists it, resets
-    /// `allRequestsDone`, and shuts it down at once when a stop is pending.
-    void addConnection(RequestThread* connection);
-    /// Unlists a connection; false when it was not listed.
-    bool removeConnection(RequestThread* connection);
+    /// `onFinished` of every connection (argument: its serial): unlists and
+    /// destroys it. Runs on the finishing connection's thread.
+    std::intptr_t requestThreadDone(threading::CallbackArgument serial);
+    /// Takes a connection out of the list; null when it was not listed.
+    std::unique_ptr<RequestThread> removeConnection(std::uint64_t serial);
     /// The last step of a connection's end: signals `allRequestsDone` when it
     /// was the last. Its last touch of the server is under `threadsLock`,
     /// which the destructor also takes.
     void connectionFinished();
     void acceptOne(int listening);
+    /// At the connection limit, closes the connection idle longest; false
+    /// when every connection is busy.
+    bool makeRoom();
     int finish(int result);
 
-    std::vector<RequestThread*> requestThreads;  // owned; deleted by requestThreadDone
+    threading::Callback<Server> requestDone{this, &Server::requestThreadDone};
+    std::vector<std::unique_ptr<RequestThread>> requestThreads;  // under threadsLock
+    std::uint64_t lastSerial = 0;  // under threadsLock
     std::size_t unfinished = 0;  // listed, or still on their way out; under threadsLock
     mutable std::mutex threadsLock;
     platform::WakeupDescriptor stopEvent;

@@ -2,6 +2,8 @@
 
 #include "platform/Socket.h"
 
+#include <algorithm>
+
 namespace http {
 
 long SocketStream::receive(char* buffer, std::size_t size)
@@ -17,7 +19,24 @@ long SocketStream::receive(char* buffer, std::size_t size)
         if (ready < 0)
             return -1;
     }
-    return platform::receiveSome(socket, buffer, size);
+    long got = platform::receiveSome(socket, buffer, size);
+    if (got > 0 && idleTicks.load(std::memory_order_relaxed) != 0)
+        markBusy();
+    return got;
+}
+
+void SocketStream::markIdle()
+{
+    // Never 0, which means "not idle".
+    idleTicks.store(std::max<Clock::rep>(Clock::now().time_since_epoch().count(), 1), std::memory_order_relaxed);
+}
+
+std::optional<Stream::Clock::time_point> SocketStream::idleSince() const
+{
+    Clock::rep ticks = idleTicks.load(std::memory_order_relaxed);
+    if (ticks == 0)
+        return std::nullopt;
+    return Clock::time_point(Clock::duration(ticks));
 }
 
 long SocketStream::send(std::string_view data)

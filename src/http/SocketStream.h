@@ -3,12 +3,13 @@
 #include "http/Stream.h"
 
 #include <atomic>
+#include <optional>
 
 namespace http {
 
 /// `Stream` over a connected socket, which it borrows (the connection owns
-/// and closes it). Used by one thread at a time, except `hasFailedToSend`,
-/// which any thread may read.
+/// and closes it). Used by one thread at a time, except `hasFailedToSend`
+/// and `idleSince`, which any thread may read.
 class SocketStream final : public Stream {
 public:
     explicit SocketStream(int socket) : socket(socket) {}
@@ -28,11 +29,20 @@ public:
     /// True once any send has failed: the peer cannot hear further answers.
     bool hasFailedToSend() const { return sendFailed.load(); }
 
+    /// The connection waits for its next request from now on: `idleSince`
+    /// tells this time until a receive brings a byte or `markBusy` is called.
+    void markIdle();
+    void markBusy() { idleTicks.store(0, std::memory_order_relaxed); }
+    /// When the wait for the next request began; none while a request is
+    /// being received or handled.
+    std::optional<Clock::time_point> idleSince() const;
+
 private:
     int socket;  // borrowed
     std::optional<Clock::time_point> receiveDeadline;
     bool timedOut = false;
     std::atomic<bool> sendFailed{false};
+    std::atomic<Clock::rep> idleTicks{0};  // 0: not idle
 };
 
 } // namespace http

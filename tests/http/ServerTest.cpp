@@ -27,8 +27,14 @@ using testing_support::RawClient;
 
 namespace {
 
+constexpr std::size_t bigBodySize = 32 << 20;
+/// "/hold" waits for this gate; `holding` counts those waiting.
+platform::Event holdGate;
+std::atomic<int> holding{0};
+
 /// Answers "<path> #<n>", n counting the requests handled on this connection.
-/// "/twosends" writes head and body in two separate sends.
+/// "/twosends" writes head and body in two separate sends; "/big" answers
+/// `bigBodySize` bytes.
 class EchoConnection final : public http::RequestThread {
 public:
     using RequestThread::RequestThread;
@@ -46,6 +52,12 @@ private:
             response.setBody(on ? "on" : "off");
             response.send();
             return;
+        }
+        if (request->path == "/big")
+            text.assign(bigBodySize, 'b');
+        if (request->path == "/hold") {
+            ++holding;
+            holdGate.wait();
         }
         if (request->path == "/twosends") {
             response.headers["Content-Length"] = std::to_string(text.size());
@@ -144,7 +156,12 @@ protected:
     EchoServer server;
     std::uint16_t port = 0;
 
-    void SetUp() override { server.activity.add(&log.callback); }
+    void SetUp() override
+    {
+        holdGate.reset();
+        holding = 0;
+        server.activity.add(&log.callback);
+    }
 
     void TearDown() override
     {
@@ -355,30 +372,87 @@ TEST_F(ServerTest, SettersSplitAtWhiteSpace)
     EXPECT_EQ(server.password, "p w");
 }
 
-TEST_F(ServerTest, StopWaitsForTheIdleConnectionToClose)
+TEST_F(ServerTest, AStopEndsIdleConnectionsAtOnceAndLetsAnAnswerFinish)
 {
+    server.answerGrace = 60s;
     startServer();
-    RawClient client(port);
-    ASSERT_TRUE(client.send(get("/a")));
-    ASSERT_EQ(client.readAnswer().status, 200);
+    RawClient idle(port);
+    ASSERT_TRUE(idle.send(get("/a")));
+    ASSERT_EQ(idle.readAnswer().status, 200);
+    RawClient reader(port);
+    ASSERT_TRUE(reader.send(get("/big")));  // more than the socket buffers hold
+    ASSERT_TRUE(waitUntil([&] { return server.connectionCount() == 2; }));
     auto handle = server.threadHandle();
     ASSERT_TRUE(server.stop());
-    // The server's sending side is shut down: the client reads the end.
+    // The idle client keeps its side open; the server ends the connection
+    // without a word.
     std::string received;
-    EXPECT_EQ(client.waitForEnd(received), RawClient::End::closed);
+    EXPECT_EQ(idle.waitForEnd(received), RawClient::End::closed);
     EXPECT_EQ(received, "");
-    // But the connection lives until the client closes, and so does the listener.
-    EXPECT_FALSE(handle->waitFor(300ms));
-    EXPECT_EQ(server.connectionCount(), 1u);
-    EXPECT_FALSE(server.allRequestsDone.isSet());
-    EXPECT_NE(server.threadId(), 0u);
-    client.close();
+    EXPECT_EQ(reader.readAnswer(60s).body.size(), bigBodySize);
+    std::string rest;
+    EXPECT_EQ(reader.waitForEnd(rest), RawClient::End::closed);
     EXPECT_TRUE(handle->waitFor(10s));
     EXPECT_TRUE(server.allRequestsDone.isSet());
     EXPECT_EQ(server.connectionCount(), 0u);
     EXPECT_EQ(server.threadId(), 0u);
     EXPECT_EQ(server.listeningPort(), 0);
     EXPECT_FALSE(RawClient(port).isConnected());
+}
+
+TEST_F(ServerTest, AnAnswerNobodyReadsIsCutOffAfterTheGraceAndAfterAStall)
+{
+    struct Case {
+        const char* name;
+        bool stop;
+    };
+    for (const Case c : {Case{"stop", true}, Case{"stalled send", false}}) {
+        SCOPED_TRACE(c.name);
+        server.answerGrace = 200ms;
+        server.sendStallLimit = c.stop ? 3600 : 1;
+        startServer();
+        RawClient client(port);
+        ASSERT_TRUE(client.send(get("/big")));
+        if (c.stop) {
+            server.stop();
+            EXPECT_TRUE(server.threadHandle()->waitFor(10s));
+        } else {
+            EXPECT_TRUE(waitUntil([&] { return server.connectionCount() == 0; }, 30s));
+            server.stop();
+            EXPECT_TRUE(server.threadHandle()->waitFor(10s));
+        }
+    }
+}
+
+TEST_F(ServerTest, AtTheConnectionLimitTheLongestIdleMakesRoomElseTheNewcomerIsRefused)
+{
+    server.maxConnections = 2;
+    startServer();
+    RawClient older(port);
+    RawClient newer(port);
+    for (RawClient* client : {&older, &newer}) {
+        ASSERT_TRUE(client->send(get("/x")));
+        ASSERT_EQ(client->readAnswer().status, 200);
+    }
+    RawClient third(port);
+    std::string received;
+    EXPECT_EQ(older.waitForEnd(received), RawClient::End::closed);
+    EXPECT_EQ(received, "");
+    ASSERT_TRUE(third.send(get("/t")));
+    EXPECT_EQ(third.readAnswer().body, "/t #1");
+
+    // Both connections busy with a request: no room for a fourth.
+    ASSERT_TRUE(newer.send(get("/hold")));
+    ASSERT_TRUE(third.send(get("/hold")));
+    ASSERT_TRUE(waitUntil([&] { return holding == 2; }));
+    RawClient fourth(port);
+    RawClient::Answer refused = fourth.readAnswer();
+    EXPECT_EQ(refused.status, 503) << refused.head;
+    EXPECT_EQ(fourth.waitForEnd(received), RawClient::End::closed);
+    holdGate.set();
+    EXPECT_EQ(newer.readAnswer().body, "/hold #2");
+    EXPECT_EQ(third.readAnswer().body, "/hold #2");
+    EXPECT_EQ(server.connectionCount(), 2u);
 }
 
 TEST_F(ServerTest, StartsAgainAfterAStop)
@@ -390,22 +464,6 @@ TEST_F(ServerTest, StartsAgainAfterAStop)
     RawClient client(port);
     ASSERT_TRUE(client.send(get("/again")));
     EXPECT_EQ(client.readAnswer().body, "/again #1");
-}
-
-TEST_F(ServerTest, AStoppedConnectionEndsWhenItsAnswerCannotBeSent)
-{
-    startServer();
-    RawClient client(port);
-    ASSERT_TRUE(client.send(get("/a")));
-    ASSERT_EQ(client.readAnswer().status, 200);
-    server.stop();
-    // The client keeps its side open and asks again: nobody can hear the
-    // answer, so the connection ends, and with it the listener.
-    ASSERT_TRUE(client.send(get("/b")));
-    EXPECT_TRUE(server.threadHandle()->waitFor(10s));
-    std::string received;
-    EXPECT_EQ(client.waitForEnd(received), RawClient::End::closed);
-    EXPECT_EQ(received, "");
 }
 
 TEST_F(ServerTest, APeerAcceptedWhileAStopIsUnderWayIsShutDownToo)
@@ -426,14 +484,16 @@ TEST_F(ServerTest, APeerAcceptedWhileAStopIsUnderWayIsShutDownToo)
 
 TEST_F(ServerTest, AStopRepeatedWhileConnectionsEndDoesNotStopTheNextRun)
 {
+    server.answerGrace = 60s;
     startServer();
     RawClient client(port);
-    ASSERT_TRUE(client.send(get("/a")));
-    ASSERT_EQ(client.readAnswer().status, 200);
+    ASSERT_TRUE(client.send(get("/hold")));
+    ASSERT_TRUE(waitUntil([&] { return holding == 1; }));
     server.stop();
     ASSERT_TRUE(waitUntil([&] { return server.listeningPort() == 0; }));
-    server.stop();  // while the listener waits for the connection
-    client.close();
+    server.stop();  // while the listener waits for the answer
+    holdGate.set();
+    EXPECT_EQ(client.readAnswer().body, "/hold #1");
     ASSERT_TRUE(server.threadHandle()->waitFor(10s));
     startServer();
     EXPECT_FALSE(server.threadHandle()->waitFor(200ms));
