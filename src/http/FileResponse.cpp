@@ -1,5 +1,6 @@
 #include "http/FileResponse.h"
 
+#include "http/DocumentRoot.h"
 #include "http/MediaTypes.h"
 #include "http/RangeHeader.h"
 #include "http/Request.h"
@@ -74,14 +75,10 @@ bool sendFile(Response& response, const std::string& documentRoot, const Request
     std::replace(relative.begin(), relative.end(), '\\', '/');
     std::string path = documentRoot + "/" + relative;
 
-    // Resolving links, "." and ".." before the comparison keeps every name
-    // (also one whose "%2e%2e" arrived decoded) inside the root.
-    fs::path root;
-    fs::path resolved;
-    if (!resolve(documentRoot, root) || !resolve(path, resolved) || !isBelow(root, resolved))
-        return false;
-    std::error_code error;
-    if (!fs::is_regular_file(resolved, error))
+    // Links, "." and ".." are followed only inside the root, so every name
+    // (also one whose "%2e%2e" arrived decoded) stays inside it.
+    RootFile found = openBelowRoot(documentRoot, relative);
+    if (found.outcome == RootFile::absent)
         return false;
 
     std::string fileName = relative.substr(relative.find_last_of('/') + 1);
@@ -92,18 +89,15 @@ bool sendFile(Response& response, const std::string& documentRoot, const Request
             response.headers["Content-Type"] = type;
     }
 
-    // The resolved path holds no link; O_NOFOLLOW refuses one put in its place
-    // since, and O_NONBLOCK keeps a fifo put there from blocking the open.
-    platform::UniqueFd file(::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    struct stat status {};
-    if (!file || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (found.outcome == RootFile::unopenable) {
         response.status = 500;
         response.reason = "Internal Server Error";
         response.setBody("<h1>500 Internal Server Error</h1>");
         response.send();
         return true;
     }
-    auto size = static_cast<std::uint64_t>(status.st_size);
+    const platform::UniqueFd& file = found.file;
+    auto size = static_cast<std::uint64_t>(found.status.st_size);
 
     response.headers["Accept_ranges"] = "bytes";
     response.headers["Content-transfer-encoding"] = "binary";

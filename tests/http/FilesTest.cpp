@@ -304,6 +304,16 @@ TEST_F(FileAnswers, NamesLeavingTheRootAreRefused)
     EXPECT_TRUE(get("sub/../song.mp3").served);
 }
 
+TEST_F(FileAnswers, ARootRemovedOrMadeAgainIsFollowed)
+{
+    ASSERT_EQ(get("song.mp3").body, patterned(600, 1));
+    fs::remove_all(root);
+    EXPECT_FALSE(get("song.mp3").served);
+    writeFile(root / "song.mp3", "new");
+    EXPECT_EQ(get("song.mp3").body, "new");
+    EXPECT_FALSE(get("SONG.MP3").served);  // only in the old one
+}
+
 TEST_F(FileAnswers, HostileFileNameStaysInItsHeader)
 {
     writeFile(root / "a\"b\r\nSet-Cookie: x.mp3", "z");

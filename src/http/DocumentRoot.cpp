@@ -1,0 +1,189 @@
+#include "http/DocumentRoot.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <linux/openat2.h>
+#include <memory>
+#include <mutex>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace http {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+/// Flags of every file opened: read-only, and a fifo put in a file's place
+/// never blocks the open.
+constexpr int openFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+/// How long the opened root is trusted before its path is looked at again (a
+/// root renamed, or a link to it pointed elsewhere).
+constexpr auto recheckAfter = std::chrono::seconds(1);
+
+/// The root as opened once: its canonical path and a descriptor to resolve
+/// names from.
+struct OpenedRoot {
+    std::string configured;
+    fs::path canonical;  // empty when the root could not be resolved
+    platform::UniqueFd directory;
+    dev_t device = 0;
+    ino_t inode = 0;
+    Clock::time_point checked;  // under rootLock
+};
+
+std::mutex rootLock;
+std::shared_ptr<OpenedRoot> lastRoot;  // under rootLock
+std::atomic<bool> noOpenat2{false};    // the kernel refuses the call
+
+std::shared_ptr<OpenedRoot> openRoot(const std::string& configured)
+{
+    auto root = std::make_shared<OpenedRoot>();
+    root->configured = configured;
+    root->checked = Clock::now();
+    std::error_code error;
+    fs::path canonical = fs::canonical(configured, error);
+    if (error)
+        return root;
+    root->canonical = std::move(canonical);
+    root->directory = platform::UniqueFd(::open(root->canonical.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat status {};
+    if (root->directory && ::fstat(root->directory.get(), &status) == 0) {
+        root->device = status.st_dev;
+        root->inode = status.st_ino;
+    }
+    return root;
+}
+
+bool isSameDirectory(const OpenedRoot& root)
+{
+    struct stat status {};
+    return root.directory && ::stat(root.configured.c_str(), &status) == 0 && status.st_dev == root.device &&
+           status.st_ino == root.inode;
+}
+
+/// The opened root for `configured`; `reopen` forces a fresh look.
+std::shared_ptr<const OpenedRoot> rootFor(const std::string& configured, bool reopen = false)
+{
+    std::lock_guard guard(rootLock);
+    const auto now = Clock::now();
+    if (lastRoot && lastRoot->configured == configured && !reopen) {
+        if (now - lastRoot->checked < recheckAfter)
+            return lastRoot;
+        if (isSameDirectory(*lastRoot)) {
+            lastRoot->checked = now;
+            return lastRoot;
+        }
+    }
+    std::shared_ptr<OpenedRoot> opened = openRoot(configured);
+    // One that could not be opened (a missing root, no descriptor left) is
+    // tried again next time.
+    if (opened->directory)
+        lastRoot = opened;
+    else if (lastRoot && lastRoot->configured == configured)
+        lastRoot.reset();
+    return opened;
+}
+
+bool isBelow(const fs::path& root, const fs::path& path)
+{
+    return std::mismatch(root.begin(), root.end(), path.begin(), path.end()).first == root.end();
+}
+
+RootFile finish(platform::UniqueFd file)
+{
+    RootFile found;
+    if (::fstat(file.get(), &found.status) != 0 || !S_ISREG(found.status.st_mode)) {
+        found.outcome = RootFile::unopenable;
+        return found;
+    }
+    found.outcome = RootFile::opened;
+    found.file = std::move(file);
+    return found;
+}
+
+/// The thorough way, for names that hold a link or climb: the whole path
+/// resolved, compared with the canonical root, then opened.
+RootFile openResolved(const OpenedRoot& root, std::string_view relative)
+{
+    RootFile found;
+    if (root.canonical.empty())
+        return found;
+    std::error_code error;
+    fs::path resolved = fs::canonical(root.configured + "/" + std::string(relative), error);
+    if (error || !isBelow(root.canonical, resolved) || !fs::is_regular_file(resolved, error))
+        return found;
+    // The resolved path holds no link; O_NOFOLLOW refuses one put in its place
+    // since.
+    platform::UniqueFd file(::open(resolved.c_str(), openFlags));
+    if (!file) {
+        found.outcome = RootFile::unopenable;
+        return found;
+    }
+    return finish(std::move(file));
+}
+
+/// The quick way: one call that refuses every link and every way out of the
+/// directory. -1 with errno set when it fails.
+int openBeneath(int directory, const std::string& name)
+{
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(openFlags);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    long result;
+    do
+        result = ::syscall(SYS_openat2, directory, name.c_str(), &how, sizeof how);
+    while (result < 0 && errno == EINTR);
+    return static_cast<int>(result);
+}
+
+} // namespace
+
+RootFile openBelowRoot(const std::string& documentRoot, std::string_view relative)
+{
+    // A NUL would end the name early: the file opened would not be the one
+    // asked for.
+    if (relative.find('\0') != std::string_view::npos)
+        return {};
+    std::string name(relative.substr(std::min(relative.find_first_not_of('/'), relative.size())));
+    // The root itself is no file.
+    if (name.empty())
+        return {};
+    std::shared_ptr<const OpenedRoot> root = rootFor(documentRoot);
+    if (!root->directory || noOpenat2.load(std::memory_order_relaxed))
+        return openResolved(*root, relative);
+
+    int opened = openBeneath(root->directory.get(), name);
+    if (opened >= 0) {
+        RootFile found = finish(platform::UniqueFd(opened));
+        // A directory, fifo or device is no file to serve.
+        if (found.outcome != RootFile::opened)
+            found.outcome = RootFile::absent;
+        return found;
+    }
+    switch (errno) {
+    case ENOENT:
+    case ENOTDIR: {
+        // Nothing of that name, unless the root itself was removed (and
+        // perhaps made again) since it was opened.
+        struct stat status {};
+        if (::fstat(root->directory.get(), &status) == 0 && status.st_nlink > 0)
+            return {};
+        root = rootFor(documentRoot, true);
+        return openResolved(*root, relative);
+    }
+    case ENOSYS:
+        noOpenat2 = true;
+        return openResolved(*root, relative);
+    default:
+        // A link, a way above the root, or an open that failed for want of
+        // rights or descriptors: the thorough way decides, as it always did.
+        return openResolved(*root, relative);
+    }
+}
+
+} // namespace http

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/UniqueFd.h"
+
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+
+namespace http {
+
+/// A file looked up below a document root.
+struct RootFile {
+    enum Outcome {
+        opened,      // `file` is open for reading, `status` describes it
+        absent,      // nothing there, not a regular file, or outside the root
+        unopenable,  // a regular file inside the root that cannot be opened
+    };
+    Outcome outcome = absent;
+    platform::UniqueFd file;
+    struct stat status {};
+};
+
+/// Opens the regular file `relative` ("/" between its parts; leading "/" are
+/// ignored) below `documentRoot`. Symbolic links, "." and ".." count only
+/// when the file they lead to lies inside the root. Plain names take one
+/// system call: the root is opened once and names are resolved from it
+/// without leaving it; only names holding a link or climbing above the
+/// root are checked by resolving the whole path. A root removed or made
+/// again is noticed at once, one renamed or replaced by a link within a
+/// second. A fifo or device never blocks the open. Any thread.
+RootFile openBelowRoot(const std::string& documentRoot, std::string_view relative);
+
+} // namespace http
