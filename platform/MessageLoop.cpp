@@ -3,10 +3,7 @@
 #include "platform/PlayerMessages.h"
 #include "platform/WindowRegistry.h"
 
-#include <algorithm>
-#include <cstdint>
 #include <optional>
-#include <thread>
 
 namespace platform {
 
@@ -20,60 +17,16 @@ using Clock = std::chrono::steady_clock;
 
 enum class Fetched { posted, quit, stopped, empty };
 
-// Sleeping on the condition variable and being woken costs a few microseconds
-// of system calls and context switches on each side. A burst of sends (one per
-// playlist entry, say) is served far faster when both sides poll for a short
-// while first: the sender for its answer, the owner for the next message once
-// it has served one. The limits keep an idle thread from burning more than a
-// few tens of microseconds of processor time. Each limit adapts: it halves whenever a spin ends in sleep anyway (the other
-// thread is slow or has no processor, as on a loaded machine) and doubles
-// when a spin pays off.
-constexpr auto longestSpin = std::chrono::microseconds(50);
-constexpr auto shortestSpin = std::chrono::microseconds(2);
-
-Clock::duration adapted(Clock::duration limit, bool paidOff)
-{
-    if (paidOff)
-        return std::min<Clock::duration>(limit * 2, longestSpin);
-    return std::max<Clock::duration>(limit / 2, shortestSpin);
-}
-
-inline void cpuRelax()
-{
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#elif defined(__aarch64__)
-    asm volatile("yield");
-#endif
-}
-
-/// Polls the queue's change counter without its lock until it moves from
-/// `seen` or `end` passes. Yields often: on a busy machine the thread we wait
-/// for may be waiting for our processor.
-void spinForChange(const ThreadQueue& queue, std::uint64_t seen, Clock::time_point end)
-{
-    for (;;) {
-        for (int i = 0; i < 8; ++i) {
-            if (queue.changes.load(std::memory_order_relaxed) != seen)
-                return;
-            cpuRelax();
-        }
-        if (Clock::now() >= end)
-            return;
-        std::this_thread::yield();
-    }
-}
-
 /// The common core of every wait of the owning thread: serves sent messages
 /// until a posted message (when `takePosted`), the quit request, `stop()`
 /// after a served message or the deadline comes. Called with `lock` held on
 /// the calling thread's queue; sent messages are served with it released.
-/// `eager` spins before every sleep (a sender expecting its answer); otherwise
-/// the thread spins only after it has served a sent message.
+/// Between changes it sleeps on the queue's condition, which whoever changes
+/// the queue notifies: waiting costs no processor time, and on a machine
+/// where both threads share one processor the other gets it at once.
 template <typename Stop>
 Fetched fetch(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* out, bool wait,
-              const Stop& stop, std::optional<Clock::time_point> deadline = std::nullopt,
-              bool eager = false)
+              const Stop& stop, std::optional<Clock::time_point> deadline = std::nullopt)
 {
     for (;;) {
         if (stop())
@@ -83,7 +36,6 @@ Fetched fetch(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* o
             queue.sent.pop_front();
             lock.unlock();
             ThreadQueue::serve(*message);
-            queue.servedSinceSleep = true;
             lock.lock();
             continue;
         }
@@ -101,25 +53,6 @@ Fetched fetch(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* o
         }
         if (!wait)
             return Fetched::empty;
-        if (eager || queue.servedSinceSleep) {
-            // Every change is made under the lock and moves the counter, so a
-            // change after this reading cannot be missed.
-            std::uint64_t seen = queue.changes.load(std::memory_order_relaxed);
-            Clock::duration& limit = eager ? queue.senderSpin : queue.ownerSpin;
-            Clock::time_point end = Clock::now() + limit;
-            if (deadline && *deadline < end)
-                end = *deadline;
-            lock.unlock();
-            spinForChange(queue, seen, end);
-            lock.lock();
-            // Also a change made between the last poll and taking the lock:
-            // its maker saw us awake and did not notify.
-            bool paidOff = queue.changes.load(std::memory_order_relaxed) != seen;
-            limit = adapted(limit, paidOff);
-            if (paidOff)
-                continue;
-        }
-        queue.servedSinceSleep = false;
         queue.sleeping = true;
         bool timedOut = false;
         if (deadline)
@@ -154,7 +87,7 @@ LRESULT sendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     // may be sending to us before it can answer.
     ThreadQueue& self = *sent.sender;
     std::unique_lock lock(self.mutex);
-    fetch(self, lock, nullptr, true, [&] { return sent.done; }, std::nullopt, true);
+    fetch(self, lock, nullptr, true, [&] { return sent.done; });
     return sent.result;
 }
 

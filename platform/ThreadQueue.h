@@ -2,10 +2,7 @@
 
 #include "platform/WindowTypes.h"
 
-#include <atomic>
-#include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -30,7 +27,7 @@ struct SentMessage {
 /// The posted messages, the sent messages waiting to be served and the quit
 /// request of one thread. Only the owning thread takes messages out and waits
 /// on `changed`; any thread may put messages in. Everything below is guarded
-/// by `mutex` except `changes`, which the owner may also read without it.
+/// by `mutex`.
 class ThreadQueue {
 public:
     /// The calling thread's queue, made on first use. When the thread ends the
@@ -58,13 +55,9 @@ public:
 
     /// Call with `mutex` held after changing anything the owner may be waiting
     /// for. True when the owner sleeps on `changed` and must be notified (after
-    /// the lock is released); an owner that is still spinning sees `changes`
-    /// move and needs no system call.
-    bool noteChange()
-    {
-        changes.fetch_add(1, std::memory_order_release);
-        return sleeping;
-    }
+    /// the lock is released); an owner that is awake looks again before it
+    /// sleeps, under the same lock.
+    bool noteChange() const { return sleeping; }
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -74,16 +67,6 @@ public:
     int quitCode = 0;
     /// The owner is blocked on `changed`.
     bool sleeping = false;
-    /// Moves on every `noteChange`; written under `mutex`, polled by the owner
-    /// without it while it spins before sleeping.
-    std::atomic<std::uint64_t> changes{0};
-    /// Owner-only: a sent message was served since the owner last slept, so
-    /// another may well follow at once.
-    bool servedSinceSleep = false;
-    /// Owner-only: how long the owner polls before sleeping, waiting for the
-    /// answer to its own send and for the next message after serving one.
-    std::chrono::steady_clock::duration senderSpin = std::chrono::microseconds(50);
-    std::chrono::steady_clock::duration ownerSpin = std::chrono::microseconds(50);
 
 private:
     const std::thread::id owner;
