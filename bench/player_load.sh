@@ -1,0 +1,92 @@
+#!/bin/sh
+# The installed player's request path under load, next to nginx answering
+# "return 200" in the same run: wrk with keep-alive and a session cookie
+# against "getvolume" (a round trip to the player's thread), "json.js" (an
+# embedded resource) and "info" (the request dump). The servers share CPU 0,
+# wrk has CPU 1. Prints requests per second, the ratio to nginx and the 99th
+# percentile, then the player's resident memory before, at the end of and a
+# while after the load.
+#   bench/player_load.sh BUILD_DIR [DURATION] [CONNECTIONS]   (defaults: 10s 16)
+# Runs itself inside a private network namespace; only 127.0.0.1 is used.
+set -eu
+cd "$(dirname "$0")/.."
+if [ "${TUNELET_NETNS:-}" != 1 ]; then exec tools/netns.sh "$0" "$@"; fi
+build="$1" duration="${2:-10s}" connections="${3:-16}"
+command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; exit 1; }
+nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+[ -x "$nginx_bin" ] || { echo "nginx is missing (Debian package nginx-light)" >&2; exit 1; }
+
+stage=$(mktemp -d "${TMPDIR:-/tmp}/tunelet-load.XXXXXX")
+player=""
+cleanup() {
+  [ -n "$player" ] && kill "$player" 2>/dev/null && wait "$player" 2>/dev/null
+  [ -f "$stage/nginx.pid" ] && kill "$(cat "$stage/nginx.pid")" 2>/dev/null
+  rm -rf "$stage"
+}
+trap cleanup EXIT INT TERM
+
+ours_port=18090 nginx_port=18091
+mkdir -p "$stage/logs"
+cat >"$stage/nginx.conf" <<CONF
+worker_processes 1;
+pid $stage/nginx.pid;
+error_log $stage/logs/error.log warn;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  keepalive_requests 10000000;
+  client_body_temp_path $stage/body;
+  proxy_temp_path $stage/proxy;
+  fastcgi_temp_path $stage/fastcgi;
+  uwsgi_temp_path $stage/uwsgi;
+  scgi_temp_path $stage/scgi;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    location / { default_type text/plain; return 200 "ok"; }
+  }
+}
+CONF
+taskset -c 0 "$nginx_bin" -p "$stage" -e "$stage/logs/error.log" -c "$stage/nginx.conf"
+
+cmake --install "$build" --prefix "$stage/dist" >/dev/null
+printf '[Tunelet Remote Control Plugin v1.0]\nlistenIP=127.0.0.1\nlistenPort=%s\n' "$ours_port" \
+  >"$stage/dist/Plugins/gen_Tunelet.ini"
+taskset -c 0 "$stage/dist/tunelet-player" --audio=null >"$stage/player.log" 2>&1 &
+player=$!
+tries=0
+until curl -sf "http://127.0.0.1:$ours_port/getvolume" >/dev/null; do
+  tries=$((tries + 1)); [ "$tries" -lt 300 ] || { cat "$stage/player.log" >&2; exit 1; }
+  sleep 0.1
+done
+cookie=$(curl -si "http://127.0.0.1:$ours_port/getvolume" | tr -d '\r' |
+  sed -n 's/^Set-Cookie: \(Tunelet=[^;]*\).*/\1/p')
+[ -n "$cookie" ] || { echo "no session cookie" >&2; exit 1; }
+
+rss() { awk '/VmRSS/ { print $2 }' "/proc/$player/status"; }
+# wrk's latency lines are like "99%    1.23ms": turned into microseconds.
+to_us() {
+  awk '{ v=$1; u=v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v);
+         m = (u=="us") ? 1 : (u=="ms") ? 1000 : (u=="s") ? 1000000 : 60000000;
+         printf "%.0f", v*m }'
+}
+load() {  # url: sets rps, p99, errors
+  out=$(taskset -c 1 wrk -t2 -c"$connections" -d"$duration" --latency -H "Cookie: $cookie" "$1" 2>&1)
+  rps=$(echo "$out" | awk '/^Requests\/sec:/ {printf "%.0f", $2}')
+  p99=$(echo "$out" | awk '$1=="99%" {print $2}' | to_us)
+  errors=$(echo "$out" | awk '/Non-2xx|Socket errors/ {print}' | tr '\n' ' ')
+}
+
+echo "wrk -c$connections, keep-alive, session cookie, $duration per row; servers on CPU 0, wrk on CPU 1"
+rss_start=$(rss)
+load "http://127.0.0.1:$nginx_port/"
+nginx_rps=$rps
+printf '%-10s %12s %8s %14s  %s\n' target requests/s ratio "p99 latency us" ""
+printf '%-10s %12s %8s %14s  %s\n' nginx "$rps" 1.00 "$p99" "$errors"
+for target in getvolume json.js info; do
+  load "http://127.0.0.1:$ours_port/$target"
+  ratio=$(awk -v a="$rps" -v b="$nginx_rps" 'BEGIN { printf "%.2f", a / b }')
+  printf '%-10s %12s %8s %14s  %s\n' "$target" "$rps" "$ratio" "$p99" "$errors"
+done
+rss_end=$(rss)
+sleep 2
+echo "player VmRSS: $rss_start kB at start, $rss_end kB when the load ended, $(rss) kB 2 s later"
