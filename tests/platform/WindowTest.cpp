@@ -301,9 +301,7 @@ TEST(Window, WaitServingMessagesAnswersSendsWhileItWaits)
     HWND recorder = createWindow(recordProc, &seen);
     postMessage(recorder, MSG_RECORD, 8);
     platform::Event never;
-    auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(waitServingMessages(never, 50ms));
-    EXPECT_GE(std::chrono::steady_clock::now() - started, 50ms);
     EXPECT_TRUE(seen.empty());
     Message message;
     ASSERT_TRUE(peekMessage(message));
