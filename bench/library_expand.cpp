@@ -47,7 +47,7 @@ void expandTwentyThousandFiles(benchmark::State& state)
 {
     static Tree tree;
     host::Settings settings(tree.root + "/bench.ini");
-    settings.sharedDirs = {tree.root + "/music"};
+    settings.update([&](auto& d) { d.sharedDirs = {tree.root + "/music"}; });
     library::MediaLibrary mediaLibrary(settings);
     std::size_t found = 0;
     for (auto _ : state) {

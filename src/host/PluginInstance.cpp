@@ -71,43 +71,34 @@ int PluginInstance::initFrom(const std::string& modulePath)
         return 0;
     settings = std::make_unique<Settings>(settingsPathFor(modulePath));
     // Not saved here: the default reaches the file with the next save.
-    if (settings->documentRoot.empty())
-        settings->documentRoot = defaultDocumentRootFor(modulePath);
+    const SettingsData values = settings->update([&](SettingsData& data) {
+        if (data.documentRoot.empty())
+            data.documentRoot = defaultDocumentRootFor(modulePath);
+        return data;
+    });
     std::error_code ignored;
-    std::filesystem::create_directories(settings->documentRoot, ignored);
+    std::filesystem::create_directories(values.documentRoot, ignored);
 
     webApplication = std::make_unique<webapp::WebApplication>(record.hwndParent, record.hDllInstance, *settings);
 
     // An address or port that cannot be listened on leaves the server made
-    // but stopped; the player runs on without it.
+    // but stopped; the player runs on without it. The server takes its
+    // document root, time-out and access rules from the settings.
     std::uint32_t address = 0;
-    const bool canListen = parseIPv4(settings->listenIP, address) && settings->listenPort >= 0 &&
-                           settings->listenPort <= 0xFFFF;
+    const bool canListen =
+        parseIPv4(values.listenIP, address) && values.listenPort >= 0 && values.listenPort <= 0xFFFF;
     server = std::make_unique<webapp::TuneletServer>(*webApplication, *settings,
                                                      canListen ? address : unlistenableAddress,
-                                                     static_cast<std::uint16_t>(canListen ? settings->listenPort : 0));
-    handOverAccessSettings();
-    if (settings->autoStart && canListen)
+                                                     static_cast<std::uint16_t>(canListen ? values.listenPort : 0));
+    if (values.autoStart && canListen)
         server->start();
 
-    if (settings->needsIndex)
+    if (values.needsIndex)
         askToReindex();
 
     previousWindowProc = setWindowProc(record.hwndParent, &windowProc);
     subclassed = previousWindowProc != nullptr;
     return 0;
-}
-
-void PluginInstance::handOverAccessSettings()
-{
-    // All six, whether or not a password is required, as the preferences
-    // dialog hands them over when it applies its settings.
-    server->requirePassword = settings->requirePassword;
-    server->setUsername(settings->username);
-    server->setPassword(settings->password);
-    server->filterIPs = settings->filterIPs;
-    server->setAllowedIPs(settings->allowedIPs);
-    server->setBlockedIPs(settings->blockedIPs);
 }
 
 void PluginInstance::askToReindex()
@@ -121,7 +112,7 @@ void PluginInstance::askToReindex()
         webApplication->library->reindex();
         return;
     }
-    settings->needsIndex = false;
+    settings->update([](SettingsData& data) { data.needsIndex = false; });
     settings->save();
 }
 

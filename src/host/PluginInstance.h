@@ -74,7 +74,6 @@ private:
     static platform::LRESULT windowProc(platform::HWND hwnd, platform::UINT message, platform::WPARAM wParam,
                                         platform::LPARAM lParam);
 
-    void handOverAccessSettings();
     void askToReindex();
     /// Takes the item out of, or puts it into, whichever of the host's menus
     /// 0 and 3 `opened` is.

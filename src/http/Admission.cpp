@@ -21,6 +21,11 @@ std::vector<std::string> splitText(std::string_view text, std::string_view delim
     return parts;
 }
 
+std::vector<std::string> addressPatterns(std::string_view text)
+{
+    return splitText(text, " \t\r\n\v\f");
+}
+
 bool addressMatches(std::string_view pattern, std::string_view address)
 {
     std::vector<std::string> addressParts = splitText(address, ".");

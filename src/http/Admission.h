@@ -9,6 +9,9 @@ namespace http {
 /// Cuts `text` at every character of `delimiters`, dropping empty parts.
 std::vector<std::string> splitText(std::string_view text, std::string_view delimiters);
 
+/// The patterns of a stored address list: its white-space separated tokens.
+std::vector<std::string> addressPatterns(std::string_view text);
+
 /// Whether an address pattern matches a dotted IPv4 address: both are cut at
 /// "." (runs of dots count as one); the address must have exactly four parts,
 /// the pattern at least four, of which only the first four count; each counts

@@ -79,7 +79,8 @@ Authorization authorize(StateStore& session, Server& server, const Request& requ
 
     constexpr std::string_view basic = "Basic ";
     if (header.starts_with(basic)) {
-        std::string expected = base64(server.username + ":" + server.passwordFor(server.username));
+        const std::string username = server.access()->username;
+        std::string expected = base64(username + ":" + server.passwordFor(username));
         return equalSecret(header.substr(basic.size()), expected) ? Authorization::byBasic
                                                                    : Authorization::refused;
     }

@@ -99,7 +99,8 @@ void Server::acceptOne(int listening)
         return;
     }
     // Refused before a single byte is read; closing the socket is the answer.
-    if (filterIPs && !isAllowed(peer))
+    const std::shared_ptr<const AccessRules> rules = access();
+    if (rules->filterIPs && !isAddressAllowed(peer, rules->allowedIPs, rules->blockedIPs))
         return;
     if (!makeRoom()) {
         // Told plainly rather than left hanging; a full buffer just closes.
@@ -206,19 +207,23 @@ std::size_t Server::connectionCount() const
     return requestThreads.size();
 }
 
-void Server::setAllowedIPs(std::string_view text)
+std::shared_ptr<const AccessRules> Server::access() const
 {
-    allowedIPs = splitText(text, " \t\r\n\v\f");
+    std::lock_guard guard(accessLock);
+    return accessRules;
 }
 
-void Server::setBlockedIPs(std::string_view text)
+void Server::setAccess(AccessRules rules)
 {
-    blockedIPs = splitText(text, " \t\r\n\v\f");
+    auto replacement = std::make_shared<const AccessRules>(std::move(rules));
+    std::lock_guard guard(accessLock);
+    accessRules = std::move(replacement);
 }
 
 bool Server::isAllowed(std::string_view addressText) const
 {
-    return isAddressAllowed(addressText, allowedIPs, blockedIPs);
+    const std::shared_ptr<const AccessRules> rules = access();
+    return isAddressAllowed(addressText, rules->allowedIPs, rules->blockedIPs);
 }
 
 void Server::publishActivity()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/AccessRules.h"
 #include "http/Request.h"
 #include "http/SessionTable.h"
 #include "platform/Event.h"
@@ -37,9 +38,10 @@ using ActivityList = std::vector<std::pair<std::string, std::string>>;
 ///
 /// Threads: the owner starts, stops and configures it; the listener thread
 /// runs `run` and `acceptConnection`; connection threads call `sessions`,
-/// `publishActivity` and `requestThreadDone`. The owner writes the settings
-/// fields only while the listener is stopped or just before a restart (set
-/// `restarting`, then `stop()`).
+/// `publishActivity` and `requestThreadDone`. The owner writes the address,
+/// port and document root only while the listener is stopped or just before
+/// a restart (set `restarting`, then `stop()`); the access rules it may
+/// replace at any time (`setAccess`).
 ///
 /// Shutdown: `stop()`, wait on `threadHandle()` (the listener thread ends only
 /// after every connection has ended), then destroy. A stop ends idle
@@ -71,13 +73,15 @@ public:
     /// through `startConnection`); false when it could not.
     virtual bool acceptConnection(platform::UniqueFd socket) = 0;
 
-    void setUsername(std::string_view text) { username = text; }
-    void setPassword(std::string_view text) { password = text; }
-    /// Replace the list with the white-space separated tokens of `text`.
-    void setAllowedIPs(std::string_view text);
-    void setBlockedIPs(std::string_view text);
+    /// The access rules in force, shared and never changed once handed out:
+    /// a reader keeps one consistent set for as long as it holds it. Any thread.
+    std::shared_ptr<const AccessRules> access() const;
+    /// Replaces the rules at once; requests judged afterwards use the new
+    /// ones. Any thread.
+    void setAccess(AccessRules rules);
 
-    /// The admission rule for a dotted address (applied when `filterIPs` is on).
+    /// The admission rule of the current rules for a dotted address (applied
+    /// when `filterIPs` is on).
     bool isAllowed(std::string_view addressText) const;
 
     /// The sessions this listener issued. Any thread.
@@ -101,12 +105,6 @@ public:
     std::atomic<std::uint16_t> listenPort;     // host byte order; 0: any free port
     std::atomic<bool> stopping{false};
     std::atomic<bool> restarting{false};
-    std::atomic<bool> requirePassword{false};
-    std::string username;
-    std::string password;
-    std::atomic<bool> filterIPs{false};
-    std::vector<std::string> allowedIPs;
-    std::vector<std::string> blockedIPs;
     /// Seconds an open connection may wait for the first byte of its next
     /// request, and seconds a request may take to arrive once begun; 0 or less
     /// means no limit.
@@ -149,6 +147,8 @@ private:
     platform::WakeupDescriptor stopEvent;
     SessionTable sessionTable;
     std::atomic<std::uint16_t> boundPort{0};
+    std::shared_ptr<const AccessRules> accessRules = std::make_shared<const AccessRules>();
+    mutable std::mutex accessLock;
 };
 
 } // namespace http

@@ -62,7 +62,7 @@ SessionBinding attachSession(Server& server, Request& request, Response& respons
         setCookie(response, name, sessionId);
     }
 
-    if (server.requirePassword && request.status != 500) {
+    if (server.access()->requirePassword && request.status != 500) {
         Authorization result = authorize(*session, server, request, secondsSinceEpoch());
         if (result == Authorization::byDigest) {
             std::string renewed = table.reissueAuthorised(sessionId);

@@ -11,6 +11,7 @@
 #include "library/PeerPlaylist.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace library {
 
@@ -18,13 +19,12 @@ MediaLibrary::MediaLibrary(host::Settings& settings)
     : mediaExtensions{"mp3", "mp2", "mp1", "wav", "ogg", "flac", "m4a", "ape", "aac",
                       "wma", "m3u", "pls", "avi", "mpg", "mp4", "wmv", "mov"},
       playlistExtensions{"m3u", "pls"},
-      index(std::make_unique<Indexer>(settings.sharedDirs,
+      index(std::make_unique<Indexer>(settings.snapshot().sharedDirs,
                                       Indexer::Extensions(mediaExtensions.begin(), mediaExtensions.end()),
                                       host::pathWithoutExtension(settings.iniPath))),
       indexFinished(this, &MediaLibrary::onIndexFinished),
       discoveryAgent(std::make_unique<discovery::DiscoveryAgent>(
-          [&settings] { return static_cast<std::uint16_t>(settings.listenPort); })),
-      sharedDirs(settings.sharedDirs),
+          [&settings] { return static_cast<std::uint16_t>(settings.snapshot().listenPort); })),
       searcher(std::make_unique<LibrarySearch>(index->indexDirectory())),
       settings(settings)
 {
@@ -43,6 +43,11 @@ MediaLibrary::~MediaLibrary()
 }
 
 bool MediaLibrary::isPathAllowed(std::string_view path) const
+{
+    return isPathAllowedIn(path, sharedDirectories());
+}
+
+bool MediaLibrary::isPathAllowedIn(std::string_view path, const std::vector<std::string>& sharedDirs)
 {
     if (!isLocalPath(path))
         return true;
@@ -103,11 +108,12 @@ void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& o
         const bool foldersOnly = path.starts_with(folderSearchPrefix);
         std::vector<LibraryEntry> hits;
         search(path.substr(foldersOnly ? folderSearchPrefix.size() : searchPrefix.size()), foldersOnly, hits);
+        const std::vector<std::string> shared = sharedDirectories();
         for (const LibraryEntry& hit : hits) {
             // Hits are local paths; one that is not, or that lies in a
             // directory no longer shared (the index may be older than the
             // settings), is dropped rather than expanded again.
-            if (isLocalPath(hit.path) && isPathAllowed(hit.path))
+            if (isLocalPath(hit.path) && isPathAllowedIn(hit.path, shared))
                 expandLocal(hit.path, out, visited);
         }
     } else if (isPathAllowed(path)) {
@@ -158,14 +164,15 @@ FindData MediaLibrary::fileInfo(std::string_view path) const
 
 bool MediaLibrary::reindex()
 {
-    if (index->threadId() != 0 || !index->setSharedDirectories(settings.sharedDirs))
+    if (index->threadId() != 0 || !index->setSharedDirectories(sharedDirectories()))
         return false;
     // Marked before the start: a rebuild may end, and clear the mark, before
     // `start` has even returned.
-    const bool wasMarked = settings.needsIndex.exchange(true);
+    const bool wasMarked =
+        settings.update([](host::SettingsData& data) { return std::exchange(data.needsIndex, true); });
     settings.save();
     if (!index->start()) {
-        settings.needsIndex = wasMarked;
+        settings.update([wasMarked](host::SettingsData& data) { data.needsIndex = wasMarked; });
         settings.save();
         return false;
     }
@@ -183,15 +190,15 @@ std::vector<discovery::PeerEntry> MediaLibrary::peers() const
     return discoveryAgent->peers();
 }
 
-const std::vector<std::string>& MediaLibrary::sharedDirectories() const
+std::vector<std::string> MediaLibrary::sharedDirectories() const
 {
-    return sharedDirs;
+    return settings.snapshot().sharedDirs;
 }
 
 std::intptr_t MediaLibrary::onIndexFinished(threading::CallbackArgument)
 {
     if (index->lastRebuildComplete()) {
-        settings.needsIndex = false;
+        settings.update([](host::SettingsData& data) { data.needsIndex = false; });
         settings.save();
     }
     return 0;

@@ -37,14 +37,15 @@ class LibrarySearch;
 ///
 /// Owned by the web application; made at plug-in start-up on the host's
 /// user-interface thread and destroyed at quit. It reads the shared
-/// directories and the re-index flag from `settings`, live.
+/// directories and the port from a snapshot of `settings` at each use, so a
+/// replaced record counts from the next call on.
 ///
 /// Threads: `isPathAllowed`, `listDirectory`, `search`, `expandPath`,
 /// `fileInfo` and `sharedDirectories` may run on any number of request
-/// threads at once, without a lock: the extension sets never change after
-/// construction and every call works on its own arrays and directory handles.
-/// The shared-directory list is read in place; only the preferences dialog
-/// changes it. `reindex` runs on the dialog's thread; `onIndexFinished` runs
+/// threads at once, without a lock of their own: the extension sets never
+/// change after construction, the shared directories come from a settings
+/// snapshot, and every call works on its own arrays and directory handles.
+/// `reindex` runs on the dialog's thread; `onIndexFinished` runs
 /// on the indexing thread; `peers` on any thread. No operation throws.
 ///
 /// The library owns the discovery agent: its thread starts with the library
@@ -118,8 +119,9 @@ public:
     /// the agent's lock (released before returning). Any thread.
     std::vector<discovery::PeerEntry> peers() const;
 
-    /// The settings' shared directories, in settings order (the root listing).
-    const std::vector<std::string>& sharedDirectories() const;
+    /// A copy of the settings' shared directories, in settings order (the
+    /// root listing).
+    std::vector<std::string> sharedDirectories() const;
 
     /// Whether a child named `name` with `attributes` is shown: not ".", and a
     /// directory or a media file; with `withPlaylists` false, no name with a
@@ -140,6 +142,8 @@ public:
 private:
     using Visited = std::set<FileIdentity>;
 
+    /// `isPathAllowed` against the list `sharedDirs`.
+    static bool isPathAllowedIn(std::string_view path, const std::vector<std::string>& sharedDirs);
     void expandLocal(const std::string& path, std::vector<std::string>& out, Visited& visited) const;
 
     /// Made with copies of the shared directories and `mediaExtensions`;
@@ -150,12 +154,9 @@ private:
     /// Bound to `onIndexFinished`.
     threading::Callback<MediaLibrary> indexFinished;
 
-    /// Owned; announces `settings.listenPort`. Its thread runs from
+    /// Owned; announces the settings' `listenPort`. Its thread runs from
     /// construction until destruction.
     std::unique_ptr<discovery::DiscoveryAgent> discoveryAgent;
-
-    /// The settings' list, read in place.
-    const std::vector<std::string>& sharedDirs;
 
     /// Made with the indexer's index directory; deleted first of the owned parts.
     std::unique_ptr<LibrarySearch> searcher;

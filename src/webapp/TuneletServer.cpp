@@ -1,6 +1,7 @@
 #include "webapp/TuneletServer.h"
 
 #include "host/Settings.h"
+#include "http/Admission.h"
 #include "webapp/TuneletRequestThread.h"
 
 #include <memory>
@@ -11,8 +12,21 @@ TuneletServer::TuneletServer(WebApplication& application, const host::Settings& 
                              std::uint32_t listenAddress, std::uint16_t listenPort)
     : Server(listenAddress, listenPort), application(application)
 {
-    documentRoot = settings.getDocumentRoot();
-    idleTimeout = settings.timeout;
+    const host::SettingsData values = settings.snapshot();
+    documentRoot = values.documentRoot;
+    idleTimeout = values.timeout;
+    applyAccessSettings(values);
+}
+
+void TuneletServer::applyAccessSettings(const host::SettingsData& values)
+{
+    // All six at once, whether or not a password is required.
+    setAccess({.requirePassword = values.requirePassword,
+               .username = values.username,
+               .password = values.password,
+               .filterIPs = values.filterIPs,
+               .allowedIPs = http::addressPatterns(values.allowedIPs),
+               .blockedIPs = http::addressPatterns(values.blockedIPs)});
 }
 
 std::string TuneletServer::realm(const std::string&)
@@ -22,12 +36,13 @@ std::string TuneletServer::realm(const std::string&)
 
 bool TuneletServer::isUser(const std::string& name)
 {
-    return name == username;
+    return name == access()->username;
 }
 
 std::string TuneletServer::passwordFor(const std::string& name)
 {
-    return name == username ? password : std::string();
+    const std::shared_ptr<const http::AccessRules> rules = access();
+    return name == rules->username ? rules->password : std::string();
 }
 
 bool TuneletServer::acceptConnection(platform::UniqueFd socket)

@@ -7,6 +7,7 @@
 
 namespace host {
 class Settings;
+struct SettingsData;
 }
 
 namespace webapp {
@@ -18,16 +19,20 @@ class WebApplication;
 /// a `TuneletRequestThread` per connection, which hands its requests to
 /// `application`.
 ///
-/// At construction it copies the document root from `settings` and takes
-/// the settings' `timeout` as the time an idle connection is kept. The
-/// access settings (password, account, address filter) are the owner's to
-/// hand over, as for every `Server`. `application` must outlive the server.
+/// At construction it takes one snapshot of `settings`: the document root,
+/// the `timeout` as the time an idle connection is kept, and the access
+/// rules (password, account, address filter), which the owner hands over
+/// again with `applyAccessSettings` when they change. `application` must
+/// outlive the server.
 class TuneletServer final : public http::Server {
 public:
     static constexpr const char* realmName = "Tunelet";
 
     TuneletServer(WebApplication& application, const host::Settings& settings, std::uint32_t listenAddress,
                   std::uint16_t listenPort);
+
+    /// Replaces the access rules by those of `values`, at once.
+    void applyAccessSettings(const host::SettingsData& values);
 
     std::string realm(const std::string& path) override;
     /// Exact, case-sensitive comparison with the configured user name.

@@ -115,7 +115,7 @@ WebApplication::TemplateValues WebApplication::templateValues(const RequestConte
 {
     return {
         {"PLAYLIST_ID", newPlaylistId()},
-        {"ML_ENABLED", settings.enableML ? "true" : "false"},
+        {"ML_ENABLED", settings.snapshot().enableML ? "true" : "false"},
         {"VERSION", version},
         {"SESSION_NAME", context.sessionCookieName},
     };

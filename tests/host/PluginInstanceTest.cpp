@@ -91,9 +91,9 @@ TEST_F(Lifecycle, StartUpBuildsEverythingAndQuitStopsWaitsAndDoesNotSave)
     host::Settings* settings = plugin.getSettings();
     ASSERT_NE(settings, nullptr);
     EXPECT_EQ(settings->iniPath, iniPath);
-    EXPECT_EQ(settings->timeout, 77);
+    EXPECT_EQ(settings->snapshot().timeout, 77);
     const std::string skins = dir.path("Plugins/gen_Tunelet/skins");
-    EXPECT_EQ(settings->documentRoot, skins);
+    EXPECT_EQ(settings->snapshot().documentRoot, skins);
     EXPECT_TRUE(std::filesystem::is_directory(skins));
     ASSERT_NE(plugin.getWebApplication(), nullptr);
     EXPECT_EQ(plugin.getWebApplication()->mainWindow, host.window());
@@ -127,7 +127,7 @@ TEST_F(Lifecycle, StartUpBuildsEverythingAndQuitStopsWaitsAndDoesNotSave)
     });
 
     auto listener = server->threadHandle();
-    settings->username = "changed";  // quit must not write this
+    settings->update([](host::SettingsData& d) { d.username = "changed"; });  // quit must not write this
     plugin.quit();
     watcher.join();
 
@@ -147,12 +147,13 @@ TEST_F(Lifecycle, AllAccessSettingsAreHandedOverAndFilteringHoldsFromTheFirstCon
              "filterIPs=1\r\nAllowed IPs=10.0.0.*\\r\\n10.0.1.*\r\nBlocked IPs=10.0.0.9\r\n");
     plugin.initFrom(modulePath);
     webapp::TuneletServer* server = plugin.getServer();
-    EXPECT_FALSE(server->requirePassword);
-    EXPECT_EQ(server->username, "ann");
-    EXPECT_EQ(server->password, "pw");
-    EXPECT_TRUE(server->filterIPs);
-    EXPECT_EQ(server->allowedIPs, (std::vector<std::string>{"10.0.0.*", "10.0.1.*"}));
-    EXPECT_EQ(server->blockedIPs, (std::vector<std::string>{"10.0.0.9"}));
+    const std::shared_ptr<const http::AccessRules> access = server->access();
+    EXPECT_FALSE(access->requirePassword);
+    EXPECT_EQ(access->username, "ann");
+    EXPECT_EQ(access->password, "pw");
+    EXPECT_TRUE(access->filterIPs);
+    EXPECT_EQ(access->allowedIPs, (std::vector<std::string>{"10.0.0.*", "10.0.1.*"}));
+    EXPECT_EQ(access->blockedIPs, (std::vector<std::string>{"10.0.0.9"}));
 
     std::uint16_t port = waitUntilListening();
     ASSERT_NE(port, 0);
@@ -245,8 +246,8 @@ TEST_F(Lifecycle, TheUnfinishedIndexQuestion)
         EXPECT_EQ(host.events(), std::vector<std::string>{question});
 
         // Saved whole either way: the filled-in document root went along.
-        host::Settings stored(iniPath);
-        EXPECT_FALSE(stored.needsIndex.load());
+        const host::SettingsData stored = host::Settings(iniPath).snapshot();
+        EXPECT_FALSE(stored.needsIndex);
         EXPECT_NE(TempDirectory::readText(iniPath).find("NeedsIndex=0"), std::string::npos);
         EXPECT_EQ(stored.documentRoot, dir.path("Plugins/gen_Tunelet/skins"));
         EXPECT_EQ(found.size(), answer == IDOK ? 1u : 0u);

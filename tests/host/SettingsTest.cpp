@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 using host::Settings;
+using host::SettingsData;
 using hosttest::TempDirectory;
 
 namespace {
@@ -19,7 +21,7 @@ namespace {
 const std::string header = "[Tunelet Remote Control Plugin v1.0]\n";
 
 /// Every field in one text, so a mismatch shows which one differs.
-std::string dump(const Settings& s)
+std::string dump(const SettingsData& s)
 {
     std::string out = "autoStart=" + std::to_string(s.autoStart) + "|listenPort=" + std::to_string(s.listenPort) +
                       "|listenIP=" + s.listenIP + "|timeout=" + std::to_string(s.timeout) + "|username=" + s.username +
@@ -28,10 +30,10 @@ std::string dump(const Settings& s)
                       "|blocked=" + s.blockedIPs + "|enableML=" + std::to_string(s.enableML) + "|dirs=";
     for (const std::string& dir : s.sharedDirs)
         out += "<" + dir + ">";
-    return out + "|documentRoot=" + s.documentRoot + "|needsIndex=" + std::to_string(s.needsIndex.load());
+    return out + "|documentRoot=" + s.documentRoot + "|needsIndex=" + std::to_string(s.needsIndex);
 }
 
-void fillUnusual(Settings& s)
+void fillUnusual(SettingsData& s)
 {
     s.autoStart = false;
     s.listenPort = 8080;
@@ -56,10 +58,9 @@ TEST(Settings, NoFileGivesTheDefaultsAndCreatesNothing)
     TempDirectory dir;
     Settings s(dir.path("gen_Tunelet.ini"));
     EXPECT_EQ(s.iniPath, dir.path("gen_Tunelet.ini"));
-    EXPECT_EQ(dump(s), "autoStart=1|listenPort=5151|listenIP=0.0.0.0|timeout=900|username=|password="
+    EXPECT_EQ(dump(s.snapshot()), "autoStart=1|listenPort=5151|listenIP=0.0.0.0|timeout=900|username=|password="
                        "|requirePassword=0|filterIPs=0|allowed=127.0.0.1\r\n192.168.0.*\r\n192.168.1.*"
                        "|blocked=|enableML=1|dirs=|documentRoot=|needsIndex=0");
-    EXPECT_EQ(s.getDocumentRoot(), "");
     EXPECT_FALSE(std::filesystem::exists(s.iniPath));
 }
 
@@ -67,7 +68,7 @@ TEST(Settings, FirstSaveWritesEveryKeyInOrder)
 {
     TempDirectory dir;
     Settings s(dir.path("a.ini"));
-    s.sharedDirs = {"C:\\Music", "D:\\Audio Books"};
+    s.update([](SettingsData& d) { d.sharedDirs = {"C:\\Music", "D:\\Audio Books"}; });
     ASSERT_TRUE(s.save());
     EXPECT_EQ(TempDirectory::readText(s.iniPath), header +
                                                       "autoStart=1\n"
@@ -91,18 +92,18 @@ TEST(Settings, EveryFieldSurvivesSaveAndLoad)
     TempDirectory dir;
     std::string path = dir.path("a.ini");
     Settings unusual(path);
-    fillUnusual(unusual);
+    unusual.update([](SettingsData& d) { fillUnusual(d); });
     ASSERT_TRUE(unusual.save());
     Settings reread(path);
-    EXPECT_EQ(dump(reread), dump(unusual));
+    EXPECT_EQ(dump(reread.snapshot()), dump(unusual.snapshot()));
 
     // And back: every flag and text returns to its default form too.
     Settings defaults(dir.path("none.ini"));
     Settings again(path);
-    again.readFrom(host::IniDocument());
+    again.replace(SettingsData::readFrom(host::IniDocument()));
     ASSERT_TRUE(again.save());
     ASSERT_TRUE(reread.load());
-    EXPECT_EQ(dump(reread), dump(defaults));
+    EXPECT_EQ(dump(reread.snapshot()), dump(defaults.snapshot()));
 }
 
 TEST(Settings, StoredFormsReadAsTheFileStatesThem)
@@ -111,29 +112,29 @@ TEST(Settings, StoredFormsReadAsTheFileStatesThem)
     std::string path = dir.path("a.ini");
     auto loaded = [&](const std::string& lines) {
         TempDirectory::writeText(path, header + lines);
-        return std::make_unique<Settings>(path);
+        return Settings(path).snapshot();
     };
     using Dirs = std::vector<std::string>;
-    EXPECT_EQ(loaded("Shared Dirs=C:\\Music;D:\\Audio Books;\n")->sharedDirs, (Dirs{"C:\\Music", "D:\\Audio Books"}));
-    EXPECT_EQ(loaded("Shared Dirs=;;C:\\Music;\n")->sharedDirs, (Dirs{"C:\\Music"}));
-    EXPECT_EQ(loaded("Shared Dirs=D:\\new\\rock\n")->sharedDirs, (Dirs{"D:\\new\\rock"}));
-    EXPECT_EQ(loaded("Allowed IPs=10.0.0.*\\r\\n10.0.1.*\n")->allowedIPs, "10.0.0.*\r\n10.0.1.*");
-    EXPECT_EQ(loaded("Allowed IPs=\n")->allowedIPs, "");
-    EXPECT_EQ(loaded("Blocked IPs=a\\\\b\\\\r\n")->blockedIPs, "a\\b\\\r");
-    EXPECT_EQ(loaded("blocked ips=1.2.3.4\n")->blockedIPs, "1.2.3.4");
-    EXPECT_FALSE(loaded("AUTOSTART=0\n")->autoStart);
-    EXPECT_EQ(loaded("username=" + std::string(40, 'u') + "\n")->username, std::string(32, 'u'));
-    EXPECT_EQ(loaded("password=" + std::string(33, 'p') + "\n")->password, std::string(32, 'p'));
-    EXPECT_EQ(loaded("listenIP=not-an-address\n")->listenIP, "not-an-address");
-    EXPECT_EQ(loaded("listenIP=1.2.3.4.5.6.7.8.9\n")->listenIP, "1.2.3.4.5.6.7.8");
-    EXPECT_EQ(loaded("DocumentRoot=" + std::string(1000, 'd') + "\n")->getDocumentRoot(), std::string(259, 'd'));
+    EXPECT_EQ(loaded("Shared Dirs=C:\\Music;D:\\Audio Books;\n").sharedDirs, (Dirs{"C:\\Music", "D:\\Audio Books"}));
+    EXPECT_EQ(loaded("Shared Dirs=;;C:\\Music;\n").sharedDirs, (Dirs{"C:\\Music"}));
+    EXPECT_EQ(loaded("Shared Dirs=D:\\new\\rock\n").sharedDirs, (Dirs{"D:\\new\\rock"}));
+    EXPECT_EQ(loaded("Allowed IPs=10.0.0.*\\r\\n10.0.1.*\n").allowedIPs, "10.0.0.*\r\n10.0.1.*");
+    EXPECT_EQ(loaded("Allowed IPs=\n").allowedIPs, "");
+    EXPECT_EQ(loaded("Blocked IPs=a\\\\b\\\\r\n").blockedIPs, "a\\b\\\r");
+    EXPECT_EQ(loaded("blocked ips=1.2.3.4\n").blockedIPs, "1.2.3.4");
+    EXPECT_FALSE(loaded("AUTOSTART=0\n").autoStart);
+    EXPECT_EQ(loaded("username=" + std::string(40, 'u') + "\n").username, std::string(32, 'u'));
+    EXPECT_EQ(loaded("password=" + std::string(33, 'p') + "\n").password, std::string(32, 'p'));
+    EXPECT_EQ(loaded("listenIP=not-an-address\n").listenIP, "not-an-address");
+    EXPECT_EQ(loaded("listenIP=1.2.3.4.5.6.7.8.9\n").listenIP, "1.2.3.4.5.6.7.8");
+    EXPECT_EQ(loaded("DocumentRoot=" + std::string(1000, 'd') + "\n").documentRoot, std::string(259, 'd'));
     // The limit bounds the stored text: the cut falls inside an escape.
-    EXPECT_EQ(loaded("Allowed IPs=" + std::string(4094, 'a') + "\\r" + std::string(5000, 'b') + "\n")->allowedIPs,
+    EXPECT_EQ(loaded("Allowed IPs=" + std::string(4094, 'a') + "\\r" + std::string(5000, 'b') + "\n").allowedIPs,
               std::string(4094, 'a') + "\\");
 
-    auto dirs = loaded("Shared Dirs=" + std::string(300000, 'x') + "\n")->sharedDirs;
+    auto dirs = loaded("Shared Dirs=" + std::string(300000, 'x') + "\n").sharedDirs;
     ASSERT_EQ(dirs.size(), 1u);
-    EXPECT_EQ(dirs[0].size(), Settings::sharedDirsLimit);
+    EXPECT_EQ(dirs[0].size(), SettingsData::sharedDirsLimit);
 }
 
 TEST(Settings, NumbersThatAreNotNumbersGiveTheDefault)
@@ -142,10 +143,10 @@ TEST(Settings, NumbersThatAreNotNumbersGiveTheDefault)
     std::string path = dir.path("a.ini");
     auto loaded = [&](const std::string& lines) {
         TempDirectory::writeText(path, header + lines);
-        return std::make_unique<Settings>(path);
+        return Settings(path).snapshot();
     };
     auto port = [&](const char* stored, std::int32_t expected) {
-        EXPECT_EQ(loaded(std::string("listenPort=") + stored + "\n")->listenPort, expected) << stored;
+        EXPECT_EQ(loaded(std::string("listenPort=") + stored + "\n").listenPort, expected) << stored;
     };
     port("abc", 5151);
     port("", 5151);
@@ -157,14 +158,14 @@ TEST(Settings, NumbersThatAreNotNumbersGiveTheDefault)
     port(" 8080 ", 8080);
     port("8080abc", 8080);
     port("-1", -1);
-    EXPECT_EQ(loaded("timeout=x\n")->timeout, 900);
+    EXPECT_EQ(loaded("timeout=x\n").timeout, 900);
 
     auto flag = [&](const char* key, const char* stored, bool expected) {
-        std::unique_ptr<Settings> s = loaded(std::string(key) + "=" + stored + "\n");
-        bool value = std::string(key) == "autoStart"         ? s->autoStart
-                     : std::string(key) == "requirePassword" ? s->requirePassword
-                     : std::string(key) == "Enable ML"       ? s->enableML
-                                                             : s->needsIndex.load();
+        const SettingsData s = loaded(std::string(key) + "=" + stored + "\n");
+        bool value = std::string(key) == "autoStart"         ? s.autoStart
+                     : std::string(key) == "requirePassword" ? s.requirePassword
+                     : std::string(key) == "Enable ML"       ? s.enableML
+                                                             : s.needsIndex;
         EXPECT_EQ(value, expected) << key << "=" << stored;
     };
     flag("autoStart", "yes", true); // not a number: the default
@@ -193,9 +194,9 @@ TEST(Settings, SaveKeepsAHandEditedFile)
                              "[Tail]\n"
                              "x=1\n");
     Settings s(path);
-    EXPECT_EQ(s.listenPort, 6000);
-    EXPECT_EQ(s.blockedIPs, "10.1.1.1");
-    s.timeout = 30;
+    EXPECT_EQ(s.snapshot().listenPort, 6000);
+    EXPECT_EQ(s.snapshot().blockedIPs, "10.1.1.1");
+    s.update([](SettingsData& d) { d.timeout = 30; });
     ASSERT_TRUE(s.save());
     EXPECT_EQ(TempDirectory::readText(path),
               "; my notes\n"
@@ -232,11 +233,11 @@ TEST(Settings, JunkFileGivesDefaultsAndSurvivesASave)
     TempDirectory::writeText(path, junk);
     Settings s(path);
     Settings defaults(dir.path("none.ini"));
-    EXPECT_EQ(dump(s), dump(defaults));
+    EXPECT_EQ(dump(s.snapshot()), dump(defaults.snapshot()));
     ASSERT_TRUE(s.save());
     std::string text = TempDirectory::readText(path);
     EXPECT_EQ(text.substr(0, junk.size()), junk);
-    EXPECT_TRUE(Settings(path).autoStart);
+    EXPECT_TRUE(Settings(path).snapshot().autoStart);
 }
 
 TEST(Settings, UnreadableFileGivesDefaultsAndIsNotReplaced)
@@ -246,7 +247,7 @@ TEST(Settings, UnreadableFileGivesDefaultsAndIsNotReplaced)
     std::filesystem::create_directories(path + "/keep");
     Settings s(path);
     EXPECT_FALSE(s.load());
-    EXPECT_EQ(s.listenPort, 5151);
+    EXPECT_EQ(s.snapshot().listenPort, 5151);
     EXPECT_FALSE(s.save());
     EXPECT_TRUE(std::filesystem::is_directory(path + "/keep"));
 }
@@ -255,9 +256,9 @@ TEST(Settings, DirectoryHoldingSemicolonIsNotStored)
 {
     TempDirectory dir;
     Settings s(dir.path("a.ini"));
-    s.sharedDirs = {"/music", "/home/a;/etc", "/books"};
+    s.update([](SettingsData& d) { d.sharedDirs = {"/music", "/home/a;/etc", "/books"}; });
     ASSERT_TRUE(s.save());
-    EXPECT_EQ(Settings(s.iniPath).sharedDirs, (std::vector<std::string>{"/music", "/books"}));
+    EXPECT_EQ(Settings(s.iniPath).snapshot().sharedDirs, (std::vector<std::string>{"/music", "/books"}));
 }
 
 TEST(Settings, InterruptedSaveKeepsTheOldValues)
@@ -265,13 +266,13 @@ TEST(Settings, InterruptedSaveKeepsTheOldValues)
     TempDirectory dir;
     std::string path = dir.path("a.ini");
     Settings s(path);
-    fillUnusual(s);
+    s.update([](SettingsData& d) { fillUnusual(d); });
     ASSERT_TRUE(s.save());
     std::string before = TempDirectory::readText(path);
 
     ASSERT_TRUE(host::IniFile::writeAside(path, header + "autoStart=1\nlistenPo"));
     Settings reread(path);
-    EXPECT_EQ(dump(reread), dump(s));
+    EXPECT_EQ(dump(reread.snapshot()), dump(s.snapshot()));
     EXPECT_EQ(TempDirectory::readText(path), before);
 }
 
@@ -280,12 +281,14 @@ TEST(Settings, ConcurrentSavesEachLeaveAWholeFile)
     TempDirectory dir;
     std::string path = dir.path("a.ini");
     Settings first(path);
-    fillUnusual(first);
+    first.update([](SettingsData& d) { fillUnusual(d); });
     Settings second(path);
-    second.listenPort = 1234;
-    second.sharedDirs = {std::string(5000, 'd')};
+    second.update([](SettingsData& d) {
+        d.listenPort = 1234;
+        d.sharedDirs = {std::string(5000, 'd')};
+    });
     Settings shared(dir.path("b.ini"));
-    fillUnusual(shared);
+    shared.update([](SettingsData& d) { fillUnusual(d); });
 
     std::vector<std::thread> savers;
     for (Settings* s : {&first, &second, &shared, &shared})
@@ -296,8 +299,58 @@ TEST(Settings, ConcurrentSavesEachLeaveAWholeFile)
     for (std::thread& saver : savers)
         saver.join();
 
-    std::string result = dump(Settings(path));
-    EXPECT_TRUE(result == dump(first) || result == dump(second)) << result;
-    EXPECT_EQ(dump(Settings(shared.iniPath)), dump(shared));
+    std::string result = dump(Settings(path).snapshot());
+    EXPECT_TRUE(result == dump(first.snapshot()) || result == dump(second.snapshot())) << result;
+    EXPECT_EQ(dump(Settings(shared.iniPath).snapshot()), dump(shared.snapshot()));
     EXPECT_FALSE(std::filesystem::exists(host::IniFile::tempPathFor(path)));
+}
+
+TEST(Settings, ReadersSeeWholeRecordsWhileOthersReplaceUpdateAndSave)
+{
+    TempDirectory dir;
+    Settings s(dir.path("a.ini"));
+    SettingsData first;
+    fillUnusual(first);
+    SettingsData second;
+    second.listenPort = 1234;
+    second.username = std::string(30, 'b');
+    second.sharedDirs = {std::string(3000, 'd'), "/second"};
+    const std::string firstDump = dump(first);
+    const std::string secondDump = dump(second);
+    auto isWhole = [&](const SettingsData& seen) {
+        const std::string text = dump(seen);
+        return text == firstDump || text == secondDump;
+    };
+    s.replace(first);
+
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::vector<std::thread> threads;
+    threads.emplace_back([&] {
+        for (int i = 0; !done; ++i) {
+            if (i % 2)
+                s.replace(i % 4 == 1 ? first : second);
+            else
+                s.update([&](SettingsData& d) { d = i % 4 == 0 ? second : first; });
+        }
+    });
+    threads.emplace_back([&] {
+        for (int i = 0; i < 40; ++i)
+            EXPECT_TRUE(s.save());
+        done = true;
+    });
+    for (int reader = 0; reader < 2; ++reader)
+        threads.emplace_back([&] {
+            while (!done)
+                if (!isWhole(s.snapshot()))
+                    ++torn;
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+
+    EXPECT_EQ(torn.load(), 0);
+    EXPECT_TRUE(isWhole(Settings(s.iniPath).snapshot()));
+    // Whatever the saves raced over, the last save leaves the last values.
+    ASSERT_TRUE(s.save());
+    EXPECT_EQ(Settings(s.iniPath).snapshot(), s.snapshot());
 }

@@ -79,4 +79,5 @@ TEST(Admission, SplittingDropsEmptyParts)
     EXPECT_EQ(splitText("   ", " "), List{});
     EXPECT_EQ(splitText("x", " "), List{"x"});
     EXPECT_EQ(splitText("..1...2.", "."), (List{"1", "2"}));
+    EXPECT_EQ(http::addressPatterns(" 1.2.3.4\t\r\n5.6.7.*\v\f"), (List{"1.2.3.4", "5.6.7.*"}));
 }

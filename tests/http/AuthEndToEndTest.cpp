@@ -48,8 +48,12 @@ class FileServer final : public http::Server {
 public:
     FileServer() : Server(platform::loopbackAddress(), 0) {}
     std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string& name) override { return name == username; }
-    std::string passwordFor(const std::string& name) override { return name == username ? password : ""; }
+    bool isUser(const std::string& name) override { return name == access()->username; }
+    std::string passwordFor(const std::string& name) override
+    {
+        const auto rules = access();
+        return name == rules->username ? rules->password : "";
+    }
     bool acceptConnection(platform::UniqueFd socket) override
     {
         return startConnection(std::make_unique<FileConnection>(std::move(socket), *this));
@@ -97,8 +101,6 @@ protected:
         std::ofstream(base / "root" / "song.mp3", std::ios::binary) << bytes;
         std::ofstream(base / "outside.txt") << "outside secret";
         server.documentRoot = (base / "root").string();
-        server.setUsername("alice");
-        server.setPassword("s3cret");
     }
 
     void TearDown() override
@@ -113,7 +115,7 @@ protected:
 
     void start(bool requirePassword)
     {
-        server.requirePassword = requirePassword;
+        server.setAccess({.requirePassword = requirePassword, .username = "alice", .password = "s3cret"});
         ASSERT_TRUE(server.start());
         for (int i = 0; i < 1000 && server.listeningPort() == 0; ++i)
             std::this_thread::sleep_for(5ms);

@@ -277,7 +277,7 @@ TEST(SessionStep, CookieOrParameterNamesTheSession)
 TEST(SessionStep, ChallengesWithBothSchemes)
 {
     TestServer server;
-    server.requirePassword = true;
+    server.setRequirePassword(true);
     Exchange e = requestWith(server, {});
     EXPECT_EQ(e.request.status, 401);
     EXPECT_EQ(e.request.reason, "Unauthorized");
@@ -328,7 +328,7 @@ TEST(SessionStep, NoPasswordMeansNoChallenge)
 TEST(SessionStep, DigestAuthorisesTheSession)
 {
     TestServer server;
-    server.requirePassword = true;
+    server.setRequirePassword(true);
     Exchange challenge = requestWith(server, {});
     std::string id = sessionIdFromCookie(challenge.response);
     std::shared_ptr<StateStore> session = challenge.binding.session;
@@ -406,7 +406,7 @@ TEST(SessionStep, DigestAuthorisesTheSession)
 TEST(SessionStep, DigestDetails)
 {
     TestServer server;
-    server.requirePassword = true;
+    server.setRequirePassword(true);
     auto freshSession = [&](Digest& digest) {
         Exchange challenge = requestWith(server, {});
         digest.opaque = challenge.binding.session->get("opaque");
@@ -472,7 +472,7 @@ TEST(SessionStep, DigestDetails)
 TEST(SessionStep, BasicIsCheckedOnEveryRequest)
 {
     TestServer server;
-    server.requirePassword = true;
+    server.setRequirePassword(true);
     Exchange first = requestWith(server, {{"Authorization", "Basic " + base64("alice:s3cret")}});
     EXPECT_EQ(first.request.status, 0);
     std::string id = sessionIdFromCookie(first.response);
@@ -497,7 +497,7 @@ TEST(SessionStep, ConnectionsOfOneBrowserShareTheSession)
 {
     TestServer server;
     auto [id, session] = server.sessions().issue();
-    server.requirePassword = true;
+    server.setRequirePassword(true);
     const std::string cookie = "Tunelet=" + id;
     constexpr int threads = 8;
     constexpr int rounds = 50;
@@ -554,7 +554,7 @@ TEST(SessionStep, SessionsExpireAndTheTableStaysBounded)
 
     // An authorised session outlives a flood of cookie-less requests, which
     // leave the table no larger than its capacity.
-    server.requirePassword = true;
+    server.setRequirePassword(true);
     Exchange challenge = requestWith(server, {});
     Digest digest;
     digest.opaque = challenge.binding.session->get("opaque");
@@ -562,7 +562,7 @@ TEST(SessionStep, SessionsExpireAndTheTableStaysBounded)
     Exchange login = requestWith(server, {{"Cookie", "Tunelet=" + idOf(challenge)}, {"Authorization", digest.header()}});
     std::string authorised = idOf(login);
     ASSERT_FALSE(authorised.empty());
-    server.requirePassword = false;
+    server.setRequirePassword(false);
     for (int i = 0; i < 100000; ++i)
         requestWith(server, {});
     EXPECT_EQ(server.sessions().size(), SessionTable::defaultCapacity);
@@ -578,7 +578,7 @@ TEST(SessionStep, NoLineBreakReachesTheAnswer)
     public:
         std::string realm(const std::string& path) override { return path; }
     } server;
-    server.requirePassword = true;
+    server.setRequirePassword(true);
     for (const std::string& path : {std::string("/a\r\nX-Injected: 1"), std::string("/a\nX-Injected: 1"), std::string("/a\0\r\nX-Injected: 1", 18)}) {
         Exchange e = requestWith(server, {}, {}, path);
         std::string head = e.response.headText();

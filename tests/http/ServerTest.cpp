@@ -1,4 +1,5 @@
 // The listener and its connections over real sockets on 127.0.0.1.
+#include "http/Admission.h"
 #include "http/RequestThread.h"
 #include "http/Response.h"
 #include "http/Server.h"
@@ -79,8 +80,12 @@ public:
     platform::Event* acceptGate = nullptr;
 
     std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string& name) override { return name == username; }
-    std::string passwordFor(const std::string& name) override { return name == username ? password : ""; }
+    bool isUser(const std::string& name) override { return name == access()->username; }
+    std::string passwordFor(const std::string& name) override
+    {
+        const auto rules = access();
+        return name == rules->username ? rules->password : "";
+    }
     bool acceptConnection(platform::UniqueFd socket) override
     {
         ++accepted;
@@ -284,9 +289,7 @@ TEST_F(ServerTest, FailedRequestsAreAnsweredWithoutBodyAndClosed)
 
 TEST_F(ServerTest, AnUnauthorisedRequestIsChallengedAndClosed)
 {
-    server.requirePassword = true;
-    server.setUsername("u");
-    server.setPassword("p");
+    server.setAccess({.requirePassword = true, .username = "u", .password = "p"});
     startServer();
     {
         RawClient client(port);
@@ -313,7 +316,7 @@ TEST_F(ServerTest, AnUnauthorisedRequestIsChallengedAndClosed)
 
 TEST_F(ServerTest, RefusedPeerIsClosedBeforeAnythingIsRead)
 {
-    server.filterIPs = true;  // and no allowed pattern at all
+    server.setAccess({.filterIPs = true});  // and no allowed pattern at all
     startServer();
     RawClient client(port);
     ASSERT_TRUE(client.isConnected());  // the system completes the handshake
@@ -328,16 +331,16 @@ TEST_F(ServerTest, RefusedPeerIsClosedBeforeAnythingIsRead)
 
 TEST_F(ServerTest, PatternsDecideAdmissionAcrossRestarts)
 {
-    server.filterIPs = true;
-    server.setAllowedIPs("10.0.0.1\t127.0.0.*\n");
-    server.setBlockedIPs("127.0.0.2");
+    http::AccessRules rules{.filterIPs = true, .allowedIPs = {"10.0.0.1", "127.0.0.*"}, .blockedIPs = {"127.0.0.2"}};
+    server.setAccess(rules);
     startServer();
     {
         RawClient client(port);
         ASSERT_TRUE(client.send(get("/in")));
         EXPECT_EQ(client.readAnswer().body, "/in #1");
     }
-    server.setBlockedIPs("  192.168.0.1 127.0.0.1 ");
+    rules.blockedIPs = {"192.168.0.1", "127.0.0.1"};
+    server.setAccess(rules);
     restartOn(freePort());
     {
         RawClient client(port);
@@ -346,7 +349,8 @@ TEST_F(ServerTest, PatternsDecideAdmissionAcrossRestarts)
         EXPECT_NE(client.waitForEnd(received), RawClient::End::stillOpen);
         EXPECT_EQ(received, "");
     }
-    server.filterIPs = false;  // the lists no longer matter
+    rules.filterIPs = false;  // the lists no longer matter
+    server.setAccess(rules);
     restartOn(freePort());
     RawClient client(port);
     ASSERT_TRUE(client.send(get("/in")));
@@ -354,22 +358,17 @@ TEST_F(ServerTest, PatternsDecideAdmissionAcrossRestarts)
     EXPECT_EQ(server.accepted, 2);
 }
 
-TEST_F(ServerTest, SettersSplitAtWhiteSpace)
+TEST_F(ServerTest, AdmissionFollowsTheRulesInForce)
 {
-    using List = std::vector<std::string>;
-    server.setAllowedIPs(" 1.2.3.4\t\r\n5.6.7.*  ");
-    EXPECT_EQ(server.allowedIPs, (List{"1.2.3.4", "5.6.7.*"}));
+    http::AccessRules rules{.allowedIPs = http::addressPatterns(" 1.2.3.4\t\r\n5.6.7.*  ")};
+    server.setAccess(rules);
     EXPECT_TRUE(server.isAllowed("5.6.7.8"));
     EXPECT_FALSE(server.isAllowed("5.6.8.8"));
-    server.setBlockedIPs("5.6.7.8");
+    const std::shared_ptr<const http::AccessRules> held = server.access();
+    rules.blockedIPs = {"5.6.7.8"};
+    server.setAccess(rules);
     EXPECT_FALSE(server.isAllowed("5.6.7.8"));
-    server.setAllowedIPs("");
-    EXPECT_EQ(server.allowedIPs, List{});
-    EXPECT_FALSE(server.isAllowed("1.2.3.4"));
-    server.setUsername("admin");
-    server.setPassword("p w");
-    EXPECT_EQ(server.username, "admin");
-    EXPECT_EQ(server.password, "p w");
+    EXPECT_TRUE(held->blockedIPs.empty());  // a set handed out never changes
 }
 
 TEST_F(ServerTest, AStopEndsIdleConnectionsAtOnceAndLetsAnAnswerFinish)

@@ -13,7 +13,7 @@ protected:
     void SetUp() override
     {
         music = tree.directory("music");
-        settings.sharedDirs = {music};
+        settings.update([&](auto& d) { d.sharedDirs = {music}; });
         tree.file("music/b.mp3");
         tree.file("music/a.flac");
         tree.file("music/list.m3u");

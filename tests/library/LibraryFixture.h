@@ -10,7 +10,7 @@
 namespace librarytest {
 
 /// A media library whose settings file lives in a temporary tree; the shared
-/// directories are whatever a test puts into `settings.sharedDirs`.
+/// directories are whatever a test puts into `settings.snapshot().sharedDirs`.
 class LibraryTest : public ::testing::Test {
 protected:
     TempTree tree;

@@ -21,7 +21,7 @@ protected:
     void SetUp() override
     {
         music = tree.directory("music");
-        settings.sharedDirs = {music};
+        settings.update([&](auto& d) { d.sharedDirs = {music}; });
     }
 
     /// Rebuilds through the library and waits for the end.
@@ -43,7 +43,7 @@ protected:
         return paths;
     }
 
-    bool savedNeedsIndex() const { return host::Settings(settings.iniPath).needsIndex; }
+    bool savedNeedsIndex() const { return host::Settings(settings.iniPath).snapshot().needsIndex; }
 
     std::string music;
 };
@@ -131,14 +131,14 @@ TEST(SearchFailure, RebuildThatCannotWriteKeepsNeedsIndex)
     // The index directory would be "gen_Tunelet", which is a file here.
     tree.file("gen_Tunelet", "in the way");
     host::Settings settings(tree.path("gen_Tunelet.ini"));
-    settings.sharedDirs = {tree.directory("music")};
+    settings.update([&](auto& d) { d.sharedDirs = {tree.directory("music")}; });
     tree.file("music/a.mp3");
     library::MediaLibrary library(settings);
     ASSERT_TRUE(library.reindex());
     library.indexer().threadHandle()->wait();
     EXPECT_FALSE(library.indexer().lastRebuildComplete());
-    EXPECT_TRUE(settings.needsIndex);
-    EXPECT_TRUE(host::Settings(settings.iniPath).needsIndex);
+    EXPECT_TRUE(settings.snapshot().needsIndex);
+    EXPECT_TRUE(host::Settings(settings.iniPath).snapshot().needsIndex);
 }
 
 TEST(SearchFailure, LibraryDestroyedMidRebuildKeepsNeedsIndexAndTheLastIndex)
@@ -146,13 +146,13 @@ TEST(SearchFailure, LibraryDestroyedMidRebuildKeepsNeedsIndexAndTheLastIndex)
     librarytest::TempTree tree;
     host::Settings settings(tree.path("gen_Tunelet.ini"));
     const std::string music = tree.directory("music");
-    settings.sharedDirs = {music};
+    settings.update([&](auto& d) { d.sharedDirs = {music}; });
     for (int i = 0; i < 40; ++i)
         tree.file("music/old " + std::to_string(i) + ".mp3");
     auto library = std::make_unique<library::MediaLibrary>(settings);
     ASSERT_TRUE(library->reindex());
     library->indexer().threadHandle()->wait();
-    ASSERT_FALSE(settings.needsIndex);
+    ASSERT_FALSE(settings.snapshot().needsIndex);
     tree.file("music/new.mp3");
 
     platform::Event reached;
@@ -175,7 +175,7 @@ TEST(SearchFailure, LibraryDestroyedMidRebuildKeepsNeedsIndexAndTheLastIndex)
         destroyer.join();
         progress.forgetIndexer();
     }
-    EXPECT_TRUE(host::Settings(settings.iniPath).needsIndex);
+    EXPECT_TRUE(host::Settings(settings.iniPath).snapshot().needsIndex);
     library::MediaLibrary restarted(settings);
     std::vector<LibraryEntry> entries;
     EXPECT_EQ(restarted.search("old", false, entries), 40u);

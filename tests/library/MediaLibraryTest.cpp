@@ -59,7 +59,7 @@ TEST_F(LibraryTest, PathAllowedOnlyInsideSharedDirectories)
 {
     const std::string music = tree.path("music");
     const std::string slashed = tree.path("slashed/");
-    settings.sharedDirs = {music, slashed};
+    settings.update([&](auto& d) { d.sharedDirs = {music, slashed}; });
 
     const std::map<std::string, bool> cases = {
         {music, true},
@@ -106,13 +106,12 @@ TEST_F(LibraryTest, SharedDirectoriesAreReadLive)
 {
     const std::string music = tree.path("music");
     EXPECT_FALSE(library.isPathAllowed(music + "/a.mp3"));
-    settings.sharedDirs = {tree.path("other"), music};
+    settings.update([&](auto& d) { d.sharedDirs = {tree.path("other"), music}; });
     EXPECT_TRUE(library.isPathAllowed(music + "/a.mp3"));
-    EXPECT_EQ(library.sharedDirectories(), settings.sharedDirs);
-    EXPECT_EQ(&library.sharedDirectories(), &settings.sharedDirs);
+    EXPECT_EQ(library.sharedDirectories(), settings.snapshot().sharedDirs);
 
     // An empty entry would be a prefix of every path.
-    settings.sharedDirs = {""};
+    settings.update([&](auto& d) { d.sharedDirs = {""}; });
     EXPECT_FALSE(library.isPathAllowed("/etc/passwd"));
     EXPECT_FALSE(library.isPathAllowed(""));
 }
@@ -216,7 +215,7 @@ TEST_F(LibraryTest, FileInfoOfAllowedListableEntries)
     tree.directory("music/sub");
     tree.file("secret/s.mp3", "secret");
     TempTree::setModified(music + "/a.mp3", 1000000000);
-    settings.sharedDirs = {music};
+    settings.update([&](auto& d) { d.sharedDirs = {music}; });
 
     const FindData file = library.fileInfo(music + "/a.mp3");
     EXPECT_EQ(file.name, "a.mp3");
@@ -243,7 +242,7 @@ TEST_F(LibraryTest, SizesAboveFourGigabytesKeepTheirLowWord)
     const std::string big = tree.file("music/big.wav", "");
     const std::uint64_t size = (5ull << 30) + 123;
     ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(size)), 0);
-    settings.sharedDirs = {tree.path("music")};
+    settings.update([&](auto& d) { d.sharedDirs = {tree.path("music")}; });
 
     const FindData info = library.fileInfo(big);
     EXPECT_EQ(info.sizeLow, static_cast<std::uint32_t>(size));

@@ -182,8 +182,8 @@ TEST(MediaLibraryPeers, TwoLibrariesAnnounceTheirPortsToEachOther)
     librarytest::TempTree tree;
     host::Settings firstSettings{tree.path("first.ini")};
     host::Settings secondSettings{tree.path("second.ini")};
-    firstSettings.listenPort = 47001;
-    secondSettings.listenPort = 47002;
+    firstSettings.update([](auto& d) { d.listenPort = 47001; });
+    secondSettings.update([](auto& d) { d.listenPort = 47002; });
     library::MediaLibrary first{firstSettings};
     auto second = std::make_unique<library::MediaLibrary>(secondSettings);
     auto portsHeardBy = [](const library::MediaLibrary& library) {

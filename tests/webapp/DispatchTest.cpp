@@ -169,9 +169,9 @@ TEST_F(Dispatch, TemplateValues)
     EXPECT_EQ(filledInValue(original(3037), "<<VERSION>>", route("library").answer.body), "3.1");
     EXPECT_EQ(filledInValue(original(3099), "<<SESSION_NAME>>", route("json.js", "Realm2").answer.body), "Realm2");
 
-    settings.enableML = true;
+    settings.update([&](auto& d) { d.enableML = true; });
     EXPECT_EQ(filledInValue(original(3064), "<<ML_ENABLED>>", route("console.js").answer.body), "true");
-    settings.enableML = false;
+    settings.update([&](auto& d) { d.enableML = false; });
     EXPECT_EQ(filledInValue(original(3064), "<<ML_ENABLED>>", route("console.js").answer.body), "false");
 
     std::string first = filledInValue(original(3039), "<<PLAYLIST_ID>>", route("httpdeck.js").answer.body);

@@ -31,7 +31,7 @@ protected:
     Facade()
     {
         std::filesystem::create_directories(music);
-        settings.sharedDirs = {music};
+        settings.update([&](auto& d) { d.sharedDirs = {music}; });
     }
 
     /// A tagged WAV file below the shared directory.

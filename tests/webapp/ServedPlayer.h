@@ -30,8 +30,8 @@ protected:
     ServedPlayer()
     {
         std::filesystem::create_directories(music);
-        settings.sharedDirs = {music};
-        settings.documentRoot = dir.file("skins");
+        settings.update([&](auto& d) { d.sharedDirs = {music}; });
+        settings.update([&](auto& d) { d.documentRoot = dir.file("skins"); });
     }
 
     void SetUp() override

@@ -30,9 +30,9 @@ class ServerRouting : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        settings.documentRoot = dir.path("skins");
-        settings.timeout = 42;
-        std::filesystem::create_directories(settings.documentRoot);
+        settings.update([&](auto& d) { d.documentRoot = dir.path("skins"); });
+        settings.update([&](auto& d) { d.timeout = 42; });
+        std::filesystem::create_directories(settings.snapshot().documentRoot);
         server = std::make_unique<TuneletServer>(application, settings, platform::loopbackAddress(), 0);
         ASSERT_TRUE(server->start());
         for (int i = 0; i < 500 && server->listeningPort() == 0; ++i)
@@ -131,7 +131,7 @@ TEST_F(ServerRouting, NotFoundPageByteForByte)
 TEST_F(ServerRouting, InfoDumpsTheRequestBeforeAnythingElse)
 {
     // A document-root file of the same name does not hide the dump.
-    hosttest::TempDirectory::writeText(settings.documentRoot + "/info", "a file called info");
+    hosttest::TempDirectory::writeText(settings.snapshot().documentRoot + "/info", "a file called info");
     for (const char* target : {"/info?x=1", "//info?x=1"}) {
         RawClient::Answer answer = get(target, cookie + "X-Probe: seen\r\n");
         EXPECT_EQ(answer.status, 200) << target;
@@ -147,7 +147,7 @@ TEST_F(ServerRouting, InfoDumpsTheRequestBeforeAnythingElse)
 
 TEST_F(ServerRouting, DocumentRootFilesComeBeforeEmbeddedOnes)
 {
-    const std::string css = settings.documentRoot + "/playlist.css";
+    const std::string css = settings.snapshot().documentRoot + "/playlist.css";
     hosttest::TempDirectory::writeText(css, "body { color: red }");
     RawClient::Answer answer = get("/playlist.css");
     EXPECT_EQ(answer.status, 200);
@@ -166,7 +166,7 @@ TEST_F(ServerRouting, DocumentRootFilesComeBeforeEmbeddedOnes)
     // no file.
     hosttest::TempDirectory::writeText(dir.path("secret.txt"), "secret");
     EXPECT_EQ(get("/../secret.txt").status, 404);
-    std::filesystem::create_directories(settings.documentRoot + "/library");
+    std::filesystem::create_directories(settings.snapshot().documentRoot + "/library");
     EXPECT_EQ(get("/library").status, 200);
 }
 
@@ -200,25 +200,23 @@ TEST_F(ServerRouting, TheSessionCookieIsNamedByTheRealm)
 
 TEST_F(ServerRouting, TheServerTakesItsSettingsAndChecksTheOneAccount)
 {
-    EXPECT_EQ(server->documentRoot, settings.documentRoot);
+    EXPECT_EQ(server->documentRoot, settings.snapshot().documentRoot);
     EXPECT_EQ(server->idleTimeout.load(), 42);
     EXPECT_EQ(server->realm("/any/path"), "Tunelet");
 
-    server->setUsername("Ann");
-    server->setPassword("pw");
+    host::SettingsData access = settings.snapshot();
+    access.username = "Ann";
+    access.password = "pw";
+    server->applyAccessSettings(access);
     EXPECT_TRUE(server->isUser("Ann"));
     EXPECT_FALSE(server->isUser("ann"));
     EXPECT_FALSE(server->isUser(""));
     EXPECT_EQ(server->passwordFor("Ann"), "pw");
     EXPECT_EQ(server->passwordFor("Bob"), "");
 
-    // Written while stopped, as owners do.
-    server->stop();
-    server->threadHandle()->wait();
-    server->requirePassword = true;
-    ASSERT_TRUE(server->start());
-    for (int i = 0; i < 500 && server->listeningPort() == 0; ++i)
-        std::this_thread::sleep_for(10ms);
+    // Handed over while the server runs: the next request is judged by it.
+    access.requirePassword = true;
+    server->applyAccessSettings(access);
     EXPECT_EQ(get("/playlist.css").status, 401);
     EXPECT_EQ(get("/playlist.css", "Authorization: Basic QW5uOnB3\r\n").status, 200);  // Ann:pw
     EXPECT_EQ(get("/playlist.css", "Authorization: Basic QW5uOnB4\r\n").status, 401);  // Ann:px

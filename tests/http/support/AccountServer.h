@@ -11,14 +11,16 @@ namespace testing_support {
 /// checks, which only ask it about names, passwords and sessions.
 class AccountServer : public http::Server {
 public:
-    AccountServer() : Server(0, 0)
-    {
-        setUsername("alice");
-        setPassword("s3cret");
-    }
+    AccountServer() : Server(0, 0) { setRequirePassword(false); }
+    /// The account stays; only the requirement changes.
+    void setRequirePassword(bool on) { setAccess({.requirePassword = on, .username = "alice", .password = "s3cret"}); }
     std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string& name) override { return name == username; }
-    std::string passwordFor(const std::string& name) override { return name == username ? password : ""; }
+    bool isUser(const std::string& name) override { return name == access()->username; }
+    std::string passwordFor(const std::string& name) override
+    {
+        const auto rules = access();
+        return name == rules->username ? rules->password : "";
+    }
     bool acceptConnection(platform::UniqueFd) override { return false; }
 };
 
