@@ -1,6 +1,5 @@
 #include "threading/Thread.h"
 
-#include <cstdlib>
 #include <system_error>
 #include <thread>
 
@@ -34,7 +33,7 @@ bool Thread::start()
         handle = newHandle;
     }
     try {
-        std::thread(&Thread::entry, this, newId, newHandle).detach();
+        std::thread(&Thread::entry, this, newHandle).detach();
     } catch (const std::system_error&) {
         id.store(0);
         newHandle->markFinished();
@@ -49,9 +48,8 @@ std::shared_ptr<ThreadHandle> Thread::threadHandle() const
     return handle;
 }
 
-void Thread::entry(Thread* self, std::uint32_t id, std::shared_ptr<ThreadHandle> handle)
+void Thread::entry(Thread* self, std::shared_ptr<ThreadHandle> handle)
 {
-    std::srand(id);
     self->startedEvent.set();
     self->onStarted.invoke(0);
     self->run();

@@ -49,7 +49,7 @@ protected:
     void setExitArgument(CallbackArgument argument) { exitArgument.store(argument); }
 
 private:
-    static void entry(Thread* self, std::uint32_t id, std::shared_ptr<ThreadHandle> handle);
+    static void entry(Thread* self, std::shared_ptr<ThreadHandle> handle);
 
     std::atomic<CallbackArgument> exitArgument{0};
     std::atomic<std::uint32_t> id{0};

@@ -3,6 +3,7 @@
 #include "host/Settings.h"
 #include "http/FileResponse.h"
 #include "http/MediaTypes.h"
+#include "http/Random.h"
 #include "http/Response.h"
 #include "library/MediaLibrary.h"
 #include "webapp/EmbeddedRoutes.h"
@@ -13,9 +14,9 @@
 #include "webapp/StatusDocuments.h"
 #include "webclient/Resources.h"
 
+#include <array>
 #include <chrono>
-#include <climits>
-#include <cstdlib>
+#include <cstdint>
 
 namespace webapp {
 
@@ -146,12 +147,13 @@ std::string WebApplication::newPlaylistId()
 {
     std::lock_guard guard(lock);
     for (;;) {
-        std::string id(10, 'a');
-        for (char& letter : id) {
-            // Scaled to the generator's own range, so each of the 25 letters
-            // "a" to "y" is equally likely whatever RAND_MAX is.
-            double unit = std::rand() / (static_cast<double>(RAND_MAX) + 1.0);
-            letter = static_cast<char>('a' + static_cast<int>(unit * 25));
+        std::array<std::uint32_t, 10> words;
+        http::randomWords(words);
+        std::string id(words.size(), 'a');
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            // Scaled from the whole 32-bit range, so each of the 25 letters
+            // "a" to "y" is equally likely.
+            id[i] = static_cast<char>('a' + ((std::uint64_t{words[i]} * 25) >> 32));
         }
         if (!playlistClients.contains(id))
             return id;
