@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -128,15 +127,6 @@ bool shutdownReceiving(int socket)
 bool shutdownBoth(int socket)
 {
     return ::shutdown(socket, SHUT_RDWR) == 0;
-}
-
-bool setBlocking(int socket, bool blocking)
-{
-    int flags = ::fcntl(socket, F_GETFL);
-    if (flags < 0)
-        return false;
-    int wanted = blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK;
-    return wanted == flags || ::fcntl(socket, F_SETFL, wanted) == 0;
 }
 
 bool setNoDelay(int socket)

@@ -45,7 +45,6 @@ bool shutdownSending(int socket);
 bool shutdownReceiving(int socket);
 /// Ends both directions: pending receives return 0, pending sends fail.
 bool shutdownBoth(int socket);
-bool setBlocking(int socket, bool blocking);
 /// Turns off the small-packet delay, so answers leave at once.
 bool setNoDelay(int socket);
 

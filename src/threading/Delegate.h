@@ -11,21 +11,21 @@ namespace threading {
 /// The lock is never held while observers run, so an observer may add or
 /// remove observers (changes count from the next `invoke`) or destroy the
 /// object that owns this delegate. The callbacks are not owned.
-class Delegate {
+/// Final, with no virtual member: nothing can derive from it, so nothing is
+/// ever deleted through a base that lacks a virtual destructor.
+class Delegate final {
 public:
     Delegate() = default;
     Delegate(const Delegate&) = delete;
     Delegate& operator=(const Delegate&) = delete;
-    // Not virtual: nothing derives from Delegate to be deleted through it.
-    ~Delegate() = default;
 
     /// Calls every observer of a snapshot of the list with `argument`; returns 0.
-    virtual std::intptr_t invoke(CallbackArgument argument);
+    std::intptr_t invoke(CallbackArgument argument);
     /// Appends; a callback already present is then called twice.
-    virtual void add(ICallback* callback);
+    void add(ICallback* callback);
     /// Removes the first entry equal to `callback`, if any.
-    virtual void remove(ICallback* callback);
-    virtual void clear();
+    void remove(ICallback* callback);
+    void clear();
 
     std::size_t size() const;
 

@@ -27,7 +27,6 @@ using webclient::kJpegType;
 constexpr Sending file = Sending::resource;
 constexpr Sending filled = Sending::templated;
 
-// "closeBox.gif" stands twice, with the same values, as it always has.
 constexpr EmbeddedRoute embeddedRoutes[] = {
     {"", 3032, kHtmlType, filled},
     {"library", 3037, kHtmlType, filled},
@@ -67,7 +66,6 @@ constexpr EmbeddedRoute embeddedRoutes[] = {
     {"waBoxTitleLeft.gif", 3066, kGifType, file},
     {"waBoxTitleRight.gif", 3067, kGifType, file},
     {"waLightOn.gif", 3065, kGifType, file},
-    {"closeBox.gif", 3072, kGifType, file},
     {"closeBox.gif", 3072, kGifType, file},
     {"titleML.gif", 3076, kGifType, file},
     {"mp3.gif", 3088, kGifType, file},

@@ -56,10 +56,9 @@ std::int32_t leadingNumber(const char* text)
 
 } // namespace
 
-PlayerFacade::PlayerFacade(HWND mainWindow, void* module, library::MediaLibrary* library)
+PlayerFacade::PlayerFacade(HWND mainWindow, library::MediaLibrary* library)
     : mainWindow(mainWindow),
       playlistWindow(reinterpret_cast<HWND>(sendMessage(mainWindow, WM_WA_IPC, IPC_GETWND_PE, IPC_GETWND))),
-      module(module),
       library(library)
 {
 }

@@ -50,7 +50,7 @@ struct TrackInfo {
 class PlayerFacade {
 public:
     /// `library` is borrowed and must outlive the facade.
-    PlayerFacade(platform::HWND mainWindow, void* module, library::MediaLibrary* library);
+    PlayerFacade(platform::HWND mainWindow, library::MediaLibrary* library);
     PlayerFacade(const PlayerFacade&) = delete;
     PlayerFacade& operator=(const PlayerFacade&) = delete;
 
@@ -109,8 +109,6 @@ private:
     const platform::HWND mainWindow;
     /// Asked once, at construction.
     const platform::HWND playlistWindow;
-    /// Carried, not used.
-    [[maybe_unused]] void* const module;
     /// Not owned.
     library::MediaLibrary* const library;
     std::recursive_mutex lock;

@@ -49,7 +49,7 @@ WebApplication::WebApplication(platform::HWND mainWindow, void* module, host::Se
     : mainWindow(mainWindow), module(module), settings(settings)
 {
     library = std::make_unique<library::MediaLibrary>(settings);
-    facade = std::make_unique<PlayerFacade>(mainWindow, module, library.get());
+    facade = std::make_unique<PlayerFacade>(mainWindow, library.get());
     registerEmbeddedRoutes();
     registerStatusDocuments();
     registerPlayerCommands();

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -146,7 +147,8 @@ RangeServer::RangeServer(std::string file, std::size_t bytesPerSecond) : rate(by
     body.assign(std::istreambuf_iterator<char>(in), {});
     UniqueFd socket = listenTcp(loopbackAddress(), 0);
     port = boundPort(socket.get());
-    setBlocking(socket.get(), true);  // accepted one by one; a shutdown ends the wait
+    // Blocking: accepted one by one; a shutdown ends the wait.
+    ::fcntl(socket.get(), F_SETFL, ::fcntl(socket.get(), F_GETFL) & ~O_NONBLOCK);
     listening = socket.release();
     acceptor = std::thread([this] {
         for (;;) {

@@ -78,7 +78,7 @@ protected:
     host::Settings settings{dir.file("gen_Tunelet.ini")};
     library::MediaLibrary library{settings};
     PlayerHarness harness;
-    PlayerFacade facade{harness.mainWindow(), nullptr, &library};
+    PlayerFacade facade{harness.mainWindow(), &library};
 };
 
 } // namespace

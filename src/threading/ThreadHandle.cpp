@@ -1,1 +1,0 @@
-#include "threading/ThreadHandle.h"
