@@ -33,7 +33,7 @@ void sendPlaylistDocument(WebApplication& application, RequestContext& context)
     // of the change from the emptied map.
     if (facade.editorIpc(IPC_PE_GETDIRTY) > 0)
         application.playlistClients.clear();
-    const bool dirty = application.playlistClients[id] == 0;
+    const bool dirty = !application.playlistClients.holdsCurrent(id);
 
     std::string body = declaration;
     body += "<playlist playing=\"" + std::to_string(position) + "\" dirty=\"" + (dirty ? "1" : "0") + "\">\n";
@@ -50,7 +50,7 @@ void sendPlaylistDocument(WebApplication& application, RequestContext& context)
     }
     body += "</playlist>\n";
 
-    application.playlistClients[id] = 1;
+    application.playlistClients.markCurrent(id);
     facade.editorIpc(IPC_PE_SETCLEAN);
     sendText(context, std::move(body));
 }

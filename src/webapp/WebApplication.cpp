@@ -155,7 +155,7 @@ std::string WebApplication::newPlaylistId()
             // "a" to "y" is equally likely.
             id[i] = static_cast<char>('a' + ((std::uint64_t{words[i]} * 25) >> 32));
         }
-        if (!playlistClients.contains(id))
+        if (!playlistClients.holdsCurrent(id))
             return id;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/WindowTypes.h"
+#include "webapp/PlaylistClients.h"
 
 #include <map>
 #include <memory>
@@ -86,9 +87,9 @@ public:
     void* const module;
     /// Not owned.
     host::Settings& settings;
-    /// One entry per web-client playlist id; 1 when that client has the
-    /// current playlist. Guarded by `lock`.
-    std::map<std::string, int> playlistClients;
+    /// The web-client playlist ids that hold the current playlist, bounded.
+    /// Guarded by `lock`.
+    PlaylistClients playlistClients;
     /// Re-entrant: the routes that change the playlist hold it for their
     /// whole run and call operations that take it again.
     std::recursive_mutex lock;

@@ -223,5 +223,5 @@ TEST(NewPlaylistId, TenLettersFromAToYFromTheSharedGenerator)
     std::srand(12345);
     std::string second = application.newPlaylistId();
     EXPECT_NE(first, second);
-    EXPECT_TRUE(application.playlistClients.empty()) << "the id is not entered by making it";
+    EXPECT_EQ(application.playlistClients.size(), 0u) << "the id is not entered by making it";
 }
