@@ -57,6 +57,12 @@ long BufferStream::receive(char* buffer, std::size_t size)
     return 0;
 }
 
+void BufferStream::unreceive(std::string_view bytes)
+{
+    if (!bytes.empty())
+        input.push_front({Event::data, std::string(bytes), {}});
+}
+
 bool BufferStream::fits(std::size_t size) const
 {
     // sentBytes never passes sendLimit: a write that does not fit records nothing.

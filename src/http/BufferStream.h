@@ -39,6 +39,7 @@ public:
     void breakAfter(std::size_t bytes) { sendLimit = bytes; }
 
     long receive(char* buffer, std::size_t size) override;
+    void unreceive(std::string_view bytes) override;
     long send(std::string_view data) override;
     std::pair<long, long> send2(std::string_view head, std::string_view body) override;
     void setReceiveDeadline(std::optional<Clock::time_point> deadline) override;

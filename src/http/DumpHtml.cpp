@@ -36,7 +36,8 @@ void writeRow(std::ostream& out, std::string_view title, std::string_view text)
     out << "</pre></td></tr>";
 }
 
-void writeTableRow(std::ostream& out, std::string_view title, const std::map<std::string, std::string>& entries)
+template <typename Map>
+void writeTableRow(std::ostream& out, std::string_view title, const Map& entries)
 {
     out << "<tr bgcolor=\"eeeeee\"><td valign=\"top\"><b>" << title
         << "</b></td><td valign=\"top\"><table border=\"0\">";

@@ -2,6 +2,7 @@
 
 #include "http/UrlCoding.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace http {
@@ -14,9 +15,8 @@ std::string_view dropLeadingSpaces(std::string_view text)
     return first == std::string_view::npos ? std::string_view{} : text.substr(first);
 }
 
-} // namespace
-
-void readHeaderLines(std::string_view text, std::map<std::string, std::string>& headers)
+template <typename Map>
+void readLines(std::string_view text, Map& headers)
 {
     std::size_t pos = 0;
     for (;;) {
@@ -31,6 +31,38 @@ void readHeaderLines(std::string_view text, std::map<std::string, std::string>& 
                             std::string(dropLeadingSpaces(line.substr(colon + 1))));
         pos = end + 2;
     }
+}
+
+template <typename Map>
+std::size_t lengthOf(const Map& headers)
+{
+    auto found = headers.find("Content-Length");
+    if (found == headers.end())
+        return 0;
+    return decimalValue(found->second, std::numeric_limits<std::size_t>::max());
+}
+
+char lowered(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+} // namespace
+
+bool NameLess::operator()(std::string_view a, std::string_view b) const
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return lowered(x) < lowered(y); });
+}
+
+void readHeaderLines(std::string_view text, std::map<std::string, std::string>& headers)
+{
+    readLines(text, headers);
+}
+
+void readHeaderLines(std::string_view text, HeaderMap& headers)
+{
+    readLines(text, headers);
 }
 
 std::size_t decimalValue(std::string_view text, std::size_t limit)
@@ -54,10 +86,12 @@ std::size_t decimalValue(std::string_view text, std::size_t limit)
 
 std::size_t contentLength(const std::map<std::string, std::string>& headers)
 {
-    auto found = headers.find("Content-Length");
-    if (found == headers.end())
-        return 0;
-    return decimalValue(found->second, std::numeric_limits<std::size_t>::max());
+    return lengthOf(headers);
+}
+
+std::size_t contentLength(const HeaderMap& headers)
+{
+    return lengthOf(headers);
 }
 
 void readParams(std::string_view text, std::map<std::string, std::string>& params)

@@ -1,10 +1,12 @@
 #include "http/Request.h"
 
+#include "http/BufferStream.h"
 #include "http/MessageText.h"
 #include "http/UrlCoding.h"
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace http {
 
@@ -92,13 +94,14 @@ bool readHead(Request& request)
     return true;
 }
 
-/// Takes the POST body from `head` (from `bodyStart`, npos when the head had
-/// no blank line), fills the parameters and marks the request parsed.
-void finishParse(Request& request, std::size_t bodyStart)
+/// Takes the POST body (`length` bytes from `bodyStart`, npos when the head
+/// had no blank line) from `head`, fills the parameters and marks the
+/// request parsed.
+void finishParse(Request& request, std::size_t bodyStart, std::size_t length)
 {
     if (request.method == Request::post && bodyStart != npos) {
         if (bodyStart < request.head.size())
-            request.body = request.head.substr(bodyStart, contentLength(request.headers));
+            request.body = request.head.substr(bodyStart, length);
         readParams(request.body, request.params);
     }
     readParams(request.query, request.params);
@@ -106,10 +109,99 @@ void finishParse(Request& request, std::size_t bodyStart)
     request.reason.clear();
 }
 
-std::size_t bodyStartIn(std::string_view head)
+bool sameName(std::string_view a, std::string_view b)
 {
-    std::size_t blank = findBlankLine(head);
+    return !NameLess{}(a, b) && !NameLess{}(b, a);
+}
+
+/// Scans the header lines of `head` (from after the request line to the
+/// blank line) for the limits and for framing the reader cannot trust; false
+/// with the answer set.
+bool checkHeaderLines(Request& request, std::string_view head)
+{
+    std::size_t lines = 0;
+    std::optional<std::string_view> length;
+    std::size_t pos = head.find("\r\n");
+    while (pos != npos) {
+        std::size_t start = pos + 2;
+        std::size_t end = head.find("\r\n", start);
+        if (end == npos || end == start)
+            break;
+        std::string_view line = head.substr(start, end - start);
+        if (++lines > Request::headerCountLimit || line.size() > Request::headerLineLimit)
+            return fail(request, 431, "Request Header Fields Too Large");
+        std::size_t colon = line.find(':');
+        std::string_view name = line.substr(0, colon);
+        if (colon != npos && sameName(name, "Content-Length")) {
+            std::string_view value = line.substr(colon + 1);
+            value.remove_prefix(std::min(value.find_first_not_of(' '), value.size()));
+            // Two different lengths: whichever one we took, a peer taking the
+            // other would read the connection out of step with us.
+            if (length && *length != value)
+                return fail(request, 400, "Bad Request");
+            length = value;
+        }
+        pos = end;
+    }
+    return true;
+}
+
+/// Where the head of `received` ends (after its blank line); npos when it
+/// has not arrived. `from` is where the search may start.
+std::size_t headEnd(std::string_view received, std::size_t from)
+{
+    std::size_t blank = findBlankLine(received, from);
     return blank == npos ? npos : blank + 4;
+}
+
+/// Receives into `received` until the head has arrived (its end returned),
+/// the peer closes (npos), a receive fails (npos, status -1) or a limit is
+/// passed (npos, status set).
+std::size_t receiveHead(Request& request, Stream& stream, std::string& received, ReceiveDeadline& deadline,
+                        const ReceiveLimits& limits)
+{
+    char buffer[Request::bufferSize];
+    for (;;) {
+        long count = stream.receive(buffer, sizeof buffer);
+        if (count < 0 || std::size_t(count) > sizeof buffer) {
+            request.status = -1;
+            return npos;
+        }
+        if (count == 0)
+            return npos;
+        if (received.empty())
+            deadline.allow(limits.request);  // a peer trickling bytes is cut off
+        std::size_t searchFrom = received.size() < 3 ? 0 : received.size() - 3;
+        received.append(buffer, std::size_t(count));
+        // Without its "\r\n" yet, the line may end in a "\r" whose "\n" is on its way.
+        std::size_t lineEnd = received.find("\r\n");
+        if (lineEnd == npos ? received.size() > Request::requestLineLimit + 1 : lineEnd > Request::requestLineLimit) {
+            fail(request, 414, "URI Too Long");
+            return npos;
+        }
+        std::size_t end = headEnd(received, searchFrom);
+        if (end != npos ? end > Request::headLimit : received.size() >= Request::headLimit) {
+            fail(request, 431, "Request Header Fields Too Large");
+            return npos;
+        }
+        if (end != npos)
+            return end;
+    }
+}
+
+/// Receives until `received` holds `wanted` bytes; false when the peer
+/// closed or a receive failed first.
+bool receiveBody(Stream& stream, std::string& received, std::size_t wanted)
+{
+    char buffer[Request::bufferSize];
+    while (received.size() < wanted) {
+        std::size_t want = std::min(wanted - received.size(), sizeof buffer);
+        long count = stream.receive(buffer, want);
+        if (count <= 0 || std::size_t(count) > want)
+            return false;
+        received.append(buffer, std::size_t(count));
+    }
+    return true;
 }
 
 } // namespace
@@ -121,78 +213,61 @@ void Request::parse(Stream& stream, const ReceiveLimits& limits)
     ReceiveDeadline deadline(stream);
     deadline.allow(limits.idle);
 
-    // The head is read with one buffer's worth at most; the rest of a larger
-    // head stays on the connection for the next parse.
-    char buffer[bufferSize];
-    std::size_t received = 0;
-    std::size_t textEnd = 0;  // the first zero byte, or everything received
-    bool zeroSeen = false;
-    while (received < bufferSize) {
-        std::size_t space = bufferSize - received;
-        long count = stream.receive(buffer + received, space);
-        if (count < 0 || std::size_t(count) > space) {
-            status = -1;
-            return;
-        }
-        if (count == 0)
-            break;
-        if (received == 0)
-            deadline.allow(limits.request);  // a peer trickling bytes is cut off
-        std::size_t searchFrom = textEnd < 3 ? 0 : textEnd - 3;
-        received += std::size_t(count);
-        if (zeroSeen)
-            continue;
-        const void* zero = std::memchr(buffer + textEnd, 0, received - textEnd);
-        zeroSeen = zero != nullptr;
-        textEnd = zeroSeen ? std::size_t(static_cast<const char*>(zero) - buffer) : received;
-        if (findBlankLine({buffer, textEnd}, searchFrom) != npos)
-            break;
-    }
-    if (received == 0)
+    // What arrives past the end of this request (a pipelined next one) is
+    // given back to the stream for the next parse.
+    std::string received;
+    std::size_t bodyStart = receiveHead(*this, stream, received, deadline, limits);
+    if (status != 500)
+        return;  // failed, or refused at a limit
+    if (received.empty())
         return;  // closed before sending anything: 500
 
-    head.assign(buffer, textEnd);
+    head.assign(received.substr(0, std::min(received.find('\0'), bodyStart)));
     if (!readHead(*this))
         return;
-    std::size_t bodyStart = bodyStartIn(head);
-
-    if (method == post && bodyStart != npos) {
-        // Bytes after a zero byte were received all the same: they count
-        // towards the body so the connection stays in step with the peer.
-        std::size_t length = contentLength(headers);
-        std::size_t held = received - bodyStart;
-        std::size_t phase = 0;
-        while (held < length && phase < bufferSize) {
-            std::size_t want = std::min(length - held, bufferSize - phase);
-            long count = stream.receive(buffer, want);
-            if (count < 0 || std::size_t(count) > want) {
-                status = -1;
-                return;
-            }
-            if (count == 0)
-                break;
-            std::string_view arrived(buffer, std::size_t(count));
-            if (!zeroSeen) {
-                std::size_t zero = arrived.find('\0');
-                zeroSeen = zero != npos;
-                head.append(arrived.substr(0, zero));
-            }
-            held += std::size_t(count);
-            phase += std::size_t(count);
-        }
+    std::size_t length = contentLength(headers);
+    if (bodyStart == npos) {
+        // The peer closed inside the head: what arrived is read as the head,
+        // but a body it announced never came, so nothing may be run.
+        if (length > 0)
+            status = -1;
+        else
+            finishParse(*this, npos, 0);
+        return;
     }
-    finishParse(*this, bodyStart);
+    if (!checkHeaderLines(*this, head))
+        return;
+    if (headers.contains("Transfer-Encoding")) {
+        // Not decoded: the body's end cannot be found, so the connection ends.
+        fail(*this, 501, "Not Implemented");
+        return;
+    }
+    if (length > bodyLimit) {
+        fail(*this, 413, "Payload Too Large");
+        return;
+    }
+
+    // The body is read whole whether or not the route wants it, so the next
+    // request starts where this one ends. One that never arrives whole
+    // (the peer closed or failed first) is not run.
+    if (!receiveBody(stream, received, bodyStart + length)) {
+        status = -1;
+        return;
+    }
+    if (received.size() > bodyStart + length) {
+        stream.unreceive(received.substr(bodyStart + length));
+        received.resize(bodyStart + length);
+    }
+    head.assign(received.substr(0, received.find('\0')));
+    finishParse(*this, bodyStart, length);
 }
 
 void Request::parseText(std::string_view received)
 {
-    resetFields(*this);
-    if (received.empty())
-        return;
-    head.assign(received.substr(0, received.find('\0')));
-    if (!readHead(*this))
-        return;
-    finishParse(*this, bodyStartIn(head));
+    BufferStream stream;
+    stream.addInput(std::string(received));
+    parse(stream);
+    socket = nullptr;
 }
 
 long Request::send()

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <optional>
+#include <string>
 
 namespace http {
 
@@ -17,6 +18,7 @@ public:
     /// Waits at most until the deadline set last; a deadline that passes makes
     /// it fail (-1) with `hasTimedOut()` true.
     long receive(char* buffer, std::size_t size) override;
+    void unreceive(std::string_view bytes) override { given.insert(0, bytes); }
     /// Loops until all is sent; never raises SIGPIPE.
     long send(std::string_view data) override;
     /// Head and body leave in one gathered write.
@@ -39,6 +41,7 @@ public:
 
 private:
     int socket;  // borrowed
+    std::string given;  // given back by `unreceive`, returned first
     std::optional<Clock::time_point> receiveDeadline;
     bool timedOut = false;
     std::atomic<bool> sendFailed{false};

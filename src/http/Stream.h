@@ -30,6 +30,9 @@ public:
         long second = first < 0 ? -1 : send(body);
         return {first, second};
     }
+    /// Gives back bytes received past the end of a message (a pipelined next
+    /// request): the following receives return them first, without waiting.
+    virtual void unreceive(std::string_view bytes) = 0;
     /// From now on a `receive` that would wait past `deadline` fails; none
     /// means wait without limit.
     virtual void setReceiveDeadline(std::optional<Clock::time_point> deadline) { (void)deadline; }

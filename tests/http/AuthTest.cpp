@@ -72,7 +72,7 @@ Exchange requestWith(Server& server, const Map& headers, const Map& params = {},
     Exchange e;
     e.request.path = path;
     e.request.method = method;
-    e.request.headers = headers;
+    e.request.headers = HeaderMap(headers.begin(), headers.end());
     e.request.params = params;
     e.binding = attachSession(server, e.request, e.response);
     return e;
