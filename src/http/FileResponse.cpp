@@ -99,16 +99,18 @@ bool sendFile(Response& response, const std::string& documentRoot, const Request
     const platform::UniqueFd& file = found.file;
     auto size = static_cast<std::uint64_t>(found.status.st_size);
 
-    response.headers["Accept_ranges"] = "bytes";
+    response.headers["Accept-Ranges"] = "bytes";
+    response.headers["Accept_ranges"] = "bytes";  // the spelling older clients look for
     response.headers["Content-transfer-encoding"] = "binary";
     response.headers["Content-Disposition"] = "inline; filename=" + quotedFileName(fileName);
     response.headers["Content-Length"] = std::to_string(size);
 
     std::uint64_t start = 0;
+    std::uint64_t length = size;
     std::string range = headerValue(request, "Range");
-    if (!range.empty()) {
-        start = parseRangeStart(range);
-        if (start >= size) {
+    RangeChoice choice = range.empty() ? RangeChoice{} : chooseRange(range, size);
+    if (choice.answer != RangeChoice::whole) {
+        if (choice.answer == RangeChoice::unsatisfiable) {
             response.status = 416;
             response.reason = "Range Not Satisfiable";
             response.headers["Content-Range"] = "bytes */" + std::to_string(size);
@@ -116,11 +118,13 @@ bool sendFile(Response& response, const std::string& documentRoot, const Request
             response.send();
             return true;
         }
+        start = choice.first;
+        length = choice.length;
         response.status = 206;
         response.reason = "Partial Content";
         response.headers["Content-Range"] = "bytes " + std::to_string(start) + "-"
-            + std::to_string(size - 1) + "/" + std::to_string(size);
-        response.headers["Content-Length"] = std::to_string(size - start);
+            + std::to_string(start + length - 1) + "/" + std::to_string(size);
+        response.headers["Content-Length"] = std::to_string(length);
     }
 
     if (response.sendHead() == 0)
@@ -128,7 +132,7 @@ bool sendFile(Response& response, const std::string& documentRoot, const Request
 
     // Never more than the announced length, so a file that grows meanwhile
     // cannot break the framing of the next answer on this connection.
-    std::uint64_t remaining = size - start;
+    std::uint64_t remaining = length;
     auto offset = static_cast<off_t>(start);
     char buffer[chunkSize];
     while (remaining > 0) {

@@ -18,9 +18,9 @@ bool isInsideRoot(const std::string& documentRoot, const std::string& path);
 
 /// Serves the regular file `name` (relative to `documentRoot`, "/" or "\"
 /// between its parts) as the answer to `request` through `response`, which
-/// must carry the connection's stream. A "Range" header asks for the file from
-/// its start offset to the end (206), or gets 416 when that offset is at or
-/// past the end. The body goes out in 1024-byte pieces after the head; the
+/// must carry the connection's stream. A "Range" header asks for the part
+/// it names (206; the first range of several), gets 416 when no range lies
+/// within the file, and the whole file (200) when it is not a valid range. The body goes out in 1024-byte pieces after the head; the
 /// file is never read whole. Sizes are 64-bit.
 /// Returns false, having sent nothing, when the name leaves the document
 /// root, names nothing or names no regular file (the caller answers 404);

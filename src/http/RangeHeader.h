@@ -5,12 +5,22 @@
 
 namespace http {
 
-/// The first byte asked for by a "Range" header value: the decimal number
-/// between the first "=" and the next "-" (spaces right after "=" skipped,
-/// digits up to the first other character). 0 when "=" or "-" is missing or
-/// no digit is there; a number too large for 64 bits gives the largest
-/// value. The end of the range, further ranges and the unit are not read: an
-/// answer always runs to the end of the file. Pure; any input is accepted.
-std::uint64_t parseRangeStart(std::string_view value);
+/// What a "Range" header asks of a file.
+struct RangeChoice {
+    enum Answer { whole, part, unsatisfiable };
+    Answer answer = whole;
+    std::uint64_t first = 0;   // of the part
+    std::uint64_t length = 0;  // of the part, at least 1
+};
+
+/// Reads a "Range" value against a file of `size` bytes: "bytes=" and one or
+/// more ranges separated by commas, each "first-last" (the last byte
+/// included; a last past the end stops at the end), "first-" (to the end) or
+/// "-count" (the last count bytes). The first range that lies within the
+/// file is the part answered; when none does, the range is unsatisfiable. A
+/// value that is not such a list (another unit, a range whose last comes
+/// before its first, stray characters) asks for the whole file. Pure; any
+/// input is accepted.
+RangeChoice chooseRange(std::string_view value, std::uint64_t size);
 
 } // namespace http

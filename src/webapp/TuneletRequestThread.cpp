@@ -23,6 +23,12 @@ std::string TuneletRequestThread::routeNameFor(std::string_view path)
 
 void TuneletRequestThread::handle(http::Response& response)
 {
+    // A zero byte would end the name early for the file system (serving
+    // "a.bin%00.html" as HTML): no file or route holds one.
+    if (request->path.find('\0') != std::string::npos) {
+        WebApplication::sendNotFound(response);
+        return;
+    }
     std::string routeName = routeNameFor(request->path);
 
     // The debug listing comes before everything, a document-root file of

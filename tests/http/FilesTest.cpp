@@ -112,21 +112,55 @@ TEST(MediaTypes, TableIsExactAndCaseSensitive)
         EXPECT_EQ(mediaTypeFor(missing), "") << missing;
 }
 
-TEST(RangeHeader, ReadsOnlyTheStart)
+TEST(RangeHeader, ChoosesTheFirstRangeWithinTheFile)
 {
-    constexpr std::uint64_t largest = std::numeric_limits<std::uint64_t>::max();
-    const std::pair<const char*, std::uint64_t> cases[] = {
-        {"bytes=100-", 100}, {"bytes=100-199", 100}, {"bytes= 100-", 100}, {"bytes=  7-", 7},
-        {"bytes=-500", 0},  // a suffix range reads as the whole file
-        {"bytes=100", 0},   // no "-"
-        {"100-200", 0},     // no "="
-        {"", 0}, {"=", 0}, {"=-", 0}, {"bytes=abc-", 0}, {"bytes=12ab-", 12},
-        {"bytes=0-0,5-9", 0}, {"bytes=5-9,0-0", 5}, {"items=42-", 42}, {"bytes=1=2-", 1},
-        {"bytes=18446744073709551615-", largest}, {"bytes=18446744073709551616-", largest},
-        {"bytes=99999999999999999999999-", largest}, {"bytes=4294967296-", 4294967296ull},
+    constexpr auto whole = RangeChoice::whole;
+    constexpr auto part = RangeChoice::part;
+    constexpr auto none = RangeChoice::unsatisfiable;
+    struct Case {
+        const char* value;
+        std::uint64_t size;
+        RangeChoice::Answer answer;
+        std::uint64_t first = 0;
+        std::uint64_t length = 0;
     };
-    for (const auto& [value, start] : cases)
-        EXPECT_EQ(parseRangeStart(value), start) << value;
+    const Case cases[] = {
+        {"bytes=0-0", 600, part, 0, 1},
+        {"bytes=0-1", 600, part, 0, 2},
+        {"bytes=100-199", 600, part, 100, 100},
+        {"bytes=100-", 600, part, 100, 500},
+        {"bytes=599-", 600, part, 599, 1},
+        {"bytes=500-9999", 600, part, 500, 100},
+        {"bytes=-100", 600, part, 500, 100},
+        {"bytes=-9999", 600, part, 0, 600},
+        {" Bytes = 5-6 ", 600, part, 5, 2},
+        {"bytes=0-1,5-6", 600, part, 0, 2},
+        {"bytes=700-800, 5-6", 600, part, 5, 2},   // the first one within the file
+        {"bytes=,,3-4", 600, part, 3, 2},
+        {"bytes=18446744073709551615-", 600, none},
+        {"bytes=600-", 600, none},
+        {"bytes=601-700", 600, none},
+        {"bytes=-0", 600, none},
+        {"bytes=0-", 0, none},
+        {"bytes=-5", 0, none},
+        {"bytes=5-2", 600, whole},
+        {"bytes=abc", 600, whole},
+        {"bytes=12ab-", 600, whole},
+        {"bytes=-", 600, whole},
+        {"bytes=", 600, whole},
+        {"bytes=0-1,x", 600, whole},
+        {"bytes 100", 600, whole},
+        {"items=0-1", 600, whole},
+        {"", 600, whole},
+    };
+    for (const Case& c : cases) {
+        RangeChoice choice = chooseRange(c.value, c.size);
+        EXPECT_EQ(choice.answer, c.answer) << c.value;
+        if (c.answer == part) {
+            EXPECT_EQ(choice.first, c.first) << c.value;
+            EXPECT_EQ(choice.length, c.length) << c.value;
+        }
+    }
 }
 
 TEST(HttpDate, WritesFieldsWithoutLeadingZeros)
@@ -192,6 +226,7 @@ TEST_F(FileAnswers, WholeFile)
     Answer mp3 = get("song.mp3");
     ASSERT_TRUE(mp3.served);
     EXPECT_EQ(mp3.head, "HTTP/1.1 200 OK\r\n"
+                        "Accept-Ranges: bytes\r\n"
                         "Accept_ranges: bytes\r\n"
                         "Content-Disposition: inline; filename=\"song.mp3\"\r\n"
                         "Content-Length: 600\r\n"
@@ -234,22 +269,31 @@ TEST_F(FileAnswers, PiecesOf1024Bytes)
 TEST_F(FileAnswers, SingleRanges)
 {
     const std::string bytes = patterned(600, 1);
-    auto check = [&](const std::string& range, std::uint64_t start) {
+    auto check = [&](const std::string& range, std::uint64_t first, std::uint64_t last) {
         Answer answer = get("song.mp3", range);
         ASSERT_TRUE(answer.served) << range;
         EXPECT_EQ(answer.head.substr(0, answer.head.find("\r\n")), "HTTP/1.1 206 Partial Content") << range;
-        EXPECT_EQ(header(answer, "Content-Range"), "bytes " + std::to_string(start) + "-599/600") << range;
-        EXPECT_EQ(header(answer, "Content-Length"), std::to_string(600 - start)) << range;
-        EXPECT_EQ(answer.body, bytes.substr(start)) << range;
+        EXPECT_EQ(header(answer, "Content-Range"),
+                  "bytes " + std::to_string(first) + "-" + std::to_string(last) + "/600") << range;
+        EXPECT_EQ(header(answer, "Content-Length"), std::to_string(last - first + 1)) << range;
+        EXPECT_EQ(answer.body, bytes.substr(first, last - first + 1)) << range;
+        EXPECT_EQ(header(answer, "Accept-Ranges"), "bytes");
     };
-    check("bytes=100-", 100);
-    check("bytes=100-199", 100);  // the end is not honoured: the answer runs to the end
-    check("bytes=0-", 0);
-    check("bytes=599-", 599);
-    check("bytes 100", 0);        // no "=": from the start, still partial
-    check("bytes=-10", 0);
+    check("bytes=0-0", 0, 0);
+    check("bytes=0-1", 0, 1);  // what a media element asks first
+    check("bytes=100-199", 100, 199);
+    check("bytes=100-", 100, 599);
+    check("bytes=-100", 500, 599);
+    check("bytes=0-1,5-6", 0, 1);
+    check("bytes=590-700", 590, 599);
 
-    for (const char* range : {"bytes=600-", "bytes=601-", "bytes=99999999999999999999-"}) {
+    for (const char* range : {"bytes=5-2", "bytes=abc", "bytes 100"}) {
+        Answer answer = get("song.mp3", range);
+        EXPECT_EQ(answer.head.substr(0, answer.head.find("\r\n")), "HTTP/1.1 200 OK") << range;
+        EXPECT_EQ(answer.body, bytes) << range;
+        EXPECT_EQ(header(answer, "Content-Range"), "<none>") << range;
+    }
+    for (const char* range : {"bytes=600-", "bytes=601-", "bytes=99999999999999999999-", "bytes=-0"}) {
         Answer answer = get("song.mp3", range);
         ASSERT_TRUE(answer.served) << range;
         EXPECT_EQ(answer.head.substr(0, answer.head.find("\r\n")), "HTTP/1.1 416 Range Not Satisfiable");

@@ -108,7 +108,9 @@ TEST_F(ServerRouting, TheMainAndLibraryPagesByTheirNames)
 
 TEST_F(ServerRouting, NotFoundPageByteForByte)
 {
-    for (const char* target : {"/library/", "/nothing.css", "/nothing"}) {
+    // A zero byte in the path finds no file, whatever follows it.
+    hosttest::TempDirectory::writeText(settings.snapshot().documentRoot + "/page.bin", "not html");
+    for (const char* target : {"/library/", "/nothing.css", "/nothing", "/page.bin%00.html", "/%00"}) {
         RawClient client(server->listeningPort());
         ASSERT_TRUE(client.send(std::string("GET ") + target + " HTTP/1.1\r\n" + cookie + "\r\n"));
         RawClient::Answer answer = client.readAnswer();
