@@ -457,6 +457,16 @@ TEST(SessionStep, DigestDetails)
     Digest escaped;
     escaped.uri = "/my%20song.mp3";
     check("path escaped otherwise", escaped, "/my%20s%6fng.mp3", Request::get, true);
+    // Names in small letters, as gateways and some clients send them, are found too.
+    Digest lower;
+    const std::string lowerCookie = freshSession(lower);
+    Exchange small;
+    small.request.parseText("GET /index.html HTTP/1.1\r\ncookie: " + lowerCookie + "\r\nauthorization: "
+                            + lower.header() + "\r\n\r\n");
+    small.binding = attachSession(server, small.request, small.response);
+    EXPECT_EQ(small.request.status, 0);
+    EXPECT_EQ(small.response.headers.count("Set-Cookie"), 1u);  // the fresh id of the login
+    EXPECT_EQ(small.binding.session->get("authorized"), "true");
     Digest post;
     post.method = "POST";
     check("POST hashed as POST", post, "/index.html", Request::post, true);
