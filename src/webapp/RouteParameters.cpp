@@ -2,6 +2,7 @@
 
 #include "http/Response.h"
 #include "webapp/RequestContext.h"
+#include "webapp/XmlText.h"
 
 #include <algorithm>
 #include <climits>
@@ -42,8 +43,10 @@ std::string positionFraction(long positionMs, long lengthSeconds)
     return text.str();
 }
 
-std::string cdataText(std::string_view text)
+std::string cdataText(std::string_view bytes)
 {
+    const std::string clean = xmlCharacters(bytes);
+    const std::string_view text = clean;
     std::string out;
     out.reserve(text.size());
     std::size_t from = 0;

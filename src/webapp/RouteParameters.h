@@ -25,8 +25,9 @@ void sendText(RequestContext& context, std::string text);
 /// nothing.
 std::string positionFraction(long positionMs, long lengthSeconds);
 
-/// `text` for the inside of a CDATA section: every "]]>" is split across two
+/// `bytes` for the inside of a CDATA section of a UTF-8 document: made
+/// valid XML text (xmlCharacters), then every "]]>" is split across two
 /// sections, so no text can end the section early.
-std::string cdataText(std::string_view text);
+std::string cdataText(std::string_view bytes);
 
 } // namespace webapp

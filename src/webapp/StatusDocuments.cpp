@@ -14,9 +14,10 @@ using namespace platform;
 
 namespace {
 
-// Both documents declare Latin-1 while the route's content type says UTF-8:
-// clients read them by the header, and texts go out as the player keeps them.
-constexpr const char* declaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n\n";
+// Names and tags are UTF-8 bytes on this system; every text goes through
+// cdataText, which keeps the documents valid UTF-8 and well-formed XML
+// whatever bytes the player holds.
+constexpr const char* declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n";
 
 } // namespace
 

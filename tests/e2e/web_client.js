@@ -145,6 +145,38 @@ async function startPlayer(sharedDir) {
       verdict("hostile and non-ASCII names shown as text", f);
     }
 
+    // Both status documents are valid UTF-8 and well-formed for a real XML
+    // parser, even with a title holding a control byte and bytes that are
+    // no UTF-8; the page still reads them.
+    {
+      const f = [];
+      await get("enqueuefile?filename=" + encodeURIComponent(files[0]) + "&title=bad%01%FF");
+      if (!(await until(async () => (await rows.count()) === 4))) f.push("the page did not read the fourth entry");
+      for (const route of ["playlist.xml", "consolestatus.xml"]) {
+        const bytes = Buffer.from(await (await fetch(base + "/" + route)).arrayBuffer());
+        const text = bytes.toString("utf8");
+        if (!Buffer.from(text, "utf8").equals(bytes)) f.push(route + " is not valid UTF-8");
+        if (!text.startsWith('<?xml version="1.0" encoding="UTF-8"?>')) f.push(route + " starts " + text.slice(0, 40));
+        const parsed = await page.evaluate((t) => {
+          const doc = new DOMParser().parseFromString(t, "application/xml");
+          const error = doc.getElementsByTagName("parsererror")[0];
+          return error ? { error: error.textContent }
+                       : { titles: Array.from(doc.getElementsByTagName("title"), (e) => e.textContent) };
+        }, text);
+        if (parsed.error) {
+          f.push(route + " is not well-formed: " + parsed.error);
+          continue;
+        }
+        const has = (part) => parsed.titles.some((t) => t.includes(part));
+        if (route === "playlist.xml" && !(has("bad\uFFFD\uFFFD") && has("Jóga") && has("Close ]]> tag & <b>bold</b>"))) {
+          f.push("playlist titles " + JSON.stringify(parsed.titles));
+        }
+      }
+      await get("deleteplaylistitem?index=3");
+      if (!(await until(async () => (await rows.count()) === 3))) f.push("the extra entry did not go");
+      verdict("status documents are UTF-8 XML a parser accepts", f);
+    }
+
     // Playing by double-click and Enter; the display follows the player.
     {
       const f = [];

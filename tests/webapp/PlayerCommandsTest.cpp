@@ -385,3 +385,25 @@ TEST(RouteText, CdataKeepsEveryTextInsideItsSection)
     check("]]]>>", "]]]]]><![CDATA[>>");
     check("]] >]>", "]] >]>");
 }
+
+TEST(RouteText, CdataIsValidUtf8AndXmlWhateverTheBytes)
+{
+    const std::string bad = "\xEF\xBF\xBD";  // U+FFFD
+    const std::pair<std::string, std::string> cases[] = {
+        {"J\xC3\xB3ga \xE6\x9D\xB1 \xF0\x9F\x8E\xB5", "J\xC3\xB3ga \xE6\x9D\xB1 \xF0\x9F\x8E\xB5"},
+        {"tab\tLF\nCR\r", "tab\tLF\nCR\r"},
+        {"bad\x01", "bad" + bad},
+        {std::string("a\0b\x1F\x7F", 5), "a" + bad + "b" + bad + "\x7F"},
+        {"\xFF\x80", bad + bad},                           // stray bytes, one each
+        {"J\xF3ga", "J" + bad + "ga"},                       // Latin-1 text
+        {"\xC3", bad},                                       // cut short at the end
+        {"\xE6\x9Dx", bad + "x"},                            // cut short: one for the start
+        {"\xC0\xAF", bad + bad},                            // overlong "/"
+        {"\xED\xA0\x80", bad + bad + bad},                  // a surrogate
+        {"\xF4\x90\x80\x80", bad + bad + bad + bad},        // past U+10FFFF
+        {"\xEF\xBF\xBE\xEF\xBF\xBF", bad + bad},         // U+FFFE, U+FFFF
+        {"\x01]]>\xFF", bad + "]]]]><![CDATA[>" + bad},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(webapp::cdataText(text), expected) << testing::PrintToString(text);
+}

@@ -10,7 +10,7 @@ using webapptest::Sent;
 
 namespace {
 
-const std::string declaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n\n";
+const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n";
 
 std::string startLine(int playing, bool dirty)
 {
@@ -173,6 +173,17 @@ TEST_F(StatusDocuments, ConsoleWhileStoppedAndWhilePlaying)
                            "<position>0.25</position></console>");
     EXPECT_EQ(elementOrder(playing), order);
     EXPECT_EQ(playing.find('\n', declaration.size()), std::string::npos) << "one line after the declaration";
+}
+
+TEST_F(StatusDocuments, TextsThatAreNoXmlAreMadeValidInBothDocuments)
+{
+    const std::string plain = song("plain.wav", 30);
+    fill(0);
+    ASSERT_EQ(body("enqueuefile", {{"filename", plain}, {"title", "J\xC3\xB3ga bad\x01\xFF"}}), "1");
+    body("setplaylistpos", {{"index", "0"}});
+    const std::string shown = "J\xC3\xB3ga bad\xEF\xBF\xBD\xEF\xBF\xBD";
+    EXPECT_EQ(playlist(""), declaration + startLine(0, true) + track(0, shown, plain) + "</playlist>\n");
+    EXPECT_NE(body("consolestatus.xml").find("<title><![CDATA[" + shown + "]]></title>"), std::string::npos);
 }
 
 TEST_F(StatusDocuments, ConsoleTitleFallsBackToThePlaylistTitle)

@@ -84,7 +84,7 @@ class FakePlayer:
     def playlist_xml(self, client):
         dirty = client not in self.clients
         self.clients.add(client)
-        out = ['<?xml version="1.0" encoding="ISO-8859-1"?>\n\n',
+        out = ['<?xml version="1.0" encoding="UTF-8"?>\n\n',
                '<playlist playing="%d" dirty="%d">\n' % (self.pos, 1 if dirty else 0)]
         if dirty or not client:
             for i, (title, name) in enumerate(self.tracks):
@@ -94,7 +94,7 @@ class FakePlayer:
         return "".join(out)
 
     def console_xml(self):
-        return ('<?xml version="1.0" encoding="ISO-8859-1"?>\n\n<console><volume>%d</volume>'
+        return ('<?xml version="1.0" encoding="UTF-8"?>\n\n<console><volume>%d</volume>'
                 "<shuffle>%d</shuffle><repeat>%d</repeat><album><![CDATA[Low Tide Sessions]]></album>"
                 "<artist><![CDATA[Harbour Lights]]></artist><title><![CDATA[Low Tide]]></title>"
                 "<filename><![CDATA[%s]]></filename><length><![CDATA[4:12]]></length>"
