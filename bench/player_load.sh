@@ -77,15 +77,15 @@ load() {  # url: sets rps, p99, errors
 }
 
 echo "wrk -c$connections, keep-alive, session cookie, $duration per row; servers on CPU 0, wrk on CPU 1"
+echo "(nginx is measured again right before each target: the ratio is to that run)"
 rss_start=$(rss)
-load "http://127.0.0.1:$nginx_port/"
-nginx_rps=$rps
-printf '%-10s %12s %8s %14s  %s\n' target requests/s ratio "p99 latency us" ""
-printf '%-10s %12s %8s %14s  %s\n' nginx "$rps" 1.00 "$p99" "$errors"
+printf '%-10s %12s %12s %8s %14s %14s  %s\n' target requests/s nginx ratio "p99 us" "nginx p99 us" ""
 for target in getvolume json.js info; do
+  load "http://127.0.0.1:$nginx_port/"
+  nginx_rps=$rps nginx_p99=$p99
   load "http://127.0.0.1:$ours_port/$target"
   ratio=$(awk -v a="$rps" -v b="$nginx_rps" 'BEGIN { printf "%.2f", a / b }')
-  printf '%-10s %12s %8s %14s  %s\n' "$target" "$rps" "$ratio" "$p99" "$errors"
+  printf '%-10s %12s %12s %8s %14s %14s  %s\n' "$target" "$rps" "$nginx_rps" "$ratio" "$p99" "$nginx_p99" "$errors"
 done
 rss_end=$(rss)
 sleep 2
