@@ -207,6 +207,13 @@ std::size_t Server::connectionCount() const
     return requestThreads.size();
 }
 
+std::size_t Server::idleConnectionCount() const
+{
+    std::lock_guard guard(threadsLock);
+    return static_cast<std::size_t>(std::count_if(requestThreads.begin(), requestThreads.end(),
+                                                  [](const auto& connection) { return connection->idleSince(); }));
+}
+
 std::shared_ptr<const AccessRules> Server::access() const
 {
     std::lock_guard guard(accessLock);

@@ -98,6 +98,8 @@ public:
     std::uint16_t listeningPort() const { return boundPort.load(); }
     /// How many connections are live.
     std::size_t connectionCount() const;
+    /// How many of them wait for their next request.
+    std::size_t idleConnectionCount() const;
 
     threading::Delegate activity;
     std::string documentRoot;

@@ -427,12 +427,16 @@ TEST_F(ServerTest, AtTheConnectionLimitTheLongestIdleMakesRoomElseTheNewcomerIsR
 {
     server.maxConnections = 2;
     startServer();
+    // Each served and idle in turn; a fresh connection counts as idle too.
+    auto servedAndIdle = [&](RawClient& client, std::size_t idle) {
+        ASSERT_TRUE(client.send(get("/x")));
+        ASSERT_EQ(client.readAnswer().status, 200);
+        ASSERT_TRUE(waitUntil([&] { return server.idleConnectionCount() == idle; }));
+    };
     RawClient older(port);
+    servedAndIdle(older, 1);
     RawClient newer(port);
-    for (RawClient* client : {&older, &newer}) {
-        ASSERT_TRUE(client->send(get("/x")));
-        ASSERT_EQ(client->readAnswer().status, 200);
-    }
+    servedAndIdle(newer, 2);
     RawClient third(port);
     std::string received;
     EXPECT_EQ(older.waitForEnd(received), RawClient::End::closed);
