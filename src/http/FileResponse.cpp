@@ -21,8 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t chunkSize = 1024;
-
 bool resolve(const std::string& path, fs::path& resolved)
 {
     std::error_code error;
@@ -96,9 +94,13 @@ bool sendFile(Response& response, const std::string& documentRoot, const Request
         response.send();
         return true;
     }
-    const platform::UniqueFd& file = found.file;
-    auto size = static_cast<std::uint64_t>(found.status.st_size);
+    sendOpenFile(response, request, found.file.get(), static_cast<std::uint64_t>(found.status.st_size), fileName);
+    return true;
+}
 
+void sendOpenFile(Response& response, const Request& request, int file, std::uint64_t size,
+                  std::string_view fileName)
+{
     response.headers["Accept-Ranges"] = "bytes";
     response.headers["Accept_ranges"] = "bytes";  // the spelling older clients look for
     response.headers["Content-transfer-encoding"] = "binary";
@@ -116,7 +118,7 @@ bool sendFile(Response& response, const std::string& documentRoot, const Request
             response.headers["Content-Range"] = "bytes */" + std::to_string(size);
             response.setBody(std::string());
             response.send();
-            return true;
+            return;
         }
         start = choice.first;
         length = choice.length;
@@ -128,28 +130,12 @@ bool sendFile(Response& response, const std::string& documentRoot, const Request
     }
 
     if (response.sendHead() == 0)
-        return true;
+        return;
 
     // Never more than the announced length, so a file that grows meanwhile
-    // cannot break the framing of the next answer on this connection.
-    std::uint64_t remaining = length;
-    auto offset = static_cast<off_t>(start);
-    char buffer[chunkSize];
-    while (remaining > 0) {
-        ssize_t got = ::pread(file.get(), buffer, std::min<std::uint64_t>(chunkSize, remaining), offset);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        // Once a piece cannot be sent the rest can reach no one; reading on
-        // would only hold the connection (and a stopping server) for as long
-        // as the rest of a large file takes to read.
-        if (response.socket->send(std::string_view(buffer, static_cast<std::size_t>(got))) < 0)
-            break;
-        remaining -= static_cast<std::uint64_t>(got);
-        offset += got;
-    }
-    return true;
+    // cannot break the framing of the next answer on this connection. A
+    // block that cannot be sent ends the body: the rest can reach no one.
+    response.socket->sendFile(file, start, length);
 }
 
 bool isInsideRoot(const Server& server, const std::string& path)

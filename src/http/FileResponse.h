@@ -20,14 +20,23 @@ bool isInsideRoot(const std::string& documentRoot, const std::string& path);
 /// between its parts) as the answer to `request` through `response`, which
 /// must carry the connection's stream. A "Range" header asks for the part
 /// it names (206; the first range of several), gets 416 when no range lies
-/// within the file, and the whole file (200) when it is not a valid range. The body goes out in 1024-byte pieces after the head; the
-/// file is never read whole. Sizes are 64-bit.
+/// within the file, and the whole file (200) when it is not a valid range.
+/// The body goes out after the head through the stream's `sendFile`
+/// (sendfile(2) on a socket); the file is never read whole. Sizes are
+/// 64-bit.
 /// Returns false, having sent nothing, when the name leaves the document
 /// root, names nothing or names no regular file (the caller answers 404);
 /// true once an answer was sent, including 500 when the file cannot be
 /// opened. Runs on the connection's thread.
 bool sendFile(Response& response, const std::string& documentRoot, const Request& request,
               std::string_view name);
+
+/// Answers `request` with the open regular file `file` of `size` bytes, as
+/// `sendFile` does once it has opened one: the file headers with `fileName`
+/// in "Content-Disposition", the "Range" answers (206 or 416), then the
+/// body. Sends nothing without a stream in `response`. Does not close `file`.
+void sendOpenFile(Response& response, const Request& request, int file, std::uint64_t size,
+                  std::string_view fileName);
 
 /// The same, with `server`'s document root.
 bool isInsideRoot(const Server& server, const std::string& path);

@@ -1,5 +1,6 @@
 #include "http/SocketStream.h"
 
+#include "platform/FileSend.h"
 #include "platform/Socket.h"
 
 #include <algorithm>
@@ -63,6 +64,15 @@ std::pair<long, long> SocketStream::send2(std::string_view head, std::string_vie
     if (sent >= head.size())
         return {static_cast<long>(head.size()), -1};
     return {-1, -1};
+}
+
+std::uint64_t SocketStream::sendFile(int file, std::uint64_t offset, std::uint64_t length)
+{
+    bool failed = false;
+    std::uint64_t sent = platform::sendFileRange(socket, file, offset, length, failed);
+    if (failed)
+        sendFailed = true;
+    return sent;
 }
 
 } // namespace http

@@ -23,6 +23,8 @@ public:
     long send(std::string_view data) override;
     /// Head and body leave in one gathered write.
     std::pair<long, long> send2(std::string_view head, std::string_view body) override;
+    /// sendfile(2), without raising SIGPIPE.
+    std::uint64_t sendFile(int file, std::uint64_t offset, std::uint64_t length) override;
     void setReceiveDeadline(std::optional<Clock::time_point> deadline) override { receiveDeadline = deadline; }
 
     int descriptor() const { return socket; }

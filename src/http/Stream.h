@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -33,6 +34,11 @@ public:
     /// Gives back bytes received past the end of a message (a pipelined next
     /// request): the following receives return them first, without waiting.
     virtual void unreceive(std::string_view bytes) = 0;
+    /// Sends `length` bytes of the open file `file` from byte `offset` on (the
+    /// file's own offset is not used): the count sent, which falls short when
+    /// the file ended early or a send failed. This one reads and sends blocks
+    /// of 64 KiB; a socket passes the file to the system whole.
+    virtual std::uint64_t sendFile(int file, std::uint64_t offset, std::uint64_t length);
     /// From now on a `receive` that would wait past `deadline` fails; none
     /// means wait without limit.
     virtual void setReceiveDeadline(std::optional<Clock::time_point> deadline) { (void)deadline; }

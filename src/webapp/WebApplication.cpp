@@ -6,7 +6,9 @@
 #include "http/Random.h"
 #include "http/Response.h"
 #include "library/MediaLibrary.h"
+#include "webapp/DownloadRoutes.h"
 #include "webapp/EmbeddedRoutes.h"
+#include "webapp/LibraryRoutes.h"
 #include "webapp/PlayerCommands.h"
 #include "webapp/PlayerFacade.h"
 #include "webapp/RequestContext.h"
@@ -53,6 +55,8 @@ WebApplication::WebApplication(platform::HWND mainWindow, void* module, host::Se
     registerEmbeddedRoutes();
     registerStatusDocuments();
     registerPlayerCommands();
+    registerLibraryRoutes();
+    registerDownloadRoutes();
 }
 
 WebApplication::~WebApplication()

@@ -41,10 +41,11 @@ public:
     /// `mainWindow` (which asks the player for its playlist editor, so run
     /// it on the player's thread or one that does not block it), and
     /// registers every route in the process-wide `resourceTable` and
-    /// `routeTable`: the embedded web-client files, the status documents
-    /// and the player commands. `settings` (read for `enableML`)
-    /// must outlive the application; `module` is the plug-in's own module
-    /// handle, which the embedded files belong to.
+    /// `routeTable`: the embedded web-client files, the status documents,
+    /// the player commands, the library listings, downloads and streams.
+    /// `settings` (read for `enableML`) must outlive the application;
+    /// `module` is the plug-in's own module handle, which the embedded files
+    /// belong to.
     WebApplication(platform::HWND mainWindow, void* module, host::Settings& settings);
     ~WebApplication();
     WebApplication(const WebApplication&) = delete;

@@ -253,17 +253,17 @@ TEST_F(FileAnswers, WholeFile)
     EXPECT_EQ(empty.body, "");
 }
 
-TEST_F(FileAnswers, PiecesOf1024Bytes)
+TEST_F(FileAnswers, BlocksOf64KiB)
 {
-    const std::string bytes = patterned(1025, 2);
+    const std::string bytes = patterned(65537, 2);
     writeFile(root / "odd.bin", bytes);
     Answer answer = get("odd.bin");
     ASSERT_TRUE(answer.served);
     ASSERT_EQ(answer.writes.size(), 3u);
     EXPECT_EQ(answer.writes[0], answer.head);
-    EXPECT_EQ(answer.writes[1], bytes.substr(0, 1024));
-    EXPECT_EQ(answer.writes[2], bytes.substr(1024));
-    EXPECT_EQ(header(answer, "Content-Length"), "1025");
+    EXPECT_EQ(answer.writes[1], bytes.substr(0, 65536));
+    EXPECT_EQ(answer.writes[2], bytes.substr(65536));
+    EXPECT_EQ(header(answer, "Content-Length"), "65537");
 }
 
 TEST_F(FileAnswers, SingleRanges)
@@ -394,10 +394,10 @@ TEST_F(FileAnswers, UnopenableFileIs500)
 
 TEST_F(FileAnswers, BrokenConnectionEndsTheBody)
 {
-    writeFile(root / "long.bin", patterned(100 * 1024, 3));
+    writeFile(root / "long.bin", patterned(300 * 1024, 3));
     BufferStream stream;
     Answer probe = get("long.bin");
-    stream.breakAfter(probe.head.size() + 3 * 1024);
+    stream.breakAfter(probe.head.size() + 3 * 65536);
     Answer answer = get("long.bin", "", &stream);
     EXPECT_TRUE(answer.served);
     EXPECT_EQ(answer.writes.size(), 4u);  // the head, three pieces, then nothing more is tried

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+/// Sends `length` bytes of the open file `file`, from byte `offset` on, to the
+/// connected socket `socket` with sendfile(2), falling back to 64 KiB reads
+/// and sends where the kernel cannot pass the file to the socket itself. The
+/// file's own offset is not moved. Never raises SIGPIPE. Returns the count
+/// sent; it falls short when the file ended early or the socket failed, and
+/// `sendFailed` (set to false first) then tells which. Any thread.
+std::uint64_t sendFileRange(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed);
+
+/// The same reads and sends without sendfile(2): the fallback, usable on
+/// any descriptor `socket` that accepts send(2).
+std::uint64_t sendFileBlocks(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed);
+
+/// The block size of the fallback, and of every copying file sender.
+inline constexpr std::uint64_t fileBlockSize = 64 * 1024;
+
+} // namespace platform

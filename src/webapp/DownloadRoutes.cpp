@@ -1,0 +1,113 @@
+#include "webapp/DownloadRoutes.h"
+
+#include "http/FileResponse.h"
+#include "http/MediaTypes.h"
+#include "http/Request.h"
+#include "http/Response.h"
+#include "library/LibraryPath.h"
+#include "library/MediaLibrary.h"
+#include "library/PlaylistFile.h"
+#include "platform/UniqueFd.h"
+#include "webapp/PlaylistExport.h"
+#include "webapp/RequestContext.h"
+#include "webapp/RouteParameters.h"
+#include "webapp/RouteTables.h"
+#include "webapp/WebApplication.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace webapp {
+
+namespace {
+
+std::string headerValue(const http::Request& request, const std::string& name)
+{
+    auto found = request.headers.find(name);
+    return found == request.headers.end() ? std::string() : found->second;
+}
+
+bool isRegularFile(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+void sendDownload(WebApplication& application, RequestContext& context)
+{
+    http::Response& response = context.response;
+    const std::string path = parameter(context, "path");
+    const library::FindData found = application.library->fileInfo(path);
+    // Looked at before the open too: opening a device can act on it.
+    if (found.name.empty() || found.isDirectory() || !isRegularFile(path)) {
+        WebApplication::sendNotFound(response);
+        return;
+    }
+    const std::size_t dot = path.rfind('.');
+    if (dot != std::string::npos) {
+        std::string type = http::mediaTypeFor(std::string_view(path).substr(dot + 1));
+        if (!type.empty())
+            response.headers["Content-Type"] = type;
+    }
+
+    // Non-blocking, so a fifo put in the file's place since cannot hold the
+    // open; what was opened is checked again.
+    platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!file) {
+        response.status = 500;
+        response.reason = "Internal Server Error";
+        response.setBody("<h1>500 Internal Server Error</h1>");
+        response.send();
+        return;
+    }
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        WebApplication::sendNotFound(response);
+        return;
+    }
+    http::sendOpenFile(response, context.request, file.get(), static_cast<std::uint64_t>(status.st_size),
+                       found.name);
+}
+
+void sendStream(WebApplication& application, RequestContext& context)
+{
+    http::Response& response = context.response;
+    const std::string path = parameter(context, "path");
+    std::vector<std::string> items;
+    application.library->expandPath(path, items);
+    if (items.empty()) {
+        response.status = 404;
+        response.reason = "Not Found";
+        response.setBody("<h1>404 Not Found</h1>");
+        response.send();
+        return;
+    }
+
+    const std::string host = headerValue(context.request, "Host");
+    const std::string& session = context.request.authorizedSession;
+    // Only a local playlist file has entries to read; a search or a peer URL
+    // that happens to end in ".m3u" is expanded like any other path.
+    std::string text;
+    if (library::isLocalPath(path) && library::PlaylistFile::isPlaylistFile(path))
+        text = exportPlaylist(library::PlaylistFile(path), path, host, session);
+    else
+        text = exportPaths(items, host, session);
+
+    response.headers["Content-Type"] = "audio/m3u";
+    response.headers["Content-Disposition"] = "inline; filename=playlist.m3u";
+    response.headers["Cache-Control"] = "must-revalidate";
+    response.setBody(std::move(text));
+    response.send();
+}
+
+} // namespace
+
+void registerDownloadRoutes()
+{
+    auto& routes = routeTable();
+    routes["download"] = sendDownload;
+    routes["stream"] = sendStream;
+}
+
+} // namespace webapp

@@ -1,0 +1,20 @@
+#pragma once
+
+namespace webapp {
+
+/// Enters "download" and "stream" into `routeTable`. Neither takes the
+/// application's lock; a download runs on its connection's thread for as
+/// long as the transfer lasts.
+///
+/// "download" sends the library file "path" as a file answer (ranges
+/// included) with the media type of its extension and its own name; the 404
+/// page when the library does not allow or list it, or when it is anything
+/// but a regular file (a directory, a device or a fifo with a media name is
+/// never opened for reading or waited on); 500 when it cannot be opened.
+///
+/// "stream" answers "path" expanded as an M3U of download URLs (see
+/// PlaylistExport); a playlist file keeps its own entries; 404 with a short
+/// body when the path expands to nothing.
+void registerDownloadRoutes();
+
+} // namespace webapp

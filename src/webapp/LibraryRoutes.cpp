@@ -1,0 +1,94 @@
+#include "webapp/LibraryRoutes.h"
+
+#include "http/Request.h"
+#include "library/EntryOrder.h"
+#include "library/LibraryPath.h"
+#include "library/MediaLibrary.h"
+#include "webapp/ListingText.h"
+#include "webapp/RequestContext.h"
+#include "webapp/RouteParameters.h"
+#include "webapp/RouteTables.h"
+#include "webapp/ScriptText.h"
+#include "webapp/WebApplication.h"
+
+#include <algorithm>
+
+namespace webapp {
+
+namespace {
+
+void sendScript(RequestContext& context, std::string_view object)
+{
+    sendText(context, scriptCall(scriptCallback(parameter(context, "callback")), object));
+}
+
+/// The entries of a listing, unsorted: the shared directories for the root,
+/// a search's hits, or a directory's children.
+std::vector<library::LibraryEntry> listingEntries(const library::MediaLibrary& media, const std::string& path,
+                                                  bool isRoot)
+{
+    std::vector<library::LibraryEntry> entries;
+    if (isRoot) {
+        for (const std::string& shared : media.sharedDirectories())
+            entries.push_back({shared, library::FindData::directoryAttribute, {}, 0});
+    } else if (path.starts_with(library::searchPrefix)) {
+        media.search(std::string_view(path).substr(library::searchPrefix.size()), false, entries);
+    } else if (path.starts_with(library::folderSearchPrefix)) {
+        media.search(std::string_view(path).substr(library::folderSearchPrefix.size()), true, entries);
+    } else {
+        media.listDirectory(path, entries);
+    }
+    return entries;
+}
+
+void sendLibrary(WebApplication& application, RequestContext& context)
+{
+    const library::MediaLibrary& media = *application.library;
+    std::string path = parameter(context, "path");
+    // A refused path is answered with the root listing, and says so.
+    if (!media.isPathAllowed(path))
+        path.clear();
+    const bool isRoot = path.empty() || path == std::string(1, library::pathSeparator);
+    std::vector<library::LibraryEntry> entries = listingEntries(media, path, isRoot);
+    library::EntryOrder order(integerParameter(context, "sortby"), integerParameter(context, "sortdir"));
+    std::sort(entries.begin(), entries.end(), order);
+    sendScript(context, listingObject(path, context.request.authorizedSession, isRoot, entries));
+}
+
+void sendFavorites(WebApplication& application, RequestContext& context)
+{
+    if (!checkJsonAuth(context)) {
+        sendText(context, std::string());
+        return;
+    }
+    // A copy, taken under the discovery agent's lock, so the text is written
+    // without holding it.
+    sendScript(context, favoritesObject(application.library->peers()));
+}
+
+void sendEvents(WebApplication&, RequestContext& context)
+{
+    if (!checkJsonAuth(context)) {
+        sendText(context, std::string());
+        return;
+    }
+    // Nothing produces client events yet: the queue is always empty.
+    sendScript(context, "{}");
+}
+
+} // namespace
+
+bool checkJsonAuth(RequestContext& context)
+{
+    return parameter(context, "JSON_auth") == context.cookies.get(context.sessionCookieName);
+}
+
+void registerLibraryRoutes()
+{
+    auto& routes = routeTable();
+    routes["library.js"] = sendLibrary;
+    routes["favorites.js"] = sendFavorites;
+    routes["events.js"] = sendEvents;
+}
+
+} // namespace webapp

@@ -1,0 +1,142 @@
+// Real clients against "stream" and "download": curl, mpv and ffprobe, and
+// a Digest login whose session id alone opens every streamed URL.
+#include "ServedLibrary.h"
+#include "http/AccessRules.h"
+
+#include <cstdio>
+#include <regex>
+#include <sstream>
+#include <sys/wait.h>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+using webapptest::ServedLibrary;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string output;
+};
+
+Outcome run(const std::string& command)
+{
+    Outcome result;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, got);
+    int status = ::pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string shellQuoted(const std::string& text)
+{
+    return "'" + text + "'";
+}
+
+class Clients : public ServedLibrary {
+protected:
+    /// `count` tagged tones of `seconds` each, "Track 1.mp3" ..., in `folder`.
+    void makeTracks(const std::string& folder, int count, int seconds)
+    {
+        fs::create_directories(folder);
+        for (int i = 1; i <= count; ++i) {
+            const std::string path = folder + "/Track " + std::to_string(i) + ".mp3";
+            Outcome made = run("ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=" + std::to_string(300 + 100 * i) +
+                               ":duration=" + std::to_string(seconds) + " -ac 2 -ar 44100 -b:a 320k " + shellQuoted(path));
+            ASSERT_EQ(made.exitCode, 0) << made.output;
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(Clients, MpvPlaysAFolderStreamToTheEnd)
+{
+    makeTracks(music + "/Album", 3, 2);
+    Outcome played = run("mpv --no-config --ao=null --no-video " + shellQuoted(url("stream", {{"path", music + "/Album"}})));
+    EXPECT_EQ(played.exitCode, 0) << played.output;
+    EXPECT_NE(played.output.find("Exiting... (End of file)"), std::string::npos) << played.output;
+    std::vector<std::string> tracks;
+    static const std::regex playing("Playing: \\S+/download\\?path=\\S+Track%20([0-9])%2emp3&auth=\n");
+    for (std::sregex_iterator at(played.output.begin(), played.output.end(), playing), end; at != end; ++at)
+        tracks.push_back((*at)[1]);
+    EXPECT_EQ(tracks, (std::vector<std::string>{"1", "2", "3"})) << played.output;
+    EXPECT_EQ(played.output.find("Failed"), std::string::npos) << played.output;
+}
+
+TEST_F(Clients, MpvStartsAStreamFromItsMiddleWithARangedRequest)
+{
+    // Large enough that the player asks for the middle instead of reading on.
+    const std::string wav = music + "/Long/long.wav";
+    fs::create_directories(music + "/Long");
+    Outcome made = run("ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=500:duration=120 -ac 2 -ar 44100 " +
+                       shellQuoted(wav));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    Outcome played = run("mpv --no-config --ao=null --no-video --cache=no --start=50% --length=1 "
+                         "--msg-level=all=debug " + shellQuoted(url("stream", {{"path", music + "/Long"}})));
+    EXPECT_EQ(played.exitCode, 0) << played.output;
+    std::smatch restart;
+    ASSERT_TRUE(std::regex_search(played.output, restart, std::regex("playback restart complete @ ([0-9.]+)")));
+    EXPECT_NEAR(std::stod(restart[1]), 60.0, 1.0);
+    std::smatch statistics;
+    ASSERT_TRUE(std::regex_search(played.output, statistics,
+                                  std::regex("AVIOContext: Statistics: ([0-9]+) bytes read, [1-9][0-9]* seeks")))
+        << played.output;
+    EXPECT_LT(std::stoull(statistics[1]), fs::file_size(wav) / 4);
+}
+
+TEST_F(Clients, CurlRangesAndFfprobe)
+{
+    makeTracks(music, 1, 2);
+    const std::string track = music + "/Track 1.mp3";
+    const std::string bytes = hosttest::TempDirectory::readText(track);
+    const std::string out = dir.path("part");
+    Outcome ranged = run("curl -sS --max-time 20 -w '%{http_code}' -r 1000- -o " + shellQuoted(out) + " " +
+                         shellQuoted(url("download", {{"path", track}})));
+    EXPECT_EQ(ranged.output, "206");
+    EXPECT_TRUE(hosttest::TempDirectory::readText(out) == bytes.substr(1000));
+
+    Outcome probe = run("ffprobe -v error -show_entries format=format_name,duration -of default=nw=1 " +
+                        shellQuoted(url("download", {{"path", track}})));
+    EXPECT_EQ(probe.exitCode, 0) << probe.output;
+    EXPECT_TRUE(std::regex_search(probe.output, std::regex("format_name=mp3\nduration=2\\.0"))) << probe.output;
+}
+
+TEST_F(Clients, WithPasswordsTheSessionIdInEveryUrlOpensTheDownload)
+{
+    http::AccessRules rules;
+    rules.requirePassword = true;
+    rules.username = "alice";
+    rules.password = "s3cret";
+    server->setAccess(rules);
+    file(music + "/a.mp3", "first song");
+    file(music + "/b.mp3", "second song");
+
+    const std::string curl = "curl -sS --max-time 20 ";
+    Outcome m3u = run(curl + "-b '' --digest -u alice:s3cret " + shellQuoted(url("stream", {{"path", music}})));
+    std::smatch id;
+    ASSERT_TRUE(std::regex_search(m3u.output, id, std::regex("&auth=([0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12})\n")))
+        << m3u.output;
+    std::vector<std::string> bodies;
+    std::istringstream lines(m3u.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("http://"))
+            continue;
+        EXPECT_TRUE(line.ends_with("&auth=" + id[1].str())) << line;
+        bodies.push_back(run(curl + shellQuoted(line)).output);
+    }
+    EXPECT_EQ(bodies, (std::vector<std::string>{"first song", "second song"}));
+    Outcome without = run(curl + "-o /dev/null -w '%{http_code}' " + shellQuoted(url("download", {{"path", music + "/a.mp3"}})));
+    EXPECT_EQ(without.output, "401");
+
+    // The listing names the session; an id a link chose is written as string content.
+    Outcome listing = run(curl + "-u alice:s3cret " + shellQuoted(url("library.js", {{"auth", "\"<x"}})));
+    EXPECT_NE(listing.output.find("\n\"auth\" : \"\\\"\\u003cx\",\n"), std::string::npos) << listing.output;
+}

@@ -1,0 +1,219 @@
+// "library.js", "favorites.js" and "events.js" over loopback: the listing
+// text byte for byte, its sort orders, refused paths, the callback name,
+// search hits, the JSON_auth check and a peer heard from a forged datagram.
+#include "ServedLibrary.h"
+#include "discovery/DiscoveryAgent.h"
+#include "discovery/PDPDiscovery.h"
+#include "library/Indexer.h"
+#include "library/MediaLibrary.h"
+#include "platform/Datagram.h"
+#include "webapp/ScriptText.h"
+
+#include <regex>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+using webapptest::ServedLibrary;
+
+std::string E(const std::string& text)
+{
+    return http::urlEncode(text);
+}
+
+std::vector<std::string> namesIn(const std::string& body)
+{
+    static const std::regex name(R"re("name" : "([^"]*)","path")re");
+    std::vector<std::string> names;
+    for (std::sregex_iterator at(body.begin(), body.end(), name), end; at != end; ++at)
+        names.push_back((*at)[1]);
+    return names;
+}
+
+class LibraryScript : public ServedLibrary {
+protected:
+    std::string rootBody(const std::string& callback)
+    {
+        return callback + "({\"path\" : \"\",\n\"auth\" : \"\",\n\"files\" : [\n"
+               "\n{\"name\" : \"" + E(more) + "\",\"path\" : \"" + E(more) + "\",\"type\" : \"%24DIR%24\" }\n"
+               ",\n{\"name\" : \"" + E(music) + "\",\"path\" : \"" + E(music) + "\",\"type\" : \"%24DIR%24\" }\n"
+               "]});";
+    }
+};
+
+} // namespace
+
+TEST_F(LibraryScript, RootAndDirectoryListingsByteForByte)
+{
+    Answer root = get("library.js", {{"callback", "cb"}});
+    EXPECT_EQ(root.status, 200);
+    EXPECT_EQ(root.header("Content-Type"), "text/javascript; charset=UTF-8");
+    EXPECT_EQ(root.body, rootBody("cb"));
+    EXPECT_EQ(get("library.js", {{"path", "/"}, {"callback", "cb"}}).body, rootBody("cb"));
+
+    file(music + "/b song.mp3");
+    file(music + "/\xc3\xa9t\xc3\xa9.flac");
+    file(music + "/Song.MP3");
+    file(music + "/list.m3u");
+    file(music + "/readme.txt");
+    file(music + "/Sub/inner.mp3");
+    const std::string listing = get("library.js", {{"path", music + "/"}}).body;
+    auto line = [&](const std::string& name, const std::string& type) {
+        return "\n{\"name\" : \"" + name + "\",\"path\" : \"" + E(music) + "%2f" + name + "\",\"type\" : \"" +
+               type + "\" }\n";
+    };
+    EXPECT_EQ(listing, "({\"path\" : \"" + E(music + "/") + "\",\n\"auth\" : \"\",\n\"files\" : [\n"
+                       "{\"name\" : \"..\",\"type\" : \"$UP$\" }," +
+                           line("Song%2eMP3", "mp3") + "," + line("Sub", "%24DIR%24") + "," +
+                           line("b%20song%2emp3", "mp3") + "," + line("list%2em3u", "m3u") + "," +
+                           line("%c3%a9t%c3%a9%2eflac", "flac") + "]});");
+
+    // An empty or unreadable directory still has its way up.
+    fs::create_directories(music + "/Empty");
+    EXPECT_EQ(get("library.js", {{"path", music + "/Empty"}}).body,
+              "({\"path\" : \"" + E(music + "/Empty") +
+                  "\",\n\"auth\" : \"\",\n\"files\" : [\n{\"name\" : \"..\",\"type\" : \"$UP$\" }]});");
+}
+
+TEST_F(LibraryScript, SortOrders)
+{
+    const auto base = fs::file_time_type::clock::now() - 1h;
+    struct Song {
+        std::string name;
+        std::size_t size;
+        int minutes;
+    };
+    for (const Song& song : {Song{"a.mp3", 2, 20}, Song{"b.mp3", 3, 0}, Song{"c.mp3", 1, 10}}) {
+        file(music + "/" + song.name, std::string(song.size, 's'));
+        fs::last_write_time(music + "/" + song.name, base + std::chrono::minutes(song.minutes));
+    }
+    struct Case {
+        std::string sortby, sortdir;
+        std::vector<std::string> order;
+    };
+    const std::vector<Case> cases = {
+        {"0", "0", {"a%2emp3", "b%2emp3", "c%2emp3"}}, {"0", "1", {"c%2emp3", "b%2emp3", "a%2emp3"}},
+        {"1", "0", {"b%2emp3", "c%2emp3", "a%2emp3"}}, {"1", "1", {"a%2emp3", "c%2emp3", "b%2emp3"}},
+        {"2", "0", {"c%2emp3", "a%2emp3", "b%2emp3"}}, {"2", "1", {"b%2emp3", "a%2emp3", "c%2emp3"}},
+        {"", "", {"a%2emp3", "b%2emp3", "c%2emp3"}},
+    };
+    for (const Case& c : cases) {
+        std::string body = get("library.js", {{"path", music}, {"sortby", c.sortby}, {"sortdir", c.sortdir}}).body;
+        EXPECT_EQ(namesIn(body), c.order) << c.sortby << "/" << c.sortdir;
+    }
+}
+
+TEST_F(LibraryScript, RefusedPathsGiveTheRootListing)
+{
+    file(music + "/a.mp3");
+    file(dir.path("musicx/a.mp3"));
+    for (const std::string& path : {music + "/../more", std::string("/etc"), dir.path("musicx"), dir.path("")})
+        EXPECT_EQ(get("library.js", {{"path", path}, {"callback", "f"}}).body, rootBody("f")) << path;
+}
+
+TEST_F(LibraryScript, OnlyAScriptNameIsUsedAsCallback)
+{
+    const std::string longest = "a" + std::string(127, 'b');
+    struct Case {
+        std::string callback;
+        bool used;
+    };
+    const std::vector<Case> cases = {
+        {"cb", true},           {"jQuery_1.$x.y2", true},     {longest, true},
+        {longest + "c", false}, {"alert(1);x", false},         {"1a", false},
+        {"a..b", false},        {".a", false},                 {"a.", false},
+        {"a.1b", false},        {"</script><script>x", false}, {"a b", false},
+        {"\xc3\xa9", false},
+    };
+    for (const Case& c : cases) {
+        std::string body = get("library.js", {{"callback", c.callback}}).body;
+        EXPECT_EQ(body, rootBody(c.used ? c.callback : "")) << c.callback;
+    }
+}
+
+TEST_F(LibraryScript, SearchListingsListTheIndexHits)
+{
+    file(music + "/Blue Monday/Blue Monday.mp3");
+    file(music + "/Other/Red.mp3");
+    ASSERT_TRUE(application.library->reindex());
+    application.library->indexer().threadHandle()->wait();
+
+    EXPECT_EQ(namesIn(get("library.js", {{"path", "search://blue"}}).body),
+              (std::vector<std::string>{"Blue%20Monday", "Blue%20Monday%2emp3"}));
+    std::string folders = get("library.js", {{"path", "searchf://blue"}}).body;
+    EXPECT_EQ(namesIn(folders), std::vector<std::string>{"Blue%20Monday"});
+    EXPECT_NE(folders.find("\"path\" : \"searchf%3a%2f%2fblue\",\n"), std::string::npos);
+    EXPECT_NE(folders.find("{\"name\" : \"..\",\"type\" : \"$UP$\" }"), std::string::npos);
+}
+
+TEST_F(LibraryScript, FavoritesAndEventsAskForTheSessionCookie)
+{
+    const std::string local = R"({"/": {"name": "Local Library","host": ""}})";
+    struct Case {
+        std::string cookieHeader;
+        std::optional<std::string> jsonAuth;
+        bool passes;
+    };
+    const std::vector<Case> cases = {
+        {"Cookie: Tunelet=s1\r\n", "s1", true},  {"Cookie: Tunelet=s1\r\n", "s2", false},
+        {"Cookie: Tunelet=s1\r\n", {}, false},   {"Cookie: Other=s1\r\n", "s1", false},
+        {"Cookie: Other=s1\r\n", {}, true},      {"", {}, true},
+        {"Cookie: Tunelet=s1\r\n", "S1", false}, {"Cookie: a=1; Tunelet=s1\r\n", "s1", true},
+    };
+    for (const Case& c : cases) {
+        Parameters parameters = {{"callback", "got"}};
+        if (c.jsonAuth)
+            parameters["JSON_auth"] = *c.jsonAuth;
+        Answer favorites = get("favorites.js", parameters, "Host: t\r\n" + c.cookieHeader);
+        Answer events = get("events.js", parameters, "Host: t\r\n" + c.cookieHeader);
+        EXPECT_EQ(favorites.status, 200);
+        EXPECT_EQ(events.status, 200);
+        EXPECT_EQ(favorites.body, c.passes ? "got(" + local + ");" : "") << c.cookieHeader << c.jsonAuth.value_or("-");
+        EXPECT_EQ(events.body, c.passes ? "got({});" : "") << c.cookieHeader << c.jsonAuth.value_or("-");
+    }
+}
+
+TEST_F(LibraryScript, APeerIsListedByItsAddressWithItsNameEscaped)
+{
+    discovery::PDPDiscovery packet;
+    packet.instanceId.fill(0x7c);
+    packet.name = "\"</script>\\\x01<";
+    packet.state = 1;
+    packet.port = 4242;
+    std::vector<std::uint8_t> bytes(discovery::PDPDiscovery::wireSize);
+    std::size_t length = bytes.size();
+    packet.serialize(bytes.data(), length);
+    platform::UniqueFd sender = platform::openSendingSocket();
+
+    std::vector<discovery::PeerEntry> peers;
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (peers.empty() && std::chrono::steady_clock::now() < deadline) {
+        platform::sendDatagram(sender.get(), {reinterpret_cast<const char*>(bytes.data()), length},
+                               {platform::broadcastAddress(), discovery::DiscoveryAgent::discoveryPort});
+        std::this_thread::sleep_for(20ms);
+        for (const discovery::PeerEntry& peer : application.library->peers())
+            if (peer.port == 4242)
+                peers = {peer};
+    }
+    ASSERT_EQ(peers.size(), 1u) << "the forged announcement was not heard";
+    const std::string host = platform::dottedAddress(peers[0].sender.address) + ":4242";
+    EXPECT_EQ(get("favorites.js", {{"JSON_auth", "s1"}}).body,
+              "({\"" + host + "/\": {\"name\": \"\\\"\\u003c/script>\\\\\\u0001\\u003c:4242\",\"host\": \"" + host +
+                  "\"},\"/\": {\"name\": \"Local Library\",\"host\": \"\"}});");
+}
+
+TEST(ScriptText, StringContentEndsNothingEarly)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"plain \xc3\xa9", "plain \xc3\xa9"},
+        {"\"\\", "\\\"\\\\"},
+        {"</script>", "\\u003c/script>"},
+        {std::string("\0\n\x1f\x7f", 4), "\\u0000\\u000a\\u001f\\u007f"},
+        {"a\xe2\x80\xa8" "b\xe2\x80\xa9", "a\\u2028b\\u2029"},
+        {"\xe2\x80", "\xe2\x80"},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(webapp::scriptStringContent(text), expected) << text;
+}
