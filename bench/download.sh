@@ -1,0 +1,78 @@
+#!/bin/sh
+# Throughput of "download" of a 64 MiB file over loopback with 4 kept
+# connections, next to nginx serving the same file with sendfile in the same
+# run (wrk, 2 threads): bytes per second of each and their ratio. Then the
+# time per request of the large listings (bench_library_routes).
+#   bench/download.sh [BUILD_DIR] [DURATION]     (defaults: build/bench 5s)
+# Runs itself inside a private network namespace; only 127.0.0.1 is used.
+set -e
+cd "$(dirname "$0")/.."
+if [ "${TUNELET_NETNS:-}" != 1 ]; then exec tools/netns.sh "$0" "$@"; fi
+build=${1:-build/bench}
+duration=${2:-5s}
+library_server="$build/bench/bench_library_server"
+routes="$build/bench/bench_library_routes"
+[ -x "$library_server" ] || { echo "build $library_server first" >&2; exit 1; }
+command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; exit 1; }
+nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+[ -x "$nginx_bin" ] || { echo "nginx is missing (Debian package nginx-light)" >&2; exit 1; }
+
+nginx_port=18082
+work=$(mktemp -d)
+server_pid=""
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  [ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2>/dev/null
+  sleep 0.3
+  rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+mkdir -p "$work/music" "$work/logs"
+head -c 67108864 /dev/urandom > "$work/music/big.mp3"
+
+cat > "$work/nginx.conf" <<CONF
+worker_processes auto;
+pid $work/nginx.pid;
+error_log $work/logs/error.log warn;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  sendfile on;
+  keepalive_requests 1000000;
+  client_body_temp_path $work/body;
+  proxy_temp_path $work/proxy;
+  fastcgi_temp_path $work/fastcgi;
+  uwsgi_temp_path $work/uwsgi;
+  scgi_temp_path $work/scgi;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    root $work/music;
+  }
+}
+CONF
+"$nginx_bin" -p "$work" -e "$work/logs/error.log" -c "$work/nginx.conf"
+
+"$library_server" 0 "$work/music" > "$work/server.out" &
+server_pid=$!
+for _ in $(seq 100); do grep -q '^port' "$work/server.out" 2>/dev/null && break; sleep 0.05; done
+ours_port=$(awk '/^port/ {print $2}' "$work/server.out")
+[ -n "$ours_port" ] || { echo "bench_library_server did not start" >&2; exit 1; }
+encoded=$(printf '%s' "$work/music/big.mp3" | od -An -tx1 -v | tr -d ' \n' | sed 's/../%&/g')
+
+# Transfer/sec of wrk, in MiB/s.
+rate() {
+  wrk -t2 -c4 -d"$duration" "$1" 2>&1 | awk '/^Transfer\/sec:/ {
+    v=$2; u=v; sub(/[0-9.]+/, "", u); sub(/[A-Za-z]+$/, "", v);
+    m = (u=="GB") ? 1024 : (u=="MB") ? 1 : (u=="KB") ? 1/1024 : 1/1048576;
+    printf "%.0f", v*m }'
+}
+echo "download of a 64 MiB file, wrk -t2 -c4, $duration per row, 2 cores shared by server and wrk"
+ours=$(rate "http://127.0.0.1:$ours_port/download?path=$encoded")
+theirs=$(rate "http://127.0.0.1:$nginx_port/big.mp3")
+printf '%-8s %8s MiB/s\n' tunelet "$ours" nginx "$theirs"
+awk -v a="$ours" -v b="$theirs" 'BEGIN { if (b > 0) printf "ratio tunelet/nginx: %.2f\n", a / b }'
+
+if [ -x "$routes" ]; then
+  "$routes" --benchmark_min_time=2
+fi
