@@ -67,7 +67,7 @@ TEST_F(Downloads, FileAnswersAndWhatIsNeverServed)
         {music + "/../music/song.mp3", "", 404, notFoundPage, ""},
     };
     for (const Case& c : cases) {
-        std::string headers = "Host: t\r\nCookie: Tunelet=s1\r\n";
+        std::string headers = "Host: t\r\nCookie: Tunelet=" + session + "\r\n";
         if (!c.range.empty())
             headers += "Range: " + c.range + "\r\n";
         Answer answer = get("download", {{"path", c.path}}, headers);

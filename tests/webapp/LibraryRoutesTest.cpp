@@ -199,7 +199,7 @@ TEST_F(LibraryScript, APeerIsListedByItsAddressWithItsNameEscaped)
     }
     ASSERT_EQ(peers.size(), 1u) << "the forged announcement was not heard";
     const std::string host = platform::dottedAddress(peers[0].sender.address) + ":4242";
-    EXPECT_EQ(get("favorites.js", {{"JSON_auth", "s1"}}).body,
+    EXPECT_EQ(get("favorites.js", {{"JSON_auth", session}}).body,
               "({\"" + host + "/\": {\"name\": \"\\\"\\u003c/script>\\\\\\u0001\\u003c:4242\",\"host\": \"" + host +
                   "\"},\"/\": {\"name\": \"Local Library\",\"host\": \"\"}});");
 }

@@ -44,6 +44,8 @@ protected:
         for (int i = 0; i < 500 && server->listeningPort() == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_NE(server->listeningPort(), 0);
+        // A session the server issued, as a browser holds after its first visit.
+        session = server->sessions().issue().first;
     }
 
     void TearDown() override
@@ -66,9 +68,13 @@ protected:
         return out;
     }
 
-    /// One GET on a connection of its own, with `headers` (each ending in CR LF).
-    Answer get(const std::string& route, const Parameters& parameters = {},
-               const std::string& headers = "Host: t\r\nCookie: Tunelet=s1\r\n")
+    /// One GET on a connection of its own, with `headers` (each ending in CR
+    /// LF); by default a Host and the session's cookie.
+    Answer get(const std::string& route, const Parameters& parameters = {})
+    {
+        return get(route, parameters, "Host: t\r\nCookie: Tunelet=" + session + "\r\n");
+    }
+    Answer get(const std::string& route, const Parameters& parameters, const std::string& headers)
     {
         testing_support::RawClient client(server->listeningPort());
         EXPECT_TRUE(client.send("GET " + target(route, parameters) + " HTTP/1.1\r\n" + headers + "\r\n"));
@@ -94,6 +100,7 @@ protected:
     host::Settings settings{dir.path("gen_Tunelet.ini")};
     webapp::WebApplication application{nullptr, nullptr, settings};
     std::unique_ptr<webapp::TuneletServer> server;
+    std::string session;
 };
 
 } // namespace webapptest
