@@ -31,9 +31,10 @@ int main(int argc, char** argv)
     if (::mkdtemp(home.data()) == nullptr)
         return 1;
     host::Settings settings(home + "/gen_Tunelet.ini");
-    for (int i = 2; i < argc; ++i)
-        settings.sharedDirs.emplace_back(argv[i]);
-    settings.documentRoot = home + "/skins";
+    settings.update([&](auto& d) {
+        d.sharedDirs.assign(argv + 2, argv + argc);
+        d.documentRoot = home + "/skins";
+    });
     int result = 0;
     {
         webapp::WebApplication application(nullptr, nullptr, settings);

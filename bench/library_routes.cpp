@@ -43,8 +43,10 @@ struct Library {
             std::abort();
         fill(home);
         settings = std::make_unique<host::Settings>(home + "/gen_Tunelet.ini");
-        settings->sharedDirs = {home + "/flat", home + "/tree"};
-        settings->documentRoot = home + "/skins";
+        settings->update([&](auto& d) {
+            d.sharedDirs = {home + "/flat", home + "/tree"};
+            d.documentRoot = home + "/skins";
+        });
         application = std::make_unique<webapp::WebApplication>(nullptr, nullptr, *settings);
         server = std::make_unique<webapp::TuneletServer>(*application, *settings, platform::loopbackAddress(), 0);
         server->start();
