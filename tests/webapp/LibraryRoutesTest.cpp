@@ -7,7 +7,10 @@
 #include "library/Indexer.h"
 #include "library/MediaLibrary.h"
 #include "platform/Datagram.h"
+#include "webapp/ListingText.h"
 #include "webapp/ScriptText.h"
+
+#include <arpa/inet.h>
 
 #include <regex>
 
@@ -150,7 +153,7 @@ TEST_F(LibraryScript, SearchListingsListTheIndexHits)
 
 TEST_F(LibraryScript, FavoritesAndEventsAskForTheSessionCookie)
 {
-    const std::string local = R"({"/": {"name": "Local Library","host": ""}})";
+    const std::string local = R"("/": {"name": "Local Library","host": ""}});)";
     struct Case {
         std::string cookieHeader;
         std::optional<std::string> jsonAuth;
@@ -170,7 +173,10 @@ TEST_F(LibraryScript, FavoritesAndEventsAskForTheSessionCookie)
         Answer events = get("events.js", parameters, "Host: t\r\n" + c.cookieHeader);
         EXPECT_EQ(favorites.status, 200);
         EXPECT_EQ(events.status, 200);
-        EXPECT_EQ(favorites.body, c.passes ? "got(" + local + ");" : "") << c.cookieHeader << c.jsonAuth.value_or("-");
+        // Agents of other programs in this network may come first.
+        const std::string& listed = favorites.body;
+        EXPECT_EQ(listed.starts_with("got({") && listed.ends_with(local), c.passes) << listed;
+        EXPECT_EQ(listed.empty(), !c.passes) << c.cookieHeader << c.jsonAuth.value_or("-");
         EXPECT_EQ(events.body, c.passes ? "got({});" : "") << c.cookieHeader << c.jsonAuth.value_or("-");
     }
 }
@@ -194,14 +200,35 @@ TEST_F(LibraryScript, APeerIsListedByItsAddressWithItsNameEscaped)
                                {platform::broadcastAddress(), discovery::DiscoveryAgent::discoveryPort});
         std::this_thread::sleep_for(20ms);
         for (const discovery::PeerEntry& peer : application.library->peers())
-            if (peer.port == 4242)
+            if (peer.name == packet.name)
                 peers = {peer};
     }
     ASSERT_EQ(peers.size(), 1u) << "the forged announcement was not heard";
     const std::string host = platform::dottedAddress(peers[0].sender.address) + ":4242";
-    EXPECT_EQ(get("favorites.js", {{"JSON_auth", session}}).body,
-              "({\"" + host + "/\": {\"name\": \"\\\"\\u003c/script>\\\\\\u0001\\u003c:4242\",\"host\": \"" + host +
-                  "\"},\"/\": {\"name\": \"Local Library\",\"host\": \"\"}});");
+    // Other programs' agents in this network may be listed too.
+    const std::string body = get("favorites.js", {{"JSON_auth", session}}).body;
+    EXPECT_TRUE(body.starts_with("({\"")) << body;
+    EXPECT_NE(body.find("\"" + host + "/\": {\"name\": \"\\\"\\u003c/script>\\\\\\u0001\\u003c:4242\",\"host\": \"" +
+                        host + "\"},"),
+              std::string::npos)
+        << body;
+    EXPECT_TRUE(body.ends_with(",\"/\": {\"name\": \"Local Library\",\"host\": \"\"}});")) << body;
+}
+
+TEST(FavoritesText, PeersInOrderThenThisInstance)
+{
+    EXPECT_EQ(webapp::favoritesObject({}), R"({"/": {"name": "Local Library","host": ""}})");
+    std::vector<discovery::PeerEntry> peers(2);
+    peers[0].sender.address = htonl(0x0a000002);
+    peers[0].name = "den";
+    peers[0].port = 8080;
+    peers[1].sender.address = htonl(0xc0a80105);
+    peers[1].name = "k\\tchen";
+    peers[1].port = 81;
+    EXPECT_EQ(webapp::favoritesObject(peers),
+              R"({"10.0.0.2:8080/": {"name": "den:8080","host": "10.0.0.2:8080"},)"
+              R"("192.168.1.5:81/": {"name": "k\\tchen:81","host": "192.168.1.5:81"},)"
+              R"("/": {"name": "Local Library","host": ""}})");
 }
 
 TEST(ScriptText, StringContentEndsNothingEarly)
