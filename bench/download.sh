@@ -30,6 +30,9 @@ trap cleanup EXIT INT TERM
 
 mkdir -p "$work/music" "$work/logs"
 head -c 67108864 /dev/urandom > "$work/music/big.mp3"
+# nginx's workers run as another user: they must be able to read the file.
+chmod 755 "$work" "$work/music"
+chmod 644 "$work/music/big.mp3"
 
 cat > "$work/nginx.conf" <<CONF
 worker_processes auto;
@@ -60,9 +63,11 @@ ours_port=$(awk '/^port/ {print $2}' "$work/server.out")
 [ -n "$ours_port" ] || { echo "bench_library_server did not start" >&2; exit 1; }
 encoded=$(printf '%s' "$work/music/big.mp3" | od -An -tx1 -v | tr -d ' \n' | sed 's/../%&/g')
 
-# Transfer/sec of wrk, in MiB/s.
+# Transfer/sec of wrk, in MiB/s; wrk's error lines, if any, go to standard error.
 rate() {
-  wrk -t2 -c4 -d"$duration" "$1" 2>&1 | awk '/^Transfer\/sec:/ {
+  out=$(wrk -t2 -c4 -d"$duration" --timeout 30s "$1" 2>&1)
+  echo "$out" | grep -E 'Non-2xx|Socket errors' >&2 || true
+  echo "$out" | awk '/^Transfer\/sec:/ {
     v=$2; u=v; sub(/[0-9.]+/, "", u); sub(/[A-Za-z]+$/, "", v);
     m = (u=="GB") ? 1024 : (u=="MB") ? 1 : (u=="KB") ? 1/1024 : 1/1048576;
     printf "%.0f", v*m }'
