@@ -20,7 +20,7 @@ command -v node >/dev/null 2>&1 || node_pkgs="nodejs"
 command -v npm >/dev/null 2>&1 || node_pkgs="$node_pkgs npm"
 tools/deps.sh build-essential cmake ninja-build clang libclang-rt-14-dev \
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libtag1-dev pkg-config libclucene-dev \
-  libmpv-dev mpv ffmpeg socat iproute2 util-linux curl python3 chromium $node_pkgs
+  libmpv-dev mpv ffmpeg socat iproute2 util-linux curl python3 chromium ccache $node_pkgs
 
 # The browser tests drive Debian's Chromium with playwright-core, pinned to a
 # release that still runs on Debian 12's Node.js 18, kept under build/.
@@ -33,8 +33,14 @@ export TUNELET_REQUIRE_BROWSER=1
 
 jobs="$(nproc)"
 build="build/$mode"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTUNELET_SANITIZE="$sanitize" >/dev/null
+# Compiler results are cached between runs (ccache, keyed by content), and
+# TUNELET_WERROR=1 (set by the continuous-integration run) makes warnings
+# errors. The sanitizer configurations build no benchmarks.
+config="-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+[ "${TUNELET_WERROR:-0}" = 1 ] && config="$config -DTUNELET_WERROR=ON"
+[ "$mode" = default ] || config="$config -DTUNELET_BENCH=OFF"
+export CCACHE_BASEDIR="$PWD"
+cmake -S . -B "$build" -G Ninja $config -DTUNELET_SANITIZE="$sanitize" >/dev/null
 cmake --build "$build" -j "$jobs"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
@@ -46,19 +52,33 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:detect_deadlocks=0:
 
 if [ "$mode" = default ]; then
   fuzzbuild="build/fuzz"
-  CC=clang CXX=clang++ cmake -S . -B "$fuzzbuild" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  CC=clang CXX=clang++ cmake -S . -B "$fuzzbuild" -G Ninja $config \
     -DTUNELET_FUZZ=ON -DTUNELET_TESTS=OFF >/dev/null
   # Only the fuzz programs and what they link: the rest is tested above.
   cmake --build "$fuzzbuild" -j "$jobs" --target fuzzers
+  # One fuzzer per core at a time, 15 s each.
+  fuzz_one() {
+    name="$(basename "$1")"
+    corpus="fuzz/corpus/$name"
+    mkdir -p "$build/corpus-$name"
+    echo "fuzzing $name for 15 s"
+    "$1" -max_total_time=15 -print_final_stats=0 "$build/corpus-$name" \
+      $( [ -d "$corpus" ] && echo "$corpus" ) 2>"$build/$name.log" \
+      || { tail -n 40 "$build/$name.log"; echo "fuzzer $name failed" >&2; return 1; }
+  }
+  pids=""
+  failed=0
   for fuzzer in "$fuzzbuild"/fuzz/fuzz_*; do
     [ -x "$fuzzer" ] || continue
-    corpus="fuzz/corpus/$(basename "$fuzzer")"
-    mkdir -p "$build/corpus-$(basename "$fuzzer")"
-    echo "fuzzing $(basename "$fuzzer") for 15 s"
-    "$fuzzer" -max_total_time=15 -print_final_stats=0 "$build/corpus-$(basename "$fuzzer")" \
-      $( [ -d "$corpus" ] && echo "$corpus" ) 2>"$build/$(basename "$fuzzer").log" \
-      || { tail -n 40 "$build/$(basename "$fuzzer").log"; exit 1; }
+    fuzz_one "$fuzzer" &
+    pids="$pids $!"
+    if [ "$(echo $pids | wc -w)" -ge "$jobs" ]; then
+      for pid in $pids; do wait "$pid" || failed=1; done
+      pids=""
+    fi
   done
+  for pid in $pids; do wait "$pid" || failed=1; done
+  [ "$failed" = 0 ] || exit 1
 fi
 
 tools/netns.sh ctest --test-dir "$build" --output-on-failure -j "$jobs"
