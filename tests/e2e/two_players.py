@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+"""Two installed players on one network find each other, list each other in
+"favorites.js" and play each other's music.
+   two_players.py CMAKE BUILD_DIR
+Inside tools/netns.sh only: the players' announcements are broadcast."""
+import json, math, os, shutil, signal, socket, subprocess, sys, tempfile, time
+import unittest, urllib.parse, urllib.request, wave
+
+CMAKE, BUILD = sys.argv[1], sys.argv[2]
+
+
+def wait_until(condition, timeout=30.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.05)
+    return condition()
+
+
+def tone(path, seconds, rate=8000):
+    with wave.open(path, "wb") as out:
+        out.setnchannels(1)
+        out.setsampwidth(2)
+        out.setframerate(rate)
+        out.writeframes(b"".join(
+            int(6000 * math.sin(2 * math.pi * 330 * i / rate)).to_bytes(2, "little", signed=True)
+            for i in range(seconds * rate)))
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def get(port, route):
+    with urllib.request.urlopen(f"http://127.0.0.1:{port}/{route}", timeout=10) as answer:
+        return answer.read().decode()
+
+
+def libraries(port):
+    """The libraries "favorites.js" lists, by key."""
+    text = get(port, "favorites.js?callback=f")
+    assert text.startswith("f(") and text.endswith(");"), text
+    return json.loads(text[2:-2])
+
+
+class Player:
+    def __init__(self, stage, name, music):
+        self.dist = os.path.join(stage, name)
+        self.music = music
+        self.process = None
+        self.log = os.path.join(stage, name + ".log")
+        result = subprocess.run([CMAKE, "--install", BUILD, "--prefix", self.dist],
+                                capture_output=True, text=True)
+        assert result.returncode == 0, result.stdout + result.stderr
+
+    def start(self, port):
+        self.port = port
+        with open(os.path.join(self.dist, "Plugins", "gen_Tunelet.ini"), "w") as ini:
+            ini.write(f"[Tunelet Remote Control Plugin v1.0]\nlistenPort={port}\nShared Dirs={self.music};\n")
+        with open(self.log, "a") as log:
+            self.process = subprocess.Popen([os.path.join(self.dist, "tunelet-player")],
+                                            env=dict(os.environ, TUNELET_AUDIO="null"),
+                                            stdout=log, stderr=subprocess.STDOUT)
+
+        def reachable():
+            try:
+                return get(port, "getvolume") != ""
+            except OSError:
+                return False
+        assert wait_until(reachable, 60), open(self.log).read()
+
+    def stop(self, how=signal.SIGTERM):
+        if self.process and self.process.poll() is None:
+            self.process.send_signal(how)
+            status = self.process.wait(30)
+            if how == signal.SIGTERM:
+                assert status == 0, open(self.log).read()
+        self.process = None
+
+
+def url_encode(text):
+    """The server's own encoding: letters and digits kept, every other byte %xx."""
+    return "".join(chr(b) if chr(b).isascii() and chr(b).isalnum() else "%%%02x" % b
+                   for b in text.encode())
+
+
+def key_of(port, listing):
+    """The key under which a listing holds the library on `port`."""
+    return next((key for key in listing if key.endswith(f":{port}/")), None)
+
+
+class TwoPlayers(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.stage = tempfile.mkdtemp(prefix="tunelet-peers.")
+        music_a = os.path.join(cls.stage, "music-a")
+        music_b = os.path.join(cls.stage, "music-b", "album one")
+        os.makedirs(music_a)
+        os.makedirs(music_b)
+        tone(os.path.join(music_a, "own.wav"), 2)
+        for name in ("first", "second"):
+            tone(os.path.join(music_b, name + ".wav"), 2)
+        cls.a = Player(cls.stage, "a", music_a)
+        cls.b = Player(cls.stage, "b", os.path.dirname(music_b))
+        cls.album = music_b
+        cls.a.start(free_port())
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.a.stop()
+        cls.b.stop()
+        shutil.rmtree(cls.stage, True)
+
+    def tearDown(self):
+        self.b.stop()
+
+    def test_peers_list_each_other_and_leave(self):
+        a, b = self.a, self.b
+        b.start(free_port())
+        # Announcements go out every 3 s: each lists the other, never itself.
+        self.assertTrue(wait_until(lambda: key_of(b.port, libraries(a.port)), 10), libraries(a.port))
+        self.assertTrue(wait_until(lambda: key_of(a.port, libraries(b.port)), 10), libraries(b.port))
+        listing = libraries(a.port)
+        self.assertIsNone(key_of(a.port, listing))
+        self.assertEqual(listing["/"], {"name": "Local Library", "host": ""})
+        peer = listing[key_of(b.port, listing)]
+        self.assertEqual(peer["host"] + "/", key_of(b.port, listing))
+        self.assertTrue(peer["name"].endswith(f":{b.port}"), peer)
+        # The library the browser would browse answers at that host.
+        with urllib.request.urlopen(f"http://{peer['host']}/library.js?callback=g", timeout=10) as answer:
+            self.assertIn(url_encode(os.path.dirname(self.album)), answer.read().decode())
+
+        # A player that quits says so: gone at once.
+        b.stop()
+        self.assertTrue(wait_until(lambda: key_of(b.port, libraries(a.port)) is None, 3))
+
+        # A player that dies silently expires; one started again (a new
+        # identifier, another port) is listed anew.
+        b.start(free_port())
+        self.assertTrue(wait_until(lambda: key_of(b.port, libraries(a.port)), 10))
+        b.stop(signal.SIGKILL)
+        self.assertTrue(wait_until(lambda: key_of(b.port, libraries(a.port)) is None, 25))
+        old = b.port
+        b.start(free_port())
+        self.assertTrue(wait_until(lambda: key_of(b.port, libraries(a.port)), 10))
+        self.assertIsNone(key_of(old, libraries(a.port)))
+
+    def test_a_peer_folder_plays_in_the_local_player(self):
+        a, b = self.a, self.b
+        b.start(free_port())
+        get(a.port, "clearplaylist")
+        stream = f"http://127.0.0.1:{b.port}/stream?path=" + urllib.parse.quote(self.album, safe="")
+        get(a.port, "enqueuefile?filename=" + urllib.parse.quote(stream, safe=""))
+        # The peer's stream playlist became its download URLs, in path order.
+        self.assertEqual(get(a.port, "getplaylistlength"), "2")
+        names = [get(a.port, f"getplaylistfilename?index={i}") for i in range(2)]
+        for name, song in zip(names, ("first.wav", "second.wav")):
+            self.assertTrue(name.startswith(f"http://127.0.0.1:{b.port}/download?path="), name)
+            self.assertTrue(urllib.parse.unquote(name).split("&")[0].endswith(song), name)
+        # A download URL is enqueued as it stands.
+        get(a.port, "enqueuefile?filename=" + urllib.parse.quote(names[1], safe=""))
+        self.assertEqual(get(a.port, "getplaylistfilename?index=2"), names[1])
+        # Played for real from the peer.
+        get(a.port, "setplaylistpos?index=0")
+        get(a.port, "play")
+        self.assertTrue(wait_until(lambda: float(get(a.port, "getposition") or 0) > 0, 20))
+        self.assertTrue(wait_until(lambda: get(a.port, "getplaylistpos") == "1", 20))
+        get(a.port, "stop")
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
