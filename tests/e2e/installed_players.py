@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Two installed players on one network find each other, list each other in
+"""Installed players: a first start that builds the search index, and two
+players on one network that find each other, list each other in
 "favorites.js" and play each other's music.
-   two_players.py CMAKE BUILD_DIR
+   installed_players.py CMAKE BUILD_DIR
 Inside tools/netns.sh only: the players' announcements are broadcast."""
 import json, math, os, shutil, signal, socket, subprocess, sys, tempfile, time
 import unittest, urllib.parse, urllib.request, wave
@@ -57,10 +58,13 @@ class Player:
                                 capture_output=True, text=True)
         assert result.returncode == 0, result.stdout + result.stderr
 
-    def start(self, port):
+    def ini(self):
+        return os.path.join(self.dist, "Plugins", "gen_Tunelet.ini")
+
+    def start(self, port, extra=""):
         self.port = port
-        with open(os.path.join(self.dist, "Plugins", "gen_Tunelet.ini"), "w") as ini:
-            ini.write(f"[Tunelet Remote Control Plugin v1.0]\nlistenPort={port}\nShared Dirs={self.music};\n")
+        with open(self.ini(), "w") as ini:
+            ini.write(f"[Tunelet Remote Control Plugin v1.0]\nlistenPort={port}\nShared Dirs={self.music};\n{extra}")
         with open(self.log, "a") as log:
             self.process = subprocess.Popen([os.path.join(self.dist, "tunelet-player")],
                                             env=dict(os.environ, TUNELET_AUDIO="null"),
@@ -170,6 +174,30 @@ class TwoPlayers(unittest.TestCase):
         self.assertTrue(wait_until(lambda: float(get(a.port, "getposition") or 0) > 0, 20))
         self.assertTrue(wait_until(lambda: get(a.port, "getplaylistpos") == "1", 20))
         get(a.port, "stop")
+
+
+class FirstStart(unittest.TestCase):
+    def test_a_start_that_needs_the_index_builds_it_and_answers_searches(self):
+        stage = tempfile.mkdtemp(prefix="tunelet-index.")
+        self.addCleanup(shutil.rmtree, stage, True)
+        music = os.path.join(stage, "music")
+        os.makedirs(os.path.join(music, "Blue Album"))
+        tone(os.path.join(music, "Blue Album", "Ocean Song.wav"), 1)
+        tone(os.path.join(music, "Björk - Jóga.wav"), 1)
+        player = Player(stage, "p", music)
+        self.addCleanup(player.stop)
+        player.start(free_port(), "NeedsIndex=1\n")
+
+        def hits(query):
+            body = get(player.port, "library.js?path=" + urllib.parse.quote("search://" + query, safe=""))
+            return body.count('"type" : ')
+        # The headless host answers the start-up question with its default: rebuild.
+        self.assertTrue(wait_until(lambda: hits("ocean") == 1, 60), open(player.log).read())
+        self.assertEqual(hits("blue"), 2)  # the folder and the file in it
+        self.assertEqual(hits("jóga"), 1)
+        self.assertEqual(get(player.port, "library.js?path=" + urllib.parse.quote("searchf://blue", safe="")).count(
+            "%24DIR%24"), 1)
+        self.assertTrue(wait_until(lambda: "NeedsIndex=0" in open(player.ini()).read(), 30))
 
 
 if __name__ == "__main__":
