@@ -190,7 +190,7 @@ class FirstStart(unittest.TestCase):
 
         def hits(query):
             body = get(player.port, "library.js?path=" + urllib.parse.quote("search://" + query, safe=""))
-            return body.count('"type" : ')
+            return body.count('","path" : "')  # entries only, not the ".." one
         # The headless host answers the start-up question with its default: rebuild.
         self.assertTrue(wait_until(lambda: hits("ocean") == 1, 60), open(player.log).read())
         self.assertEqual((hits("blue"), hits("song"), hits("blue song")), (1, 1, 0))  # names, all terms
