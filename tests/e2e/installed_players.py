@@ -198,6 +198,14 @@ class FirstStart(unittest.TestCase):
         self.assertEqual(get(player.port, "library.js?path=" + urllib.parse.quote("searchf://blue", safe="")).count(
             "%24DIR%24"), 1)
         self.assertTrue(wait_until(lambda: "NeedsIndex=0" in open(player.ini()).read(), 30))
+        # A search enqueues and streams as its hits.
+        song = os.path.join(music, "Blue Album", "Ocean Song.wav")
+        get(player.port, "enqueuefile?filename=" + urllib.parse.quote("search://ocean", safe=""))
+        self.assertEqual(get(player.port, "getplaylistlength"), "1")
+        self.assertEqual(get(player.port, "getplaylistfilename?index=0"), song)
+        m3u = get(player.port, "stream?path=" + urllib.parse.quote("search://ocean song", safe=""))
+        self.assertEqual(m3u.count("/download?path="), 1, m3u)
+        self.assertIn("/download?path=" + url_encode(song) + "&auth=", m3u)
 
 
 if __name__ == "__main__":
