@@ -3,7 +3,8 @@
 // server ("consolestatus.xml", "getvolume", "playlist.xml" and the other
 // query commands), with a shared folder of generated tracks whose names
 // and tags are hostile or non-ASCII. Screenshots (desktop and phone) go to
-// OUT_DIR.
+// OUT_DIR. The library box and the library page are checked against the
+// server's own "library.js", "stream" and "download" answers.
 //
 //   node web_client.js INSTALL_DIR OUT_DIR
 //
@@ -59,9 +60,12 @@ const TRACKS = [
   ["Björk", "<img src=x onerror=alert(1)>.mp3", 30, "Close ]]> tag & <b>bold</b>"],
   ["東京事変", "群青日和.mp3", 50, "群青日和"],
 ];
+// The library's own folder: lengths (so sizes) in another order than names.
+const MIX = [["Mix", "Björk - Jóga.mp3", 20, "Jóga"], ["Mix", "<img src=x onerror=alert(1)>.mp3", 5, "Img"],
+             ["Mix", "東京事変.mp3", 12, "Tokyo"]];
 
 function makeLibrary(root) {
-  for (const [folder, file, seconds, title] of TRACKS) {
+  for (const [folder, file, seconds, title] of TRACKS.concat(MIX)) {
     fs.mkdirSync(path.join(root, folder), { recursive: true });
     execFileSync("ffmpeg", ["-loglevel", "error", "-y", "-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono", "-t",
                             String(seconds), "-b:a", "8k", "-metadata", "title=" + title, "-metadata",
@@ -71,7 +75,7 @@ function makeLibrary(root) {
 
 async function startPlayer(sharedDir) {
   const port = await freePort();
-  const lines = [SECTION, "listenIP=127.0.0.1", "listenPort=" + port, "autoStart=1", "requirePassword=0",
+  const lines = [SECTION, "listenIP=127.0.0.1", "listenPort=" + port, "autoStart=1", "requirePassword=0", "NeedsIndex=1",
                  "Shared Dirs=" + sharedDir + ";"];
   fs.writeFileSync(path.join(installDir, "Plugins", "gen_Tunelet.ini"), lines.join("\r\n") + "\r\n");
   const log = fs.openSync(path.join(outDir, "player-web-client.log"), "w");
@@ -94,7 +98,7 @@ async function startPlayer(sharedDir) {
   const shared = fs.mkdtempSync(path.join(process.env.TMPDIR || "/tmp", "tunelet-music-"));
   makeLibrary(shared);
   const { child, base } = await startPlayer(shared);
-  const watchdog = setTimeout(() => { child.kill("SIGKILL"); process.exit(1); }, 150000);
+  const watchdog = setTimeout(() => { child.kill("SIGKILL"); process.exit(1); }, 200000);
   const get = async (route) => (await (await fetch(base + "/" + route)).text());
   const status = async () => {
     const text = await get("consolestatus.xml");
@@ -182,11 +186,8 @@ async function startPlayer(sharedDir) {
       const f = [];
       await rows.nth(1).dblclick();
       if (!(await until(async () => (await get("getplaylistpos")) === "1"))) f.push("double-click did not make entry 2 current");
-      const moving = await until(async () => {
-        const a = (await status()).position;
-        await sleep(400);
-        return (await status()).position > a;
-      });
+      const start = (await status()).position;
+      const moving = await until(async () => (await status()).position > start);
       if (!moving) f.push("nothing plays after the double-click");
       if (!(await rows.nth(1).getAttribute("class")).includes("playing")) f.push("entry 2 not marked playing");
       await rows.nth(2).click();
@@ -211,10 +212,12 @@ async function startPlayer(sharedDir) {
       await page.keyboard.press("x");
       if (!(await until(async () => (await status()).position > 0))) f.push("x (play)");
       await page.keyboard.press("c");
+      let last = -1, same = 0; // held: five polls in a row read one position
       const still = await until(async () => {
-        const a = (await status()).position;
-        await sleep(500);
-        return a > 0 && (await status()).position === a;
+        const p = (await status()).position;
+        same = p === last ? same + 1 : 0;
+        last = p;
+        return p > 0 && same >= 5;
       });
       if (!still) f.push("c (pause) did not hold the position");
       if (!(await until(async () => (await page.textContent(".lcd-state")) === "Paused"))) f.push("display not Paused");
@@ -286,19 +289,125 @@ async function startPlayer(sharedDir) {
     {
       for (const f of files) await get("enqueuefile?filename=" + encodeURIComponent(f) + "&title=");
       await until(async () => (await rows.count()) === 3);
-      await sleep(3500); // one refresh to consume the change
-      const changes = await page.evaluate(() => new Promise((resolve) => {
-        let n = 0;
-        const o = new MutationObserver((m) => { n += m.length; });
-        o.observe(document.querySelector(".playlist"), { childList: true, subtree: true, characterData: true });
-        setTimeout(() => { o.disconnect(); resolve(n); }, 3500);
-      }));
+      const refreshed = () => page.waitForResponse((r) => /\/playlist\.xml/.test(r.url()), { timeout: 20000 });
+      await refreshed(); // one refresh to consume the change
+      await page.evaluate(() => {
+        window.listChanges = 0;
+        new MutationObserver((m) => { window.listChanges += m.length; })
+          .observe(document.querySelector(".playlist"), { childList: true, subtree: true, characterData: true });
+      });
+      await refreshed();
+      await refreshed(); // the one before has surely been drawn by now
+      const changes = await page.evaluate(() => window.listChanges);
       verdict("a refresh of an unchanged playlist redraws nothing", changes ? [changes + " change(s) to the list"] : []);
     }
 
+    // The library box against the server's own "library.js": the shared
+    // folder, a folder's files, sorting, back and forward, the up entry's
+    // play-all putting the folder's exact paths in the playlist.
+    const mix = MIX.map(([folder, file]) => path.join(shared, folder, file));
+    const listing = async (raw, by = 0, dir = 0) => {
+      const text = await get("library.js?path=" + raw + "&sortby=" + by + "&sortdir=" + dir);
+      const data = JSON.parse(text.slice(text.indexOf("{"), text.lastIndexOf("}") + 1));
+      return (data.files || []).filter((e) => decodeURIComponent(e.type) !== "$UP$")
+        .map((e) => ({ name: decodeURIComponent(e.name), raw: e.path }));
+    };
+    const names = (entries) => JSON.stringify(entries.map((e) => e.name));
+    const ml = (p) => p.locator("#libraryBox .ml-list");
+    let seen = "";
+    const shownIn = async (p, want) => until(async () => {
+      seen = JSON.stringify(await ml(p).locator("li:not(.up) .name").allTextContents());
+      return seen === want;
+    }, 10000);
+    const open = (p, name) => ml(p).locator("li.dir", { hasText: name }).locator("[data-act=open]").click();
+    let mixRaw = "";
+    {
+      const f = [];
+      const root = await listing("");
+      if (root.length !== 1) f.push("the shared folders: " + names(root));
+      if (!(await shownIn(page, names(root)))) f.push("the box does not list the shared folder");
+      await open(page, root[0].name);
+      const folders = await listing(root[0].raw);
+      if (names(folders) !== JSON.stringify(["Björk", "Mix", "東京事変"])) f.push("the shared folder holds " + names(folders));
+      if (!(await shownIn(page, names(folders)))) f.push("entering the shared folder did not list its folders");
+      mixRaw = (folders.find((e) => e.name === "Mix") || {}).raw;
+      await open(page, "Mix");
+      const byName = await listing(mixRaw);
+      if (!(await shownIn(page, names(byName)))) f.push("Mix is not listed by name: " + names(byName));
+      const bySize = await listing(mixRaw, 2, 0);
+      if (names(bySize) === names(byName)) f.push("sizes sort like names: " + names(bySize));
+      const size = page.locator("#libraryBox .ml-heads [data-sort='2']");
+      await size.click();
+      if (!(await shownIn(page, names(bySize)))) f.push("the Size head did not sort by size");
+      await size.click();
+      const down = await listing(mixRaw, 2, 1);
+      if (names(down) !== JSON.stringify(bySize.map((e) => e.name).reverse())) f.push("size descending: " + names(down));
+      if (!(await shownIn(page, names(down)))) f.push("a second click did not turn the order");
+      if (await page.locator("img[src=x]").count()) f.push("a listed name became markup");
+      // The box keeps its order (size, descending) for every listing.
+      await page.click("#libraryBox .ml-back");
+      if (!(await shownIn(page, names(await listing(root[0].raw, 2, 1))))) f.push("back did not return to the shared folder: " + seen);
+      await page.click("#libraryBox .ml-forward");
+      if (!(await shownIn(page, names(down)))) f.push("forward did not return to Mix");
+      await get("clearplaylist");
+      await until(async () => (await rows.count()) === 0);
+      await ml(page).locator("li.up [data-act=play]").click();
+      const want = JSON.stringify(down.map((e) => path.join(shared, "Mix", e.name)));
+      if (!(await until(async () => JSON.stringify(await filenames()) === want))) f.push("play-all gave " + JSON.stringify(await filenames()));
+      if (!(await until(async () => (await rows.count()) === 3))) f.push("the playlist box did not show the folder");
+      if (await page.locator("img[src=x]").count()) f.push("a playlist name became markup");
+      verdict("library: shared folder, folder, sort, back and forward, play-all", f);
+    }
+
+    // Search and folder search, once the index built at start answers.
+    {
+      const f = [];
+      const term = encodeURIComponent("search://jóga");
+      if (!(await until(async () => (await listing(term)).length > 0, 60000))) f.push("the index never answered jóga");
+      await page.fill("#libraryBox .ml-query", "jóga");
+      await page.press("#libraryBox .ml-query", "Enter");
+      const hits = await listing(term, 2, 1);
+      if (!hits.some((e) => e.name === "Björk - Jóga.mp3")) f.push("search jóga found " + names(hits));
+      if (!(await shownIn(page, names(hits)))) f.push("the box does not show the search answer " + names(hits) + " but " + seen);
+      await page.check("#libraryBox .ml-folders");
+      await page.fill("#libraryBox .ml-query", "mix");
+      await page.press("#libraryBox .ml-query", "Enter");
+      const dirs = await listing(encodeURIComponent("searchf://mix"), 2, 1);
+      if (names(dirs) !== JSON.stringify(["Mix"])) f.push("folder search mix found " + names(dirs));
+      if (!(await shownIn(page, names(dirs)))) f.push("the box does not show the folder search answer");
+      await page.click("#libraryBox .ml-back");
+      if (!(await shownIn(page, names(hits)))) f.push("back did not return to the search: " + seen);
+      verdict("library: search and folder search", f);
+    }
+
+    // The library page alone: a file name downloads the file, the up
+    // entry's play link is a playlist of the folder's files.
+    {
+      const f = [];
+      const alone = await browser.newContext();
+      const lib = await alone.newPage();
+      watch(lib);
+      await lib.goto(base + "/library");
+      const root = await listing("");
+      await shownIn(lib, names(root));
+      await open(lib, root[0].name);
+      await shownIn(lib, JSON.stringify(["Björk", "Mix", "東京事変"]));
+      await open(lib, "Mix");
+      await until(async () => (await ml(lib).locator("li.file").count()) === 3);
+      const fetched = async (href) => Buffer.from(await (await fetch(new URL(href, base + "/"))).arrayBuffer());
+      const hostile = ml(lib).locator("li.file", { hasText: "<img" }).locator("a.name");
+      const href = await hostile.getAttribute("href");
+      if (!href || !(await fetched(href)).equals(fs.readFileSync(mix[1]))) f.push("the download link " + href + " did not give the file");
+      const m3u = (await fetched(await ml(lib).locator("li.up a[data-act=stream]").getAttribute("href"))).toString();
+      const urls = m3u.split(/\r?\n/).filter((l) => l && !l.startsWith("#"));
+      const bodies = await Promise.all(urls.map(fetched));
+      const disk = mix.map((m) => fs.readFileSync(m));
+      if (urls.length !== 3 || !disk.every((d) => bodies.some((b) => b.equals(d)))) f.push("the folder's stream playlist: " + m3u);
+      await alone.close();
+      verdict("library page: download and stream links", f);
+    }
+
     await page.screenshot({ path: path.join(outDir, "client-desktop.png") });
-    const library = (await fetch(base + "/library.js")).status;
-    if (library === 404) console.log("  note: library.js is not served yet; the library checks wait for it");
     await context.close();
 
     const phone = await pages.checkPage(browser, { base, route: "", viewport: { width: 390, height: 844 }, outDir,
