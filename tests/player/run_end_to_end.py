@@ -5,7 +5,7 @@ Then the first-run sharing with and without a music folder.
    run_end_to_end.py SOURCE_DIR BUILD_DIR
 Inside tools/netns.sh only: run.sh makes a namespace of its own within it."""
 import math, os, re, shutil, signal, socket, subprocess, sys, tempfile, time
-import unittest, urllib.request, wave
+import unittest, urllib.parse, urllib.request, wave
 
 SOURCE, BUILD = sys.argv[1], sys.argv[2]
 
@@ -98,6 +98,17 @@ class RunScript(unittest.TestCase):
             needed = lambda f: subprocess.run(["readelf", "-d", f], capture_output=True, text=True).stdout
             self.assertNotIn("libmpv", needed(os.path.join(dist, "Plugins", "gen_Tunelet.so")))
             self.assertIn("libmpv", needed(os.path.join(dist, "tunelet-player")))
+
+            # The shared folder listed in reverse name order, and its stream
+            # played through by mpv, every entry fetched through the forwarder.
+            quoted = urllib.parse.quote(music, safe="")
+            listing = get(f"library.js?path={quoted}&sortby=0&sortdir=1")
+            self.assertEqual(re.findall(r'"name" : "([^"]*)"', listing), ["..", "c%2ewav", "b%2ewav", "a%2ewav"])
+            played = subprocess.run(["mpv", "--ao=null", "--no-video", "--no-config", "--end=0.5",
+                                     f"http://127.0.0.1:{port}/stream?path={quoted}"],
+                                    capture_output=True, text=True, timeout=60)
+            self.assertEqual(played.returncode, 0, played.stdout + played.stderr)
+            self.assertEqual(played.stdout.count("/download?path="), 3, played.stdout)
 
             get(f"enqueuefile?filename={music}")
             self.assertEqual(get("getplaylistlength"), "3")
