@@ -4,36 +4,12 @@ players on one network that find each other, list each other in
 "favorites.js" and play each other's music.
    installed_players.py CMAKE BUILD_DIR
 Inside tools/netns.sh only: the players' announcements are broadcast."""
-import json, math, os, shutil, signal, socket, subprocess, sys, tempfile, time
-import unittest, urllib.parse, urllib.request, wave
+import json, os, shutil, signal, subprocess, sys, tempfile
+import unittest, urllib.parse, urllib.request
+
+from player_support import free_port, tone, wait_until
 
 CMAKE, BUILD = sys.argv[1], sys.argv[2]
-
-
-def wait_until(condition, timeout=30.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.05)
-    return condition()
-
-
-def tone(path, seconds, rate=8000):
-    with wave.open(path, "wb") as out:
-        out.setnchannels(1)
-        out.setsampwidth(2)
-        out.setframerate(rate)
-        out.writeframes(b"".join(
-            int(6000 * math.sin(2 * math.pi * 330 * i / rate)).to_bytes(2, "little", signed=True)
-            for i in range(seconds * rate)))
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def get(port, route):

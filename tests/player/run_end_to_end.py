@@ -4,41 +4,18 @@ null output) under the HTTP commands, reached through run.sh's forwarder.
 Then the first-run sharing with and without a music folder.
    run_end_to_end.py SOURCE_DIR BUILD_DIR
 Inside tools/netns.sh only: run.sh makes a namespace of its own within it."""
-import math, os, re, shutil, signal, socket, subprocess, sys, tempfile, time
-import unittest, urllib.parse, urllib.request, wave
+import os, re, shutil, signal, subprocess, sys, tempfile
+import unittest, urllib.parse, urllib.request
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from player_support import free_port, tone, wait_until  # noqa: E402
 
 SOURCE, BUILD = sys.argv[1], sys.argv[2]
-
-
-def wait_until(condition, timeout=30.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.05)
-    return condition()
-
-
-def tone(path, seconds, rate=8000):
-    with wave.open(path, "wb") as out:
-        out.setnchannels(1)
-        out.setsampwidth(2)
-        out.setframerate(rate)
-        out.writeframes(b"".join(
-            int(6000 * math.sin(2 * math.pi * 440 * i / rate)).to_bytes(2, "little", signed=True)
-            for i in range(seconds * rate)))
 
 
 def read(path):
     with open(path) as f:
         return f.read()
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def processes_mentioning(text):
