@@ -1,6 +1,7 @@
 // Real clients (curl, Python's urllib) against a listener on 127.0.0.1 that
 // serves files from a document root and asks for a password when told to.
 #include "http/Crypto.h"
+#include "http/support/ShellCommand.h"
 #include "http/FileResponse.h"
 #include "http/RequestThread.h"
 #include "http/Response.h"
@@ -60,25 +61,8 @@ public:
     }
 };
 
-struct Outcome {
-    int exitCode = -1;
-    std::string output;
-};
-
-Outcome run(const std::string& command)
-{
-    Outcome result;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.output.append(buffer, got);
-    int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using testing_support::Outcome;
+using testing_support::run;
 
 std::string readFile(const fs::path& path)
 {

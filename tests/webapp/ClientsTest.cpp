@@ -1,6 +1,7 @@
 // Real clients against "stream" and "download": curl, mpv and ffprobe, and
 // a Digest login whose session id alone opens every streamed URL.
 #include "ServedLibrary.h"
+#include "http/support/ShellCommand.h"
 #include "http/AccessRules.h"
 
 #include <cstdio>
@@ -15,25 +16,8 @@ namespace {
 
 using webapptest::ServedLibrary;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string output;
-};
-
-Outcome run(const std::string& command)
-{
-    Outcome result;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.output.append(buffer, got);
-    int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using testing_support::Outcome;
+using testing_support::run;
 
 std::string shellQuoted(const std::string& text)
 {
