@@ -14,15 +14,14 @@ library_server="$build/bench/bench_library_server"
 routes="$build/bench/bench_library_routes"
 [ -x "$library_server" ] || { echo "build $library_server first" >&2; exit 1; }
 command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; exit 1; }
-nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
-[ -x "$nginx_bin" ] || { echo "nginx is missing (Debian package nginx-light)" >&2; exit 1; }
+. bench/reference_nginx.sh
 
 nginx_port=18082
 work=$(mktemp -d)
 server_pid=""
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  [ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2>/dev/null
+  nginx_stop "$work"
   sleep 0.3
   rm -rf "$work"
 }
@@ -34,27 +33,7 @@ head -c 67108864 /dev/urandom > "$work/music/big.mp3"
 chmod 755 "$work" "$work/music"
 chmod 644 "$work/music/big.mp3"
 
-cat > "$work/nginx.conf" <<CONF
-worker_processes auto;
-pid $work/nginx.pid;
-error_log $work/logs/error.log warn;
-events { worker_connections 1024; }
-http {
-  access_log off;
-  sendfile on;
-  keepalive_requests 1000000;
-  client_body_temp_path $work/body;
-  proxy_temp_path $work/proxy;
-  fastcgi_temp_path $work/fastcgi;
-  uwsgi_temp_path $work/uwsgi;
-  scgi_temp_path $work/scgi;
-  server {
-    listen 127.0.0.1:$nginx_port;
-    root $work/music;
-  }
-}
-CONF
-"$nginx_bin" -p "$work" -e "$work/logs/error.log" -c "$work/nginx.conf"
+nginx_start "$work" "$nginx_port" auto "root $work/music;"
 
 "$library_server" 0 "$work/music" > "$work/server.out" &
 server_pid=$!

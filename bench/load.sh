@@ -12,8 +12,7 @@ duration=${2:-5s}
 echo_server="$build/bench/bench_server_echo"
 [ -x "$echo_server" ] || { echo "build $echo_server first" >&2; exit 1; }
 command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; exit 1; }
-command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || { echo "nginx is missing (Debian package nginx-light)" >&2; exit 1; }
-nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+. bench/reference_nginx.sh
 
 ours_port=18080
 nginx_port=18081
@@ -21,34 +20,13 @@ work=$(mktemp -d)
 server_pid=""
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  [ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2>/dev/null
+  nginx_stop "$work"
   sleep 0.3
   rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
 
-# A private nginx: its own prefix, pid and logs in the temporary folder.
-mkdir -p "$work/logs"
-cat > "$work/nginx.conf" <<CONF
-worker_processes auto;
-pid $work/nginx.pid;
-error_log $work/logs/error.log warn;
-events { worker_connections 1024; }
-http {
-  access_log off;
-  keepalive_requests 1000000;
-  client_body_temp_path $work/body;
-  proxy_temp_path $work/proxy;
-  fastcgi_temp_path $work/fastcgi;
-  uwsgi_temp_path $work/uwsgi;
-  scgi_temp_path $work/scgi;
-  server {
-    listen 127.0.0.1:$nginx_port;
-    location / { default_type text/plain; return 200 "ok"; }
-  }
-}
-CONF
-"$nginx_bin" -p "$work" -e "$work/logs/error.log" -c "$work/nginx.conf"
+nginx_start "$work" "$nginx_port" auto 'location / { default_type text/plain; return 200 "ok"; }'
 
 "$echo_server" "$ours_port" > "$work/echo.out" &
 server_pid=$!

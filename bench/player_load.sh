@@ -13,40 +13,19 @@ cd "$(dirname "$0")/.."
 if [ "${TUNELET_NETNS:-}" != 1 ]; then exec tools/netns.sh "$0" "$@"; fi
 build="$1" duration="${2:-10s}" connections="${3:-16}"
 command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; exit 1; }
-nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
-[ -x "$nginx_bin" ] || { echo "nginx is missing (Debian package nginx-light)" >&2; exit 1; }
+. bench/reference_nginx.sh
 
 stage=$(mktemp -d "${TMPDIR:-/tmp}/tunelet-load.XXXXXX")
 player=""
 cleanup() {
   [ -n "$player" ] && kill "$player" 2>/dev/null && wait "$player" 2>/dev/null
-  [ -f "$stage/nginx.pid" ] && kill "$(cat "$stage/nginx.pid")" 2>/dev/null
+  nginx_stop "$stage"
   rm -rf "$stage"
 }
 trap cleanup EXIT INT TERM
 
 ours_port=18090 nginx_port=18091
-mkdir -p "$stage/logs"
-cat >"$stage/nginx.conf" <<CONF
-worker_processes 1;
-pid $stage/nginx.pid;
-error_log $stage/logs/error.log warn;
-events { worker_connections 1024; }
-http {
-  access_log off;
-  keepalive_requests 10000000;
-  client_body_temp_path $stage/body;
-  proxy_temp_path $stage/proxy;
-  fastcgi_temp_path $stage/fastcgi;
-  uwsgi_temp_path $stage/uwsgi;
-  scgi_temp_path $stage/scgi;
-  server {
-    listen 127.0.0.1:$nginx_port;
-    location / { default_type text/plain; return 200 "ok"; }
-  }
-}
-CONF
-taskset -c 0 "$nginx_bin" -p "$stage" -e "$stage/logs/error.log" -c "$stage/nginx.conf"
+nginx_start "$stage" "$nginx_port" 1 'location / { default_type text/plain; return 200 "ok"; }' taskset -c 0
 
 cmake --install "$build" --prefix "$stage/dist" >/dev/null
 printf '[Tunelet Remote Control Plugin v1.0]\nlistenIP=127.0.0.1\nlistenPort=%s\n' "$ours_port" \
