@@ -263,9 +263,9 @@ int main(int argc, char** argv)
     std::printf("\nindex build of %zu entries (%zu files in 5,000 folders)\n", indexed, indexed - 5000);
     std::printf("  find walk               %8.3f s\n", findSeconds);
     std::printf("  Indexer end to end      %8.3f s  %9.0f names/s  peak %6ld MB\n", build.seconds,
-                indexed / build.seconds, build.peakKilobytes / 1024);
+                static_cast<double>(indexed) / build.seconds, build.peakKilobytes / 1024);
     std::printf("  reference (names given) %8.3f s  %9.0f names/s  peak %6ld MB\n", referenceRun.seconds,
-                indexed / referenceRun.seconds, referenceRun.peakKilobytes / 1024);
+                static_cast<double>(indexed) / referenceRun.seconds, referenceRun.peakKilobytes / 1024);
     std::printf("  ratio Indexer / reference %.2f, Indexer / find %.1f\n", build.seconds / referenceRun.seconds,
                 build.seconds / findSeconds);
 
