@@ -103,6 +103,7 @@ void postQuitMessage(int exitCode)
     std::lock_guard guard(self->mutex);
     self->quitRequested = true;
     self->quitCode = exitCode;
+    self->notePending();
 }
 
 bool getMessage(Message& message)
@@ -133,6 +134,42 @@ int runMessageLoop()
     while (getMessage(message))
         dispatchMessage(message);
     return static_cast<int>(message.wParam);
+}
+
+int messageQueueDescriptor()
+{
+    auto self = ThreadQueue::current();
+    std::lock_guard guard(self->mutex);
+    if (!self->descriptor) {
+        auto made = std::make_unique<platform::WakeupDescriptor>();
+        if (!made->isValid())
+            return -1;
+        self->descriptor = std::move(made);
+        if (!self->posted.empty() || !self->sent.empty() || self->quitRequested)
+            self->descriptor->signal();
+    }
+    return self->descriptor->descriptor();
+}
+
+std::optional<int> pumpMessages()
+{
+    auto self = ThreadQueue::current();
+    for (;;) {
+        Message message;
+        {
+            std::unique_lock lock(self->mutex);
+            if (fetch(*self, lock, &message, false, never) != Fetched::posted) {
+                std::optional<int> exitCode;
+                if (self->quitRequested) {
+                    self->quitRequested = false;
+                    exitCode = self->quitCode;
+                }
+                self->clearDescriptorIfIdle();
+                return exitCode;
+            }
+        }
+        dispatchMessage(message);
+    }
 }
 
 bool runNestedLoop(const std::function<bool()>& finished)

@@ -29,6 +29,7 @@ bool ThreadQueue::post(const Message& message)
         if (!alive)
             return false;
         posted.push_back(message);
+        notePending();
         wake = noteChange();
     }
     if (wake)
@@ -44,6 +45,7 @@ bool ThreadQueue::deliver(SentMessage& message)
         if (!alive)
             return false;
         sent.push_back(&message);
+        notePending();
         wake = noteChange();
     }
     if (wake)
@@ -86,6 +88,7 @@ void ThreadQueue::shutdown()
         alive = false;
         unanswered.swap(sent);
         posted.clear();
+        descriptor.reset();
     }
     // Answered outside our own lock: completing takes the sender's.
     for (SentMessage* message : unanswered)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/WakeupDescriptor.h"
 #include "platform/WindowTypes.h"
 
 #include <condition_variable>
@@ -58,6 +59,19 @@ public:
     /// the lock is released); an owner that is awake looks again before it
     /// sleeps, under the same lock.
     bool noteChange() const { return sleeping; }
+    /// Call with `mutex` held after queueing a message or the quit request:
+    /// makes the queue's descriptor readable, when one was asked for.
+    void notePending()
+    {
+        if (descriptor)
+            descriptor->signal();
+    }
+    /// Call with `mutex` held: clears the descriptor when nothing is pending.
+    void clearDescriptorIfIdle()
+    {
+        if (descriptor && posted.empty() && sent.empty() && !quitRequested)
+            descriptor->reset();
+    }
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -67,6 +81,9 @@ public:
     int quitCode = 0;
     /// The owner is blocked on `changed`.
     bool sleeping = false;
+    /// Readable while messages or the quit request are pending; made on the
+    /// owner's first request (see `messageQueueDescriptor`).
+    std::unique_ptr<WakeupDescriptor> descriptor;
 
 private:
     const std::thread::id owner;

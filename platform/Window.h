@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <utility>
 
 // Windows and messages. A window belongs to the thread that created it; its
@@ -77,6 +78,20 @@ int runMessageLoop();
 /// after a dispatch, then returns true. When a quit request arrives first it
 /// is posted again for the outer loop and the result is false.
 bool runNestedLoop(const std::function<bool()>& finished);
+
+/// For a thread whose own event loop (a toolkit's) does the waiting: a
+/// descriptor that is readable while the calling thread's queue holds posted
+/// or sent messages or the quit request, to be watched next to the loop's
+/// other descriptors; on readiness call `pumpMessages`. Made on the first
+/// call (later calls give the same one), closed when the thread ends; only
+/// the queue reads or clears it. -1 when no descriptor could be made.
+int messageQueueDescriptor();
+/// Non-blocking: answers the pending sent messages and dispatches posted
+/// messages until none is left, then clears the queue's descriptor. When the
+/// quit request is reached (after the posted messages) it is consumed and its
+/// exit code returned; otherwise nothing. May be called again from inside a
+/// dispatched message (a nested loop). Call on the queue's own thread.
+std::optional<int> pumpMessages();
 
 /// Waits until `event` is set, answering messages sent to the calling thread's
 /// windows meanwhile (posted messages stay queued). This is the wait for the

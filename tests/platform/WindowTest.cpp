@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
+#include <poll.h>
 #include <thread>
 #include <vector>
 
@@ -348,4 +350,44 @@ TEST(Window, DestroyTellsTheProcedureOnTheOwningThread)
         EXPECT_TRUE(isWindow(owned.get()));
     }
     EXPECT_EQ(destroyed, 1);
+}
+
+TEST(Window, QueueDescriptorIsReadableWhileMessagesArePendingAndThePumpEmptiesIt)
+{
+    std::thread([] {  // a fresh queue, so no other test's messages linger
+        auto readable = [](int fd) {
+            pollfd p{fd, POLLIN, 0};
+            return ::poll(&p, 1, 0) == 1;
+        };
+        std::vector<int> got;
+        HWND window = createWindow(recordProc, &got);
+        postMessage(window, MSG_RECORD, 1);  // pending before the descriptor is made
+        int fd = messageQueueDescriptor();
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(messageQueueDescriptor(), fd);
+        EXPECT_TRUE(readable(fd));
+        postMessage(window, MSG_RECORD, 2);
+        EXPECT_EQ(pumpMessages(), std::nullopt);
+        EXPECT_EQ(got, (std::vector<int>{1, 2}));
+        EXPECT_FALSE(readable(fd));
+
+        // Another thread's send is served by the pump; its waiting makes the
+        // descriptor readable.
+        std::atomic<LRESULT> answer{0};
+        std::thread sender([&] { answer = sendMessage(window, MSG_ECHO, 40, 2); });
+        pollfd p{fd, POLLIN, 0};
+        ASSERT_EQ(::poll(&p, 1, 10000), 1);
+        EXPECT_EQ(pumpMessages(), std::nullopt);
+        sender.join();
+        EXPECT_EQ(answer.load(), 42);
+
+        // The quit request comes after the messages posted before it.
+        postMessage(window, MSG_RECORD, 3);
+        postQuitMessage(5);
+        EXPECT_TRUE(readable(fd));
+        EXPECT_EQ(pumpMessages(), 5);
+        EXPECT_EQ(got.back(), 3);
+        EXPECT_FALSE(readable(fd));
+        destroyWindow(window);
+    }).join();
 }
