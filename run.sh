@@ -21,7 +21,7 @@ case "${1:-}" in
 esac
 
 tools/deps.sh build-essential cmake ninja-build pkg-config libssl-dev libtag1-dev libclucene-dev \
-  libmpv-dev ffmpeg socat iproute2 util-linux
+  libmpv-dev ffmpeg socat iproute2 util-linux qt6-base-dev qt6-qpa-plugins
 
 dist="${TUNELET_DIST:-dist}"
 build="${TUNELET_BUILD_DIR:-}"

@@ -2,19 +2,84 @@
 // program, plays through mpv, answers the plug-ins' requests on its window
 // thread and shuts down cleanly on SIGINT or SIGTERM.
 //
-//   tunelet-player [--audio=null]
+//   tunelet-player [--audio=null] [--configure]
 // --audio=null (or TUNELET_AUDIO=null in the environment) plays on mpv's
 // null output: no sound, real time. Without a sound device (no ALSA playback
 // device, no sound server) that output is chosen anyway.
+// --configure opens each plug-in's preferences once the player runs, as the
+// menu item does.
+//
+// With a display (DISPLAY or WAYLAND_DISPLAY set, or QT_QPA_PLATFORM given)
+// the player shows its window, and its window thread is Qt's. Without one it
+// runs headless on the platform's own message loop; only --configure then
+// starts Qt, on the offscreen platform, for the plug-ins' dialogs.
+#include "platform/MessageBox.h"
 #include "platform/ModulePath.h"
+#include "platform/qt/QtMessagePump.h"
 #include "player/MpvPlayback.h"
 #include "player/Player.h"
+#include "player/QtMessageBox.h"
+#include "player/QtPlayerWindow.h"
 #include "player/SignalWatcher.h"
+
+#include <QApplication>
+#include <QTimer>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
+
+namespace {
+
+bool hasEnvironment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+bool displayPresent()
+{
+    return hasEnvironment("DISPLAY") || hasEnvironment("WAYLAND_DISPLAY") || hasEnvironment("QT_QPA_PLATFORM");
+}
+
+/// The player on Qt's loop: the plug-ins are loaded (and configured) once the
+/// loop runs, so that a quit request reached in any of their dialogs ends
+/// the loop for good.
+int runWithQt(player::Player& host, const std::string& plugins, bool window, bool configure, char* program)
+{
+    int argc = 1;
+    char* argv[] = {program, nullptr};
+    QApplication app(argc, argv);
+    // The player quits on WM_CLOSE, not when its last window goes.
+    app.setQuitOnLastWindowClosed(false);
+    platform::QtMessagePump pump;
+    if (!pump.isWatching()) {
+        std::cerr << "tunelet-player: cannot watch the window thread's messages\n";
+        return 1;
+    }
+    std::optional<player::QtPlayerWindow> shown;
+    platform::MessageBoxHook previous;
+    if (window) {
+        shown.emplace(host);
+        shown->show();
+        previous = platform::setMessageBoxHook(player::qtMessageBoxHook());
+    }
+    QTimer::singleShot(0, [&] {
+        host.plugins().loadDirectory(plugins);
+        if (configure)
+            for (std::size_t i = 0; i < host.plugins().count(); ++i)
+                host.plugins().configure(i);
+    });
+    int status = app.exec();
+    host.shutdown();
+    if (window)
+        platform::setMessageBoxHook(std::move(previous));
+    return status;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -24,11 +89,14 @@ int main(int argc, char** argv)
 
     const char* fromEnvironment = std::getenv("TUNELET_AUDIO");
     bool nullAudio = fromEnvironment && std::strcmp(fromEnvironment, "null") == 0;
+    bool configure = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--audio=null") == 0) {
             nullAudio = true;
+        } else if (std::strcmp(argv[i], "--configure") == 0) {
+            configure = true;
         } else {
-            std::cerr << "usage: tunelet-player [--audio=null]\n";
+            std::cerr << "usage: tunelet-player [--audio=null] [--configure]\n";
             return 2;
         }
     }
@@ -52,6 +120,13 @@ int main(int argc, char** argv)
     player::SignalWatcher watcher(host.mainWindow());
     if (!watcher.isWatching())
         std::cerr << "tunelet-player: cannot watch for termination signals\n";
-    host.plugins().loadDirectory(plugins.string());
-    return host.run();
+
+    bool window = displayPresent();
+    if (!window && !configure) {
+        host.plugins().loadDirectory(plugins.string());
+        return host.run();
+    }
+    if (!window)
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return runWithQt(host, plugins.string(), window, configure, argv[0]);
 }

@@ -4,17 +4,12 @@ players on one network that find each other, list each other in
 "favorites.js" and play each other's music.
    installed_players.py CMAKE BUILD_DIR
 Inside tools/netns.sh only: the players' announcements are broadcast."""
-import json, os, shutil, signal, subprocess, sys, tempfile
+import json, os, shutil, signal, sys, tempfile
 import unittest, urllib.parse, urllib.request
 
-from player_support import free_port, tone, wait_until
+from player_support import InstalledPlayer, free_port, get, tone, wait_until
 
 CMAKE, BUILD = sys.argv[1], sys.argv[2]
-
-
-def get(port, route):
-    with urllib.request.urlopen(f"http://127.0.0.1:{port}/{route}", timeout=10) as answer:
-        return answer.read().decode()
 
 
 def libraries(port):
@@ -24,42 +19,9 @@ def libraries(port):
     return json.loads(text[2:-2])
 
 
-class Player:
+class Player(InstalledPlayer):
     def __init__(self, stage, name, music):
-        self.dist = os.path.join(stage, name)
-        self.music = music
-        self.process = None
-        self.log = os.path.join(stage, name + ".log")
-        result = subprocess.run([CMAKE, "--install", BUILD, "--prefix", self.dist],
-                                capture_output=True, text=True)
-        assert result.returncode == 0, result.stdout + result.stderr
-
-    def ini(self):
-        return os.path.join(self.dist, "Plugins", "gen_Tunelet.ini")
-
-    def start(self, port, extra=""):
-        self.port = port
-        with open(self.ini(), "w") as ini:
-            ini.write(f"[Tunelet Remote Control Plugin v1.0]\nlistenPort={port}\nShared Dirs={self.music};\n{extra}")
-        with open(self.log, "a") as log:
-            self.process = subprocess.Popen([os.path.join(self.dist, "tunelet-player")],
-                                            env=dict(os.environ, TUNELET_AUDIO="null"),
-                                            stdout=log, stderr=subprocess.STDOUT)
-
-        def reachable():
-            try:
-                return get(port, "getvolume") != ""
-            except OSError:
-                return False
-        assert wait_until(reachable, 60), open(self.log).read()
-
-    def stop(self, how=signal.SIGTERM):
-        if self.process and self.process.poll() is None:
-            self.process.send_signal(how)
-            status = self.process.wait(30)
-            if how == signal.SIGTERM:
-                assert status == 0, open(self.log).read()
-        self.process = None
+        super().__init__(CMAKE, BUILD, stage, name, music)
 
 
 def url_encode(text):

@@ -105,7 +105,15 @@ TEST(PluginLoader, APluginThatLeavesItsSubclassIsUnhookedBeforeUnloading)
 
 TEST(PlayerProgram, LoadsPluginsBesideItselfAndEndsCleanlyOnSigterm)
 {
-    for (int signal : {SIGTERM, SIGINT}) {
+    // --configure calls each plug-in's config once the player runs; without
+    // a display it runs Qt's loop (offscreen) instead of the platform's.
+    struct Case {
+        int signal;
+        const char* option;
+        const char* configured;
+    };
+    for (auto [signal, option, configured] : {Case{SIGTERM, nullptr, ""}, Case{SIGINT, nullptr, ""},
+                                              Case{SIGTERM, "--configure", "a config\nb config\n"}}) {
         TempDirectory dir;
         fs::copy_file(PLAYER_PROGRAM, dir.path() / "tunelet-player", fs::copy_options::overwrite_existing);
         fillPluginFolder(dir.path() / "Plugins");
@@ -122,26 +130,27 @@ TEST(PlayerProgram, LoadsPluginsBesideItselfAndEndsCleanlyOnSigterm)
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        char* argv[] = {program.data(), nullptr};
+        std::string optionText = option ? option : "";
+        char* argv[] = {program.data(), option ? optionText.data() : nullptr, nullptr};
         pid_t pid = 0;
         ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, env.data()), 0);
         posix_spawn_file_actions_destroy(&actions);
 
-        // Wait until both plug-ins have been initialised.
+        // Wait until both plug-ins have been initialised (and configured).
+        std::string last = option ? "b config" : "b init";
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (readFile(logFile).find("b init") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+        while (readFile(logFile).find(last) == std::string::npos && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        ASSERT_NE(readFile(logFile).find("b init"), std::string::npos) << readFile(errFile);
+        ASSERT_NE(readFile(logFile).find(last), std::string::npos) << readFile(errFile);
 
         ::kill(pid, signal);
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status)) << signal;
         EXPECT_EQ(WEXITSTATUS(status), 0) << signal;
-        EXPECT_EQ(readFile(logFile), "a init window=own instance=set length=0\n"
-                                     "b init window=own instance=set length=0\n"
-                                     "b quit answered=0\n"
-                                     "a quit answered=0\n");
+        EXPECT_EQ(readFile(logFile), std::string("a init window=own instance=set length=0\n"
+                                                 "b init window=own instance=set length=0\n") +
+                                         configured + "b quit answered=0\na quit answered=0\n");
         std::string errors = readFile(errFile);
         EXPECT_NE(errors.find("skipping " + (dir.path() / "Plugins" / "gen_text.so").string()), std::string::npos)
             << errors;

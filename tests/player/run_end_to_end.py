@@ -8,7 +8,7 @@ import os, re, shutil, signal, subprocess, sys, tempfile
 import unittest, urllib.parse, urllib.request
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from player_support import free_port, tone, wait_until  # noqa: E402
+from player_support import DISPLAY_VARIABLES, free_port, tone, wait_until  # noqa: E402
 
 SOURCE, BUILD = sys.argv[1], sys.argv[2]
 
@@ -37,6 +37,8 @@ class RunScript(unittest.TestCase):
 
     def start(self, dist, **env):
         environment = dict(os.environ, TUNELET_DIST=dist, TUNELET_BUILD_DIR=BUILD, TMPDIR=self.stage, **env)
+        for name in DISPLAY_VARIABLES:  # headless, whatever desktop runs the tests
+            environment.pop(name, None)
         log = open(os.path.join(self.stage, "run.log"), "w+")
         self.addCleanup(log.close)
         # As from a terminal: a process group of its own with SIGINT at its default.

@@ -1,0 +1,57 @@
+#!/usr/bin/env python3
+"""The installed player with its window on an X display (run under xvfb-run):
+the window shows, HTTP commands are answered while it is up, its picture is
+saved, and a close by the window manager ends the player cleanly.
+   player_window.py CMAKE BUILD_DIR SHOTS_DIR"""
+import os, shutil, sys, tempfile, unittest, urllib.parse
+
+from player_support import InstalledPlayer, free_port, get, tone, wait_until
+from x11_window import Display, save_png
+
+CMAKE, BUILD, SHOTS = sys.argv[1], sys.argv[2], sys.argv[3]
+
+
+class PlayerWindow(unittest.TestCase):
+    def setUp(self):
+        self.stage = tempfile.mkdtemp(prefix="tunelet-window.")
+        self.addCleanup(shutil.rmtree, self.stage, True)
+        music = os.path.join(self.stage, "music")
+        os.makedirs(music)
+        self.songs = [os.path.join(music, name + ".wav") for name in ("Morning", "Evening")]
+        for song in self.songs:
+            tone(song, 30)
+        self.player = InstalledPlayer(CMAKE, BUILD, self.stage, "p", music)
+        self.addCleanup(self.player.stop)
+        self.display = Display()
+        self.addCleanup(self.display.close)
+        os.makedirs(SHOTS, exist_ok=True)
+
+    def test_window_shows_answers_commands_and_closes_cleanly(self):
+        player, display = self.player, self.display
+        player.start(free_port(), window=True)
+        window = wait_until(lambda: display.find("Tunelet Player"), 30)
+        self.assertTrue(window, [name for _, name in display.windows()])
+
+        for song in self.songs:
+            get(player.port, "enqueuefile?filename=" + urllib.parse.quote(song, safe=""))
+        self.assertEqual(get(player.port, "getplaylistlength"), "2")
+        get(player.port, "setplaylistpos?index=1")
+        get(player.port, "play")
+        self.assertTrue(wait_until(lambda: float(get(player.port, "getposition") or 0) > 0, 20))
+        get(player.port, "setvolume?level=160")
+        self.assertEqual(get(player.port, "getvolume"), "160")
+        # The window follows on its timer (the clock of the playing entry
+        # moves): a picture that differs from this one shows the new state.
+        before = display.picture(window)
+        shown = wait_until(lambda: (lambda now: now != before and now)(display.picture(window)), 10)
+        self.assertTrue(shown)
+        save_png(shown, os.path.join(SHOTS, "player-window.png"))
+
+        display.request_close(window)
+        self.assertEqual(player.process.wait(30), 0, open(player.log).read())
+        player.process = None
+        self.assertIsNone(display.find("Tunelet Player"))
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
