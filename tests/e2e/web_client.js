@@ -13,6 +13,7 @@
 "use strict";
 
 const fs = require("fs");
+const dgram = require("dgram");
 const net = require("net");
 const path = require("path");
 const { spawn, execFileSync } = require("child_process");
@@ -64,8 +65,13 @@ const TRACKS = [
 const MIX = [["Mix", "Björk - Jóga.mp3", 20, "Jóga"], ["Mix", "<img src=x onerror=alert(1)>.mp3", 5, "Img"],
              ["Mix", "東京事変.mp3", 12, "Tokyo"]];
 
-function makeLibrary(root) {
-  for (const [folder, file, seconds, title] of TRACKS.concat(MIX)) {
+// The second player's library: a folder to browse and play from there.
+const PEER = [["Peer Album", "Sigur Rós - Ágætis.mp3", 20, "Ágætis"], ["Peer Album", "Zwei.mp3", 10, "Zwei"]];
+// A forged peer whose announced name (15 bytes at most) is markup.
+const HOSTILE_PEER = "\"</script>'<b>";
+
+function makeLibrary(root, tracks) {
+  for (const [folder, file, seconds, title] of tracks) {
     fs.mkdirSync(path.join(root, folder), { recursive: true });
     execFileSync("ffmpeg", ["-loglevel", "error", "-y", "-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono", "-t",
                             String(seconds), "-b:a", "8k", "-metadata", "title=" + title, "-metadata",
@@ -73,13 +79,26 @@ function makeLibrary(root) {
   }
 }
 
-async function startPlayer(sharedDir) {
+// One discovery announcement: type 1, a 16-byte id, the name in 15 bytes
+// (zero-filled), state 1 (present), the HTTP port; multi-byte fields
+// big-endian.
+function announcement(id, name, port) {
+  const packet = Buffer.alloc(38);
+  packet[0] = 1;
+  id.copy(packet, 1);
+  Buffer.from(name, "latin1").copy(packet, 17, 0, 15);
+  packet.writeUInt32BE(1, 32);
+  packet.writeUInt16BE(port, 36);
+  return packet;
+}
+
+// Starts the player installed in dir; extra: more settings lines.
+async function startPlayer(dir, sharedDir, extra, logName) {
   const port = await freePort();
-  const lines = [SECTION, "listenIP=127.0.0.1", "listenPort=" + port, "autoStart=1", "requirePassword=0", "NeedsIndex=1",
-                 "Shared Dirs=" + sharedDir + ";"];
-  fs.writeFileSync(path.join(installDir, "Plugins", "gen_Tunelet.ini"), lines.join("\r\n") + "\r\n");
-  const log = fs.openSync(path.join(outDir, "player-web-client.log"), "w");
-  const child = spawn(path.join(installDir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
+  const lines = [SECTION, "listenPort=" + port, "autoStart=1", "requirePassword=0", "Shared Dirs=" + sharedDir + ";"];
+  fs.writeFileSync(path.join(dir, "Plugins", "gen_Tunelet.ini"), lines.concat(extra).join("\r\n") + "\r\n");
+  const log = fs.openSync(path.join(outDir, logName), "w");
+  const child = spawn(path.join(dir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
   fs.closeSync(log);
   const base = "http://127.0.0.1:" + port;
   const up = await until(async () => {
@@ -90,15 +109,31 @@ async function startPlayer(sharedDir) {
     }
   }, 20000);
   if (!up) throw new Error("the player never answered on " + port);
-  return { child, base };
+  return { child, base, port };
 }
 
 (async () => {
   fs.mkdirSync(outDir, { recursive: true });
   const shared = fs.mkdtempSync(path.join(process.env.TMPDIR || "/tmp", "tunelet-music-"));
-  makeLibrary(shared);
-  const { child, base } = await startPlayer(shared);
-  const watchdog = setTimeout(() => { child.kill("SIGKILL"); process.exit(1); }, 200000);
+  makeLibrary(shared, TRACKS.concat(MIX));
+  // The peer: a second installed player listening on every address of the
+  // namespace, since its place is the address its announcements come from.
+  const peerDir = installDir + "-peer";
+  fs.cpSync(installDir, peerDir, { recursive: true });
+  const peerShared = fs.mkdtempSync(path.join(process.env.TMPDIR || "/tmp", "tunelet-peer-music-"));
+  makeLibrary(peerShared, PEER);
+  const [{ child, base }, peer] = await Promise.all([
+    startPlayer(installDir, shared, ["listenIP=127.0.0.1", "NeedsIndex=1"], "player-web-client.log"),
+    startPlayer(peerDir, peerShared, [], "player-web-client-peer.log")]);
+  const forger = dgram.createSocket("udp4");
+  await new Promise((resolve) => forger.bind(0, resolve));
+  forger.setBroadcast(true);
+  const forgedPort = await freePort();
+  const forged = announcement(Buffer.from("f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff", "hex"), HOSTILE_PEER, forgedPort);
+  const announce = () => forger.send(forged, 51515, "255.255.255.255");
+  announce();
+  const announcer = setInterval(announce, 2000);
+  const watchdog = setTimeout(() => { child.kill("SIGKILL"); peer.child.kill("SIGKILL"); process.exit(1); }, 200000);
   const get = async (route) => (await (await fetch(base + "/" + route)).text());
   const status = async () => {
     const text = await get("consolestatus.xml");
@@ -131,6 +166,7 @@ async function startPlayer(sharedDir) {
   try {
     for (const f of files) await get("enqueuefile?filename=" + encodeURIComponent(f) + "&title=");
     const context = await browser.newContext({ viewport: { width: 1000, height: 640 } });
+    context.setDefaultTimeout(10000);
     const page = await context.newPage();
     watch(page);
     await page.goto(base + "/");
@@ -285,29 +321,42 @@ async function startPlayer(sharedDir) {
       verdict("drag to reorder, two pages, Delete and clear", f);
     }
 
-    // A refresh with dirty="0" changes nothing on the page.
+    // 10,000 entries are drawn, and a refresh of the unchanged list
+    // (dirty="0") changes nothing on the page.
     {
-      for (const f of files) await get("enqueuefile?filename=" + encodeURIComponent(f) + "&title=");
-      await until(async () => (await rows.count()) === 3);
+      const f = [];
+      const ENTRIES = 10000;
+      for (let at = 0; at < ENTRIES; at += 1000) {
+        let lines = "";
+        for (let i = at; i < at + 1000; i++) lines += "Entry " + i + "\t" + files[i % files.length] + "\n";
+        await fetch(base + "/enqueueplaylist", { method: "POST", body: "playlist=" + encodeURIComponent(lines),
+                                                 headers: { "Content-Type": "application/x-www-form-urlencoded" } });
+      }
+      if ((await get("getplaylistlength")) !== String(ENTRIES)) f.push("the player holds " + (await get("getplaylistlength")));
+      if (!(await until(async () => (await rows.count()) === ENTRIES, 30000))) f.push("the page shows " + (await rows.count()) + " rows");
+      if ((await rows.nth(ENTRIES - 1).textContent()) !== ENTRIES + ".Entry " + (ENTRIES - 1)) f.push("the last row reads " + (await rows.nth(ENTRIES - 1).textContent()));
       const refreshed = () => page.waitForResponse((r) => /\/playlist\.xml/.test(r.url()), { timeout: 20000 });
       await refreshed(); // one refresh to consume the change
       await page.evaluate(() => {
         window.listChanges = 0;
         new MutationObserver((m) => { window.listChanges += m.length; })
-          .observe(document.querySelector(".playlist"), { childList: true, subtree: true, characterData: true });
+          .observe(document.getElementById("playlistBox"), { childList: true, subtree: true, characterData: true, attributes: true });
       });
       await refreshed();
       await refreshed(); // the one before has surely been drawn by now
       const changes = await page.evaluate(() => window.listChanges);
-      verdict("a refresh of an unchanged playlist redraws nothing", changes ? [changes + " change(s) to the list"] : []);
+      if (changes) f.push(changes + " change(s) to the box");
+      await get("clearplaylist");
+      if (!(await until(async () => (await rows.count()) === 0, 20000))) f.push("the cleared list still shows rows");
+      verdict("10,000 entries drawn; a refresh of the unchanged list redraws nothing", f);
     }
 
     // The library box against the server's own "library.js": the shared
     // folder, a folder's files, sorting, back and forward, the up entry's
     // play-all putting the folder's exact paths in the playlist.
     const mix = MIX.map(([folder, file]) => path.join(shared, folder, file));
-    const listing = async (raw, by = 0, dir = 0) => {
-      const text = await get("library.js?path=" + raw + "&sortby=" + by + "&sortdir=" + dir);
+    const listing = async (raw, by = 0, dir = 0, at = base) => {
+      const text = await (await fetch(at + "/library.js?path=" + raw + "&sortby=" + by + "&sortdir=" + dir)).text();
       const data = JSON.parse(text.slice(text.indexOf("{"), text.lastIndexOf("}") + 1));
       return (data.files || []).filter((e) => decodeURIComponent(e.type) !== "$UP$")
         .map((e) => ({ name: decodeURIComponent(e.name), raw: e.path }));
@@ -380,6 +429,128 @@ async function startPlayer(sharedDir) {
       verdict("library: search and folder search", f);
     }
 
+    // Library places: favorites.js (this player, the peer and the forged
+    // peer named in markup) in one menu sorted by name, every name as text.
+    // Browsing the peer sends "library.js" to the peer's own host with this
+    // browser's session value as JSON_auth; its folder's play button puts
+    // the peer's download URLs into the local playlist, which plays them.
+    {
+      const f = [];
+      const favorites = async () => {
+        const text = await get("favorites.js?callback=f");
+        return Object.values(JSON.parse(text.slice(2, -2)));
+      };
+      const heard = (all, port) => all.find((v) => v.host.endsWith(":" + port));
+      const known = await until(async () => {
+        const all = await favorites();
+        return heard(all, peer.port) && heard(all, forgedPort) && all;
+      }, 15000);
+      const place = known && heard(known, peer.port);
+      const hostile = known && heard(known, forgedPort);
+      if (!place || !hostile) f.push("favorites.js lists " + JSON.stringify(await favorites()));
+      const menu = page.locator(".menu:not(.hidden)");
+      const choose = async (name) => {
+        await page.click("#libraryBox .ml-places");
+        const item = menu.locator(".menu-item", { hasText: name });
+        if (await item.count()) return item.first().click();
+        f.push("the menu offers no " + name);
+        return page.keyboard.press("Escape");
+      };
+      browse: if (place && hostile) {
+        await page.click("#libraryBox .ml-places");
+        const labels = await menu.locator(".menu-label").allTextContents();
+        for (const want of ["Local Library", place.name, hostile.name]) {
+          if (!labels.includes(want)) f.push("the menu lacks " + JSON.stringify(want) + ": " + JSON.stringify(labels));
+        }
+        const sorted = labels.slice().sort((x, y) => x.localeCompare(y));
+        if (JSON.stringify(labels) !== JSON.stringify(sorted)) f.push("the menu is not sorted: " + JSON.stringify(labels));
+        if (await page.locator(".menu b, body > b").count()) f.push("a peer name became markup");
+        await page.keyboard.press("Escape");
+
+        const asked = [];
+        const onRequest = (r) => { if (r.url().includes("/library.js?")) asked.push(r.url()); };
+        page.on("request", onRequest);
+        await choose(place.name);
+        const peerRoot = await listing("", 2, 1, peer.base);
+        const listed = await shownIn(page, names(peerRoot));
+        page.off("request", onRequest);
+        if (!listed) {
+          f.push("the peer's shared folders are not listed: " + seen);
+          break browse;
+        }
+        const url = asked.map((u) => new URL(u)).find((u) => u.host === place.host);
+        const session = ((await context.cookies(base)).find((c) => c.name === "Tunelet") || {}).value;
+        if (!url) f.push("no library.js went to " + place.host + ": " + JSON.stringify(asked));
+        else if (!session || url.searchParams.get("JSON_auth") !== session) {
+          f.push("JSON_auth " + url.searchParams.get("JSON_auth") + " is not the session " + session);
+        }
+        if ((await page.textContent("#libraryBox .ml-host")) !== place.name) f.push("the host shown is not the peer's name");
+
+        await open(page, peerRoot[0].name);
+        if (!(await shownIn(page, JSON.stringify(["Peer Album"])))) {
+          f.push("the peer's folder is not listed: " + seen);
+          break browse;
+        }
+        await get("clearplaylist");
+        await ml(page).locator("li.dir", { hasText: "Peer Album" }).locator("[data-act=play]").click();
+        const want = PEER.map(([folder, file]) => path.join(peerShared, folder, file));
+        let got = [];
+        const downloads = await until(async () => {
+          got = await filenames();
+          return got.length === want.length && got.every((name, i) => name.startsWith("http://" + place.host + "/download?") &&
+                                                           new URL(name).searchParams.get("path") === want[i]);
+        }, 15000);
+        if (!downloads) f.push("the local playlist holds " + JSON.stringify(got));
+        else if (!(await until(async () => { const st = await status(); return st.filename === got[0] && st.position > 0; }, 15000))) {
+          f.push("the peer's song does not play: " + JSON.stringify(await status()));
+        }
+        await until(async () => (await rows.count()) === want.length);
+        await page.screenshot({ path: path.join(outDir, "client-desktop.png") });
+      }
+      await choose("Local Library");
+      if (!(await until(async () => (await page.textContent("#libraryBox .ml-host")) === "Local Library"))) {
+        f.push("Local Library did not come back");
+      }
+      verdict("places: favorites.js merged into a menu; a peer browsed and its folder played", f);
+    }
+
+    // Single rows, with non-ASCII and markup names: play, enqueue, enqueue
+    // next, and a library row dragged onto the playlist at a position; the
+    // player holds exactly those paths and plays the one chosen.
+    {
+      const f = [];
+      await get("clearplaylist");
+      await until(async () => (await rows.count()) === 0);
+      const root = await listing("");
+      await shownIn(page, names(root));
+      await open(page, root[0].name);
+      await shownIn(page, names(await listing(root[0].raw, 2, 1)));
+      const row = (name) => ml(page).locator("li.file", { hasText: name });
+      const playing = async (file) => until(async () => { const st = await status(); return st.filename === file && st.position > 0; }, 15000);
+      const holds = async (want) => until(async () => JSON.stringify(await filenames()) === JSON.stringify(want));
+      const [joga, img, tokyo] = files;
+      await open(page, "東京事変");
+      await shownIn(page, JSON.stringify(["群青日和.mp3"]));
+      await row("群青日和").locator("[data-act=play]").click();
+      if (!(await holds([tokyo]))) f.push("play gave " + JSON.stringify(await filenames()));
+      if (!(await playing(tokyo))) f.push("群青日和 does not play: " + JSON.stringify(await status()));
+      await page.click("#libraryBox .ml-back");
+      await open(page, "Björk");
+      await until(async () => (await ml(page).locator("li.file").count()) === 2);
+      await row("<img").locator("[data-act=enqueue]").click();
+      if (!(await holds([tokyo, img]))) f.push("enqueue gave " + JSON.stringify(await filenames()));
+      await row("Jóga").locator("[data-act=next]").click();
+      if (!(await holds([tokyo, joga, img]))) f.push("enqueue next gave " + JSON.stringify(await filenames()));
+      await until(async () => (await rows.count()) === 3);
+      await row("Jóga").dragTo(rows.nth(2), { targetPosition: { x: 20, y: 3 } });
+      if (!(await holds([tokyo, joga, joga, img]))) f.push("the drop before entry 3 gave " + JSON.stringify(await filenames()));
+      await row("Jóga").locator("[data-act=play]").click();
+      if (!(await playing(joga))) f.push("Jóga does not play: " + JSON.stringify(await status()));
+      if (!(await until(async () => (await page.textContent(".lcd-track")).includes("JÓGA")))) f.push("the display shows " + (await page.textContent(".lcd-track")));
+      if (await page.locator("img[src=x]").count()) f.push("a name became markup");
+      verdict("single rows: play, enqueue, enqueue next and drop at a position, non-ASCII names", f);
+    }
+
     // The library page alone: a file name downloads the file, the up
     // entry's play link is a playlist of the folder's files.
     {
@@ -407,18 +578,28 @@ async function startPlayer(sharedDir) {
       verdict("library page: download and stream links", f);
     }
 
-    await page.screenshot({ path: path.join(outDir, "client-desktop.png") });
     await context.close();
 
-    const phone = await pages.checkPage(browser, { base, route: "", viewport: { width: 390, height: 844 }, outDir,
-                                                   shotName: "client-phone.png", phone: true });
-    pages.report("390x844 main page", phone) ? passed++ : failed++;
+    // A phone, both pages, the library inside the folder of the long and
+    // hostile names so its file rows and their buttons are measured too.
+    const bjork = (await listing((await listing(""))[0].raw)).find((e) => e.name === "Björk");
+    for (const [route, shot] of [["", "client-phone.png"], ["library", "library-phone.png"]]) {
+      const phone = await pages.checkPage(browser, { base, route, viewport: { width: 390, height: 844 }, outDir,
+                                                     shotName: shot, phone: true,
+                                                     cookies: [{ name: "mlPath", value: bjork.raw }],
+                                                     expectations: { ".ml-list li.file": 2 } });
+      pages.report("390x844 /" + route, phone) ? passed++ : failed++;
+    }
     verdict("no console errors and no dialogs", errors.concat(dialogs.map((d) => "dialog: " + d)));
   } finally {
     await browser.close();
+    clearInterval(announcer);
+    forger.close();
     child.kill("SIGTERM");
+    peer.child.kill("SIGTERM");
     clearTimeout(watchdog);
     fs.rmSync(shared, { recursive: true, force: true });
+    fs.rmSync(peerShared, { recursive: true, force: true });
   }
   console.log(passed + " passed, " + failed + " failed");
   process.exit(failed ? 1 : 0);

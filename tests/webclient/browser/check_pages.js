@@ -96,13 +96,14 @@ async function backgroundImages(page) {
 //   minBackgrounds the fewest CSS background images the page must use
 //   shotName       screenshot file name (default ROUTE or "main", .png)
 //   contextOptions passed to browser.newContext (httpCredentials, ...)
+//   cookies        [{name, value}] set for BASE before the page loads
 //   fake           the server answers canned data: use every control once
 //   phone          check a phone's layout: no sideways scroll, 44 px targets
 // Returns { failures, notes, shot, context } with the context still open
 // when keepContext is set (the caller closes it), else closed.
 async function checkPage(browser, options) {
   const { base, route, viewport, outDir, expectations = {}, title = /^Tunelet v3\.1/, minBackgrounds = 0,
-          fake = false, contextOptions = {}, keepContext = false } = options;
+          fake = false, contextOptions = {}, keepContext = false, cookies = [] } = options;
   const failures = [];
   const notes = [];
   const context = await browser.newContext({ viewport, ...contextOptions });
@@ -110,6 +111,7 @@ async function checkPage(browser, options) {
     // Start the library inside a folder, so files (and their links) are listed.
     await context.addCookies([{ name: "mlPath", value: encodeURIComponent("C:\\Music"), url: base }]);
   }
+  if (cookies.length) await context.addCookies(cookies.map((c) => ({ ...c, url: base })));
   const page = await context.newPage();
   page.on("pageerror", (err) => failures.push("uncaught error: " + err.message));
   page.on("console", (msg) => {
@@ -130,7 +132,16 @@ async function checkPage(browser, options) {
 
   const answer = await page.goto(base + "/" + route, { waitUntil: "load" });
   if (!answer || answer.status() !== 200) failures.push("the page answered " + (answer ? answer.status() : "nothing"));
-  await page.waitForTimeout(1500); // one refresh of console and playlist
+  // Settled: the console and the playlist have had their first answer (or
+  // found none), the library its first listing.
+  const settled = await page.waitForFunction(() => {
+    const text = (selector) => { const el = document.querySelector(selector); return el ? el.textContent : null; };
+    const state = text(".lcd-state");
+    const offline = state === "No answer from the player";
+    return state !== "Connecting" && !document.querySelector(".ml-list[aria-busy]") &&
+           (text("#playlistBox .count") !== "" || offline);
+  }, null, { timeout: 10000, polling: 100 }).then(() => true, () => false);
+  if (!settled) failures.push("the page never showed its first answers");
 
   const shown = await page.title();
   const titleOk = title instanceof RegExp ? title.test(shown) : shown === title;
@@ -175,7 +186,8 @@ async function checkPage(browser, options) {
     const layout = await page.evaluate(() => {
       const small = [];
       for (const el of document.querySelectorAll("button, a[href], input, [role=option], [tabindex]")) {
-        const box = el.getBoundingClientRect();
+        // A check box is touched through the label around it as well.
+        const box = (el.type === "checkbox" && el.closest("label") || el).getBoundingClientRect();
         if (box.width === 0 || box.height === 0 || getComputedStyle(el).visibility === "hidden") continue;
         if (el.getAttribute("role") !== "listbox" && (box.width < 44 || box.height < 44)) {
           small.push((el.getAttribute("aria-label") || el.className || el.tagName) + " " +
@@ -186,6 +198,19 @@ async function checkPage(browser, options) {
     });
     if (layout.scrollWidth > layout.width) failures.push("scrolls sideways: " + layout.scrollWidth + " > " + layout.width);
     layout.small.forEach((s) => failures.push("control under 44 px: " + s));
+    // The boxes stack in one column, each as wide as the page allows.
+    const boxes = await page.evaluate(() => Array.from(document.querySelectorAll(".box"))
+      .filter((b) => b.getBoundingClientRect().height > 0)
+      .map((b) => { const r = b.getBoundingClientRect(); return { id: b.id, left: r.left, right: r.right, top: r.top, bottom: r.bottom }; }));
+    boxes.forEach((b, i) => {
+      if (b.left < 0 || b.right > layout.width || b.right - b.left < layout.width * 0.9) failures.push("box " + b.id + " spans " + Math.round(b.left) + "-" + Math.round(b.right));
+      if (i > 0 && b.top < boxes[i - 1].bottom - 1) failures.push("box " + b.id + " overlaps " + boxes[i - 1].id);
+    });
+    // Long names stay inside their rows (wrapped or cut with an ellipsis).
+    const spill = await page.evaluate(() => Array.from(document.querySelectorAll(".playlist li, .ml-list li"))
+      .filter((row) => row.getBoundingClientRect().right > document.documentElement.clientWidth)
+      .map((row) => row.textContent));
+    spill.forEach((t) => failures.push("a row runs off the page: " + t));
   }
 
   const shot = path.join(outDir, options.shotName || (route || "main") + (fake ? "-fake" : "") + ".png");
