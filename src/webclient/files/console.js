@@ -20,6 +20,7 @@ function PlayerConsole(deck, element, parts) {
   this.seekKey = null;          // the arrow key held down, if any
   this.last = null;             // { file, ms, at }: the previous sample, for the playing state
   this.told = null;             // { state, at }: the state the last transport command implies
+  this.sampleSoon = null;       // a timer for an early second sample
   this.window = new BoxWindow(element, { resizable: false });
 
   var find = function (selector) { return element.querySelector(selector); };
@@ -221,6 +222,12 @@ PlayerConsole.prototype.show = function (status, at) {
     this.showState(inferred);
   } else if (!this.told && !this.stateText()) {
     this.showState(ms > 0 ? "" : "stopped");
+  }
+  // Still unknown (a first sample of a moving position): a second sample a
+  // second later tells, rather than the next regular refresh.
+  if (this.lengthMs > 0 && !this.stateText() && !this.told && !this.sampleSoon) {
+    var self = this;
+    this.sampleSoon = setTimeout(function () { self.sampleSoon = null; self.refresh(); }, 1000);
   }
   this.time.textContent = this.lengthMs > 0 ? PlayerConsole.clock(ms) + " / " + length : "";
   var bitrate = parseInt(status.bitrate, 10);
