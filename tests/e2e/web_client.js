@@ -234,20 +234,22 @@ async function startPlayer(dir, sharedDir, extra, logName) {
       verdict("double-click and Enter play an entry", f);
     }
 
-    // Keyboard shortcuts z x c v b, checked through the player's position.
-    {
+    // The transport by keys z x c v b and by the console's buttons, checked
+    // through the player's position; then the arrows seek.
+    for (const [how, use] of [["keys z x c v b", (key, button) => page.keyboard.press(key)],
+                              ["buttons", (key, button) => page.click(".hot." + button)]]) {
       const f = [];
       await page.focus("body");
-      await page.keyboard.press("z");
-      if (!(await until(async () => (await get("getplaylistpos")) === "1"))) f.push("z (previous)");
-      await page.keyboard.press("b");
-      if (!(await until(async () => (await get("getplaylistpos")) === "2"))) f.push("b (next)");
-      await page.keyboard.press("v");
-      if (!(await until(async () => (await status()).position === 0))) f.push("v (stop) left the position moving");
+      await use("z", "prev");
+      if (!(await until(async () => (await get("getplaylistpos")) === "1"))) f.push("previous");
+      await use("b", "next");
+      if (!(await until(async () => (await get("getplaylistpos")) === "2"))) f.push("next");
+      await use("v", "stop");
+      if (!(await until(async () => (await status()).position === 0))) f.push("stop left the position moving");
       if (!(await until(async () => (await page.textContent(".lcd-state")) === "Stopped"))) f.push("display not Stopped");
-      await page.keyboard.press("x");
-      if (!(await until(async () => (await status()).position > 0))) f.push("x (play)");
-      await page.keyboard.press("c");
+      await use("x", "play");
+      if (!(await until(async () => (await status()).position > 0))) f.push("play");
+      await use("c", "pause");
       let last = -1, same = 0; // held: five polls in a row read one position
       const still = await until(async () => {
         const p = (await status()).position;
@@ -255,14 +257,24 @@ async function startPlayer(dir, sharedDir, extra, logName) {
         last = p;
         return p > 0 && same >= 5;
       });
-      if (!still) f.push("c (pause) did not hold the position");
+      if (!still) f.push("pause did not hold the position");
       if (!(await until(async () => (await page.textContent(".lcd-state")) === "Paused"))) f.push("display not Paused");
-      await page.keyboard.press("c");
+      await use("c", "pause");
+      if (!(await until(async () => (await status()).position > last))) f.push("a second pause did not play on");
+      verdict("transport by " + how, f);
+    }
+    {
+      const f = [];
+      await page.focus("body");
       const before = (await status()).position;
       await page.keyboard.down("ArrowRight");
       await page.keyboard.up("ArrowRight");
-      if (!(await until(async () => (await status()).position > before + 0.05))) f.push("the right arrow did not seek on");
-      verdict("keys z x c v b and the arrows", f);
+      let after = 0;
+      if (!(await until(async () => (after = (await status()).position) > before + 0.05))) f.push("the right arrow did not seek on");
+      await page.keyboard.down("ArrowLeft");
+      await page.keyboard.up("ArrowLeft");
+      if (!(await until(async () => (await status()).position < after - 0.05))) f.push("the left arrow did not seek back");
+      verdict("the arrows seek", f);
     }
 
     // Sliders, mute, shuffle and repeat, read back from the server.
@@ -312,13 +324,14 @@ async function startPlayer(dir, sharedDir, extra, logName) {
       await second.close();
       await until(async () => (await rows.count()) === 3);
       await rows.nth(0).click();
+      await page.keyboard.press("ArrowDown");   // the selection moves to entry 2
       await page.keyboard.press("Delete");
       if (!(await until(async () => (await get("getplaylistlength")) === "2"))) f.push("Delete left " + (await get("getplaylistlength")));
-      if ((await filenames()).includes(files[1])) f.push("Delete removed the wrong entry");
+      if (JSON.stringify(await filenames()) !== JSON.stringify([files[1], files[0]])) f.push("Delete left " + JSON.stringify(await filenames()));
       await page.click(".pl-clear");
       if (!(await until(async () => (await get("getplaylistlength")) === "0"))) f.push("clear left entries");
       if (!(await until(async () => (await rows.count()) === 0))) f.push("the cleared list still shows rows");
-      verdict("drag to reorder, two pages, Delete and clear", f);
+      verdict("drag to reorder, two pages, arrow and Delete, clear", f);
     }
 
     // 10,000 entries are drawn, and a refresh of the unchanged list
@@ -506,12 +519,33 @@ async function startPlayer(dir, sharedDir, extra, logName) {
         }
         await until(async () => (await rows.count()) === want.length);
         await page.screenshot({ path: path.join(outDir, "client-desktop.png") });
+
+        // The peer's folder saved as a place ("favs"), listed beside the
+        // discovered ones, chosen from the local library, then deleted.
+        const saved = async () => JSON.parse(decodeURIComponent(((await context.cookies(base))
+          .find((c) => c.name === "favs") || { value: "[]" }).value));
+        await page.click("#libraryBox .ml-save");
+        const favs = await saved();
+        if (favs.length !== 1 || favs[0].host !== place.host || decodeURIComponent(favs[0].path) !== peerShared) {
+          f.push("the saved places are " + JSON.stringify(favs));
+          break browse;
+        }
+        await choose("Local Library");
+        await until(async () => (await page.textContent("#libraryBox .ml-host")) === "Local Library");
+        await choose(favs[0].name);
+        if (!(await shownIn(page, JSON.stringify(["Peer Album"])))) f.push("the saved place did not lead to the peer's folder: " + seen);
+        await page.click("#libraryBox .ml-places");
+        await menu.locator("li", { hasText: favs[0].name }).locator(".menu-delete").click();
+        if ((await saved()).length) f.push("the place was not deleted: " + JSON.stringify(await saved()));
+        await page.click("#libraryBox .ml-places");
+        if (await menu.locator("li", { hasText: favs[0].name }).count()) f.push("the menu still offers the deleted place");
+        await page.keyboard.press("Escape");
       }
       await choose("Local Library");
       if (!(await until(async () => (await page.textContent("#libraryBox .ml-host")) === "Local Library"))) {
         f.push("Local Library did not come back");
       }
-      verdict("places: favorites.js merged into a menu; a peer browsed and its folder played", f);
+      verdict("places: favorites.js and saved places in one menu; a peer browsed and its folder played", f);
     }
 
     // Single rows, with non-ASCII and markup names: play, enqueue, enqueue
