@@ -9,6 +9,7 @@
 #include "platform/ModulePath.h"
 #include "platform/PlayerMessages.h"
 #include "platform/Window.h"
+#include "ui/ConfigDialogRunner.h"
 #include "webapp/TuneletServer.h"
 #include "webapp/WebApplication.h"
 
@@ -120,10 +121,10 @@ void PluginInstance::config()
 {
     if (!settings)
         return;
-    // PENDING (preferences dialog): the modal dialog from template 3002,
-    // owned by the main window, made with the settings, the server, the
-    // module and the web application. Until it exists it cannot be created,
-    // which is answered as every failure to create it is.
+    // Without a widget application (a headless host) no dialog can be made,
+    // which is answered as every failure to make it is.
+    if (ui::runConfigDialog(*settings, *server, *webApplication))
+        return;
     messageBox(record.hwndParent, "Dialog failed!", "Error", MB_OK | MB_ICONINFORMATION);
 }
 

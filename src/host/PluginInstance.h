@@ -52,7 +52,9 @@ public:
     /// listened on, the question about an unfinished index asked, and the
     /// main window subclassed. Does nothing while already running. Always 0.
     int initFrom(const std::string& modulePath);
-    /// Runs the preferences dialog, modal and owned by the main window.
+    /// Runs the preferences dialog modally (over the application's active
+    /// window) when the process has a widget application, and returns when
+    /// it closes; a headless host gets the "Dialog failed!" box instead.
     void config();
     /// Stops the server and waits for its thread, serving messages sent to
     /// the main window meanwhile (a connection may be waiting for the

@@ -27,6 +27,14 @@ std::string withoutTrailingSeparators(std::string_view path)
     return std::string(path);
 }
 
+std::string sharedDirectoryForm(std::string_view path)
+{
+    std::string stored = withoutTrailingSeparators(path);
+    if (stored.empty() && !path.empty())
+        stored = pathSeparator;
+    return stored;
+}
+
 bool isLocalPath(std::string_view path)
 {
     return !path.starts_with(peerPrefix) && !path.starts_with(searchPrefix) &&

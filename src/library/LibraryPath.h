@@ -23,6 +23,10 @@ std::string_view fileNamePart(std::string_view path);
 /// `path` without any separators at its end ("/" becomes "").
 std::string withoutTrailingSeparators(std::string_view path);
 
+/// How a shared directory is stored: without separators at its end, except
+/// that the root stays "/" (so that it still names a directory).
+std::string sharedDirectoryForm(std::string_view path);
+
 /// True unless `path` begins with "http://", "search://" or "searchf://"
 /// (exact bytes).
 bool isLocalPath(std::string_view path);

@@ -53,13 +53,17 @@ bool MediaLibrary::isPathAllowedIn(std::string_view path, const std::vector<std:
         return true;
     const std::string local = withoutTrailingSeparators(path);
     for (const std::string& shared : sharedDirs) {
-        // An empty entry would be a prefix of every path.
-        if (shared.empty() || !local.starts_with(shared))
+        // An empty entry would be a prefix of every path. The shared root
+        // "/" is the prefix "" of every absolute path.
+        if (shared.empty())
             continue;
-        if (local.size() != shared.size() && local[shared.size()] != pathSeparator)
+        const std::string_view prefix = shared == "/" ? std::string_view() : std::string_view(shared);
+        if (!local.starts_with(prefix))
+            continue;
+        if (local.size() != prefix.size() && local[prefix.size()] != pathSeparator)
             continue;
         // The text test alone would let "/music/../etc" through for "/music".
-        return !climbsOrHidesParts(std::string_view(local).substr(shared.size()));
+        return !climbsOrHidesParts(std::string_view(local).substr(prefix.size()));
     }
     return false;
 }

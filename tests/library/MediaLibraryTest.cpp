@@ -42,6 +42,9 @@ TEST(LibraryPath, ExtensionsNamesAndSeparators)
     EXPECT_EQ(library::withoutTrailingSeparators("/music///"), "/music");
     EXPECT_EQ(library::withoutTrailingSeparators("/"), "");
     EXPECT_EQ(library::withoutTrailingSeparators("/a/b"), "/a/b");
+    EXPECT_EQ(library::sharedDirectoryForm("/music///"), "/music");
+    EXPECT_EQ(library::sharedDirectoryForm("///"), "/");
+    EXPECT_EQ(library::sharedDirectoryForm(""), "");
 
     auto climbs = [](std::string_view path) { return library::climbsOrHidesParts(path); };
     EXPECT_TRUE(climbs("/music/../etc"));
@@ -114,6 +117,12 @@ TEST_F(LibraryTest, SharedDirectoriesAreReadLive)
     settings.update([&](auto& d) { d.sharedDirs = {""}; });
     EXPECT_FALSE(library.isPathAllowed("/etc/passwd"));
     EXPECT_FALSE(library.isPathAllowed(""));
+
+    // The shared root allows every absolute path, but still no climbing.
+    settings.update([&](auto& d) { d.sharedDirs = {"/"}; });
+    EXPECT_TRUE(library.isPathAllowed("/"));
+    EXPECT_TRUE(library.isPathAllowed(music + "/a.mp3"));
+    EXPECT_FALSE(library.isPathAllowed("/music/../etc"));
 }
 
 TEST_F(LibraryTest, ExtensionSetsAndListableNames)

@@ -1,0 +1,44 @@
+#include "ui/ConfigActivityDialog.h"
+
+#include "ui/ConfigDialog.h"
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace ui {
+
+ConfigActivityDialog::ConfigActivityDialog(ConfigDialog& owner)
+    : ConfigPage(owner, "ConfigActivityDialog"), connections(named(new QTreeWidget, 3039))
+{
+    connections->setColumnCount(2);
+    connections->setHeaderLabels({"Client Address", "Last Request"});
+    connections->setRootIsDecorated(false);
+    connections->setSelectionMode(QAbstractItemView::SingleSelection);
+    connections->header()->setStretchLastSection(true);
+    connections->setColumnWidth(0, QFontMetrics(connections->font()).horizontalAdvance("255.255.255.255:00000") + 10);
+
+    auto* page = new QVBoxLayout(this);
+    page->addWidget(connections);
+}
+
+void ConfigActivityDialog::showActivity(const http::ActivityList& published)
+{
+    connections->clear();
+    for (const auto& [clientAddress, lastRequest] : published) {
+        connections->insertTopLevelItem(
+            0, new QTreeWidgetItem({QString::fromStdString(clientAddress), QString::fromStdString(lastRequest)}));
+    }
+}
+
+void ConfigActivityDialog::customEvent(QEvent* event)
+{
+    if (event->type() == DialogEvent::eventType()) {
+        const auto* published = static_cast<const DialogEvent*>(event);
+        if (published->message == activityPublished)
+            showActivity(published->activity);
+    }
+}
+
+} // namespace ui

@@ -1,0 +1,343 @@
+#include "ui/ConfigDialog.h"
+
+#include "host/Ipv4Address.h"
+#include "host/Settings.h"
+#include "library/Indexer.h"
+#include "library/LibraryPath.h"
+#include "library/MediaLibrary.h"
+#include "ui/ConfigAboutDialog.h"
+#include "ui/ConfigActivityDialog.h"
+#include "ui/ConfigLibraryDialog.h"
+#include "ui/ConfigSecurityDialog.h"
+#include "ui/ConfigServerDialog.h"
+#include "ui/ControlValues.h"
+#include "ui/DialogNotifications.h"
+#include "ui/PageImages.h"
+#include "webapp/TuneletServer.h"
+#include "webapp/WebApplication.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedLayout>
+
+#include <memory>
+
+namespace ui {
+
+namespace {
+
+/// 255.255.255.255: no socket can listen there.
+constexpr std::uint32_t unlistenableAddress = 0xFFFFFFFFu;
+
+constexpr std::size_t credentialLength = 31;
+constexpr std::size_t addressListLength = 4094;
+
+struct PageEntry {
+    const char* text;
+    int iconResource;
+};
+constexpr PageEntry pageEntries[] = {
+    {"Server", 3006}, {"Security", 3010}, {"Activity", 3011}, {"Library", 3082}, {"About", 3012},
+};
+
+std::string textOf(const QLineEdit* edit)
+{
+    return edit->text().toStdString();
+}
+
+std::string addressListOf(const QPlainTextEdit* edit)
+{
+    std::string text = limitBytes(toCrLf(edit->toPlainText().toStdString()), addressListLength);
+    // A cut between CR and LF leaves no half line break.
+    if (!text.empty() && text.back() == '\r')
+        text.pop_back();
+    return text;
+}
+
+/// Shows `why` beside a field whose text was not taken, or hides it.
+template <class Value>
+void takeOrExplain(const std::optional<Value>& taken, Value& field, QLabel* message, const QString& why)
+{
+    if (taken)
+        field = *taken;
+    message->setText(why);
+    message->setVisible(!taken);
+}
+
+} // namespace
+
+ConfigDialog::ConfigDialog(host::Settings& settings, webapp::TuneletServer& server,
+                           webapp::WebApplication& webApplication, QWidget* parent)
+    : QDialog(parent), settings(settings), server(server), webApplication(webApplication)
+{
+    setWindowTitle(caption);
+    setObjectName("3002");
+    DialogNotifications& notifications = DialogNotifications::instance();
+    notifications.attach(this);
+    server.onStarted.add(&notifications.onServerState);
+    server.onFinished.add(&notifications.onServerState);
+
+    list = new QListWidget;
+    list->setObjectName("3011");
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setIconSize(QSize(16, 16));
+    list->setFixedWidth(list->fontMetrics().horizontalAdvance("Security") + 16 + 40);
+
+    auto* pageFrame = new QFrame;
+    pageFrame->setObjectName("3015");
+    pageFrame->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    frame = new QStackedLayout(pageFrame);
+
+    server_ = new ConfigServerDialog(*this);
+    security = new ConfigSecurityDialog(*this);
+    activity = new ConfigActivityDialog(*this);
+    send(CM_ACTIVITY_ATTACH);
+    library = new ConfigLibraryDialog(*this);
+    about = new ConfigAboutDialog(*this);
+    pages = {server_, security, activity, library, about};
+    for (std::size_t index = 0; index < pages.size(); ++index) {
+        auto* item = new QListWidgetItem(pageIcon(pageEntries[index].iconResource), pageEntries[index].text);
+        // For finding an entry from outside: its page's class and its icon.
+        item->setData(Qt::UserRole, pages[index]->objectName());
+        item->setData(Qt::UserRole + 1, pageEntries[index].iconResource);
+        list->addItem(item);
+        frame->addWidget(pages[index]);
+    }
+
+    auto* ok = new QPushButton("OK");
+    ok->setObjectName("1");
+    ok->setDefault(true);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(list, 0, 0, 2, 1);
+    layout->addWidget(pageFrame, 0, 1);
+    layout->addWidget(ok, 1, 1, Qt::AlignRight);
+    layout->setColumnStretch(1, 1);
+
+    fillControls();
+    showPage(0);
+    list->setCurrentRow(0);
+    QObject::connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            showPage(row);
+    });
+    QObject::connect(ok, &QPushButton::clicked, this, [this] { closeAsOk(); });
+
+    library::Indexer& indexer = webApplication.library->indexer();
+    indexer.onFinished.add(&notifications.onRefresh);
+    indexer.onProgress.add(&notifications.onIndexStatus);
+}
+
+ConfigDialog::~ConfigDialog()
+{
+    DialogNotifications& notifications = DialogNotifications::instance();
+    library::Indexer& indexer = webApplication.library->indexer();
+    indexer.onFinished.remove(&notifications.onRefresh);
+    indexer.onProgress.remove(&notifications.onIndexStatus);
+    server.onStarted.remove(&notifications.onServerState);
+    server.onFinished.remove(&notifications.onServerState);
+    // Closing detaches the Activity page; a dialog destroyed otherwise does here.
+    server.activity.remove(&notifications.onActivity);
+    notifications.detachActivity(activity);
+    notifications.detach(this);
+}
+
+void ConfigDialog::post(unsigned message, std::string text)
+{
+    QCoreApplication::postEvent(this, std::make_unique<DialogEvent>(message, std::move(text)).release());
+}
+
+void ConfigDialog::customEvent(QEvent* event)
+{
+    if (event->type() == DialogEvent::eventType()) {
+        const auto* posted = static_cast<const DialogEvent*>(event);
+        send(posted->message, posted->text);
+    }
+}
+
+void ConfigDialog::send(unsigned message, const std::string& text)
+{
+    DialogNotifications& notifications = DialogNotifications::instance();
+    switch (message) {
+    case CM_REFRESH:
+        fillControls();
+        break;
+    case CM_START:
+        readControls();
+        server_->start->setEnabled(false);
+        handServerSettings(settings.snapshot());
+        server.start();
+        break;
+    case CM_STOP:
+        readControls();
+        server_->stop->setEnabled(false);
+        server.stop();
+        break;
+    case CM_SAVE:
+        readControls();
+        break;
+    case CM_REINDEX:
+        reindex();
+        break;
+    case CM_ACTIVITY_ATTACH:
+        notifications.attachActivity(activity);
+        server.activity.add(&notifications.onActivity);
+        server.publishActivity();
+        break;
+    case CM_ACTIVITY_DETACH:
+        server.activity.remove(&notifications.onActivity);
+        notifications.detachActivity(activity);
+        break;
+    case CM_CLOSE:
+        done(QDialog::Accepted);
+        break;
+    case CM_INDEX_STATUS:
+        library->status->setText(QString::fromStdString(text));
+        break;
+    case CM_APPLY:
+        apply();
+        break;
+    default:
+        break;
+    }
+}
+
+void ConfigDialog::showPage(int index)
+{
+    current = index;
+    frame->setCurrentIndex(index);
+}
+
+void ConfigDialog::closeAsOk()
+{
+    if (closing)
+        return;
+    if (!readControls()) {
+        list->setCurrentRow(0);
+        return;
+    }
+    closing = true;
+    post(CM_ACTIVITY_DETACH);
+    post(CM_APPLY);
+    post(CM_CLOSE);
+}
+
+void ConfigDialog::reject()
+{
+    closeAsOk();
+}
+
+void ConfigDialog::fillControls()
+{
+    const host::SettingsData values = settings.snapshot();
+
+    server_->address->setText(QString::fromStdString(values.listenIP));
+    server_->port->setText(QString::number(values.listenPort));
+    server_->autoStart->setChecked(values.autoStart);
+    server_->timeout->setText(QString::number(values.timeout));
+    const bool running = server.threadId() != 0;
+    server_->start->setEnabled(!running);
+    server_->stop->setEnabled(running);
+
+    security->requirePassword->setChecked(values.requirePassword);
+    security->username->setText(QString::fromStdString(values.username));
+    security->password->setText(QString::fromStdString(values.password));
+    security->filterIPs->setChecked(values.filterIPs);
+    security->allowedIPs->setPlainText(QString::fromStdString(fromCrLf(values.allowedIPs)));
+    security->blockedIPs->setPlainText(QString::fromStdString(fromCrLf(values.blockedIPs)));
+    for (QWidget* control : {static_cast<QWidget*>(security->username), static_cast<QWidget*>(security->password)})
+        control->setEnabled(values.requirePassword);
+    security->allowedIPs->setEnabled(values.filterIPs);
+    security->blockedIPs->setEnabled(values.filterIPs);
+
+    library->enableML->setChecked(values.enableML);
+    library->setDirectories(values.sharedDirs);
+    showIndexStatus();
+}
+
+void ConfigDialog::showIndexStatus()
+{
+    // During a rebuild the status shows its progress (CM_INDEX_STATUS).
+    if (webApplication.library->isIndexing()) {
+        library->reindex->hide();
+        return;
+    }
+    const library::Indexer& indexer = webApplication.library->indexer();
+    library->status->setText(
+        QString::fromStdString(indexReport(indexer.entryCount(), indexer.endTime() - indexer.startTime())));
+    library->reindex->show();
+}
+
+bool ConfigDialog::readControls()
+{
+    const auto address = addressFromControl(textOf(server_->address));
+    const auto port = portFromText(textOf(server_->port));
+    const auto timeout = timeoutFromText(textOf(server_->timeout));
+    std::vector<std::string> directories;
+    for (const std::string& directory : library->directories())
+        directories.push_back(library::sharedDirectoryForm(directory));
+
+    settings.update([&](host::SettingsData& data) {
+        data.autoStart = server_->autoStart->isChecked();
+        takeOrExplain(address, data.listenIP, server_->addressMessage,
+                      QString("Not an IP address; kept %1").arg(QString::fromStdString(data.listenIP)));
+        takeOrExplain(port, data.listenPort, server_->portMessage,
+                      QString("The port must be a number from 1 to 65535; kept %1").arg(data.listenPort));
+        takeOrExplain(timeout, data.timeout, server_->timeoutMessage,
+                      QString("The timeout must be a number of seconds; kept %1").arg(data.timeout));
+
+        data.requirePassword = security->requirePassword->isChecked();
+        data.username = limitBytes(textOf(security->username), credentialLength);
+        data.password = limitBytes(textOf(security->password), credentialLength);
+        data.filterIPs = security->filterIPs->isChecked();
+        data.allowedIPs = addressListOf(security->allowedIPs);
+        data.blockedIPs = addressListOf(security->blockedIPs);
+
+        data.enableML = library->enableML->isChecked();
+        data.sharedDirs = std::move(directories);
+    });
+    settings.save();
+    return address && port && timeout;
+}
+
+void ConfigDialog::handServerSettings(const host::SettingsData& values)
+{
+    std::uint32_t address = 0;
+    const bool canListen = host::parseIPv4(values.listenIP, address) && values.listenPort >= 1 &&
+                           values.listenPort <= 0xFFFF;
+    server.listenAddress = canListen ? address : unlistenableAddress;
+    server.listenPort = static_cast<std::uint16_t>(canListen ? values.listenPort : 0);
+    server.applyAccessSettings(values);
+    server.idleTimeout = values.timeout;
+}
+
+void ConfigDialog::reindex()
+{
+    readControls();
+    // A running rebuild keeps the directories it started with.
+    if (webApplication.library->isIndexing())
+        return;
+    // The library hands the indexer the directories just saved.
+    webApplication.library->reindex();
+    fillControls();
+}
+
+void ConfigDialog::apply()
+{
+    readControls();
+    handServerSettings(settings.snapshot());
+    // The accept loop then listens anew with the new address and port.
+    if (server.threadId() != 0) {
+        server.restarting = true;
+        server.stop();
+    }
+}
+
+} // namespace ui

@@ -1,0 +1,352 @@
+// The preferences dialog against the running plug-in: its pages, the
+// moments it saves, the server's restart on new settings, the index status
+// and the connections it shows.
+#include "host/FakeHost.h"
+#include "host/PluginInstance.h"
+#include "host/Settings.h"
+#include "host/TempDirectory.h"
+#include "http/support/RawClient.h"
+#include "library/Indexer.h"
+#include "library/MediaLibrary.h"
+#include "platform/Socket.h"
+#include "threading/Callback.h"
+#include "ui/ConfigActivityDialog.h"
+#include "ui/ConfigDialog.h"
+#include "ui/ConfigLibraryDialog.h"
+#include "ui/ConfigSecurityDialog.h"
+#include "ui/ConfigServerDialog.h"
+#include "webapp/TuneletServer.h"
+#include "webapp/WebApplication.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+using hosttest::FakeHost;
+using hosttest::TempDirectory;
+using testing_support::RawClient;
+
+namespace {
+
+constexpr int deadline = 10000;  // ms
+
+/// A port nothing listens on now.
+std::uint16_t freePort()
+{
+    platform::UniqueFd probe = platform::listenTcp(0, 0);
+    return platform::boundPort(probe.get());
+}
+
+bool eventually(const std::function<bool()>& condition)
+{
+    return QTest::qWaitFor(condition, deadline);
+}
+
+class ConfigDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(dir.root / "Plugins");
+        iniPath = dir.path("Plugins/gen_Tunelet.ini");
+        port = freePort();
+        TempDirectory::writeText(iniPath, "[Tunelet Remote Control Plugin v1.0]\r\nlistenPort=" +
+                                              std::to_string(port) + "\r\n");
+        plugin.pluginRecord()->hwndParent = host.window();
+        plugin.pluginRecord()->hDllInstance = &moduleHandle;
+        plugin.initFrom(dir.path("Plugins/gen_Tunelet.so"));
+        ASSERT_TRUE(eventually([&] { return server().listeningPort() == port; }));
+        dialog = std::make_unique<ui::ConfigDialog>(*plugin.getSettings(), server(), *plugin.getWebApplication());
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        plugin.quit();
+    }
+
+    webapp::TuneletServer& server() { return *plugin.getServer(); }
+    host::SettingsData saved() const { return host::Settings(iniPath).snapshot(); }
+    template <class Control>
+    Control* control(int id) const
+    {
+        auto* found = dialog->findChild<Control*>(QString::number(id));
+        EXPECT_NE(found, nullptr) << id;
+        return found;
+    }
+    void click(int id) { control<QAbstractButton>(id)->click(); }
+    /// Changes the port, closes with `closeIt`, and checks the server
+    /// answers on the new port only.
+    void closeWithNewPort(const std::function<void()>& closeIt);
+    void choosePage(int row)
+    {
+        QListWidget* list = dialog->pageList();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    }
+
+    TempDirectory dir;
+    FakeHost host;
+    host::PluginInstance& plugin = host::PluginInstance::instance();
+    std::string iniPath;
+    std::uint16_t port = 0;
+    int moduleHandle = 0;
+    std::unique_ptr<ui::ConfigDialog> dialog;
+};
+
+} // namespace
+
+TEST_F(ConfigDialogTest, PagesControlsAndTexts)
+{
+    EXPECT_EQ(dialog->windowTitle(), "Tunelet Configuration");
+    QListWidget* list = dialog->pageList();
+    ASSERT_EQ(list->count(), 5);
+    const char* entries[] = {"Server", "Security", "Activity", "Library", "About"};
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(list->item(row)->text(), entries[row]);
+        EXPECT_FALSE(list->item(row)->icon().isNull());
+    }
+
+    const struct {
+        int id;
+        const char* text;
+    } buttons[] = {
+        {1, "OK"}, {3017, "Automatically Start Server"}, {3020, "Start"}, {3021, "Stop"},
+        {3031, "Require Authentication"}, {3027, "Filter IP Addresses"}, {3036, "Enable Media Library"},
+        {3041, "Reindex"}, {3037, "Add Directory"}, {3038, "Remove Directory"},
+    };
+    for (const auto& button : buttons)
+        EXPECT_EQ(control<QAbstractButton>(button.id)->text(), button.text) << button.id;
+    for (int id : {3022, 3019, 3018, 3033, 3024})
+        control<QLineEdit>(id);
+    for (int id : {3028, 3030})
+        control<QPlainTextEdit>(id);
+    EXPECT_EQ(control<QLineEdit>(3024)->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(control<QLabel>(3023)->text(), "Tunelet Remote Control Plugin v3.1");
+    EXPECT_FALSE(control<QLabel>(3040)->pixmap().isNull());
+    QTreeWidget* activity = control<QTreeWidget>(3039);
+    EXPECT_EQ(activity->headerItem()->text(0), "Client Address");
+    EXPECT_EQ(activity->headerItem()->text(1), "Last Request");
+
+    // The Server page first; a click on an entry shows its page alone.
+    EXPECT_EQ(dialog->currentPage(), 0);
+    EXPECT_TRUE(control<QLineEdit>(3019)->isVisible());
+    EXPECT_EQ(control<QLineEdit>(3019)->text(), QString::number(port));
+    choosePage(3);
+    EXPECT_EQ(dialog->currentPage(), 3);
+    EXPECT_TRUE(control<QListWidget>(3035)->isVisible());
+    EXPECT_FALSE(control<QLineEdit>(3019)->isVisible());
+    choosePage(1);
+    EXPECT_TRUE(control<QCheckBox>(3031)->isVisible());
+    EXPECT_FALSE(control<QListWidget>(3035)->isVisible());
+}
+
+TEST_F(ConfigDialogTest, SecurityCheckBoxesSaveAtOnceAndEnableTheirEdits)
+{
+    choosePage(1);
+    const struct {
+        int box;
+        std::vector<int> edits;
+        bool host::SettingsData::*field;
+    } boxes[] = {
+        {3031, {3033, 3024}, &host::SettingsData::requirePassword},
+        {3027, {3028, 3030}, &host::SettingsData::filterIPs},
+    };
+    control<QLineEdit>(3033)->setText("someone");  // saved along with the box
+    for (const auto& box : boxes) {
+        for (bool ticked : {true, false}) {
+            click(box.box);
+            EXPECT_EQ(saved().*box.field, ticked) << box.box;
+            for (int edit : box.edits)
+                EXPECT_EQ(control<QWidget>(edit)->isEnabled(), ticked) << edit;
+        }
+    }
+    EXPECT_EQ(saved().username, "someone");
+}
+
+TEST_F(ConfigDialogTest, StartAndStopFollowTheServer)
+{
+    QAbstractButton* start = control<QAbstractButton>(3020);
+    QAbstractButton* stop = control<QAbstractButton>(3021);
+    EXPECT_FALSE(start->isEnabled());
+    EXPECT_TRUE(stop->isEnabled());
+
+    click(3021);
+    EXPECT_TRUE(eventually([&] { return server().threadId() == 0 && start->isEnabled(); }));
+    EXPECT_FALSE(stop->isEnabled());
+
+    click(3020);
+    EXPECT_TRUE(eventually([&] { return server().listeningPort() == port && stop->isEnabled(); }));
+    EXPECT_FALSE(start->isEnabled());
+}
+
+void ConfigDialogTest::closeWithNewPort(const std::function<void()>& closeIt)
+{
+    const std::uint16_t oldPort = port;
+    const std::uint16_t newPort = freePort();
+    control<QLineEdit>(3019)->setText(QString::number(newPort));
+    closeIt();
+    EXPECT_TRUE(eventually([&] { return !dialog->isVisible(); }));
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(saved().listenPort, newPort);
+    ASSERT_TRUE(eventually([&] { return server().listeningPort() == newPort; }));
+    EXPECT_NE(server().threadId(), 0u);
+
+    RawClient client(newPort);
+    ASSERT_TRUE(client.send("GET /nothing-here HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_NE(client.readAnswer().status, 0);
+    EXPECT_FALSE(RawClient(oldPort).isConnected());
+}
+
+TEST_F(ConfigDialogTest, OkSavesAndRestartsOnTheNewPort)
+{
+    closeWithNewPort([&] { click(1); });
+}
+
+TEST_F(ConfigDialogTest, TheCloseBoxBehavesLikeOk)
+{
+    closeWithNewPort([&] { dialog->close(); });
+}
+
+TEST_F(ConfigDialogTest, TextThatIsNoNumberKeepsTheOldValueAndSaysWhy)
+{
+    const struct {
+        int id;
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {3019, "70000", "portMessage"}, {3019, "abc", "portMessage"}, {3019, "0", "portMessage"},
+        {3018, "ten", "timeoutMessage"}, {3022, "300.1.1.1", "addressMessage"},
+    };
+    const host::SettingsData before = saved();
+    for (const auto& c : cases) {
+        control<QLineEdit>(c.id)->setText(c.text);
+        click(1);
+        QLabel* message = dialog->findChild<QLabel*>(c.message);
+        ASSERT_NE(message, nullptr);
+        EXPECT_TRUE(message->isVisible()) << c.text;
+        EXPECT_TRUE(dialog->isVisible()) << "stays open to be corrected";
+        const host::SettingsData after = saved();
+        EXPECT_EQ(after.listenPort, before.listenPort);
+        EXPECT_EQ(after.timeout, before.timeout);
+        EXPECT_EQ(after.listenIP, before.listenIP);
+        dialog->send(ui::CM_REFRESH);  // puts the kept values back
+    }
+    click(1);
+    EXPECT_TRUE(eventually([&] { return !dialog->isVisible(); }));
+    EXPECT_FALSE(dialog->findChild<QLabel*>("portMessage")->isVisible());
+}
+
+TEST_F(ConfigDialogTest, DirectoriesSortedCaseBlindAndStoredWithoutTrailingSeparators)
+{
+    choosePage(3);
+    ui::ConfigLibraryDialog& page = dialog->libraryPage();
+    std::deque<QString> chosen{"/srv/b/", "/srv/A", "", "///", "/srv/c//", "/srv/B2"};
+    page.chooseFolder = [&] {
+        QString next = chosen.front();
+        chosen.pop_front();
+        return next;
+    };
+    for (int i = 0; i < 6; ++i)
+        click(3037);  // the empty answer (a cancelled choice) adds nothing
+    EXPECT_EQ(page.directories(), (std::vector<std::string>{"///", "/srv/A", "/srv/b/", "/srv/B2", "/srv/c//"}));
+
+    QListWidget* list = control<QListWidget>(3035);
+    for (int row : {1, 3})
+        list->item(row)->setSelected(true);
+    click(3038);
+    EXPECT_EQ(page.directories(), (std::vector<std::string>{"///", "/srv/b/", "/srv/c//"}));
+
+    dialog->send(ui::CM_SAVE);
+    EXPECT_EQ(saved().sharedDirs, (std::vector<std::string>{"/", "/srv/b", "/srv/c"}));
+}
+
+TEST_F(ConfigDialogTest, ActivityListsTheConnectionsNewestFirst)
+{
+    choosePage(2);
+    QTreeWidget* rows = control<QTreeWidget>(3039);
+    RawClient first(port);
+    ASSERT_TRUE(first.send("GET /first HTTP/1.1\r\nHost: x\r\n\r\n"));
+    first.readAnswer();
+    RawClient second(port);
+    ASSERT_TRUE(second.send("GET /second HTTP/1.1\r\nHost: x\r\n\r\n"));
+    second.readAnswer();
+
+    const auto address = [](const RawClient& client) {
+        return QString("127.0.0.1:%1").arg(client.localPort());
+    };
+    ASSERT_TRUE(eventually([&] { return rows->topLevelItemCount() == 2 && rows->topLevelItem(0)->text(1) == "/second"; }));
+    EXPECT_EQ(rows->topLevelItem(0)->text(0), address(second));
+    EXPECT_EQ(rows->topLevelItem(1)->text(0), address(first));
+    EXPECT_EQ(rows->topLevelItem(1)->text(1), "/first");
+}
+
+namespace {
+
+/// Holds the indexer at its first progress report until released, so the
+/// dialog can be watched during a rebuild. Observes from construction until
+/// the rebuild has ended.
+class ProgressGate {
+public:
+    explicit ProgressGate(library::Indexer& indexer) : indexer(indexer) { indexer.onProgress.add(&callback); }
+    ~ProgressGate()
+    {
+        release.set();
+        if (auto handle = indexer.threadHandle())
+            handle->event().wait();
+        indexer.onProgress.remove(&callback);
+    }
+    std::intptr_t reached(threading::CallbackArgument)
+    {
+        if (!held.exchange(true))
+            release.wait();
+        return 0;
+    }
+
+    library::Indexer& indexer;
+    threading::Callback<ProgressGate> callback{this, &ProgressGate::reached};
+    platform::Event release;
+    std::atomic<bool> held{false};
+};
+
+} // namespace
+
+TEST_F(ConfigDialogTest, ReindexShowsProgressThenTheReport)
+{
+    const std::string music = dir.path("music");
+    std::filesystem::create_directories(music);
+    for (int i = 0; i < 25; ++i)
+        TempDirectory::writeText(music + "/track" + std::to_string(i) + ".mp3", "");
+    choosePage(3);
+    dialog->libraryPage().addDirectory(QString::fromStdString(music + "/"));
+
+    library::Indexer& indexer = plugin.getWebApplication()->library->indexer();
+    ProgressGate gate(indexer);  // after the dialog's own observer
+    QLabel* status = control<QLabel>(3042);
+    click(3041);
+    EXPECT_EQ(saved().sharedDirs, std::vector<std::string>{music});
+
+    EXPECT_TRUE(eventually([&] { return status->text().startsWith(QString::fromStdString(music + "/track")); }));
+    EXPECT_FALSE(control<QWidget>(3041)->isVisible());
+    // A report needs a rebuild of at least one whole second.
+    EXPECT_TRUE(eventually([&] { return std::time(nullptr) > indexer.startTime(); }));
+    gate.release.set();
+
+    EXPECT_TRUE(eventually([&] { return status->text().startsWith("Last index of 25 files took \n"); }))
+        << status->text().toStdString();
+    EXPECT_TRUE(status->text().endsWith(" seconds"));
+    EXPECT_TRUE(control<QWidget>(3041)->isVisible());
+}
