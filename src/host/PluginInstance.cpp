@@ -131,6 +131,9 @@ void PluginInstance::config()
 void PluginInstance::quit()
 {
     if (server) {
+        // A restart the dialog asked for just before may not have been taken
+        // up yet; this stop must end the listener, not restart it.
+        server->restarting = false;
         server->stop();
         // A connection may be inside a request to the player, which this
         // thread answers: a plain wait here would never end.

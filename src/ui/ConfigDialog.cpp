@@ -178,6 +178,8 @@ void ConfigDialog::send(unsigned message, const std::string& text)
     case CM_STOP:
         readControls();
         server_->stop->setEnabled(false);
+        // Ends the listener even when a restart is still pending.
+        server.restarting = false;
         server.stop();
         break;
     case CM_SAVE:
