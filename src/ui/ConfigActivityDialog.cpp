@@ -32,11 +32,15 @@ void ConfigActivityDialog::showActivity(const http::ActivityList& published)
     }
 }
 
+void ConfigActivityDialog::post(PostedMessage published)
+{
+    postBox.post(this, std::move(published));
+}
+
 void ConfigActivityDialog::customEvent(QEvent* event)
 {
-    if (event->type() == DialogEvent::eventType()) {
-        const auto* published = static_cast<const DialogEvent*>(event);
-        if (published->message == activityPublished)
+    if (event->type() == PostBox::eventType()) {
+        if (const std::optional<PostedMessage> published = postBox.take())
             showActivity(published->activity);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/Server.h"
+#include "ui/ConfigMessages.h"
 #include "ui/ConfigPage.h"
 
 class QTreeWidget;
@@ -19,10 +20,16 @@ public:
     /// Replaces the rows by `connections`, in reverse order.
     void showActivity(const http::ActivityList& connections);
 
+    /// Queues published connections for `showActivity`. Any thread.
+    void post(PostedMessage published);
+
     QTreeWidget* connections;  // 3039
 
 protected:
     void customEvent(QEvent* event) override;
+
+private:
+    PostBox postBox;
 };
 
 } // namespace ui

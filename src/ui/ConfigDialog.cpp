@@ -151,14 +151,14 @@ ConfigDialog::~ConfigDialog()
 
 void ConfigDialog::post(unsigned message, std::string text)
 {
-    QCoreApplication::postEvent(this, std::make_unique<DialogEvent>(message, std::move(text)).release());
+    postBox.post(this, {message, std::move(text)});
 }
 
 void ConfigDialog::customEvent(QEvent* event)
 {
-    if (event->type() == DialogEvent::eventType()) {
-        const auto* posted = static_cast<const DialogEvent*>(event);
-        send(posted->message, posted->text);
+    if (event->type() == PostBox::eventType()) {
+        if (const std::optional<PostedMessage> posted = postBox.take())
+            send(posted->message, posted->text);
     }
 }
 

@@ -103,6 +103,7 @@ private:
     std::array<ConfigPage*, 5> pages{};
     int current = 0;
     bool closing = false;
+    PostBox postBox;
 };
 
 } // namespace ui

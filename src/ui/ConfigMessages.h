@@ -4,6 +4,9 @@
 
 #include <QEvent>
 
+#include <deque>
+#include <mutex>
+#include <optional>
 #include <string>
 
 namespace ui {
@@ -30,18 +33,28 @@ inline constexpr unsigned activityPublished = 0x8100;
 
 /// A posted message and what travels with it: a copy of the indexed path
 /// (CM_INDEX_STATUS) or of the published connections.
-class DialogEvent final : public QEvent {
+struct PostedMessage {
+    unsigned message = 0;
+    std::string text{};
+    http::ActivityList activity{};
+};
+
+/// Messages for an object of the dialog's thread. `post` (any thread) keeps
+/// the message under the box's own lock and wakes the receiver with a bare
+/// Qt event of `eventType`; on that event the receiver `take`s the oldest.
+/// So what travels with a message is handed over under a lock of ours, in
+/// posting order. Lives as long as its receiver.
+class PostBox {
 public:
     static QEvent::Type eventType();
 
-    explicit DialogEvent(unsigned message, std::string text = {}, http::ActivityList activity = {})
-        : QEvent(eventType()), message(message), text(std::move(text)), activity(std::move(activity))
-    {
-    }
+    void post(QObject* receiver, PostedMessage message);
+    /// The oldest message not yet taken; nothing when none is left.
+    std::optional<PostedMessage> take();
 
-    const unsigned message;
-    const std::string text;
-    const http::ActivityList activity;
+private:
+    std::mutex lock;
+    std::deque<PostedMessage> queue;  // under lock
 };
 
 } // namespace ui

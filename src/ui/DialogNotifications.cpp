@@ -1,16 +1,37 @@
 #include "ui/DialogNotifications.h"
 
 #include "library/LibraryEntry.h"
-#include "ui/ConfigMessages.h"
+#include "ui/ConfigActivityDialog.h"
+#include "ui/ConfigDialog.h"
 
 #include <QCoreApplication>
 
 namespace ui {
 
-QEvent::Type DialogEvent::eventType()
+QEvent::Type PostBox::eventType()
 {
     static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
+}
+
+void PostBox::post(QObject* receiver, PostedMessage message)
+{
+    {
+        std::lock_guard held(lock);
+        queue.push_back(std::move(message));
+    }
+    // The application takes the event over.
+    QCoreApplication::postEvent(receiver, std::make_unique<QEvent>(eventType()).release());
+}
+
+std::optional<PostedMessage> PostBox::take()
+{
+    std::lock_guard held(lock);
+    if (queue.empty())
+        return std::nullopt;
+    PostedMessage oldest = std::move(queue.front());
+    queue.pop_front();
+    return oldest;
 }
 
 DialogNotifications& DialogNotifications::instance()
@@ -19,26 +40,26 @@ DialogNotifications& DialogNotifications::instance()
     return notifications;
 }
 
-void DialogNotifications::attach(QObject* target)
+void DialogNotifications::attach(ConfigDialog* target)
 {
     std::lock_guard held(lock);
     dialog = target;
 }
 
-void DialogNotifications::detach(QObject* target)
+void DialogNotifications::detach(ConfigDialog* target)
 {
     std::lock_guard held(lock);
     if (dialog == target)
         dialog = nullptr;
 }
 
-void DialogNotifications::attachActivity(QObject* page)
+void DialogNotifications::attachActivity(ConfigActivityDialog* page)
 {
     std::lock_guard held(lock);
     activityPage = page;
 }
 
-void DialogNotifications::detachActivity(QObject* page)
+void DialogNotifications::detachActivity(ConfigActivityDialog* page)
 {
     std::lock_guard held(lock);
     if (activityPage == page)
@@ -47,31 +68,33 @@ void DialogNotifications::detachActivity(QObject* page)
 
 std::intptr_t DialogNotifications::refresh(threading::CallbackArgument)
 {
-    post(dialog, std::make_unique<DialogEvent>(CM_REFRESH));
+    post({CM_REFRESH});
     return 0;
 }
 
 std::intptr_t DialogNotifications::indexStatus(threading::CallbackArgument entry)
 {
     const auto* indexed = reinterpret_cast<const library::LibraryEntry*>(entry);
-    post(dialog, std::make_unique<DialogEvent>(CM_INDEX_STATUS, indexed ? indexed->path : std::string()));
+    post({CM_INDEX_STATUS, indexed ? indexed->path : std::string()});
     return 0;
 }
 
 std::intptr_t DialogNotifications::activity(threading::CallbackArgument list)
 {
     const auto* published = reinterpret_cast<const http::ActivityList*>(list);
-    post(activityPage,
-         std::make_unique<DialogEvent>(activityPublished, std::string(), published ? *published : http::ActivityList()));
+    post({activityPublished, std::string(), published ? *published : http::ActivityList()});
     return 0;
 }
 
-void DialogNotifications::post(QObject* const& target, std::unique_ptr<DialogEvent> event)
+void DialogNotifications::post(PostedMessage message)
 {
     std::lock_guard held(lock);
-    // The application takes the event over.
-    if (target)
-        QCoreApplication::postEvent(target, event.release());
+    if (message.message == activityPublished) {
+        if (activityPage)
+            activityPage->post(std::move(message));
+    } else if (dialog) {
+        dialog->post(message.message, std::move(message.text));
+    }
 }
 
 } // namespace ui

@@ -1,15 +1,14 @@
 #pragma once
 
 #include "threading/Callback.h"
+#include "ui/ConfigMessages.h"
 
-#include <QObject>
-
-#include <memory>
 #include <mutex>
 
 namespace ui {
 
-class DialogEvent;
+class ConfigActivityDialog;
+class ConfigDialog;
 
 /// Where the server's, the indexer's and the activity report's threads reach
 /// the preferences dialog: its callbacks only post a message (with copies of
@@ -27,10 +26,10 @@ public:
 
     /// From now on the callbacks post to `dialog`; `detach` with the same
     /// dialog (before it is destroyed) ends that.
-    void attach(QObject* dialog);
-    void detach(QObject* dialog);
-    void attachActivity(QObject* page);
-    void detachActivity(QObject* page);
+    void attach(ConfigDialog* dialog);
+    void detach(ConfigDialog* dialog);
+    void attachActivity(ConfigActivityDialog* page);
+    void detachActivity(ConfigActivityDialog* page);
 
     /// Posts CM_REFRESH (indexer finished).
     threading::Callback<DialogNotifications> onRefresh{this, &DialogNotifications::refresh};
@@ -48,11 +47,11 @@ private:
     std::intptr_t indexStatus(threading::CallbackArgument entry);
     std::intptr_t activity(threading::CallbackArgument list);
     /// Posts under `lock`, so nothing reaches a target after its detach.
-    void post(QObject* const& target, std::unique_ptr<DialogEvent> event);
+    void post(PostedMessage message);
 
     std::mutex lock;
-    QObject* dialog = nullptr;        // under lock
-    QObject* activityPage = nullptr;  // under lock
+    ConfigDialog* dialog = nullptr;                // under lock
+    ConfigActivityDialog* activityPage = nullptr;  // under lock
 };
 
 } // namespace ui
