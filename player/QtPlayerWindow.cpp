@@ -65,9 +65,14 @@ QtPlayerWindow::QtPlayerWindow(Player& host) : player(host)
     seekRow->addWidget(seek, 1);
     seekRow->addWidget(time);
     column->addLayout(seekRow);
-    // Only where the user lets go: the position keeps moving meanwhile.
+    // Dragged: only where the user lets go, as the position keeps moving
+    // meanwhile. Clicked or stepped: at once.
     connect(seek, &QSlider::sliderReleased, this,
             [this] { request(IPC_JUMPTOTIME, static_cast<std::uintptr_t>(seek->value())); });
+    connect(seek, &QSlider::actionTriggered, this, [this](int action) {
+        if (action != QAbstractSlider::SliderMove && !seek->isSliderDown())
+            request(IPC_JUMPTOTIME, static_cast<std::uintptr_t>(seek->sliderPosition()));
+    });
 
     auto* buttons = new QHBoxLayout;
     struct Button {

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The installed player with its window on an X display (run under xvfb-run):
 the window shows, HTTP commands are answered while it is up, its picture is
-saved, and a close by the window manager ends the player cleanly.
+saved, and a close by the window manager or SIGTERM ends the player cleanly.
    player_window.py CMAKE BUILD_DIR SHOTS_DIR"""
 import os, shutil, sys, tempfile, unittest, urllib.parse
 
@@ -9,6 +9,20 @@ from player_support import InstalledPlayer, free_port, get, tone, wait_until
 from x11_window import Display, save_png
 
 CMAKE, BUILD, SHOTS = sys.argv[1], sys.argv[2], sys.argv[3]
+
+
+def read(path):
+    with open(path) as f:
+        return f.read()
+
+
+def picture_after(display, window, previous, timeout=10):
+    """The window's first picture that differs from `previous` (None when it
+    did not change within `timeout` seconds)."""
+    def changed():
+        now = display.picture(window)
+        return now if now != previous else None
+    return wait_until(changed, timeout)
 
 
 class PlayerWindow(unittest.TestCase):
@@ -42,15 +56,19 @@ class PlayerWindow(unittest.TestCase):
         self.assertEqual(get(player.port, "getvolume"), "160")
         # The window follows on its timer (the clock of the playing entry
         # moves): a picture that differs from this one shows the new state.
-        before = display.picture(window)
-        shown = wait_until(lambda: (lambda now: now != before and now)(display.picture(window)), 10)
+        shown = picture_after(display, window, display.picture(window))
         self.assertTrue(shown)
         save_png(shown, os.path.join(SHOTS, "player-window.png"))
 
         display.request_close(window)
-        self.assertEqual(player.process.wait(30), 0, open(player.log).read())
+        self.assertEqual(player.process.wait(30), 0, read(player.log))
         player.process = None
         self.assertIsNone(display.find("Tunelet Player"))
+
+        # SIGTERM ends a player with its window just as cleanly.
+        player.start(free_port(), window=True)
+        self.assertTrue(wait_until(lambda: display.find("Tunelet Player"), 30))
+        player.stop()
 
 
 if __name__ == "__main__":

@@ -1,9 +1,11 @@
-"""Top-level windows of the X display in DISPLAY, through libX11 (no tools
-needed): found by title, closed as a window manager closes them (the
-WM_DELETE_WINDOW request), saved as PNG pictures."""
+"""Top-level windows of the X display in DISPLAY, through libX11 and the XTEST
+extension (no tools needed): found by title, clicked and typed into, closed as a
+window manager closes them (the WM_DELETE_WINDOW request), saved as PNG
+pictures."""
 import ctypes, ctypes.util, struct, zlib
 
 _x = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+_xtest = ctypes.CDLL(ctypes.util.find_library("Xtst") or "libXtst.so.6")
 _Window = ctypes.c_ulong
 
 
@@ -44,6 +46,24 @@ _x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
 _x.XSendEvent.argtypes = [ctypes.c_void_p, _Window, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
 _x.XFlush.argtypes = [ctypes.c_void_p]
 _x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+_x.XTranslateCoordinates.argtypes = [ctypes.c_void_p, _Window, _Window, ctypes.c_int, ctypes.c_int,
+                                     ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int),
+                                     ctypes.POINTER(_Window)]
+_x.XStringToKeysym.restype = ctypes.c_ulong
+_x.XStringToKeysym.argtypes = [ctypes.c_char_p]
+_x.XKeysymToKeycode.restype = ctypes.c_ubyte
+_x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+_xtest.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+_xtest.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+_xtest.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+
+# Windows come and go while they are looked at: an error about one that has
+# gone is no failure (Xlib's default handler would end the process).
+_ErrorHandler = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+_ignore_errors = _ErrorHandler(lambda display, error: 0)
+_x.XSetErrorHandler.argtypes = [_ErrorHandler]
+_x.XSetErrorHandler.restype = ctypes.c_void_p
+_x.XSetErrorHandler(_ignore_errors)
 
 
 class Display:
@@ -75,6 +95,31 @@ class Display:
     def find(self, title):
         """The first top-level window titled `title`, or None."""
         return next((window for window, name in self.windows() if name == title), None)
+
+    def origin(self, window):
+        """The window's top left corner on the screen."""
+        x, y, child = ctypes.c_int(), ctypes.c_int(), _Window()
+        _x.XTranslateCoordinates(self.handle, window, _x.XDefaultRootWindow(self.handle), 0, 0,
+                                 ctypes.byref(x), ctypes.byref(y), ctypes.byref(child))
+        return x.value, y.value
+
+    def click(self, window, x, y):
+        """A left click at (x, y) inside the window."""
+        left, top = self.origin(window)
+        _xtest.XTestFakeMotionEvent(self.handle, -1, left + x, top + y, 0)
+        for down in (1, 0):
+            _xtest.XTestFakeButtonEvent(self.handle, 1, down, 0)
+        _x.XFlush(self.handle)
+
+    def key(self, *names):
+        """Presses the keys named (X key symbols: "Down", "Return", "Alt_L"...)
+        together, then lets them go."""
+        codes = [_x.XKeysymToKeycode(self.handle, _x.XStringToKeysym(name.encode())) for name in names]
+        for code in codes:
+            _xtest.XTestFakeKeyEvent(self.handle, code, 1, 0)
+        for code in reversed(codes):
+            _xtest.XTestFakeKeyEvent(self.handle, code, 0, 0)
+        _x.XFlush(self.handle)
 
     def request_close(self, window):
         """What a window manager's close button does: WM_DELETE_WINDOW."""
