@@ -44,6 +44,8 @@ cmake -S . -B "$build" -G Ninja $config -DTUNELET_SANITIZE="$sanitize" >/dev/nul
 cmake --build "$build" -j "$jobs"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+# Qt's window system keeps some of its libraries' allocations to the end.
+export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # The search engine (Debian's CLucene, not built with ThreadSanitizer) holds many
 # mutexes at once and destroys held ones; its reports are suppressed, and the

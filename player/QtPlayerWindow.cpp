@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -43,6 +44,9 @@ QtPlayerWindow::QtPlayerWindow(Player& host) : player(host)
     setWindowTitle(QStringLiteral("Tunelet Player"));
     setObjectName(QStringLiteral("playerWindow"));
 
+    // The menu bar stays in the window on every desktop, also where menus
+    // usually go to a global menu bar: the player's menus are drawn here.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     const char* titles[2] = {"&Player", "&Options"};
     for (int i = 0; i < 2; ++i) {
         int which = i == 0 ? 0 : 3;
