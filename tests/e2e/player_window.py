@@ -2,6 +2,8 @@
 """The installed player with its window on an X display (run under xvfb-run):
 the window shows, HTTP commands are answered while it is up, its picture is
 saved, and a close by the window manager or SIGTERM ends the player cleanly.
+Its menu opens the plug-in's preferences, whose pages are pictured in turn
+while the player keeps answering; their close by the window manager saves.
    player_window.py CMAKE BUILD_DIR SHOTS_DIR"""
 import os, shutil, sys, tempfile, unittest, urllib.parse
 
@@ -23,6 +25,19 @@ def picture_after(display, window, previous, timeout=10):
         now = display.picture(window)
         return now if now != previous else None
     return wait_until(changed, timeout)
+
+
+def settled_picture(display, window, timeout=10):
+    """The window's picture once it is drawn: two in a row alike, with more
+    than a few colour values (a window not drawn yet is of one colour)."""
+    last = [None]
+
+    def settled():
+        now = display.picture(window)
+        done = now == last[0] and len(set(now[1])) > 8
+        last[0] = now
+        return now if done else None
+    return wait_until(settled, timeout)
 
 
 class PlayerWindow(unittest.TestCase):
@@ -68,6 +83,40 @@ class PlayerWindow(unittest.TestCase):
         # SIGTERM ends a player with its window just as cleanly.
         player.start(free_port(), window=True)
         self.assertTrue(wait_until(lambda: display.find("Tunelet Player"), 30))
+        player.stop()
+
+    def test_menu_item_opens_the_preferences_while_commands_are_answered(self):
+        player, display = self.player, self.display
+        player.start(free_port(), window=True)
+        window = wait_until(lambda: display.find("Tunelet Player"), 30)
+        self.assertTrue(window)
+        before = read(player.ini())
+        # The Player menu, then its second item (the plug-in puts it there).
+        display.click(window, 25, 9)
+        for key in ("Down", "Down", "Return"):
+            display.key(key)
+        dialog = wait_until(lambda: display.find("Tunelet Configuration"), 30)
+        self.assertTrue(dialog, [name for _, name in display.windows()])
+        self.assertEqual(get(player.port, "getvolume"), "255")  # the player answers under the modal dialog
+
+        # Each page in turn: a click on the first of the page list, then down
+        # to the last, then back to the first.
+        shown = settled_picture(display, dialog)
+        self.assertTrue(shown)
+        display.click(dialog, 30, 22)
+        for page, key in (("security", "Down"), ("activity", "Down"), ("library", "Down"), ("about", "Down"),
+                          ("server", "Home")):
+            display.key(key)
+            shown = picture_after(display, dialog, shown)
+            self.assertTrue(shown, page)
+            save_png(shown, os.path.join(SHOTS, f"preferences-{page}.png"))
+
+        # The window manager's close saves as OK does.
+        display.request_close(dialog)
+        self.assertTrue(wait_until(lambda: display.find("Tunelet Configuration") is None, 30))
+        self.assertTrue(wait_until(lambda: read(player.ini()) != before, 10))
+        self.assertIn("listenIP=", read(player.ini()))
+        self.assertEqual(get(player.port, "getvolume"), "255")
         player.stop()
 
 
