@@ -35,6 +35,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <thread>
 
 using hosttest::FakeHost;
 using hosttest::TempDirectory;
@@ -175,6 +176,31 @@ TEST_F(ConfigDialogTest, SecurityCheckBoxesSaveAtOnceAndEnableTheirEdits)
         }
     }
     EXPECT_EQ(saved().username, "someone");
+}
+
+TEST_F(ConfigDialogTest, ReadersNeverSeeHalfASave)
+{
+    // Each save gives user name and password the same text; a reader on
+    // another thread must always find them equal.
+    host::Settings& settings = *plugin.getSettings();
+    std::atomic<bool> saving{true};
+    std::atomic<int> mixed{0};
+    std::thread reader([&] {
+        while (saving) {
+            const host::SettingsData values = settings.snapshot();
+            if (values.username != values.password)
+                ++mixed;
+        }
+    });
+    for (int i = 0; i < 60; ++i) {
+        const QString text = QString(i % 2 ? "odd" : "even").repeated(1 + i % 7);
+        control<QLineEdit>(3033)->setText(text);
+        control<QLineEdit>(3024)->setText(text);
+        dialog->send(ui::CM_SAVE);
+    }
+    saving = false;
+    reader.join();
+    EXPECT_EQ(mixed.load(), 0);
 }
 
 TEST_F(ConfigDialogTest, StartAndStopFollowTheServer)
