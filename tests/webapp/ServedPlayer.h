@@ -1,32 +1,19 @@
 #pragma once
 
 #include "PlayerHarness.h"
-#include "host/Settings.h"
-#include "http/UrlCoding.h"
-#include "http/support/RawClient.h"
-#include "platform/Socket.h"
-#include "webapp/TuneletServer.h"
-#include "webapp/WebApplication.h"
+#include "ServedApplication.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace webapptest {
 
 /// The web application with the real player behind it, served on a loopback
 /// port: requests go over a socket, effects are read from the player's model.
 /// The shared directory is "music" in a fresh temporary folder.
-class ServedPlayer : public ::testing::Test {
+class ServedPlayer : public ServedApplication {
 protected:
-    using Answer = testing_support::RawClient::Answer;
-    using Parameters = std::map<std::string, std::string>;
-
     ServedPlayer()
     {
         std::filesystem::create_directories(music);
@@ -36,35 +23,15 @@ protected:
 
     void SetUp() override
     {
-        server = std::make_unique<webapp::TuneletServer>(application, settings, platform::loopbackAddress(), 0);
-        ASSERT_TRUE(server->start());
-        for (int i = 0; i < 500 && server->listeningPort() == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_NE(server->listeningPort(), 0);
-        // A session the server issued, as a browser holds after its first visit.
-        cookie = "Cookie: Tunelet=" + server->sessions().issue().first + "\r\n";
-        client = std::make_unique<testing_support::RawClient>(server->listeningPort());
+        serve(application, settings);
+        if (!HasFatalFailure())
+            client = std::make_unique<testing_support::RawClient>(server->listeningPort());
     }
 
     void TearDown() override
     {
         client.reset();
-        server->stop();
-        if (auto handle = server->threadHandle()) {
-            ASSERT_TRUE(handle->waitFor(std::chrono::seconds(20)));
-        }
-    }
-
-    /// "/route?name=value&..." with every value percent-encoded.
-    static std::string target(const std::string& route, const Parameters& parameters = {})
-    {
-        std::string out = "/" + route;
-        char separator = '?';
-        for (const auto& [name, value] : parameters) {
-            out += separator + name + "=" + http::urlEncode(value);
-            separator = '&';
-        }
-        return out;
+        ServedApplication::TearDown();
     }
 
     /// One GET on the fixture's keep-alive connection.
@@ -81,8 +48,6 @@ protected:
         EXPECT_EQ(answer.status, 200) << route;
         return answer.body;
     }
-
-    std::string cookie;  // the header naming the fixture's session
 
     /// A tagged WAV file below the shared directory.
     std::string song(const std::string& relative, int seconds = 40, const std::string& artist = "",
@@ -113,7 +78,6 @@ protected:
     host::Settings settings{dir.file("gen_Tunelet.ini")};
     PlayerHarness harness;
     webapp::WebApplication application{harness.mainWindow(), nullptr, settings};
-    std::unique_ptr<webapp::TuneletServer> server;
     std::unique_ptr<testing_support::RawClient> client;
 };
 

@@ -1,13 +1,13 @@
 // The web application behind its own server, over loopback: route names,
 // the request dump, document-root files, the 404 page and the server's
 // account checks.
+#include "ServedApplication.h"
 #include "TemplateCheck.h"
 #include "host/Settings.h"
 #include "host/TempDirectory.h"
 #include "http/support/RawClient.h"
 #include "platform/Socket.h"
 #include "webapp/TuneletRequestThread.h"
-#include "webapp/TuneletServer.h"
 #include "webapp/WebApplication.h"
 #include "webclient/Resources.h"
 
@@ -19,34 +19,20 @@
 
 using namespace std::chrono_literals;
 using testing_support::RawClient;
-using webapp::TuneletServer;
 using webapp::WebApplication;
 
 namespace {
 
 const std::string notFoundBody = "<html><body><h1>404 Not Found</h1></body></html>";
 
-class ServerRouting : public ::testing::Test {
+class ServerRouting : public webapptest::ServedApplication {
 protected:
     void SetUp() override
     {
         settings.update([&](auto& d) { d.documentRoot = dir.path("skins"); });
         settings.update([&](auto& d) { d.timeout = 42; });
         std::filesystem::create_directories(settings.snapshot().documentRoot);
-        server = std::make_unique<TuneletServer>(application, settings, platform::loopbackAddress(), 0);
-        ASSERT_TRUE(server->start());
-        for (int i = 0; i < 500 && server->listeningPort() == 0; ++i)
-            std::this_thread::sleep_for(10ms);
-        ASSERT_NE(server->listeningPort(), 0);
-        // A session the server issued, as a browser holds after its first visit.
-        cookie = "Cookie: Tunelet=" + server->sessions().issue().first + "\r\n";
-    }
-    void TearDown() override
-    {
-        server->stop();
-        if (auto handle = server->threadHandle()) {
-            ASSERT_TRUE(handle->waitFor(20s));
-        }
+        serve(application, settings);
     }
 
     /// One request on a connection of its own; a session cookie goes along
@@ -59,11 +45,9 @@ protected:
         return client.readAnswer();
     }
 
-    std::string cookie;  // the header naming the fixture's session
     hosttest::TempDirectory dir;
     host::Settings settings{dir.path("gen_Tunelet.ini")};
     WebApplication application{nullptr, nullptr, settings};
-    std::unique_ptr<TuneletServer> server;
 };
 
 std::string_view embedded(int id, std::string_view type = webclient::kHtmlType)
