@@ -3,6 +3,9 @@
 #   ./test.sh         the normal build, plus a short run of each fuzz target
 #   ./test.sh asan    built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   ./test.sh tsan    built with ThreadSanitizer
+#   ./test.sh deps    only installs what the builds and tests need (the
+#                     continuous-integration run does this once, then runs
+#                     the three configurations side by side)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -10,7 +13,8 @@ mode="${1:-default}"
 case "$mode" in
   default) sanitize=none ;;
   asan|tsan) sanitize="$mode" ;;
-  *) echo "usage: ./test.sh [asan|tsan]" >&2; exit 2 ;;
+  deps) ;;
+  *) echo "usage: ./test.sh [asan|tsan|deps]" >&2; exit 2 ;;
 esac
 
 # Node.js and npm count as present however they came (Debian's packages or
@@ -19,7 +23,7 @@ node_pkgs=""
 command -v node >/dev/null 2>&1 || node_pkgs="nodejs"
 command -v npm >/dev/null 2>&1 || node_pkgs="$node_pkgs npm"
 tools/deps.sh build-essential cmake ninja-build clang libclang-rt-14-dev \
-  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libtag1-dev pkg-config libclucene-dev \
+  lld libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libtag1-dev pkg-config libclucene-dev \
   libmpv-dev mpv ffmpeg socat iproute2 util-linux curl python3 chromium ccache qt6-base-dev qt6-qpa-plugins xvfb xauth libxtst6 $node_pkgs
 
 # The browser tests drive Debian's Chromium with playwright-core, pinned to a
@@ -29,6 +33,7 @@ if ! grep -qs "\"version\": \"$playwright\"" build/browser-deps/node_modules/pla
   mkdir -p build/browser-deps
   npm install --no-save --no-audit --no-fund --silent --prefix build/browser-deps "playwright-core@$playwright" >/dev/null
 fi
+[ "$mode" = deps ] && exit 0
 export TUNELET_REQUIRE_BROWSER=1
 
 jobs="$(nproc)"
@@ -53,13 +58,15 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # themselves (tests/CMakeLists.txt).
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:detect_deadlocks=1:suppressions=$PWD/tools/tsan.supp"
 
-if [ "$mode" = default ]; then
+# The default configuration also builds the fuzz programs (clang) and runs
+# each for 15 s, one per core at a time. That goes on beside the tests, which
+# mostly wait (on sockets, on players playing in real time, on a browser).
+fuzz_all() {
   fuzzbuild="build/fuzz"
   CC=clang CXX=clang++ cmake -S . -B "$fuzzbuild" -G Ninja $config \
     -DTUNELET_FUZZ=ON -DTUNELET_TESTS=OFF >/dev/null
-  # Only the fuzz programs and what they link: the rest is tested above.
+  # Only the fuzz programs and what they link: the rest is tested here.
   cmake --build "$fuzzbuild" -j "$jobs" --target fuzzers
-  # One fuzzer per core at a time, 15 s each.
   fuzz_one() {
     name="$(basename "$1")"
     corpus="fuzz/corpus/$name"
@@ -81,7 +88,20 @@ if [ "$mode" = default ]; then
     fi
   done
   for pid in $pids; do wait "$pid" || failed=1; done
-  [ "$failed" = 0 ] || exit 1
-fi
+  [ "$failed" = 0 ]
+}
 
-tools/netns.sh ctest --test-dir "$build" --output-on-failure -j "$jobs"
+status=0
+if [ "$mode" = default ]; then
+  fuzz_all >"$build/fuzz.log" 2>&1 &
+  fuzzing=$!
+fi
+tools/netns.sh ctest --test-dir "$build" --output-on-failure -j "$jobs" || status=1
+if [ "$mode" = default ]; then
+  if wait "$fuzzing"; then
+    grep '^fuzzing ' "$build/fuzz.log"
+  else
+    cat "$build/fuzz.log"; echo "the fuzz build or a fuzzer failed" >&2; status=1
+  fi
+fi
+exit "$status"
