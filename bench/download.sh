@@ -17,15 +17,7 @@ command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; e
 . bench/reference_nginx.sh
 
 nginx_port=18082
-work=$(mktemp -d)
-server_pid=""
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  nginx_stop "$work"
-  sleep 0.3
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
+bench_begin
 
 mkdir -p "$work/music" "$work/logs"
 head -c 67108864 /dev/urandom > "$work/music/big.mp3"
@@ -37,9 +29,7 @@ nginx_start "$work" "$nginx_port" auto "root $work/music;"
 
 "$library_server" 0 "$work/music" > "$work/server.out" &
 server_pid=$!
-for _ in $(seq 100); do grep -q '^port' "$work/server.out" 2>/dev/null && break; sleep 0.05; done
-ours_port=$(awk '/^port/ {print $2}' "$work/server.out")
-[ -n "$ours_port" ] || { echo "bench_library_server did not start" >&2; exit 1; }
+ours_port=$(bench_port "$work/server.out" bench_library_server)
 encoded=$(printf '%s' "$work/music/big.mp3" | od -An -tx1 -v | tr -d ' \n' | sed 's/../%&/g')
 
 # Transfer/sec of wrk, in MiB/s; wrk's error lines, if any, go to standard error.

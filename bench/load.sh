@@ -16,22 +16,13 @@ command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; e
 
 ours_port=18080
 nginx_port=18081
-work=$(mktemp -d)
-server_pid=""
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  nginx_stop "$work"
-  sleep 0.3
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
+bench_begin
 
 nginx_start "$work" "$nginx_port" auto 'location / { default_type text/plain; return 200 "ok"; }'
 
 "$echo_server" "$ours_port" > "$work/echo.out" &
 server_pid=$!
-for _ in $(seq 100); do grep -q '^port' "$work/echo.out" 2>/dev/null && break; sleep 0.05; done
-grep -q '^port' "$work/echo.out" || { echo "bench_server_echo did not start" >&2; exit 1; }
+bench_port "$work/echo.out" bench_server_echo >/dev/null
 
 # wrk's latency lines are like "99%    1.23ms": turned into microseconds.
 to_us() {

@@ -8,7 +8,9 @@ set -eu
 build="$1" seconds="${2:-20}"
 [ "${TUNELET_NETNS:-}" = 1 ] || { echo "run me inside tools/netns.sh" >&2; exit 2; }
 stage="$(mktemp -d "${TMPDIR:-/tmp}/tunelet-bench.XXXXXX")"
-trap 'kill "$player" 2>/dev/null; rm -rf "$stage"' EXIT
+player="" measured=""
+# Whatever still runs (the player, mpv) ends with the script, however it ends.
+trap 'for p in $player $measured; do kill "$p" 2>/dev/null; done; rm -rf "$stage"' EXIT INT TERM
 cmake --install "$build" --prefix "$stage/dist" >/dev/null
 mkdir -p "$stage/music"
 ffmpeg -nostdin -loglevel error -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$((seconds * 3))" \
@@ -18,7 +20,11 @@ printf '[Tunelet Remote Control Plugin v1.0]\nlistenPort=%s\nShared Dirs=%s;\n' 
   >"$stage/dist/Plugins/gen_Tunelet.ini"
 "$stage/dist/tunelet-player" --audio=null >"$stage/player.log" 2>&1 &
 player=$!
-until curl -sf "http://127.0.0.1:$port/getplaylistlength" >/dev/null; do sleep 0.1; done
+tries=0
+until curl -sf "http://127.0.0.1:$port/getplaylistlength" >/dev/null; do
+  tries=$((tries + 1)); [ "$tries" -lt 300 ] || { cat "$stage/player.log" >&2; exit 1; }
+  sleep 0.1
+done
 
 ticks() { awk '{ print $14 + $15 }' "/proc/$measured/stat"; }
 measure() {  # $1: label

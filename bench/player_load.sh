@@ -15,33 +15,26 @@ build="$1" duration="${2:-10s}" connections="${3:-16}"
 command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; exit 1; }
 . bench/reference_nginx.sh
 
-stage=$(mktemp -d "${TMPDIR:-/tmp}/tunelet-load.XXXXXX")
-player=""
-cleanup() {
-  [ -n "$player" ] && kill "$player" 2>/dev/null && wait "$player" 2>/dev/null
-  nginx_stop "$stage"
-  rm -rf "$stage"
-}
-trap cleanup EXIT INT TERM
+bench_begin
 
 ours_port=18090 nginx_port=18091
-nginx_start "$stage" "$nginx_port" 1 'location / { default_type text/plain; return 200 "ok"; }' taskset -c 0
+nginx_start "$work" "$nginx_port" 1 'location / { default_type text/plain; return 200 "ok"; }' taskset -c 0
 
-cmake --install "$build" --prefix "$stage/dist" >/dev/null
+cmake --install "$build" --prefix "$work/dist" >/dev/null
 printf '[Tunelet Remote Control Plugin v1.0]\nlistenIP=127.0.0.1\nlistenPort=%s\n' "$ours_port" \
-  >"$stage/dist/Plugins/gen_Tunelet.ini"
-taskset -c 0 "$stage/dist/tunelet-player" --audio=null >"$stage/player.log" 2>&1 &
-player=$!
+  >"$work/dist/Plugins/gen_Tunelet.ini"
+taskset -c 0 "$work/dist/tunelet-player" --audio=null >"$work/player.log" 2>&1 &
+server_pid=$!
 tries=0
 until curl -sf "http://127.0.0.1:$ours_port/getvolume" >/dev/null; do
-  tries=$((tries + 1)); [ "$tries" -lt 300 ] || { cat "$stage/player.log" >&2; exit 1; }
+  tries=$((tries + 1)); [ "$tries" -lt 300 ] || { cat "$work/player.log" >&2; exit 1; }
   sleep 0.1
 done
 cookie=$(curl -si "http://127.0.0.1:$ours_port/getvolume" | tr -d '\r' |
   sed -n 's/^Set-Cookie: \(Tunelet=[^;]*\).*/\1/p')
 [ -n "$cookie" ] || { echo "no session cookie" >&2; exit 1; }
 
-rss() { awk '/VmRSS/ { print $2 }' "/proc/$player/status"; }
+rss() { awk '/VmRSS/ { print $2 }' "/proc/$server_pid/status"; }
 # wrk's latency lines are like "99%    1.23ms": turned into microseconds.
 to_us() {
   awk '{ v=$1; u=v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v);

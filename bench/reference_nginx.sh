@@ -1,8 +1,15 @@
 # Sourced by the benchmark scripts: the reference server, a private nginx
-# whose configuration, pid and logs live in a temporary folder.
+# whose configuration, pid and logs live in a temporary folder, and the
+# scripts' own set-up and clean-up.
 #   nginx_start DIR PORT WORKERS 'SERVER BLOCK BODY' [LAUNCHER...]
 # starts it on 127.0.0.1:PORT (LAUNCHER, e.g. "taskset -c 0", runs it);
 # nginx_stop DIR ends it.
+#   bench_begin
+# makes the temporary folder $work and, on any exit, ends the server whose
+# pid the script put in $server_pid and the reference nginx, then removes it.
+#   bench_port FILE NAME
+# waits (5 s at most) for the "port N" line the server NAME writes to FILE
+# once it listens, and prints N.
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 [ -x "$nginx_bin" ] || { echo "nginx is missing (Debian package nginx-light)" >&2; exit 1; }
 
@@ -36,4 +43,25 @@ CONF
 nginx_stop() {
   [ -f "$1/nginx.pid" ] && kill "$(cat "$1/nginx.pid")" 2>/dev/null
   return 0
+}
+
+bench_begin() {
+  work=$(mktemp -d "${TMPDIR:-/tmp}/tunelet-bench.XXXXXX")
+  server_pid=""
+  trap bench_end EXIT INT TERM
+}
+
+bench_end() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  nginx_stop "$work"
+  # nginx's workers are gone a moment after it is told to stop.
+  sleep 0.3
+  rm -rf "$work"
+}
+
+bench_port() {
+  for _ in $(seq 100); do grep -q '^port' "$1" 2>/dev/null && break; sleep 0.05; done
+  port=$(awk '/^port/ { print $2; exit }' "$1")
+  [ -n "$port" ] || { echo "$2 did not start" >&2; return 1; }
+  echo "$port"
 }
