@@ -470,8 +470,17 @@ async function startPlayer(dir, sharedDir, extra, logName) {
         return page.keyboard.press("Escape");
       };
       browse: if (place && hostile) {
-        await page.click("#libraryBox .ml-places");
-        const labels = await menu.locator(".menu-label").allTextContents();
+        // The page reads favorites.js when the library box shows, which may
+        // have been before the peers were heard: a fresh page reads it anew.
+        await page.reload();
+        let labels = [];
+        await until(async () => {
+          await page.click("#libraryBox .ml-places");
+          labels = await menu.locator(".menu-label").allTextContents();
+          if (labels.includes(place.name) && labels.includes(hostile.name)) return true;
+          await page.keyboard.press("Escape");
+          return false;
+        }, 15000);
         for (const want of ["Local Library", place.name, hostile.name]) {
           if (!labels.includes(want)) f.push("the menu lacks " + JSON.stringify(want) + ": " + JSON.stringify(labels));
         }
