@@ -120,6 +120,8 @@ QtPlayerWindow::QtPlayerWindow(Player& host) : player(host)
 
     playlist = new QListWidget(central);
     playlist->setObjectName(QStringLiteral("playlist"));
+    int iconSide = style()->pixelMetric(QStyle::PM_SmallIconSize);
+    playlist->setIconSize(QSize(iconSide, iconSide));
     connect(playlist, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         request(IPC_SETPLAYLISTPOS, static_cast<std::uintptr_t>(playlist->row(item)));
         command(WINAMP_BUTTON2);
