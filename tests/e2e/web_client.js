@@ -249,6 +249,8 @@ async function startPlayer(dir, sharedDir, extra, logName) {
       if (!(await until(async () => (await page.textContent(".lcd-state")) === "Stopped"))) f.push("display not Stopped");
       await use("x", "play");
       if (!(await until(async () => (await status()).position > 0))) f.push("play");
+      // Pause acts on what the page shows: once it shows the playing.
+      if (!(await until(async () => (await page.textContent(".lcd-state")) === "Playing"))) f.push("display not Playing");
       await use("c", "pause");
       let last = -1, same = 0; // held: five polls in a row read one position
       const still = await until(async () => {
