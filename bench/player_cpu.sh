@@ -7,6 +7,7 @@
 set -eu
 build="$1" seconds="${2:-20}"
 [ "${TUNELET_NETNS:-}" = 1 ] || { echo "run me inside tools/netns.sh" >&2; exit 2; }
+. "$(dirname "$0")/installed_player.sh"
 stage="$(mktemp -d "${TMPDIR:-/tmp}/tunelet-bench.XXXXXX")"
 player="" measured=""
 # Whatever still runs (the player, mpv) ends with the script, however it ends.
@@ -18,13 +19,8 @@ ffmpeg -nostdin -loglevel error -f lavfi -i "sine=frequency=440:sample_rate=4410
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 printf '[Tunelet Remote Control Plugin v1.0]\nlistenPort=%s\nShared Dirs=%s;\n' "$port" "$stage/music" \
   >"$stage/dist/Plugins/gen_Tunelet.ini"
-"$stage/dist/tunelet-player" --audio=null >"$stage/player.log" 2>&1 &
-player=$!
-tries=0
-until curl -sf "http://127.0.0.1:$port/getplaylistlength" >/dev/null; do
-  tries=$((tries + 1)); [ "$tries" -lt 300 ] || { cat "$stage/player.log" >&2; exit 1; }
-  sleep 0.1
-done
+player_start "$stage/dist" "$port" getplaylistlength || exit 1
+player=$player_pid
 
 ticks() { awk '{ print $14 + $15 }' "/proc/$measured/stat"; }
 measure() {  # $1: label

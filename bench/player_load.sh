@@ -14,6 +14,7 @@ if [ "${TUNELET_NETNS:-}" != 1 ]; then exec tools/netns.sh "$0" "$@"; fi
 build="$1" duration="${2:-10s}" connections="${3:-16}"
 command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; exit 1; }
 . bench/reference_nginx.sh
+. bench/installed_player.sh
 
 bench_begin
 
@@ -23,13 +24,8 @@ nginx_start "$work" "$nginx_port" 1 'location / { default_type text/plain; retur
 cmake --install "$build" --prefix "$work/dist" >/dev/null
 printf '[Tunelet Remote Control Plugin v1.0]\nlistenIP=127.0.0.1\nlistenPort=%s\n' "$ours_port" \
   >"$work/dist/Plugins/gen_Tunelet.ini"
-taskset -c 0 "$work/dist/tunelet-player" --audio=null >"$work/player.log" 2>&1 &
-server_pid=$!
-tries=0
-until curl -sf "http://127.0.0.1:$ours_port/getvolume" >/dev/null; do
-  tries=$((tries + 1)); [ "$tries" -lt 300 ] || { cat "$work/player.log" >&2; exit 1; }
-  sleep 0.1
-done
+player_start "$work/dist" "$ours_port" getvolume taskset -c 0 || exit 1
+server_pid=$player_pid
 cookie=$(curl -si "http://127.0.0.1:$ours_port/getvolume" | tr -d '\r' |
   sed -n 's/^Set-Cookie: \(Tunelet=[^;]*\).*/\1/p')
 [ -n "$cookie" ] || { echo "no session cookie" >&2; exit 1; }

@@ -12,6 +12,8 @@ build="$1" runs="${2:-5}"
 deps="$(pwd)/build/browser-deps/node_modules"
 [ -f "$deps/playwright-core/package.json" ] || { echo "playwright-core is missing in $deps" >&2; exit 1; }
 
+. bench/installed_player.sh
+
 stage=$(mktemp -d "${TMPDIR:-/tmp}/tunelet-draw.XXXXXX")
 player=""
 cleanup() {
@@ -25,13 +27,8 @@ cmake --install "$build" --prefix "$stage/dist" >/dev/null
 mkdir -p "$stage/music"
 printf '[Tunelet Remote Control Plugin v1.0]\nlistenIP=127.0.0.1\nlistenPort=%s\nShared Dirs=%s;\n' "$port" \
   "$stage/music" >"$stage/dist/Plugins/gen_Tunelet.ini"
-"$stage/dist/tunelet-player" --audio=null >"$stage/player.log" 2>&1 &
-player=$!
-tries=0
-until curl -sf "http://127.0.0.1:$port/getvolume" >/dev/null; do
-  tries=$((tries + 1)); [ "$tries" -lt 300 ] || { cat "$stage/player.log" >&2; exit 1; }
-  sleep 0.1
-done
+player_start "$stage/dist" "$port" getvolume || exit 1
+player=$player_pid
 
 # The entries, for empty files (the player takes only files that exist),
 # with names as long as real ones, sent as "title<TAB>file name" lines a
