@@ -144,6 +144,17 @@ long receiveSome(int socket, char* buffer, std::size_t size)
     return got < 0 ? -1 : static_cast<long>(got);
 }
 
+long receiveAvailable(int socket, char* buffer, std::size_t size)
+{
+    ssize_t got;
+    do
+        got = ::recv(socket, buffer, size, MSG_DONTWAIT);
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK ? -2 : -1;
+    return static_cast<long>(got);
+}
+
 long sendAll(int socket, std::string_view data)
 {
     std::size_t sent = 0;

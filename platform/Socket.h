@@ -52,6 +52,9 @@ bool setNoDelay(int socket);
 /// -1 on failure. Interrupted calls are resumed.
 long receiveSome(int socket, char* buffer, std::size_t size);
 
+/// As `receiveSome`, but never waits: -2 when nothing has arrived yet.
+long receiveAvailable(int socket, char* buffer, std::size_t size);
+
 /// Sends all of `data` without raising SIGPIPE: the count (the whole size) or
 /// -1 when the socket failed first.
 long sendAll(int socket, std::string_view data);

@@ -3,7 +3,6 @@
 #include "http/Request.h"
 #include "http/SocketStream.h"
 #include "platform/UniqueFd.h"
-#include "threading/Thread.h"
 
 #include <atomic>
 #include <chrono>
@@ -20,27 +19,32 @@ class Response;
 class Server;
 class StateStore;
 
-/// One connection: its own thread reads requests one after another, ties each
-/// to a session and passes it to `handle`. Made on the listener thread and
-/// handed to the server's `startConnection`, which owns it from then on and
-/// destroys it when its thread ends.
-class RequestThread : public threading::Thread {
+/// One connection: reads its requests one after another, ties each to a
+/// session and passes it to `handle`. Made on the listener thread and handed
+/// to the server's `startConnection`, which owns it from then on; the
+/// server's serving threads take turns with it (one at a time, see
+/// `Dispatcher`), and the server destroys it once it has ended.
+class RequestThread {
 public:
     /// Takes the connected socket; `server` must outlive the connection.
     RequestThread(platform::UniqueFd socket, Server& server);
     /// Closes the socket.
-    ~RequestThread() override;
+    virtual ~RequestThread();
+    RequestThread(const RequestThread&) = delete;
+    RequestThread& operator=(const RequestThread&) = delete;
 
     /// Ends the connection after the answer being written, if any: a pending
     /// or later wait for a request returns at once and nothing more is read
     /// or answered. Any thread.
-    bool stop() override;
+    void stop();
     /// As `stop`, and an answer being written fails at once too.
     void closeNow();
-    /// The request cycle: until the peer closes, a receive fails or times out,
-    /// an error is answered, an answer cannot be sent, or the client asked for
-    /// "Connection: close".
-    int run() override;
+    /// Serves the request that has begun to arrive and every further one
+    /// already received with it. False once the connection is to end: the
+    /// peer closed, a receive failed or timed out, an error was answered, an
+    /// answer could not be sent, the client asked for "Connection: close", or
+    /// the connection was stopped.
+    bool serveAvailable();
 
     /// (clientAddress, lastRequest), read under the connection's lock.
     std::pair<std::string, std::string> activityEntry() const;
@@ -54,18 +58,22 @@ protected:
     virtual void handle(Response& response) = 0;
 
     Server* const server;             // not owned
-    std::unique_ptr<Request> request; // lives while run() does
+    std::unique_ptr<Request> request; // lives while the connection is open
     StateStore* session = nullptr;    // of the current request; held by `sessionHeld`
     std::string cookieName;           // realm text of the current request
     SocketStream stream;              // over `socket`
 
 private:
     friend class Server;
+    friend class Dispatcher;
+
+    /// One request and its answer; false when the connection is to end.
+    bool serveRequest();
 
     platform::UniqueFd socket;
     std::shared_ptr<StateStore> sessionHeld;  // kept alive even if the table drops it
     std::atomic<bool> stopRequested{false};
-    std::uint64_t serial = 0;  // the server's name for it, the exit argument
+    std::uint64_t serial = 0;  // the server's name for it
     mutable std::mutex lock;  // guards the two below
     std::string lastRequest;
     std::string clientAddress;

@@ -35,7 +35,7 @@ bool Server::stop()
 int Server::run()
 {
     // Without its wake-up descriptor the loop could never be stopped.
-    if (!stopEvent.isValid())
+    if (!stopEvent.isValid() || !dispatcher.start())
         return finish(-1);
     for (;;) {
         restarting = false;
@@ -77,6 +77,7 @@ int Server::finish(int result)
             connection->closeNow();
     }
     allRequestsDone.wait();
+    dispatcher.finish();
     // A second stop() during that wait is for this run; left signalled it
     // would end the next run at once.
     stopEvent.reset();
@@ -144,8 +145,6 @@ bool Server::startConnection(std::unique_ptr<RequestThread> connection)
     {
         std::lock_guard guard(threadsLock);
         started->serial = ++lastSerial;
-        started->setExitArgument(static_cast<threading::CallbackArgument>(started->serial));
-        started->onFinished.add(&requestDone);
         requestThreads.push_back(std::move(connection));
         ++unfinished;
         allRequestsDone.reset();
@@ -155,9 +154,9 @@ bool Server::startConnection(std::unique_ptr<RequestThread> connection)
             started->stop();
     }
     publishActivity();
-    // Once started it may end and be destroyed at any moment: not touched
-    // again unless it never started.
-    if (started->start())
+    // Once watched it may be served, end and be destroyed at any moment: not
+    // touched again unless it could not be watched.
+    if (dispatcher.watch(*started))
         return true;
     // Never to finish: forget it here, or allRequestsDone would never be set.
     std::unique_ptr<RequestThread> unstarted = removeConnection(started->serial);
@@ -167,14 +166,32 @@ bool Server::startConnection(std::unique_ptr<RequestThread> connection)
     return false;
 }
 
-std::intptr_t Server::requestThreadDone(threading::CallbackArgument serial)
+void Server::connectionEnded(RequestThread& ended)
 {
-    std::unique_ptr<RequestThread> connection = removeConnection(static_cast<std::uint64_t>(serial));
+    std::unique_ptr<RequestThread> connection = removeConnection(ended.serial);
     // Destroyed outside the list lock: its destructor closes the socket.
     connection.reset();
     publishActivity();
     connectionFinished();
-    return 0;
+}
+
+std::chrono::milliseconds Server::endIdleConnections()
+{
+    const auto now = std::chrono::steady_clock::now();
+    const auto limit = receiveLimits().idle;
+    auto next = std::chrono::steady_clock::duration(std::chrono::seconds(1));
+    std::lock_guard guard(threadsLock);
+    for (const auto& connection : requestThreads) {
+        const auto since = connection->idleSince();
+        if (!since || connection->stopRequested)
+            continue;
+        const auto due = *since + limit - now;
+        if (due <= due.zero())
+            connection->closeNow();  // its serving thread ends it
+        else
+            next = std::min(next, due);
+    }
+    return std::chrono::ceil<std::chrono::milliseconds>(next);
 }
 
 std::unique_ptr<RequestThread> Server::removeConnection(std::uint64_t serial)

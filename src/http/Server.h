@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/AccessRules.h"
+#include "http/Dispatcher.h"
 #include "http/Request.h"
 #include "http/SessionTable.h"
 #include "platform/Event.h"
@@ -33,8 +34,9 @@ using ActivityList = std::vector<std::pair<std::string, std::string>>;
 
 /// The HTTP listener: its thread accepts TCP connections on one IPv4 address
 /// and port, refuses peers by address pattern before reading anything from
-/// them, and hands every other connection to a `RequestThread` of its own.
-/// It also owns the session table and the list of live connections.
+/// them, and hands every other connection, a `RequestThread`, to its
+/// `Dispatcher`, whose few threads serve them all. It also owns the session
+/// table and the list of live connections.
 ///
 /// Threads: the owner starts, stops and configures it; the listener thread
 /// runs `run` and `acceptConnection`; connection threads call `sessions`,
@@ -120,15 +122,20 @@ public:
 
 protected:
     /// The usual `acceptConnection`: lists the connection (resetting
-    /// `allRequestsDone`; stopped at once when a stop is pending) and starts
-    /// it. The list owns it until its thread ends; one that cannot start is
+    /// `allRequestsDone`; stopped at once when a stop is pending) and has it
+    /// served. The list owns it until it ends; one that cannot be served is
     /// unlisted and destroyed at once.
     bool startConnection(std::unique_ptr<RequestThread> connection);
 
 private:
-    /// `onFinished` of every connection (argument: its serial): unlists and
-    /// destroys it. Runs on the finishing connection's thread.
-    std::intptr_t requestThreadDone(threading::CallbackArgument serial);
+    friend class Dispatcher;
+
+    /// Unlists and destroys an ended connection. On a serving thread.
+    void connectionEnded(RequestThread& connection);
+    /// Closes the connections that have waited for their next request past
+    /// the idle limit; how long until the next of them may be due (at most
+    /// a second when none waits).
+    std::chrono::milliseconds endIdleConnections();
     /// Takes a connection out of the list; null when it was not listed.
     std::unique_ptr<RequestThread> removeConnection(std::uint64_t serial);
     /// The last step of a connection's end: signals `allRequestsDone` when it
@@ -141,7 +148,6 @@ private:
     bool makeRoom();
     int finish(int result);
 
-    threading::Callback<Server> requestDone{this, &Server::requestThreadDone};
     std::vector<std::unique_ptr<RequestThread>> requestThreads;  // under threadsLock
     std::uint64_t lastSerial = 0;  // under threadsLock
     std::size_t unfinished = 0;  // listed, or still on their way out; under threadsLock
@@ -151,6 +157,7 @@ private:
     std::atomic<std::uint16_t> boundPort{0};
     std::shared_ptr<const AccessRules> accessRules = std::make_shared<const AccessRules>();
     mutable std::mutex accessLock;
+    Dispatcher dispatcher{*this};  // last: its threads end before the rest goes
 };
 
 } // namespace http

@@ -16,7 +16,12 @@ long SocketStream::receive(char* buffer, std::size_t size)
         markBusy();  // a request that arrived with the last one is being read
         return static_cast<long>(count);
     }
+    long got = -2;
     if (receiveDeadline) {
+        // What has arrived is taken at once; only an empty socket is waited on.
+        got = platform::receiveAvailable(socket, buffer, size);
+    }
+    if (got == -2 && receiveDeadline) {
         auto left = std::chrono::ceil<std::chrono::milliseconds>(*receiveDeadline - Clock::now());
         // A passed deadline still looks once, so data already here is taken.
         int ready = platform::waitReadable({&socket, 1}, std::max(left, std::chrono::milliseconds(0)));
@@ -27,7 +32,8 @@ long SocketStream::receive(char* buffer, std::size_t size)
         if (ready < 0)
             return -1;
     }
-    long got = platform::receiveSome(socket, buffer, size);
+    if (got == -2)
+        got = platform::receiveSome(socket, buffer, size);
     if (got > 0 && idleTicks.load(std::memory_order_relaxed) != 0)
         markBusy();
     return got;

@@ -28,6 +28,8 @@ public:
     void setReceiveDeadline(std::optional<Clock::time_point> deadline) override { receiveDeadline = deadline; }
 
     int descriptor() const { return socket; }
+    /// True while bytes of a next request, read with the last one, wait here.
+    bool hasBuffered() const { return !given.empty(); }
     /// True once a receive has failed because its deadline passed.
     bool hasTimedOut() const { return timedOut; }
     /// True once any send has failed: the peer cannot hear further answers.

@@ -627,6 +627,33 @@ TEST_F(ServerTest, ManyConnectionsAtOnce)
     EXPECT_EQ(server.connectionCount(), 0u);
 }
 
+TEST_F(ServerTest, AnswersThatWaitHoldUpNoOtherConnection)
+{
+    // Each held answer keeps a serving thread; the others go on being served,
+    // on fresh connections and on kept-alive ones alike.
+    startServer();
+    RawClient kept(port);
+    ASSERT_TRUE(kept.send(get("/a")));
+    ASSERT_EQ(kept.readAnswer().body, "/a #1");
+    std::vector<std::unique_ptr<RawClient>> held;
+    for (int i = 0; i < 3; ++i) {
+        held.push_back(std::make_unique<RawClient>(port));
+        ASSERT_TRUE(held.back()->send(get("/hold")));
+        ASSERT_TRUE(waitUntil([&] { return holding == i + 1; }));
+    }
+    ASSERT_TRUE(kept.send(get("/b")));
+    EXPECT_EQ(kept.readAnswer().body, "/b #2");
+    RawClient fresh(port);
+    ASSERT_TRUE(fresh.send(get("/c") + get("/d")));  // pipelined
+    EXPECT_EQ(fresh.readAnswer().body, "/c #1");
+    EXPECT_EQ(fresh.readAnswer().body, "/d #2");
+    holdGate.set();
+    for (auto& client : held)
+        EXPECT_EQ(client->readAnswer().body, "/hold #1");
+    ASSERT_TRUE(kept.send(get("/e")));
+    EXPECT_EQ(kept.readAnswer().body, "/e #3");
+}
+
 TEST_F(ServerTest, AllRequestsDoneWaitsForEveryConnectionToFinish)
 {
     // Observers that take a while let connections ending together overlap in

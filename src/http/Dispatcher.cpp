@@ -1,0 +1,189 @@
+#include "http/Dispatcher.h"
+
+#include "http/RequestThread.h"
+#include "http/Server.h"
+#include "platform/Socket.h"
+
+#include <algorithm>
+#include <array>
+#include <system_error>
+
+namespace http {
+
+using namespace std::chrono_literals;
+
+Dispatcher::Dispatcher(Server& server) : server(server)
+{
+    if (ending.isValid())
+        ready.add(ending.descriptor(), &ending, true);
+}
+
+Dispatcher::~Dispatcher()
+{
+    finish();
+}
+
+bool Dispatcher::start()
+{
+    if (!ready.isValid() || !ending.isValid() || !watchdog.isValid())
+        return false;
+    std::lock_guard guard(lock);
+    if (!workers.empty())
+        return true;
+    ending.reset();
+    try {
+        const std::uint64_t id = ++lastWorker;
+        const std::uint64_t turn = pollerTurn;
+        workers.emplace(id, std::thread([this, id, turn] {
+            poll(turn);
+            std::lock_guard leaving(lock);
+            leave(id);
+        }));
+    } catch (const std::system_error&) {
+        return false;
+    }
+    startStandby();
+    return true;
+}
+
+void Dispatcher::finish()
+{
+    ending.signal();
+    for (;;) {
+        std::vector<std::thread> threads;
+        {
+            std::lock_guard guard(lock);
+            for (auto& [id, thread] : workers)
+                threads.push_back(std::move(thread));
+            workers.clear();
+            std::move(left.begin(), left.end(), std::back_inserter(threads));
+            left.clear();
+        }
+        if (threads.empty())
+            break;
+        for (std::thread& thread : threads)
+            if (thread.joinable())
+                thread.join();
+    }
+    ending.reset();
+    busySince = 0;
+    watchdogArmed = false;
+}
+
+bool Dispatcher::watch(RequestThread& connection)
+{
+    connection.stream.markIdle();
+    return ready.add(connection.socket.get(), &connection);
+}
+
+void Dispatcher::poll(std::uint64_t turn)
+{
+    for (;;) {
+        void* key = nullptr;
+        if (ready.waitOne(key, -1ms) != platform::ReadinessSet::Wait::ready || key == &ending)
+            return;
+        busySince = Clock::now().time_since_epoch().count();
+        if (!watchdogArmed.exchange(true))
+            watchdog.arm(handOver.load());
+        serve(*static_cast<RequestThread*>(key));
+        std::lock_guard guard(lock);
+        if (pollerTurn != turn)
+            return;  // another thread took over the polling meanwhile
+        busySince = 0;
+    }
+}
+
+void Dispatcher::serve(RequestThread& connection)
+{
+    const int socket = connection.socket.get();
+    // Once watched again it may be taken, served and ended by another thread
+    // at any moment: not touched after that.
+    if (connection.serveAvailable() && ready.rearm(socket, &connection))
+        return;
+    ready.remove(socket);
+    server.connectionEnded(connection);
+}
+
+void Dispatcher::standBy()
+{
+    std::uint64_t turn = 0;
+    for (;;) {
+        const std::array<int, 2> waitOn{ending.descriptor(), watchdog.descriptor()};
+        const int woken = platform::waitReadable(waitOn, endIdleConnections());
+        if (woken == 0 || woken == -2)
+            return;
+        if (woken == 1) {
+            watchdog.consume();
+            if (takeOverIfStuck(turn)) {
+                poll(turn);
+                return;
+            }
+        }
+    }
+}
+
+bool Dispatcher::takeOverIfStuck(std::uint64_t& turn)
+{
+    std::lock_guard guard(lock);
+    const Clock::rep since = busySince.load();
+    if (since == 0) {
+        watchdogArmed = false;
+        // A serve that began just now may have found the watchdog still
+        // armed and left it alone: armed again for that one.
+        if (busySince.load() != 0 && !watchdogArmed.exchange(true))
+            watchdog.arm(handOver.load());
+        return false;
+    }
+    const auto busyFor = std::chrono::duration_cast<std::chrono::microseconds>(
+        Clock::now() - Clock::time_point(Clock::duration(since)));
+    if (busyFor < handOver.load()) {
+        watchdog.arm(handOver.load() - busyFor);
+        return false;
+    }
+    turn = ++pollerTurn;
+    busySince = 0;
+    watchdogArmed = false;
+    startStandby();
+    return true;
+}
+
+void Dispatcher::startStandby()
+{
+    joinLeft();
+    try {
+        const std::uint64_t id = ++lastWorker;
+        workers.emplace(id, std::thread([this, id] {
+            standBy();
+            std::lock_guard leaving(lock);
+            leave(id);
+        }));
+    } catch (const std::system_error&) {
+        // Without a standby a stuck poller stays stuck until its connection
+        // is done; the connections themselves are not lost.
+    }
+}
+
+void Dispatcher::leave(std::uint64_t worker)
+{
+    auto found = workers.find(worker);
+    if (found == workers.end())
+        return;  // `finish` holds it already
+    left.push_back(std::move(found->second));
+    workers.erase(found);
+}
+
+void Dispatcher::joinLeft()
+{
+    // Each of them has done its last under `lock` and only returns now.
+    for (std::thread& thread : left)
+        thread.join();
+    left.clear();
+}
+
+std::chrono::milliseconds Dispatcher::endIdleConnections()
+{
+    const std::chrono::milliseconds next = server.endIdleConnections();
+    return std::clamp(next, std::chrono::milliseconds(1), std::chrono::milliseconds(1000));
+}
+
+} // namespace http

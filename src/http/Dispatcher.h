@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/Readiness.h"
+#include "platform/WakeupDescriptor.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace http {
+
+class RequestThread;
+class Server;
+
+/// Runs a server's connections on a few threads. A connection waiting for its
+/// next request holds no thread: it waits in one readiness set. One thread at
+/// a time, the poller, takes the next connection that has something to read
+/// and serves it itself (pipelined requests included), then takes the next:
+/// a keep-alive client under load costs no switch between threads per
+/// request. A connection that holds the poller longer than `handOver` (a long
+/// download, a client that trickles its request, a wait on the player) makes
+/// the standby thread the poller, and a new standby starts; the old poller
+/// ends once it is done with that connection. The standby also ends
+/// connections left idle past the server's idle limit.
+///
+/// The server starts it with its run, hands it every accepted connection by
+/// `watch`, and calls `finish` once no connection is left.
+class Dispatcher {
+public:
+    explicit Dispatcher(Server& server);
+    /// Ends and joins every thread.
+    ~Dispatcher();
+    Dispatcher(const Dispatcher&) = delete;
+    Dispatcher& operator=(const Dispatcher&) = delete;
+
+    /// Starts the poller and the standby (once; again after `finish`).
+    bool start();
+    /// Ends the threads and waits for them; call once no connection is left.
+    void finish();
+    /// Serves `connection` from now on: at once if it has something to read.
+    /// False when it cannot be watched (the caller ends it).
+    bool watch(RequestThread& connection);
+
+    /// How long one connection may hold the poller before another thread
+    /// takes over the polling.
+    std::atomic<std::chrono::microseconds> handOver{std::chrono::milliseconds(5)};
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void poll(std::uint64_t turn);
+    void standBy();
+    /// Serves what `connection` has sent; then watches it again or ends it.
+    void serve(RequestThread& connection);
+    /// The standby's check of the poller: true when this thread took over.
+    bool takeOverIfStuck(std::uint64_t& turn);
+    /// Starts the standby thread; under `lock`.
+    void startStandby();
+    /// Called by a thread about to return; under `lock`.
+    void leave(std::uint64_t worker);
+    void joinLeft();
+    /// Ends the idle connections past the limit; the wait until the next
+    /// may be due.
+    std::chrono::milliseconds endIdleConnections();
+
+    Server& server;
+    platform::ReadinessSet ready;
+    platform::WakeupDescriptor ending;  // signalled by `finish`
+    platform::OneShotTimer watchdog;    // armed while the poller serves
+    std::atomic<bool> watchdogArmed{false};
+    std::atomic<Clock::rep> busySince{0};  // when the poller began serving; 0 while it waits
+    std::mutex lock;
+    std::uint64_t pollerTurn = 0;       // grows at every take-over; under `lock`
+    std::uint64_t lastWorker = 0;       // under `lock`
+    std::map<std::uint64_t, std::thread> workers;  // under `lock`
+    std::vector<std::thread> left;      // returned or returning; under `lock`
+};
+
+} // namespace http
