@@ -72,7 +72,10 @@ void Dispatcher::finish()
 
 bool Dispatcher::watch(RequestThread& connection)
 {
-    connection.stream.markIdle();
+    {
+        std::lock_guard serving(connection.serving);
+        connection.stream.markIdle();
+    }
     return ready.add(connection.socket.get(), &connection);
 }
 
@@ -96,10 +99,13 @@ void Dispatcher::poll(std::uint64_t turn)
 void Dispatcher::serve(RequestThread& connection)
 {
     const int socket = connection.socket.get();
+    std::unique_lock serving(connection.serving);
     // Once watched again it may be taken, served and ended by another thread
-    // at any moment: not touched after that.
+    // at any moment: not touched after that but to let go of its lock, which
+    // that thread takes first.
     if (connection.serveAvailable() && ready.rearm(socket, &connection))
         return;
+    serving.unlock();
     ready.remove(socket);
     server.connectionEnded(connection);
 }

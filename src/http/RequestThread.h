@@ -74,6 +74,11 @@ private:
     std::shared_ptr<StateStore> sessionHeld;  // kept alive even if the table drops it
     std::atomic<bool> stopRequested{false};
     std::uint64_t serial = 0;  // the server's name for it
+    /// Held by whichever thread serves the connection. The serving threads
+    /// pass a connection on through the kernel's readiness set, which orders
+    /// them already; the lock also says so to the race detector, and costs
+    /// nothing uncontended.
+    std::mutex serving;
     mutable std::mutex lock;  // guards the two below
     std::string lastRequest;
     std::string clientAddress;
