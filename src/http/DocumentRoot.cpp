@@ -11,6 +11,7 @@
 #include <mutex>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace http {
 namespace {
@@ -25,6 +26,53 @@ constexpr int openFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
 /// root renamed, or a link to it pointed elsewhere).
 constexpr auto recheckAfter = std::chrono::seconds(1);
 
+/// Names known to be absent from the top of a directory while the directory
+/// stays as it was: every entry made, removed or renamed there changes its
+/// modification and change times. Those times come from a clock that moves
+/// in ticks, so a stamp is trusted only once its tick has passed (a change in
+/// the same tick would leave it as it is). Thread-safe.
+class AbsentNames {
+public:
+    static constexpr std::size_t capacity = 4096;
+
+    /// Whether `name` is known absent from the directory whose status is `now`.
+    bool contains(const std::string& name, const struct stat& now)
+    {
+        std::lock_guard guard(lock);
+        return sameStamp(now) && names.contains(name);
+    }
+    /// Notes `name` as absent from the directory whose status was `before`,
+    /// read before it was found absent.
+    void add(const std::string& name, const struct stat& before)
+    {
+        timespec tick {};
+        if (::clock_gettime(CLOCK_REALTIME_COARSE, &tick) != 0 || !earlier(before.st_mtim, tick)
+            || !earlier(before.st_ctim, tick))
+            return;
+        std::lock_guard guard(lock);
+        if (!sameStamp(before) || names.size() >= capacity) {
+            names.clear();
+            stamp = before;
+        }
+        names.insert(name);
+    }
+
+private:
+    static bool earlier(const timespec& a, const timespec& b)
+    {
+        return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+    }
+    static bool same(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+    bool sameStamp(const struct stat& now) const
+    {
+        return same(now.st_mtim, stamp.st_mtim) && same(now.st_ctim, stamp.st_ctim) && now.st_ino == stamp.st_ino;
+    }
+
+    std::mutex lock;
+    struct stat stamp {};  // under lock
+    std::unordered_set<std::string> names;  // under lock
+};
+
 /// The root as opened once: its canonical path and a descriptor to resolve
 /// names from.
 struct OpenedRoot {
@@ -34,6 +82,7 @@ struct OpenedRoot {
     dev_t device = 0;
     ino_t inode = 0;
     Clock::time_point checked;  // under rootLock
+    mutable AbsentNames absent;  // first parts of names looked up in vain; thread-safe
 };
 
 std::mutex rootLock;
@@ -157,6 +206,14 @@ RootFile openBelowRoot(const std::string& documentRoot, std::string_view relativ
     if (!root->directory || noOpenat2.load(std::memory_order_relaxed))
         return openResolved(*root, relative);
 
+    // A name whose first part is known to be missing from the unchanged root
+    // costs no look-up (the embedded files are asked for all the time).
+    const std::string first = name.substr(0, name.find('/'));
+    struct stat before {};
+    const bool rootLives = ::fstat(root->directory.get(), &before) == 0 && before.st_nlink > 0;
+    if (rootLives && root->absent.contains(first, before))
+        return {};
+
     int opened = openBeneath(root->directory.get(), name);
     if (opened >= 0) {
         RootFile found = finish(platform::UniqueFd(opened));
@@ -171,8 +228,12 @@ RootFile openBelowRoot(const std::string& documentRoot, std::string_view relativ
         // Nothing of that name, unless the root itself was removed (and
         // perhaps made again) since it was opened.
         struct stat status {};
-        if (::fstat(root->directory.get(), &status) == 0 && status.st_nlink > 0)
+        if (rootLives && ::fstat(root->directory.get(), &status) == 0 && status.st_nlink > 0) {
+            struct stat entry {};
+            if (::fstatat(root->directory.get(), first.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+                root->absent.add(first, before);
             return {};
+        }
         root = rootFor(documentRoot, true);
         return openResolved(*root, relative);
     }

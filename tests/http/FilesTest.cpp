@@ -15,6 +15,7 @@
 #include <fstream>
 #include <limits>
 #include <random>
+#include <thread>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -356,6 +357,25 @@ TEST_F(FileAnswers, ARootRemovedOrMadeAgainIsFollowed)
     writeFile(root / "song.mp3", "new");
     EXPECT_EQ(get("song.mp3").body, "new");
     EXPECT_FALSE(get("SONG.MP3").served);  // only in the old one
+}
+
+TEST_F(FileAnswers, ANameAskedForInVainIsFoundOnceItIsMade)
+{
+    // Asked for again and again (the misses are remembered), then made at
+    // once: in the root, in a folder made meanwhile, under an old miss.
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "late" + std::to_string(i % 4) + ".txt";
+        const fs::path where = i % 2 ? root / "late" / name : root / name;
+        const std::string asked = i % 2 ? "late/" + name : name;
+        for (int again = 0; again < 3; ++again)
+            ASSERT_FALSE(get(asked).served) << asked;
+        writeFile(where, "made " + std::to_string(i));
+        ASSERT_EQ(get(asked).body, "made " + std::to_string(i)) << asked;
+        fs::remove(where);
+        ASSERT_FALSE(get(asked).served) << asked;
+        if (i % 8 == 7)
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));  // into the next tick of the file clock
+    }
 }
 
 TEST_F(FileAnswers, HostileFileNameStaysInItsHeader)
