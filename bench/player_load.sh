@@ -2,7 +2,8 @@
 # The installed player's request path under load, next to nginx answering
 # "return 200" in the same run: wrk with keep-alive and a session cookie
 # against "getvolume" (a round trip to the player's thread), "json.js" (an
-# embedded resource) and "info" (the request dump). The servers share CPU 0,
+# embedded resource) and "info" (the request dump), and "json.js" once more
+# against nginx serving the same bytes as a static file. The servers share CPU 0,
 # wrk has CPU 1. Prints requests per second, the ratio to nginx and the 99th
 # percentile, then the player's resident memory before, at the end of and a
 # while after the load.
@@ -19,7 +20,9 @@ command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; e
 bench_begin
 
 ours_port=18090 nginx_port=18091
-nginx_start "$work" "$nginx_port" 1 'location / { default_type text/plain; return 200 "ok"; }' taskset -c 0
+mkdir -p "$work/static"
+nginx_start "$work" "$nginx_port" 1 "location = / { default_type text/plain; return 200 \"ok\"; }
+    location / { root $work/static; }" taskset -c 0
 
 cmake --install "$build" --prefix "$work/dist" >/dev/null
 printf '[Tunelet Remote Control Plugin v1.0]\nlistenIP=127.0.0.1\nlistenPort=%s\n' "$ours_port" \
@@ -55,6 +58,15 @@ for target in getvolume json.js info; do
   ratio=$(awk -v a="$rps" -v b="$nginx_rps" 'BEGIN { printf "%.2f", a / b }')
   printf '%-10s %12s %12s %8s %14s %14s  %s\n' "$target" "$rps" "$nginx_rps" "$ratio" "$p99" "$nginx_p99" "$errors"
 done
+# The embedded file is larger than "ok": nginx serving the same bytes as a
+# static file shows how much of the difference is the size of the answer.
+curl -s -H "Cookie: $cookie" -o "$work/static/json.js" "http://127.0.0.1:$ours_port/json.js"
+load "http://127.0.0.1:$nginx_port/json.js"
+static_rps=$rps static_p99=$p99
+load "http://127.0.0.1:$ours_port/json.js"
+ratio=$(awk -v a="$rps" -v b="$static_rps" 'BEGIN { printf "%.2f", a / b }')
+printf '%-10s %12s %12s %8s %14s %14s  %s\n' "json.js" "$rps" "$static_rps" "$ratio" "$p99" "$static_p99" \
+  "(nginx serving the same $(wc -c <"$work/static/json.js") bytes as a file)"
 rss_end=$(rss)
 sleep 2
 echo "player VmRSS: $rss_start kB at start, $rss_end kB when the load ended, $(rss) kB 2 s later"
