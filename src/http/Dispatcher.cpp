@@ -113,9 +113,16 @@ void Dispatcher::serve(RequestThread& connection)
 void Dispatcher::standBy()
 {
     std::uint64_t turn = 0;
+    auto sweepAt = Clock::now();
     for (;;) {
+        // The watchdog wakes this thread often under load; the connection
+        // list is gone through only when a sweep is due.
+        auto now = Clock::now();
+        if (now >= sweepAt)
+            sweepAt = now + endIdleConnections();
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(sweepAt - now);
         const std::array<int, 2> waitOn{ending.descriptor(), watchdog.descriptor()};
-        const int woken = platform::waitReadable(waitOn, endIdleConnections());
+        const int woken = platform::waitReadable(waitOn, wait);
         if (woken == 0 || woken == -2)
             return;
         if (woken == 1) {
