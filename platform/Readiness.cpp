@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 
@@ -33,27 +34,30 @@ void ReadinessSet::remove(int descriptor)
     ::epoll_ctl(fd.get(), EPOLL_CTL_DEL, descriptor, nullptr);
 }
 
-ReadinessSet::Wait ReadinessSet::waitOne(void*& key, std::chrono::milliseconds timeout)
+int ReadinessSet::wait(std::span<void*> keys, std::chrono::milliseconds timeout)
 {
     using Clock = std::chrono::steady_clock;
+    constexpr std::size_t most = 64;
     const bool limited = timeout.count() >= 0;
     const auto deadline = Clock::now() + (limited ? timeout : std::chrono::milliseconds(0));
+    std::array<epoll_event, most> events{};
+    const int room = static_cast<int>(std::min(keys.size(), most));
     for (;;) {
         int wait = -1;
         if (limited) {
             auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             wait = static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
         }
-        epoll_event event{};
-        int ready = ::epoll_wait(fd.get(), &event, 1, wait);
-        if (ready == 1) {
-            key = event.data.ptr;
-            return Wait::ready;
+        int ready = ::epoll_wait(fd.get(), events.data(), room, wait);
+        if (ready > 0) {
+            for (int i = 0; i < ready; ++i)
+                keys[static_cast<std::size_t>(i)] = events[static_cast<std::size_t>(i)].data.ptr;
+            return ready;
         }
         if (ready < 0 && errno != EINTR)
-            return Wait::failed;
+            return -1;
         if (ready == 0 && limited && Clock::now() >= deadline)
-            return Wait::timedOut;
+            return 0;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "platform/UniqueFd.h"
 
 #include <chrono>
+#include <span>
 
 namespace platform {
 
@@ -24,10 +25,11 @@ public:
     /// Stops watching `descriptor`; call before it is closed.
     void remove(int descriptor);
 
-    enum class Wait { ready, timedOut, failed };
-    /// Waits until one descriptor is ready and puts its key in `key`
-    /// (negative `timeout`: no limit). Interrupted waits are resumed.
-    Wait waitOne(void*& key, std::chrono::milliseconds timeout);
+    /// Waits until descriptors are ready and puts the keys of as many of
+    /// them as fit into `keys`: their count, 0 when `timeout` passed
+    /// (negative: no limit), -1 when the wait failed. Interrupted waits are
+    /// resumed.
+    int wait(std::span<void*> keys, std::chrono::milliseconds timeout);
 
 private:
     UniqueFd fd;

@@ -66,6 +66,8 @@ void Dispatcher::finish()
                 thread.join();
     }
     ending.reset();
+    std::lock_guard guard(lock);
+    pending.clear();  // no connection is left by now
     busySince = 0;
     watchdogArmed = false;
 }
@@ -81,18 +83,40 @@ bool Dispatcher::watch(RequestThread& connection)
 
 void Dispatcher::poll(std::uint64_t turn)
 {
+    std::array<void*, 16> keys{};
     for (;;) {
-        void* key = nullptr;
-        if (ready.waitOne(key, -1ms) != platform::ReadinessSet::Wait::ready || key == &ending)
-            return;
-        busySince = Clock::now().time_since_epoch().count();
+        RequestThread* next = nullptr;
+        {
+            std::lock_guard guard(lock);
+            if (pollerTurn != turn)
+                return;  // another thread took over the polling meanwhile
+            busySince = 0;
+            if (!pending.empty()) {
+                next = pending.front();
+                pending.pop_front();
+                busySince = Clock::now().time_since_epoch().count();
+            }
+        }
+        if (!next) {
+            const int count = ready.wait(keys, -1ms);
+            if (count < 0)
+                return;
+            bool ended = false;
+            std::lock_guard guard(lock);
+            for (int i = 0; i < count; ++i) {
+                void* key = keys[static_cast<std::size_t>(i)];
+                if (key == &ending)
+                    ended = true;
+                else
+                    pending.push_back(static_cast<RequestThread*>(key));
+            }
+            if (ended)
+                return;
+            continue;
+        }
         if (!watchdogArmed.exchange(true))
             watchdog.arm(handOver.load());
-        serve(*static_cast<RequestThread*>(key));
-        std::lock_guard guard(lock);
-        if (pollerTurn != turn)
-            return;  // another thread took over the polling meanwhile
-        busySince = 0;
+        serve(*next);
     }
 }
 

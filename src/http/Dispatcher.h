@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -18,8 +19,9 @@ class Server;
 
 /// Runs a server's connections on a few threads. A connection waiting for its
 /// next request holds no thread: it waits in one readiness set. One thread at
-/// a time, the poller, takes the next connection that has something to read
-/// and serves it itself (pipelined requests included), then takes the next:
+/// a time, the poller, takes the connections that have something to read
+/// (several at once under load) and serves them itself one after another
+/// (pipelined requests included), then waits for the next:
 /// a keep-alive client under load costs no switch between threads per
 /// request. A connection that holds the poller longer than `handOver` (a long
 /// download, a client that trickles its request, a wait on the player) makes
@@ -75,6 +77,9 @@ private:
     std::atomic<Clock::rep> busySince{0};  // when the poller began serving; 0 while it waits
     std::mutex lock;
     std::uint64_t pollerTurn = 0;       // grows at every take-over; under `lock`
+    /// Ready connections taken from the set and not served yet, in order; a
+    /// poller that takes over serves them first. Under `lock`.
+    std::deque<RequestThread*> pending;
     std::uint64_t lastWorker = 0;       // under `lock`
     std::map<std::uint64_t, std::thread> workers;  // under `lock`
     std::vector<std::thread> left;      // returned or returning; under `lock`
