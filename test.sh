@@ -59,8 +59,10 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:detect_deadlocks=1:suppressions=$PWD/tools/tsan.supp"
 
 # The default configuration also builds the fuzz programs (clang) and runs
-# each for 15 s, one per core at a time. That goes on beside the tests, which
+# each for 5 s (TUNELET_FUZZ_SECONDS; its corpus is always run whole, however
+# long that takes), one per core at a time. That goes on beside the tests, which
 # mostly wait (on sockets, on players playing in real time, on a browser).
+fuzz_seconds="${TUNELET_FUZZ_SECONDS:-5}"
 fuzz_all() {
   fuzzbuild="build/fuzz"
   CC=clang CXX=clang++ cmake -S . -B "$fuzzbuild" -G Ninja $config \
@@ -71,8 +73,8 @@ fuzz_all() {
     name="$(basename "$1")"
     corpus="fuzz/corpus/$name"
     mkdir -p "$build/corpus-$name"
-    echo "fuzzing $name for 15 s"
-    "$1" -max_total_time=15 -print_final_stats=0 "$build/corpus-$name" \
+    echo "fuzzing $name for $fuzz_seconds s"
+    "$1" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$build/corpus-$name" \
       $( [ -d "$corpus" ] && echo "$corpus" ) 2>"$build/$name.log" \
       || { tail -n 40 "$build/$name.log"; echo "fuzzer $name failed" >&2; return 1; }
   }
