@@ -9,6 +9,9 @@ namespace http {
 
 /// Text helpers shared by the request and response readers. Pure functions.
 
+/// "Not found", as the readers' searches answer it.
+inline constexpr std::size_t npos = std::string_view::npos;
+
 /// Orders header names without regard to ASCII case, so that a lookup finds
 /// a header however the client spelt its name.
 struct NameLess {

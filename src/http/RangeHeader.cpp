@@ -1,13 +1,13 @@
 #include "http/RangeHeader.h"
 
+#include "http/MessageText.h"
+
 #include <algorithm>
 #include <limits>
 #include <optional>
 
 namespace http {
 namespace {
-
-constexpr auto npos = std::string_view::npos;
 
 std::string_view trimmed(std::string_view text)
 {

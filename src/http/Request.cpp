@@ -12,8 +12,6 @@ namespace http {
 
 namespace {
 
-constexpr auto npos = std::string_view::npos;
-
 /// Holds the stream's receive deadline for one parse and clears it however
 /// the parse ends, so a handler's later reads are not cut off.
 class ReceiveDeadline {

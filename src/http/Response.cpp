@@ -10,7 +10,6 @@ namespace http {
 
 namespace {
 
-constexpr auto npos = std::string_view::npos;
 constexpr std::size_t headBufferSize = 40960;
 constexpr std::size_t bodyBatchSize = 40959;
 

@@ -20,11 +20,11 @@ file(WRITE "${OUTPUT}.tmp"
 
 namespace webclient::generated {
 namespace {
-constexpr char bytes[${size} + 1] =
+constexpr char ${SYMBOL}_bytes[${size} + 1] =
     \"${escaped}\";
 }
 
-std::string_view ${SYMBOL}() { return {bytes, ${size}}; }
+std::string_view ${SYMBOL}() { return {${SYMBOL}_bytes, ${size}}; }
 
 } // namespace webclient::generated
 ")
