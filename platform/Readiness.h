@@ -26,12 +26,13 @@ public:
     void remove(int descriptor);
 
     /// Waits until descriptors are ready and puts the keys of as many of
-    /// them as fit into `keys`: their count, 0 when `timeout` passed
-    /// (negative: no limit), -1 when the wait failed. Interrupted waits are
-    /// resumed.
-    int wait(std::span<void*> keys, std::chrono::milliseconds timeout);
+    /// them as fit (at most 64) into `keys`: their count, or -1 when the wait
+    /// failed. Interrupted waits are resumed.
+    int wait(std::span<void*> keys);
 
 private:
+    bool control(int operation, int descriptor, void* key, bool persistent);
+
     UniqueFd fd;
 };
 

@@ -31,17 +31,9 @@ bool Dispatcher::start()
     if (!workers.empty())
         return true;
     ending.reset();
-    try {
-        const std::uint64_t id = ++lastWorker;
-        const std::uint64_t turn = pollerTurn;
-        workers.emplace(id, std::thread([this, id, turn] {
-            poll(turn);
-            std::lock_guard leaving(lock);
-            leave(id);
-        }));
-    } catch (const std::system_error&) {
+    const std::uint64_t turn = pollerTurn;
+    if (!spawn([this, turn] { poll(turn); }))
         return false;
-    }
     startStandby();
     return true;
 }
@@ -98,7 +90,7 @@ void Dispatcher::poll(std::uint64_t turn)
             }
         }
         if (!next) {
-            const int count = ready.wait(keys, -1ms);
+            const int count = ready.wait(keys);
             if (count < 0)
                 return;
             bool ended = false;
@@ -143,7 +135,7 @@ void Dispatcher::standBy()
         // list is gone through only when a sweep is due.
         auto now = Clock::now();
         if (now >= sweepAt)
-            sweepAt = now + endIdleConnections();
+            sweepAt = now + std::clamp(server.endIdleConnections(), 1ms, 1000ms);
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(sweepAt - now);
         const std::array<int, 2> waitOn{ending.descriptor(), watchdog.descriptor()};
         const int woken = platform::waitReadable(waitOn, wait);
@@ -187,16 +179,23 @@ bool Dispatcher::takeOverIfStuck(std::uint64_t& turn)
 void Dispatcher::startStandby()
 {
     joinLeft();
+    // Without a standby a stuck poller stays stuck until its connection is
+    // done; the connections themselves are not lost.
+    spawn([this] { standBy(); });
+}
+
+bool Dispatcher::spawn(std::function<void()> body)
+{
     try {
         const std::uint64_t id = ++lastWorker;
-        workers.emplace(id, std::thread([this, id] {
-            standBy();
+        workers.emplace(id, std::thread([this, id, body = std::move(body)] {
+            body();
             std::lock_guard leaving(lock);
             leave(id);
         }));
+        return true;
     } catch (const std::system_error&) {
-        // Without a standby a stuck poller stays stuck until its connection
-        // is done; the connections themselves are not lost.
+        return false;
     }
 }
 
@@ -215,12 +214,6 @@ void Dispatcher::joinLeft()
     for (std::thread& thread : left)
         thread.join();
     left.clear();
-}
-
-std::chrono::milliseconds Dispatcher::endIdleConnections()
-{
-    const std::chrono::milliseconds next = server.endIdleConnections();
-    return std::clamp(next, std::chrono::milliseconds(1), std::chrono::milliseconds(1000));
 }
 
 } // namespace http

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -65,9 +66,9 @@ private:
     /// Called by a thread about to return; under `lock`.
     void leave(std::uint64_t worker);
     void joinLeft();
-    /// Ends the idle connections past the limit; the wait until the next
-    /// may be due.
-    std::chrono::milliseconds endIdleConnections();
+    /// Starts a thread that runs `body` and then leaves; under `lock`. False
+    /// when no thread could be made.
+    bool spawn(std::function<void()> body);
 
     Server& server;
     platform::ReadinessSet ready;

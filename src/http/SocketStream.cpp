@@ -17,11 +17,8 @@ long SocketStream::receive(char* buffer, std::size_t size)
         return static_cast<long>(count);
     }
     long got = -2;
-    if (receiveDeadline) {
-        // What has arrived is taken at once; only an empty socket is waited on.
-        got = platform::receiveAvailable(socket, buffer, size);
-    }
-    if (got == -2 && receiveDeadline) {
+    // What has arrived is taken at once; only an empty socket is waited on.
+    if (receiveDeadline && (got = platform::receiveAvailable(socket, buffer, size)) == -2) {
         auto left = std::chrono::ceil<std::chrono::milliseconds>(*receiveDeadline - Clock::now());
         // A passed deadline still looks once, so data already here is taken.
         int ready = platform::waitReadable({&socket, 1}, std::max(left, std::chrono::milliseconds(0)));
