@@ -21,9 +21,9 @@ enum class Fetched { posted, quit, stopped, empty };
 /// until a posted message (when `takePosted`), the quit request, `stop()`
 /// after a served message or the deadline comes. Called with `lock` held on
 /// the calling thread's queue; sent messages are served with it released.
-/// Between changes it sleeps on the queue's condition, which whoever changes
-/// the queue notifies: waiting costs no processor time, and on a machine
-/// where both threads share one processor the other gets it at once.
+/// Between changes it sleeps on the queue, which whoever changes it wakes:
+/// waiting costs no processor time, and on a machine where both threads
+/// share one processor the other gets it at once.
 template <typename Stop>
 Fetched fetch(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* out, bool wait,
               const Stop& stop, std::optional<Clock::time_point> deadline = std::nullopt)
@@ -53,13 +53,7 @@ Fetched fetch(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* o
         }
         if (!wait)
             return Fetched::empty;
-        queue.sleeping = true;
-        bool timedOut = false;
-        if (deadline)
-            timedOut = queue.changed.wait_until(lock, *deadline) == std::cv_status::timeout;
-        else
-            queue.changed.wait(lock);
-        queue.sleeping = false;
+        const bool timedOut = !queue.sleep(lock, deadline);
         if (timedOut && !stop() && queue.sent.empty())
             return Fetched::empty;
     }
@@ -207,14 +201,14 @@ public:
 
     void wake() override
     {
-        bool wake;
+        bool asleep;
         {
             std::lock_guard guard(queue.mutex);
             fired = true;
-            wake = queue.noteChange();
+            asleep = queue.noteChange();
         }
-        if (wake)
-            queue.changed.notify_all();
+        if (asleep)
+            queue.wake();
     }
 
     /// Guarded by the queue's lock.

@@ -23,33 +23,33 @@ std::shared_ptr<ThreadQueue> ThreadQueue::current()
 
 bool ThreadQueue::post(const Message& message)
 {
-    bool wake;
+    bool asleep;
     {
         std::lock_guard guard(mutex);
         if (!alive)
             return false;
         posted.push_back(message);
         notePending();
-        wake = noteChange();
+        asleep = noteChange();
     }
-    if (wake)
-        changed.notify_all();
+    if (asleep)
+        wake();
     return true;
 }
 
 bool ThreadQueue::deliver(SentMessage& message)
 {
-    bool wake;
+    bool asleep;
     {
         std::lock_guard guard(mutex);
         if (!alive)
             return false;
         sent.push_back(&message);
         notePending();
-        wake = noteChange();
+        asleep = noteChange();
     }
-    if (wake)
-        changed.notify_all();
+    if (asleep)
+        wake();
     return true;
 }
 
@@ -58,15 +58,15 @@ void ThreadQueue::complete(SentMessage& message, LRESULT result)
     // Our own reference: once `done` is set the sender may return, and its
     // thread may end, taking `message` and its last reference to the queue.
     std::shared_ptr<ThreadQueue> sender = message.sender;
-    bool wake;
+    bool asleep;
     {
         std::lock_guard guard(sender->mutex);
         message.result = result;
         message.done = true;
-        wake = sender->noteChange();
+        asleep = sender->noteChange();
     }
-    if (wake)
-        sender->changed.notify_all();
+    if (asleep)
+        sender->wake();
 }
 
 void ThreadQueue::serve(SentMessage& message)

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "platform/WakeWord.h"
 #include "platform/WakeupDescriptor.h"
 #include "platform/WindowTypes.h"
 
-#include <condition_variable>
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // Internal to the window layer (Window.cpp, MessageLoop.cpp): one message
@@ -26,9 +28,9 @@ struct SentMessage {
 };
 
 /// The posted messages, the sent messages waiting to be served and the quit
-/// request of one thread. Only the owning thread takes messages out and waits
-/// on `changed`; any thread may put messages in. Everything below is guarded
-/// by `mutex`.
+/// request of one thread. Only the owning thread takes messages out and
+/// sleeps on the queue; any thread may put messages in. Everything below is
+/// guarded by `mutex`.
 class ThreadQueue {
 public:
     /// The calling thread's queue, made on first use. When the thread ends the
@@ -55,10 +57,30 @@ public:
     void shutdown();
 
     /// Call with `mutex` held after changing anything the owner may be waiting
-    /// for. True when the owner sleeps on `changed` and must be notified (after
-    /// the lock is released); an owner that is awake looks again before it
-    /// sleeps, under the same lock.
-    bool noteChange() const { return sleeping; }
+    /// for. True when the owner sleeps and must be woken by `wake` (after the
+    /// lock is released; one waker is enough); an owner that is awake looks
+    /// again before it sleeps, under the same lock.
+    bool noteChange()
+    {
+        const bool asleep = sleeping;
+        sleeping = false;
+        return asleep;
+    }
+    void wake() { wakeups.wake(); }
+    /// The owner's sleep until someone notes a change or `deadline` passes;
+    /// called and returns with `lock` held on `mutex`. False when the deadline
+    /// passed.
+    bool sleep(std::unique_lock<std::mutex>& lock,
+               std::optional<std::chrono::steady_clock::time_point> deadline)
+    {
+        sleeping = true;
+        const std::uint32_t seen = wakeups.value();
+        lock.unlock();
+        const bool woken = wakeups.sleep(seen, deadline);
+        lock.lock();
+        sleeping = false;
+        return woken;
+    }
     /// Call with `mutex` held after queueing a message or the quit request:
     /// makes the queue's descriptor readable, when one was asked for.
     void notePending()
@@ -74,18 +96,18 @@ public:
     }
 
     std::mutex mutex;
-    std::condition_variable changed;
     std::deque<Message> posted;
     std::deque<SentMessage*> sent;
     bool quitRequested = false;
     int quitCode = 0;
-    /// The owner is blocked on `changed`.
+    /// The owner sleeps on `wakeups` and nobody has woken it yet.
     bool sleeping = false;
     /// Readable while messages or the quit request are pending; made on the
     /// owner's first request (see `messageQueueDescriptor`).
     std::unique_ptr<WakeupDescriptor> descriptor;
 
 private:
+    WakeWord wakeups;
     const std::thread::id owner;
     bool alive = true;
 };
