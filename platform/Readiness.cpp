@@ -13,22 +13,12 @@ namespace platform {
 
 ReadinessSet::ReadinessSet() : fd(::epoll_create1(EPOLL_CLOEXEC)) {}
 
-bool ReadinessSet::control(int operation, int descriptor, void* key, bool persistent)
+bool ReadinessSet::add(int descriptor, std::uint64_t key, Watch watch)
 {
     epoll_event event{};
-    event.events = EPOLLIN | EPOLLRDHUP | (persistent ? 0u : static_cast<std::uint32_t>(EPOLLONESHOT));
-    event.data.ptr = key;
-    return ::epoll_ctl(fd.get(), operation, descriptor, &event) == 0;
-}
-
-bool ReadinessSet::add(int descriptor, void* key, bool persistent)
-{
-    return control(EPOLL_CTL_ADD, descriptor, key, persistent);
-}
-
-bool ReadinessSet::rearm(int descriptor, void* key)
-{
-    return control(EPOLL_CTL_MOD, descriptor, key, false);
+    event.events = EPOLLIN | EPOLLRDHUP | (watch == Watch::arrivals ? static_cast<std::uint32_t>(EPOLLET) : 0u);
+    event.data.u64 = key;
+    return ::epoll_ctl(fd.get(), EPOLL_CTL_ADD, descriptor, &event) == 0;
 }
 
 void ReadinessSet::remove(int descriptor)
@@ -36,7 +26,7 @@ void ReadinessSet::remove(int descriptor)
     ::epoll_ctl(fd.get(), EPOLL_CTL_DEL, descriptor, nullptr);
 }
 
-int ReadinessSet::wait(std::span<void*> keys)
+int ReadinessSet::wait(std::span<std::uint64_t> keys)
 {
     std::array<epoll_event, 64> events{};
     const int room = static_cast<int>(std::min(keys.size(), events.size()));
@@ -45,7 +35,7 @@ int ReadinessSet::wait(std::span<void*> keys)
         ready = ::epoll_wait(fd.get(), events.data(), room, -1);
     while (ready < 0 && errno == EINTR);
     for (int i = 0; i < ready; ++i)
-        keys[static_cast<std::size_t>(i)] = events[static_cast<std::size_t>(i)].data.ptr;
+        keys[static_cast<std::size_t>(i)] = events[static_cast<std::size_t>(i)].data.u64;
     return ready < 0 ? -1 : ready;
 }
 

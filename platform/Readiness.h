@@ -3,36 +3,36 @@
 #include "platform/UniqueFd.h"
 
 #include <chrono>
+#include <cstdint>
 #include <span>
 
 namespace platform {
 
-/// A set of descriptors waited on together (epoll). Each is watched for one
-/// readiness at a time: once `waitOne` has reported it, it is not reported
-/// again until `rearm`, so two threads waiting on the set never take the same
-/// descriptor. Descriptors added `persistent` (a wake-up event) are reported
-/// for as long as they are readable. Thread-safe.
+/// A set of descriptors waited on together (epoll). A descriptor added to
+/// watch for `arrivals` is reported once for each arrival of input (or its
+/// end) after the last report, and stays watched: whoever takes it from a
+/// report must read what is there, and learns of what comes later from the
+/// next report. One added for its `level` (a wake-up event) is reported for as
+/// long as it is readable. Thread-safe.
 class ReadinessSet {
 public:
+    enum class Watch { arrivals, level };
+
     ReadinessSet();
     /// False when the set could not be created.
     bool isValid() const { return fd.isValid(); }
 
     /// Watches `descriptor` for input (or its end), reported with `key`.
-    bool add(int descriptor, void* key, bool persistent = false);
-    /// Watches a reported descriptor again.
-    bool rearm(int descriptor, void* key);
+    bool add(int descriptor, std::uint64_t key, Watch watch = Watch::arrivals);
     /// Stops watching `descriptor`; call before it is closed.
     void remove(int descriptor);
 
     /// Waits until descriptors are ready and puts the keys of as many of
     /// them as fit (at most 64) into `keys`: their count, or -1 when the wait
     /// failed. Interrupted waits are resumed.
-    int wait(std::span<void*> keys);
+    int wait(std::span<std::uint64_t> keys);
 
 private:
-    bool control(int operation, int descriptor, void* key, bool persistent);
-
     UniqueFd fd;
 };
 

@@ -6,16 +6,23 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <system_error>
 
 namespace http {
 
 using namespace std::chrono_literals;
 
+namespace {
+
+constexpr std::uint64_t endingKey = 0;  // connection serials start at 1
+
+} // namespace
+
 Dispatcher::Dispatcher(Server& server) : server(server)
 {
     if (ending.isValid())
-        ready.add(ending.descriptor(), &ending, true);
+        ready.add(ending.descriptor(), endingKey, platform::ReadinessSet::Watch::level);
 }
 
 Dispatcher::~Dispatcher()
@@ -60,22 +67,28 @@ void Dispatcher::finish()
     ending.reset();
     std::lock_guard guard(lock);
     pending.clear();  // no connection is left by now
+    watched.clear();
     busySince = 0;
     watchdogArmed = false;
 }
 
 bool Dispatcher::watch(RequestThread& connection)
 {
+    connection.stream.markIdle();
     {
-        std::lock_guard serving(connection.serving);
-        connection.stream.markIdle();
+        std::lock_guard guard(lock);
+        watched.emplace(connection.serial, &connection);
     }
-    return ready.add(connection.socket.get(), &connection);
+    if (ready.add(connection.socket.get(), connection.serial))
+        return true;
+    std::lock_guard guard(lock);
+    watched.erase(connection.serial);
+    return false;
 }
 
 void Dispatcher::poll(std::uint64_t turn)
 {
-    std::array<void*, 16> keys{};
+    std::array<std::uint64_t, 16> keys{};
     for (;;) {
         RequestThread* next = nullptr;
         {
@@ -93,16 +106,11 @@ void Dispatcher::poll(std::uint64_t turn)
             const int count = ready.wait(keys);
             if (count < 0)
                 return;
-            bool ended = false;
+            const auto reported = std::span(keys).first(static_cast<std::size_t>(count));
             std::lock_guard guard(lock);
-            for (int i = 0; i < count; ++i) {
-                void* key = keys[static_cast<std::size_t>(i)];
-                if (key == &ending)
-                    ended = true;
-                else
-                    pending.push_back(static_cast<RequestThread*>(key));
-            }
-            if (ended)
+            for (std::uint64_t key : reported)
+                take(key);
+            if (std::find(reported.begin(), reported.end(), endingKey) != reported.end())
                 return;
             continue;
         }
@@ -112,17 +120,38 @@ void Dispatcher::poll(std::uint64_t turn)
     }
 }
 
+void Dispatcher::take(std::uint64_t key)
+{
+    auto found = watched.find(key);
+    if (found == watched.end())
+        return;  // the ending key, or a connection that has ended
+    RequestThread& connection = *found->second;
+    if (connection.taken) {
+        connection.arrivedMeanwhile = true;
+        return;
+    }
+    connection.taken = true;
+    pending.push_back(&connection);
+}
+
 void Dispatcher::serve(RequestThread& connection)
 {
-    const int socket = connection.socket.get();
-    std::unique_lock serving(connection.serving);
-    // Once watched again it may be taken, served and ended by another thread
-    // at any moment: not touched after that but to let go of its lock, which
-    // that thread takes first.
-    if (connection.serveAvailable() && ready.rearm(socket, &connection))
-        return;
-    serving.unlock();
-    ready.remove(socket);
+    // Only the thread that has taken a connection ends it. Once let go it may
+    // be taken, served and ended by another thread at any moment: not touched
+    // after that.
+    while (connection.serveAvailable()) {
+        std::lock_guard guard(lock);
+        if (!connection.arrivedMeanwhile) {
+            connection.taken = false;
+            return;
+        }
+        connection.arrivedMeanwhile = false;
+    }
+    {
+        std::lock_guard guard(lock);
+        watched.erase(connection.serial);
+    }
+    ready.remove(connection.socket.get());
     server.connectionEnded(connection);
 }
 

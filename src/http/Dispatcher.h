@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace http {
@@ -19,12 +20,14 @@ class RequestThread;
 class Server;
 
 /// Runs a server's connections on a few threads. A connection waiting for its
-/// next request holds no thread: it waits in one readiness set. One thread at
-/// a time, the poller, takes the connections that have something to read
-/// (several at once under load) and serves them itself one after another
-/// (pipelined requests included), then waits for the next:
-/// a keep-alive client under load costs no switch between threads per
-/// request. A connection that holds the poller longer than `handOver` (a long
+/// next request holds no thread: it waits in one readiness set, which reports
+/// each arrival of input. One thread at a time, the poller, takes the
+/// connections that have something to read (several at once under load) and
+/// serves them itself one after another (pipelined requests included), then
+/// waits for the next: a keep-alive client under load costs no switch between
+/// threads and no change to the set per request. Input reported for a
+/// connection that a thread has taken is left to that thread, which looks
+/// once more before letting it go. A connection that holds the poller longer than `handOver` (a long
 /// download, a client that trickles its request, a wait on the player) makes
 /// the standby thread the poller, and a new standby starts; the old poller
 /// ends once it is done with that connection. The standby also ends
@@ -56,8 +59,11 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void poll(std::uint64_t turn);
+    /// Puts the connection a report names in `pending` unless a thread has
+    /// taken it already; under `lock`.
+    void take(std::uint64_t key);
     void standBy();
-    /// Serves what `connection` has sent; then watches it again or ends it.
+    /// Serves what `connection` has sent; then lets it go or ends it.
     void serve(RequestThread& connection);
     /// The standby's check of the poller: true when this thread took over.
     bool takeOverIfStuck(std::uint64_t& turn);
@@ -81,6 +87,9 @@ private:
     /// Ready connections taken from the set and not served yet, in order; a
     /// poller that takes over serves them first. Under `lock`.
     std::deque<RequestThread*> pending;
+    /// The watched connections by the key the set reports them with (their
+    /// serial: a report may name one that has ended since). Under `lock`.
+    std::unordered_map<std::uint64_t, RequestThread*> watched;
     std::uint64_t lastWorker = 0;       // under `lock`
     std::map<std::uint64_t, std::thread> workers;  // under `lock`
     std::vector<std::thread> left;      // returned or returning; under `lock`

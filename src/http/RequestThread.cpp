@@ -54,15 +54,15 @@ std::pair<std::string, std::string> RequestThread::activityEntry() const
 
 bool RequestThread::serveAvailable()
 {
-    stream.markBusy();
-    if (!request)
-        request = std::make_unique<Request>();
-    do {
+    stream.expectArrivals();
+    while (stream.hasBuffered() || stream.takeArrived()) {
+        if (!request)
+            request = std::make_unique<Request>();
         if (!serveRequest()) {
             request.reset();
             return false;
         }
-    } while (stream.hasBuffered());
+    }
     stream.markIdle();
     return true;
 }

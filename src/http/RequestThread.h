@@ -39,8 +39,9 @@ public:
     void stop();
     /// As `stop`, and an answer being written fails at once too.
     void closeNow();
-    /// Serves the request that has begun to arrive and every further one
-    /// already received with it. False once the connection is to end: the
+    /// Serves the requests that have arrived or begun to arrive since input
+    /// was last reported, until the socket is found empty (a request begun is
+    /// waited for whole). False once the connection is to end: the
     /// peer closed, a receive failed or timed out, an error was answered, an
     /// answer could not be sent, the client asked for "Connection: close", or
     /// the connection was stopped.
@@ -74,11 +75,9 @@ private:
     std::shared_ptr<StateStore> sessionHeld;  // kept alive even if the table drops it
     std::atomic<bool> stopRequested{false};
     std::uint64_t serial = 0;  // the server's name for it
-    /// Held by whichever thread serves the connection. The serving threads
-    /// pass a connection on through the kernel's readiness set, which orders
-    /// them already; the lock also says so to the race detector, and costs
-    /// nothing uncontended.
-    std::mutex serving;
+    /// The dispatcher's state of the connection; under its lock.
+    bool taken = false;         // a thread serves it, or it waits to be served
+    bool arrivedMeanwhile = false;  // input was reported while it was taken
     mutable std::mutex lock;  // guards the two below
     std::string lastRequest;
     std::string clientAddress;

@@ -31,9 +31,26 @@ long SocketStream::receive(char* buffer, std::size_t size)
     }
     if (got == -2)
         got = platform::receiveSome(socket, buffer, size);
+    // A read that fills the buffer may have left more behind.
+    mayHoldMore = got > 0 && static_cast<std::size_t>(got) == size;
     if (got > 0 && idleTicks.load(std::memory_order_relaxed) != 0)
         markBusy();
     return got;
+}
+
+bool SocketStream::takeArrived()
+{
+    if (!mayHoldMore)
+        return false;
+    char buffer[8192];
+    const long got = platform::receiveAvailable(socket, buffer, sizeof buffer);
+    mayHoldMore = got == static_cast<long>(sizeof buffer);
+    if (got == -2)
+        return false;
+    // The peer's end or a failure is met again by the next `receive`.
+    if (got > 0)
+        given.append(buffer, static_cast<std::size_t>(got));
+    return true;
 }
 
 void SocketStream::markIdle()

@@ -30,6 +30,15 @@ public:
     int descriptor() const { return socket; }
     /// True while bytes of a next request, read with the last one, wait here.
     bool hasBuffered() const { return !given.empty(); }
+    /// Input has arrived since the socket was last found empty: the next
+    /// `takeArrived` looks.
+    void expectArrivals() { mayHoldMore = true; }
+    /// Takes what has arrived on the socket into the bytes `receive` returns
+    /// first, unless the last read from the socket found it empty (then
+    /// nothing can have come since that was not reported anew). Never waits.
+    /// True when there is something to read, the peer's end or a failure
+    /// included.
+    bool takeArrived();
     /// True once a receive has failed because its deadline passed.
     bool hasTimedOut() const { return timedOut; }
     /// True once any send has failed: the peer cannot hear further answers.
@@ -45,7 +54,8 @@ public:
 
 private:
     int socket;  // borrowed
-    std::string given;  // given back by `unreceive`, returned first
+    std::string given;  // given back by `unreceive` or taken by `takeArrived`, returned first
+    bool mayHoldMore = true;  // the last read from the socket did not find it empty
     std::optional<Clock::time_point> receiveDeadline;
     bool timedOut = false;
     std::atomic<bool> sendFailed{false};

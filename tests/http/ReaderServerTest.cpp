@@ -117,6 +117,25 @@ TEST_F(ReaderTest, PipelinedRequestsGetTheirAnswersInOrder)
     }
 }
 
+TEST_F(ReaderTest, EveryPipelinedRequestIsAnsweredWhateverItsSize)
+{
+    // Many times what one read takes, with reads ending exactly at a
+    // request's end and inside one.
+    for (std::size_t size : {1024u, 1000u, 333u}) {
+        RawClient client(port);
+        std::string all;
+        const int count = 60;
+        for (int i = 0; i < count; ++i) {
+            std::string request = "GET /p" + std::to_string(i) + " HTTP/1.1\r\nX-Pad: ";
+            request.append(size - request.size() - 4, 'a');
+            all += request + "\r\n\r\n";
+        }
+        ASSERT_TRUE(client.send(all));
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(client.readAnswer().body, "/p" + std::to_string(i) + " 0") << size;
+    }
+}
+
 TEST_F(ReaderTest, AnUnreadBodyIsNotTakenForTheNextRequest)
 {
     // The route reads no body; what the lower-case "content-length" announces

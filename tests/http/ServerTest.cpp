@@ -641,6 +641,9 @@ TEST_F(ServerTest, AnswersThatWaitHoldUpNoOtherConnection)
         ASSERT_TRUE(held.back()->send(get("/hold")));
         ASSERT_TRUE(waitUntil([&] { return holding == i + 1; }));
     }
+    // Reported while its connection is held: the holder reads it afterwards.
+    // /b is answered after that report has been taken.
+    ASSERT_TRUE(held[0]->send(get("/after")));
     ASSERT_TRUE(kept.send(get("/b")));
     EXPECT_EQ(kept.readAnswer().body, "/b #2");
     RawClient fresh(port);
@@ -650,6 +653,7 @@ TEST_F(ServerTest, AnswersThatWaitHoldUpNoOtherConnection)
     holdGate.set();
     for (auto& client : held)
         EXPECT_EQ(client->readAnswer().body, "/hold #1");
+    EXPECT_EQ(held[0]->readAnswer().body, "/after #2");
     ASSERT_TRUE(kept.send(get("/e")));
     EXPECT_EQ(kept.readAnswer().body, "/e #3");
 }
