@@ -43,6 +43,14 @@ public:
 
     /// A copy of the values, taken under the lock.
     SettingsData snapshot() const;
+    /// What `look` returns of the values, under the lock: one value read
+    /// without copying them all.
+    template <class Look>
+    auto read(Look&& look) const
+    {
+        std::lock_guard<std::mutex> held(dataLock);
+        return std::forward<Look>(look)(std::as_const(data));
+    }
 
     /// Runs `change` on the values under the lock and returns what it
     /// returns. Keep it short: every reader waits for it.

@@ -120,7 +120,8 @@ WebApplication::TemplateValues WebApplication::templateValues(const RequestConte
 {
     return {
         {"PLAYLIST_ID", newPlaylistId()},
-        {"ML_ENABLED", settings.snapshot().enableML ? "true" : "false"},
+        {"ML_ENABLED", settings.read([](const host::SettingsData& values) { return values.enableML; }) ? "true"
+                                                                                                 : "false"},
         {"VERSION", version},
         {"SESSION_NAME", context.sessionCookieName},
     };
