@@ -1,5 +1,6 @@
 #include "http/Request.h"
 
+#include <string>
 #include <string_view>
 
 namespace http {
@@ -9,7 +10,7 @@ namespace {
 /// Writes `text` so that no received byte can open markup in the listing: the
 /// listing shows whatever a browser sent, so it is escaped like any other
 /// untrusted text.
-void writeEscaped(std::ostream& out, std::string_view text)
+void writeEscaped(std::string& out, std::string_view text)
 {
     std::size_t plainFrom = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -21,49 +22,51 @@ void writeEscaped(std::ostream& out, std::string_view text)
         case '"': entity = "&quot;"; break;
         default: continue;
         }
-        out.write(text.data() + plainFrom, std::streamsize(i - plainFrom));
-        out << entity;
+        out.append(text, plainFrom, i - plainFrom);
+        out += entity;
         plainFrom = i + 1;
     }
-    out.write(text.data() + plainFrom, std::streamsize(text.size() - plainFrom));
+    out.append(text, plainFrom);
 }
 
-void writeRow(std::ostream& out, std::string_view title, std::string_view text)
+void writeRow(std::string& out, std::string_view title, std::string_view text)
 {
-    out << "<tr bgcolor=\"eeeeee\"><td valign=\"top\"><b>" << title
-        << "</b></td><td valign=\"top\"><pre>";
+    out += "<tr bgcolor=\"eeeeee\"><td valign=\"top\"><b>";
+    out += title;
+    out += "</b></td><td valign=\"top\"><pre>";
     writeEscaped(out, text);
-    out << "</pre></td></tr>";
+    out += "</pre></td></tr>";
 }
 
 template <typename Map>
-void writeTableRow(std::ostream& out, std::string_view title, const Map& entries)
+void writeTableRow(std::string& out, std::string_view title, const Map& entries)
 {
-    out << "<tr bgcolor=\"eeeeee\"><td valign=\"top\"><b>" << title
-        << "</b></td><td valign=\"top\"><table border=\"0\">";
+    out += "<tr bgcolor=\"eeeeee\"><td valign=\"top\"><b>";
+    out += title;
+    out += "</b></td><td valign=\"top\"><table border=\"0\">";
     // Each entry closes its cell but leaves its row open, as the listing always has.
     for (const auto& [name, value] : entries) {
-        out << "<tr><td valign=\"top\"><i>";
+        out += "<tr><td valign=\"top\"><i>";
         writeEscaped(out, name);
-        out << ":</i></td><td valign=\"top\">";
+        out += ":</i></td><td valign=\"top\">";
         writeEscaped(out, value);
-        out << "</td>";
+        out += "</td>";
     }
-    out << "</table></td></tr>";
+    out += "</table></td></tr>";
 }
 
 } // namespace
 
-void Request::dumpHtml(std::ostream& out) const
+void Request::dumpHtml(std::string& out) const
 {
-    out << "<table border=\"0\" cellspacing=\"2\">\r\n";
+    out += "<table border=\"0\" cellspacing=\"2\">\r\n";
     writeRow(out, "Request:", head);
     writeRow(out, "Request URI:", path);
     writeRow(out, "Protocol:", protocol);
     writeTableRow(out, "Headers:", headers);
     writeTableRow(out, "Params:", params);
     writeRow(out, "Data:", body);
-    out << "</table>";
+    out += "</table>";
 }
 
 } // namespace http

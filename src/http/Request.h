@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <map>
-#include <ostream>
 #include <string>
 
 namespace http {
@@ -73,7 +72,7 @@ public:
 
     /// Appends the HTML debug listing of this request to `out`; every inserted
     /// text is HTML-escaped.
-    void dumpHtml(std::ostream& out) const;
+    void dumpHtml(std::string& out) const;
 };
 
 } // namespace http

@@ -6,7 +6,8 @@
 #include "webapp/TuneletServer.h"
 #include "webapp/WebApplication.h"
 
-#include <sstream>
+#include <string>
+#include <utility>
 
 namespace webapp {
 
@@ -34,9 +35,9 @@ void TuneletRequestThread::handle(http::Response& response)
     // The debug listing comes before everything, a document-root file of
     // the same name included.
     if (routeName == "info") {
-        std::ostringstream listing;
+        std::string listing;
         request->dumpHtml(listing);
-        response.setBody(listing.str());
+        response.setBody(std::move(listing));
         response.send();
         return;
     }

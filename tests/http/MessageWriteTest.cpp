@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 using http::BufferStream;
 using http::Request;
@@ -141,12 +140,11 @@ TEST(DumpHtml, ExactMarkup)
     Request request;
     request.parseText("POST /info?q=1 HTTP/1.1\r\nHost: h\r\nContent-Length: 3\r\n\r\nb=2");
     ASSERT_EQ(request.status, 0);
-    std::ostringstream out;
-    out << "before|";
+    std::string out = "before|";
     request.dumpHtml(out);
     const std::string row = "<tr bgcolor=\"eeeeee\"><td valign=\"top\"><b>";
     const std::string cell = "</b></td><td valign=\"top\">";
-    EXPECT_EQ(out.str(),
+    EXPECT_EQ(out,
               "before|<table border=\"0\" cellspacing=\"2\">\r\n" +
               row + "Request:" + cell + "<pre>" + request.head + "</pre></td></tr>" +
               row + "Request URI:" + cell + "<pre>/info</pre></td></tr>" +
@@ -170,9 +168,8 @@ TEST(DumpHtml, EscapesEveryInsertedText)
                       "%3Cy%3E=<z>");
     ASSERT_EQ(request.status, 0);
     ASSERT_EQ(request.params.at("x"), "<script>");
-    std::ostringstream out;
-    request.dumpHtml(out);
-    const std::string html = out.str();
+    std::string html;
+    request.dumpHtml(html);
 
     for (const char* raw : {"<script>", "<q>", "<h>", "<d>", "<y>", "<z>", "\"&", "a\"b"})
         EXPECT_EQ(html.find(raw), std::string::npos) << raw;
