@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     fromPieces.parse(cut);  // whatever was left on the connection
 
-    std::ostringstream html;
+    std::string html;
     fromText.dumpHtml(html);
 
     std::string decoded(text);
