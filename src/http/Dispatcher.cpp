@@ -106,11 +106,15 @@ void Dispatcher::poll(std::uint64_t turn)
             const int count = ready.wait(keys);
             if (count < 0)
                 return;
-            const auto reported = std::span(keys).first(static_cast<std::size_t>(count));
+            bool ended = false;
             std::lock_guard guard(lock);
-            for (std::uint64_t key : reported)
-                take(key);
-            if (std::find(reported.begin(), reported.end(), endingKey) != reported.end())
+            for (std::uint64_t key : std::span(keys).first(static_cast<std::size_t>(count))) {
+                if (key == endingKey)
+                    ended = true;
+                else
+                    take(key);
+            }
+            if (ended)
                 return;
             continue;
         }
@@ -124,7 +128,7 @@ void Dispatcher::take(std::uint64_t key)
 {
     auto found = watched.find(key);
     if (found == watched.end())
-        return;  // the ending key, or a connection that has ended
+        return;  // a connection that has ended since
     RequestThread& connection = *found->second;
     if (connection.taken) {
         connection.arrivedMeanwhile = true;

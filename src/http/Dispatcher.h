@@ -27,11 +27,11 @@ class Server;
 /// waits for the next: a keep-alive client under load costs no switch between
 /// threads and no change to the set per request. Input reported for a
 /// connection that a thread has taken is left to that thread, which looks
-/// once more before letting it go. A connection that holds the poller longer than `handOver` (a long
-/// download, a client that trickles its request, a wait on the player) makes
-/// the standby thread the poller, and a new standby starts; the old poller
-/// ends once it is done with that connection. The standby also ends
-/// connections left idle past the server's idle limit.
+/// once more before letting it go. A connection that holds the poller longer
+/// than `handOver` (a long download, a client that trickles its request, a
+/// wait on the player) makes the standby thread the poller, and a new standby
+/// starts; the old poller ends once it is done with that connection. The
+/// standby also ends connections left idle past the server's idle limit.
 ///
 /// The server starts it with its run, hands it every accepted connection by
 /// `watch`, and calls `finish` once no connection is left.

@@ -118,10 +118,10 @@ void WebApplication::sendTemplate(RequestContext& context)
 
 WebApplication::TemplateValues WebApplication::templateValues(const RequestContext& context)
 {
+    const bool libraryOn = settings.read([](const host::SettingsData& values) { return values.enableML; });
     return {
         {"PLAYLIST_ID", newPlaylistId()},
-        {"ML_ENABLED", settings.read([](const host::SettingsData& values) { return values.enableML; }) ? "true"
-                                                                                                 : "false"},
+        {"ML_ENABLED", libraryOn ? "true" : "false"},
         {"VERSION", version},
         {"SESSION_NAME", context.sessionCookieName},
     };
