@@ -39,10 +39,8 @@ void ConfigActivityDialog::post(PostedMessage published)
 
 void ConfigActivityDialog::customEvent(QEvent* event)
 {
-    if (event->type() == PostBox::eventType()) {
-        if (const std::optional<PostedMessage> published = postBox.take())
-            showActivity(published->activity);
-    }
+    if (const std::optional<PostedMessage> published = postBox.take(event))
+        showActivity(published->activity);
 }
 
 } // namespace ui

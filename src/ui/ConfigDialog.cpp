@@ -156,10 +156,8 @@ void ConfigDialog::post(unsigned message, std::string text)
 
 void ConfigDialog::customEvent(QEvent* event)
 {
-    if (event->type() == PostBox::eventType()) {
-        if (const std::optional<PostedMessage> posted = postBox.take())
-            send(posted->message, posted->text);
-    }
+    if (const std::optional<PostedMessage> posted = postBox.take(event))
+        send(posted->message, posted->text);
 }
 
 void ConfigDialog::send(unsigned message, const std::string& text)

@@ -41,16 +41,17 @@ struct PostedMessage {
 
 /// Messages for an object of the dialog's thread. `post` (any thread) keeps
 /// the message under the box's own lock and wakes the receiver with a bare
-/// Qt event of `eventType`; on that event the receiver `take`s the oldest.
-/// So what travels with a message is handed over under a lock of ours, in
-/// posting order. Lives as long as its receiver.
+/// Qt event, made under that lock too; the receiver hands each custom event
+/// it gets to `take`, which gives the oldest message for the box's event. So
+/// what travels with a message, the event included, is handed over under a
+/// lock of ours (which the race detector sees, unlike Qt's own), in posting
+/// order. Lives as long as its receiver.
 class PostBox {
 public:
-    static QEvent::Type eventType();
-
     void post(QObject* receiver, PostedMessage message);
-    /// The oldest message not yet taken; nothing when none is left.
-    std::optional<PostedMessage> take();
+    /// For the box's own event: the oldest message not yet taken. Nothing for
+    /// any other event, or when none is left.
+    std::optional<PostedMessage> take(const QEvent* event);
 
 private:
     std::mutex lock;

@@ -6,28 +6,36 @@
 
 #include <QCoreApplication>
 
+#include <memory>
+
 namespace ui {
 
-QEvent::Type PostBox::eventType()
+namespace {
+
+QEvent::Type postBoxEventType()
 {
     static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
 
+} // namespace
+
 void PostBox::post(QObject* receiver, PostedMessage message)
 {
+    std::unique_ptr<QEvent> wake;
     {
         std::lock_guard held(lock);
         queue.push_back(std::move(message));
+        wake = std::make_unique<QEvent>(postBoxEventType());
     }
     // The application takes the event over.
-    QCoreApplication::postEvent(receiver, std::make_unique<QEvent>(eventType()).release());
+    QCoreApplication::postEvent(receiver, wake.release());
 }
 
-std::optional<PostedMessage> PostBox::take()
+std::optional<PostedMessage> PostBox::take(const QEvent* event)
 {
     std::lock_guard held(lock);
-    if (queue.empty())
+    if (event->type() != postBoxEventType() || queue.empty())
         return std::nullopt;
     PostedMessage oldest = std::move(queue.front());
     queue.pop_front();
