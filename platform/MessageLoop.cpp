@@ -24,18 +24,28 @@ enum class Fetched { posted, quit, stopped, empty };
 /// Between changes it sleeps on the queue, which whoever changes it wakes:
 /// waiting costs no processor time, and on a machine where both threads
 /// share one processor the other gets it at once.
+///
+/// Answers of sends that do not wait are told to their sinks once no sent
+/// message is left (so a batch of them wakes their sender once), and before
+/// this returns.
 template <typename Stop>
-Fetched fetch(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* out, bool wait,
-              const Stop& stop, std::optional<Clock::time_point> deadline = std::nullopt)
+Fetched fetchServing(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* out, bool wait,
+                     const Stop& stop, std::optional<Clock::time_point> deadline)
 {
     for (;;) {
+        if (queue.sent.empty() && queue.hasUntoldAnswers()) {
+            lock.unlock();
+            queue.tellAnswersDelivered();
+            lock.lock();
+            continue;
+        }
         if (stop())
             return Fetched::stopped;
         if (!queue.sent.empty()) {
             SentMessage* message = queue.sent.front();
             queue.sent.pop_front();
             lock.unlock();
-            ThreadQueue::serve(*message);
+            queue.serve(*message);
             lock.lock();
             continue;
         }
@@ -59,6 +69,19 @@ Fetched fetch(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* o
     }
 }
 
+template <typename Stop>
+Fetched fetch(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* out, bool wait,
+              const Stop& stop, std::optional<Clock::time_point> deadline = std::nullopt)
+{
+    const Fetched fetched = fetchServing(queue, lock, out, wait, stop, deadline);
+    if (queue.hasUntoldAnswers()) {
+        lock.unlock();
+        queue.tellAnswersDelivered();
+        lock.lock();
+    }
+    return fetched;
+}
+
 constexpr auto never = [] { return false; };
 
 } // namespace
@@ -72,7 +95,9 @@ LRESULT sendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return window->proc.load()(hwnd, message, wParam, lParam);
 
     // On our stack: we do not return before it is answered.
-    SentMessage sent{Message{hwnd, message, wParam, lParam}, ThreadQueue::current()};
+    SentMessage sent;
+    sent.message = Message{hwnd, message, wParam, lParam};
+    sent.sender = ThreadQueue::current();
     if (!window->owner->deliver(sent))
         return 0;  // the owning thread has ended
     window.reset();

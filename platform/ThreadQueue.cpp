@@ -1,6 +1,9 @@
 #include "platform/ThreadQueue.h"
 
+#include "platform/DeferredSend.h"
 #include "platform/WindowRegistry.h"
+
+#include <algorithm>
 
 namespace platform::detail {
 
@@ -53,8 +56,46 @@ bool ThreadQueue::deliver(SentMessage& message)
     return true;
 }
 
-void ThreadQueue::complete(SentMessage& message, LRESULT result)
+bool ThreadQueue::deliverDeferred(SentMessage& message)
 {
+    std::lock_guard guard(mutex);
+    if (!alive)
+        return false;
+    sent.push_back(&message);
+    return true;
+}
+
+void ThreadQueue::wakeForDeferred()
+{
+    bool asleep = false;
+    {
+        std::lock_guard guard(mutex);
+        if (sent.empty())
+            return;  // served meanwhile by an owner that was awake
+        notePending();
+        asleep = noteChange();
+    }
+    if (asleep)
+        wake();
+}
+
+void ThreadQueue::complete(SentMessage& message, LRESULT result,
+                           std::vector<std::shared_ptr<AnswerSink>>* answeredSinks)
+{
+    if (message.sink) {
+        // Ours: once told, the sink's owner may reuse or destroy `message`.
+        std::shared_ptr<AnswerSink> sink = std::move(message.sink);
+        message.result = result;
+        message.done = true;
+        sink->answered(*message.deferred);
+        if (answeredSinks) {
+            if (std::find(answeredSinks->begin(), answeredSinks->end(), sink) == answeredSinks->end())
+                answeredSinks->push_back(std::move(sink));
+        } else {
+            sink->answersDelivered();
+        }
+        return;
+    }
     // Our own reference: once `done` is set the sender may return, and its
     // thread may end, taking `message` and its last reference to the queue.
     std::shared_ptr<ThreadQueue> sender = message.sender;
@@ -77,7 +118,15 @@ void ThreadQueue::serve(SentMessage& message)
         const Message& m = message.message;
         result = window->proc.load()(m.hwnd, m.message, m.wParam, m.lParam);
     }
-    complete(message, result);
+    complete(message, result, &answeredSinks);
+}
+
+void ThreadQueue::tellAnswersDelivered()
+{
+    std::vector<std::shared_ptr<AnswerSink>> sinks;
+    sinks.swap(answeredSinks);
+    for (const auto& sink : sinks)
+        sink->answersDelivered();
 }
 
 void ThreadQueue::shutdown()
@@ -92,7 +141,8 @@ void ThreadQueue::shutdown()
     }
     // Answered outside our own lock: completing takes the sender's.
     for (SentMessage* message : unanswered)
-        complete(*message, 0);
+        complete(*message, 0, &answeredSinks);
+    tellAnswersDelivered();
 }
 
 } // namespace platform::detail

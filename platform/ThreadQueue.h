@@ -10,6 +10,12 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
+
+namespace platform {
+class AnswerSink;
+class DeferredSend;
+}
 
 // Internal to the window layer (Window.cpp, MessageLoop.cpp): one message
 // queue per thread that has used the layer.
@@ -17,14 +23,18 @@ namespace platform::detail {
 
 class ThreadQueue;
 
-/// A `sendMessage` in flight. It lives on the sender's stack: the sender does
-/// not return before `done`. `result` and `done` are guarded by the sender's
-/// queue lock; the sender waits on its own queue for `done`.
+/// A sent message in flight. A `sendMessage`'s lives on the sender's stack:
+/// the sender does not return before `done`. `result` and `done` are guarded
+/// by the sender's queue lock; the sender waits on its own queue for `done`.
+/// A `sendDeferred`'s belongs to its `DeferredSend` and has `sink` instead of
+/// `sender`: its answer is handed to the sink, which tells whoever waits.
 struct SentMessage {
     Message message;
     std::shared_ptr<ThreadQueue> sender;
     LRESULT result = 0;
     bool done = false;
+    DeferredSend* deferred = nullptr;
+    std::shared_ptr<AnswerSink> sink;
 };
 
 /// The posted messages, the sent messages waiting to be served and the quit
@@ -46,12 +56,24 @@ public:
     /// Queues a send for the owner to serve; false when the owning thread has
     /// ended. `sent` must stay alive until it is completed.
     bool deliver(SentMessage& sent);
-    /// Marks `sent` answered with `result` and wakes its sender. `sent` may be
+    /// The same without waking the owner: `wakeForDeferred` does that later,
+    /// once for any number of sends.
+    bool deliverDeferred(SentMessage& sent);
+    /// Wakes the owner when sends wait to be served.
+    void wakeForDeferred();
+    /// Marks `sent` answered with `result` and wakes its sender, or hands the
+    /// answer to its sink (noted in `answeredSinks` when given). `sent` may be
     /// gone as soon as this marks it done.
-    static void complete(SentMessage& sent, LRESULT result);
+    static void complete(SentMessage& sent, LRESULT result,
+                         std::vector<std::shared_ptr<AnswerSink>>* answeredSinks);
     /// Runs the window procedure for `sent` on the calling (owning) thread and
     /// completes it.
-    static void serve(SentMessage& sent);
+    void serve(SentMessage& sent);
+    /// Tells the sinks that answers were handed to since the last call that
+    /// they are all delivered. On the owning thread, without `mutex` held.
+    void tellAnswersDelivered();
+    /// True when sinks have answers the owner has not told them of.
+    bool hasUntoldAnswers() const { return !answeredSinks.empty(); }
 
     /// The thread is ending.
     void shutdown();
@@ -108,6 +130,8 @@ public:
 
 private:
     WakeWord wakeups;
+    /// The sinks `serve` handed answers to; the owning thread's alone.
+    std::vector<std::shared_ptr<AnswerSink>> answeredSinks;
     const std::thread::id owner;
     bool alive = true;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 #include <system_error>
 
@@ -16,6 +17,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr std::uint64_t endingKey = 0;  // connection serials start at 1
+constexpr std::uint64_t answersKey = ~std::uint64_t{0};
 
 } // namespace
 
@@ -23,6 +25,8 @@ Dispatcher::Dispatcher(Server& server) : server(server)
 {
     if (ending.isValid())
         ready.add(ending.descriptor(), endingKey, platform::ReadinessSet::Watch::level);
+    if (answers->isValid())
+        ready.add(answers->descriptor(), answersKey, platform::ReadinessSet::Watch::level);
 }
 
 Dispatcher::~Dispatcher()
@@ -32,7 +36,7 @@ Dispatcher::~Dispatcher()
 
 bool Dispatcher::start()
 {
-    if (!ready.isValid() || !ending.isValid() || !watchdog.isValid())
+    if (!ready.isValid() || !ending.isValid() || !watchdog.isValid() || !answers->isValid())
         return false;
     std::lock_guard guard(lock);
     if (!workers.empty())
@@ -68,8 +72,15 @@ void Dispatcher::finish()
     std::lock_guard guard(lock);
     pending.clear();  // no connection is left by now
     watched.clear();
+    answers->take();
     busySince = 0;
     watchdogArmed = false;
+}
+
+bool Dispatcher::sendForLater(platform::DeferredSend& send, const platform::Message& message)
+{
+    return platform::sendDeferred(send, message.hwnd, message.message, message.wParam, message.lParam, answers,
+                                  sends);
 }
 
 bool Dispatcher::watch(RequestThread& connection)
@@ -90,19 +101,30 @@ void Dispatcher::poll(std::uint64_t turn)
 {
     std::array<std::uint64_t, 16> keys{};
     for (;;) {
-        RequestThread* next = nullptr;
+        std::optional<Turn> next;
+        bool takenOver = false;
         {
             std::lock_guard guard(lock);
-            if (pollerTurn != turn)
-                return;  // another thread took over the polling meanwhile
-            busySince = 0;
-            if (!pending.empty()) {
-                next = pending.front();
-                pending.pop_front();
-                busySince = Clock::now().time_since_epoch().count();
+            takenOver = pollerTurn != turn;
+            if (!takenOver) {
+                busySince = 0;
+                if (!pending.empty()) {
+                    next = pending.front();
+                    pending.pop_front();
+                    busySince = Clock::now().time_since_epoch().count();
+                }
             }
         }
+        if (takenOver) {
+            // Another thread took over the polling meanwhile; the messages
+            // this one sent last still wake the player's thread.
+            sends.flush();
+            return;
+        }
         if (!next) {
+            // Everything taken is served: the player's thread may answer
+            // the messages of the whole batch now.
+            sends.flush();
             const int count = ready.wait(keys);
             if (count < 0)
                 return;
@@ -111,6 +133,8 @@ void Dispatcher::poll(std::uint64_t turn)
             for (std::uint64_t key : std::span(keys).first(static_cast<std::size_t>(count))) {
                 if (key == endingKey)
                     ended = true;
+                else if (key == answersKey)
+                    takeAnswers();
                 else
                     take(key);
             }
@@ -120,7 +144,7 @@ void Dispatcher::poll(std::uint64_t turn)
         }
         if (!watchdogArmed.exchange(true))
             watchdog.arm(handOver.load());
-        serve(*next);
+        serve(*next->connection, next->answered);
     }
 }
 
@@ -135,21 +159,40 @@ void Dispatcher::take(std::uint64_t key)
         return;
     }
     connection.taken = true;
-    pending.push_back(&connection);
+    pending.push_back({&connection, false});
 }
 
-void Dispatcher::serve(RequestThread& connection)
+void Dispatcher::takeAnswers()
 {
-    // Only the thread that has taken a connection ends it. Once let go it may
-    // be taken, served and ended by another thread at any moment: not touched
-    // after that.
-    while (connection.serveAvailable()) {
-        std::lock_guard guard(lock);
-        if (!connection.arrivedMeanwhile) {
-            connection.taken = false;
+    for (std::uint64_t serial : answers->take()) {
+        // A connection waiting for its answer stays taken, and listed.
+        auto found = watched.find(serial);
+        if (found != watched.end())
+            pending.push_back({found->second, true});
+    }
+}
+
+void Dispatcher::serve(RequestThread& connection, bool answered)
+{
+    // Only the thread that has taken a connection ends it. Once let go, or
+    // left waiting for an answer, it may be taken, served and ended by
+    // another thread at any moment: not touched after that.
+    using Served = RequestThread::Served;
+    Served served = answered ? connection.resumeAnswer() : connection.serveAvailable();
+    for (;;) {
+        if (served == Served::waiting)
             return;
+        if (served == Served::ended)
+            break;
+        {
+            std::lock_guard guard(lock);
+            if (!connection.arrivedMeanwhile) {
+                connection.taken = false;
+                return;
+            }
+            connection.arrivedMeanwhile = false;
         }
-        connection.arrivedMeanwhile = false;
+        served = connection.serveAvailable();
     }
     {
         std::lock_guard guard(lock);
@@ -188,6 +231,10 @@ bool Dispatcher::takeOverIfStuck(std::uint64_t& turn)
 {
     std::lock_guard guard(lock);
     const Clock::rep since = busySince.load();
+    // A busy poller may have sent messages that are still to wake the
+    // player's thread.
+    if (since != 0)
+        sends.flush();
     if (since == 0) {
         watchdogArmed = false;
         // A serve that began just now may have found the watchdog still

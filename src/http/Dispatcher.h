@@ -1,7 +1,10 @@
 #pragma once
 
+#include "http/LaterAnswers.h"
+#include "platform/DeferredSend.h"
 #include "platform/Readiness.h"
 #include "platform/WakeupDescriptor.h"
+#include "platform/WindowTypes.h"
 
 #include <atomic>
 #include <chrono>
@@ -9,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -33,6 +37,15 @@ class Server;
 /// starts; the old poller ends once it is done with that connection. The
 /// standby also ends connections left idle past the server's idle limit.
 ///
+/// An answer that waits for the player's thread (`RequestThread::answerLater`)
+/// holds no thread either: its message goes there without waiting, and the
+/// poller serves the other ready connections meanwhile. The player's thread
+/// is woken once for all the messages of a batch, right before the poller
+/// waits, and answers them all before it wakes the poller once; each answer
+/// then brings its connection back to be served like a ready one. Under load
+/// that is one switch to the player's thread and one back per batch instead
+/// of two per request.
+///
 /// The server starts it with its run, hands it every accepted connection by
 /// `watch`, and calls `finish` once no connection is left.
 class Dispatcher {
@@ -50,6 +63,12 @@ public:
     /// Serves `connection` from now on: at once if it has something to read.
     /// False when it cannot be watched (the caller ends it).
     bool watch(RequestThread& connection);
+    /// Hands `message` to its window's thread without waiting; the answer
+    /// brings back the connection that `send` is tagged with (see
+    /// `RequestThread::resumeAnswer`). False when it could not be sent. Once
+    /// true, that connection may be served again by another thread at any
+    /// moment.
+    bool sendForLater(platform::DeferredSend& send, const platform::Message& message);
 
     /// How long one connection may hold the poller before another thread
     /// takes over the polling.
@@ -58,13 +77,24 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    /// A connection to serve: input has arrived, or (`answered`) the answer
+    /// it waited for.
+    struct Turn {
+        RequestThread* connection;
+        bool answered;
+    };
+
     void poll(std::uint64_t turn);
     /// Puts the connection a report names in `pending` unless a thread has
     /// taken it already; under `lock`.
     void take(std::uint64_t key);
+    /// Puts the connections whose answers have come in `pending`; under `lock`.
+    void takeAnswers();
     void standBy();
-    /// Serves what `connection` has sent; then lets it go or ends it.
-    void serve(RequestThread& connection);
+    /// Serves what `connection` has sent (after finishing its answer when it
+    /// was `answered`); then lets it go or ends it, or leaves it waiting for
+    /// an answer.
+    void serve(RequestThread& connection, bool answered);
     /// The standby's check of the poller: true when this thread took over.
     bool takeOverIfStuck(std::uint64_t& turn);
     /// Starts the standby thread; under `lock`.
@@ -86,7 +116,10 @@ private:
     std::uint64_t pollerTurn = 0;       // grows at every take-over; under `lock`
     /// Ready connections taken from the set and not served yet, in order; a
     /// poller that takes over serves them first. Under `lock`.
-    std::deque<RequestThread*> pending;
+    std::deque<Turn> pending;
+    /// The answers connections wait for, and the threads to wake for them.
+    const std::shared_ptr<LaterAnswers> answers = std::make_shared<LaterAnswers>();
+    platform::SendBatch sends;
     /// The watched connections by the key the set reports them with (their
     /// serial: a report may name one that has ended since). Under `lock`.
     std::unordered_map<std::uint64_t, RequestThread*> watched;

@@ -52,22 +52,50 @@ std::pair<std::string, std::string> RequestThread::activityEntry() const
     return {clientAddress, lastRequest};
 }
 
-bool RequestThread::serveAvailable()
+RequestThread::Served RequestThread::serveAvailable()
 {
     stream.expectArrivals();
+    return serveOn();
+}
+
+RequestThread::Served RequestThread::serveOn()
+{
     while (stream.hasBuffered() || stream.takeArrived()) {
         if (!request)
             request = std::make_unique<Request>();
-        if (!serveRequest()) {
+        const Served served = serveRequest();
+        if (served == Served::ended)
             request.reset();
-            return false;
-        }
+        if (served != Served::idle)
+            return served;
     }
     stream.markIdle();
-    return true;
+    return Served::idle;
 }
 
-bool RequestThread::serveRequest()
+void RequestThread::answerLater(const platform::Message& message, Finish finish)
+{
+    if (!later)
+        later = std::make_unique<LaterAnswer>(serial);
+    later->message = message;
+    later->finish = std::move(finish);
+    later->asked = true;
+}
+
+RequestThread::Served RequestThread::resumeAnswer()
+{
+    Finish finish = std::move(later->finish);
+    finish(later->send.result(), *later->response);
+    later->response.reset();
+    const Served served = answered(later->clientCloses);
+    if (served == Served::ended) {
+        request.reset();
+        return served;
+    }
+    return serveOn();
+}
+
+RequestThread::Served RequestThread::serveRequest()
 {
     // A stop wakes the wait for a request: what had arrived is still read, a
     // request that arrived whole is still answered, and that answer is the last.
@@ -79,7 +107,7 @@ bool RequestThread::serveRequest()
     }
     // A failed or timed-out receive: nobody to answer.
     if (request->status == -1 || (stopRequested && request->status != 0))
-        return false;
+        return Served::ended;
 
     Response response(&stream);
     response.headers["P3P"] = "CP=\"NON NID TAIa OUR NOR NAV INT STA\"";
@@ -105,12 +133,35 @@ bool RequestThread::serveRequest()
         response.sendHead();
     } else {
         handle(response);
+        if (later && later->asked)
+            return sendForLater(response, clientCloses);
     }
-    server->publishActivity();
+    return answered(clientCloses);
+}
 
+RequestThread::Served RequestThread::sendForLater(Response& response, bool clientCloses)
+{
+    later->asked = false;
+    later->clientCloses = clientCloses;
+    later->response.emplace(std::move(response));
+    // Once sent, the answer may bring the connection back to another
+    // serving thread at any moment: nothing here touches it after that.
+    if (server->dispatcher.sendForLater(later->send, later->message))
+        return Served::waiting;
+    // No window to answer: 0, as a send to it would answer.
+    Finish finish = std::move(later->finish);
+    finish(0, *later->response);
+    later->response.reset();
+    return answered(clientCloses);
+}
+
+RequestThread::Served RequestThread::answered(bool clientCloses)
+{
+    server->publishActivity();
     // After a failed send (a stopped connection, a vanished peer) nobody
     // hears further answers: reading on would only hold the connection.
-    return !(clientCloses || request->status != 0 || stream.hasFailedToSend() || stopRequested);
+    const bool ends = clientCloses || request->status != 0 || stream.hasFailedToSend() || stopRequested;
+    return ends ? Served::ended : Served::idle;
 }
 
 } // namespace http

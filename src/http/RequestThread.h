@@ -1,12 +1,16 @@
 #pragma once
 
 #include "http/Request.h"
+#include "http/Response.h"
 #include "http/SocketStream.h"
+#include "platform/DeferredSend.h"
 #include "platform/UniqueFd.h"
+#include "platform/WindowTypes.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -15,7 +19,6 @@
 
 namespace http {
 
-class Response;
 class Server;
 class StateStore;
 
@@ -39,13 +42,33 @@ public:
     void stop();
     /// As `stop`, and an answer being written fails at once too.
     void closeNow();
+    /// Where serving a connection stopped.
+    enum class Served {
+        idle,     // every request that arrived is answered
+        waiting,  // an answer waits for the player's thread (`answerLater`)
+        ended,    // the connection is to end
+    };
     /// Serves the requests that have arrived or begun to arrive since input
     /// was last reported, until the socket is found empty (a request begun is
-    /// waited for whole). False once the connection is to end: the
-    /// peer closed, a receive failed or timed out, an error was answered, an
-    /// answer could not be sent, the client asked for "Connection: close", or
-    /// the connection was stopped.
-    bool serveAvailable();
+    /// waited for whole) or an answer has to wait. The connection is to end
+    /// once the peer closed, a receive failed or timed out, an error was
+    /// answered, an answer could not be sent, the client asked for
+    /// "Connection: close", or the connection was stopped.
+    Served serveAvailable();
+    /// Once the answer `answerLater` waited for has come: finishes that
+    /// request, then serves on as `serveAvailable` does.
+    Served resumeAnswer();
+
+    /// What finishes an answer from the player's answer to a message.
+    using Finish = std::function<void(platform::LRESULT result, Response& response)>;
+    /// For `handle`, as the last thing it does, having sent nothing: the
+    /// answer needs the answer of a window's thread to `message`. The
+    /// message goes there without waiting, the serving thread goes on with
+    /// other connections, and once that thread has answered, `finish`
+    /// completes the answer on a serving thread (with 0 at once, as
+    /// `sendMessage` answers, when the window is not there). The next
+    /// request of the connection is read only after that.
+    void answerLater(const platform::Message& message, Finish finish);
 
     /// (clientAddress, lastRequest), read under the connection's lock.
     std::pair<std::string, std::string> activityEntry() const;
@@ -68,11 +91,30 @@ private:
     friend class Server;
     friend class Dispatcher;
 
-    /// One request and its answer; false when the connection is to end.
-    bool serveRequest();
+    /// An answer put off by `answerLater`.
+    struct LaterAnswer {
+        explicit LaterAnswer(std::uint64_t serial) : send(serial) {}
+        platform::DeferredSend send;  // tagged with the connection's serial
+        platform::Message message{};
+        Finish finish;
+        std::optional<Response> response;
+        bool asked = false;         // by the request being handled
+        bool clientCloses = false;  // the request asked for "Connection: close"
+    };
+
+    /// One request and its answer: `idle` to go on with the next.
+    Served serveRequest();
+    /// Serves requests while some have arrived or begun to arrive.
+    Served serveOn();
+    /// What follows an answer: `idle` to go on with the next request.
+    Served answered(bool clientCloses);
+    /// Sends the message `answerLater` was asked for, or finishes the answer
+    /// with 0 when it cannot be sent.
+    Served sendForLater(Response& response, bool clientCloses);
 
     platform::UniqueFd socket;
     std::shared_ptr<StateStore> sessionHeld;  // kept alive even if the table drops it
+    std::unique_ptr<LaterAnswer> later;       // made at the first answer put off
     std::atomic<bool> stopRequested{false};
     std::uint64_t serial = 0;  // the server's name for it
     /// The dispatcher's state of the connection; under its lock.

@@ -129,6 +129,7 @@ protected:
 
 private:
     friend class Dispatcher;
+    friend class RequestThread;
 
     /// Unlists and destroys an ended connection. On a serving thread.
     void connectionEnded(RequestThread& connection);

@@ -1,7 +1,10 @@
 #include "webapp/PlayerCommands.h"
 
+#include "http/RequestThread.h"
+#include "http/Response.h"
 #include "library/MediaLibrary.h"
 #include "platform/PlayerMessages.h"
+#include "platform/Window.h"
 #include "webapp/PlayerFacade.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteParameters.h"
@@ -29,18 +32,58 @@ std::string flag(bool on)
     return on ? "1" : "0";
 }
 
-bool settingIsOn(const Context& context)
+/// 1 for the parameter "setting=on", else 0.
+int onOff(const Context& context)
 {
-    return parameter(context, "setting") == "on";
+    return parameter(context, "setting") == "on" ? 1 : 0;
+}
+
+/// What an answer says of the player's answer to its one message.
+using AnswerText = std::string (*)(LRESULT result);
+
+std::string one(LRESULT)
+{
+    return "1";
+}
+
+std::string numberText(LRESULT result)
+{
+    return number(result);
+}
+
+std::string positiveFlag(LRESULT result)
+{
+    return flag(result > 0);
+}
+
+/// Answers with `text` of the player's answer to `message`. On a connection
+/// its serving thread goes on with other clients while the player's thread
+/// answers; offline the message is sent and waited for.
+void answerFromPlayer(Context& context, const Message& message, AnswerText text)
+{
+    auto finish = [text](LRESULT result, http::Response& response) {
+        response.setBody(text(result));
+        response.send();
+    };
+    if (context.connection)
+        context.connection->answerLater(message, finish);
+    else
+        finish(sendMessage(message.hwnd, message.message, message.wParam, message.lParam), context.response);
+}
+
+/// A route of one request to the main window, answered with `text` of the
+/// player's answer; `argument` makes the request's argument.
+RouteHandler ipcRoute(int request, AnswerText text, int (*argument)(const Context&) = nullptr)
+{
+    return [=](App& app, Context& context) {
+        answerFromPlayer(context, app.facade->ipcMessage(request, argument ? argument(context) : 0), text);
+    };
 }
 
 /// The commands without parameters that answer "1".
 RouteHandler commandRoute(int id)
 {
-    return [id](App& app, Context& context) {
-        app.facade->command(id);
-        sendText(context, "1");
-    };
+    return [id](App& app, Context& context) { answerFromPlayer(context, app.facade->commandMessage(id), one); };
 }
 
 /// A command after which the player's new position is the answer.
@@ -141,13 +184,12 @@ void registerPlayerCommands()
     routes.insert_or_assign("pause", commandRoute(WINAMP_BUTTON3));
     routes.insert_or_assign("stop", commandRoute(WINAMP_BUTTON4));
     routes.insert_or_assign("next", stepRoute(WINAMP_BUTTON5));
-    routes.insert_or_assign("getvolume", [](App& app, Context& context) {
-        sendText(context, number(app.facade->ipc(IPC_SETVOLUME, IPC_GETVOLUME_QUERY)));
-    });
-    routes.insert_or_assign("setvolume", [](App& app, Context& context) {
-        app.facade->ipc(IPC_SETVOLUME, integerParameter(context, "level"));
-        sendText(context, "1");
-    });
+    routes.insert_or_assign("getvolume", ipcRoute(IPC_SETVOLUME, numberText, [](const Context&) {
+        return IPC_GETVOLUME_QUERY;
+    }));
+    routes.insert_or_assign("setvolume", ipcRoute(IPC_SETVOLUME, one, [](const Context& context) {
+        return integerParameter(context, "level");
+    }));
     routes.insert_or_assign("enqueuefile", fileRoute([](App&, const Context&) { return -1; }));
     routes.insert_or_assign("enqueuefilenext", fileRoute([](App& app, const Context&) {
         return static_cast<int>(app.facade->ipc(IPC_GETLISTPOS)) + 1;
@@ -165,13 +207,10 @@ void registerPlayerCommands()
     routes.insert_or_assign("getplaylisttitle", [](App& app, Context& context) {
         sendText(context, app.facade->titleAt(integerParameter(context, "index")));
     });
-    routes.insert_or_assign("getplaylistpos", [](App& app, Context& context) {
-        sendText(context, number(app.facade->ipc(IPC_GETLISTPOS)));
-    });
-    routes.insert_or_assign("setplaylistpos", [](App& app, Context& context) {
-        app.facade->ipc(IPC_SETPLAYLISTPOS, integerParameter(context, "index"));
-        sendText(context, "1");
-    });
+    routes.insert_or_assign("getplaylistpos", ipcRoute(IPC_GETLISTPOS, numberText));
+    routes.insert_or_assign("setplaylistpos", ipcRoute(IPC_SETPLAYLISTPOS, one, [](const Context& context) {
+        return integerParameter(context, "index");
+    }));
     routes.insert_or_assign("deleteplaylistitem", [](App& app, Context& context) {
         app.facade->deleteIndex(integerParameter(context, "index"));
         sendText(context, "1");
@@ -180,26 +219,13 @@ void registerPlayerCommands()
         app.facade->moveItem(integerParameter(context, "from"), integerParameter(context, "to"));
         sendText(context, "1");
     });
-    routes.insert_or_assign("clearplaylist", [](App& app, Context& context) {
-        app.facade->ipc(IPC_DELETE);
-        sendText(context, "1");
-    });
+    routes.insert_or_assign("clearplaylist", ipcRoute(IPC_DELETE, one));
     routes.insert_or_assign("enqueueplaylist", enqueuePlaylist);
     routes.insert_or_assign("playplaylist", playPlaylist);
-    routes.insert_or_assign("getshuffle", [](App& app, Context& context) {
-        sendText(context, flag(app.facade->ipc(IPC_GET_SHUFFLE) > 0));
-    });
-    routes.insert_or_assign("setshuffle", [](App& app, Context& context) {
-        app.facade->ipc(IPC_SET_SHUFFLE, settingIsOn(context) ? 1 : 0);
-        sendText(context, "1");
-    });
-    routes.insert_or_assign("getrepeat", [](App& app, Context& context) {
-        sendText(context, flag(app.facade->ipc(IPC_GET_REPEAT) > 0));
-    });
-    routes.insert_or_assign("setrepeat", [](App& app, Context& context) {
-        app.facade->ipc(IPC_SET_REPEAT, settingIsOn(context) ? 1 : 0);
-        sendText(context, "1");
-    });
+    routes.insert_or_assign("getshuffle", ipcRoute(IPC_GET_SHUFFLE, positiveFlag));
+    routes.insert_or_assign("setshuffle", ipcRoute(IPC_SET_SHUFFLE, one, onOff));
+    routes.insert_or_assign("getrepeat", ipcRoute(IPC_GET_REPEAT, positiveFlag));
+    routes.insert_or_assign("setrepeat", ipcRoute(IPC_SET_REPEAT, one, onOff));
     routes.insert_or_assign("toggleshuffle", commandRoute(WINAMP_FILE_SHUFFLE));
     routes.insert_or_assign("togglerepeat", commandRoute(WINAMP_FILE_REPEAT));
     routes.insert_or_assign("getposition", getPosition);

@@ -70,8 +70,19 @@ LRESULT PlayerFacade::ipc(int request, WPARAM argument)
 
 LRESULT PlayerFacade::ipc(int request, int argument)
 {
+    const Message message = ipcMessage(request, argument);
+    return sendMessage(message.hwnd, message.message, message.wParam, message.lParam);
+}
+
+Message PlayerFacade::ipcMessage(int request, int argument) const
+{
     // Sign-extended, as the player reads its argument back as a signed int.
-    return ipc(request, static_cast<WPARAM>(static_cast<std::intptr_t>(argument)));
+    return {mainWindow, WM_WA_IPC, static_cast<WPARAM>(static_cast<std::intptr_t>(argument)), request};
+}
+
+Message PlayerFacade::commandMessage(int id) const
+{
+    return {mainWindow, WM_COMMAND, static_cast<WPARAM>(id), 0};
 }
 
 LRESULT PlayerFacade::editorIpc(int request, LPARAM argument)
@@ -81,7 +92,8 @@ LRESULT PlayerFacade::editorIpc(int request, LPARAM argument)
 
 void PlayerFacade::command(int id)
 {
-    sendMessage(mainWindow, WM_COMMAND, static_cast<WPARAM>(id), 0);
+    const Message message = commandMessage(id);
+    sendMessage(message.hwnd, message.message, message.wParam, message.lParam);
 }
 
 int PlayerFacade::listLength()

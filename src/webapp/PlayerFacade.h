@@ -94,6 +94,11 @@ public:
     /// A command of the main window.
     void command(int id);
 
+    /// The messages `ipc` and `command` send, for a caller that sends them
+    /// without waiting (see `http::RequestThread::answerLater`).
+    platform::Message ipcMessage(int request, int argument = 0) const;
+    platform::Message commandMessage(int id) const;
+
     /// The title `insert` gives a path its expansion produced: a peer URL
     /// is named by the decoded file name of its last "path=" parameter (the
     /// whole URL's when it has none), any other path by its file name.

@@ -7,6 +7,7 @@
 
 namespace http {
 class Request;
+class RequestThread;
 class Response;
 class StateStore;
 } // namespace http
@@ -36,6 +37,9 @@ struct RequestContext {
     std::map<std::string, std::string> params;
     /// Names the session cookie (the server's realm, "Tunelet").
     std::string sessionCookieName;
+    /// The connection the request came on, which can put an answer off
+    /// until the player's thread has answered; none offline.
+    http::RequestThread* connection = nullptr;
 };
 
 } // namespace webapp

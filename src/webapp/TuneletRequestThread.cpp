@@ -47,6 +47,7 @@ void TuneletRequestThread::handle(http::Response& response)
         return;
 
     RequestContext context(*request, response, session, routeName, cookieName);
+    context.connection = this;
     if (tuneletServer.application.dispatch(context))
         return;
     WebApplication::sendNotFound(response);

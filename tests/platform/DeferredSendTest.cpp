@@ -1,0 +1,185 @@
+// Sends that do not wait: served in turn by the owning thread, woken only by
+// the batch's flush, and each batch told to its sink once.
+#include "platform/DeferredSend.h"
+#include "platform/Event.h"
+#include "platform/PlayerMessages.h"
+#include "platform/Window.h"
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace platform;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr UINT MSG_TIMES_TEN = WM_USER + 1;  // answers wParam * 10
+constexpr UINT MSG_QUIT = WM_USER + 2;
+
+LRESULT timesTen(HWND, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == MSG_QUIT)
+        postQuitMessage(0);
+    return message == MSG_TIMES_TEN ? static_cast<LRESULT>(wParam) * 10 : 0;
+}
+
+/// Writes down every call: "tag=result" per answer, "told" per delivery,
+/// and which thread made them.
+class Trail final : public AnswerSink {
+public:
+    void answered(DeferredSend& send) override
+    {
+        std::lock_guard guard(lock);
+        entries.push_back(std::to_string(send.tag()) + "=" + std::to_string(send.result()));
+        threads.push_back(std::this_thread::get_id());
+    }
+    void answersDelivered() override
+    {
+        {
+            std::lock_guard guard(lock);
+            entries.push_back("told");
+            threads.push_back(std::this_thread::get_id());
+        }
+        told.set();
+    }
+    std::vector<std::string> seen()
+    {
+        std::lock_guard guard(lock);
+        return entries;
+    }
+    bool allOn(std::thread::id thread)
+    {
+        std::lock_guard guard(lock);
+        return std::all_of(threads.begin(), threads.end(), [&](auto id) { return id == thread; });
+    }
+
+    Event told;
+
+private:
+    std::mutex lock;
+    std::vector<std::string> entries;
+    std::vector<std::thread::id> threads;
+};
+
+bool readable(int fd)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1;
+}
+
+} // namespace
+
+TEST(DeferredSend, TheOwnerIsWokenByTheFlushAndTellsTheWholeBatchOnce)
+{
+    // The owner's queue descriptor shows when it is woken: not by the sends,
+    // only by the flush, and then once for all three.
+    std::thread([] {
+        auto trail = std::make_shared<Trail>();
+        HWND window = createWindow(timesTen);
+        const int fd = messageQueueDescriptor();
+        ASSERT_GE(fd, 0);
+        Event sent, checked;
+        std::thread sender([&] {
+            SendBatch batch;
+            std::vector<std::unique_ptr<DeferredSend>> sends;
+            for (std::uint64_t tag = 1; tag <= 3; ++tag) {
+                sends.push_back(std::make_unique<DeferredSend>(tag));
+                EXPECT_TRUE(sendDeferred(*sends.back(), window, MSG_TIMES_TEN, tag, 0, trail, batch));
+            }
+            sent.set();
+            checked.wait();
+            batch.flush();
+            EXPECT_TRUE(trail->told.waitFor(10s));  // the sends stay alive until answered
+        });
+        sent.wait();
+        EXPECT_FALSE(readable(fd));
+        checked.set();
+        pollfd p{fd, POLLIN, 0};
+        ASSERT_EQ(::poll(&p, 1, 10000), 1);
+        EXPECT_EQ(pumpMessages(), std::nullopt);
+        sender.join();
+        EXPECT_EQ(trail->seen(), (std::vector<std::string>{"1=10", "2=20", "3=30", "told"}));
+        EXPECT_TRUE(trail->allOn(std::this_thread::get_id()));
+        destroyWindow(window);
+    }).join();
+}
+
+TEST(DeferredSend, AnOwnerAsleepInItsLoopServesEachBatchAfterItsFlush)
+{
+    HWND window = nullptr;
+    Event created;
+    std::thread::id ownerId;
+    std::thread owner([&] {
+        window = createWindow(timesTen);
+        ownerId = std::this_thread::get_id();
+        created.set();
+        runMessageLoop();
+        destroyWindow(window);
+    });
+    created.wait();
+    auto trail = std::make_shared<Trail>();
+    SendBatch batch;
+    DeferredSend first(1), second(2);
+    auto answers = [](const std::vector<std::string>& seen) {
+        return std::count_if(seen.begin(), seen.end(), [](auto& e) { return e != "told"; });
+    };
+    for (WPARAM round = 1; round <= 50; ++round) {
+        ASSERT_TRUE(sendDeferred(first, window, MSG_TIMES_TEN, round, 0, trail, batch));
+        ASSERT_TRUE(sendDeferred(second, window, MSG_TIMES_TEN, round + 1, 0, trail, batch));
+        batch.flush();
+        // Both answered, and told after the last (an owner that was awake
+        // may have told the first on its own).
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        for (auto seen = trail->seen(); answers(seen) < 2 * static_cast<long>(round) || seen.back() != "told";
+             seen = trail->seen()) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << round;
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    const auto seen = trail->seen();
+    EXPECT_EQ(answers(seen), 100);
+    EXPECT_EQ(seen[seen.size() - 2], "2=510");
+    EXPECT_TRUE(trail->allOn(ownerId));
+    postMessage(window, MSG_QUIT);
+    owner.join();
+}
+
+TEST(DeferredSend, WithoutAServingOwnerAnswersAreZeroOrNeverPromised)
+{
+    // Sends queued to a thread that ends without serving them are answered 0
+    // when it ends; a thread that has ended takes none.
+    auto trail = std::make_shared<Trail>();
+    HWND window = nullptr;
+    Event created, release;
+    std::thread owner([&] {
+        window = createWindow(timesTen);
+        created.set();
+        release.wait();
+    });
+    created.wait();
+    SendBatch batch;
+    DeferredSend first(1), second(2);
+    ASSERT_TRUE(sendDeferred(first, window, MSG_TIMES_TEN, 4, 0, trail, batch));
+    ASSERT_TRUE(sendDeferred(second, window, MSG_TIMES_TEN, 5, 0, trail, batch));
+    batch.flush();
+    release.set();
+    owner.join();
+    EXPECT_EQ(trail->seen(), (std::vector<std::string>{"1=0", "2=0", "told"}));
+    EXPECT_FALSE(sendDeferred(first, window, MSG_TIMES_TEN, 6, 0, trail, batch));
+    destroyWindow(window);
+    EXPECT_FALSE(sendDeferred(first, window, MSG_TIMES_TEN, 6, 0, trail, batch));
+    EXPECT_EQ(trail->seen().size(), 3u);
+
+    // On the owning thread itself the procedure runs at once.
+    HWND mine = createWindow(timesTen);
+    DeferredSend direct(7);
+    ASSERT_TRUE(sendDeferred(direct, mine, MSG_TIMES_TEN, 7, 0, trail, batch));
+    EXPECT_EQ(trail->seen(), (std::vector<std::string>{"1=0", "2=0", "told", "7=70", "told"}));
+    destroyWindow(mine);
+}
