@@ -5,7 +5,9 @@
 #include "http/Server.h"
 #include "http/StateStore.h"
 #include "http/support/RawClient.h"
+#include "platform/PlayerMessages.h"
 #include "platform/Socket.h"
+#include "platform/Window.h"
 #include "threading/Callback.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -33,9 +36,54 @@ constexpr std::size_t bigBodySize = 32 << 20;
 platform::Event holdGate;
 std::atomic<int> holding{0};
 
+/// The window "/later/N" asks, and how many have asked.
+std::atomic<platform::HWND> laterWindow{nullptr};
+std::atomic<int> laterAsked{0};
+constexpr platform::UINT MSG_TIMES_TEN = platform::WM_USER + 1;  // answers wParam * 10
+constexpr platform::UINT MSG_HOLD = platform::WM_USER + 2;       // waits for `holdGate`
+constexpr platform::UINT MSG_RUN = platform::WM_USER + 3;        // runs the function wParam points to
+constexpr platform::UINT MSG_QUIT = platform::WM_USER + 4;
+
+/// A thread that owns `laterWindow` and runs its message loop, as the player.
+class PlayerThread {
+public:
+    PlayerThread()
+    {
+        platform::Event created;
+        thread = std::thread([&] {
+            laterWindow = platform::createWindow(proc);
+            created.set();
+            platform::runMessageLoop();
+        });
+        created.wait();
+    }
+    ~PlayerThread()
+    {
+        platform::postMessage(laterWindow, MSG_QUIT);
+        thread.join();
+        platform::destroyWindow(laterWindow.exchange(nullptr));
+    }
+
+private:
+    static platform::LRESULT proc(platform::HWND, platform::UINT message, platform::WPARAM wParam, platform::LPARAM)
+    {
+        if (message == MSG_HOLD) {
+            ++holding;
+            holdGate.wait();
+        } else if (message == MSG_RUN) {
+            (*reinterpret_cast<std::function<void()>*>(wParam))();
+        } else if (message == MSG_QUIT) {
+            platform::postQuitMessage(0);
+        }
+        return message == MSG_TIMES_TEN ? static_cast<platform::LRESULT>(wParam) * 10 : 0;
+    }
+    std::thread thread;
+};
+
 /// Answers "<path> #<n>", n counting the requests handled on this connection.
 /// "/twosends" writes head and body in two separate sends; "/big" answers
-/// `bigBodySize` bytes.
+/// `bigBodySize` bytes; "/later/N" answers "N:<N * 10>" once the player
+/// thread has answered.
 class EchoConnection final : public http::RequestThread {
 public:
     using RequestThread::RequestThread;
@@ -45,6 +93,16 @@ private:
 
     void handle(http::Response& response) override
     {
+        if (request->path.starts_with("/later/")) {
+            ++laterAsked;
+            const std::string n = request->path.substr(7);
+            answerLater({laterWindow.load(), MSG_TIMES_TEN, std::stoul(n), 0},
+                        [n](platform::LRESULT result, http::Response& answer) {
+                            answer.setBody(n + ":" + std::to_string(result));
+                            answer.send();
+                        });
+            return;
+        }
         std::string text = request->path + " #" + std::to_string(++served);
         if (request->path == "/nodelay") {
             int on = 0;
@@ -165,6 +223,7 @@ protected:
     {
         holdGate.reset();
         holding = 0;
+        laterAsked = 0;
         server.activity.add(&log.callback);
     }
 
@@ -720,6 +779,91 @@ TEST_F(ServerTest, SessionsAreKeptByIdentifier)
     EXPECT_EQ(server.sessions().find(idB), b);
     EXPECT_EQ(server.sessions().find(idB)->get("k"), "");
     EXPECT_EQ(server.sessions().find("made-up"), nullptr);
+}
+
+TEST_F(ServerTest, PipelinedAnswersKeepTheirOrderAroundTheOnesThatWaitForThePlayer)
+{
+    PlayerThread player;
+    startServer();
+    RawClient one(port);
+    ASSERT_TRUE(one.send(get("/later/1") + get("/a") + get("/later/2") + get("/later/3") + get("/b")));
+    for (const char* body : {"1:10", "/a #1", "2:20", "3:30", "/b #2"})
+        EXPECT_EQ(one.readAnswer().body, body);
+
+    // Many clients at once, each pipelining: answered in batches, each in order.
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int c = 0; c < 20; ++c) {
+        clients.push_back(std::make_unique<RawClient>(port));
+        std::string requests;
+        for (int i = 0; i < 10; ++i)
+            requests += get("/later/" + std::to_string(c * 100 + i));
+        ASSERT_TRUE(clients.back()->send(requests));
+    }
+    for (int c = 0; c < 20; ++c)
+        for (int i = 0; i < 10; ++i) {
+            const int n = c * 100 + i;
+            ASSERT_EQ(clients[c]->readAnswer().body, std::to_string(n) + ":" + std::to_string(n * 10));
+        }
+
+    // With no window to ask, the answer is 0 at once, as a send's would be.
+    const platform::HWND window = laterWindow.exchange(nullptr);
+    ASSERT_TRUE(one.send(get("/later/4") + get("/c")));
+    EXPECT_EQ(one.readAnswer().body, "4:0");
+    EXPECT_EQ(one.readAnswer().body, "/c #3");
+    laterWindow = window;
+}
+
+TEST_F(ServerTest, AnswersWaitingForABusyPlayerHoldNoThread)
+{
+    // A thread per waiting answer would show as fifty more threads.
+    auto threadCount = [] {
+        using std::filesystem::directory_iterator;
+        return std::distance(directory_iterator("/proc/self/task"), directory_iterator());
+    };
+    PlayerThread player;
+    startServer();
+    platform::postMessage(laterWindow, MSG_HOLD);
+    ASSERT_TRUE(waitUntil([] { return holding == 1; }));
+    const auto before = threadCount();
+    std::vector<std::unique_ptr<RawClient>> waiting;
+    for (int c = 0; c < 50; ++c) {
+        waiting.push_back(std::make_unique<RawClient>(port));
+        ASSERT_TRUE(waiting.back()->send(get("/later/" + std::to_string(c))));
+    }
+    ASSERT_TRUE(waitUntil([] { return laterAsked == 50; }));
+    RawClient other(port);
+    ASSERT_TRUE(other.send(get("/meanwhile")));
+    EXPECT_EQ(other.readAnswer().body, "/meanwhile #1");
+    EXPECT_LT(threadCount(), before + 5);
+    holdGate.set();
+    for (int c = 0; c < 50; ++c)
+        EXPECT_EQ(waiting[c]->readAnswer().body, std::to_string(c) + ":" + std::to_string(c * 10));
+}
+
+TEST_F(ServerTest, AStopByThePlayersOwnThreadStillFinishesTheAnswersThatWaitForIt)
+{
+    // As at quit: the player's thread stops the server and waits for it,
+    // serving sent messages meanwhile. The message the answer waits for is
+    // still queued for it then: served in that wait, the answer goes out,
+    // then its connection ends and so does the server.
+    PlayerThread player;
+    startServer();
+    platform::Event stopped;
+    std::function<void()> stopAndWait = [&] {
+        if (!waitUntil([] { return laterAsked == 1; }))
+            return;
+        server.stop();
+        if (auto handle = server.threadHandle())
+            platform::waitServingMessages(handle->event());
+        stopped.set();
+    };
+    platform::postMessage(laterWindow, MSG_RUN, reinterpret_cast<platform::WPARAM>(&stopAndWait));
+    RawClient client(port);
+    ASSERT_TRUE(client.send(get("/later/4")));
+    EXPECT_EQ(client.readAnswer().body, "4:40");
+    std::string rest;
+    EXPECT_EQ(client.waitForEnd(rest), RawClient::End::closed);
+    EXPECT_TRUE(stopped.waitFor(10s));
 }
 
 } // namespace
