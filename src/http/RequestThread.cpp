@@ -84,10 +84,7 @@ void RequestThread::answerLater(const platform::Message& message, Finish finish)
 
 RequestThread::Served RequestThread::resumeAnswer()
 {
-    Finish finish = std::move(later->finish);
-    finish(later->send.result(), *later->response);
-    later->response.reset();
-    const Served served = answered(later->clientCloses);
+    const Served served = finishLater(later->send.result());
     if (served == Served::ended) {
         request.reset();
         return served;
@@ -149,10 +146,15 @@ RequestThread::Served RequestThread::sendForLater(Response& response, bool clien
     if (server->dispatcher.sendForLater(later->send, later->message))
         return Served::waiting;
     // No window to answer: 0, as a send to it would answer.
+    return finishLater(0);
+}
+
+RequestThread::Served RequestThread::finishLater(platform::LRESULT result)
+{
     Finish finish = std::move(later->finish);
-    finish(0, *later->response);
+    finish(result, *later->response);
     later->response.reset();
-    return answered(clientCloses);
+    return answered(later->clientCloses);
 }
 
 RequestThread::Served RequestThread::answered(bool clientCloses)

@@ -111,6 +111,8 @@ private:
     /// Sends the message `answerLater` was asked for, or finishes the answer
     /// with 0 when it cannot be sent.
     Served sendForLater(Response& response, bool clientCloses);
+    /// Finishes the put-off answer with `result`; `idle` to go on.
+    Served finishLater(platform::LRESULT result);
 
     platform::UniqueFd socket;
     std::shared_ptr<StateStore> sessionHeld;  // kept alive even if the table drops it
