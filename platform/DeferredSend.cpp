@@ -54,11 +54,10 @@ bool sendDeferred(DeferredSend& send, HWND hwnd, UINT message, WPARAM wParam, LP
         return false;
     SentMessage& sent = *send.sent;
     sent.message = Message{hwnd, message, wParam, lParam};
-    sent.result = 0;
-    sent.done = false;
     sent.sink = std::move(sink);
     if (window->owner->isOwnedByCallingThread()) {
-        ThreadQueue::complete(sent, window->proc.load()(hwnd, message, wParam, lParam), nullptr);
+        window->owner->serve(sent);
+        window->owner->tellAnswersDelivered();
         return true;
     }
     if (!window->owner->deliverDeferred(sent)) {

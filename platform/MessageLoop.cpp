@@ -29,17 +29,21 @@ enum class Fetched { posted, quit, stopped, empty };
 /// message is left (so a batch of them wakes their sender once), and before
 /// this returns.
 template <typename Stop>
-Fetched fetchServing(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* out, bool wait,
-                     const Stop& stop, std::optional<Clock::time_point> deadline)
+Fetched fetch(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* out, bool wait,
+              const Stop& stop, std::optional<Clock::time_point> deadline = std::nullopt)
 {
     for (;;) {
-        if (queue.sent.empty() && queue.hasUntoldAnswers()) {
+        const bool stopped = stop();
+        if ((stopped || queue.sent.empty()) && queue.hasUntoldAnswers()) {
             lock.unlock();
             queue.tellAnswersDelivered();
             lock.lock();
-            continue;
+            // What was looked at may have changed while the lock was free
+            // (a stop condition met, a message queued): look again.
+            if (!stopped)
+                continue;
         }
-        if (stop())
+        if (stopped)
             return Fetched::stopped;
         if (!queue.sent.empty()) {
             SentMessage* message = queue.sent.front();
@@ -67,19 +71,6 @@ Fetched fetchServing(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Mes
         if (timedOut && !stop() && queue.sent.empty())
             return Fetched::empty;
     }
-}
-
-template <typename Stop>
-Fetched fetch(ThreadQueue& queue, std::unique_lock<std::mutex>& lock, Message* out, bool wait,
-              const Stop& stop, std::optional<Clock::time_point> deadline = std::nullopt)
-{
-    const Fetched fetched = fetchServing(queue, lock, out, wait, stop, deadline);
-    if (queue.hasUntoldAnswers()) {
-        lock.unlock();
-        queue.tellAnswersDelivered();
-        lock.lock();
-    }
-    return fetched;
 }
 
 constexpr auto never = [] { return false; };

@@ -79,21 +79,15 @@ void ThreadQueue::wakeForDeferred()
         wake();
 }
 
-void ThreadQueue::complete(SentMessage& message, LRESULT result,
-                           std::vector<std::shared_ptr<AnswerSink>>* answeredSinks)
+void ThreadQueue::complete(SentMessage& message, LRESULT result)
 {
     if (message.sink) {
         // Ours: once told, the sink's owner may reuse or destroy `message`.
         std::shared_ptr<AnswerSink> sink = std::move(message.sink);
         message.result = result;
-        message.done = true;
         sink->answered(*message.deferred);
-        if (answeredSinks) {
-            if (std::find(answeredSinks->begin(), answeredSinks->end(), sink) == answeredSinks->end())
-                answeredSinks->push_back(std::move(sink));
-        } else {
-            sink->answersDelivered();
-        }
+        if (std::find(answeredSinks.begin(), answeredSinks.end(), sink) == answeredSinks.end())
+            answeredSinks.push_back(std::move(sink));
         return;
     }
     // Our own reference: once `done` is set the sender may return, and its
@@ -118,7 +112,7 @@ void ThreadQueue::serve(SentMessage& message)
         const Message& m = message.message;
         result = window->proc.load()(m.hwnd, m.message, m.wParam, m.lParam);
     }
-    complete(message, result, &answeredSinks);
+    complete(message, result);
 }
 
 void ThreadQueue::tellAnswersDelivered()
@@ -141,7 +135,7 @@ void ThreadQueue::shutdown()
     }
     // Answered outside our own lock: completing takes the sender's.
     for (SentMessage* message : unanswered)
-        complete(*message, 0, &answeredSinks);
+        complete(*message, 0);
     tellAnswersDelivered();
 }
 

@@ -27,7 +27,7 @@ class ThreadQueue;
 /// the sender does not return before `done`. `result` and `done` are guarded
 /// by the sender's queue lock; the sender waits on its own queue for `done`.
 /// A `sendDeferred`'s belongs to its `DeferredSend` and has `sink` instead of
-/// `sender`: its answer is handed to the sink, which tells whoever waits.
+/// `sender`: its `result` is handed to the sink, which tells whoever waits.
 struct SentMessage {
     Message message;
     std::shared_ptr<ThreadQueue> sender;
@@ -62,10 +62,10 @@ public:
     /// Wakes the owner when sends wait to be served.
     void wakeForDeferred();
     /// Marks `sent` answered with `result` and wakes its sender, or hands the
-    /// answer to its sink (noted in `answeredSinks` when given). `sent` may be
-    /// gone as soon as this marks it done.
-    static void complete(SentMessage& sent, LRESULT result,
-                         std::vector<std::shared_ptr<AnswerSink>>* answeredSinks);
+    /// answer to its sink (to be told by `tellAnswersDelivered`). `sent` may
+    /// be gone as soon as its sender or sink has the answer. On the owning
+    /// thread.
+    void complete(SentMessage& sent, LRESULT result);
     /// Runs the window procedure for `sent` on the calling (owning) thread and
     /// completes it.
     void serve(SentMessage& sent);

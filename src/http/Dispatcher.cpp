@@ -231,10 +231,6 @@ bool Dispatcher::takeOverIfStuck(std::uint64_t& turn)
 {
     std::lock_guard guard(lock);
     const Clock::rep since = busySince.load();
-    // A busy poller may have sent messages that are still to wake the
-    // player's thread.
-    if (since != 0)
-        sends.flush();
     if (since == 0) {
         watchdogArmed = false;
         // A serve that began just now may have found the watchdog still
@@ -243,6 +239,9 @@ bool Dispatcher::takeOverIfStuck(std::uint64_t& turn)
             watchdog.arm(handOver.load());
         return false;
     }
+    // The busy poller may have sent messages that are still to wake the
+    // player's thread.
+    sends.flush();
     const auto busyFor = std::chrono::duration_cast<std::chrono::microseconds>(
         Clock::now() - Clock::time_point(Clock::duration(since)));
     if (busyFor < handOver.load()) {

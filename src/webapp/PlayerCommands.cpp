@@ -46,11 +46,6 @@ std::string one(LRESULT)
     return "1";
 }
 
-std::string numberText(LRESULT result)
-{
-    return number(result);
-}
-
 std::string positiveFlag(LRESULT result)
 {
     return flag(result > 0);
@@ -184,7 +179,7 @@ void registerPlayerCommands()
     routes.insert_or_assign("pause", commandRoute(WINAMP_BUTTON3));
     routes.insert_or_assign("stop", commandRoute(WINAMP_BUTTON4));
     routes.insert_or_assign("next", stepRoute(WINAMP_BUTTON5));
-    routes.insert_or_assign("getvolume", ipcRoute(IPC_SETVOLUME, numberText, [](const Context&) {
+    routes.insert_or_assign("getvolume", ipcRoute(IPC_SETVOLUME, number, [](const Context&) {
         return IPC_GETVOLUME_QUERY;
     }));
     routes.insert_or_assign("setvolume", ipcRoute(IPC_SETVOLUME, one, [](const Context& context) {
@@ -207,7 +202,7 @@ void registerPlayerCommands()
     routes.insert_or_assign("getplaylisttitle", [](App& app, Context& context) {
         sendText(context, app.facade->titleAt(integerParameter(context, "index")));
     });
-    routes.insert_or_assign("getplaylistpos", ipcRoute(IPC_GETLISTPOS, numberText));
+    routes.insert_or_assign("getplaylistpos", ipcRoute(IPC_GETLISTPOS, number));
     routes.insert_or_assign("setplaylistpos", ipcRoute(IPC_SETPLAYLISTPOS, one, [](const Context& context) {
         return integerParameter(context, "index");
     }));
