@@ -163,9 +163,14 @@ LRESULT PlayerRequests::editorRequest(int ipc, LPARAM arg)
         return 0;
     case IPC_PE_GETDIRTY:
         return model.playlist().isDirty() ? 1 : 0;
-    case IPC_PE_SETCLEAN:
+    case IPC_PE_SETCLEAN: {
+        // The flag it cleared: read and cleared in one step on this thread,
+        // so a caller that trusts the answer loses no change made between
+        // its IPC_PE_GETDIRTY and this.
+        const bool wasDirty = model.playlist().isDirty();
         model.setClean();
-        return 0;
+        return wasDirty ? 1 : 0;
+    }
     }
     return 0;
 }

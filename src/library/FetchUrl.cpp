@@ -67,7 +67,7 @@ bool splitPeerUrl(std::string_view url, PeerUrl& parts)
     return !parts.host.empty();
 }
 
-bool fetchUrl(std::string_view url, http::Response& response, const FetchLimits& limits)
+bool fetchUrl(std::string_view url, http::Response& response, const FetchLimits& limits, FetchGate* gate)
 {
     PeerUrl parts;
     if (!splitPeerUrl(url, parts))
@@ -78,6 +78,9 @@ bool fetchUrl(std::string_view url, http::Response& response, const FetchLimits&
     const auto deadline = http::Stream::Clock::now() + limits.exchange;
     platform::UniqueFd socket = platform::connectTcpWithin(*address, parts.port, limits.connect);
     if (!socket)
+        return false;
+    const FetchGate::Pass pass(gate, socket.get());
+    if (!pass)
         return false;
     // A peer that stops reading must not hold the sending thread either.
     platform::setSendTimeout(socket.get(), limits.exchange);
@@ -118,7 +121,8 @@ bool fetchUrl(std::string_view url, http::Response& response, const FetchLimits&
             }
         }
     }
-    if (answer.empty())
+    // A closed gate ends the answer early: what came is no whole answer.
+    if (answer.empty() || pass.cancelled())
         return false;
     response.parseText(answer);
     if (bodyStart == npos)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/Response.h"
+#include "library/FetchGate.h"
 
 #include <chrono>
 #include <cstddef>
@@ -41,6 +42,9 @@ struct FetchLimits {
 /// fails, the peer does not answer in time, or the answer is longer than
 /// allowed. Any thread; blocks it for at most about `exchange` (the
 /// host name lookup aside, which uses the system's resolver). Keeps no state.
-bool fetchUrl(std::string_view url, http::Response& response, const FetchLimits& limits = {});
+/// With a `gate`, the fetch fails at once when the gate is or becomes closed
+/// (once connected; the connection attempt runs its course).
+bool fetchUrl(std::string_view url, http::Response& response, const FetchLimits& limits = {},
+              FetchGate* gate = nullptr);
 
 } // namespace library

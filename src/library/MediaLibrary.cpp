@@ -100,13 +100,14 @@ std::size_t MediaLibrary::search(std::string_view query, bool foldersOnly, std::
 void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& out) const
 {
     Visited visited;
+    const std::size_t limit = out.size() + maxExpansion;
     if (path.starts_with(peerPrefix)) {
         if (path.find("/stream?") == std::string_view::npos) {
             out.emplace_back(path);
         } else {
             http::Response answer;
-            if (fetchUrl(path, answer))
-                appendPeerItems(answer.body, out);
+            if (fetchUrl(path, answer, {}, &fetchGate))
+                appendPeerItems(answer.body, out, limit);
         }
     } else if (path.starts_with(searchPrefix) || path.starts_with(folderSearchPrefix)) {
         const bool foldersOnly = path.starts_with(folderSearchPrefix);
@@ -118,16 +119,19 @@ void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& o
             // directory no longer shared (the index may be older than the
             // settings), is dropped rather than expanded again.
             if (isLocalPath(hit.path) && isPathAllowedIn(hit.path, shared))
-                expandLocal(hit.path, out, visited);
+                expandLocal(hit.path, out, visited, limit);
         }
     } else if (isPathAllowed(path)) {
-        expandLocal(std::string(path), out, visited);
+        expandLocal(std::string(path), out, visited, limit);
     }
     std::sort(out.begin(), out.end());
 }
 
-void MediaLibrary::expandLocal(const std::string& path, std::vector<std::string>& out, Visited& visited) const
+void MediaLibrary::expandLocal(const std::string& path, std::vector<std::string>& out, Visited& visited,
+                               std::size_t limit) const
 {
+    if (out.size() >= limit)
+        return;
     const std::string base = withoutTrailingSeparators(path);
     FindData found;
     if (findFile(base, found) && !found.isDirectory()) {
@@ -142,7 +146,7 @@ void MediaLibrary::expandLocal(const std::string& path, std::vector<std::string>
         return;
     std::vector<std::string> subdirectories;
     FindData child;
-    while (enumeration.next(child)) {
+    while (out.size() < limit && enumeration.next(child)) {
         if (child.name == ".." || !isListable(child.name, child.attributes, false))
             continue;
         std::string full = base + pathSeparator + child.name;
@@ -154,7 +158,7 @@ void MediaLibrary::expandLocal(const std::string& path, std::vector<std::string>
     // Closed before descending, so a deep tree holds one directory open at a time.
     enumeration.close();
     for (const std::string& subdirectory : subdirectories)
-        expandLocal(subdirectory, out, visited);
+        expandLocal(subdirectory, out, visited, limit);
 }
 
 FindData MediaLibrary::fileInfo(std::string_view path) const

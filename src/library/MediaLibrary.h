@@ -2,6 +2,7 @@
 
 #include "discovery/PeerTable.h"
 #include "library/DirectoryEnumeration.h"
+#include "library/FetchGate.h"
 #include "library/FindData.h"
 #include "library/LibraryEntry.h"
 #include "threading/Callback.h"
@@ -53,6 +54,10 @@ class LibrarySearch;
 /// which sends the leaving announcement and waits for the thread.
 class MediaLibrary {
 public:
+    /// The most items one `expandPath` call appends: a peer's listing or a
+    /// shared tree of any size adds no more than this to a playlist at once.
+    static constexpr std::size_t maxExpansion = 10000;
+
     /// `settings` must outlive the library. The search index lives below
     /// the settings file's path without its extension, which is the module's
     /// path without its extension (see IndexStore). No rebuild starts here.
@@ -84,19 +89,26 @@ public:
     /// nothing.
     std::size_t search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries) const;
 
-    /// Appends every playable item below `path`, then sorts the whole of `out`
-    /// (what was there before too) by byte comparison:
+    /// Appends every playable item below `path`, up to `maxExpansion` (the
+    /// first found), then sorts the whole of `out` (what was there before
+    /// too) by byte comparison:
     ///  - a peer URL holding "/stream?" contributes the "http://" item URLs
     ///    of the playlist the peer returns (nothing when the peer cannot be
-    ///    reached or does not answer in time, see fetchUrl); any other peer
-    ///    URL is appended as it is;
+    ///    reached, does not answer in time (see fetchUrl) or `stopFetches`
+    ///    ends the fetch); any other peer URL is appended as it is;
     ///  - a search path contributes the expansion of every hit;
     ///  - a local path that `isPathAllowed` refuses contributes nothing; a file
     ///    is appended alone (even a playlist file); a directory contributes
     ///    its media files and, recursively, those of its subdirectories, but
     ///    no playlist files. A directory reached a second time in one call (by
     ///    a symbolic link, say) is not entered again.
+    /// Takes no lock: fetches from peers run side by side.
     void expandPath(std::string_view path, std::vector<std::string>& out) const;
+
+    /// Ends the peer fetches under way at once and refuses new ones until
+    /// `allowFetches`: a quit waits for no peer. Any thread.
+    void stopFetches() { fetchGate.close(); }
+    void allowFetches() { fetchGate.open(); }
 
     /// The find data of an allowed, listable file or directory (playlists
     /// included); a value-initialised record (empty name) otherwise.
@@ -144,7 +156,9 @@ private:
 
     /// `isPathAllowed` against the list `sharedDirs`.
     static bool isPathAllowedIn(std::string_view path, const std::vector<std::string>& sharedDirs);
-    void expandLocal(const std::string& path, std::vector<std::string>& out, Visited& visited) const;
+    /// Appends below `path` while `out` holds fewer than `limit` items.
+    void expandLocal(const std::string& path, std::vector<std::string>& out, Visited& visited,
+                     std::size_t limit) const;
 
     /// Made with copies of the shared directories and `mediaExtensions`;
     /// `indexFinished` is subscribed to its finished delegate from
@@ -163,6 +177,9 @@ private:
 
     /// Not owned.
     host::Settings& settings;
+
+    /// The peer fetches of `expandPath` under way.
+    mutable FetchGate fetchGate;
 };
 
 } // namespace library

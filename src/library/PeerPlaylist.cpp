@@ -6,10 +6,11 @@
 
 namespace library {
 
-void appendPeerItems(std::string_view m3u, std::vector<std::string>& out)
+void appendPeerItems(std::string_view m3u, std::vector<std::string>& out, std::size_t limit)
 {
     constexpr auto npos = std::string_view::npos;
-    for (std::size_t found = m3u.find("#EXTINF:"); found != npos; found = m3u.find("#EXTINF:", found + 1)) {
+    for (std::size_t found = m3u.find("#EXTINF:"); found != npos && out.size() < limit;
+         found = m3u.find("#EXTINF:", found + 1)) {
         std::size_t lineEnd = m3u.find('\n', found);
         if (lineEnd == npos)
             break;

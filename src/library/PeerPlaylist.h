@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +13,7 @@ namespace library {
 /// feed is not part of the item). Only items that are peer URLs ("http://")
 /// without control bytes are kept: a peer never gets a local path into this
 /// player's playlist.
-/// Appends to `out`; a pure function.
-void appendPeerItems(std::string_view m3u, std::vector<std::string>& out);
+/// Appends to `out` until it holds `limit` items; a pure function.
+void appendPeerItems(std::string_view m3u, std::vector<std::string>& out, std::size_t limit = SIZE_MAX);
 
 } // namespace library

@@ -94,53 +94,94 @@ RouteHandler stepRoute(int id)
 using Placement = int (*)(App& app, const Context& context);
 
 /// "enqueuefile", "enqueuefilenext" and "insertfile": the "filename"
-/// parameter, when the library allows it, at the place `where` gives.
+/// parameter, when the library allows it, at the place `where` gives. The
+/// expansion (a peer's listing may take seconds) runs before the lock.
 RouteHandler fileRoute(Placement where)
 {
     return [where](App& app, Context& context) {
-        std::lock_guard guard(app.lock);
         const std::string filename = parameter(context, "filename");
         bool added = false;
-        if (app.library->isPathAllowed(filename))
-            added = app.facade->insert({filename, parameter(context, "title"), 0}, where(app, context));
+        if (app.library->isPathAllowed(filename)) {
+            const std::vector<std::string> paths = app.facade->expand(filename);
+            std::lock_guard guard(app.lock);
+            added = app.facade->insertExpanded({filename, parameter(context, "title"), 0}, paths, where(app, context));
+        }
         sendText(context, flag(added));
     };
 }
 
 void playFile(App& app, Context& context)
 {
-    std::lock_guard guard(app.lock);
     const std::string filename = parameter(context, "filename");
     bool added = false;
     // A refused file leaves the player as it was.
     if (app.library->isPathAllowed(filename)) {
+        const std::vector<std::string> paths = app.facade->expand(filename);
+        std::lock_guard guard(app.lock);
         app.facade->command(WINAMP_BUTTON4);
         app.facade->ipc(IPC_DELETE);
-        added = app.facade->insert({filename, parameter(context, "title"), 0}, -1);
+        added = app.facade->insertExpanded({filename, parameter(context, "title"), 0}, paths, -1);
         if (added)
             app.facade->playIfNotEmpty();
     }
     sendText(context, flag(added));
 }
 
-void enqueuePlaylist(App& app, Context& context)
+/// One line of a playlist parameter with its expansion.
+struct ExpandedLine {
+    InsertItem item;
+    std::vector<std::string> paths;
+};
+
+/// The allowed lines of the "playlist" parameter, expanded without a lock.
+/// Each line names its file itself, so each passes the same test as the
+/// single-file routes: nothing outside the shared directories gets in.
+std::vector<ExpandedLine> expandedLines(App& app, const Context& context)
 {
-    std::lock_guard guard(app.lock);
-    // Each line names its file itself, so each passes the same test as the
-    // single-file routes: nothing outside the shared directories gets in.
+    std::vector<ExpandedLine> out;
     for (const PlaylistLine& line : playlistLines(parameter(context, "playlist"))) {
         if (app.library->isPathAllowed(line.filename))
-            app.facade->insert({line.filename, line.title, 0}, -1);
+            out.push_back({{line.filename, line.title, 0}, app.facade->expand(line.filename)});
     }
+    return out;
+}
+
+void insertLines(App& app, const std::vector<ExpandedLine>& lines)
+{
+    for (const ExpandedLine& line : lines)
+        app.facade->insertExpanded(line.item, line.paths, -1);
+}
+
+void enqueuePlaylist(App& app, Context& context)
+{
+    const std::vector<ExpandedLine> lines = expandedLines(app, context);
+    std::lock_guard guard(app.lock);
+    insertLines(app, lines);
     sendText(context, "1");
 }
 
 void playPlaylist(App& app, Context& context)
 {
+    const std::vector<ExpandedLine> lines = expandedLines(app, context);
     std::lock_guard guard(app.lock);
     app.facade->ipc(IPC_DELETE);
-    enqueuePlaylist(app, context);
+    insertLines(app, lines);
     app.facade->playIfNotEmpty();
+    sendText(context, "1");
+}
+
+/// A route that changes the playlist without adding to it: under the
+/// application's lock, like every change, so "playlist.xml" orders it with
+/// its own reading of the player's changed flag.
+RouteHandler changeRoute(void (*change)(App& app, const Context& context))
+{
+    return [change](App& app, Context& context) {
+        {
+            std::lock_guard guard(app.lock);
+            change(app, context);
+        }
+        sendText(context, "1");
+    };
 }
 
 void getPosition(App& app, Context& context)
@@ -203,18 +244,18 @@ void registerPlayerCommands()
         sendText(context, app.facade->titleAt(integerParameter(context, "index")));
     });
     routes.insert_or_assign("getplaylistpos", ipcRoute(IPC_GETLISTPOS, number));
-    routes.insert_or_assign("setplaylistpos", ipcRoute(IPC_SETPLAYLISTPOS, one, [](const Context& context) {
-        return integerParameter(context, "index");
+    routes.insert_or_assign("setplaylistpos", changeRoute([](App& app, const Context& context) {
+        app.facade->ipc(IPC_SETPLAYLISTPOS, integerParameter(context, "index"));
     }));
-    routes.insert_or_assign("deleteplaylistitem", [](App& app, Context& context) {
+    routes.insert_or_assign("deleteplaylistitem", changeRoute([](App& app, const Context& context) {
         app.facade->deleteIndex(integerParameter(context, "index"));
-        sendText(context, "1");
-    });
-    routes.insert_or_assign("moveplaylistitem", [](App& app, Context& context) {
+    }));
+    routes.insert_or_assign("moveplaylistitem", changeRoute([](App& app, const Context& context) {
         app.facade->moveItem(integerParameter(context, "from"), integerParameter(context, "to"));
-        sendText(context, "1");
-    });
-    routes.insert_or_assign("clearplaylist", ipcRoute(IPC_DELETE, one));
+    }));
+    routes.insert_or_assign("clearplaylist", changeRoute([](App& app, const Context&) {
+        app.facade->ipc(IPC_DELETE);
+    }));
     routes.insert_or_assign("enqueueplaylist", enqueuePlaylist);
     routes.insert_or_assign("playplaylist", playPlaylist);
     routes.insert_or_assign("getshuffle", ipcRoute(IPC_GET_SHUFFLE, positiveFlag));

@@ -108,23 +108,44 @@ void PlayerFacade::deleteIndex(int index)
     editorIpc(IPC_PE_DELETEINDEX, index);
 }
 
+bool PlayerFacade::takeChanged()
+{
+    std::lock_guard guard(lock);
+    const bool changed = editorIpc(IPC_PE_GETDIRTY) > 0;
+    return editorIpc(IPC_PE_SETCLEAN) > 0 || changed;
+}
+
 bool PlayerFacade::playFile(const std::string& filename, const std::string& title, int length)
 {
     enqueueFileWithMetaStruct item{filename.c_str(), title.c_str(), length};
     return ipc(IPC_PLAYFILE, reinterpret_cast<WPARAM>(&item)) > 0;
 }
 
-bool PlayerFacade::insert(const InsertItem& item, int position)
+std::vector<std::string> PlayerFacade::expand(const std::string& filename) const
 {
     std::vector<std::string> paths;
     if (library)
-        library->expandPath(item.filename, paths);
+        library->expandPath(filename, paths);
+    return paths;
+}
 
+bool PlayerFacade::insert(const InsertItem& item, int position)
+{
+    return insertExpanded(item, expand(item.filename), position);
+}
+
+bool PlayerFacade::insertExpanded(const InsertItem& item, const std::vector<std::string>& paths, int position)
+{
     std::lock_guard guard(lock);
-    position = std::min(position, listLength());
+    int length = listLength();
+    position = std::min(position, length);
     bool added = false;
     for (const std::string& path : paths) {
-        int count = path == item.filename ? enqueueOne(item) : enqueueOne({path, expandedTitle(path), 0});
+        const int room = maxEntries - length;
+        if (room <= 0)
+            break;
+        int count = path == item.filename ? enqueueOne(item, room) : enqueueOne({path, expandedTitle(path), 0}, room);
+        length += count;
         if (count > 0)
             added = true;
         if (position < 0)
@@ -139,8 +160,10 @@ bool PlayerFacade::insert(const InsertItem& item, int position)
     return added;
 }
 
-int PlayerFacade::enqueueOne(const InsertItem& item)
+int PlayerFacade::enqueueOne(const InsertItem& item, int room)
 {
+    if (room <= 0)
+        return 0;
     if (!library::PlaylistFile::isPlaylistFile(item.filename))
         return playFile(item.filename, item.title, item.length) ? 1 : 0;
 
@@ -148,7 +171,7 @@ int PlayerFacade::enqueueOne(const InsertItem& item)
     const std::size_t slash = item.filename.rfind(library::pathSeparator);
     const std::string folder = slash == std::string::npos ? std::string() : item.filename.substr(0, slash + 1);
     int added = 0;
-    for (std::size_t i = 0; i < playlist.itemCount(); ++i) {
+    for (std::size_t i = 0; i < playlist.itemCount() && added < room; ++i) {
         const library::PlaylistItem& entry = playlist.itemAt(i);
         std::string path = isAbsoluteEntry(entry.path) ? entry.path : folder + entry.path;
         if (playFile(path, entry.title, -1))

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace library {
 class MediaLibrary;
@@ -41,8 +42,10 @@ struct TrackInfo {
 /// serialises single messages on its own window thread; the facade lock (re-
 /// entrant) keeps the multi-message operations whole: it guards every list-
 /// length read made here, `fileAt`, `titleAt`, the swaps of `moveItem`, the
-/// whole of `insert` and `deleteIndex`. Callers that also hold the web
-/// application's lock take that one first. The facade never takes it.
+/// whole of `insert`, `insertExpanded`, `deleteIndex` and `takeChanged`.
+/// Callers that also hold the web application's lock take that one first.
+/// The facade never takes it; `expand` takes no lock at all, so a slow peer
+/// holds up only its own caller.
 ///
 /// Construct it on the player's window thread or on a thread that does not
 /// block that one: the constructor asks the main window for the playlist
@@ -54,15 +57,27 @@ public:
     PlayerFacade(const PlayerFacade&) = delete;
     PlayerFacade& operator=(const PlayerFacade&) = delete;
 
-    /// Expands `item.filename` through the library (a file, a directory, a
-    /// search, a peer listing), appends every playable path and moves the
-    /// new entries to `position` in expansion order (a playlist file's
-    /// entries in their own order). -1, or a position past the end, appends.
-    /// True when at least one entry was added.
+    /// The most entries the web routes fill the playlist with: past it they
+    /// add nothing.
+    static constexpr int maxEntries = 50000;
+
+    /// `insertExpanded` of the expansion of `item.filename`.
     bool insert(const InsertItem& item, int position);
+    /// The playable paths of `filename` through the library (a file, a
+    /// directory, a search, a peer listing); at most
+    /// `library::MediaLibrary::maxExpansion`. Takes no lock and may wait for
+    /// a peer for seconds: call it holding none.
+    std::vector<std::string> expand(const std::string& filename) const;
+    /// Appends every path of `paths` (the expansion of `item.filename`; that
+    /// path itself is added as `item`) and moves the new entries to
+    /// `position` in expansion order (a playlist file's entries in their own
+    /// order). -1, or a position past the end, appends. Stops when the
+    /// playlist holds `maxEntries`. True when at least one entry was added.
+    bool insertExpanded(const InsertItem& item, const std::vector<std::string>& paths, int position);
     /// Appends a file, or each entry of a playlist file (relative entries
-    /// taken from the playlist's folder, length -1); the number added.
-    int enqueueOne(const InsertItem& item);
+    /// taken from the playlist's folder, length -1), at most `room` of them;
+    /// the number added.
+    int enqueueOne(const InsertItem& item, int room = maxEntries);
     /// Moves an entry step by step with swaps, keeping the current position
     /// on the entry it was on. Indices outside the playlist are taken as its
     /// first or last entry, so no request can make it swap for ever.
@@ -82,6 +97,11 @@ public:
     int listLength();
     /// Removes an entry, under the facade lock.
     void deleteIndex(int index);
+    /// Whether the playlist changed since the last call, clearing the
+    /// player's changed flag. Our player answers IPC_PE_SETCLEAN with the
+    /// flag it cleared, so a change made between the two messages is not
+    /// lost; with a player that answers it with 0 such a change may be.
+    bool takeChanged();
 
     /// A request to the main window (number in lParam, argument in wParam);
     /// the player's answer unchanged.

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -30,8 +31,16 @@ public:
     bool holdsCurrent(std::string_view id, Clock::time_point now = Clock::now()) const;
     /// Notes that `id` now holds the current list, seen at `now`.
     void markCurrent(const std::string& id, Clock::time_point now = Clock::now());
-    /// The playlist changed: no client holds it any more.
-    void clear() { lastSeen.clear(); }
+    /// The playlist changed: no client holds it any more, and a list read
+    /// before now is no current one (see `generation`).
+    void clear()
+    {
+        lastSeen.clear();
+        ++cleared;
+    }
+    /// How often `clear` ran: a reader that notes it before reading the
+    /// playlist marks its client current only when it has not changed.
+    std::uint64_t generation() const { return cleared; }
 
     /// The ids listed, in order (expired ones not yet dropped included).
     std::vector<std::string> ids() const;
@@ -43,6 +52,7 @@ private:
     std::size_t capacity;
     Clock::duration lifetime;
     std::map<std::string, Clock::time_point, std::less<>> lastSeen;
+    std::uint64_t cleared = 0;
 };
 
 } // namespace webapp

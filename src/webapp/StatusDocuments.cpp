@@ -6,6 +6,7 @@
 #include "webapp/RouteTables.h"
 #include "webapp/WebApplication.h"
 
+#include <cstdint>
 #include <mutex>
 
 namespace webapp {
@@ -23,24 +24,32 @@ constexpr const char* declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\
 
 void sendPlaylistDocument(WebApplication& application, RequestContext& context)
 {
-    std::lock_guard guard(application.lock);
     PlayerFacade& facade = *application.facade;
-
-    const int length = facade.listLength();
-    const long position = static_cast<long>(facade.ipc(IPC_GETLISTPOS));
     const std::string id = parameter(context, "id");
-
-    // The player's flag is consumed here, so every other client has to learn
-    // of the change from the emptied map.
-    if (facade.editorIpc(IPC_PE_GETDIRTY) > 0)
-        application.playlistClients.clear();
-    const bool dirty = !application.playlistClients.holdsCurrent(id);
+    int length = 0;
+    long position = 0;
+    bool dirty = false;
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard guard(application.lock);
+        length = facade.listLength();
+        position = static_cast<long>(facade.ipc(IPC_GETLISTPOS));
+        // The player's flag is taken before the entries are read: a change
+        // made while they are read, by a client or in the player's own
+        // window, sets it again, so the next answer is dirty. Every other
+        // client learns of a change from the emptied map.
+        if (facade.takeChanged())
+            application.playlistClients.clear();
+        dirty = !application.playlistClients.holdsCurrent(id);
+        generation = application.playlistClients.generation();
+    }
 
     std::string body = declaration;
     body += "<playlist playing=\"" + std::to_string(position) + "\" dirty=\"" + (dirty ? "1" : "0") + "\">\n";
     if ((dirty || id.empty()) && length > 0) {
-        // Room for typical entries up front: growing a large text copies it
-        // while the player's thread waits for the next message.
+        // Read without the application's lock: a long list holds up no other
+        // client. Room for typical entries up front: growing a large text
+        // copies it while the player's thread waits for the next message.
         body.reserve(body.size() + static_cast<std::size_t>(length) * 192);
         for (int i = 0; i < length; ++i) {
             body += "<track>\n<index>" + std::to_string(i) + "</index>\n";
@@ -51,8 +60,13 @@ void sendPlaylistDocument(WebApplication& application, RequestContext& context)
     }
     body += "</playlist>\n";
 
-    application.playlistClients.markCurrent(id);
-    facade.editorIpc(IPC_PE_SETCLEAN);
+    {
+        std::lock_guard guard(application.lock);
+        // Another document that took a change meanwhile emptied the map: this
+        // list may lack that change, so its client stays out.
+        if (application.playlistClients.generation() == generation)
+            application.playlistClients.markCurrent(id);
+    }
     sendText(context, std::move(body));
 }
 

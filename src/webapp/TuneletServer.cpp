@@ -2,7 +2,9 @@
 
 #include "host/Settings.h"
 #include "http/Admission.h"
+#include "library/MediaLibrary.h"
 #include "webapp/TuneletRequestThread.h"
+#include "webapp/WebApplication.h"
 
 #include <memory>
 
@@ -16,6 +18,19 @@ TuneletServer::TuneletServer(WebApplication& application, const host::Settings& 
     documentRoot = values.documentRoot;
     idleTimeout = values.timeout;
     applyAccessSettings(values);
+}
+
+bool TuneletServer::stop()
+{
+    if (!restarting)
+        application.library->stopFetches();
+    return Server::stop();
+}
+
+int TuneletServer::run()
+{
+    application.library->allowFetches();
+    return Server::run();
 }
 
 void TuneletServer::applyAccessSettings(const host::SettingsData& values)

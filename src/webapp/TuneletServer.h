@@ -41,6 +41,13 @@ public:
     std::string passwordFor(const std::string& name) override;
     bool acceptConnection(platform::UniqueFd socket) override;
 
+    /// A stop that is no restart also ends the library's peer fetches under
+    /// way (and refuses new ones until the next run), so no connection keeps
+    /// the quit waiting for a peer.
+    bool stop() override;
+    /// Lets the library fetch from peers again, then serves.
+    int run() override;
+
     WebApplication& application;
 };
 

@@ -226,8 +226,9 @@ TEST(PlayerRequests, PlaylistEditorSwapsDeletesAndReportsChanges)
     for (const char* name : {"a", "b", "c", "d"})
         p.add(name, name, 10);
     EXPECT_EQ(p.editorIpc(IPC_PE_GETDIRTY), 1);
-    p.editorIpc(IPC_PE_SETCLEAN);
+    EXPECT_EQ(p.editorIpc(IPC_PE_SETCLEAN), 1) << "the answer is the flag it cleared";
     EXPECT_EQ(p.editorIpc(IPC_PE_GETDIRTY), 0);
+    EXPECT_EQ(p.editorIpc(IPC_PE_SETCLEAN), 0);
 
     p.ipc(IPC_SETPLAYLISTPOS, 1);
     EXPECT_EQ(p.editorIpc(IPC_PE_GETDIRTY), 0);  // moving the position is no change
