@@ -32,16 +32,16 @@ void sendPlaylistDocument(WebApplication& application, RequestContext& context)
     std::uint64_t generation = 0;
     {
         std::lock_guard guard(application.lock);
-        length = facade.listLength();
-        position = static_cast<long>(facade.ipc(IPC_GETLISTPOS));
-        // The player's flag is taken before the entries are read: a change
-        // made while they are read, by a client or in the player's own
-        // window, sets it again, so the next answer is dirty. Every other
-        // client learns of a change from the emptied map.
+        // The player's flag is taken before anything of the list is read: a
+        // change made after this, by a client or in the player's own window,
+        // sets it again, so the next answer is dirty. Every other client
+        // learns of a change from the emptied map.
         if (facade.takeChanged())
             application.playlistClients.clear();
         dirty = !application.playlistClients.holdsCurrent(id);
         generation = application.playlistClients.generation();
+        length = facade.listLength();
+        position = static_cast<long>(facade.ipc(IPC_GETLISTPOS));
     }
 
     std::string body = declaration;

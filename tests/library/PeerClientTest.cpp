@@ -157,6 +157,13 @@ TEST_F(PeerExpansionTest, StreamUrlsExpandIntoThePeersItemsOtherPeerUrlsStayAsTh
     const std::string direct = peer.url("/download?path=%2fm%2fa.mp3");
     EXPECT_EQ(expand(direct), std::vector<std::string>{direct});
     EXPECT_EQ(peer.requests().size(), 1u) << "a direct URL is never fetched";
+
+    // A listing of any length adds at most the cap.
+    std::string longer = "#EXTM3U\n";
+    for (std::size_t i = 0; i < library::MediaLibrary::maxExpansion + 5; ++i)
+        longer += "#EXTINF:0,x\nhttp://10.0.0.5:8080/download?path=" + std::to_string(i) + "\n";
+    CannedPeer big(answerWith(longer));
+    EXPECT_EQ(expand(big.url("/stream?path=%2fm")).size(), library::MediaLibrary::maxExpansion);
 }
 
 TEST_F(PeerExpansionTest, ASilentPeerReleasesTheRequestWithinTheBound)

@@ -1,8 +1,10 @@
 // The player commands over loopback: every command's answer and what it did
 // to the real player's model.
 #include "ServedPlayer.h"
+#include "library/CannedPeer.h"
 #include "platform/PlayerMessages.h"
 #include "webapp/PlayerCommands.h"
+#include "webapp/PlayerFacade.h"
 #include "webapp/RouteParameters.h"
 #include "webapp/RouteTables.h"
 
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using namespace platform;
@@ -406,4 +409,49 @@ TEST(RouteText, CdataIsValidUtf8AndXmlWhateverTheBytes)
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(webapp::cdataText(text), expected) << testing::PrintToString(text);
+}
+
+TEST_F(Commands, ASilentPeerHoldsUpNeitherOtherClientsNorTheQuit)
+{
+    using Clock = std::chrono::steady_clock;
+    librarytest::CannedPeer silent("", librarytest::CannedPeer::Mode::silent);
+    fill(2);
+    std::vector<std::thread> waiting;
+    for (const char* route : {"enqueuefile", "insertfile", "enqueuefilenext"}) {
+        waiting.emplace_back([&, route] {
+            testing_support::RawClient own(server->listeningPort());
+            own.send("GET " + target(route, {{"filename", silent.url("/stream?path=%2fm")}}) + " HTTP/1.1\r\n" +
+                     cookie + "\r\n");
+            own.readAnswer(std::chrono::seconds(30));
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto asked = Clock::now();
+    EXPECT_EQ(body("deleteplaylistitem", {{"index", "0"}}), "1");
+    EXPECT_NE(body("playlist.xml").find("/e1"), std::string::npos);
+    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2)) << "other clients waited for the peer";
+
+    const auto quit = Clock::now();
+    server->stop();
+    ASSERT_TRUE(server->threadHandle()->waitFor(std::chrono::seconds(30)));
+    EXPECT_LT(Clock::now() - quit, std::chrono::seconds(3)) << "the quit waited for the peer";
+    for (std::thread& thread : waiting)
+        thread.join();
+    EXPECT_EQ(harness.files(), std::vector<std::string>{"/e1"});
+}
+
+TEST_F(Commands, AFullPlaylistRefusesMore)
+{
+    const std::string one = song("one.wav", 1);
+    const std::string two = song("two.wav", 1);
+    harness.onPlayer([](player::Player& p) {
+        p.model().clear();
+        for (int i = 0; i < webapp::PlayerFacade::maxEntries - 1; ++i)
+            p.model().append({"/e", "", 1000});
+    });
+    EXPECT_EQ(body("enqueuefile", {{"filename", one}}), "1");
+    EXPECT_EQ(body("insertfile", {{"filename", two}, {"index", "0"}}), "0");
+    EXPECT_EQ(body("enqueuefile", {{"filename", music}}), "0");
+    EXPECT_EQ(harness.files().size(), std::size_t(webapp::PlayerFacade::maxEntries));
+    EXPECT_EQ(harness.files().back(), one);
 }

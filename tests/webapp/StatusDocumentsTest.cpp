@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <map>
+#include <thread>
+
 using namespace platform;
 using webapptest::Sent;
 
@@ -207,4 +212,97 @@ TEST_F(StatusDocuments, ConsoleTitleFallsBackToThePlaylistTitle)
               std::string::npos)
         << document;
     EXPECT_NE(document.find("<position>0</position>"), std::string::npos) << document;
+}
+
+namespace {
+
+/// The file names of the tracks a document lists (plain names only).
+std::vector<std::string> filesIn(const std::string& document)
+{
+    std::vector<std::string> files;
+    const std::string open = "<filename><![CDATA[";
+    for (std::size_t at = 0; (at = document.find(open, at)) != std::string::npos;) {
+        at += open.size();
+        files.push_back(document.substr(at, document.find("]]>", at) - at));
+    }
+    return files;
+}
+
+} // namespace
+
+TEST_F(StatusDocuments, AClientKeepingItsListAlwaysEndsWithThePlayersList)
+{
+    constexpr int size = 40, rounds = 300;
+    fill(size);
+    testing_support::RawClient other(server->listeningPort());
+    auto ask = [&](const std::string& route, const Parameters& parameters) {
+        other.send("GET " + target(route, parameters) + " HTTP/1.1\r\n" + cookie + "\r\n");
+        return other.readAnswer().body;
+    };
+    auto inWindow = [&](const std::function<void(player::PlayerModel&)>& change) {
+        harness.onPlayer([&](player::Player& p) { change(p.model()); });
+    };
+    auto index = [](int n) { return std::to_string(n % size); };
+    // Changes made while the client reads the list: by another client, and
+    // in the player's own window.
+    const std::vector<std::pair<const char*, std::function<void(int)>>> changes = {
+        {"move", [&](int r) { ask("moveplaylistitem", {{"from", index(r)}, {"to", index(r * 7)}}); }},
+        {"delete", [&](int r) {
+             ask("deleteplaylistitem", {{"index", index(r)}});
+             inWindow([r](player::PlayerModel& m) { m.append({"/d" + std::to_string(r), "", 1000}); });
+         }},
+        {"clear", [&](int r) {
+             ask("clearplaylist", {});
+             inWindow([r](player::PlayerModel& m) {
+                 for (int i = 0; i < size; ++i)
+                     m.append({"/c" + std::to_string(r) + "-" + std::to_string(i), "", 1000});
+             });
+         }},
+        {"position", [&](int r) { ask("setplaylistpos", {{"index", index(r * 3)}}); }},
+        {"window swap", [&](int r) { inWindow([r](player::PlayerModel& m) { m.swap(r % size, r * 5 % size); }); }},
+        {"window remove", [&](int r) {
+             inWindow([r](player::PlayerModel& m) {
+                 m.remove(r % size);
+                 m.append({"/w" + std::to_string(r), "", 1000});
+             });
+         }},
+    };
+    std::vector<std::string> held;
+    int playing = -1;
+    auto poll = [&] {
+        const std::string document = playlist("K");
+        playing = std::stoi(document.substr(document.find("playing=\"") + 9));
+        if (document.find("dirty=\"1\"") != std::string::npos)
+            held = filesIn(document);
+    };
+    std::map<std::string, int> lost;
+    for (int round = 0; round < rounds; ++round) {
+        const auto& [name, change] = changes[static_cast<std::size_t>(round) % changes.size()];
+        std::thread changer(change, round);
+        poll();
+        poll();
+        changer.join();
+        poll();
+        if (held != harness.files() || playing != harness.position())
+            ++lost[name];
+    }
+    EXPECT_TRUE(lost.empty()) << "rounds that left the client with a stale list: " << ::testing::PrintToString(lost);
+}
+
+TEST_F(StatusDocuments, PlaylistIsReadWithoutHoldingTheApplicationLock)
+{
+    fill(3);
+    std::atomic<int> lockFree{-1};
+    harness.setIntercept([&](bool toEditor, UINT message, WPARAM wParam, LPARAM lParam) -> std::optional<LRESULT> {
+        if (!toEditor && message == WM_WA_IPC && wParam == 1 && lParam == IPC_GETPLAYLISTTITLE) {
+            // Another request could take the lock while the entries are read.
+            const bool free = application.lock.try_lock();
+            if (free)
+                application.lock.unlock();
+            lockFree = free ? 1 : 0;
+        }
+        return std::nullopt;
+    });
+    EXPECT_EQ(filesIn(playlist("L")), (std::vector<std::string>{"/e0", "/e1", "/e2"}));
+    EXPECT_EQ(lockFree, 1);
 }
