@@ -91,8 +91,10 @@ public:
     /// The web-client playlist ids that hold the current playlist, bounded.
     /// Guarded by `lock`.
     PlaylistClients playlistClients;
-    /// Re-entrant: the routes that change the playlist hold it for their
-    /// whole run and call operations that take it again.
+    /// Re-entrant: the routes that change the playlist hold it while they
+    /// change it (not while a peer is asked for a listing) and call
+    /// operations that take it again; "playlist.xml" holds it while it takes
+    /// the player's changed flag and while it marks its client current.
     std::recursive_mutex lock;
 };
 

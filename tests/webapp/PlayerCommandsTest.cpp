@@ -452,6 +452,7 @@ TEST_F(Commands, AFullPlaylistRefusesMore)
     EXPECT_EQ(body("enqueuefile", {{"filename", one}}), "1");
     EXPECT_EQ(body("insertfile", {{"filename", two}, {"index", "0"}}), "0");
     EXPECT_EQ(body("enqueuefile", {{"filename", music}}), "0");
-    EXPECT_EQ(harness.files().size(), std::size_t(webapp::PlayerFacade::maxEntries));
-    EXPECT_EQ(harness.files().back(), one);
+    const std::vector<std::string> files = harness.files();
+    EXPECT_EQ(files.size(), std::size_t(webapp::PlayerFacade::maxEntries));
+    EXPECT_EQ(files.back(), one);
 }
