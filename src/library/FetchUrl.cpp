@@ -70,7 +70,7 @@ bool splitPeerUrl(std::string_view url, PeerUrl& parts)
 bool fetchUrl(std::string_view url, http::Response& response, const FetchLimits& limits, FetchGate* gate)
 {
     PeerUrl parts;
-    if (!splitPeerUrl(url, parts))
+    if (!splitPeerUrl(url, parts) || (gate && gate->isClosed()))
         return false;
     std::optional<std::uint32_t> address = platform::resolveIpv4(parts.host);
     if (!address)

@@ -42,8 +42,9 @@ struct FetchLimits {
 /// fails, the peer does not answer in time, or the answer is longer than
 /// allowed. Any thread; blocks it for at most about `exchange` (the
 /// host name lookup aside, which uses the system's resolver). Keeps no state.
-/// With a `gate`, the fetch fails at once when the gate is or becomes closed
-/// (once connected; the connection attempt runs its course).
+/// With a `gate`, the fetch fails at once when the gate is closed before it
+/// starts or while it talks to the peer (a connection attempt under way runs
+/// its course, at most `connect`).
 bool fetchUrl(std::string_view url, http::Response& response, const FetchLimits& limits = {},
               FetchGate* gate = nullptr);
 
