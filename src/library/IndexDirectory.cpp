@@ -142,6 +142,7 @@ IndexDirectory::IndexDirectory(std::string folder)
 
 IndexDirectory::Owner IndexDirectory::open(const std::string& folder)
 {
+    // Owned at once; given back through the engine's reference count.
     Owner directory(new IndexDirectory(folder));
     try {
         directory->init(folder.c_str());
