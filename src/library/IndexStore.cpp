@@ -149,4 +149,9 @@ bool IndexStore::Rebuild::publish()
     return ::rename(aside.c_str(), (fs::path(store) / currentName).c_str()) == 0;
 }
 
+void IndexStore::Rebuild::discard()
+{
+    removeGeneration(folder);
+}
+
 } // namespace library

@@ -34,6 +34,9 @@ public:
         /// when "current" could not be replaced (it then still names the
         /// previous index).
         bool publish();
+        /// Removes the new index's folder and what is in it; "current" is
+        /// untouched.
+        void discard();
 
     private:
         friend class IndexStore;

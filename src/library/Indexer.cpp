@@ -3,10 +3,12 @@
 #include "analysis/FilenameAnalyzer.h"
 #include "analysis/WideText.h"
 #include "library/DirectoryEnumeration.h"
+#include "library/IndexDirectory.h"
 #include "library/LibraryPath.h"
 
 #include <CLucene.h>
 
+#include <cstdio>
 #include <ctime>
 #include <exception>
 #include <set>
@@ -20,6 +22,7 @@ using lucene::index::IndexWriter;
 /// One rebuild's writer and what its crawl remembers.
 struct Indexer::Writing {
     IndexWriter& writer;
+    const IndexDirectory& directory;
     /// Directories entered, so a symbolic link back up the tree is not
     /// followed round for ever.
     std::set<FileIdentity> visited;
@@ -119,33 +122,51 @@ bool Indexer::rebuild()
     std::optional<IndexStore::Rebuild> target = store.beginRebuild();
     if (!target)
         return false;
+    const IndexDirectory::Owner directory = IndexDirectory::open(target->path());
+    if (!directory)
+        return false;
     std::unique_ptr<IndexWriter> writer;
     bool written = false;
     try {
-        writer = std::make_unique<IndexWriter>(target->path().c_str(), analyzer.get(), true);
+        writer = std::make_unique<IndexWriter>(directory.get(), analyzer.get(), true);
         writer->setMaxFieldLength(maximumFieldLength);
-        Writing writing{*writer, {}};
-        for (const std::string& directory : sharedDirectories) {
-            if (stopRequested.load())
+        Writing writing{*writer, *directory, {}};
+        for (const std::string& shared : sharedDirectories) {
+            if (crawlEnds(writing))
                 break;
-            crawl(directory, writing);
+            crawl(shared, writing);
         }
         // A stopped rebuild is not published, so optimizing it would only
-        // hold up the shutdown that stopped it.
-        if (!stopRequested.load())
+        // hold up the shutdown that stopped it. A failed one is dropped
+        // unclosed: its files are partly missing, and merging them would
+        // read what was never written.
+        if (!crawlEnds(writing))
             writer->optimize();
-        writer->close();
-        written = !stopRequested.load();
+        if (!directory->failed())
+            writer->close();
+        written = !crawlEnds(writing);
     } catch (const CLuceneError&) {
     } catch (const std::exception&) {
     }
-    // The half-written generation is not used: the next rebuild removes it,
-    // engine lock and all.
     try {
         writer.reset();
     } catch (const CLuceneError&) {
     }
+    if (directory->failed()) {
+        std::fprintf(stderr, "Tunelet: the search index could not be written (%s); searches keep the previous index\n",
+                     directory->failure().c_str());
+        // Given back at once: a full disk is what such a failure usually is.
+        target->discard();
+        return false;
+    }
+    // Otherwise the half-written generation of a stopped or failed rebuild
+    // is removed by the next one, engine lock and all.
     return written && target->publish();
+}
+
+bool Indexer::crawlEnds(const Writing& writing) const
+{
+    return stopRequested.load() || writing.directory.failed();
 }
 
 void Indexer::crawl(const std::string& path, Writing& writing)
@@ -162,7 +183,7 @@ void Indexer::crawl(const std::string& path, Writing& writing)
         return;
     std::vector<std::string> subdirectories;
     FindData child;
-    while (!stopRequested.load() && enumeration.next(child)) {
+    while (!crawlEnds(writing) && enumeration.next(child)) {
         if (child.name == "." || child.name == "..")
             continue;
         if (!child.isDirectory() && !indexExtensions.contains(extensionOf(child.name)))
@@ -175,7 +196,7 @@ void Indexer::crawl(const std::string& path, Writing& writing)
     // Closed before descending, so a deep tree holds one directory open at a time.
     enumeration.close();
     for (const std::string& subdirectory : subdirectories) {
-        if (stopRequested.load())
+        if (crawlEnds(writing))
             return;
         crawl(subdirectory, writing);
     }

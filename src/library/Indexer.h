@@ -32,7 +32,9 @@ namespace library {
 /// on the user-interface thread. `onProgress` and `onFinished` observers run
 /// on the indexing thread. The counters are written by the indexing thread
 /// and may be read from any thread. Nothing throws: the search engine's
-/// failures end the rebuild, which `lastRebuildComplete` then reports.
+/// failures end the rebuild, which `lastRebuildComplete` then reports. A
+/// write that fails (a full disk) also ends it, with one line on standard
+/// error; what it wrote is removed at once.
 class Indexer : public threading::Thread {
 public:
     using Extensions = std::set<std::string, std::less<>>;
@@ -85,6 +87,8 @@ private:
     struct Writing;
 
     bool rebuild();
+    /// Whether the crawl should end: stopped, or the index cannot be written.
+    bool crawlEnds(const Writing& writing) const;
     void crawl(const std::string& path, Writing& writing);
     void indexEntry(const LibraryEntry& entry, Writing& writing);
 

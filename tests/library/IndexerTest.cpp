@@ -8,7 +8,9 @@
 #include <fstream>
 #include <set>
 
+#include <sched.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 
 using library::Indexer;
@@ -215,4 +217,75 @@ TEST_F(IndexerTest, RefusesASecondWriterAndSurvivesMissingFolders)
     ASSERT_TRUE(librarytest::rebuild(indexer));
     EXPECT_TRUE(indexer.lastRebuildComplete());
     EXPECT_EQ(found(indexDirectory, "a"), Paths{music + "/a.mp3"});
+}
+
+namespace {
+
+/// A small memory file system mounted over `folder` in a mount namespace of
+/// this process's own (so nothing outside the test sees it); unmounted when
+/// destroyed. `mounted()` is false where the system refuses.
+class SmallDisk {
+public:
+    SmallDisk(const std::string& folder, const char* size) : folder(folder)
+    {
+        const std::string options = std::string("size=") + size;
+        active = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                 ::mount("tunelet-test", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (active)
+            ::umount2(folder.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return active; }
+
+private:
+    std::string folder;
+    bool active = false;
+};
+
+} // namespace
+
+TEST_F(IndexerTest, AFullDiskEndsTheRebuildWithOneMessageAndKeepsTheLastIndex)
+{
+    const std::string music = tree.directory("music");
+    tree.file("music/first.mp3");
+    SmallDisk disk(indexDirectory, "512k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "no mount namespace here";
+    Indexer indexer({music}, extensions, indexDirectory);
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    for (int i = 0; i < 600; ++i)
+        tree.file("music/" + std::string(100, 'n') + std::to_string(i) + ".mp3");
+    const std::string filler = indexDirectory + "/filler";
+
+    struct Case {
+        const char* when;
+        std::size_t fillerBytes;  // taken from the disk before the rebuild
+    };
+    // A complete index of these names takes about 110 KB; writing it takes
+    // about twice that at the peak.
+    const Case cases[] = {{"while merging", 330'000}, {"while adding names", 460'000}, {"at once", 520'000}};
+    for (const Case& c : cases) {
+        std::ofstream(filler, std::ios::trunc) << std::string(c.fillerBytes, 'f');
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(librarytest::rebuild(indexer)) << c.when;
+        const std::string message = testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(indexer.lastRebuildComplete()) << c.when;
+        EXPECT_EQ(message, "Tunelet: the search index could not be written (No space left on device); "
+                           "searches keep the previous index\n")
+            << c.when;
+        EXPECT_EQ(found(indexDirectory, "first"), Paths{music + "/first.mp3"}) << c.when;
+        EXPECT_TRUE(found(indexDirectory, "n7").empty()) << c.when;
+        // The failed index is gone at once, giving the space back.
+        std::size_t folders = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(indexDirectory + "/search-index"))
+            folders += entry.is_directory();
+        EXPECT_EQ(folders, 1u) << c.when;
+    }
+
+    std::filesystem::remove(filler);
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    EXPECT_TRUE(indexer.lastRebuildComplete());
+    EXPECT_EQ(found(indexDirectory, std::string(100, 'n') + "7").size(), 1u);
 }

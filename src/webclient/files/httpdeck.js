@@ -2,13 +2,21 @@
    Commands go out one at a time, in the order they were made, so their
    effects reach the player in that order (setplaylistpos before play, a
    delete before the next one); done(text) gets the answer text, or null
-   when the server did not answer 200. A command made while an older one of
-   the same kind still waits to be sent (a volume or seek slider being
-   dragged) replaces that one, so a drag never piles up requests. Commands
-   answer "1" for done and "0" for refused.
+   when the server did not answer 200 in time. A command made while an older
+   one of the same kind still waits to be sent (a volume or seek slider
+   being dragged) replaces that one, so a drag never piles up requests.
+   Commands answer "1" for done and "0" for refused.
+
+   No answer is waited for for ever. Every request has a time-out; a command
+   holds the ones behind it for TIMEOUT_MS at most, even the slow ones that
+   add library files (a folder or a search expanded, a peer's playlist
+   fetched), whose answer may take longer. A query ("get...") that times out
+   is asked once more; a command that changes something is never sent twice
+   (the player may have done it), and onNoAnswer(route), when set, is told.
 
    The status documents are fetched beside the queue, so a slow playlist
-   never holds a command up; they come back as the document's text. */
+   never holds a command up; they come back as the document's text, or null
+   (the next refresh asks again). */
 
 function HttpDeck(playlistId) {
   "use strict";
@@ -16,7 +24,13 @@ function HttpDeck(playlistId) {
   this.queue = [];
   this.busy = false;
   this.mutedVolume = null;
+  this.onNoAnswer = null;
 }
+
+HttpDeck.TIMEOUT_MS = 10000;
+HttpDeck.SLOW_TIMEOUT_MS = 60000;
+HttpDeck.SLOW = { enqueuefile: true, enqueuefilenext: true, playfile: true, insertfile: true,
+                  enqueueplaylist: true, playplaylist: true };
 
 /* This page's playlist id, fresh for every load of this script. */
 HttpDeck.PLAYLIST_ID = "<<PLAYLIST_ID>>";
@@ -32,24 +46,32 @@ HttpDeck.body = function (args) {
 };
 
 /* One request: GET carries the arguments and a cache breaker in the URL,
-   POST carries the arguments as the body. */
-HttpDeck.request = function (method, route, args, done) {
+   POST carries the arguments as the body. done(text, failure) runs once:
+   failure is "timeout" when no answer came within timeoutMs (TIMEOUT_MS by
+   default), else empty. */
+HttpDeck.request = function (method, route, args, done, timeoutMs) {
   var request = new XMLHttpRequest();
-  request.onreadystatechange = function () {
-    if (request.readyState === 4) done(request.status === 200 ? request.responseText : null);
+  var finished = false;
+  var finish = function (text, failure) {
+    if (finished) return;
+    finished = true;
+    done(text, failure || "");
   };
+  request.onload = function () { finish(request.status === 200 ? request.responseText : null); };
+  request.onerror = request.onabort = function () { finish(null); };
+  request.ontimeout = function () { finish(null, "timeout"); };
   try {
     if (method === "GET") {
       request.open("GET", route + "?" + HttpDeck.body(args) + HttpDeck.cacheBreaker(), true);
       request.overrideMimeType("text/plain; charset=utf-8");
-      request.send(null);
     } else {
       request.open("POST", route, true);
       request.setRequestHeader("Content-Type", "application/x-www-form-urlencoded");
-      request.send(HttpDeck.body(args));
     }
+    request.timeout = timeoutMs || HttpDeck.TIMEOUT_MS;
+    request.send(method === "GET" ? null : HttpDeck.body(args));
   } catch (e) {
-    setTimeout(function () { done(null); }, 0);
+    setTimeout(function () { finish(null); }, 0);
   }
 };
 
@@ -72,19 +94,32 @@ HttpDeck.prototype.pump = function () {
   var self = this;
   if (this.busy || !this.queue.length) return;
   var next = this.queue.shift();
-  this.busy = true;
-  HttpDeck.request("POST", next.route, next.args, function (text) {
+  var holding = true;
+  var release = function () {
+    if (!holding) return;
+    holding = false;
+    clearTimeout(hold);
     self.busy = false;
-    if (next.done) {
+  };
+  this.busy = true;
+  var hold = setTimeout(function () { release(); self.pump(); }, HttpDeck.TIMEOUT_MS);
+  var tries = /^get/.test(next.route) ? 2 : 1;
+  var send = function () {
+    HttpDeck.request("POST", next.route, next.args, function (text, failure) {
+      if (failure === "timeout" && --tries > 0) {
+        send();
+        return;
+      }
+      release();
       try {
-        next.done(text);
+        if (failure === "timeout" && self.onNoAnswer) self.onNoAnswer(next.route);
+        if (next.done) next.done(text);
       } finally {
         self.pump();
       }
-    } else {
-      self.pump();
-    }
-  });
+    }, HttpDeck.SLOW[next.route] ? HttpDeck.SLOW_TIMEOUT_MS : HttpDeck.TIMEOUT_MS);
+  };
+  send();
 };
 
 /* True while commands are still on their way. */

@@ -52,9 +52,10 @@ var JsonRequest = (function () {
 
   /* Sends route with args ("name=value" texts, already escaped) to host
      (empty for this server). ok(data) receives the answer's object; fail()
-     runs when the script fails to load or loads without answering (an empty
-     answer means the server refused JSON_auth). A newer request with the same
-     id replaces an older one, whose answer is then ignored. */
+     runs when the script fails to load, loads without answering (an empty
+     answer means the server refused JSON_auth) or does not load within
+     TIMEOUT_MS. A newer request with the same id replaces an older one, whose
+     answer is then ignored. */
   function send(id, route, args, host, ok, fail) {
     var name = "r" + (++sequence);
     var url = (host ? "http://" + host + "/" : "") + route + "?JSON_auth=" + encodeURIComponent(auth()) + "&" +
@@ -62,7 +63,7 @@ var JsonRequest = (function () {
     for (var i = 0; i < args.length; i++) url += args[i] + "&";
     url += new Date().getTime();
 
-    var request = { name: name, script: document.createElement("script"), answered: false };
+    var request = { name: name, script: document.createElement("script"), answered: false, timer: null };
     var older = current[id];
     if (older) finish(older);
     current[id] = request;
@@ -83,10 +84,12 @@ var JsonRequest = (function () {
       finish(request);
       if (wanted && fail) fail();
     };
+    request.timer = setTimeout(request.script.onerror, JsonRequest.TIMEOUT_MS);
     document.head.appendChild(request.script);
   }
 
   function finish(request) {
+    clearTimeout(request.timer);
     if (request.script.parentNode) request.script.parentNode.removeChild(request.script);
     // A replaced request may still answer later; keep a harmless target.
     replies[request.name] = function () {};
@@ -99,5 +102,5 @@ var JsonRequest = (function () {
     return !!current[id];
   }
 
-  return { send: send, pending: pending, replies: replies, auth: auth };
+  return { send: send, pending: pending, replies: replies, auth: auth, TIMEOUT_MS: 20000 };
 })();

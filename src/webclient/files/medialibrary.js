@@ -364,13 +364,15 @@ MediaLibrary.prototype.run = function (action, entries) {
   if (!entries.length) { this.tell("No files to add here."); return; }
   var queue = entries.slice();
   if (action === "next") queue.reverse();
-  var added = 0, left = queue.length;
+  var added = 0, unanswered = 0, left = queue.length;
   var words = { play: "Playing ", enqueue: "Adding ", next: "Playing next: " };
   this.tell(words[action] + (entries.length === 1 ? entries[0].name : MediaLibrary.plural(entries.length, "item")) + "...");
   var answered = function (text) {
     if (text === "1") added++;
+    else if (text === null) unanswered++;
     if (--left) return;
     self.tell(added ? MediaLibrary.plural(added, "item") + (action === "play" ? " playing." : " added to the playlist.")
+                    : unanswered ? "No answer from the player."
                     : "The player refused " + (entries.length === 1 ? entries[0].name : "these items") + ".");
     if (self.playlist) self.playlist.refresh();
     if (action === "play" && self.onPlay) self.onPlay();
