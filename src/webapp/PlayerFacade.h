@@ -61,7 +61,8 @@ public:
     /// True when at least one entry was added.
     bool insert(const InsertItem& item, int position);
     /// Appends a file, or each entry of a playlist file (relative entries
-    /// taken from the playlist's folder, length -1); the number added.
+    /// taken from the playlist's folder, length -1) that the library's
+    /// `isPlaylistEntryAllowed` lets through; the number added.
     int enqueueOne(const InsertItem& item);
     /// Moves an entry step by step with swaps, keeping the current position
     /// on the entry it was on. Indices outside the playlist are taken as its
