@@ -22,8 +22,10 @@ struct TrackTags {
     int channels = 0;
 };
 
-/// Reads the tags of `path`; `readable` is false when the file is missing or
-/// not a media file the tag library knows. Safe from any thread.
+/// Reads the tags of `path`; `readable` is false when the file is missing, is
+/// not a regular file (a pipe, a device or a directory is never read, so the
+/// call never waits on one) or is not a media file the tag library knows.
+/// Safe from any thread.
 TrackTags readTrackTags(const std::string& path);
 
 /// The last part of a path or URL (after its last "/"); the whole text when

@@ -26,9 +26,10 @@ namespace discovery {
 /// Its thread broadcasts an announcement (state 1, this instance's id, the
 /// computer name and the HTTP port) to 255.255.255.255:51515 every 3 s and
 /// takes every announcement that arrives on port 51515: a peer is listed from
-/// its first announcement, refreshed by each further one, and dropped by its
-/// leaving announcement (state 0) or when not heard for 10 s (an expiry pass
-/// runs every 5 s). `stop()` broadcasts the leaving announcement and ends the
+/// its first announcement, refreshed by each further one from the same
+/// sender, and dropped by its leaving announcement (state 0) or when not heard
+/// for 10 s (an expiry pass runs every 5 s); see `PeerTable` for what is
+/// refused and what a full table keeps. `stop()` broadcasts the leaving announcement and ends the
 /// thread.
 ///
 /// The socket is bound to the wildcard address with address reuse, so several
@@ -45,6 +46,7 @@ class DiscoveryAgent : public threading::Thread {
 public:
     static constexpr std::uint16_t discoveryPort = 51515;
     static constexpr std::uint32_t announcePeriod = 3000;
+    static_assert(PeerTable::heardLately >= 2 * announcePeriod, "a full table spares one late announcement");
     static constexpr std::uint32_t expiryPeriod = 5000;
     /// How long `stop()` waits for the leaving announcement to go out.
     static constexpr std::uint32_t leavingWait = 1000;

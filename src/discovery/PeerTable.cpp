@@ -6,21 +6,48 @@ namespace discovery {
 
 bool PeerTable::handle(const PDPDiscovery& packet, const platform::Guid& self)
 {
-    if (packet.type != PDPDiscovery::announcementType)
+    if (packet.type != PDPDiscovery::announcementType || packet.port == 0 ||
+        (packet.state != PDPDiscovery::present && packet.state != PDPDiscovery::leaving))
+        return false;
+    // An instance hears its own broadcasts; they never make it a peer of itself.
+    if (packet.instanceId == self)
         return false;
     std::string key = instanceKey(packet.instanceId);
-    bool removed = peers.erase(key) != 0;
-    // An instance hears its own broadcasts; they never make it a peer of itself.
-    if (packet.instanceId == self || packet.state == PDPDiscovery::leaving)
-        return removed;
-    if (peers.size() >= capacity) {
-        const std::uint32_t now = packet.receivedAt;
-        auto oldest = std::max_element(peers.begin(), peers.end(), [now](const auto& a, const auto& b) {
-            return std::uint32_t(now - a.second.receivedAt) < std::uint32_t(now - b.second.receivedAt);
-        });
-        peers.erase(oldest);
+    auto known = peers.find(key);
+    // Only the sender an entry was heard from refreshes or removes it; a
+    // datagram that merely names its id changes nothing until it expires.
+    if (known != peers.end() && !(known->second.sender == packet.sender))
+        return false;
+    if (packet.state == PDPDiscovery::leaving) {
+        if (known == peers.end())
+            return false;
+        peers.erase(known);
+        return true;
     }
+    // One entry per address and port, the newest: an instance started again
+    // there (with a new id) replaces the one before it.
+    std::erase_if(peers, [&packet, &key](const auto& entry) {
+        return entry.first != key && entry.second.sender.address == packet.sender.address &&
+               entry.second.port == packet.port;
+    });
+    if (known != peers.end()) {
+        known->second = packet;
+        return true;
+    }
+    if (peers.size() >= capacity && !makeRoom(packet.receivedAt))
+        return false;
     peers.emplace(std::move(key), packet);
+    return true;
+}
+
+bool PeerTable::makeRoom(std::uint32_t now)
+{
+    auto oldest = std::max_element(peers.begin(), peers.end(), [now](const auto& a, const auto& b) {
+        return std::uint32_t(now - a.second.receivedAt) < std::uint32_t(now - b.second.receivedAt);
+    });
+    if (oldest == peers.end() || std::uint32_t(now - oldest->second.receivedAt) <= heardLately)
+        return false;
+    peers.erase(oldest);
     return true;
 }
 

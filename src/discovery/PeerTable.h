@@ -21,9 +21,12 @@ struct PeerEntry {
 };
 
 /// The instances heard lately, keyed by `instanceKey` of their id, each kept
-/// as its newest announcement. Holds at most `capacity` peers: a new peer
-/// arriving at a full table takes the place of the one heard longest ago, so
-/// a flood of forged ids costs a bounded amount of memory.
+/// as its newest announcement, at most one per address and announced port.
+/// Holds at most `capacity` peers: a new peer arriving at a full table takes
+/// the place of the one heard longest ago, unless that one was heard within
+/// `heardLately` (then the newcomer is not kept), so a flood of forged ids
+/// costs a bounded amount of memory and never pushes out a peer that keeps
+/// announcing itself.
 ///
 /// Not thread-safe: the discovery agent guards it with its peer-table lock.
 class PeerTable {
@@ -31,12 +34,19 @@ public:
     static constexpr std::size_t defaultCapacity = 256;
     /// A peer not heard for longer than this (milliseconds) is dropped by `expire`.
     static constexpr std::uint32_t lifetime = 10000;
+    /// A peer heard within this many milliseconds keeps its place in a full
+    /// table: two announcement periods, so one late or lost announcement is
+    /// spared.
+    static constexpr std::uint32_t heardLately = 6000;
 
     explicit PeerTable(std::size_t capacity = defaultCapacity) : capacity(capacity ? capacity : 1) {}
 
-    /// Takes one received announcement. An announcement from `self`, or with
-    /// state 0, removes its sender's entry (if any) and is not kept; any other
-    /// adds or refreshes the entry. Returns true when the table changed.
+    /// Takes one received announcement. One from `self`, with port 0, with a
+    /// state other than 1 or 0, or naming a listed id from another sender
+    /// (address and port) is ignored. State 0 removes its id's entry; state
+    /// 1 adds or refreshes it and removes any other entry with the same
+    /// sender address and announced port. Returns true when its own entry
+    /// was added, refreshed or removed.
     bool handle(const PDPDiscovery& packet, const platform::Guid& self);
 
     /// Removes every entry whose announcement arrived more than `lifetime`
@@ -49,6 +59,10 @@ public:
     std::size_t size() const { return peers.size(); }
 
 private:
+    /// Removes the entry heard longest ago unless it was heard within
+    /// `heardLately` before `now`; true when one was removed.
+    bool makeRoom(std::uint32_t now);
+
     const std::size_t capacity;
     std::map<std::string, PDPDiscovery> peers;
 };

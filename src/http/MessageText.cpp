@@ -84,6 +84,16 @@ std::size_t decimalValue(std::string_view text, std::size_t limit)
     return value;
 }
 
+bool isLengthValue(std::string_view value)
+{
+    const std::size_t first = value.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return false;
+    const std::size_t last = value.find_last_not_of(" \t");
+    const std::string_view digits = value.substr(first, last + 1 - first);
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 std::size_t contentLength(const std::map<std::string, std::string>& headers)
 {
     return lengthOf(headers);

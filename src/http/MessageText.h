@@ -36,6 +36,11 @@ void readHeaderLines(std::string_view text, HeaderMap& headers);
 /// `limit` instead of overflowing.
 std::size_t decimalValue(std::string_view text, std::size_t limit);
 
+/// True when `value`, a "Content-Length" value as sent, is one decimal
+/// number, with blanks (space, tab) around it at most: an empty value, a
+/// sign, trailing text ("3abc") or a list ("3, 3") is not one.
+bool isLengthValue(std::string_view value);
+
 /// The "Content-Length" header read by `decimalValue`; 0 when absent.
 std::size_t contentLength(const std::map<std::string, std::string>& headers);
 std::size_t contentLength(const HeaderMap& headers);

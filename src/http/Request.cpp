@@ -130,9 +130,20 @@ bool checkHeaderLines(Request& request, std::string_view head)
             return fail(request, 431, "Request Header Fields Too Large");
         std::size_t colon = line.find(':');
         std::string_view name = line.substr(0, colon);
+        // A framing header spelt with blanks before its colon is not one we
+        // read, but a peer that drops the blanks frames the body by it.
+        const std::string_view bare = name.substr(0, name.find_last_not_of(" \t") + 1);
+        if (colon != npos && bare.size() != name.size() &&
+            (sameName(bare, "Content-Length") || sameName(bare, "Transfer-Encoding")))
+            return fail(request, 400, "Bad Request");
         if (colon != npos && sameName(name, "Content-Length")) {
             std::string_view value = line.substr(colon + 1);
-            value.remove_prefix(std::min(value.find_first_not_of(' '), value.size()));
+            // "3abc", "+3" or "3, 3" would be read as 3 where a peer may
+            // read something else, or refuse it.
+            if (!isLengthValue(value))
+                return fail(request, 400, "Bad Request");
+            value = value.substr(value.find_first_not_of(" \t"));
+            value = value.substr(0, value.find_last_not_of(" \t") + 1);
             // Two different lengths: whichever one we took, a peer taking the
             // other would read the connection out of step with us.
             if (length && *length != value)

@@ -90,7 +90,9 @@ std::uint64_t SocketStream::sendFile(int file, std::uint64_t offset, std::uint64
 {
     bool failed = false;
     std::uint64_t sent = platform::sendFileRange(socket, file, offset, length, failed);
-    if (failed)
+    // A file that shrank since its length was announced leaves the body
+    // short: the peer would read the next answer as the rest of this one.
+    if (failed || sent < length)
         sendFailed = true;
     return sent;
 }

@@ -23,7 +23,8 @@ public:
     long send(std::string_view data) override;
     /// Head and body leave in one gathered write.
     std::pair<long, long> send2(std::string_view head, std::string_view body) override;
-    /// sendfile(2), without raising SIGPIPE.
+    /// sendfile(2), without raising SIGPIPE. Fewer bytes than `length` (the
+    /// file ended early) count as a failed send: the framing is lost.
     std::uint64_t sendFile(int file, std::uint64_t offset, std::uint64_t length) override;
     void setReceiveDeadline(std::optional<Clock::time_point> deadline) override { receiveDeadline = deadline; }
 
@@ -41,7 +42,8 @@ public:
     bool takeArrived();
     /// True once a receive has failed because its deadline passed.
     bool hasTimedOut() const { return timedOut; }
-    /// True once any send has failed: the peer cannot hear further answers.
+    /// True once any send has failed, or a file's body fell short of its
+    /// length: the peer cannot hear further answers.
     bool hasFailedToSend() const { return sendFailed.load(); }
 
     /// The connection waits for its next request from now on: `idleSince`

@@ -43,12 +43,19 @@ bool holdsNul(const std::string& path)
     return path.find('\0') != std::string::npos;
 }
 
+// A pipe, socket or device is never shown, read or enqueued: opening one can
+// wait for ever or act on it.
+bool isFileOrDirectory(const struct stat& status)
+{
+    return S_ISREG(status.st_mode) || S_ISDIR(status.st_mode);
+}
+
 } // namespace
 
 bool findFile(const std::string& path, FindData& data)
 {
     struct stat status {};
-    if (holdsNul(path) || ::stat(path.c_str(), &status) != 0)
+    if (holdsNul(path) || ::stat(path.c_str(), &status) != 0 || !isFileOrDirectory(status))
         return false;
     fill(status, fileNamePart(withoutTrailingSeparators(path)), data);
     return true;
@@ -101,7 +108,7 @@ bool DirectoryEnumeration::next(FindData& data)
         struct stat status {};
         // Relative to the open directory, so the entry is the one just read
         // even if the directory's path has changed meanwhile.
-        if (::fstatat(::dirfd(stream), entry->d_name, &status, 0) != 0)
+        if (::fstatat(::dirfd(stream), entry->d_name, &status, 0) != 0 || !isFileOrDirectory(status))
             continue;
         fill(status, entry->d_name, data);
         return true;

@@ -19,13 +19,15 @@ struct FileIdentity {
 
 /// The find data of the object `path` names (symbolic links followed), with
 /// the last part of `path` as its name. False, leaving `data` untouched, when
-/// the path holds a NUL byte or names nothing that can be read.
+/// the path holds a NUL byte, names nothing that can be read, or names neither
+/// a regular file nor a directory (a pipe, a socket or a device).
 bool findFile(const std::string& path, FindData& data);
 
 /// Enumerates the entries of one directory, "." and ".." included, in the
 /// order the file system returns them. Each entry's find data follows
 /// symbolic links; an entry whose target cannot be read (a dangling link, an
-/// entry removed meanwhile) is passed over. Move-only owner of the open
+/// entry removed meanwhile) or is neither a regular file nor a directory is
+/// passed over. Move-only owner of the open
 /// directory, which the destructor or `close` releases.
 ///
 /// Threads: one object per thread; any number may exist at once.

@@ -36,7 +36,8 @@ LibrarySearch::LibrarySearch(std::string indexDirectory)
 
 LibrarySearch::~LibrarySearch() = default;
 
-std::size_t LibrarySearch::search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries) const
+std::size_t LibrarySearch::search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries,
+                                  const PathFilter& keep) const
 {
     if (query.empty())
         return 0;
@@ -58,9 +59,11 @@ std::size_t LibrarySearch::search(std::string_view query, bool foldersOnly, std:
                 const std::uint32_t attributes = storedNumber(document, L"attributes");
                 if (foldersOnly && (attributes & FindData::directoryAttribute) == 0)
                     continue;
-                const wchar_t* path = document.get(L"path");
-                entries.push_back({analysis::narrowBytes(path != nullptr ? path : L""), attributes, FileTime{},
-                                   storedNumber(document, L"size")});
+                const wchar_t* stored = document.get(L"path");
+                std::string path = analysis::narrowBytes(stored != nullptr ? stored : L"");
+                if (keep && !keep(path))
+                    continue;
+                entries.push_back({std::move(path), attributes, FileTime{}, storedNumber(document, L"size")});
                 ++appended;
             }
         }

@@ -4,6 +4,7 @@
 #include "library/LibraryEntry.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,13 +35,18 @@ public:
     LibrarySearch(const LibrarySearch&) = delete;
     LibrarySearch& operator=(const LibrarySearch&) = delete;
 
+    /// Which indexed paths a search may show; called on the searching thread.
+    using PathFilter = std::function<bool(std::string_view path)>;
+
     /// Appends the best matches of `query` in relevance order (only
-    /// directories with `foldersOnly`), at most 500, with path, attributes
-    /// and size as indexed and modified 0; returns how many were appended.
-    /// An empty query, a missing index, a query that does not parse or any
-    /// other failure of the engine appends nothing more (what was appended
-    /// before the failure stays).
-    std::size_t search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries) const;
+    /// directories with `foldersOnly`, and only paths `keep` accepts when it
+    /// is given), at most 500, with path, attributes and size as indexed and
+    /// modified 0; returns how many were appended. A match passed over does
+    /// not count towards the 500. An empty query, a missing index, a query
+    /// that does not parse or any other failure of the engine appends nothing
+    /// more (what was appended before the failure stays).
+    std::size_t search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries,
+                       const PathFilter& keep = {}) const;
 
 private:
     IndexStore store;

@@ -11,6 +11,7 @@
 #include "library/PeerPlaylist.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <utility>
 
 namespace library {
@@ -94,7 +95,23 @@ void MediaLibrary::listDirectory(std::string_view directory, std::vector<Library
 
 std::size_t MediaLibrary::search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries) const
 {
-    return searcher->search(query, foldersOnly, entries);
+    // The index may be older than the settings: a hit in a directory no
+    // longer shared (or one that is not a local path) is not shown.
+    const std::vector<std::string> shared = sharedDirectories();
+    return searcher->search(query, foldersOnly, entries, [&shared](std::string_view path) {
+        return isLocalPath(path) && isPathAllowedIn(path, shared);
+    });
+}
+
+bool MediaLibrary::isPlaylistEntryAllowed(std::string_view path) const
+{
+    if (!isPathAllowed(path))
+        return false;
+    if (!isLocalPath(path))
+        return true;
+    // A missing file is left to the player, which skips what it cannot play.
+    struct stat status {};
+    return ::stat(std::string(path).c_str(), &status) != 0 || S_ISREG(status.st_mode);
 }
 
 void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& out) const
@@ -112,15 +129,10 @@ void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& o
     } else if (path.starts_with(searchPrefix) || path.starts_with(folderSearchPrefix)) {
         const bool foldersOnly = path.starts_with(folderSearchPrefix);
         std::vector<LibraryEntry> hits;
+        // Only local hits in shared directories come back.
         search(path.substr(foldersOnly ? folderSearchPrefix.size() : searchPrefix.size()), foldersOnly, hits);
-        const std::vector<std::string> shared = sharedDirectories();
-        for (const LibraryEntry& hit : hits) {
-            // Hits are local paths; one that is not, or that lies in a
-            // directory no longer shared (the index may be older than the
-            // settings), is dropped rather than expanded again.
-            if (isLocalPath(hit.path) && isPathAllowedIn(hit.path, shared))
-                expandLocal(hit.path, out, visited, limit);
-        }
+        for (const LibraryEntry& hit : hits)
+            expandLocal(hit.path, out, visited, limit);
     } else if (isPathAllowed(path)) {
         expandLocal(std::string(path), out, visited, limit);
     }

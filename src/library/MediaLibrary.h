@@ -85,9 +85,17 @@ public:
 
     /// Appends the index's matches for `query` (directories only with
     /// `foldersOnly`), at most 500, in relevance order, modified = 0; returns
-    /// how many were appended. An empty query, or a failing index, appends
-    /// nothing.
+    /// how many were appended. Only local paths that `isPathAllowed` allows
+    /// now are matches: the index may still hold directories no longer
+    /// shared. An empty query, or a failing index, appends nothing.
     std::size_t search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries) const;
+
+    /// Whether an entry read from a playlist file (resolved against the
+    /// playlist's folder) may go to the player: what `isPathAllowed` allows,
+    /// and for a local path nothing but a regular file or a missing one (a
+    /// directory, a pipe or a device is refused). A playlist file in a shared
+    /// directory so reaches no further than a name the client gives itself.
+    bool isPlaylistEntryAllowed(std::string_view path) const;
 
     /// Appends every playable item below `path`, up to `maxExpansion` (the
     /// first found), then sorts the whole of `out` (what was there before

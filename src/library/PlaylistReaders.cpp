@@ -99,10 +99,18 @@ void readM3u(std::string_view text, std::vector<PlaylistItem>& items)
         return;
     }
     while (added < PlaylistLimits::maxEntries && lines.next(line, cut)) {
-        // A cut "#EXTINF:" line is passed over; the path line after it then
-        // has no "#EXTINF:" line before it and is passed over too.
-        if (cut || !line.starts_with(infoTag))
+        // A cut line is passed over: a cut "#EXTINF:" line gives no title to
+        // the line after it, which then stands alone.
+        if (cut)
             continue;
+        if (!line.starts_with(infoTag)) {
+            // A line of its own, neither blank nor a comment, names a file.
+            if (line.empty() || line.front() == '#')
+                continue;
+            items.push_back({std::string(line), std::string(line), 0});
+            ++added;
+            continue;
+        }
         const std::string_view info = line.substr(infoTag.size());
         const std::size_t comma = info.find(',');
         PlaylistItem item;

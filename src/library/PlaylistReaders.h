@@ -27,11 +27,13 @@ std::int32_t leadingInteger(std::string_view text);
 
 /// Appends the items of M3U text. A first line of exactly "#EXTM3U" makes it
 /// extended: each "#EXTINF:<length>,<title>" line and the line after it (the
-/// path) make one item, every other line is passed over; an "#EXTINF:" line
-/// without a comma gives the whole line as title, one at the end of the text
-/// gives nothing. Otherwise every line, the first included, is an item with
-/// path = title = the line and length 0. A line too long to use is passed
-/// over, and an "#EXTINF:" line or path line that is takes its item with it.
+/// path, whatever it holds) make one item, and every other line that is
+/// neither blank nor a comment (starting with "#") is an item with path =
+/// title = the line and length 0; an "#EXTINF:" line without a comma gives
+/// the whole line as title, one at the end of the text gives nothing.
+/// Otherwise every line, the first included, is an item with path = title =
+/// the line and length 0. A line too long to use is passed over, and a path
+/// line that is takes its item with it.
 void readM3u(std::string_view text, std::vector<PlaylistItem>& items);
 
 /// Appends the items of PLS text: nothing unless the first line starts with

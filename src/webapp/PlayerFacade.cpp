@@ -174,6 +174,8 @@ int PlayerFacade::enqueueOne(const InsertItem& item, int room)
     for (std::size_t i = 0; i < playlist.itemCount() && added < room; ++i) {
         const library::PlaylistItem& entry = playlist.itemAt(i);
         std::string path = isAbsoluteEntry(entry.path) ? entry.path : folder + entry.path;
+        if (library == nullptr || !library->isPlaylistEntryAllowed(path))
+            continue;
         if (playFile(path, entry.title, -1))
             ++added;
     }

@@ -75,8 +75,9 @@ public:
     /// playlist holds `maxEntries`. True when at least one entry was added.
     bool insertExpanded(const InsertItem& item, const std::vector<std::string>& paths, int position);
     /// Appends a file, or each entry of a playlist file (relative entries
-    /// taken from the playlist's folder, length -1), at most `room` of them;
-    /// the number added.
+    /// taken from the playlist's folder, length -1) that the library's
+    /// `isPlaylistEntryAllowed` lets through, at most `room` of them; the
+    /// number added.
     int enqueueOne(const InsertItem& item, int room = maxEntries);
     /// Moves an entry step by step with swaps, keeping the current position
     /// on the entry it was on. Indices outside the playlist are taken as its

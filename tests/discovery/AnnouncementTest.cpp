@@ -37,7 +37,16 @@ PDPDiscovery announcement(std::uint8_t last, std::string name = "HOST", std::uin
     packet.name = std::move(name);
     packet.state = state;
     packet.port = port;
+    packet.sender = {0x0a000000u + last, 51515};  // each id from an address of its own
     return packet;
+}
+
+std::vector<std::string> lastBytesOfKeys(const PeerTable& table)
+{
+    std::vector<std::string> keys;
+    for (const discovery::PeerEntry& entry : table.entries())
+        keys.push_back(entry.key.substr(34));
+    return keys;
 }
 
 Bytes wire(const PDPDiscovery& packet)
@@ -163,7 +172,7 @@ TEST(PeerTable, ExpiresAfterTenSecondsAcrossTheTickWrap)
     EXPECT_EQ(table.expire(5000 + 15000), 1u);
 }
 
-TEST(PeerTable, AFloodOfIdsIsCappedTheOldestGivingWay)
+TEST(PeerTable, AFloodOfIdsIsCappedWithoutPushingOutPeersHeardLately)
 {
     PeerTable table(4);
     const platform::Guid self{};
@@ -173,21 +182,65 @@ TEST(PeerTable, AFloodOfIdsIsCappedTheOldestGivingWay)
         table.handle(packet, self);
         EXPECT_LE(table.size(), 4u);
     }
-    std::vector<std::string> keys;
-    for (const discovery::PeerEntry& entry : table.entries())
-        keys.push_back(entry.key.substr(34));
-    EXPECT_EQ(keys, (std::vector<std::string>{"06", "07", "08", "09"}));
+    EXPECT_EQ(lastBytesOfKeys(table), (std::vector<std::string>{"00", "01", "02", "03"}))
+        << "all heard lately: the newcomers are not kept";
 
-    // A known peer's refresh never evicts anybody.
-    PDPDiscovery again = announcement(6);
-    again.receivedAt = 2000;
+    // Once a peer has been silent longer than that, a newcomer takes the
+    // place of the one heard longest ago; a known peer's refresh never
+    // evicts anybody.
+    PDPDiscovery again = announcement(0);
+    again.receivedAt = 1001 + PeerTable::heardLately;
     table.handle(again, self);
     EXPECT_EQ(table.size(), 4u);
     PDPDiscovery newcomer = announcement(42);
-    newcomer.receivedAt = 2001;
-    table.handle(newcomer, self);
-    keys.clear();
-    for (const discovery::PeerEntry& entry : table.entries())
-        keys.push_back(entry.key.substr(34));
-    EXPECT_EQ(keys, (std::vector<std::string>{"06", "08", "09", "2a"})) << "07 was heard longest ago";
+    newcomer.receivedAt = 1002 + PeerTable::heardLately;
+    EXPECT_TRUE(table.handle(newcomer, self));
+    EXPECT_EQ(lastBytesOfKeys(table), (std::vector<std::string>{"00", "02", "03", "2a"})) << "01 was heard longest ago";
+}
+
+TEST(PeerTable, RefusedAnnouncementsChangeNothing)
+{
+    const platform::Guid self{};
+    PDPDiscovery listed = announcement(1, "REAL");
+    listed.receivedAt = 100;
+    auto from = [](PDPDiscovery packet, std::uint32_t address, std::uint16_t port) {
+        packet.sender = {address, port};
+        return packet;
+    };
+    struct Case {
+        const char* name;
+        PDPDiscovery packet;
+    };
+    const Case cases[] = {
+        {"port 0", announcement(2, "X", 1, 0)},
+        {"unknown state", announcement(2, "X", 2)},
+        {"a listed id from another address", from(announcement(1, "FORGED", 1, 80), 0x0b000001, 51515)},
+        {"a listed id from another port", from(announcement(1, "FORGED", 1, 80), listed.sender.address, 4000)},
+        {"a listed id leaving, from elsewhere", from(announcement(1, "X", 0), 0x0b000001, 51515)},
+    };
+    for (const Case& c : cases) {
+        PeerTable table;
+        table.handle(listed, self);
+        EXPECT_FALSE(table.handle(c.packet, self)) << c.name;
+        ASSERT_EQ(table.size(), 1u) << c.name;
+        EXPECT_EQ(table.entries()[0].name, "REAL") << c.name;
+    }
+}
+
+TEST(PeerTable, OneEntryPerAddressAndPortTheNewest)
+{
+    PeerTable table;
+    const platform::Guid self{};
+    PDPDiscovery first = announcement(1);
+    PDPDiscovery restarted = announcement(2);
+    restarted.sender = first.sender;
+    PDPDiscovery otherPort = announcement(3, "HOST", 1, 8080);
+    otherPort.sender = first.sender;
+    for (const PDPDiscovery& packet : {first, restarted, otherPort})
+        EXPECT_TRUE(table.handle(packet, self));
+    EXPECT_EQ(lastBytesOfKeys(table), (std::vector<std::string>{"02", "03"}));
+    // A listed peer moving to a port another one announces takes it over too.
+    restarted.port = 8080;
+    EXPECT_TRUE(table.handle(restarted, self));
+    EXPECT_EQ(lastBytesOfKeys(table), std::vector<std::string>{"02"});
 }

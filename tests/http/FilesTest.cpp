@@ -4,6 +4,7 @@
 #include "http/RangeHeader.h"
 #include "http/Request.h"
 #include "http/Response.h"
+#include "http/SocketStream.h"
 #include "http/UrlCoding.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,9 @@
 #include <limits>
 #include <random>
 #include <thread>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace http;
@@ -421,6 +424,40 @@ TEST_F(FileAnswers, BrokenConnectionEndsTheBody)
     Answer answer = get("long.bin", "", &stream);
     EXPECT_TRUE(answer.served);
     EXPECT_EQ(answer.writes.size(), 4u);  // the head, three pieces, then nothing more is tried
+}
+
+// A file that shrinks between its stat and its sending leaves a body shorter
+// than announced: the connection must not carry another answer.
+TEST_F(FileAnswers, ABodyShorterThanAnnouncedEndsTheConnection)
+{
+    struct Case {
+        const char* name;
+        std::uint64_t announced;
+        std::string range;
+        bool ends;
+    };
+    const Case cases[] = {
+        {"whole, as long as announced", 600, "", false},
+        {"a range within the file", 600, "bytes=100-199", false},
+        {"whole, the file shrank", 1000, "", true},
+        {"a range past the file's new end", 1000, "bytes=500-899", true},
+    };
+    for (const Case& c : cases) {
+        int ends[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+        SocketStream stream(ends[0]);
+        const int file = ::open((root / "song.mp3").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(file, 0);
+        Request request;
+        if (!c.range.empty())
+            request.headers["Range"] = c.range;
+        Response response(&stream);
+        sendOpenFile(response, request, file, c.announced, "song.mp3");
+        EXPECT_EQ(stream.hasFailedToSend(), c.ends) << c.name;
+        ::close(file);
+        ::close(ends[0]);
+        ::close(ends[1]);
+    }
 }
 
 TEST_F(FileAnswers, FilesOf4GiBAndMore)

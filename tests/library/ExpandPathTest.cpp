@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 using librarytest::LibraryTest;
 
@@ -95,6 +96,25 @@ TEST_F(ExpandPathTest, LinksToFilesCount)
     tree.link("music/sub/alias.mp3", music + "/b.mp3");
     const std::vector<std::string> found = expand(music + "/sub");
     EXPECT_NE(std::find(found.begin(), found.end(), music + "/sub/alias.mp3"), found.end());
+}
+
+// A pipe would hold whoever opens it until a writer comes: neither listed,
+// expanded nor described, whatever its name or its way in.
+TEST_F(ExpandPathTest, OnlyRegularFilesAndDirectoriesCount)
+{
+    tree.directory("music/pipes");
+    for (const char* name : {"music/fifo.mp3", "music/pipes/p.ogg"})
+        ASSERT_EQ(::mkfifo(tree.path(name).c_str(), 0600), 0);
+    tree.link("music/link.mp3", tree.path("music/fifo.mp3"));
+    for (const std::string name : {"fifo.mp3", "link.mp3", "pipes/p.ogg", "pipes"}) {
+        EXPECT_TRUE(expand(music + "/" + name).empty()) << name;
+        EXPECT_EQ(library.fileInfo(music + "/" + name).name, name == "pipes" ? "pipes" : "") << name;
+    }
+    std::vector<library::LibraryEntry> listed;
+    library.listDirectory(music, listed);
+    for (const library::LibraryEntry& entry : listed)
+        EXPECT_TRUE(!entry.path.ends_with("fifo.mp3") && !entry.path.ends_with("link.mp3")) << entry.path;
+    EXPECT_EQ(expand(music).size(), 5u);
 }
 
 TEST_F(ExpandPathTest, PeerAndSearchPaths)

@@ -101,6 +101,24 @@ TEST_F(SearchTest, AtMost500EntriesAndSkippedFilesDoNotCount)
     EXPECT_EQ(search("hit", true), (Paths{"hit folder one", "hit folder two"}));
 }
 
+// The index keeps a directory until the next rebuild; its hits go when the
+// directory is no longer shared, and do not fill the 500 places.
+TEST_F(SearchTest, HitsInDirectoriesNoLongerSharedAreNotShown)
+{
+    const std::string other = tree.directory("other");
+    settings.update([&](auto& d) { d.sharedDirs = {music, other}; });
+    tree.file("music/live one.mp3");
+    for (int i = 0; i < 600; ++i)
+        tree.file("other/live " + std::to_string(i) + ".mp3");
+    reindexAndWait();
+    ASSERT_EQ(search("live").size(), 500u);
+    settings.update([&](auto& d) { d.sharedDirs = {music}; });
+    EXPECT_EQ(search("live"), Paths{"live one.mp3"});
+    std::vector<std::string> expanded;
+    library.expandPath("search://live", expanded);
+    EXPECT_EQ(expanded, std::vector<std::string>{music + "/live one.mp3"});
+}
+
 TEST_F(SearchTest, NeedsIndexIsSetWhileRebuildingAndClearedOnlyByACompleteOne)
 {
     tree.file("music/a/one.mp3");

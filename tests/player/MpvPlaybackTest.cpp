@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <fstream>
 #include <set>
+#include <sys/stat.h>
 
 using namespace player;
 using namespace player::test;
@@ -230,4 +231,9 @@ TEST(TrackTags, TitlesComeFromTheTagsOfEveryFormat)
             EXPECT_EQ(requests.entryFor(file, given, 0).title, "Artist " + name + " - Title " + name) << given;
         EXPECT_EQ(requests.entryFor(file, "Mine", 0).title, "Mine");
     }
+    // Only regular files are read: opening a pipe with no writer would wait for ever.
+    const std::string fifo = dir.file("fifo.mp3");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& other : {fifo, dir.file(""), dir.file("missing.mp3")})
+        EXPECT_FALSE(readTrackTags(other).readable) << other;
 }

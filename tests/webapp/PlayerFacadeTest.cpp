@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace platform;
 using player::PlayState;
@@ -169,29 +170,39 @@ TEST_F(Facade, MoveItemSwapsStepByStepAndFollowsTheCurrentEntry)
 TEST_F(Facade, PlaylistFileEntriesRelativeAbsoluteAndUrl)
 {
     const std::string lists = music + "/lists";
+    std::filesystem::create_directories(lists + "/folder");
+    ASSERT_EQ(::mkfifo((lists + "/pipe.mp3").c_str(), 0600), 0);
+    // Only what a client could name itself goes in: nothing outside the
+    // shared directories, nothing but regular (or missing) files.
     const std::string m3u = text("lists/mix.m3u",
                                  "#EXTM3U\n"
                                  "#EXTINF:12,Relative\n"
                                  "sub/r.wav\n"
-                                 "#EXTINF:300,Absolute\n"
+                                 "#EXTINF:300,Outside\n"
                                  "/srv/other/abs.mp3\n"
                                  "#EXTINF:-1,Radio\n"
                                  "http://127.0.0.1:9/live\n"
                                  "#EXTINF:7,Colon\n"
-                                 "odd:name.mp3\n");
+                                 "odd:name.mp3\n"
+                                 "../../etc/passwd\n"
+                                 "pipe.mp3\n"
+                                 "folder\n"
+                                 "#EXTINF:5,Absolute\n" +
+                                     music + "/in.wav\n");
     fill(0);
-    EXPECT_EQ(facade.enqueueOne({m3u, "not used", 0}), 4);
+    EXPECT_EQ(facade.enqueueOne({m3u, "not used", 0}), 3);
     auto adds = recorded(IPC_PLAYFILE);
-    ASSERT_EQ(adds.size(), 4u);
+    ASSERT_EQ(adds.size(), 3u);
     auto check = [&](std::size_t i, const std::string& file, const std::string& title) {
         EXPECT_EQ(adds[i].file, file) << i;
         EXPECT_EQ(adds[i].title, title) << i;
         EXPECT_EQ(adds[i].length, -1) << "playlist entries go in with an unknown length";
     };
     check(0, lists + "/sub/r.wav", "Relative");
-    check(1, "/srv/other/abs.mp3", "Absolute");
-    check(2, "http://127.0.0.1:9/live", "Radio");
-    check(3, "odd:name.mp3", "Colon");
+    check(1, "http://127.0.0.1:9/live", "Radio");
+    check(2, music + "/in.wav", "Absolute");
+    EXPECT_EQ(facade.enqueueOne({text("lists/passwd.pls", "[playlist]\nNumberOfEntries=1\nFile1=/etc/passwd\n"), "", 0}),
+              0);
 
     const std::string pls = text("lists/deep.PLS", "[playlist]\nNumberOfEntries=1\nFile1=deeper/p.wav\nTitle1=P\n");
     fill(0);
@@ -201,9 +212,9 @@ TEST_F(Facade, PlaylistFileEntriesRelativeAbsoluteAndUrl)
     // Inserted in the middle, the entries keep the file's order.
     fill(2, 1);
     EXPECT_TRUE(facade.insert({m3u, "", 0}, 1));
-    EXPECT_EQ(harness.files(), (std::vector<std::string>{"/e0", lists + "/sub/r.wav", "/srv/other/abs.mp3",
-                                                         "http://127.0.0.1:9/live", "odd:name.mp3", "/e1"}));
-    EXPECT_EQ(harness.position(), 5);
+    EXPECT_EQ(harness.files(), (std::vector<std::string>{"/e0", lists + "/sub/r.wav", "http://127.0.0.1:9/live",
+                                                         music + "/in.wav", "/e1"}));
+    EXPECT_EQ(harness.position(), 4);
 
     // An empty or unreadable playlist adds nothing.
     fill(0);
