@@ -5,8 +5,8 @@ namespace webapp {
 struct RequestContext;
 
 /// True when the parameter "JSON_auth" equals, byte for byte, the value of
-/// the session cookie (`sessionCookieName`); either one absent reads as the
-/// empty text, so a request with neither passes.
+/// the session cookie (`sessionCookieName`) and that value is not empty: a
+/// request without the cookie never passes.
 bool checkJsonAuth(RequestContext& context);
 
 /// Enters "library.js", "favorites.js" and "events.js" into `routeTable`.
