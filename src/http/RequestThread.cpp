@@ -108,7 +108,8 @@ RequestThread::Served RequestThread::serveRequest()
 
     Response response(&stream);
     response.headers["P3P"] = "CP=\"NON NID TAIa OUR NOR NAV INT STA\"";
-    SessionBinding binding = attachSession(*server, *request, response);
+    // The client's address is set at construction and never changes.
+    SessionBinding binding = attachSession(*server, *request, response, clientAddress);
     sessionHeld = std::move(binding.session);
     session = sessionHeld.get();
     cookieName = std::move(binding.cookieName);

@@ -52,7 +52,7 @@ void sendLibrary(WebApplication& application, RequestContext& context)
     std::vector<library::LibraryEntry> entries = listingEntries(media, path, isRoot);
     library::EntryOrder order(integerParameter(context, "sortby"), integerParameter(context, "sortdir"));
     std::sort(entries.begin(), entries.end(), order);
-    sendScript(context, listingObject(path, context.request.authorizedSession, isRoot, entries));
+    sendScript(context, listingObject(path, context.urlToken(), isRoot, entries));
 }
 
 void sendFavorites(WebApplication& application, RequestContext& context)

@@ -48,6 +48,7 @@ void TuneletRequestThread::handle(http::Response& response)
 
     RequestContext context(*request, response, session, routeName, cookieName);
     context.connection = this;
+    context.sessions = &tuneletServer.sessions();
     if (tuneletServer.application.dispatch(context))
         return;
     WebApplication::sendNotFound(response);

@@ -45,6 +45,12 @@ std::string TuneletServer::passwordFor(const std::string& name)
     return name == rules->username ? rules->password : std::string();
 }
 
+bool TuneletServer::opensWithUrlToken(const std::string& path)
+{
+    const std::string route = TuneletRequestThread::routeNameFor(path);
+    return route == "download" || route == "stream";
+}
+
 bool TuneletServer::acceptConnection(platform::UniqueFd socket)
 {
     return startConnection(std::make_unique<TuneletRequestThread>(std::move(socket), *this));
