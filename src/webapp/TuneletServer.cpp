@@ -5,6 +5,7 @@
 #include "webapp/TuneletRequestThread.h"
 
 #include <memory>
+#include <string_view>
 
 namespace webapp {
 
@@ -47,7 +48,8 @@ std::string TuneletServer::passwordFor(const std::string& name)
 
 bool TuneletServer::opensWithUrlToken(const std::string& path)
 {
-    const std::string route = TuneletRequestThread::routeNameFor(path);
+    // Every request passes here: the route is looked at in place.
+    const std::string_view route = TuneletRequestThread::routeIn(path);
     return route == "download" || route == "stream";
 }
 
