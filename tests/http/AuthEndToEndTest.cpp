@@ -140,6 +140,14 @@ TEST_F(EndToEnd, CurlDigestAndBasic)
                                              "WWW-Authenticate: Basic realm=\"Tunelet\"\r\n")))
         << none.output;
     EXPECT_NE(none.output.find("Connection: close\r\n"), std::string::npos);
+
+    // One wrong password on record (the right one since wiped the first);
+    // each guess comes on a connection of its own.
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(run(curl + "--basic -u alice:guess -o /dev/null " + url + "/hello").output, " 401") << i;
+    Outcome locked = run(curl + "--basic -u alice:s3cret -D - -o /dev/null " + url + "/hello");
+    EXPECT_NE(locked.output.find("HTTP/1.1 429 Too Many Requests\r\n"), std::string::npos) << locked.output;
+    EXPECT_NE(locked.output.find("Retry-After: 1\r\n"), std::string::npos) << locked.output;
 }
 
 TEST_F(EndToEnd, PythonUrllibDigestWithoutCookies)
