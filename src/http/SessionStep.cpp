@@ -9,6 +9,8 @@
 #include "http/Server.h"
 #include "http/StateStore.h"
 
+#include <algorithm>
+
 namespace http {
 namespace {
 
@@ -97,6 +99,7 @@ SessionBinding attachSession(Server& server, Request& request, Response& respons
     }
 
     if (server.access()->requirePassword && request.status != 500) {
+        // A URL token alone opens the routes it is given on.
         Authorization result = named == Named::byUrlToken
             ? Authorization::bySession
             : authorize(*session, server, request, secondsSinceEpoch(), clientAddress, named != Named::byOpaque);
@@ -113,7 +116,8 @@ SessionBinding attachSession(Server& server, Request& request, Response& respons
         } else if (result == Authorization::throttled) {
             // Too many wrong passwords from this address: nothing is checked
             // until the wait is over, and the client is told how long it is.
-            response.headers["Retry-After"] = std::to_string(server.throttle().lockedFor(clientAddress).count());
+            const std::chrono::seconds wait = server.throttle().lockedFor(clientAddress);
+            response.headers["Retry-After"] = std::to_string(std::max<std::chrono::seconds::rep>(wait.count(), 1));
             response.headers["Connection"] = "close";
             request.status = 429;
             request.reason = "Too Many Requests";
