@@ -73,20 +73,19 @@ std::string SessionTable::urlToken(const std::string& id)
     if (entry.urlToken.empty()) {
         // Only the system's random source: the token opens downloads to
         // whoever holds it, so it must not be guessable from other draws.
-        std::optional<platform::Guid> bytes;
+        std::string token;
         do {
-            bytes = platform::newGuid();
+            std::optional<platform::Guid> bytes = platform::newGuid();
             if (!bytes)
                 return {};
-            entry.urlToken = platform::guidText(*bytes);
-            std::erase(entry.urlToken, '-');
-        } while (byUrlToken.contains(entry.urlToken));
-        byUrlToken.emplace(entry.urlToken, id);
+            token = platform::guidText(*bytes);
+            std::erase(token, '-');
+        } while (byUrlToken.contains(token));
+        entry.urlToken = token;
+        byUrlToken.emplace(std::move(token), id);
         if (!entry.authorised) {
-            fresh.erase(entry.place);
+            authorised.splice(authorised.end(), fresh, entry.place);
             entry.authorised = true;
-            authorised.push_back(id);
-            entry.place = std::prev(authorised.end());
         }
     }
     return entry.urlToken;

@@ -736,6 +736,9 @@ TEST(SessionStep, SessionsExpireAndTheTableStaysBounded)
     Exchange login = requestWith(server, {{"Cookie", "Tunelet=" + idOf(challenge)}, {"Authorization", digest.header()}});
     std::string authorised = idOf(login);
     ASSERT_FALSE(authorised.empty());
+    // So does the URL token of a Basic login, whose session stays unauthorised.
+    const std::string token = server.sessions().urlToken(
+        requestWith(server, {{"Authorization", "Basic " + base64("alice:s3cret")}}).request.authorizedSession);
     server.setRequirePassword(false);
     for (int i = 0; i < 100000; ++i)
         requestWith(server, {});
@@ -743,6 +746,7 @@ TEST(SessionStep, SessionsExpireAndTheTableStaysBounded)
     EXPECT_EQ(server.sessions().find(kept), nullptr);
     ASSERT_NE(server.sessions().find(authorised), nullptr);
     EXPECT_EQ(server.sessions().find(authorised)->get("authorized"), "true");
+    EXPECT_NE(server.sessions().findByUrlToken(token).second, nullptr);
 }
 
 TEST(SessionStep, NoLineBreakReachesTheAnswer)
