@@ -52,48 +52,65 @@ Authorization digestMatches(StateStore& session, Server& server, const Request& 
     if (age == NonceAge::foreign)
         return Authorization::refused;
 
-    std::string username = valueOf(sent, "username");
-    if (!server.isUser(username))
+    // The password is hashed with our realm only: a client may not choose
+    // the text its answer is checked against.
+    const std::string realm = server.realm(request.path);
+    if (valueOf(sent, "realm") != realm)
         return Authorization::refused;
 
-    std::string ha1 = md5Hex(username + ":" + valueOf(sent, "realm") + ":" + server.passwordFor(username));
+    std::string username = valueOf(sent, "username");
+    if (!server.isUser(username))
+        return Authorization::wrongCredentials;
+
+    std::string ha1 = md5Hex(username + ":" + realm + ":" + server.passwordFor(username));
     std::string ha2 = md5Hex(std::string(request.method == Request::post ? "POST" : "GET") + ":" + uri);
     std::string expected = md5Hex(ha1 + ":" + nonce + ":" + valueOf(sent, "nc") + ":"
                                   + valueOf(sent, "cnonce") + ":" + valueOf(sent, "qop") + ":" + ha2);
     if (expected.empty() || !equalSecret(expected, valueOf(sent, "response")))
-        return Authorization::refused;
+        return Authorization::wrongCredentials;
     return age == NonceAge::fresh ? Authorization::byDigest : Authorization::stale;
 }
 
-} // namespace
-
-Authorization authorize(StateStore& session, Server& server, const Request& request, std::uint64_t nowSeconds)
+Authorization checkCredentials(StateStore& session, Server& server, const Request& request, std::uint64_t nowSeconds,
+                               std::string_view header)
 {
-    if (session.get("authorized") == "true")
-        return Authorization::bySession;
-
-    auto found = request.headers.find("Authorization");
-    if (found == request.headers.end())
-        return Authorization::refused;
-    std::string_view header = found->second;
-
     constexpr std::string_view basic = "Basic ";
     if (header.starts_with(basic)) {
         const std::string username = server.access()->username;
         std::string expected = base64(username + ":" + server.passwordFor(username));
         return equalSecret(header.substr(basic.size()), expected) ? Authorization::byBasic
-                                                                   : Authorization::refused;
+                                                                   : Authorization::wrongCredentials;
     }
-
     constexpr std::string_view digest = "Digest ";
-    if (header.starts_with(digest)) {
-        Authorization result = digestMatches(session, server, request,
-                                             parseDigestParameters(header.substr(digest.size())), nowSeconds);
-        if (result == Authorization::byDigest)
-            session.set("authorized", "true");
-        return result;
-    }
+    if (header.starts_with(digest))
+        return digestMatches(session, server, request, parseDigestParameters(header.substr(digest.size())),
+                             nowSeconds);
     return Authorization::refused;
+}
+
+} // namespace
+
+Authorization authorize(StateStore& session, Server& server, const Request& request, std::uint64_t nowSeconds,
+                        std::string_view clientAddress, bool sessionNamed)
+{
+    if (sessionNamed && session.get("authorized") == "true")
+        return Authorization::bySession;
+
+    auto found = request.headers.find("Authorization");
+    if (found == request.headers.end())
+        return Authorization::refused;
+    LoginThrottle& throttle = server.throttle();
+    if (throttle.lockedFor(clientAddress).count() > 0)
+        return Authorization::throttled;
+
+    Authorization result = checkCredentials(session, server, request, nowSeconds, found->second);
+    if (result == Authorization::wrongCredentials)
+        throttle.failed(clientAddress);
+    else if (result == Authorization::byBasic || result == Authorization::byDigest || result == Authorization::stale)
+        throttle.succeeded(clientAddress);
+    if (result == Authorization::byDigest && sessionNamed)
+        session.set("authorized", "true");
+    return result;
 }
 
 bool isAuthorized(StateStore& session, Server& server, const Request& request)

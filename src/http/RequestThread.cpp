@@ -108,7 +108,10 @@ RequestThread::Served RequestThread::serveRequest()
 
     Response response(&stream);
     response.headers["P3P"] = "CP=\"NON NID TAIa OUR NOR NAV INT STA\"";
-    SessionBinding binding = attachSession(*server, *request, response);
+    // The client's address is set at construction and never changes; its
+    // port, new with each connection, is no part of who is asking.
+    const std::string_view host = std::string_view(clientAddress).substr(0, clientAddress.rfind(':'));
+    SessionBinding binding = attachSession(*server, *request, response, host);
     sessionHeld = std::move(binding.session);
     session = sessionHeld.get();
     cookieName = std::move(binding.cookieName);

@@ -231,6 +231,11 @@ std::size_t Server::idleConnectionCount() const
                                                   [](const auto& connection) { return connection->idleSince(); }));
 }
 
+bool Server::opensWithUrlToken(const std::string&)
+{
+    return false;
+}
+
 std::shared_ptr<const AccessRules> Server::access() const
 {
     std::lock_guard guard(accessLock);

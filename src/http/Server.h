@@ -2,6 +2,7 @@
 
 #include "http/AccessRules.h"
 #include "http/Dispatcher.h"
+#include "http/LoginThrottle.h"
 #include "http/Request.h"
 #include "http/SessionTable.h"
 #include "platform/Event.h"
@@ -71,6 +72,10 @@ public:
     virtual std::string realm(const std::string& path) = 0;
     virtual bool isUser(const std::string& name) = 0;
     virtual std::string passwordFor(const std::string& name) = 0;
+    /// Whether a request for `path` may be authorised by the URL token of a
+    /// session given in its query (what a media player handed our URLs
+    /// sends) instead of the session's cookie or credentials. None by default.
+    virtual bool opensWithUrlToken(const std::string& path);
     /// Takes an accepted, blocking socket and starts serving it (normally
     /// through `startConnection`); false when it could not.
     virtual bool acceptConnection(platform::UniqueFd socket) = 0;
@@ -88,6 +93,8 @@ public:
 
     /// The sessions this listener issued. Any thread.
     SessionTable& sessions() { return sessionTable; }
+    /// The wrong-password record of this listener's clients. Any thread.
+    LoginThrottle& throttle() { return loginThrottle; }
 
     /// Tells `activity` observers what every live connection last asked for.
     /// Call without holding `threadsLock`.
@@ -155,6 +162,7 @@ private:
     mutable std::mutex threadsLock;
     platform::WakeupDescriptor stopEvent;
     SessionTable sessionTable;
+    LoginThrottle loginThrottle;
     std::atomic<std::uint16_t> boundPort{0};
     std::shared_ptr<const AccessRules> accessRules = std::make_shared<const AccessRules>();
     mutable std::mutex accessLock;

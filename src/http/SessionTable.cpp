@@ -2,9 +2,11 @@
 
 #include "http/Nonce.h"
 #include "http/Random.h"
+#include "platform/Guid.h"
 
 #include <array>
 #include <cstdio>
+#include <optional>
 
 namespace http {
 
@@ -18,8 +20,7 @@ SessionTable::Session SessionTable::find(const std::string& id)
 {
     std::lock_guard guard(lock);
     Clock::time_point time = now();
-    dropExpired(fresh, time);
-    dropExpired(authorised, time);
+    dropExpired(time);
     auto found = entries.find(id);
     if (found == entries.end())
         return nullptr;
@@ -27,16 +28,79 @@ SessionTable::Session SessionTable::find(const std::string& id)
     return found->second.session;
 }
 
+std::pair<std::string, SessionTable::Session> SessionTable::findByUrlToken(const std::string& token)
+{
+    std::lock_guard guard(lock);
+    return findByKey(byUrlToken, token);
+}
+
+std::pair<std::string, SessionTable::Session> SessionTable::findByOpaque(const std::string& opaque)
+{
+    std::lock_guard guard(lock);
+    return findByKey(byOpaque, opaque);
+}
+
+std::pair<std::string, SessionTable::Session> SessionTable::findByKey(const Keys& keys, const std::string& key)
+{
+    Clock::time_point time = now();
+    dropExpired(time);
+    auto named = keys.find(key);
+    if (key.empty() || named == keys.end())
+        return {};
+    Entry& entry = entries.at(named->second);
+    touch(entry, time);
+    return {named->second, entry.session};
+}
+
 std::pair<std::string, SessionTable::Session> SessionTable::issue()
 {
     auto session = std::make_shared<StateStore>();
     std::lock_guard guard(lock);
     Clock::time_point time = now();
-    dropExpired(fresh, time);
-    dropExpired(authorised, time);
+    dropExpired(time);
     std::string id = unusedId();
-    add(id, session, false, time);
+    add(id, Entry{.session = session}, time);
     return {id, session};
+}
+
+std::string SessionTable::urlToken(const std::string& id)
+{
+    std::lock_guard guard(lock);
+    auto found = entries.find(id);
+    if (found == entries.end())
+        return {};
+    Entry& entry = found->second;
+    if (entry.urlToken.empty()) {
+        // Only the system's random source: the token opens downloads to
+        // whoever holds it, so it must not be guessable from other draws.
+        std::string token;
+        do {
+            std::optional<platform::Guid> bytes = platform::newGuid();
+            if (!bytes)
+                return {};
+            token = platform::guidText(*bytes);
+            std::erase(token, '-');
+        } while (byUrlToken.contains(token));
+        entry.urlToken = token;
+        byUrlToken.emplace(std::move(token), id);
+        if (!entry.authorised) {
+            authorised.splice(authorised.end(), fresh, entry.place);
+            entry.authorised = true;
+        }
+    }
+    return entry.urlToken;
+}
+
+void SessionTable::noteOpaque(const std::string& id, const std::string& opaque)
+{
+    std::lock_guard guard(lock);
+    auto found = entries.find(id);
+    if (found == entries.end() || opaque.empty() || found->second.opaque == opaque)
+        return;
+    if (!found->second.opaque.empty())
+        byOpaque.erase(found->second.opaque);
+    found->second.opaque = opaque;
+    byOpaque[opaque] = id;
 }
 
 std::string SessionTable::reissueAuthorised(const std::string& oldId)
@@ -46,10 +110,11 @@ std::string SessionTable::reissueAuthorised(const std::string& oldId)
     auto found = entries.find(oldId);
     if (found == entries.end())
         return {};
-    Session session = found->second.session;
+    Entry entry = std::move(found->second);
     forget(found);
     std::string id = unusedId();
-    add(id, std::move(session), true, time);
+    entry.authorised = true;
+    add(id, std::move(entry), time);
     return id;
 }
 
@@ -72,29 +137,41 @@ void SessionTable::touch(Entry& entry, Clock::time_point time)
     order.splice(order.end(), order, entry.place);
 }
 
-void SessionTable::add(std::string id, Session session, bool isAuthorised, Clock::time_point time)
+void SessionTable::add(std::string id, Entry entry, Clock::time_point time)
 {
     while (entries.size() >= capacity)
         forget(entries.find(fresh.empty() ? authorised.front() : fresh.front()));
-    std::list<std::string>& order = isAuthorised ? authorised : fresh;
+    std::list<std::string>& order = listOf(entry);
     order.push_back(id);
-    entries.emplace(std::move(id), Entry{std::move(session), time, isAuthorised, std::prev(order.end())});
+    entry.place = std::prev(order.end());
+    entry.lastUse = time;
+    if (!entry.urlToken.empty())
+        byUrlToken[entry.urlToken] = id;
+    if (!entry.opaque.empty())
+        byOpaque[entry.opaque] = id;
+    entries.emplace(std::move(id), std::move(entry));
 }
 
 void SessionTable::forget(Entries::iterator found)
 {
-    listOf(found->second).erase(found->second.place);
+    const Entry& entry = found->second;
+    listOf(entry).erase(entry.place);
+    byUrlToken.erase(entry.urlToken);
+    if (auto named = byOpaque.find(entry.opaque); named != byOpaque.end() && named->second == found->first)
+        byOpaque.erase(named);
     entries.erase(found);
 }
 
-void SessionTable::dropExpired(std::list<std::string>& order, Clock::time_point time)
+void SessionTable::dropExpired(Clock::time_point time)
 {
     // Each list runs from the least recently used, so only its front can be due.
-    while (!order.empty()) {
-        auto found = entries.find(order.front());
-        if (time - found->second.lastUse < idleLifetime)
-            return;
-        forget(found);
+    for (std::list<std::string>* order : {&fresh, &authorised}) {
+        while (!order->empty()) {
+            auto found = entries.find(order->front());
+            if (time - found->second.lastUse < idleLifetime)
+                break;
+            forget(found);
+        }
     }
 }
 

@@ -85,14 +85,16 @@ void sendStream(WebApplication& application, RequestContext& context)
     }
 
     const std::string host = headerValue(context.request, "Host");
-    const std::string& session = context.request.authorizedSession;
+    // The URLs carry the session's URL token, never its id: a player (or a
+    // peer, or a saved playlist) holding them can fetch music and no more.
+    const std::string token = context.urlToken();
     // Only a local playlist file has entries to read; a search or a peer URL
     // that happens to end in ".m3u" is expanded like any other path.
     std::string text;
     if (library::isLocalPath(path) && library::PlaylistFile::isPlaylistFile(path))
-        text = exportPlaylist(library::PlaylistFile(path), path, host, session);
+        text = exportPlaylist(library::PlaylistFile(path), path, host, token);
     else
-        text = exportPaths(items, host, session);
+        text = exportPaths(items, host, token);
 
     response.headers["Content-Type"] = "audio/m3u";
     response.headers["Content-Disposition"] = "inline; filename=playlist.m3u";

@@ -52,7 +52,7 @@ void sendLibrary(WebApplication& application, RequestContext& context)
     std::vector<library::LibraryEntry> entries = listingEntries(media, path, isRoot);
     library::EntryOrder order(integerParameter(context, "sortby"), integerParameter(context, "sortdir"));
     std::sort(entries.begin(), entries.end(), order);
-    sendScript(context, listingObject(path, context.request.authorizedSession, isRoot, entries));
+    sendScript(context, listingObject(path, context.urlToken(), isRoot, entries));
 }
 
 void sendFavorites(WebApplication& application, RequestContext& context)
@@ -80,7 +80,10 @@ void sendEvents(WebApplication&, RequestContext& context)
 
 bool checkJsonAuth(RequestContext& context)
 {
-    return parameter(context, "JSON_auth") == context.cookies.get(context.sessionCookieName);
+    // Two empty texts are what a request from another site's page carries
+    // (the cookie stays home, and the page cannot read it): no match.
+    const std::string cookie = context.cookies.get(context.sessionCookieName);
+    return !cookie.empty() && parameter(context, "JSON_auth") == cookie;
 }
 
 void registerLibraryRoutes()

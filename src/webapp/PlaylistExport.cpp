@@ -25,30 +25,30 @@ bool isUrl(std::string_view path)
 
 } // namespace
 
-std::string downloadUrl(std::string_view host, std::string_view path, std::string_view session)
+std::string downloadUrl(std::string_view host, std::string_view path, std::string_view token)
 {
     std::string url = "http://";
     url += host;
     url += "/download?path=";
     url += http::urlEncode(path);
     url += "&auth=";
-    url += session;
+    url += token;
     return url;
 }
 
-std::string exportPaths(const std::vector<std::string>& paths, std::string_view host, std::string_view session)
+std::string exportPaths(const std::vector<std::string>& paths, std::string_view host, std::string_view token)
 {
     library::PlaylistFile out;
     for (const std::string& path : paths) {
         std::string title(library::fileNamePart(path));
         // A peer's item is already a URL of its own server.
-        out.add(isUrl(path) ? path : downloadUrl(host, path, session), std::move(title));
+        out.add(isUrl(path) ? path : downloadUrl(host, path, token), std::move(title));
     }
     return out.writeM3u();
 }
 
 std::string exportPlaylist(const library::PlaylistFile& playlist, std::string_view playlistPath,
-                           std::string_view host, std::string_view session)
+                           std::string_view host, std::string_view token)
 {
     const std::size_t separator = playlistPath.rfind(library::pathSeparator);
     const std::string_view directory =
@@ -56,7 +56,7 @@ std::string exportPlaylist(const library::PlaylistFile& playlist, std::string_vi
     std::string prefix = "http://";
     prefix += host;
     prefix += "/download?auth=";
-    prefix += session;
+    prefix += token;
     prefix += "&path=";
     prefix += http::urlEncode(directory);
 
@@ -64,7 +64,7 @@ std::string exportPlaylist(const library::PlaylistFile& playlist, std::string_vi
     for (std::size_t i = 0; i < playlist.itemCount(); ++i) {
         library::PlaylistItem item = playlist.itemAt(i);
         if (item.path.starts_with(library::pathSeparator))
-            item.path = downloadUrl(host, item.path, session);
+            item.path = downloadUrl(host, item.path, token);
         else if (!isUrl(item.path))
             item.path = prefix + http::urlEncode(item.path);
         out.add(item);

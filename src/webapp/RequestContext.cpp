@@ -1,6 +1,7 @@
 #include "webapp/RequestContext.h"
 
 #include "http/Request.h"
+#include "http/SessionTable.h"
 
 namespace webapp {
 
@@ -24,6 +25,13 @@ RequestContext::RequestContext(http::Request& request, http::Response& response,
       params(request.params),
       sessionCookieName(std::move(sessionCookieName))
 {
+}
+
+std::string RequestContext::urlToken() const
+{
+    if (!sessions || request.authorizedSession.empty())
+        return {};
+    return sessions->urlToken(request.authorizedSession);
 }
 
 } // namespace webapp

@@ -9,6 +9,7 @@ namespace http {
 class Request;
 class RequestThread;
 class Response;
+class SessionTable;
 class StateStore;
 } // namespace http
 
@@ -40,6 +41,14 @@ struct RequestContext {
     /// The connection the request came on, which can put an answer off
     /// until the player's thread has answered; none offline.
     http::RequestThread* connection = nullptr;
+    /// The server's sessions; none offline.
+    http::SessionTable* sessions = nullptr;
+
+    /// What the URLs handed out for this request carry in "auth": the URL
+    /// token of its authorised session (made at the first need), which opens
+    /// only downloads and streams; empty when the request is not authorised
+    /// by a password (none is required) or offline.
+    std::string urlToken() const;
 };
 
 } // namespace webapp

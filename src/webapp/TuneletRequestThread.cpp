@@ -18,8 +18,13 @@ TuneletRequestThread::TuneletRequestThread(platform::UniqueFd socket, TuneletSer
 
 std::string TuneletRequestThread::routeNameFor(std::string_view path)
 {
+    return std::string(routeIn(path));
+}
+
+std::string_view TuneletRequestThread::routeIn(std::string_view path)
+{
     std::size_t first = path.find_first_not_of('/');
-    return first == std::string_view::npos ? std::string() : std::string(path.substr(first));
+    return first == std::string_view::npos ? std::string_view() : path.substr(first);
 }
 
 void TuneletRequestThread::handle(http::Response& response)
@@ -48,6 +53,7 @@ void TuneletRequestThread::handle(http::Response& response)
 
     RequestContext context(*request, response, session, routeName, cookieName);
     context.connection = this;
+    context.sessions = &tuneletServer.sessions();
     if (tuneletServer.application.dispatch(context))
         return;
     WebApplication::sendNotFound(response);

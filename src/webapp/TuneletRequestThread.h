@@ -20,6 +20,8 @@ public:
     /// The request path without every leading "/"; nothing else is changed,
     /// so "//library" names "library" and "/library/" names "library/".
     static std::string routeNameFor(std::string_view path);
+    /// The same name, as a view into `path`.
+    static std::string_view routeIn(std::string_view path);
 
 protected:
     void handle(http::Response& response) override;

@@ -7,6 +7,7 @@
 #include "webapp/WebApplication.h"
 
 #include <memory>
+#include <string_view>
 
 namespace webapp {
 
@@ -58,6 +59,13 @@ std::string TuneletServer::passwordFor(const std::string& name)
 {
     const std::shared_ptr<const http::AccessRules> rules = access();
     return name == rules->username ? rules->password : std::string();
+}
+
+bool TuneletServer::opensWithUrlToken(const std::string& path)
+{
+    // Every request passes here: the route is looked at in place.
+    const std::string_view route = TuneletRequestThread::routeIn(path);
+    return route == "download" || route == "stream";
 }
 
 bool TuneletServer::acceptConnection(platform::UniqueFd socket)

@@ -39,6 +39,8 @@ public:
     bool isUser(const std::string& name) override;
     /// The configured password for the configured user; empty otherwise.
     std::string passwordFor(const std::string& name) override;
+    /// "download" and "stream": what a media player handed our URLs fetches.
+    bool opensWithUrlToken(const std::string& path) override;
     bool acceptConnection(platform::UniqueFd socket) override;
 
     /// A stop that is no restart also ends the library's peer fetches under

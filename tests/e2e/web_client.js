@@ -451,8 +451,13 @@ async function startPlayer(dir, sharedDir, extra, logName) {
     // the peer's download URLs into the local playlist, which plays them.
     {
       const f = [];
+      // Asked from the page, as the client asks: with the session cookie,
+      // repeated in JSON_auth.
       const favorites = async () => {
-        const text = await get("favorites.js?callback=f");
+        const text = await page.evaluate(async () => {
+          const session = (/(?:^|; )Tunelet=([^;]*)/.exec(document.cookie) || [])[1] || "";
+          return (await fetch("/favorites.js?callback=f&JSON_auth=" + session)).text();
+        });
         return Object.values(JSON.parse(text.slice(2, -2)));
       };
       const heard = (all, port) => all.find((v) => v.host.endsWith(":" + port));

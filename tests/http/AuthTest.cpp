@@ -2,6 +2,7 @@
 #include "http/CookieStore.h"
 #include "http/Crypto.h"
 #include "http/Digest.h"
+#include "http/LoginThrottle.h"
 #include "http/Nonce.h"
 #include "http/Random.h"
 #include "http/Request.h"
@@ -67,14 +68,15 @@ struct Exchange {
 };
 
 Exchange requestWith(Server& server, const Map& headers, const Map& params = {},
-                     const std::string& path = "/index.html", int method = Request::get)
+                     const std::string& path = "/index.html", int method = Request::get,
+                     std::string_view address = "10.0.0.1")
 {
     Exchange e;
     e.request.path = path;
     e.request.method = method;
     e.request.headers = HeaderMap(headers.begin(), headers.end());
     e.request.params = params;
-    e.binding = attachSession(server, e.request, e.response);
+    e.binding = attachSession(server, e.request, e.response, address);
     return e;
 }
 
@@ -245,11 +247,7 @@ TEST(SessionStep, CookieOrParameterNamesTheSession)
     };
     const Case sameSession[] = {
         {"cookie", {{"Cookie", "other=1; Tunelet=" + id}}, {}},
-        {"realm parameter", {}, {{"Tunelet", id}}},
-        {"auth parameter", {}, {{"auth", id}}},
         {"cookie before parameter", {{"Cookie", "Tunelet=" + id}}, {{"auth", "elsewhere"}}},
-        {"realm parameter before auth", {}, {{"Tunelet", id}, {"auth", "elsewhere"}}},
-        {"empty cookie falls through", {{"Cookie", "Tunelet="}}, {{"auth", id}}},
     };
     for (const Case& c : sameSession) {
         Exchange e = requestWith(server, c.headers, c.params);
@@ -262,10 +260,12 @@ TEST(SessionStep, CookieOrParameterNamesTheSession)
     EXPECT_NE(otherId, id);
     EXPECT_NE(second.binding.session, first.binding.session);
 
-    // An id the server never issued names nothing: a new one is issued.
-    for (const Case& c : std::initializer_list<Case>{{"cookie", {{"Cookie", "Tunelet=mine"}}, {}},
-                                                     {"realm parameter", {}, {{"Tunelet", "mine"}}},
-                                                     {"auth parameter", {}, {{"auth", "mine"}}}}) {
+    // An id the server never issued names nothing, and a session's id names
+    // it only in the cookie: a new one is issued.
+    for (const Case& c : std::initializer_list<Case>{{"made-up cookie", {{"Cookie", "Tunelet=mine"}}, {}},
+                                                     {"made-up parameter", {}, {{"Tunelet", "mine"}}},
+                                                     {"id in the realm parameter", {}, {{"Tunelet", id}}},
+                                                     {"id in the auth parameter", {}, {{"auth", id}}}}) {
         Exchange chosen = requestWith(server, c.headers, c.params);
         std::string issued = sessionIdFromCookie(chosen.response);
         EXPECT_FALSE(issued.empty()) << c.name;
@@ -392,15 +392,61 @@ TEST(SessionStep, DigestAuthorisesTheSession)
     }
     EXPECT_EQ(requestWith(server, {{"Cookie", cookie}}).request.status, 401);
 
-    // From now on the new cookie or the auth parameter alone will do.
+    // From now on the new cookie alone will do.
     Exchange byCookie = requestWith(server, {{"Cookie", "Tunelet=" + renewed}});
     EXPECT_EQ(byCookie.request.status, 0);
     EXPECT_EQ(byCookie.request.authorizedSession, renewed);
-    Exchange byParameter = requestWith(server, {}, {{"auth", renewed}}, "/stream");
-    EXPECT_EQ(byParameter.request.status, 0);
-    EXPECT_EQ(byParameter.request.authorizedSession, renewed);
-    EXPECT_EQ(byParameter.response.headers.count("Set-Cookie"), 0u);
     EXPECT_EQ(requestWith(server, {}).request.status, 401);  // a new browser still is not
+}
+
+TEST(SessionStep, UrlTokensOpenOnlyWhatPlayersFetch)
+{
+    TestServer server;
+    server.setRequirePassword(true);
+    // A Digest login through the cookie, and a Basic one that leaves its
+    // session unauthorised: both sessions' tokens open downloads.
+    Exchange challenge = requestWith(server, {});
+    Digest digest;
+    digest.opaque = challenge.binding.session->get("opaque");
+    digest.nonce = challenge.binding.session->get("nonce");
+    const std::string byDigest = sessionIdFromCookie(
+        requestWith(server, {{"Cookie", "Tunelet=" + sessionIdFromCookie(challenge.response)},
+                             {"Authorization", digest.header()}}).response);
+    const std::string byBasic =
+        requestWith(server, {{"Authorization", "Basic " + base64("alice:s3cret")}}).request.authorizedSession;
+    ASSERT_FALSE(byDigest.empty());
+    ASSERT_FALSE(byBasic.empty());
+
+    for (const std::string& id : {byDigest, byBasic}) {
+        const std::string token = server.sessions().urlToken(id);
+        EXPECT_TRUE(std::regex_match(token, std::regex("[0-9a-f]{32}"))) << token;
+        EXPECT_EQ(server.sessions().urlToken(id), token);
+        struct Case {
+            const char* name;
+            std::string path;
+            Map headers;
+            Map params;
+            bool served;
+        };
+        const Case cases[] = {
+            {"token on a download", "/download", {}, {{"auth", token}}, true},
+            {"token in the realm parameter", "/download", {}, {{"Tunelet", token}}, true},
+            {"token beside another session's cookie", "/download", {{"Cookie", "Tunelet=" + byBasic}},
+             {{"auth", token}}, true},
+            {"token on another route", "/index.html", {}, {{"auth", token}}, false},
+            {"token as the cookie", "/download", {{"Cookie", "Tunelet=" + token}}, {}, false},
+            {"session id in the query", "/download", {}, {{"auth", id}}, false},
+            {"token altered", "/download", {}, {{"auth", token.substr(1) + "0"}}, false},
+        };
+        for (const Case& c : cases) {
+            Exchange e = requestWith(server, c.headers, c.params, c.path);
+            EXPECT_EQ(e.request.status, c.served ? 0 : 401) << c.name;
+            EXPECT_EQ(e.request.authorizedSession, c.served ? id : "") << c.name;
+            EXPECT_EQ(header(e.response, "Set-Cookie") == "<none>", c.served) << c.name;
+        }
+    }
+    // The Basic session's cookie still needs the password.
+    EXPECT_EQ(requestWith(server, {{"Cookie", "Tunelet=" + byBasic}}).request.status, 401);
 }
 
 TEST(SessionStep, DigestDetails)
@@ -472,11 +518,129 @@ TEST(SessionStep, DigestDetails)
     check("POST hashed as POST", post, "/index.html", Request::post, true);
     check("POST hash on a GET", post, "/index.html", Request::get, false);
     Digest otherRealm;
-    otherRealm.realm = "elsewhere";  // the realm the client hashed with is taken as sent
-    check("client's realm", otherRealm, "/index.html", Request::get, true);
+    otherRealm.realm = "elsewhere";  // hashed right, but against a realm of the client's choosing
+    check("client's realm", otherRealm, "/index.html", Request::get, false);
     Digest emptyNc;
     emptyNc.nc = "";
     check("empty nc hashed as empty", emptyNc, "/index.html", Request::get, true);
+}
+
+TEST(SessionStep, DigestWithoutCookiesIsFoundByItsOpaque)
+{
+    TestServer server;
+    server.setRequirePassword(true);
+    auto challenged = [&](Digest& digest) {
+        Exchange challenge = requestWith(server, {});
+        digest.opaque = challenge.binding.session->get("opaque");
+        digest.nonce = challenge.binding.session->get("nonce");
+        return std::pair(sessionIdFromCookie(challenge.response), challenge.binding.session);
+    };
+    // As curl and urllib do: every request answers the first challenge,
+    // none carries the cookie. Each is checked in full and authorises
+    // itself only, so a replayed opaque is worth nothing without the answer.
+    Digest digest;
+    auto [id, session] = challenged(digest);
+    for (const char* nc : {"00000001", "00000002"}) {
+        digest.nc = nc;
+        Exchange e = requestWith(server, {{"Authorization", digest.header()}});
+        EXPECT_EQ(e.request.status, 0) << nc;
+        EXPECT_EQ(e.request.authorizedSession, id) << nc;
+        EXPECT_EQ(header(e.response, "Set-Cookie"), "<none>") << nc;
+    }
+    EXPECT_NE(session->get("authorized"), "true");
+
+    // A session authorised through its cookie is still no key to its opaque.
+    Digest browser;
+    auto [browserId, browserSession] = challenged(browser);
+    EXPECT_EQ(requestWith(server, {{"Cookie", "Tunelet=" + browserId}, {"Authorization", browser.header()}})
+                  .request.status, 0);
+    ASSERT_EQ(browserSession->get("authorized"), "true");
+    Digest guess = browser;
+    guess.password = "guess";
+    Exchange guessed = requestWith(server, {{"Authorization", guess.header()}});
+    EXPECT_EQ(guessed.request.status, 401);
+    EXPECT_NE(header(guessed.response, "WWW-Authenticate").find("opaque=\"" + browser.opaque + "\""), std::string::npos);
+}
+
+TEST(LoginThrottle, LocksOneAddressLongerAfterEachWrongPassword)
+{
+    using namespace std::chrono_literals;
+    auto now = std::make_shared<LoginThrottle::Clock::time_point>();
+    LoginThrottle throttle([now] { return *now; }, 3);
+    struct Step {
+        std::chrono::seconds later;  // before the step
+        enum { fail, succeed, look } action;
+        const char* address;
+        std::chrono::seconds lockedFor;  // afterwards, for the address
+    };
+    const Step steps[] = {
+        {0s, Step::fail, "a", 0s}, {0s, Step::fail, "a", 0s}, {0s, Step::fail, "a", 0s},
+        {0s, Step::fail, "a", 0s}, {0s, Step::fail, "a", 0s},        // five for free
+        {0s, Step::fail, "a", 1s}, {0s, Step::look, "b", 0s},        // others unaffected
+        {1s, Step::look, "a", 0s}, {0s, Step::fail, "a", 2s},        // twice as long each time
+        {2s, Step::fail, "a", 4s}, {4s, Step::fail, "a", 8s},
+        {8s, Step::fail, "a", 16s}, {16s, Step::fail, "a", 32s},
+        {32s, Step::fail, "a", 64s}, {64s, Step::fail, "a", 64s},    // never past the longest
+        {1s, Step::look, "a", 63s},
+        {64s, Step::succeed, "a", 0s}, {0s, Step::fail, "a", 0s},    // a right password wipes the record
+        {1s, Step::fail, "c", 0s}, {1s, Step::fail, "d", 0s},        // "a" is the oldest of three
+        {1s, Step::fail, "e", 0s},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        const Step& step = steps[i];
+        *now += step.later;
+        if (step.action == Step::fail)
+            throttle.failed(step.address);
+        else if (step.action == Step::succeed)
+            throttle.succeeded(step.address);
+        EXPECT_EQ(throttle.lockedFor(step.address), step.lockedFor) << "step " << i;
+    }
+    // "a" went for "e", and a quarter of an hour without a failure forgets
+    // "e": five more failures are the first five of each.
+    *now += LoginThrottle::memory;
+    for (const char* address : {"a", "e"}) {
+        for (int i = 0; i < LoginThrottle::freeFailures; ++i)
+            throttle.failed(address);
+        EXPECT_EQ(throttle.lockedFor(address), 0s) << address;
+    }
+}
+
+TEST(SessionStep, WrongPasswordsShutOutTheirAddressOnly)
+{
+    TestServer server;
+    server.setRequirePassword(true);
+    auto now = std::make_shared<LoginThrottle::Clock::time_point>();
+    server.throttle().useClock([now] { return *now; });
+    const Map wrong = {{"Authorization", "Basic " + base64("alice:guess")}};
+    const Map right = {{"Authorization", "Basic " + base64("alice:s3cret")}};
+
+    // A browser logged in from the guessing address before.
+    Exchange challenge = requestWith(server, {});
+    Digest digest;
+    digest.opaque = challenge.binding.session->get("opaque");
+    digest.nonce = challenge.binding.session->get("nonce");
+    const std::string cookie = "Tunelet=" + sessionIdFromCookie(
+        requestWith(server, {{"Cookie", "Tunelet=" + sessionIdFromCookie(challenge.response)},
+                             {"Authorization", digest.header()}}).response);
+
+    // Guesses from several connections at once count alike.
+    std::vector<std::thread> guessers;
+    for (int t = 0; t < LoginThrottle::freeFailures + 1; ++t)
+        guessers.emplace_back([&] { EXPECT_EQ(requestWith(server, wrong).request.status, 401); });
+    for (std::thread& guesser : guessers)
+        guesser.join();
+    Exchange locked = requestWith(server, right);
+    EXPECT_EQ(locked.request.status, 429);
+    EXPECT_EQ(locked.request.reason, "Too Many Requests");
+    EXPECT_EQ(header(locked.response, "Retry-After"), "1");
+    EXPECT_EQ(header(locked.response, "Connection"), "close");
+    EXPECT_EQ(header(locked.response, "WWW-Authenticate"), "<none>");
+    EXPECT_EQ(requestWith(server, right, {}, "/index.html", Request::get, "10.0.0.2").request.status, 0);
+    EXPECT_EQ(requestWith(server, {{"Cookie", cookie}}).request.status, 0);
+
+    *now += std::chrono::seconds(1);
+    EXPECT_EQ(requestWith(server, right).request.status, 0);
+    EXPECT_EQ(requestWith(server, wrong).request.status, 401);  // the record was wiped
 }
 
 TEST(SessionStep, BasicIsCheckedOnEveryRequest)
@@ -550,11 +714,11 @@ TEST(SessionStep, SessionsExpireAndTheTableStaysBounded)
 
     std::string kept = idOf(requestWith(server, {}));
     std::string idle = idOf(requestWith(server, {}));
-    // Used 23 hours apart, through the auth parameter as stream URLs are:
-    // still alive. Not used for 24 hours: gone, and a new id is issued.
+    // Used 23 hours apart: still alive. Not used for 24 hours: gone, and a
+    // new id is issued.
     for (int i = 0; i < 3; ++i) {
         *now += std::chrono::hours(23);
-        Exchange e = requestWith(server, {}, {{"auth", kept}});
+        Exchange e = requestWith(server, {{"Cookie", "Tunelet=" + kept}});
         EXPECT_EQ(header(e.response, "Set-Cookie"), "<none>") << i;
     }
     EXPECT_EQ(server.sessions().find(idle), nullptr);
@@ -572,6 +736,9 @@ TEST(SessionStep, SessionsExpireAndTheTableStaysBounded)
     Exchange login = requestWith(server, {{"Cookie", "Tunelet=" + idOf(challenge)}, {"Authorization", digest.header()}});
     std::string authorised = idOf(login);
     ASSERT_FALSE(authorised.empty());
+    // So does the URL token of a Basic login, whose session stays unauthorised.
+    const std::string token = server.sessions().urlToken(
+        requestWith(server, {{"Authorization", "Basic " + base64("alice:s3cret")}}).request.authorizedSession);
     server.setRequirePassword(false);
     for (int i = 0; i < 100000; ++i)
         requestWith(server, {});
@@ -579,6 +746,7 @@ TEST(SessionStep, SessionsExpireAndTheTableStaysBounded)
     EXPECT_EQ(server.sessions().find(kept), nullptr);
     ASSERT_NE(server.sessions().find(authorised), nullptr);
     EXPECT_EQ(server.sessions().find(authorised)->get("authorized"), "true");
+    EXPECT_NE(server.sessions().findByUrlToken(token).second, nullptr);
 }
 
 TEST(SessionStep, NoLineBreakReachesTheAnswer)

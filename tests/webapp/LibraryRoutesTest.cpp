@@ -162,7 +162,8 @@ TEST_F(LibraryScript, FavoritesAndEventsAskForTheSessionCookie)
     const std::vector<Case> cases = {
         {"Cookie: Tunelet=s1\r\n", "s1", true},  {"Cookie: Tunelet=s1\r\n", "s2", false},
         {"Cookie: Tunelet=s1\r\n", {}, false},   {"Cookie: Other=s1\r\n", "s1", false},
-        {"Cookie: Other=s1\r\n", {}, true},      {"", {}, true},
+        {"Cookie: Other=s1\r\n", {}, false},     {"", {}, false},  // as another site's page asks
+        {"Cookie: Tunelet=\r\n", "", false},
         {"Cookie: Tunelet=s1\r\n", "S1", false}, {"Cookie: a=1; Tunelet=s1\r\n", "s1", true},
     };
     for (const Case& c : cases) {

@@ -7,8 +7,9 @@
 namespace testing_support {
 
 /// A listener that is never started, holding one account (alice / s3cret)
-/// under the realm "Tunelet": enough for the session and authentication
-/// checks, which only ask it about names, passwords and sessions.
+/// under the realm "Tunelet", whose "/download" opens with a URL token: enough
+/// for the session and authentication checks, which only ask it about names,
+/// passwords, paths and sessions.
 class AccountServer : public http::Server {
 public:
     AccountServer() : Server(0, 0) { setRequirePassword(false); }
@@ -21,6 +22,7 @@ public:
         const auto rules = access();
         return name == rules->username ? rules->password : "";
     }
+    bool opensWithUrlToken(const std::string& path) override { return path == "/download"; }
     bool acceptConnection(platform::UniqueFd) override { return false; }
 };
 
