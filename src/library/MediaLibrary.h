@@ -4,6 +4,7 @@
 #include "library/DirectoryEnumeration.h"
 #include "library/FindData.h"
 #include "library/LibraryEntry.h"
+#include "library/PeerAccess.h"
 #include "threading/Callback.h"
 
 #include <cstddef>
@@ -87,8 +88,9 @@ public:
     /// Appends every playable item below `path`, then sorts the whole of `out`
     /// (what was there before too) by byte comparison:
     ///  - a peer URL holding "/stream?" contributes the "http://" item URLs
-    ///    of the playlist the peer returns (nothing when the peer cannot be
-    ///    reached or does not answer in time, see fetchUrl); any other peer
+    ///    of the playlist the peer returns (nothing when `mayFetchFrom`
+    ///    refuses it, or the peer cannot be reached or does not answer in
+    ///    time, see fetchUrl); any other peer
     ///    URL is appended as it is;
     ///  - a search path contributes the expansion of every hit;
     ///  - a local path that `isPathAllowed` refuses contributes nothing; a file
@@ -118,6 +120,18 @@ public:
     /// A copy of the discovery agent's peer table, in key order, taken under
     /// the agent's lock (released before returning). Any thread.
     std::vector<discovery::PeerEntry> peers() const;
+
+    /// What `mayAskPeer` weighs now: the peers discovery hears, `saved` and
+    /// the places noted by `notePlace`, and the listen port. Any thread.
+    PeerAccess peerAccess(std::vector<std::string> saved = {}) const;
+
+    /// Whether this instance may fetch the peer URL `url`: `mayAskPeer` of
+    /// its authority under `peerAccess()`. Any thread.
+    bool mayFetchFrom(std::string_view url) const;
+
+    /// Keeps `authority` (a saved place the user browsed) as one this
+    /// instance may fetch from, among the newest `NotedPlaces::capacity`.
+    void notePlace(std::string_view authority) { notedPlaces.note(authority); }
 
     /// A copy of the settings' shared directories, in settings order (the
     /// root listing).
@@ -163,6 +177,8 @@ private:
 
     /// Not owned.
     host::Settings& settings;
+
+    NotedPlaces notedPlaces;
 };
 
 } // namespace library

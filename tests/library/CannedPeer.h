@@ -13,13 +13,15 @@ namespace librarytest {
 /// A stand-in for another instance on 127.0.0.1: every connection it accepts
 /// gets `answer` once the request's head has arrived, then (with
 /// `closeAfterAnswer`) its end. A silent peer accepts and never answers.
-/// The received request heads are kept in order.
+/// The received request heads are kept in order. It listens on `address`
+/// (network order; 0 for every address of this machine).
 class CannedPeer {
 public:
     enum class Mode { answerAndClose, answerAndStayOpen, silent };
 
-    explicit CannedPeer(std::string answer, Mode mode = Mode::answerAndClose)
-        : answer(std::move(answer)), mode(mode), listening(platform::listenTcp(platform::loopbackAddress(), 0))
+    explicit CannedPeer(std::string answer, Mode mode = Mode::answerAndClose,
+                        std::uint32_t address = platform::loopbackAddress())
+        : answer(std::move(answer)), mode(mode), listening(platform::listenTcp(address, 0))
     {
         port = platform::boundPort(listening.get());
         thread = std::thread([this] { serve(); });

@@ -1,0 +1,77 @@
+#include "library/PeerAccess.h"
+
+#include "http/UrlCoding.h"
+#include "platform/Connect.h"
+
+#include <algorithm>
+
+namespace library {
+
+namespace {
+
+bool isHostByte(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+           c == ':';
+}
+
+bool namesThisInstance(std::string_view authority, std::uint16_t ownPort)
+{
+    const std::size_t colon = authority.find(':');
+    const std::string_view port = colon == std::string_view::npos ? "80" : authority.substr(colon + 1);
+    if (port != std::to_string(ownPort))
+        return false;
+    const std::optional<std::uint32_t> address = platform::resolveIpv4(std::string(authority.substr(0, colon)));
+    return !address || platform::isOwnAddress(*address);
+}
+
+bool listed(std::string_view authority, const std::vector<std::string>& list)
+{
+    return std::find(list.begin(), list.end(), authority) != list.end();
+}
+
+} // namespace
+
+bool mayAskPeer(std::string_view authority, const PeerAccess& access)
+{
+    if (authority.empty() || !(listed(authority, access.heard) || listed(authority, access.saved)))
+        return false;
+    return !namesThisInstance(authority, access.ownPort);
+}
+
+std::vector<std::string> savedPlaceHosts(std::string_view favsCookie)
+{
+    std::string text(favsCookie);
+    http::urlDecode(text);
+    std::vector<std::string> hosts;
+    constexpr std::string_view key = "\"host\":\"";
+    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+        const std::size_t start = at + key.size();
+        const std::size_t end = text.find('"', start);
+        if (end == std::string::npos)
+            break;
+        const std::string_view host = std::string_view(text).substr(start, end - start);
+        if (!host.empty() && std::all_of(host.begin(), host.end(), isHostByte))
+            hosts.emplace_back(host);
+    }
+    return hosts;
+}
+
+void NotedPlaces::note(std::string_view authority)
+{
+    std::lock_guard guard(lock);
+    auto found = std::find(places.begin(), places.end(), authority);
+    if (found != places.end())
+        places.erase(found);
+    places.emplace_back(authority);
+    if (places.size() > capacity)
+        places.pop_front();
+}
+
+std::vector<std::string> NotedPlaces::all() const
+{
+    std::lock_guard guard(lock);
+    return {places.begin(), places.end()};
+}
+
+} // namespace library
