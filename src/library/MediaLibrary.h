@@ -47,7 +47,9 @@ class LibrarySearch;
 /// change after construction, the shared directories come from a settings
 /// snapshot, and every call works on its own arrays and directory handles.
 /// `reindex` runs on the dialog's thread; `onIndexFinished` runs
-/// on the indexing thread; `peers` on any thread. No operation throws.
+/// on the indexing thread; `peers`, `peerAccess`, `mayFetchFrom` and
+/// `notePlace` on any thread (the noted places have a lock of their own,
+/// taken alone). No operation throws.
 ///
 /// The library owns the discovery agent: its thread starts with the library
 /// and announces this instance on the LAN until the library is destroyed,
