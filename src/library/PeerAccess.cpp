@@ -1,6 +1,8 @@
 #include "library/PeerAccess.h"
 
 #include "http/UrlCoding.h"
+#include "library/FetchUrl.h"
+#include "library/LibraryPath.h"
 #include "platform/Connect.h"
 
 #include <algorithm>
@@ -17,11 +19,13 @@ bool isHostByte(char c)
 
 bool namesThisInstance(std::string_view authority, std::uint16_t ownPort)
 {
-    const std::size_t colon = authority.find(':');
-    const std::string_view port = colon == std::string_view::npos ? "80" : authority.substr(colon + 1);
-    if (port != std::to_string(ownPort))
+    // Read as the fetch reads it, so "host:05151" is port 5151 here too.
+    PeerUrl parts;
+    if (!splitPeerUrl(std::string(peerPrefix) + std::string(authority), parts))
+        return true;
+    if (parts.port != ownPort)
         return false;
-    const std::optional<std::uint32_t> address = platform::resolveIpv4(std::string(authority.substr(0, colon)));
+    const std::optional<std::uint32_t> address = platform::resolveIpv4(parts.host);
     return !address || platform::isOwnAddress(*address);
 }
 

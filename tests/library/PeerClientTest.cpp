@@ -177,12 +177,14 @@ TEST_F(PeerExpansionTest, OnlyPlacesHeardOrSavedAreFetchedNeverThisInstance)
 TEST(PeerAccess, HeardOrSavedNeverThisInstance)
 {
     const library::PeerAccess access{{"127.0.0.1:4000", "127.0.0.1:5151", "10.9.8.7"},
-                                     {"10.0.0.5:8080", "localhost:5151", "127.0.0.2:5151", "10.0.0.5:5151"},
+                                     {"10.0.0.5:8080", "localhost:5151", "127.0.0.2:5151", "10.0.0.5:5151",
+                                      "127.0.0.1:05151", "127.0.0.1:5151/x"},
                                      5151};
     const std::vector<std::pair<std::string, bool>> cases = {
         {"127.0.0.1:4000", true},  {"10.0.0.5:8080", true},   {"10.0.0.5:5151", true},
         {"10.9.8.7", true},        {"127.0.0.1:7000", false}, {"127.0.0.1:5151", false},
         {"localhost:5151", false}, {"127.0.0.2:5151", false}, {"10.0.0.5:8080 ", false},
+        {"127.0.0.1:05151", false}, {"127.0.0.1:5151/x", false},
         {"", false},
     };
     for (const auto& [authority, allowed] : cases)
