@@ -1,6 +1,6 @@
 /* MediaLibrary: the library browser. Listings come from this server's
-   "library.js", or for a peer from its "peerlibrary.js", which asks the peer
-   (JsonRequest); folders browse, files and folders
+   "library.js", or for a peer from this server's "peerlibrary.js", which asks
+   the peer (JsonRequest); folders browse, files and folders
    play or join the playlist through the HttpDeck. In naive mode (the
    library page alone) there is no deck: play and file names are links to
    "stream" and "download" for an outside media player.
@@ -171,8 +171,8 @@ MediaLibrary.prototype.show = function (data) {
 };
 
 MediaLibrary.prototype.failed = function (raw, host) {
-  // A host that came only from the cookie (a peer since gone, or one this
-  // server will not ask) is not chosen again on the next visit.
+  // A peer that is no saved place and whose listing cannot be had (gone, or
+  // one this server will not ask) is not chosen again on the next visit.
   if (host && !this.saved().some(function (f) { return String(f.host || "") === host; }) &&
       Cookies.get("mlHost") === host) {
     Cookies.remove("mlHost");
