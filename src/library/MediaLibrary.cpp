@@ -106,8 +106,10 @@ void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& o
             out.emplace_back(path);
         } else if (mayFetchFrom(path)) {
             http::Response answer;
+            const std::size_t before = out.size();
             if (fetchUrl(path, answer))
                 appendPeerItems(answer.body, out);
+            keepItemsOfPeer(path, out, before);
         }
     } else if (path.starts_with(searchPrefix) || path.starts_with(folderSearchPrefix)) {
         const bool foldersOnly = path.starts_with(folderSearchPrefix);

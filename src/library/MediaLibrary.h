@@ -89,8 +89,8 @@ public:
 
     /// Appends every playable item below `path`, then sorts the whole of `out`
     /// (what was there before too) by byte comparison:
-    ///  - a peer URL holding "/stream?" contributes the "http://" item URLs
-    ///    of the playlist the peer returns (nothing when `mayFetchFrom`
+    ///  - a peer URL holding "/stream?" contributes the item URLs on the
+    ///    peer's own authority of the playlist it returns (nothing when `mayFetchFrom`
     ///    refuses it, or the peer cannot be reached or does not answer in
     ///    time, see fetchUrl); any other peer
     ///    URL is appended as it is;

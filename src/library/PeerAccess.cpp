@@ -43,6 +43,19 @@ bool mayAskPeer(std::string_view authority, const PeerAccess& access)
     return !namesThisInstance(authority, access.ownPort);
 }
 
+void keepItemsOfPeer(std::string_view url, std::vector<std::string>& items, std::size_t from)
+{
+    PeerUrl peer;
+    const bool known = splitPeerUrl(url, peer);
+    from = std::min(from, items.size());
+    auto elsewhere = [&](const std::string& item) {
+        PeerUrl parts;
+        return !known || !splitPeerUrl(item, parts) || parts.authority != peer.authority;
+    };
+    items.erase(std::remove_if(items.begin() + static_cast<std::ptrdiff_t>(from), items.end(), elsewhere),
+                items.end());
+}
+
 std::vector<std::string> savedPlaceHosts(std::string_view favsCookie)
 {
     std::string text(favsCookie);

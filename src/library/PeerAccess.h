@@ -29,6 +29,12 @@ struct PeerAccess {
 /// sender can be forged). Any thread; may ask the system's resolver.
 bool mayAskPeer(std::string_view authority, const PeerAccess& access);
 
+/// Drops from `items`, from index `from` on, every URL whose authority is
+/// not (as text) that of the peer URL `url`: a peer's stream playlist names
+/// its own downloads, so none sends the player to another host, or to this
+/// instance. Pure.
+void keepItemsOfPeer(std::string_view url, std::vector<std::string>& items, std::size_t from);
+
 /// The "host" texts of the saved places in the client's "favs" cookie value
 /// (percent-encoded JSON text, as the client writes it): each made only of
 /// letters, digits, ".", "-" and ":"; anything else is skipped. Pure.

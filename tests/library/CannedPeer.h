@@ -33,6 +33,12 @@ public:
     }
 
     std::string url(const std::string& target) const { return "http://127.0.0.1:" + std::to_string(port) + target; }
+    /// What the connections accepted from now on get.
+    void setAnswer(std::string text)
+    {
+        std::lock_guard guard(lock);
+        answer = std::move(text);
+    }
     std::vector<std::string> requests() const
     {
         std::lock_guard guard(lock);
@@ -65,18 +71,20 @@ private:
                         break;
                     head.append(buffer, std::size_t(got));
                 }
+                std::string text;
                 {
                     std::lock_guard guard(lock);
                     received.push_back(head);
+                    text = answer;
                 }
-                platform::sendAll(connection.get(), answer);
+                platform::sendAll(connection.get(), text);
             }
             if (mode != Mode::answerAndClose)
                 held.push_back(std::move(connection));
         }
     }
 
-    const std::string answer;
+    std::string answer;  // guarded by `lock`
     const Mode mode;
     platform::UniqueFd listening;
     platform::WakeupDescriptor stopping;

@@ -150,13 +150,14 @@ TEST(FetchUrl, FramingAndLimits)
 
 using PeerExpansionTest = librarytest::LibraryTest;
 
-TEST_F(PeerExpansionTest, StreamUrlsExpandIntoThePeersItemsOtherPeerUrlsStayAsTheyAre)
+TEST_F(PeerExpansionTest, StreamUrlsExpandIntoThePeersOwnItemsOtherPeerUrlsStayAsTheyAre)
 {
-    CannedPeer peer(answerWith(peerM3u));
+    CannedPeer peer("");
+    const std::string own = peer.url("/download?path=");
+    peer.setAnswer(answerWith("#EXTM3U\n#EXTINF:0,b\n" + own + "b\n#EXTINF:0,a\n" + own + "a\n" +
+                              "#EXTINF:0,x\nhttp://127.0.0.1:7000/admin\n#EXTINF:0,y\nhttp://127.0.0.1/" + own + "\n"));
     library.notePlace("127.0.0.1:" + std::to_string(peer.port));
-    EXPECT_EQ(expand(peer.url("/stream?path=%2fm")),
-              (std::vector<std::string>{"http://10.0.0.5:8080/download?path=%2fm%2fa.mp3&auth=S",
-                                        "http://10.0.0.5:8080/download?path=%2fm%2fb.mp3&auth=S"}));
+    EXPECT_EQ(expand(peer.url("/stream?path=%2fm")), (std::vector<std::string>{own + "a", own + "b"}));
     const std::string direct = peer.url("/download?path=%2fm%2fa.mp3");
     EXPECT_EQ(expand(direct), std::vector<std::string>{direct});
     EXPECT_EQ(peer.requests().size(), 1u) << "a direct URL is never fetched";
