@@ -7,3 +7,6 @@ tunelet_add_fuzzer(fuzz_pls
 tunelet_add_fuzzer(fuzz_peer_playlist
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/library/fuzz_peer_playlist.cpp
   LIBS tunelet_library)
+tunelet_add_fuzzer(fuzz_peer_listing
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/library/fuzz_peer_listing.cpp
+  LIBS tunelet_webapp tunelet_library)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <ifaddrs.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -26,6 +27,23 @@ std::optional<std::uint32_t> resolveIpv4(const std::string& host)
     }
     ::freeaddrinfo(found);
     return address;
+}
+
+bool isOwnAddress(std::uint32_t address)
+{
+    const std::uint32_t host = ntohl(address);
+    if (host == INADDR_ANY || (host >> 24) == 127)
+        return true;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return true;  // unknown: treated as ours, so nothing is asked of it
+    bool own = false;
+    for (const ifaddrs* entry = list; entry && !own; entry = entry->ifa_next) {
+        if (entry->ifa_addr && entry->ifa_addr->sa_family == AF_INET)
+            own = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr == address;
+    }
+    ::freeifaddrs(list);
+    return own;
 }
 
 UniqueFd connectTcpWithin(std::uint32_t address, std::uint16_t port, std::chrono::milliseconds timeout)

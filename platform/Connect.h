@@ -16,6 +16,10 @@ namespace platform {
 /// resolver knows); none when it has none.
 std::optional<std::uint32_t> resolveIpv4(const std::string& host);
 
+/// True when a connection to `address` would reach this machine: a loopback
+/// address, the unspecified address, or one held by a network interface now.
+bool isOwnAddress(std::uint32_t address);
+
 /// A blocking, close-on-exec socket connected to `address`:`port` within
 /// `timeout`; invalid when the connection failed or took longer.
 UniqueFd connectTcpWithin(std::uint32_t address, std::uint16_t port, std::chrono::milliseconds timeout);

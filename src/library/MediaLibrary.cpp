@@ -9,6 +9,7 @@
 #include "library/LibraryPath.h"
 #include "library/LibrarySearch.h"
 #include "library/PeerPlaylist.h"
+#include "platform/Datagram.h"
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -121,10 +122,12 @@ void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& o
     if (path.starts_with(peerPrefix)) {
         if (path.find("/stream?") == std::string_view::npos) {
             out.emplace_back(path);
-        } else {
+        } else if (mayFetchFrom(path)) {
             http::Response answer;
+            const std::size_t before = out.size();
             if (fetchUrl(path, answer, {}, &fetchGate))
                 appendPeerItems(answer.body, out, limit);
+            keepItemsOfPeer(path, out, before);
         }
     } else if (path.starts_with(searchPrefix) || path.starts_with(folderSearchPrefix)) {
         const bool foldersOnly = path.starts_with(folderSearchPrefix);
@@ -208,6 +211,24 @@ bool MediaLibrary::isIndexing() const
 std::vector<discovery::PeerEntry> MediaLibrary::peers() const
 {
     return discoveryAgent->peers();
+}
+
+PeerAccess MediaLibrary::peerAccess(std::vector<std::string> saved) const
+{
+    PeerAccess access;
+    for (const discovery::PeerEntry& peer : peers())
+        access.heard.push_back(platform::dottedAddress(peer.sender.address) + ":" + std::to_string(peer.port));
+    access.saved = std::move(saved);
+    for (std::string& noted : notedPlaces.all())
+        access.saved.push_back(std::move(noted));
+    access.ownPort = static_cast<std::uint16_t>(settings.snapshot().listenPort);
+    return access;
+}
+
+bool MediaLibrary::mayFetchFrom(std::string_view url) const
+{
+    PeerUrl parts;
+    return splitPeerUrl(url, parts) && mayAskPeer(parts.authority, peerAccess());
 }
 
 std::vector<std::string> MediaLibrary::sharedDirectories() const

@@ -5,6 +5,7 @@
 #include "library/FetchGate.h"
 #include "library/FindData.h"
 #include "library/LibraryEntry.h"
+#include "library/PeerAccess.h"
 #include "threading/Callback.h"
 
 #include <cstddef>
@@ -47,7 +48,9 @@ class LibrarySearch;
 /// change after construction, the shared directories come from a settings
 /// snapshot, and every call works on its own arrays and directory handles.
 /// `reindex` runs on the dialog's thread; `onIndexFinished` runs
-/// on the indexing thread; `peers` on any thread. No operation throws.
+/// on the indexing thread; `peers`, `peerAccess`, `mayFetchFrom` and
+/// `notePlace` on any thread (the noted places have a lock of their own,
+/// taken alone). No operation throws.
 ///
 /// The library owns the discovery agent: its thread starts with the library
 /// and announces this instance on the LAN until the library is destroyed,
@@ -100,10 +103,11 @@ public:
     /// Appends every playable item below `path`, up to `maxExpansion` (the
     /// first found), then sorts the whole of `out` (what was there before
     /// too) by byte comparison:
-    ///  - a peer URL holding "/stream?" contributes the "http://" item URLs
-    ///    of the playlist the peer returns (nothing when the peer cannot be
-    ///    reached, does not answer in time (see fetchUrl) or `stopFetches`
-    ///    ends the fetch); any other peer URL is appended as it is;
+    ///  - a peer URL holding "/stream?" contributes the item URLs on the
+    ///    peer's own authority of the playlist it returns (nothing when
+    ///    `mayFetchFrom` refuses it, the peer cannot be reached, does not
+    ///    answer in time (see fetchUrl) or `stopFetches` ends the fetch); any
+    ///    other peer URL is appended as it is;
     ///  - a search path contributes the expansion of every hit;
     ///  - a local path that `isPathAllowed` refuses contributes nothing; a file
     ///    is appended alone (even a playlist file); a directory contributes
@@ -138,6 +142,18 @@ public:
     /// A copy of the discovery agent's peer table, in key order, taken under
     /// the agent's lock (released before returning). Any thread.
     std::vector<discovery::PeerEntry> peers() const;
+
+    /// What `mayAskPeer` weighs now: the peers discovery hears, `saved` and
+    /// the places noted by `notePlace`, and the listen port. Any thread.
+    PeerAccess peerAccess(std::vector<std::string> saved = {}) const;
+
+    /// Whether this instance may fetch the peer URL `url`: `mayAskPeer` of
+    /// its authority under `peerAccess()`. Any thread.
+    bool mayFetchFrom(std::string_view url) const;
+
+    /// Keeps `authority` (a saved place the user browsed) as one this
+    /// instance may fetch from, among the newest `NotedPlaces::capacity`.
+    void notePlace(std::string_view authority) { notedPlaces.note(authority); }
 
     /// A copy of the settings' shared directories, in settings order (the
     /// root listing).
@@ -188,6 +204,7 @@ private:
 
     /// The peer fetches of `expandPath` under way.
     mutable FetchGate fetchGate;
+    NotedPlaces notedPlaces;
 };
 
 } // namespace library

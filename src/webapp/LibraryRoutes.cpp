@@ -5,6 +5,7 @@
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
 #include "webapp/ListingText.h"
+#include "webapp/PeerLibraryRoute.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteParameters.h"
 #include "webapp/RouteTables.h"
@@ -92,6 +93,7 @@ void registerLibraryRoutes()
     routes["library.js"] = sendLibrary;
     routes["favorites.js"] = sendFavorites;
     routes["events.js"] = sendEvents;
+    routes["peerlibrary.js"] = sendPeerLibrary;
 }
 
 } // namespace webapp

@@ -44,6 +44,26 @@ std::string listingObject(std::string_view path, std::string_view session, bool 
     return out;
 }
 
+std::string peerListingObject(const library::PeerListing& listing)
+{
+    std::string out = "{\"path\" : \"" + http::urlEncode(listing.path) + "\",\n";
+    out += "\"auth\" : \"" + scriptStringContent(listing.auth) + "\",\n";
+    out += "\"files\" : [\n";
+    if (listing.hasUp)
+        out += R"({"name" : "..","type" : "$UP$" })";
+    bool wroteAny = listing.hasUp;
+    for (const library::PeerListingEntry& entry : listing.entries) {
+        if (wroteAny)
+            out += ',';
+        wroteAny = true;
+        out += "\n{\"name\" : \"" + http::urlEncode(entry.name);
+        out += "\",\"path\" : \"" + http::urlEncode(entry.path);
+        out += "\",\"type\" : \"" + http::urlEncode(entry.type) + "\" }\n";
+    }
+    out += "]}";
+    return out;
+}
+
 std::string favoritesObject(const std::vector<discovery::PeerEntry>& peers)
 {
     std::string out = "{";

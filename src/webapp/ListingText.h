@@ -2,6 +2,7 @@
 
 #include "discovery/PeerTable.h"
 #include "library/LibraryEntry.h"
+#include "library/PeerListing.h"
 
 #include <string>
 #include <string_view>
@@ -20,6 +21,11 @@ namespace webapp {
 /// out. Name, path and type are percent-encoded.
 std::string listingObject(std::string_view path, std::string_view session, bool isRoot,
                           const std::vector<library::LibraryEntry>& entries);
+
+/// A peer's listing written as this instance writes its own: the same
+/// lines, every value percent-encoded anew and the peer's session id as
+/// script string content. Parsing the result gives `listing` back.
+std::string peerListingObject(const library::PeerListing& listing);
 
 /// The "favorites.js" object: one library per peer in the order given, keyed
 /// "address:port/", named "name:port", with "address:port" as the host to

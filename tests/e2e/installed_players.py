@@ -99,13 +99,19 @@ class TwoPlayers(unittest.TestCase):
         a, b = self.a, self.b
         b.start(free_port())
         get(a.port, "clearplaylist")
-        stream = f"http://127.0.0.1:{b.port}/stream?path=" + urllib.parse.quote(self.album, safe="")
+        # Only a peer it has heard (or a place saved) is asked for a stream.
+        self.assertTrue(wait_until(lambda: key_of(b.port, libraries(a.port)), 10), libraries(a.port))
+        unheard = f"http://127.0.0.1:{b.port}/stream?path=" + urllib.parse.quote(self.album, safe="")
+        get(a.port, "enqueuefile?filename=" + urllib.parse.quote(unheard, safe=""))
+        self.assertEqual(get(a.port, "getplaylistlength"), "0")
+        host = key_of(b.port, libraries(a.port))[:-1]
+        stream = f"http://{host}/stream?path=" + urllib.parse.quote(self.album, safe="")
         get(a.port, "enqueuefile?filename=" + urllib.parse.quote(stream, safe=""))
         # The peer's stream playlist became its download URLs, in path order.
         self.assertEqual(get(a.port, "getplaylistlength"), "2")
         names = [get(a.port, f"getplaylistfilename?index={i}") for i in range(2)]
         for name, song in zip(names, ("first.wav", "second.wav")):
-            self.assertTrue(name.startswith(f"http://127.0.0.1:{b.port}/download?path="), name)
+            self.assertTrue(name.startswith(f"http://{host}/download?path="), name)
             self.assertTrue(urllib.parse.unquote(name).split("&")[0].endswith(song), name)
         # A download URL is enqueued as it stands.
         get(a.port, "enqueuefile?filename=" + urllib.parse.quote(names[1], safe=""))

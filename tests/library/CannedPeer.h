@@ -13,13 +13,15 @@ namespace librarytest {
 /// A stand-in for another instance on 127.0.0.1: every connection it accepts
 /// gets `answer` once the request's head has arrived, then (with
 /// `closeAfterAnswer`) its end. A silent peer accepts and never answers.
-/// The received request heads are kept in order.
+/// The received request heads are kept in order. It listens on `address`
+/// (network order; 0 for every address of this machine).
 class CannedPeer {
 public:
     enum class Mode { answerAndClose, answerAndStayOpen, silent };
 
-    explicit CannedPeer(std::string answer, Mode mode = Mode::answerAndClose)
-        : answer(std::move(answer)), mode(mode), listening(platform::listenTcp(platform::loopbackAddress(), 0))
+    explicit CannedPeer(std::string answer, Mode mode = Mode::answerAndClose,
+                        std::uint32_t address = platform::loopbackAddress())
+        : answer(std::move(answer)), mode(mode), listening(platform::listenTcp(address, 0))
     {
         port = platform::boundPort(listening.get());
         thread = std::thread([this] { serve(); });
@@ -31,6 +33,12 @@ public:
     }
 
     std::string url(const std::string& target) const { return "http://127.0.0.1:" + std::to_string(port) + target; }
+    /// What the connections accepted from now on get.
+    void setAnswer(std::string text)
+    {
+        std::lock_guard guard(lock);
+        answer = std::move(text);
+    }
     std::vector<std::string> requests() const
     {
         std::lock_guard guard(lock);
@@ -63,18 +71,20 @@ private:
                         break;
                     head.append(buffer, std::size_t(got));
                 }
+                std::string text;
                 {
                     std::lock_guard guard(lock);
                     received.push_back(head);
+                    text = answer;
                 }
-                platform::sendAll(connection.get(), answer);
+                platform::sendAll(connection.get(), text);
             }
             if (mode != Mode::answerAndClose)
                 held.push_back(std::move(connection));
         }
     }
 
-    const std::string answer;
+    std::string answer;  // guarded by `lock`
     const Mode mode;
     platform::UniqueFd listening;
     platform::WakeupDescriptor stopping;

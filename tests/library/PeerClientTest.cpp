@@ -2,8 +2,10 @@
 // fetchUrl and the "/stream?" expansion against a stand-in peer on loopback.
 #include "library/CannedPeer.h"
 #include "library/FetchUrl.h"
+#include "library/PeerAccess.h"
 #include "library/LibraryFixture.h"
 #include "library/PeerPlaylist.h"
+#include "http/UrlCoding.h"
 
 #include <gtest/gtest.h>
 
@@ -148,12 +150,14 @@ TEST(FetchUrl, FramingAndLimits)
 
 using PeerExpansionTest = librarytest::LibraryTest;
 
-TEST_F(PeerExpansionTest, StreamUrlsExpandIntoThePeersItemsOtherPeerUrlsStayAsTheyAre)
+TEST_F(PeerExpansionTest, StreamUrlsExpandIntoThePeersOwnItemsOtherPeerUrlsStayAsTheyAre)
 {
-    CannedPeer peer(answerWith(peerM3u));
-    EXPECT_EQ(expand(peer.url("/stream?path=%2fm")),
-              (std::vector<std::string>{"http://10.0.0.5:8080/download?path=%2fm%2fa.mp3&auth=S",
-                                        "http://10.0.0.5:8080/download?path=%2fm%2fb.mp3&auth=S"}));
+    CannedPeer peer("");
+    const std::string own = peer.url("/download?path=");
+    peer.setAnswer(answerWith("#EXTM3U\n#EXTINF:0,b\n" + own + "b\n#EXTINF:0,a\n" + own + "a\n" +
+                              "#EXTINF:0,x\nhttp://127.0.0.1:7000/admin\n#EXTINF:0,y\nhttp://127.0.0.1/" + own + "\n"));
+    library.notePlace("127.0.0.1:" + std::to_string(peer.port));
+    EXPECT_EQ(expand(peer.url("/stream?path=%2fm")), (std::vector<std::string>{own + "a", own + "b"}));
     const std::string direct = peer.url("/download?path=%2fm%2fa.mp3");
     EXPECT_EQ(expand(direct), std::vector<std::string>{direct});
     EXPECT_EQ(peer.requests().size(), 1u) << "a direct URL is never fetched";
@@ -166,9 +170,48 @@ TEST_F(PeerExpansionTest, StreamUrlsExpandIntoThePeersItemsOtherPeerUrlsStayAsTh
     EXPECT_EQ(expand(big.url("/stream?path=%2fm")).size(), library::MediaLibrary::maxExpansion);
 }
 
+TEST_F(PeerExpansionTest, OnlyPlacesHeardOrSavedAreFetchedNeverThisInstance)
+{
+    CannedPeer service(answerWith(peerM3u));
+    const std::string authority = "127.0.0.1:" + std::to_string(service.port);
+    const std::string url = service.url("/admin/delete-all?x=/stream?");
+    EXPECT_TRUE(expand(url).empty());
+    settings.update([&](auto& d) { d.listenPort = service.port; });
+    library.notePlace(authority);
+    EXPECT_TRUE(expand(url).empty()) << "this instance's own port";
+    EXPECT_EQ(service.requests().size(), 0u);
+}
+
+TEST(PeerAccess, HeardOrSavedNeverThisInstance)
+{
+    const library::PeerAccess access{{"127.0.0.1:4000", "127.0.0.1:5151", "10.9.8.7"},
+                                     {"10.0.0.5:8080", "localhost:5151", "127.0.0.2:5151", "10.0.0.5:5151",
+                                      "127.0.0.1:05151", "127.0.0.1:5151/x"},
+                                     5151};
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"127.0.0.1:4000", true},  {"10.0.0.5:8080", true},   {"10.0.0.5:5151", true},
+        {"10.9.8.7", true},        {"127.0.0.1:7000", false}, {"127.0.0.1:5151", false},
+        {"localhost:5151", false}, {"127.0.0.2:5151", false}, {"10.0.0.5:8080 ", false},
+        {"127.0.0.1:05151", false}, {"127.0.0.1:5151/x", false},
+        {"", false},
+    };
+    for (const auto& [authority, allowed] : cases)
+        EXPECT_EQ(library::mayAskPeer(authority, access), allowed) << authority;
+}
+
+TEST(PeerAccess, SavedPlaceHostsFromTheFavsCookie)
+{
+    const std::string favs = http::urlEncode(
+        R"([{"name":"den","host":"10.0.0.5:8080","path":"%2fm"},{"name":"\"host\":\"x","host":"a b<","path":""},)"
+        R"({"name":"Local Library - x","host":"","path":""},{"name":"k","host":"kitchen.lan:81","path":""}])");
+    EXPECT_EQ(library::savedPlaceHosts(favs), (std::vector<std::string>{"10.0.0.5:8080", "kitchen.lan:81"}));
+    EXPECT_TRUE(library::savedPlaceHosts("").empty());
+}
+
 TEST_F(PeerExpansionTest, ASilentPeerReleasesTheRequestWithinTheBound)
 {
     CannedPeer silent("", CannedPeer::Mode::silent);
+    library.notePlace("127.0.0.1:" + std::to_string(silent.port));
     std::atomic<bool> done{false};
     std::vector<std::string> items{"x"};
     std::thread request([&] {

@@ -2,6 +2,7 @@
 // text byte for byte, its sort orders, refused paths, the callback name,
 // search hits, the JSON_auth check and a peer heard from a forged datagram.
 #include "ServedLibrary.h"
+#include "library/CannedPeer.h"
 #include "discovery/DiscoveryAgent.h"
 #include "discovery/PDPDiscovery.h"
 #include "library/Indexer.h"
@@ -19,6 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using librarytest::CannedPeer;
 using webapptest::ServedLibrary;
 
 std::string E(const std::string& text)
@@ -37,6 +39,31 @@ std::vector<std::string> namesIn(const std::string& body)
 
 class LibraryScript : public ServedLibrary {
 protected:
+    /// Announces a peer named `name` on `port` by a forged datagram until the
+    /// library hears it; its "address:port", or "" when it was not heard.
+    std::string announce(const std::string& name, std::uint16_t port)
+    {
+        discovery::PDPDiscovery packet;
+        packet.instanceId.fill(static_cast<std::uint8_t>(port));
+        packet.name = name;
+        packet.state = 1;
+        packet.port = port;
+        std::vector<std::uint8_t> bytes(discovery::PDPDiscovery::wireSize);
+        std::size_t length = bytes.size();
+        packet.serialize(bytes.data(), length);
+        platform::UniqueFd sender = platform::openSendingSocket();
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            platform::sendDatagram(sender.get(), {reinterpret_cast<const char*>(bytes.data()), length},
+                                   {platform::broadcastAddress(), discovery::DiscoveryAgent::discoveryPort});
+            std::this_thread::sleep_for(20ms);
+            for (const discovery::PeerEntry& peer : application.library->peers())
+                if (peer.name == name && peer.port == port)
+                    return platform::dottedAddress(peer.sender.address) + ":" + std::to_string(port);
+        }
+        return {};
+    }
+
     std::string rootBody(const std::string& callback)
     {
         return callback + "({\"path\" : \"\",\n\"auth\" : \"\",\n\"files\" : [\n"
@@ -184,28 +211,8 @@ TEST_F(LibraryScript, FavoritesAndEventsAskForTheSessionCookie)
 
 TEST_F(LibraryScript, APeerIsListedByItsAddressWithItsNameEscaped)
 {
-    discovery::PDPDiscovery packet;
-    packet.instanceId.fill(0x7c);
-    packet.name = "\"</script>\\\x01<";
-    packet.state = 1;
-    packet.port = 4242;
-    std::vector<std::uint8_t> bytes(discovery::PDPDiscovery::wireSize);
-    std::size_t length = bytes.size();
-    packet.serialize(bytes.data(), length);
-    platform::UniqueFd sender = platform::openSendingSocket();
-
-    std::vector<discovery::PeerEntry> peers;
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (peers.empty() && std::chrono::steady_clock::now() < deadline) {
-        platform::sendDatagram(sender.get(), {reinterpret_cast<const char*>(bytes.data()), length},
-                               {platform::broadcastAddress(), discovery::DiscoveryAgent::discoveryPort});
-        std::this_thread::sleep_for(20ms);
-        for (const discovery::PeerEntry& peer : application.library->peers())
-            if (peer.name == packet.name)
-                peers = {peer};
-    }
-    ASSERT_EQ(peers.size(), 1u) << "the forged announcement was not heard";
-    const std::string host = platform::dottedAddress(peers[0].sender.address) + ":4242";
+    const std::string host = announce("\"</script>\\\x01<", 4242);
+    ASSERT_FALSE(host.empty()) << "the forged announcement was not heard";
     // Other programs' agents in this network may be listed too.
     const std::string body = get("favorites.js", {{"JSON_auth", session}}).body;
     EXPECT_TRUE(body.starts_with("({\"")) << body;
@@ -214,6 +221,63 @@ TEST_F(LibraryScript, APeerIsListedByItsAddressWithItsNameEscaped)
               std::string::npos)
         << body;
     EXPECT_TRUE(body.ends_with(",\"/\": {\"name\": \"Local Library\",\"host\": \"\"}});")) << body;
+}
+
+TEST_F(LibraryScript, APeersListingIsFetchedFromPlacesHeardOrSavedAndWrittenAnew)
+{
+    const std::string listing = "{\"path\" : \"%2fm\",\n\"auth\" : \"{p-1}\",\n\"files\" : [\n"
+                                "{\"name\" : \"..\",\"type\" : \"$UP$\" },\n{\"name\" : \"%3cb%3e%22\",\"path\" : "
+                                "\"%2fm%2f%3cb%3e%22\",\"type\" : \"%24DIR%24\" }\n]}";
+    auto canned = [](const std::string& body) {
+        return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    auto favs = [](std::uint16_t port) {
+        return "Cookie: Tunelet=s; favs=" +
+               http::urlEncode(R"([{"name":"p","host":"127.0.0.1:)" + std::to_string(port) + R"(","path":""}])") +
+               "\r\n";
+    };
+    struct Case {
+        const char* what;
+        std::string answer;
+        bool saved, heard, rightAuth;
+        bool listed;
+    };
+    const std::vector<Case> cases = {
+        {"saved", canned("(" + listing + ");"), true, false, true, true},
+        {"heard", canned("(" + listing + ");"), false, true, true, true},
+        {"neither heard nor saved", canned("(" + listing + ");"), false, false, true, false},
+        {"another JSON_auth", canned("(" + listing + ");"), true, false, false, false},
+        {"script after the listing", canned("(" + listing + ");alert(document.cookie)"), true, false, true, false},
+        {"not found", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", true, false, true, false},
+    };
+    std::vector<std::unique_ptr<CannedPeer>> peers;  // kept, so no port comes back for a later case
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CannedPeer& peer =
+            *peers.emplace_back(std::make_unique<CannedPeer>(c.answer, CannedPeer::Mode::answerAndClose, 0));
+        // A peer is heard at the address its announcement came from.
+        const std::string host = c.heard ? announce("canned", peer.port) : "127.0.0.1:" + std::to_string(peer.port);
+        ASSERT_FALSE(host.empty());
+        const Answer answer = get("peerlibrary.js",
+                                  {{"host", host}, {"path", "/m"}, {"sortby", "2"}, {"sortdir", "1"},
+                                   {"callback", "cb"}, {"JSON_auth", c.rightAuth ? "s" : "t"}},
+                                  "Host: t\r\n" + (c.saved ? favs(peer.port) : "Cookie: Tunelet=s\r\n"));
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_EQ(answer.body, c.listed ? "cb(" + listing + ");" : "");
+        const bool asked = c.rightAuth && (c.saved || c.heard);
+        ASSERT_EQ(peer.requests().size(), asked ? 1u : 0u);
+        if (asked) {
+            EXPECT_EQ(peer.requests()[0], "GET /library.js?path=%2fm&sortby=2&sortdir=1 HTTP/1.1\r\n"
+                                          "Connection: close\r\nHost: " + host + "\r\n\r\n");
+        }
+        // A saved place listed is one whose streams may be fetched later.
+        EXPECT_EQ(application.library->mayFetchFrom("http://" + host + "/stream?path=x"),
+                  c.heard || (c.saved && c.listed));
+    }
+    // Never this instance itself, heard or saved.
+    const std::string self = "127.0.0.1:" + std::to_string(server->listeningPort());
+    settings.update([&](auto& d) { d.listenPort = server->listeningPort(); });
+    EXPECT_EQ(get("peerlibrary.js", {{"host", self}, {"JSON_auth", "s"}}, "Host: t\r\n" + favs(server->listeningPort())).body, "");
 }
 
 TEST(FavoritesText, PeersInOrderThenThisInstance)

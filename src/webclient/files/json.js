@@ -34,10 +34,12 @@ var UrlText = (function () {
   return { encode: encode, decode: decode };
 })();
 
-/* JsonRequest: listings arrive as scripts (JSONP), so the same request works
-   against this server and against a peer's. Every request carries JSON_auth,
-   the value of this browser's session cookie, which the server compares with
-   the cookie it receives. */
+/* JsonRequest: listings arrive as scripts (JSONP) from this server only; a
+   peer's listing comes through "peerlibrary.js", which this server fetches,
+   checks as data and writes anew, so no answer of another host runs here and
+   nothing of this browser's (the session value above all) goes to one.
+   Every request carries JSON_auth, the value of this browser's session
+   cookie, which the server compares with the cookie it receives. */
 var JsonRequest = (function () {
   "use strict";
 
@@ -50,15 +52,15 @@ var JsonRequest = (function () {
     return Cookies.getRaw(SESSION_NAME);
   }
 
-  /* Sends route with args ("name=value" texts, already escaped) to host
-     (empty for this server). ok(data) receives the answer's object; fail()
-     runs when the script fails to load, loads without answering (an empty
-     answer means the server refused JSON_auth) or does not load within
-     TIMEOUT_MS. A newer request with the same id replaces an older one, whose
-     answer is then ignored. */
-  function send(id, route, args, host, ok, fail) {
+  /* Sends route with args ("name=value" texts, already escaped) to this
+     server. ok(data) receives the answer's object; fail() runs when the
+     script fails to load, loads without answering (an empty answer means the
+     server refused the request) or does not load within TIMEOUT_MS. A newer
+     request with the same id replaces an older one, whose answer is then
+     ignored. */
+  function send(id, route, args, ok, fail) {
     var name = "r" + (++sequence);
-    var url = (host ? "http://" + host + "/" : "") + route + "?JSON_auth=" + encodeURIComponent(auth()) + "&" +
+    var url = route + "?JSON_auth=" + encodeURIComponent(auth()) + "&" +
               "callback=JsonRequest.replies." + name + "&";
     for (var i = 0; i < args.length; i++) url += args[i] + "&";
     url += new Date().getTime();

@@ -1,5 +1,6 @@
-/* MediaLibrary: the library browser. Listings come from "library.js" of
-   this server or of a peer (JsonRequest); folders browse, files and folders
+/* MediaLibrary: the library browser. Listings come from this server's
+   "library.js", or for a peer from this server's "peerlibrary.js", which asks
+   the peer (JsonRequest); folders browse, files and folders
    play or join the playlist through the HttpDeck. In naive mode (the
    library page alone) there is no deck: play and file names are links to
    "stream" and "download" for an outside media player.
@@ -8,7 +9,8 @@
    sent back unchanged, so every name reaches the server byte for byte; they
    are decoded only to be shown.
 
-   Cookies: mlPath (the encoded path) and mlHost (empty for this server),
+   Cookies: mlPath (the encoded path) and mlHost (empty for this server; a
+   peer whose listing cannot be had is dropped from it unless it is saved),
    sortMethod and sortDir (0 name, 1 modified, 2 size; 0 ascending,
    1 descending), favs (saved places as JSON: [{ name, host, path }], path
    encoded). */
@@ -109,8 +111,9 @@ MediaLibrary.prototype.go = function (raw, remember) {
   this.loading.classList.remove("hidden");
   this.list.setAttribute("aria-busy", "true");
   var host = this.host;
-  JsonRequest.send("library", "library.js",
-                   ["path=" + raw, "sortby=" + this.sortBy, "sortdir=" + this.sortDir], host,
+  var args = ["path=" + raw, "sortby=" + this.sortBy, "sortdir=" + this.sortDir];
+  if (host) args.push("host=" + encodeURIComponent(host));
+  JsonRequest.send("library", host ? "peerlibrary.js" : "library.js", args,
                    function (data) { self.loaded(); self.show(data); },
                    function () { self.loaded(); self.failed(raw, host); });
 };
@@ -168,6 +171,12 @@ MediaLibrary.prototype.show = function (data) {
 };
 
 MediaLibrary.prototype.failed = function (raw, host) {
+  // A peer that is no saved place and whose listing cannot be had (gone, or
+  // one this server will not ask) is not chosen again on the next visit.
+  if (host && !this.saved().some(function (f) { return String(f.host || "") === host; }) &&
+      Cookies.get("mlHost") === host) {
+    Cookies.remove("mlHost");
+  }
   this.entries = [];
   this.list.textContent = "";
   var row = document.createElement("li");
@@ -407,7 +416,7 @@ MediaLibrary.placeHost = function (key, value) {
 
 MediaLibrary.prototype.loadPlaces = function () {
   var self = this;
-  JsonRequest.send("places", "favorites.js", [], "", function (data) {
+  JsonRequest.send("places", "favorites.js", [], function (data) {
     self.places = [];
     self.hostNames = {};
     if (!data || typeof data !== "object") return;

@@ -25,8 +25,8 @@ const manifest = path.join(__dirname, "..", "..", "..", "src", "webclient", "res
 // documents, listings, player commands, streams and downloads. A server
 // without them answers 404, which is the only failure tolerated for them.
 const DYNAMIC = new Set([
-  "playlist.xml", "consolestatus.xml", "library.js", "favorites.js", "events.js", "stream", "download",
-  "prev", "play", "pause", "stop", "next", "getvolume", "setvolume", "enqueuefile", "enqueuefilenext",
+  "playlist.xml", "consolestatus.xml", "library.js", "favorites.js", "events.js", "peerlibrary.js", "stream",
+  "download", "prev", "play", "pause", "stop", "next", "getvolume", "setvolume", "enqueuefile", "enqueuefilenext",
   "insertfile", "playfile", "getplaylistlength", "getplaylistfilename", "getplaylisttitle",
   "getplaylistpos", "setplaylistpos", "deleteplaylistitem", "moveplaylistitem", "clearplaylist",
   "enqueueplaylist", "playplaylist", "getshuffle", "setshuffle", "getrepeat", "setrepeat",

@@ -1,0 +1,55 @@
+#include "webapp/PeerLibraryRoute.h"
+
+#include "http/Response.h"
+#include "http/UrlCoding.h"
+#include "library/FetchUrl.h"
+#include "library/MediaLibrary.h"
+#include "library/PeerAccess.h"
+#include "library/PeerListing.h"
+#include "webapp/LibraryRoutes.h"
+#include "webapp/ListingText.h"
+#include "webapp/RequestContext.h"
+#include "webapp/RouteParameters.h"
+#include "webapp/ScriptText.h"
+#include "webapp/WebApplication.h"
+
+#include <algorithm>
+
+namespace webapp {
+
+namespace {
+
+/// A listing is text of a few bytes per entry; a peer has no reason to send more.
+constexpr std::size_t longestListing = 4u << 20;
+
+bool fetchListing(const std::string& host, RequestContext& context, library::PeerListing& listing)
+{
+    const std::string url = "http://" + host + "/library.js?path=" + http::urlEncode(parameter(context, "path")) +
+                            "&sortby=" + std::to_string(integerParameter(context, "sortby")) +
+                            "&sortdir=" + std::to_string(integerParameter(context, "sortdir"));
+    library::FetchLimits limits;
+    limits.answerBytes = longestListing;
+    http::Response answer;
+    return library::fetchUrl(url, answer, limits) && answer.status == 200 &&
+           library::parsePeerListing(answer.body, listing);
+}
+
+} // namespace
+
+void sendPeerLibrary(WebApplication& application, RequestContext& context)
+{
+    library::MediaLibrary& media = *application.library;
+    const std::string host = parameter(context, "host");
+    const std::vector<std::string> saved = library::savedPlaceHosts(context.cookies.get("favs"));
+    library::PeerListing listing;
+    if (!checkJsonAuth(context) || !library::mayAskPeer(host, media.peerAccess(saved)) ||
+        !fetchListing(host, context, listing)) {
+        sendText(context, std::string());
+        return;
+    }
+    if (std::find(saved.begin(), saved.end(), host) != saved.end())
+        media.notePlace(host);
+    sendText(context, scriptCall(scriptCallback(parameter(context, "callback")), peerListingObject(listing)));
+}
+
+} // namespace webapp
