@@ -22,6 +22,11 @@ std::string TuneletRequestThread::routeNameFor(std::string_view path)
     return first == std::string_view::npos ? std::string() : std::string(path.substr(first));
 }
 
+int TuneletRequestThread::refusal() const
+{
+    return tuneletServer.admission.refusal(*request);
+}
+
 void TuneletRequestThread::handle(http::Response& response)
 {
     // A zero byte would end the name early for the file system (serving

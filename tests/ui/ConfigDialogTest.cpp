@@ -232,7 +232,7 @@ void ConfigDialogTest::closeWithNewPort(const std::function<void()>& closeIt)
     EXPECT_NE(server().threadId(), 0u);
 
     RawClient client(newPort);
-    ASSERT_TRUE(client.send("GET /nothing-here HTTP/1.1\r\nHost: x\r\n\r\n"));
+    ASSERT_TRUE(client.send("GET /nothing-here HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
     EXPECT_NE(client.readAnswer().status, 0);
     EXPECT_FALSE(RawClient(oldPort).isConnected());
 }
@@ -305,10 +305,10 @@ TEST_F(ConfigDialogTest, ActivityListsTheConnectionsNewestFirst)
     choosePage(2);
     QTreeWidget* rows = control<QTreeWidget>(3039);
     RawClient first(port);
-    ASSERT_TRUE(first.send("GET /first HTTP/1.1\r\nHost: x\r\n\r\n"));
+    ASSERT_TRUE(first.send("GET /first HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
     first.readAnswer();
     RawClient second(port);
-    ASSERT_TRUE(second.send("GET /second HTTP/1.1\r\nHost: x\r\n\r\n"));
+    ASSERT_TRUE(second.send("GET /second HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
     second.readAnswer();
 
     const auto address = [](const RawClient& client) {

@@ -37,6 +37,31 @@ std::vector<std::string> namesIn(const std::string& body)
 
 class LibraryScript : public ServedLibrary {
 protected:
+    /// The peer table's entry for a forged announcement of `name` and
+    /// `port`, broadcast until it is heard; none after five seconds.
+    std::optional<discovery::PeerEntry> heardPeer(const std::string& name, std::uint16_t port)
+    {
+        discovery::PDPDiscovery packet;
+        packet.instanceId.fill(static_cast<std::uint8_t>(port));
+        packet.name = name;
+        packet.state = 1;
+        packet.port = port;
+        std::vector<std::uint8_t> bytes(discovery::PDPDiscovery::wireSize);
+        std::size_t length = bytes.size();
+        packet.serialize(bytes.data(), length);
+        platform::UniqueFd sender = platform::openSendingSocket();
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            platform::sendDatagram(sender.get(), {reinterpret_cast<const char*>(bytes.data()), length},
+                                   {platform::broadcastAddress(), discovery::DiscoveryAgent::discoveryPort});
+            std::this_thread::sleep_for(20ms);
+            for (const discovery::PeerEntry& peer : application.library->peers())
+                if (peer.name == name && peer.port == port)
+                    return peer;
+        }
+        return std::nullopt;
+    }
+
     std::string rootBody(const std::string& callback)
     {
         return callback + "({\"path\" : \"\",\n\"auth\" : \"\",\n\"files\" : [\n"
@@ -169,8 +194,8 @@ TEST_F(LibraryScript, FavoritesAndEventsAskForTheSessionCookie)
         Parameters parameters = {{"callback", "got"}};
         if (c.jsonAuth)
             parameters["JSON_auth"] = *c.jsonAuth;
-        Answer favorites = get("favorites.js", parameters, "Host: t\r\n" + c.cookieHeader);
-        Answer events = get("events.js", parameters, "Host: t\r\n" + c.cookieHeader);
+        Answer favorites = get("favorites.js", parameters, "Host: 127.0.0.1\r\n" + c.cookieHeader);
+        Answer events = get("events.js", parameters, "Host: 127.0.0.1\r\n" + c.cookieHeader);
         EXPECT_EQ(favorites.status, 200);
         EXPECT_EQ(events.status, 200);
         // Agents of other programs in this network may come first.
@@ -183,28 +208,9 @@ TEST_F(LibraryScript, FavoritesAndEventsAskForTheSessionCookie)
 
 TEST_F(LibraryScript, APeerIsListedByItsAddressWithItsNameEscaped)
 {
-    discovery::PDPDiscovery packet;
-    packet.instanceId.fill(0x7c);
-    packet.name = "\"</script>\\\x01<";
-    packet.state = 1;
-    packet.port = 4242;
-    std::vector<std::uint8_t> bytes(discovery::PDPDiscovery::wireSize);
-    std::size_t length = bytes.size();
-    packet.serialize(bytes.data(), length);
-    platform::UniqueFd sender = platform::openSendingSocket();
-
-    std::vector<discovery::PeerEntry> peers;
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (peers.empty() && std::chrono::steady_clock::now() < deadline) {
-        platform::sendDatagram(sender.get(), {reinterpret_cast<const char*>(bytes.data()), length},
-                               {platform::broadcastAddress(), discovery::DiscoveryAgent::discoveryPort});
-        std::this_thread::sleep_for(20ms);
-        for (const discovery::PeerEntry& peer : application.library->peers())
-            if (peer.name == packet.name)
-                peers = {peer};
-    }
-    ASSERT_EQ(peers.size(), 1u) << "the forged announcement was not heard";
-    const std::string host = platform::dottedAddress(peers[0].sender.address) + ":4242";
+    std::optional<discovery::PeerEntry> peer = heardPeer("\"</script>\\\x01<", 4242);
+    ASSERT_TRUE(peer) << "the forged announcement was not heard";
+    const std::string host = platform::dottedAddress(peer->sender.address) + ":4242";
     // Other programs' agents in this network may be listed too.
     const std::string body = get("favorites.js", {{"JSON_auth", session}}).body;
     EXPECT_TRUE(body.starts_with("({\"")) << body;
@@ -213,6 +219,36 @@ TEST_F(LibraryScript, APeerIsListedByItsAddressWithItsNameEscaped)
               std::string::npos)
         << body;
     EXPECT_TRUE(body.ends_with(",\"/\": {\"name\": \"Local Library\",\"host\": \"\"}});")) << body;
+}
+
+TEST_F(LibraryScript, APeersPageBrowsesTheLibraryAndReachesNothingElse)
+{
+    std::optional<discovery::PeerEntry> peer = heardPeer("den", 4243);
+    ASSERT_TRUE(peer) << "the forged announcement was not heard";
+    const std::string address = platform::dottedAddress(peer->sender.address);
+    const std::string song = file(music + "/a.mp3", "bytes");
+    struct Case {
+        std::string route;
+        Parameters parameters;
+        std::string page;  // the "Referer" or "Origin" line
+        int status;
+    };
+    const std::string peerPage = "Referer: http://" + address + ":4243/";
+    const Case cases[] = {
+        {"library.js", {{"callback", "cb"}}, peerPage, 200},
+        {"library.js", {{"path", music}}, "Origin: http://" + address + ":4243", 200},
+        {"download", {{"path", song}}, peerPage, 200},
+        {"library.js", {}, "Referer: http://" + address + ":4244/", 403},
+        {"library.js", {}, "Referer: http://" + address + "/", 403},
+        {"favorites.js", {}, peerPage, 403},
+        {"events.js", {}, peerPage, 403},
+        {"stream", {{"path", music}}, peerPage, 403},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.route + " from " + c.page);
+        EXPECT_EQ(get(c.route, c.parameters, "Host: 127.0.0.1\r\nSec-Fetch-Site: cross-site\r\n" + c.page + "\r\n").status,
+                  c.status);
+    }
 }
 
 TEST(FavoritesText, PeersInOrderThenThisInstance)

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace http {
+
+/// The host part of an authority ("name:port", "[v6]:port"): the port is
+/// cut, brackets stay.
+std::string_view authorityHost(std::string_view authority);
+
+/// Whether `host` (without port) is an IP literal: a dotted IPv4 address of
+/// four decimal parts up to 255, or a bracketed IPv6 address.
+bool isIpLiteral(std::string_view host);
+
+/// Whether a request's "Host" value names this server: an IP literal,
+/// "localhost", or one of `names` (lower case, without trailing dot),
+/// compared without regard to case and to a trailing dot. Any other name is
+/// one this server was never given, as a page of a rebound name would send.
+/// Pure; allocates nothing.
+bool isServedHost(std::string_view hostValue, const std::vector<std::string>& names);
+
+/// Whether two names are the same without regard to ASCII case.
+bool sameName(std::string_view a, std::string_view b);
+
+} // namespace http
