@@ -3,6 +3,7 @@
 #include "http/Admission.h"
 #include "http/HostHeader.h"
 #include "http/Request.h"
+#include "http/RequestThread.h"
 #include "http/RequestSite.h"
 #include "library/MediaLibrary.h"
 #include "platform/Datagram.h"
@@ -49,7 +50,7 @@ void RequestAdmission::allowHosts(std::string_view userNames)
     hostNames = std::move(shared);
 }
 
-int RequestAdmission::refusal(const http::Request& request) const
+int RequestAdmission::refusal(const http::Request& request, const http::RequestThread& connection) const
 {
     auto host = request.headers.find(std::string_view("Host"));
     if (host != request.headers.end()) {
@@ -69,20 +70,25 @@ int RequestAdmission::refusal(const http::Request& request) const
     route.remove_prefix(std::min(route.find_first_not_of('/'), route.size()));
     if (resourceTable().contains(std::string(route)))
         return 0;
-    if (isPeerRoute(route) && isPeerPage(site.page))
+    if (isPeerRoute(route) && isPeerPage(site.page, connection.activityEntry().first))
         return 0;
     return 403;
 }
 
-bool RequestAdmission::isPeerPage(std::string_view page) const
+bool RequestAdmission::isPeerPage(std::string_view page, std::string_view clientAddress) const
 {
     if (page.empty())
         return false;
     const std::string_view host = http::authorityHost(page);
     const std::string port = host.size() < page.size() ? std::string(page.substr(host.size() + 1)) : "80";
+    // A page on the browser's own loopback is the instance of the browser's
+    // machine: a peer when that machine announced the page's port.
+    const bool loopback = host.starts_with("127.") || host == "[::1]" || http::sameName(host, "localhost");
+    const std::string_view client = clientAddress.substr(0, clientAddress.rfind(':'));
     const std::vector<discovery::PeerEntry> peers = application.library->peers();
     return std::any_of(peers.begin(), peers.end(), [&](const discovery::PeerEntry& peer) {
-        return platform::dottedAddress(peer.sender.address) == host && std::to_string(peer.port) == port;
+        const std::string address = platform::dottedAddress(peer.sender.address);
+        return (address == host || (loopback && address == client)) && std::to_string(peer.port) == port;
     });
 }
 

@@ -8,6 +8,7 @@
 
 namespace http {
 class Request;
+class RequestThread;
 }
 
 namespace webapp {
@@ -22,8 +23,10 @@ class WebApplication;
 /// - a request a browser marks as made by another site's page (see
 ///   `http::requestSite`): 403, except the client's own files (pages,
 ///   scripts, style sheets, images), and "library.js" and "download" for a
-///   page whose host and port are those of a peer in the discovery table, so
-///   a peer's client still browses this library. Every command, status
+///   page whose host and port are those of a peer in the discovery table (or
+///   a page on the browser's own loopback, with the port a peer at the
+///   browser's address announced), so a peer's client still browses this
+///   library. Every command, status
 ///   document, "favorites.js", "events.js", "stream" and any other route is
 ///   refused to other sites.
 ///
@@ -41,13 +44,15 @@ public:
     /// the machine's own names, read anew now.
     void allowHosts(std::string_view userNames);
 
-    /// 0 to admit `request`, else 421 or 403. Allocates nothing for a request
-    /// from a program or from this server's own pages.
-    int refusal(const http::Request& request) const;
+    /// 0 to admit `request`, which came on `connection`, else 421 or 403.
+    /// Allocates nothing for a request from a program or from this server's
+    /// own pages.
+    int refusal(const http::Request& request, const http::RequestThread& connection) const;
 
 private:
-    /// Whether "host:port" (port 80 when absent) is a peer's address.
-    bool isPeerPage(std::string_view page) const;
+    /// Whether "host:port" (port 80 when absent) is a peer's page, for a
+    /// browser at `clientAddress` ("a.b.c.d:port").
+    bool isPeerPage(std::string_view page, std::string_view clientAddress) const;
 
     const WebApplication& application;
     mutable std::mutex namesLock;

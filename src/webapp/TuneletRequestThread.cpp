@@ -24,7 +24,7 @@ std::string TuneletRequestThread::routeNameFor(std::string_view path)
 
 int TuneletRequestThread::refusal() const
 {
-    return tuneletServer.admission.refusal(*request);
+    return tuneletServer.admission.refusal(*request, *this);
 }
 
 void TuneletRequestThread::handle(http::Response& response)

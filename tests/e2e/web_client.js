@@ -606,7 +606,12 @@ async function startPlayer(dir, sharedDir, extra, logName) {
       const f = [];
       await get("setvolume?level=100");
       await get("setshuffle?setting=off");
-      const before = JSON.stringify([await status(), await filenames()]);
+      await get("enqueuefile?filename=" + encodeURIComponent(files[1]));
+      const player = async () => {
+        const { volume, shuffle, repeat } = await status();
+        return JSON.stringify([volume, shuffle, repeat, await filenames()]);
+      };
+      const before = await player();
       const at = base + "/";
       const attack = `<!doctype html><script>window.got = []; function cb(d) { window.got.push(d); }</script>
         <img src="${at}setvolume?level=7"><script src="${at}clearplaylist"></script>
@@ -628,15 +633,17 @@ async function startPlayer(dir, sharedDir, extra, logName) {
       await other.waitForLoadState("networkidle");
       const read = await other.evaluate(async () => [await window.read, window.got.length]);
       await sleep(500);
-      const after = JSON.stringify([await status(), await filenames()]);
+      const after = await player();
       if (after !== before) f.push("the other page changed the player: " + before + " -> " + after);
       if (read[0] !== "refused" || read[1] !== 0) f.push("the other page read " + JSON.stringify(read));
-      if (answers.length < 5 || !answers.every((a) => a.startsWith("403 "))) f.push("answers: " + JSON.stringify(answers));
+      // Chromium hides the answers to images and scripts of another origin.
+      const refused = ["setshuffle", "setvolume", "stream"].every((r) => answers.some((a) => a.includes("/" + r)));
+      if (!refused || !answers.every((a) => a.startsWith("403 "))) f.push("answers: " + JSON.stringify(answers));
       await other.close();
       evil.close();
       const own = await page.evaluate(async () => (await fetch("getvolume")).text());
       if (own !== "100") f.push("the player's own page read the volume as " + own);
-      const hostile = (await filenames()).findIndex((n) => n.includes("<img"));
+      const hostile = (await filenames()).indexOf(files[1]);
       const shown = await context.newPage();
       await shown.goto(base + "/getplaylistfilename?index=" + hostile);
       if ((await shown.locator("img").count()) || !(await shown.textContent("body")).includes("<img src=x")) {

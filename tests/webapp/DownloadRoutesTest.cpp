@@ -144,7 +144,7 @@ TEST_F(Downloads, StreamsOfFoldersTreesAndNothing)
     EXPECT_EQ(stream.header("Content-Disposition"), "inline; filename=playlist.m3u");
     EXPECT_EQ(stream.header("Cache-Control"), "must-revalidate");
     EXPECT_EQ(stream.header("Expires"), "-1");
-    auto entry = [&](const std::string& relative, const std::string& host = "t") {
+    auto entry = [&](const std::string& relative, const std::string& host = "127.0.0.1") {
         const std::string path = music + "/" + relative;
         return "#EXTINF:0," + path.substr(path.rfind('/') + 1) + "\nhttp://" + host + "/download?path=" + E(path) +
                "&auth=\n";
@@ -174,16 +174,16 @@ TEST_F(Downloads, APlaylistFileKeepsItsEntriesAndEachOneDownloads)
                                       "Live: Side A.mp3\n");
     file(music + "/lists/Live: Side A.mp3", "colon");
 
-    const std::string prefix = "http://t/download?auth=&path=" + E(music + "/lists/");
+    const std::string prefix = "http://127.0.0.1/download?auth=&path=" + E(music + "/lists/");
     const std::string text = get("stream", {{"path", list}}).body;
     EXPECT_EQ(text, "#EXTM3U\n#EXTINF:12,Rel\n" + prefix + E("sub dir/r.mp3") + "\n#EXTINF:-1,Abs\n" +
-                        "http://t/download?path=" + E(absolute) + "&auth=\n#EXTINF:5,Radio\nhttp://radio.invalid/x?a=1\n" +
+                        "http://127.0.0.1/download?path=" + E(absolute) + "&auth=\n#EXTINF:5,Radio\nhttp://radio.invalid/x?a=1\n" +
                         "#EXTINF:3,Odd: name\n" + prefix + E("Live: Side A.mp3") + "\n");
 
     std::vector<std::string> bodies;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);)
-        if (line.starts_with("http://t/"))
-            bodies.push_back(get(targetOf(line, "t").substr(1)).body);
+        if (line.starts_with("http://127.0.0.1/"))
+            bodies.push_back(get(targetOf(line, "127.0.0.1").substr(1)).body);
     EXPECT_EQ(bodies, (std::vector<std::string>{"relative", "absolute", "colon"}));
 }

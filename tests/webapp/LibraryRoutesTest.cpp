@@ -240,6 +240,8 @@ TEST_F(LibraryScript, APeersPageBrowsesTheLibraryAndReachesNothingElse)
         {"download", {{"path", song}}, peerPage, 200},
         {"library.js", {}, "Referer: http://" + address + ":4244/", 403},
         {"library.js", {}, "Referer: http://" + address + "/", 403},
+        // A loopback page is a peer's only for a browser at the peer's address.
+        {"library.js", {}, "Referer: http://127.0.0.1:4243/", address == "127.0.0.1" ? 200 : 403},
         {"favorites.js", {}, peerPage, 403},
         {"events.js", {}, peerPage, 403},
         {"stream", {{"path", music}}, peerPage, 403},
