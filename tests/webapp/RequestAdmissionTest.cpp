@@ -95,3 +95,11 @@ TEST_F(Admission, ForeignHostsAndOtherSitesReachNothing)
         EXPECT_EQ(state(), before);
     }
 }
+
+TEST_F(Admission, AllowedHostsApplyAtOnce)
+{
+    settings.update([](auto& d) { d.allowedHosts = "new.name"; });
+    server->applyAccessSettings(settings.snapshot());
+    EXPECT_EQ(request("getvolume", "Host: new.name:5151\r\n").status, 200);
+    EXPECT_EQ(request("getvolume", "Host: music.home:5151\r\n").status, 421);
+}
