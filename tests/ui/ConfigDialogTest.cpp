@@ -178,6 +178,21 @@ TEST_F(ConfigDialogTest, SecurityCheckBoxesSaveAtOnceAndEnableTheirEdits)
     EXPECT_EQ(saved().username, "someone");
 }
 
+TEST_F(ConfigDialogTest, AllowedHostNamesAreSavedAndServedAfterOk)
+{
+    choosePage(1);
+    control<QLineEdit>(3043)->setText("music.home den.lan");
+    dialog->send(ui::CM_SAVE);
+    EXPECT_EQ(saved().allowedHosts, "music.home den.lan");
+    click(1);
+    EXPECT_TRUE(eventually([&] { return !dialog->isVisible(); }));
+    // The listener restarts on the same port.
+    EXPECT_TRUE(eventually([&] {
+        RawClient client(port);
+        return client.send("GET /playlist.css HTTP/1.1\r\nHost: den.lan\r\n\r\n") && client.readAnswer().status == 200;
+    }));
+}
+
 TEST_F(ConfigDialogTest, ReadersNeverSeeHalfASave)
 {
     // Each save gives user name and password the same text; a reader on
