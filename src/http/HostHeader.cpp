@@ -61,15 +61,27 @@ bool sameName(std::string_view a, std::string_view b)
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
 }
 
-bool isServedHost(std::string_view hostValue, const std::vector<std::string>& names)
+namespace {
+
+/// The host of a "Host" value without port and trailing dot.
+std::string_view bareHost(std::string_view hostValue)
 {
     std::string_view host = authorityHost(hostValue);
-    if (isIpLiteral(host))
-        return true;
     if (!host.empty() && host.back() == '.')
         host.remove_suffix(1);
-    if (sameName(host, "localhost"))
-        return true;
+    return host;
+}
+
+} // namespace
+
+bool isAlwaysServed(std::string_view hostValue)
+{
+    return isIpLiteral(authorityHost(hostValue)) || sameName(bareHost(hostValue), "localhost");
+}
+
+bool namesHost(std::string_view hostValue, const std::vector<std::string>& names)
+{
+    const std::string_view host = bareHost(hostValue);
     return std::any_of(names.begin(), names.end(), [&](const std::string& name) { return sameName(host, name); });
 }
 

@@ -14,12 +14,17 @@ std::string_view authorityHost(std::string_view authority);
 /// four decimal parts up to 255, or a bracketed IPv6 address.
 bool isIpLiteral(std::string_view host);
 
-/// Whether a request's "Host" value names this server: an IP literal,
-/// "localhost", or one of `names` (lower case, without trailing dot),
-/// compared without regard to case and to a trailing dot. Any other name is
-/// one this server was never given, as a page of a rebound name would send.
+/// Whether a request's "Host" value (with or without port) is one this
+/// server always answers to: an IP literal or "localhost" (any case, with or
+/// without a trailing dot). Any other name must be one the server was given,
+/// or it is one a page of a name rebound to this machine's address sends.
 /// Pure; allocates nothing.
-bool isServedHost(std::string_view hostValue, const std::vector<std::string>& names);
+bool isAlwaysServed(std::string_view hostValue);
+
+/// Whether a request's "Host" value names one of `names` (lower case,
+/// without trailing dot), compared without regard to case and to a trailing
+/// dot. Pure; allocates nothing.
+bool namesHost(std::string_view hostValue, const std::vector<std::string>& names);
 
 /// Whether two names are the same without regard to ASCII case.
 bool sameName(std::string_view a, std::string_view b);

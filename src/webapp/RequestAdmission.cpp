@@ -53,13 +53,13 @@ void RequestAdmission::allowHosts(std::string_view userNames)
 int RequestAdmission::refusal(const http::Request& request, const http::RequestThread& connection) const
 {
     auto host = request.headers.find(std::string_view("Host"));
-    if (host != request.headers.end()) {
+    if (host != request.headers.end() && !http::isAlwaysServed(host->second)) {
         std::shared_ptr<const std::vector<std::string>> names;
         {
             std::lock_guard guard(namesLock);
             names = hostNames;
         }
-        if (!http::isServedHost(host->second, *names))
+        if (!http::namesHost(host->second, *names))
             return 421;
     }
 
