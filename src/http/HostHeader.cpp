@@ -61,9 +61,6 @@ bool sameName(std::string_view a, std::string_view b)
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
 }
 
-namespace {
-
-/// The host of a "Host" value without port and trailing dot.
 std::string_view bareHost(std::string_view hostValue)
 {
     std::string_view host = authorityHost(hostValue);
@@ -71,8 +68,6 @@ std::string_view bareHost(std::string_view hostValue)
         host.remove_suffix(1);
     return host;
 }
-
-} // namespace
 
 bool isAlwaysServed(std::string_view hostValue)
 {

@@ -10,6 +10,9 @@ namespace http {
 /// cut, brackets stay.
 std::string_view authorityHost(std::string_view authority);
 
+/// The host of a "Host" value or authority without its port and trailing dot.
+std::string_view bareHost(std::string_view hostValue);
+
 /// Whether `host` (without port) is an IP literal: a dotted IPv4 address of
 /// four decimal parts up to 255, or a bracketed IPv6 address.
 bool isIpLiteral(std::string_view host);
@@ -21,9 +24,9 @@ bool isIpLiteral(std::string_view host);
 /// Pure; allocates nothing.
 bool isAlwaysServed(std::string_view hostValue);
 
-/// Whether a request's "Host" value names one of `names` (lower case,
-/// without trailing dot), compared without regard to case and to a trailing
-/// dot. Pure; allocates nothing.
+/// Whether a request's "Host" value names one of `names` (without trailing
+/// dot), compared without regard to case and to the value's trailing dot.
+/// Pure; allocates nothing.
 bool namesHost(std::string_view hostValue, const std::vector<std::string>& names);
 
 /// Whether two names are the same without regard to ASCII case.

@@ -23,16 +23,6 @@ bool isPeerRoute(std::string_view route)
     return route == "library.js" || route == "download";
 }
 
-std::string lowerName(std::string_view name)
-{
-    while (!name.empty() && name.back() == '.')
-        name.remove_suffix(1);
-    std::string out(name);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); });
-    return out;
-}
-
 } // namespace
 
 RequestAdmission::RequestAdmission(const WebApplication& application)
@@ -44,7 +34,7 @@ void RequestAdmission::allowHosts(std::string_view userNames)
 {
     std::vector<std::string> names = platform::machineNames();
     for (const std::string& name : http::splitText(userNames, " \t\r\n\v\f,;"))
-        names.push_back(lowerName(http::authorityHost(name)));
+        names.emplace_back(http::bareHost(name));
     auto shared = std::make_shared<const std::vector<std::string>>(std::move(names));
     std::lock_guard guard(namesLock);
     hostNames = std::move(shared);
