@@ -127,6 +127,7 @@ SettingsData SettingsData::readFrom(const IniDocument& document)
     data.sharedDirs = splitDirectories(text("Shared Dirs", "", sharedDirsLimit));
     data.documentRoot = text("DocumentRoot", "", documentRootLimit);
     data.needsIndex = flag("NeedsIndex", false);
+    data.allowedHosts = unescapeLineBreaks(text("Allowed Hosts", "", addressListLimit));
     return data;
 }
 
@@ -160,6 +161,10 @@ void SettingsData::writeTo(IniDocument& document) const
     set("Shared Dirs", escapeLineBreaks(joined));
     set("DocumentRoot", documentRoot);
     setFlag("NeedsIndex", needsIndex);
+    // Written once used, so a file that never held it stays as older
+    // versions write it.
+    if (!allowedHosts.empty() || document.find(sectionName, "Allowed Hosts"))
+        set("Allowed Hosts", escapeLineBreaks(allowedHosts));
 }
 
 } // namespace host

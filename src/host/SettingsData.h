@@ -18,7 +18,8 @@ namespace host {
 /// written in this order: "autoStart", "listenIP", "listenPort", "timeout",
 /// "requirePassword", "username", "password", "filterIPs", "Allowed IPs",
 /// "Blocked IPs" (written as "Blocked Ips"; names match without regard to
-/// case), "Enable ML", "Shared Dirs", "DocumentRoot", "NeedsIndex". Every
+/// case), "Enable ML", "Shared Dirs", "DocumentRoot", "NeedsIndex",
+/// "Allowed Hosts" (written only when set or already in the file). Every
 /// other line of the file is kept by a write.
 struct SettingsData {
     static constexpr const char* sectionName = "Tunelet Remote Control Plugin v1.0";
@@ -60,6 +61,10 @@ struct SettingsData {
     std::string documentRoot;
     /// An indexing run was started and has not finished.
     bool needsIndex = false;
+    /// Host names the server answers to beside IP literals, "localhost" and
+    /// the machine's own names; white space, "," or ";" between them. Stored
+    /// as the address lists are; older versions ignore the key.
+    std::string allowedHosts;
 };
 
 } // namespace host

@@ -21,6 +21,18 @@ bool hasNonEmptyHeader(const Request& request, const std::string& name)
     return found != request.headers.end() && !found->second.empty();
 }
 
+/// The short answer to a refused request; the connection ends after it.
+void sendRefusal(Response& response, int status)
+{
+    response.status = status;
+    response.reason = status == 421 ? "Misdirected Request" : "Forbidden";
+    response.headers["Content-Type"] = "text/plain; charset=UTF-8";
+    response.headers["X-Content-Type-Options"] = "nosniff";
+    response.headers["Connection"] = "close";
+    response.setBody(response.reason);
+    response.send();
+}
+
 } // namespace
 
 RequestThread::RequestThread(platform::UniqueFd socket, Server& server)
@@ -108,6 +120,13 @@ RequestThread::Served RequestThread::serveRequest()
 
     Response response(&stream);
     response.headers["P3P"] = "CP=\"NON NID TAIa OUR NOR NAV INT STA\"";
+    // A refused request gets no session and reaches no route.
+    if (request->status == 0) {
+        if (const int refused = refusal()) {
+            sendRefusal(response, refused);
+            return answered(true);
+        }
+    }
     // The client's address is set at construction and never changes; its
     // port, new with each connection, is no part of who is asking.
     const std::string_view host = std::string_view(clientAddress).substr(0, clientAddress.rfind(':'));

@@ -80,6 +80,11 @@ protected:
     /// Produces and sends the answer to `request` (status 0) through
     /// `response`, which carries the socket and the headers of every answer.
     virtual void handle(Response& response) = 0;
+    /// Judges a parsed request (status 0) before its session and credentials
+    /// are looked at: 0 admits it; 403 or 421 answers it so, with nothing
+    /// done for it, and ends the connection. On the serving thread; admits
+    /// every request unless overridden.
+    virtual int refusal() const { return 0; }
 
     Server* const server;             // not owned
     std::unique_ptr<Request> request; // lives while the connection is open

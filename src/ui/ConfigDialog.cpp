@@ -252,6 +252,7 @@ void ConfigDialog::fillControls()
     security->filterIPs->setChecked(values.filterIPs);
     security->allowedIPs->setPlainText(QString::fromStdString(fromCrLf(values.allowedIPs)));
     security->blockedIPs->setPlainText(QString::fromStdString(fromCrLf(values.blockedIPs)));
+    security->allowedHosts->setText(QString::fromStdString(fromCrLf(values.allowedHosts)).replace('\n', ' '));
     for (QWidget* control : {static_cast<QWidget*>(security->username), static_cast<QWidget*>(security->password)})
         control->setEnabled(values.requirePassword);
     security->allowedIPs->setEnabled(values.filterIPs);
@@ -299,6 +300,7 @@ bool ConfigDialog::readControls()
         data.filterIPs = security->filterIPs->isChecked();
         data.allowedIPs = addressListOf(security->allowedIPs);
         data.blockedIPs = addressListOf(security->blockedIPs);
+        data.allowedHosts = limitBytes(textOf(security->allowedHosts), addressListLength);
 
         data.enableML = library->enableML->isChecked();
         data.sharedDirs = std::move(directories);

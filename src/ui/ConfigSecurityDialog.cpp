@@ -34,7 +34,8 @@ ConfigSecurityDialog::ConfigSecurityDialog(ConfigDialog& owner)
       password(named(new QLineEdit, 3024)),
       filterIPs(named(new QCheckBox("Filter IP Addresses"), 3027)),
       allowedIPs(named(new QPlainTextEdit, 3028)),
-      blockedIPs(named(new QPlainTextEdit, 3030))
+      blockedIPs(named(new QPlainTextEdit, 3030)),
+      allowedHosts(named(new QLineEdit, 3043))
 {
     password->setEchoMode(QLineEdit::Password);
     for (QPlainTextEdit* edit : {allowedIPs, blockedIPs})
@@ -52,10 +53,16 @@ ConfigSecurityDialog::ConfigSecurityDialog(ConfigDialog& owner)
     lists->addWidget(listBox("Allowed IP Addresses", allowedIPs));
     lists->addWidget(listBox("Blocked IP Addresses", blockedIPs));
 
+    auto* hostsBox = new QGroupBox("Allowed Host Names");
+    auto* hosts = new QVBoxLayout(hostsBox);
+    hosts->addWidget(allowedHosts);
+    allowedHosts->setPlaceholderText("Addresses, localhost and this machine's names are always served");
+
     auto* page = new QVBoxLayout(this);
     page->addWidget(passwordBox);
     page->addWidget(filterIPs);
     page->addLayout(lists, 1);
+    page->addWidget(hostsBox);
 
     // The box has toggled itself already; the change is saved at once.
     for (QCheckBox* box : {requirePassword, filterIPs}) {

@@ -9,8 +9,9 @@ class QPlainTextEdit;
 
 namespace ui {
 
-/// The Security page: the password requirement with its account, and the
-/// address filter with its two lists. A click on either check box saves at
+/// The Security page: the password requirement with its account, the
+/// address filter with its two lists, and the host names served besides the
+/// machine's own. A click on either check box saves at
 /// once (CM_SAVE, then CM_REFRESH, which enables or disables the edits
 /// that depend on it).
 class ConfigSecurityDialog final : public ConfigPage {
@@ -25,6 +26,7 @@ public:
     QCheckBox* filterIPs;        // 3027
     QPlainTextEdit* allowedIPs;  // 3028
     QPlainTextEdit* blockedIPs;  // 3030
+    QLineEdit* allowedHosts;     // 3043
 };
 
 } // namespace ui

@@ -11,6 +11,7 @@
 #include "webapp/RouteTables.h"
 #include "webapp/WebApplication.h"
 
+#include <map>
 #include <mutex>
 
 namespace webapp {
@@ -191,6 +192,17 @@ void getPosition(App& app, Context& context)
     sendText(context, positionFraction(positionMs, lengthSeconds));
 }
 
+/// Every command answers plain text that no browser may take for markup: a
+/// title or file name in it is only text.
+RouteHandler plainText(RouteHandler handler)
+{
+    return [handler = std::move(handler)](App& app, Context& context) {
+        context.response.headers["Content-Type"] = "text/plain; charset=UTF-8";
+        context.response.headers["X-Content-Type-Options"] = "nosniff";
+        handler(app, context);
+    };
+}
+
 } // namespace
 
 std::vector<PlaylistLine> playlistLines(std::string_view text)
@@ -211,7 +223,7 @@ std::vector<PlaylistLine> playlistLines(std::string_view text)
 
 void registerPlayerCommands()
 {
-    auto& routes = routeTable();
+    std::map<std::string, RouteHandler> routes;
     routes.insert_or_assign("prev", stepRoute(WINAMP_BUTTON1));
     routes.insert_or_assign("play", [](App& app, Context& context) {
         app.facade->playIfNotEmpty();
@@ -271,6 +283,8 @@ void registerPlayerCommands()
     });
     routes.insert_or_assign("ffw5s", commandRoute(WINAMP_FFWD5S));
     routes.insert_or_assign("rew5s", commandRoute(WINAMP_REW5S));
+    for (auto& [name, handler] : routes)
+        routeTable().insert_or_assign(name, plainText(std::move(handler)));
 }
 
 } // namespace webapp

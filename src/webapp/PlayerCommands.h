@@ -19,7 +19,8 @@ struct PlaylistLine {
 std::vector<PlaylistLine> playlistLines(std::string_view text);
 
 /// Enters the 31 player commands into `routeTable`. Each answers a short
-/// plain text: "1" when done, "0" when refused, or the value asked for.
+/// plain text ("text/plain; charset=UTF-8", never sniffed as markup): "1"
+/// when done, "0" when refused, or the value asked for.
 /// The routes that change the playlist hold the application's lock while
 /// they change it (the adding ones after expanding their paths, which may
 /// wait for a peer, without it) and add only paths the media library allows.

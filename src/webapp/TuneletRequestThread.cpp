@@ -27,6 +27,11 @@ std::string_view TuneletRequestThread::routeIn(std::string_view path)
     return first == std::string_view::npos ? std::string_view() : path.substr(first);
 }
 
+int TuneletRequestThread::refusal() const
+{
+    return tuneletServer.admission.refusal(*request, *this);
+}
+
 void TuneletRequestThread::handle(http::Response& response)
 {
     // A zero byte would end the name early for the file system (serving

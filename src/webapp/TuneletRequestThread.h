@@ -25,6 +25,8 @@ public:
 
 protected:
     void handle(http::Response& response) override;
+    /// As the server's `admission` judges the request.
+    int refusal() const override;
 
 private:
     TuneletServer& tuneletServer;

@@ -13,7 +13,7 @@ namespace webapp {
 
 TuneletServer::TuneletServer(WebApplication& application, const host::Settings& settings,
                              std::uint32_t listenAddress, std::uint16_t listenPort)
-    : Server(listenAddress, listenPort), application(application)
+    : Server(listenAddress, listenPort), application(application), admission(application)
 {
     const host::SettingsData values = settings.snapshot();
     documentRoot = values.documentRoot;
@@ -43,6 +43,7 @@ void TuneletServer::applyAccessSettings(const host::SettingsData& values)
                .filterIPs = values.filterIPs,
                .allowedIPs = http::addressPatterns(values.allowedIPs),
                .blockedIPs = http::addressPatterns(values.blockedIPs)});
+    admission.allowHosts(values.allowedHosts);
 }
 
 std::string TuneletServer::realm(const std::string&)

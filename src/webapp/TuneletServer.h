@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/Server.h"
+#include "webapp/RequestAdmission.h"
 
 #include <cstdint>
 #include <string>
@@ -21,8 +22,8 @@ class WebApplication;
 ///
 /// At construction it takes one snapshot of `settings`: the document root,
 /// the `timeout` as the time an idle connection is kept, and the access
-/// rules (password, account, address filter), which the owner hands over
-/// again with `applyAccessSettings` when they change. `application` must
+/// rules (password, account, address filter, allowed host names), which the
+/// owner hands over again with `applyAccessSettings` when they change. `application` must
 /// outlive the server.
 class TuneletServer final : public http::Server {
 public:
@@ -31,7 +32,8 @@ public:
     TuneletServer(WebApplication& application, const host::Settings& settings, std::uint32_t listenAddress,
                   std::uint16_t listenPort);
 
-    /// Replaces the access rules by those of `values`, at once.
+    /// Replaces the access rules and allowed host names by those of
+    /// `values`, at once.
     void applyAccessSettings(const host::SettingsData& values);
 
     std::string realm(const std::string& path) override;
@@ -51,6 +53,8 @@ public:
     int run() override;
 
     WebApplication& application;
+    /// Judges every request before its session is looked at.
+    RequestAdmission admission;
 };
 
 } // namespace webapp

@@ -647,6 +647,62 @@ async function startPlayer(dir, sharedDir, extra, logName) {
       verdict("single rows: play, enqueue, enqueue next and drop at a position, non-ASCII names", f);
     }
 
+    // A page of another origin (127.0.0.2) tries the commands by image,
+    // script, form, fetch and a stream whose peer URL is a command: every
+    // request it makes here is refused, nothing changes and nothing is read,
+    // while this server's own page keeps working. A command's answer opened
+    // as a page is text: the markup file name stays text.
+    {
+      const f = [];
+      await get("setvolume?level=100");
+      await get("setshuffle?setting=off");
+      await get("enqueuefile?filename=" + encodeURIComponent(files[1]));
+      const player = async () => {
+        const { volume, shuffle, repeat } = await status();
+        return JSON.stringify([volume, shuffle, repeat, await filenames()]);
+      };
+      const before = await player();
+      const at = base + "/";
+      const attack = `<!doctype html><script>window.got = []; function cb(d) { window.got.push(d); }</script>
+        <img src="${at}setvolume?level=7"><script src="${at}clearplaylist"></script>
+        <script src="${at}library.js?callback=cb"></script><script src="${at}favorites.js?callback=cb"></script>
+        <iframe name="sink"></iframe><form id="f" method="POST" action="${at}setshuffle" target="sink">
+        <input name="setting" value="on"></form>
+        <script>
+          document.getElementById("f").submit();
+          fetch("${at}setvolume?level=7", { mode: "no-cors" }).catch(() => {});
+          fetch("${at}stream?path=" + encodeURIComponent("${at}setvolume?level=7"), { mode: "no-cors" }).catch(() => {});
+          window.read = fetch("${at}getplaylisttitle?index=0").then((r) => r.text(), (e) => "refused");
+        </script>`;
+      const evil = http.createServer((req, res) => { res.setHeader("Content-Type", "text/html"); res.end(attack); });
+      await new Promise((resolve) => evil.listen(0, "127.0.0.2", resolve));
+      const other = await context.newPage();
+      const answers = [];
+      other.on("response", (r) => { if (r.url().startsWith(at)) answers.push(r.status() + " " + r.url()); });
+      await other.goto("http://127.0.0.2:" + evil.address().port + "/");
+      await other.waitForLoadState("networkidle");
+      const read = await other.evaluate(async () => [await window.read, window.got.length]);
+      await sleep(500);
+      const after = await player();
+      if (after !== before) f.push("the other page changed the player: " + before + " -> " + after);
+      if (read[0] !== "refused" || read[1] !== 0) f.push("the other page read " + JSON.stringify(read));
+      // Chromium hides the answers to images and scripts of another origin.
+      const refused = ["setshuffle", "setvolume", "stream"].every((r) => answers.some((a) => a.includes("/" + r)));
+      if (!refused || !answers.every((a) => a.startsWith("403 "))) f.push("answers: " + JSON.stringify(answers));
+      await other.close();
+      evil.close();
+      const own = await page.evaluate(async () => (await fetch("getvolume")).text());
+      if (own !== "100") f.push("the player's own page read the volume as " + own);
+      const hostile = (await filenames()).indexOf(files[1]);
+      const shown = await context.newPage();
+      await shown.goto(base + "/getplaylistfilename?index=" + hostile);
+      if ((await shown.locator("img").count()) || !(await shown.textContent("body")).includes("<img src=x")) {
+        f.push("the file name answer became markup");
+      }
+      await shown.close();
+      verdict("another origin's image, script, form, fetch and stream change and read nothing", f);
+    }
+
     // The library page alone: a file name downloads the file, the up
     // entry's play link is a playlist of the folder's files.
     {

@@ -49,6 +49,7 @@ void fillUnusual(SettingsData& s)
     s.sharedDirs = {"/srv/music", "C:\\Music\\new\\rock", "/home/me/Audio Books"};
     s.documentRoot = "/opt/tunelet/skins";
     s.needsIndex = true;
+    s.allowedHosts = "music.home\r\nplayer.lan, den";
 }
 
 } // namespace
@@ -96,6 +97,7 @@ TEST(Settings, EveryFieldSurvivesSaveAndLoad)
     ASSERT_TRUE(unusual.save());
     Settings reread(path);
     EXPECT_EQ(dump(reread.snapshot()), dump(unusual.snapshot()));
+    EXPECT_EQ(reread.snapshot().allowedHosts, "music.home\r\nplayer.lan, den");
 
     // And back: every flag and text returns to its default form too.
     Settings defaults(dir.path("none.ini"));
@@ -104,6 +106,8 @@ TEST(Settings, EveryFieldSurvivesSaveAndLoad)
     ASSERT_TRUE(again.save());
     ASSERT_TRUE(reread.load());
     EXPECT_EQ(dump(reread.snapshot()), dump(defaults.snapshot()));
+    // Once in the file, a cleared list is written as cleared.
+    EXPECT_EQ(reread.snapshot().allowedHosts, "");
 }
 
 TEST(Settings, StoredFormsReadAsTheFileStatesThem)

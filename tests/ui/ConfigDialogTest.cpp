@@ -178,6 +178,21 @@ TEST_F(ConfigDialogTest, SecurityCheckBoxesSaveAtOnceAndEnableTheirEdits)
     EXPECT_EQ(saved().username, "someone");
 }
 
+TEST_F(ConfigDialogTest, AllowedHostNamesAreSavedAndServedAfterOk)
+{
+    choosePage(1);
+    control<QLineEdit>(3043)->setText("music.home den.lan");
+    dialog->send(ui::CM_SAVE);
+    EXPECT_EQ(saved().allowedHosts, "music.home den.lan");
+    click(1);
+    EXPECT_TRUE(eventually([&] { return !dialog->isVisible(); }));
+    // The listener restarts on the same port.
+    EXPECT_TRUE(eventually([&] {
+        RawClient client(port);
+        return client.send("GET /playlist.css HTTP/1.1\r\nHost: den.lan\r\n\r\n") && client.readAnswer().status == 200;
+    }));
+}
+
 TEST_F(ConfigDialogTest, ReadersNeverSeeHalfASave)
 {
     // Each save gives user name and password the same text; a reader on
@@ -232,7 +247,7 @@ void ConfigDialogTest::closeWithNewPort(const std::function<void()>& closeIt)
     EXPECT_NE(server().threadId(), 0u);
 
     RawClient client(newPort);
-    ASSERT_TRUE(client.send("GET /nothing-here HTTP/1.1\r\nHost: x\r\n\r\n"));
+    ASSERT_TRUE(client.send("GET /nothing-here HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
     EXPECT_NE(client.readAnswer().status, 0);
     EXPECT_FALSE(RawClient(oldPort).isConnected());
 }
@@ -305,10 +320,10 @@ TEST_F(ConfigDialogTest, ActivityListsTheConnectionsNewestFirst)
     choosePage(2);
     QTreeWidget* rows = control<QTreeWidget>(3039);
     RawClient first(port);
-    ASSERT_TRUE(first.send("GET /first HTTP/1.1\r\nHost: x\r\n\r\n"));
+    ASSERT_TRUE(first.send("GET /first HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
     first.readAnswer();
     RawClient second(port);
-    ASSERT_TRUE(second.send("GET /second HTTP/1.1\r\nHost: x\r\n\r\n"));
+    ASSERT_TRUE(second.send("GET /second HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
     second.readAnswer();
 
     const auto address = [](const RawClient& client) {

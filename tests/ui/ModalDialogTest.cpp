@@ -52,7 +52,7 @@ TEST(ModalConfigDialog, ThePlayerAnswersWhileTheDialogIsOpen)
         browser = std::thread([&] {
             for (const std::string route : {"play", "getvolume", "playlist.xml"}) {
                 testing_support::RawClient client(port);
-                client.send("GET /" + route + " HTTP/1.1\r\nHost: x\r\n\r\n");
+                client.send("GET /" + route + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
                 const auto answer = client.readAnswer(1s);
                 answers.push_back(route + " " + std::to_string(answer.status));
             }

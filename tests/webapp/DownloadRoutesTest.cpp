@@ -67,7 +67,7 @@ TEST_F(Downloads, FileAnswersAndWhatIsNeverServed)
         {music + "/../music/song.mp3", "", 404, notFoundPage, ""},
     };
     for (const Case& c : cases) {
-        std::string headers = "Host: t\r\nCookie: Tunelet=" + session + "\r\n";
+        std::string headers = "Host: 127.0.0.1\r\nCookie: Tunelet=" + session + "\r\n";
         if (!c.range.empty())
             headers += "Range: " + c.range + "\r\n";
         Answer answer = get("download", {{"path", c.path}}, headers);
@@ -96,7 +96,7 @@ TEST_F(Downloads, ASparseFileFromAnOffsetPast4GiB)
     }
     const std::uint64_t start = size - 2000;
     Answer tail = get("download", {{"path", big}},
-                      "Host: t\r\nRange: bytes=" + std::to_string(start) + "-\r\n");
+                      "Host: 127.0.0.1\r\nRange: bytes=" + std::to_string(start) + "-\r\n");
     EXPECT_EQ(tail.status, 206);
     EXPECT_EQ(tail.header("Content-Type"), "audio/x-flac");
     EXPECT_EQ(tail.header("Content-Range"),
@@ -113,14 +113,14 @@ TEST_F(Downloads, AClientLeavingMidTransferAndKeptConnections)
     const std::string song = file(music + "/long.mp3", bytes);
     for (int round = 0; round < 3; ++round) {
         testing_support::RawClient leaving(server->listeningPort());
-        ASSERT_TRUE(leaving.send("GET " + target("download", {{"path", song}}) + " HTTP/1.1\r\nHost: t\r\n\r\n"));
+        ASSERT_TRUE(leaving.send("GET " + target("download", {{"path", song}}) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
         std::this_thread::sleep_for(50ms);  // the server is blocked in the middle of the body
         leaving.close();                    // with unread data: the server's next send meets a reset
     }
     // Two answers on one kept connection are framed by their lengths.
     testing_support::RawClient kept(server->listeningPort());
     for (const std::string& range : {std::string("bytes=100-"), "bytes=" + std::to_string(bytes.size() - 7) + "-"}) {
-        ASSERT_TRUE(kept.send("GET " + target("download", {{"path", song}}) + " HTTP/1.1\r\nHost: t\r\nRange: " +
+        ASSERT_TRUE(kept.send("GET " + target("download", {{"path", song}}) + " HTTP/1.1\r\nHost: 127.0.0.1\r\nRange: " +
                               range + "\r\n\r\n"));
         Answer answer = kept.readAnswer(60s);
         EXPECT_EQ(answer.status, 206);
@@ -144,7 +144,7 @@ TEST_F(Downloads, StreamsOfFoldersTreesAndNothing)
     EXPECT_EQ(stream.header("Content-Disposition"), "inline; filename=playlist.m3u");
     EXPECT_EQ(stream.header("Cache-Control"), "must-revalidate");
     EXPECT_EQ(stream.header("Expires"), "-1");
-    auto entry = [&](const std::string& relative, const std::string& host = "t") {
+    auto entry = [&](const std::string& relative, const std::string& host = "127.0.0.1") {
         const std::string path = music + "/" + relative;
         return "#EXTINF:0," + path.substr(path.rfind('/') + 1) + "\nhttp://" + host + "/download?path=" + E(path) +
                "&auth=\n";
@@ -174,16 +174,16 @@ TEST_F(Downloads, APlaylistFileKeepsItsEntriesAndEachOneDownloads)
                                       "Live: Side A.mp3\n");
     file(music + "/lists/Live: Side A.mp3", "colon");
 
-    const std::string prefix = "http://t/download?auth=&path=" + E(music + "/lists/");
+    const std::string prefix = "http://127.0.0.1/download?auth=&path=" + E(music + "/lists/");
     const std::string text = get("stream", {{"path", list}}).body;
     EXPECT_EQ(text, "#EXTM3U\n#EXTINF:12,Rel\n" + prefix + E("sub dir/r.mp3") + "\n#EXTINF:-1,Abs\n" +
-                        "http://t/download?path=" + E(absolute) + "&auth=\n#EXTINF:5,Radio\nhttp://radio.invalid/x?a=1\n" +
+                        "http://127.0.0.1/download?path=" + E(absolute) + "&auth=\n#EXTINF:5,Radio\nhttp://radio.invalid/x?a=1\n" +
                         "#EXTINF:3,Odd: name\n" + prefix + E("Live: Side A.mp3") + "\n");
 
     std::vector<std::string> bodies;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);)
-        if (line.starts_with("http://t/"))
-            bodies.push_back(get(targetOf(line, "t").substr(1)).body);
+        if (line.starts_with("http://127.0.0.1/"))
+            bodies.push_back(get(targetOf(line, "127.0.0.1").substr(1)).body);
     EXPECT_EQ(bodies, (std::vector<std::string>{"relative", "absolute", "colon"}));
 }

@@ -39,9 +39,9 @@ std::vector<std::string> namesIn(const std::string& body)
 
 class LibraryScript : public ServedLibrary {
 protected:
-    /// Announces a peer named `name` on `port` by a forged datagram until the
-    /// library hears it; its "address:port", or "" when it was not heard.
-    std::string announce(const std::string& name, std::uint16_t port)
+    /// The peer table's entry for a forged announcement of `name` and
+    /// `port`, broadcast until it is heard; none after five seconds.
+    std::optional<discovery::PeerEntry> heardPeer(const std::string& name, std::uint16_t port)
     {
         discovery::PDPDiscovery packet;
         packet.instanceId.fill(static_cast<std::uint8_t>(port));
@@ -59,9 +59,16 @@ protected:
             std::this_thread::sleep_for(20ms);
             for (const discovery::PeerEntry& peer : application.library->peers())
                 if (peer.name == name && peer.port == port)
-                    return platform::dottedAddress(peer.sender.address) + ":" + std::to_string(port);
+                    return peer;
         }
-        return {};
+        return std::nullopt;
+    }
+
+    /// "address:port" of a forged peer heard on `port`, or "" when none was.
+    std::string announce(const std::string& name, std::uint16_t port)
+    {
+        std::optional<discovery::PeerEntry> peer = heardPeer(name, port);
+        return peer ? platform::dottedAddress(peer->sender.address) + ":" + std::to_string(port) : std::string();
     }
 
     std::string rootBody(const std::string& callback)
@@ -197,8 +204,8 @@ TEST_F(LibraryScript, FavoritesAndEventsAskForTheSessionCookie)
         Parameters parameters = {{"callback", "got"}};
         if (c.jsonAuth)
             parameters["JSON_auth"] = *c.jsonAuth;
-        Answer favorites = get("favorites.js", parameters, "Host: t\r\n" + c.cookieHeader);
-        Answer events = get("events.js", parameters, "Host: t\r\n" + c.cookieHeader);
+        Answer favorites = get("favorites.js", parameters, "Host: 127.0.0.1\r\n" + c.cookieHeader);
+        Answer events = get("events.js", parameters, "Host: 127.0.0.1\r\n" + c.cookieHeader);
         EXPECT_EQ(favorites.status, 200);
         EXPECT_EQ(events.status, 200);
         // Agents of other programs in this network may come first.
@@ -211,8 +218,9 @@ TEST_F(LibraryScript, FavoritesAndEventsAskForTheSessionCookie)
 
 TEST_F(LibraryScript, APeerIsListedByItsAddressWithItsNameEscaped)
 {
-    const std::string host = announce("\"</script>\\\x01<", 4242);
-    ASSERT_FALSE(host.empty()) << "the forged announcement was not heard";
+    std::optional<discovery::PeerEntry> peer = heardPeer("\"</script>\\\x01<", 4242);
+    ASSERT_TRUE(peer) << "the forged announcement was not heard";
+    const std::string host = platform::dottedAddress(peer->sender.address) + ":4242";
     // Other programs' agents in this network may be listed too.
     const std::string body = get("favorites.js", {{"JSON_auth", session}}).body;
     EXPECT_TRUE(body.starts_with("({\"")) << body;
@@ -261,7 +269,7 @@ TEST_F(LibraryScript, APeersListingIsFetchedFromPlacesHeardOrSavedAndWrittenAnew
         const Answer answer = get("peerlibrary.js",
                                   {{"host", host}, {"path", "/m"}, {"sortby", "2"}, {"sortdir", "1"},
                                    {"callback", "cb"}, {"JSON_auth", c.rightAuth ? "s" : "t"}},
-                                  "Host: t\r\n" + (c.saved ? favs(peer.port) : "Cookie: Tunelet=s\r\n"));
+                                  "Host: 127.0.0.1\r\n" + (c.saved ? favs(peer.port) : "Cookie: Tunelet=s\r\n"));
         EXPECT_EQ(answer.status, 200);
         EXPECT_EQ(answer.body, c.listed ? "cb(" + listing + ");" : "");
         const bool asked = c.rightAuth && (c.saved || c.heard);
@@ -277,7 +285,39 @@ TEST_F(LibraryScript, APeersListingIsFetchedFromPlacesHeardOrSavedAndWrittenAnew
     // Never this instance itself, heard or saved.
     const std::string self = "127.0.0.1:" + std::to_string(server->listeningPort());
     settings.update([&](auto& d) { d.listenPort = server->listeningPort(); });
-    EXPECT_EQ(get("peerlibrary.js", {{"host", self}, {"JSON_auth", "s"}}, "Host: t\r\n" + favs(server->listeningPort())).body, "");
+    EXPECT_EQ(get("peerlibrary.js", {{"host", self}, {"JSON_auth", "s"}}, "Host: 127.0.0.1\r\n" + favs(server->listeningPort())).body, "");
+}
+
+TEST_F(LibraryScript, APeersPageBrowsesTheLibraryAndReachesNothingElse)
+{
+    std::optional<discovery::PeerEntry> peer = heardPeer("den", 4243);
+    ASSERT_TRUE(peer) << "the forged announcement was not heard";
+    const std::string address = platform::dottedAddress(peer->sender.address);
+    const std::string song = file(music + "/a.mp3", "bytes");
+    struct Case {
+        std::string route;
+        Parameters parameters;
+        std::string page;  // the "Referer" or "Origin" line
+        int status;
+    };
+    const std::string peerPage = "Referer: http://" + address + ":4243/";
+    const Case cases[] = {
+        {"library.js", {{"callback", "cb"}}, peerPage, 200},
+        {"library.js", {{"path", music}}, "Origin: http://" + address + ":4243", 200},
+        {"download", {{"path", song}}, peerPage, 200},
+        {"library.js", {}, "Referer: http://" + address + ":4244/", 403},
+        {"library.js", {}, "Referer: http://" + address + "/", 403},
+        // A loopback page is a peer's only for a browser at the peer's address.
+        {"library.js", {}, "Referer: http://127.0.0.1:4243/", address == "127.0.0.1" ? 200 : 403},
+        {"favorites.js", {}, peerPage, 403},
+        {"events.js", {}, peerPage, 403},
+        {"stream", {{"path", music}}, peerPage, 403},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.route + " from " + c.page);
+        EXPECT_EQ(get(c.route, c.parameters, "Host: 127.0.0.1\r\nSec-Fetch-Site: cross-site\r\n" + c.page + "\r\n").status,
+                  c.status);
+    }
 }
 
 TEST(FavoritesText, PeersInOrderThenThisInstance)

@@ -46,7 +46,7 @@ const char* const commandNames[] = {
 
 } // namespace
 
-TEST_F(Commands, EveryCommandIsARouteWithTheDefaultTypeAndNoCaching)
+TEST_F(Commands, EveryCommandIsARouteAnsweringPlainTextAndNoCaching)
 {
     EXPECT_EQ(std::size(commandNames), 31u);
     fill(0);
@@ -55,7 +55,8 @@ TEST_F(Commands, EveryCommandIsARouteWithTheDefaultTypeAndNoCaching)
         EXPECT_TRUE(webapp::routeTable().contains(name));
         Answer answer = get(name);
         EXPECT_EQ(answer.status, 200);
-        EXPECT_EQ(answer.header("Content-Type"), "text/html");
+        EXPECT_EQ(answer.header("Content-Type"), "text/plain; charset=UTF-8");
+        EXPECT_EQ(answer.header("X-Content-Type-Options"), "nosniff");
         EXPECT_EQ(answer.header("Cache-Control"), "no-cache, must-revalidate");
         EXPECT_EQ(answer.header("Expires"), "-1");
     }

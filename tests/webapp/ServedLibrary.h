@@ -29,7 +29,7 @@ protected:
     /// LF); by default a Host and the session's cookie.
     Answer get(const std::string& route, const Parameters& parameters = {})
     {
-        return get(route, parameters, "Host: t\r\n" + cookie);
+        return get(route, parameters, "Host: 127.0.0.1\r\n" + cookie);
     }
     Answer get(const std::string& route, const Parameters& parameters, const std::string& headers)
     {

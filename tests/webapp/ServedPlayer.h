@@ -38,7 +38,7 @@ protected:
     Answer get(const std::string& route, const Parameters& parameters = {})
     {
         EXPECT_TRUE(client->send("GET " + target(route, parameters) +
-                                 " HTTP/1.1\r\nHost: t\r\n" + cookie + "\r\n"));
+                                 " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + cookie + "\r\n"));
         return client->readAnswer();
     }
     /// The body of a GET that must answer 200.

@@ -41,7 +41,7 @@ protected:
     RawClient::Answer get(const std::string& target, const std::string& extraHeaders)
     {
         RawClient client(server->listeningPort());
-        EXPECT_TRUE(client.send("GET " + target + " HTTP/1.1\r\nHost: t\r\n" + extraHeaders + "\r\n"));
+        EXPECT_TRUE(client.send("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders + "\r\n"));
         return client.readAnswer();
     }
 
