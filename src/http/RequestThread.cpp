@@ -25,7 +25,8 @@ bool hasNonEmptyHeader(const Request& request, const std::string& name)
 
 RequestThread::RequestThread(platform::UniqueFd socket, Server& server)
     // `stream` is made from the parameter, before the member takes it over.
-    : server(&server), stream(socket.get()), socket(std::move(socket))
+    : server(&server), stream(socket.get(), SocketStream::FullBuffer::keep), socket(std::move(socket)),
+      peerAddress(platform::peerAddress(this->socket.get()))
 {
     std::lock_guard guard(lock);
     clientAddress = platform::peerAddressText(this->socket.get());
@@ -85,6 +86,19 @@ void RequestThread::answerLater(const platform::Message& message, Finish finish)
 RequestThread::Served RequestThread::resumeAnswer()
 {
     const Served served = finishLater(later->send.result());
+    if (served == Served::ended)
+        request.reset();
+    if (served != Served::idle)
+        return served;
+    return serveOn();
+}
+
+RequestThread::Served RequestThread::resumeSending()
+{
+    const SocketStream::Flush flushed = stream.sendUnsent();
+    if (flushed == SocketStream::Flush::blocked)
+        return Served::sending;
+    const Served served = afterSending(closesAfterSending || flushed == SocketStream::Flush::failed);
     if (served == Served::ended) {
         request.reset();
         return served;
@@ -160,6 +174,16 @@ RequestThread::Served RequestThread::finishLater(platform::LRESULT result)
 RequestThread::Served RequestThread::answered(bool clientCloses)
 {
     server->publishActivity();
+    // Even a stopped connection finishes the answer it has begun.
+    if (stream.hasUnsent()) {
+        closesAfterSending = clientCloses;
+        return Served::sending;
+    }
+    return afterSending(clientCloses);
+}
+
+RequestThread::Served RequestThread::afterSending(bool clientCloses) const
+{
     // After a failed send (a stopped connection, a vanished peer) nobody
     // hears further answers: reading on would only hold the connection.
     const bool ends = clientCloses || request->status != 0 || stream.hasFailedToSend() || stopRequested;

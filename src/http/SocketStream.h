@@ -2,29 +2,50 @@
 
 #include "http/Stream.h"
 
+#include "platform/UniqueFd.h"
+
 #include <atomic>
+#include <deque>
 #include <optional>
 #include <string>
 
 namespace http {
 
 /// `Stream` over a connected socket, which it borrows (the connection owns
-/// and closes it). Used by one thread at a time, except `hasFailedToSend`
-/// and `idleSince`, which any thread may read.
+/// and closes it). Used by one thread at a time, except `hasFailedToSend`,
+/// `idleSince` and `unsentSince`, which any thread may read.
+///
+/// A stream made to `keep` what a full socket buffer cannot take never waits
+/// to send: the sends take all they are given, and what did not fit waits in
+/// the stream (bytes copied, a file by a duplicate of its descriptor, in
+/// order) until `sendUnsent` gets it out. A send that comes while something
+/// waits joins the queue.
 class SocketStream final : public Stream {
 public:
-    explicit SocketStream(int socket) : socket(socket) {}
+    enum class FullBuffer { wait, keep };
+    explicit SocketStream(int socket, FullBuffer full = FullBuffer::wait) : socket(socket), full(full) {}
 
     /// Waits at most until the deadline set last; a deadline that passes makes
     /// it fail (-1) with `hasTimedOut()` true.
     long receive(char* buffer, std::size_t size) override;
     void unreceive(std::string_view bytes) override { given.insert(0, bytes); }
-    /// Loops until all is sent; never raises SIGPIPE.
+    /// Loops until all is sent (or kept); never raises SIGPIPE.
     long send(std::string_view data) override;
     /// Head and body leave in one gathered write.
     std::pair<long, long> send2(std::string_view head, std::string_view body) override;
-    /// sendfile(2), without raising SIGPIPE.
+    /// sendfile(2), without raising SIGPIPE. A file that ends early while
+    /// what is kept of it goes out makes `sendUnsent` fail.
     std::uint64_t sendFile(int file, std::uint64_t offset, std::uint64_t length) override;
+
+    /// True while something sent waits in the stream for room in the socket.
+    bool hasUnsent() const { return !unsent.empty(); }
+    enum class Flush { done, blocked, failed };
+    /// Sends what waits, never waiting: `blocked` when the socket's buffer
+    /// is full again, `failed` when the socket failed or a file ended early
+    /// (`hasFailedToSend` then tells it too).
+    Flush sendUnsent();
+    /// Since when what waits has not moved; none while nothing waits.
+    std::optional<Clock::time_point> unsentSince() const;
     void setReceiveDeadline(std::optional<Clock::time_point> deadline) override { receiveDeadline = deadline; }
 
     int descriptor() const { return socket; }
@@ -53,7 +74,27 @@ public:
     std::optional<Clock::time_point> idleSince() const;
 
 private:
+    /// A part of what waits: bytes (from `done` on), or `left` bytes of a file
+    /// from `offset` on.
+    struct Unsent {
+        std::string bytes;
+        std::size_t done = 0;
+        platform::UniqueFd file;
+        std::uint64_t offset = 0;
+        std::uint64_t left = 0;
+    };
+
+    /// Queues `first` and `second` behind what waits.
+    void keep(std::string_view first, std::string_view second = {});
+    /// Sends what waits, waiting for room as long as the socket lets it.
+    bool sendUnsentWaiting();
+    /// Something went out, or began to wait: the stall is measured from now.
+    void noteProgress();
+
     int socket;  // borrowed
+    FullBuffer full;
+    std::deque<Unsent> unsent;
+    std::atomic<Clock::rep> unsentTicks{0};  // 0: nothing waits
     std::string given;  // given back by `unreceive` or taken by `takeArrived`, returned first
     bool mayHoldMore = true;  // the last read from the socket did not find it empty
     std::optional<Clock::time_point> receiveDeadline;
