@@ -12,7 +12,8 @@
 Prints the answers the held connections got by status, the server's (process
 PID) resident memory and threads before and while they are held, and the
 median time a new client from 127.0.0.1 waits for its first "getvolume"
-answer (connect, ask, read). Then runs CMD (if any) while the connections are
+answer (connect, ask, read), and how many of the held connections are still
+open (the server may close idle ones to make room). Then runs CMD (if any) while the connections are
 held, and closes them. Only 127.0.0.0/8 is used.
 """
 import resource
@@ -57,6 +58,15 @@ def read_answer(sock):
         body += chunk
     status = head.split(b" ")[1].decode() if head.count(b" ") else "none"
     return status
+
+
+def still_open(sock):
+    try:
+        return sock.recv(1, socket.MSG_PEEK | socket.MSG_DONTWAIT) != b""
+    except BlockingIOError:
+        return True
+    except OSError:
+        return False
 
 
 def request(target, cookie):
@@ -128,7 +138,9 @@ def main():
     time.sleep(1)
     rss_after, threads_after = status_field(pid, "VmRSS"), status_field(pid, "Threads")
     first_after = first_answer_ms(port, cookie)
-    print(f"{mode} connections: {count} opened in {opened:.1f} s; answers by status: {statuses}")
+    open_now = sum(1 for sock in held if still_open(sock))
+    print(f"{mode} connections: {count} opened in {opened:.1f} s; answers by status: {statuses};"
+          f" {open_now} still open")
     print(f"server VmRSS {rss_before} kB -> {rss_after} kB"
           + (f" ({(rss_after - rss_before) / count:.2f} kB per connection)" if count else "")
           + f"; threads {threads_before} -> {threads_after}")
