@@ -32,8 +32,8 @@ class Server;
 /// threads and no change to the set per request. Input reported for a
 /// connection that a thread has taken is left to that thread, which looks
 /// once more before letting it go. A connection that holds the poller longer
-/// than `handOver` (a long download, a client that trickles its request, a
-/// wait on the player) makes the standby thread the poller, and a new standby
+/// than `handOver` (a client that trickles its request body, a wait on the
+/// player) makes the standby thread the poller, and a new standby
 /// starts; the old poller ends once it is done with that connection. The
 /// standby also ends connections left idle past the server's idle limit.
 ///
@@ -49,7 +49,8 @@ class Server;
 /// An answer that the socket's buffer cannot take whole (a download to a
 /// slow reader) holds no thread either: the rest waits in the connection's
 /// stream, the set watches the socket for room, and each time there is room
-/// a serving thread sends on until the buffer is full again.
+/// a serving thread sends on until the buffer is full again. A request whose
+/// head is still on its way waits in the set too, as an idle connection.
 ///
 /// The server starts it with its run, hands it every accepted connection by
 /// `watch`, and calls `finish` once no connection is left.

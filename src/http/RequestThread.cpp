@@ -62,6 +62,21 @@ RequestThread::Served RequestThread::serveAvailable()
 RequestThread::Served RequestThread::serveOn()
 {
     while (stream.hasBuffered() || stream.takeArrived()) {
+        // A head still on its way waits in the readiness set as an idle
+        // connection does, holding no thread; the idle sweep cuts it off
+        // after the request limit.
+        // Read until the socket is empty: an end that came with the last
+        // bytes is reported no more.
+        while (!stream.holdsWholeHead(Request::headLimit)) {
+            stream.expectArrivals();
+            if (!stream.takeArrived())
+                break;
+        }
+        if (!stream.holdsWholeHead(Request::headLimit)) {
+            stream.markPartial();
+            break;
+        }
+        stream.clearPartial();
         if (!request)
             request = std::make_unique<Request>();
         const Served served = serveRequest();

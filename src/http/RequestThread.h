@@ -79,6 +79,9 @@ public:
     /// Since when the connection has waited for its next request; none while
     /// a request is being received or answered. Any thread.
     std::optional<std::chrono::steady_clock::time_point> idleSince() const { return stream.idleSince(); }
+    /// Since when a request has been arriving without its whole head
+    /// (meanwhile the connection counts as idle); none otherwise. Any thread.
+    std::optional<std::chrono::steady_clock::time_point> partialSince() const { return stream.partialSince(); }
     /// Since when an answer left `sending` has not moved; none while no
     /// answer waits for room. Any thread.
     std::optional<std::chrono::steady_clock::time_point> unsentSince() const { return stream.unsentSince(); }

@@ -210,17 +210,24 @@ void Server::connectionEnded(RequestThread& ended)
 std::chrono::milliseconds Server::endIdleConnections()
 {
     const auto now = std::chrono::steady_clock::now();
-    const auto idleLimit = receiveLimits().idle;
+    const ReceiveLimits limits = receiveLimits();
+    const auto idleLimit = std::chrono::duration_cast<std::chrono::steady_clock::duration>(limits.idle);
+    const auto requestLimit = limits.request;
     const auto stallLimit = std::chrono::seconds(std::max(sendStallLimit.load(), 1));
     auto next = std::chrono::steady_clock::duration(std::chrono::seconds(1));
     std::lock_guard guard(threadsLock);
     for (const auto& connection : requestThreads) {
         if (connection->stopRequested)
             continue;
-        // Idle, or stalled with an answer waiting for room: as a waiting
-        // send would have failed after the stall limit.
-        auto since = connection->idleSince();
-        auto limit = std::chrono::duration_cast<std::chrono::steady_clock::duration>(idleLimit);
+        // A request whose head is still on its way, idle, or stalled with
+        // an answer waiting for room (as a waiting send would have failed
+        // after the stall limit).
+        auto since = connection->partialSince();
+        auto limit = std::chrono::duration_cast<std::chrono::steady_clock::duration>(requestLimit);
+        if (!since) {
+            since = connection->idleSince();
+            limit = idleLimit;
+        }
         if (!since) {
             since = connection->unsentSince();
             limit = stallLimit;

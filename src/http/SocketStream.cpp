@@ -1,5 +1,7 @@
 #include "http/SocketStream.h"
 
+#include "http/MessageText.h"
+
 #include "platform/FileSend.h"
 #include "platform/Socket.h"
 
@@ -51,7 +53,29 @@ bool SocketStream::takeArrived()
     // The peer's end or a failure is met again by the next `receive`.
     if (got > 0)
         given.append(buffer, static_cast<std::size_t>(got));
+    else
+        endMet = true;
     return true;
+}
+
+bool SocketStream::holdsWholeHead(std::size_t limit) const
+{
+    return endMet || given.size() >= limit || findBlankLine(given) != std::string::npos;
+}
+
+void SocketStream::markPartial()
+{
+    if (partialTicks.load(std::memory_order_relaxed) == 0)
+        partialTicks.store(std::max<Clock::rep>(Clock::now().time_since_epoch().count(), 1),
+                           std::memory_order_relaxed);
+}
+
+std::optional<Stream::Clock::time_point> SocketStream::partialSince() const
+{
+    Clock::rep ticks = partialTicks.load(std::memory_order_relaxed);
+    if (ticks == 0)
+        return std::nullopt;
+    return Clock::time_point(Clock::duration(ticks));
 }
 
 void SocketStream::markIdle()

@@ -60,6 +60,15 @@ public:
     /// True when there is something to read, the peer's end or a failure
     /// included.
     bool takeArrived();
+    /// True when what waits here holds a request's whole head (up to its
+    /// blank line), or never will: the peer's end or a failure was met, or
+    /// `limit` bytes are here.
+    bool holdsWholeHead(std::size_t limit) const;
+    /// A request has begun to arrive without its whole head: `partialSince`
+    /// tells since when (the first call) until `clearPartial`.
+    void markPartial();
+    void clearPartial() { partialTicks.store(0, std::memory_order_relaxed); }
+    std::optional<Clock::time_point> partialSince() const;
     /// True once a receive has failed because its deadline passed.
     bool hasTimedOut() const { return timedOut; }
     /// True once any send has failed: the peer cannot hear further answers.
@@ -95,8 +104,10 @@ private:
     FullBuffer full;
     std::deque<Unsent> unsent;
     std::atomic<Clock::rep> unsentTicks{0};  // 0: nothing waits
+    std::atomic<Clock::rep> partialTicks{0};  // 0: no head on its way
     std::string given;  // given back by `unreceive` or taken by `takeArrived`, returned first
     bool mayHoldMore = true;  // the last read from the socket did not find it empty
+    bool endMet = false;      // `takeArrived` met the peer's end or a failure
     std::optional<Clock::time_point> receiveDeadline;
     bool timedOut = false;
     std::atomic<bool> sendFailed{false};

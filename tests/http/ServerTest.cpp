@@ -551,13 +551,14 @@ TEST_F(ServerTest, SlowClientsOfOneAddressLockOutNoOther)
     downloadPath = path;
     struct Case {
         const char* name;
-        std::string sent;   // then nothing more, and nothing read
+        std::string sent;  // then nothing more, and nothing read
+        bool busy;         // counts as busy meanwhile (a head on its way counts as idle)
         bool holdsNoThread;
     };
     const Case cases[] = {
-        {"slow reader of a download", get("/file"), true},
-        {"request head never ends", "GET /x HTTP/1.1\r\nHost: test\r\n", false},
-        {"request body never ends", "POST /x HTTP/1.1\r\nHost: test\r\nContent-Length: 100\r\n\r\nab", false},
+        {"slow reader of a download", get("/file"), true, true},
+        {"request head never ends", "GET /x HTTP/1.1\r\nHost: test\r\n", false, true},
+        {"request body never ends", "POST /x HTTP/1.1\r\nHost: test\r\nContent-Length: 100\r\n\r\nab", true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -569,8 +570,9 @@ TEST_F(ServerTest, SlowClientsOfOneAddressLockOutNoOther)
             ASSERT_TRUE(slow.back()->send(c.sent));
         }
         const std::size_t perPeer = server.maxConnectionsPerPeer.load();
-        EXPECT_TRUE(waitUntil(
-            [&] { return server.connectionCount() == perPeer && server.idleConnectionCount() == 0; }));
+        EXPECT_TRUE(waitUntil([&] {
+            return server.connectionCount() == perPeer && server.idleConnectionCount() == (c.busy ? 0 : perPeer);
+        })) << server.connectionCount() << " " << server.idleConnectionCount();
         RawClient other(port);
         ASSERT_TRUE(other.send(get("/other")));
         EXPECT_EQ(other.readAnswer(2s).body, "/other #1");
