@@ -60,7 +60,9 @@ bool SocketStream::takeArrived()
 
 bool SocketStream::holdsWholeHead(std::size_t limit) const
 {
-    return endMet || given.size() >= limit || findBlankLine(given) != std::string::npos;
+    // A request without a body that came alone ends with its blank line.
+    return given.ends_with("\r\n\r\n") || endMet || given.size() >= limit
+        || findBlankLine(given) != std::string::npos;
 }
 
 void SocketStream::markPartial()
