@@ -28,6 +28,8 @@ inline sigset_t blockStopSignals()
 inline int serveUntilSignal(http::Server& server, const sigset_t& signals)
 {
     using namespace std::chrono_literals;
+    // The load tools come from one address: it may hold as many as all.
+    server.maxConnectionsPerPeer = server.maxOpenConnections.load();
     if (!server.start())
         return 1;
     for (int i = 0; i < 500 && server.listeningPort() == 0 && !server.threadHandle()->isFinished(); ++i)

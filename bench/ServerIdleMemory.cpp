@@ -44,6 +44,8 @@ int main(int argc, char** argv)
     setrlimit(RLIMIT_NOFILE, &files);
 
     bench::OkServer server(platform::loopbackAddress(), 0);
+    // Every client is on 127.0.0.1: it may hold as many as all.
+    server.maxConnectionsPerPeer = server.maxOpenConnections.load();
     server.start();
     while (server.listeningPort() == 0)
         std::this_thread::sleep_for(10ms);

@@ -6,9 +6,12 @@
 #include <cerrno>
 #include <csignal>
 #include <ctime>
+#include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <pthread.h>
 #include <string_view>
+#include <utility>
 #include <sys/sendfile.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -83,7 +86,12 @@ std::uint64_t sendFileBlocks(int socket, int file, std::uint64_t offset, std::ui
     return sent;
 }
 
-std::uint64_t sendFileRange(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed)
+namespace {
+
+/// The sendfile(2) loop of both senders; `blocked` (when given) takes a full
+/// buffer of a non-blocking socket.
+std::uint64_t sendFileLoop(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed,
+                           bool* blocked, const std::function<void()>& beforeCopy)
 {
     sendFailed = false;
     SigpipeGuard guard;
@@ -99,8 +107,13 @@ std::uint64_t sendFileRange(int socket, int file, std::uint64_t offset, std::uin
             break;  // the file is shorter than it was
         if (errno == EINTR)
             continue;
+        if (blocked && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            *blocked = true;
+            break;
+        }
         if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
             // This pair of descriptors cannot be spliced: copy the rest.
+            beforeCopy();
             bool failed = false;
             sent += sendFileBlocks(socket, file, offset + sent, length - sent, failed);
             sendFailed = failed;
@@ -111,6 +124,34 @@ std::uint64_t sendFileRange(int socket, int file, std::uint64_t offset, std::uin
         sendFailed = true;
         break;
     }
+    return sent;
+}
+
+} // namespace
+
+std::uint64_t sendFileRange(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed)
+{
+    return sendFileLoop(socket, file, offset, length, sendFailed, nullptr, [] {});
+}
+
+std::uint64_t sendFileAvailable(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed,
+                                bool& blocked)
+{
+    blocked = false;
+    // sendfile(2) takes no flag for this: the socket is non-blocking for the
+    // call only, as the rest of the connection's code waits on it.
+    const int flags = ::fcntl(socket, F_GETFL);
+    if (flags < 0 || ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0) {
+        sendFailed = true;
+        return 0;
+    }
+    bool restored = false;
+    auto restore = [&] {
+        if (!std::exchange(restored, true))
+            ::fcntl(socket, F_SETFL, flags);
+    };
+    const std::uint64_t sent = sendFileLoop(socket, file, offset, length, sendFailed, &blocked, restore);
+    restore();
     return sent;
 }
 

@@ -12,6 +12,12 @@ namespace platform {
 /// `sendFailed` (set to false first) then tells which. Any thread.
 std::uint64_t sendFileRange(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed);
 
+/// As `sendFileRange`, but never waits for room in the socket's buffer: it
+/// stops with `blocked` set once the buffer is full. A file that cannot be
+/// passed to the socket by the kernel is copied with waiting sends instead.
+std::uint64_t sendFileAvailable(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed,
+                                bool& blocked);
+
 /// The same reads and sends without sendfile(2): the fallback, usable on
 /// any descriptor `socket` that accepts send(2).
 std::uint64_t sendFileBlocks(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed);

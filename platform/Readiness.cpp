@@ -21,6 +21,14 @@ bool ReadinessSet::add(int descriptor, std::uint64_t key, Watch watch)
     return ::epoll_ctl(fd.get(), EPOLL_CTL_ADD, descriptor, &event) == 0;
 }
 
+bool ReadinessSet::watchWritable(int descriptor, std::uint64_t key, bool on)
+{
+    epoll_event event{};
+    event.events = EPOLLIN | EPOLLRDHUP | EPOLLET | (on ? static_cast<std::uint32_t>(EPOLLOUT) : 0u);
+    event.data.u64 = key;
+    return ::epoll_ctl(fd.get(), EPOLL_CTL_MOD, descriptor, &event) == 0;
+}
+
 void ReadinessSet::remove(int descriptor)
 {
     ::epoll_ctl(fd.get(), EPOLL_CTL_DEL, descriptor, nullptr);
@@ -34,8 +42,13 @@ int ReadinessSet::wait(std::span<std::uint64_t> keys)
     do
         ready = ::epoll_wait(fd.get(), events.data(), room, -1);
     while (ready < 0 && errno == EINTR);
-    for (int i = 0; i < ready; ++i)
-        keys[static_cast<std::size_t>(i)] = events[static_cast<std::size_t>(i)].data.u64;
+    for (int i = 0; i < ready; ++i) {
+        const epoll_event& event = events[static_cast<std::size_t>(i)];
+        // A hang-up or failure ends a wait for room too (it ends every
+        // send); whoever is not waiting for room takes it as input.
+        const bool canSend = (event.events & (EPOLLOUT | EPOLLERR | EPOLLHUP)) != 0;
+        keys[static_cast<std::size_t>(i)] = event.data.u64 | (canSend ? writable : 0);
+    }
     return ready < 0 ? -1 : ready;
 }
 

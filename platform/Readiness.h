@@ -13,10 +13,14 @@ namespace platform {
 /// end) after the last report, and stays watched: whoever takes it from a
 /// report must read what is there, and learns of what comes later from the
 /// next report. One added for its `level` (a wake-up event) is reported for as
-/// long as it is readable. Thread-safe.
+/// long as it is readable. One watched for arrivals may also be watched for
+/// room to send: each time its send buffer takes more again (or it fails) it
+/// is reported with `writable` added to its key. Thread-safe.
 class ReadinessSet {
 public:
     enum class Watch { arrivals, level };
+    /// Added to a key reported for room to send; keys themselves stay below.
+    static constexpr std::uint64_t writable = std::uint64_t{1} << 63;
 
     ReadinessSet();
     /// False when the set could not be created.
@@ -24,6 +28,10 @@ public:
 
     /// Watches `descriptor` for input (or its end), reported with `key`.
     bool add(int descriptor, std::uint64_t key, Watch watch = Watch::arrivals);
+    /// Starts (`on`) or stops watching `descriptor`, added for arrivals with
+    /// `key`, for room to send. Started while there is room already, it is
+    /// reported at once.
+    bool watchWritable(int descriptor, std::uint64_t key, bool on);
     /// Stops watching `descriptor`; call before it is closed.
     void remove(int descriptor);
 

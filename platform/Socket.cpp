@@ -114,6 +114,15 @@ std::string peerAddressText(int socket)
     return address + ":" + std::to_string(ntohs(peer.sin_port));
 }
 
+std::uint32_t peerAddress(int socket)
+{
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sin_family != AF_INET)
+        return 0;
+    return peer.sin_addr.s_addr;
+}
+
 bool shutdownSending(int socket)
 {
     return ::shutdown(socket, SHUT_WR) == 0;
@@ -179,8 +188,15 @@ long sendWithoutWaiting(int socket, std::string_view data)
     return now < 0 ? -1 : static_cast<long>(now);
 }
 
-std::size_t sendGathered(int socket, std::string_view first, std::string_view second)
+namespace {
+
+/// Gathered sends of what is left of `first` and `second` until all is out,
+/// the socket fails (`failed`) or, with MSG_DONTWAIT in `flags`, its buffer is
+/// full: the total sent.
+std::size_t sendGatheredWith(int socket, std::string_view first, std::string_view second, int flags,
+                             bool& failed)
 {
+    failed = false;
     const std::size_t total = first.size() + second.size();
     std::size_t sent = 0;
     while (sent < total) {
@@ -194,15 +210,31 @@ std::size_t sendGathered(int socket, std::string_view first, std::string_view se
         msghdr message{};
         message.msg_iov = parts;
         message.msg_iovlen = count;
-        ssize_t now = ::sendmsg(socket, &message, MSG_NOSIGNAL);
+        ssize_t now = ::sendmsg(socket, &message, MSG_NOSIGNAL | flags);
         if (now < 0) {
             if (errno == EINTR)
                 continue;
+            failed = !((flags & MSG_DONTWAIT) && (errno == EAGAIN || errno == EWOULDBLOCK));
             break;
         }
         sent += static_cast<std::size_t>(now);
     }
     return sent;
+}
+
+} // namespace
+
+std::size_t sendGathered(int socket, std::string_view first, std::string_view second)
+{
+    bool failed = false;
+    return sendGatheredWith(socket, first, second, 0, failed);
+}
+
+long sendGatheredAvailable(int socket, std::string_view first, std::string_view second)
+{
+    bool failed = false;
+    const std::size_t sent = sendGatheredWith(socket, first, second, MSG_DONTWAIT, failed);
+    return failed ? -1 : static_cast<long>(sent);
 }
 
 int waitReadable(std::span<const int> descriptors, std::chrono::milliseconds timeout)

@@ -38,6 +38,10 @@ std::uint32_t loopbackAddress();
 /// cannot be read.
 std::string peerAddressText(int socket);
 
+/// The peer's IPv4 address of a connected socket (network order); 0 when it
+/// cannot be read.
+std::uint32_t peerAddress(int socket);
+
 /// Ends the sending direction; the receiving direction stays open.
 bool shutdownSending(int socket);
 /// Ends the receiving direction: a pending or later receive returns 0 once
@@ -66,6 +70,10 @@ long sendWithoutWaiting(int socket, std::string_view data);
 /// Sends `first` and `second` as one gathered write (continued until all is
 /// out): the total sent, which falls short of the sum only on failure.
 std::size_t sendGathered(int socket, std::string_view first, std::string_view second);
+
+/// As `sendGathered`, but never waits for room in the socket's buffer: the
+/// total sent before the buffer was full (possibly 0), or -1 on failure.
+long sendGatheredAvailable(int socket, std::string_view first, std::string_view second);
 
 /// Waits until one of `descriptors` is readable, hung up or in error, or until
 /// `timeout` passes (negative: no limit). Returns the index of the first such

@@ -144,22 +144,30 @@ void Dispatcher::poll(std::uint64_t turn)
         }
         if (!watchdogArmed.exchange(true))
             watchdog.arm(handOver.load());
-        serve(*next->connection, next->answered);
+        serve(*next->connection, next->cause);
     }
 }
 
 void Dispatcher::take(std::uint64_t key)
 {
-    auto found = watched.find(key);
+    const bool room = (key & platform::ReadinessSet::writable) != 0;
+    auto found = watched.find(key & ~platform::ReadinessSet::writable);
     if (found == watched.end())
         return;  // a connection that has ended since
     RequestThread& connection = *found->second;
+    if (room && connection.waitsForRoom) {
+        // It stays taken. The report may stand for input too.
+        connection.waitsForRoom = false;
+        connection.arrivedMeanwhile = true;
+        pending.push_back({&connection, Turn::Cause::room});
+        return;
+    }
     if (connection.taken) {
         connection.arrivedMeanwhile = true;
         return;
     }
     connection.taken = true;
-    pending.push_back({&connection, false});
+    pending.push_back({&connection, Turn::Cause::input});
 }
 
 void Dispatcher::takeAnswers()
@@ -168,21 +176,30 @@ void Dispatcher::takeAnswers()
         // A connection waiting for its answer stays taken, and listed.
         auto found = watched.find(serial);
         if (found != watched.end())
-            pending.push_back({found->second, true});
+            pending.push_back({found->second, Turn::Cause::answer});
     }
 }
 
-void Dispatcher::serve(RequestThread& connection, bool answered)
+void Dispatcher::serve(RequestThread& connection, Turn::Cause cause)
 {
     // Only the thread that has taken a connection ends it. Once let go, or
-    // left waiting for an answer, it may be taken, served and ended by
-    // another thread at any moment: not touched after that.
+    // left waiting for an answer or for room, it may be taken, served and
+    // ended by another thread at any moment: not touched after that.
     using Served = RequestThread::Served;
-    Served served = answered ? connection.resumeAnswer() : connection.serveAvailable();
+    Served served = cause == Turn::Cause::answer ? connection.resumeAnswer()
+        : cause == Turn::Cause::room             ? connection.resumeSending()
+                                                 : connection.serveAvailable();
+    // Done with waiting for room: its reports would only wake the poller.
+    // (Left waiting for an answer, it is not touched again; its reports of
+    // room are taken as input meanwhile.)
+    if (cause == Turn::Cause::room && served == Served::idle)
+        ready.watchWritable(connection.socket.get(), connection.serial, false);
     for (;;) {
         if (served == Served::waiting)
             return;
-        if (served == Served::ended)
+        if (served == Served::sending && waitForRoom(connection))
+            return;
+        if (served == Served::ended || served == Served::sending)
             break;
         {
             std::lock_guard guard(lock);
@@ -200,6 +217,15 @@ void Dispatcher::serve(RequestThread& connection, bool answered)
     }
     ready.remove(connection.socket.get());
     server.connectionEnded(connection);
+}
+
+bool Dispatcher::waitForRoom(RequestThread& connection)
+{
+    // Under the lock that reports are taken under: the report of room (at
+    // once when there is room already) finds it waiting.
+    std::lock_guard guard(lock);
+    connection.waitsForRoom = ready.watchWritable(connection.socket.get(), connection.serial, true);
+    return connection.waitsForRoom;
 }
 
 void Dispatcher::standBy()

@@ -32,8 +32,8 @@ class Server;
 /// threads and no change to the set per request. Input reported for a
 /// connection that a thread has taken is left to that thread, which looks
 /// once more before letting it go. A connection that holds the poller longer
-/// than `handOver` (a long download, a client that trickles its request, a
-/// wait on the player) makes the standby thread the poller, and a new standby
+/// than `handOver` (a client that trickles its request body, a wait on the
+/// player) makes the standby thread the poller, and a new standby
 /// starts; the old poller ends once it is done with that connection. The
 /// standby also ends connections left idle past the server's idle limit.
 ///
@@ -45,6 +45,12 @@ class Server;
 /// then brings its connection back to be served like a ready one. Under load
 /// that is one switch to the player's thread and one back per batch instead
 /// of two per request.
+///
+/// An answer that the socket's buffer cannot take whole (a download to a
+/// slow reader) holds no thread either: the rest waits in the connection's
+/// stream, the set watches the socket for room, and each time there is room
+/// a serving thread sends on until the buffer is full again. A request whose
+/// head is still on its way waits in the set too, as an idle connection.
 ///
 /// The server starts it with its run, hands it every accepted connection by
 /// `watch`, and calls `finish` once no connection is left.
@@ -77,11 +83,11 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    /// A connection to serve: input has arrived, or (`answered`) the answer
-    /// it waited for.
+    /// A connection to serve, and why.
     struct Turn {
+        enum class Cause { input, answer, room };
         RequestThread* connection;
-        bool answered;
+        Cause cause;
     };
 
     void poll(std::uint64_t turn);
@@ -91,10 +97,13 @@ private:
     /// Puts the connections whose answers have come in `pending`; under `lock`.
     void takeAnswers();
     void standBy();
-    /// Serves what `connection` has sent (after finishing its answer when it
-    /// was `answered`); then lets it go or ends it, or leaves it waiting for
-    /// an answer.
-    void serve(RequestThread& connection, bool answered);
+    /// Serves what `connection` has sent (after finishing its answer, or
+    /// sending on what waits for room, as `cause` says); then lets it go or
+    /// ends it, or leaves it waiting for an answer or for room.
+    void serve(RequestThread& connection, Turn::Cause cause);
+    /// Leaves `connection` waiting for room in its socket's buffer; false
+    /// when the socket cannot be watched for it.
+    bool waitForRoom(RequestThread& connection);
     /// The standby's check of the poller: true when this thread took over.
     bool takeOverIfStuck(std::uint64_t& turn);
     /// Starts the standby thread; under `lock`.

@@ -37,7 +37,8 @@ void sendRefusal(Response& response, int status)
 
 RequestThread::RequestThread(platform::UniqueFd socket, Server& server)
     // `stream` is made from the parameter, before the member takes it over.
-    : server(&server), stream(socket.get()), socket(std::move(socket))
+    : server(&server), stream(socket.get(), SocketStream::FullBuffer::keep), socket(std::move(socket)),
+      peerAddress(platform::peerAddress(this->socket.get()))
 {
     std::lock_guard guard(lock);
     clientAddress = platform::peerAddressText(this->socket.get());
@@ -73,6 +74,21 @@ RequestThread::Served RequestThread::serveAvailable()
 RequestThread::Served RequestThread::serveOn()
 {
     while (stream.hasBuffered() || stream.takeArrived()) {
+        // A head still on its way waits in the readiness set as an idle
+        // connection does, holding no thread; the idle sweep cuts it off
+        // after the request limit.
+        // Read until the socket is empty: an end that came with the last
+        // bytes is reported no more.
+        while (!stream.holdsWholeHead(Request::headLimit)) {
+            stream.expectArrivals();
+            if (!stream.takeArrived())
+                break;
+        }
+        if (!stream.holdsWholeHead(Request::headLimit)) {
+            stream.markPartial();
+            break;
+        }
+        stream.clearPartial();
         if (!request)
             request = std::make_unique<Request>();
         const Served served = serveRequest();
@@ -97,6 +113,19 @@ void RequestThread::answerLater(const platform::Message& message, Finish finish)
 RequestThread::Served RequestThread::resumeAnswer()
 {
     const Served served = finishLater(later->send.result());
+    if (served == Served::ended)
+        request.reset();
+    if (served != Served::idle)
+        return served;
+    return serveOn();
+}
+
+RequestThread::Served RequestThread::resumeSending()
+{
+    const SocketStream::Flush flushed = stream.sendUnsent();
+    if (flushed == SocketStream::Flush::blocked)
+        return Served::sending;
+    const Served served = afterSending(closesAfterSending || flushed == SocketStream::Flush::failed);
     if (served == Served::ended) {
         request.reset();
         return served;
@@ -182,6 +211,16 @@ RequestThread::Served RequestThread::finishLater(platform::LRESULT result)
 RequestThread::Served RequestThread::answered(bool clientCloses)
 {
     server->publishActivity();
+    // Even a stopped connection finishes the answer it has begun.
+    if (stream.hasUnsent()) {
+        closesAfterSending = clientCloses;
+        return Served::sending;
+    }
+    return afterSending(clientCloses);
+}
+
+RequestThread::Served RequestThread::afterSending(bool clientCloses) const
+{
     // After a failed send (a stopped connection, a vanished peer) nobody
     // hears further answers: reading on would only hold the connection.
     const bool ends = clientCloses || request->status != 0 || stream.hasFailedToSend() || stopRequested;

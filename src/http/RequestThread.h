@@ -46,6 +46,7 @@ public:
     enum class Served {
         idle,     // every request that arrived is answered
         waiting,  // an answer waits for the player's thread (`answerLater`)
+        sending,  // an answer waits for room in the socket's buffer
         ended,    // the connection is to end
     };
     /// Serves the requests that have arrived or begun to arrive since input
@@ -58,6 +59,9 @@ public:
     /// Once the answer `answerLater` waited for has come: finishes that
     /// request, then serves on as `serveAvailable` does.
     Served resumeAnswer();
+    /// Once the socket has room again: sends on what the answer left
+    /// `sending`, then serves on as `serveAvailable` does.
+    Served resumeSending();
 
     /// What finishes an answer from the player's answer to a message.
     using Finish = std::function<void(platform::LRESULT result, Response& response)>;
@@ -75,6 +79,14 @@ public:
     /// Since when the connection has waited for its next request; none while
     /// a request is being received or answered. Any thread.
     std::optional<std::chrono::steady_clock::time_point> idleSince() const { return stream.idleSince(); }
+    /// Since when a request has been arriving without its whole head
+    /// (meanwhile the connection counts as idle); none otherwise. Any thread.
+    std::optional<std::chrono::steady_clock::time_point> partialSince() const { return stream.partialSince(); }
+    /// Since when an answer left `sending` has not moved; none while no
+    /// answer waits for room. Any thread.
+    std::optional<std::chrono::steady_clock::time_point> unsentSince() const { return stream.unsentSince(); }
+    /// The peer's address (network order; 0 when unknown).
+    std::uint32_t peer() const { return peerAddress; }
 
 protected:
     /// Produces and sends the answer to `request` (status 0) through
@@ -111,8 +123,11 @@ private:
     Served serveRequest();
     /// Serves requests while some have arrived or begun to arrive.
     Served serveOn();
-    /// What follows an answer: `idle` to go on with the next request.
+    /// What follows an answer: `sending` while some of it waits for room,
+    /// else as `afterSending`.
     Served answered(bool clientCloses);
+    /// What follows an answer sent whole: `idle` to go on with the next request.
+    Served afterSending(bool clientCloses) const;
     /// Sends the message `answerLater` was asked for, or finishes the answer
     /// with 0 when it cannot be sent.
     Served sendForLater(Response& response, bool clientCloses);
@@ -124,9 +139,12 @@ private:
     std::unique_ptr<LaterAnswer> later;       // made at the first answer put off
     std::atomic<bool> stopRequested{false};
     std::uint64_t serial = 0;  // the server's name for it
+    const std::uint32_t peerAddress;
+    bool closesAfterSending = false;  // the answer left `sending` ends the connection
     /// The dispatcher's state of the connection; under its lock.
     bool taken = false;         // a thread serves it, or it waits to be served
     bool arrivedMeanwhile = false;  // input was reported while it was taken
+    bool waitsForRoom = false;  // left `sending`, and watched for room
     mutable std::mutex lock;  // guards the two below
     std::string lastRequest;
     std::string clientAddress;

@@ -4,6 +4,7 @@
 #include "http/RequestThread.h"
 #include "http/StateStore.h"
 #include "platform/Connect.h"
+#include "platform/DescriptorLimit.h"
 #include "platform/Socket.h"
 
 #include <algorithm>
@@ -37,6 +38,9 @@ int Server::run()
     // Without its wake-up descriptor the loop could never be stopped.
     if (!stopEvent.isValid() || !dispatcher.start())
         return finish(-1);
+    // Idle connections are cheap: thousands of them need more descriptors
+    // than a process is given at first.
+    descriptorLimit = platform::raiseDescriptorLimit();
     for (;;) {
         restarting = false;
         platform::UniqueFd listening = platform::listenTcp(listenAddress.load(), listenPort.load());
@@ -103,7 +107,7 @@ void Server::acceptOne(int listening)
     const std::shared_ptr<const AccessRules> rules = access();
     if (rules->filterIPs && !isAddressAllowed(peer, rules->allowedIPs, rules->blockedIPs))
         return;
-    if (!makeRoom()) {
+    if (!makeRoom(platform::peerAddress(socket.get()))) {
         // Told plainly rather than left hanging; a full buffer just closes.
         platform::sendWithoutWaiting(socket.get(), "HTTP/1.1 503 Service Unavailable\r\n"
                                                    "Connection: close\r\nContent-Length: 0\r\n\r\n");
@@ -115,27 +119,55 @@ void Server::acceptOne(int listening)
     acceptConnection(std::move(socket));
 }
 
-bool Server::makeRoom()
+bool Server::makeRoom(std::uint32_t peer)
 {
+    // Descriptors are kept for the busy connections (and a file each), and
+    // for the host's own use.
+    const std::size_t reserve = maxConnections.load() * 2 + 256;
+    const std::size_t openLimit = std::min(maxOpenConnections.load(),
+                                           descriptorLimit > reserve * 2 ? descriptorLimit - reserve
+                                                                         : descriptorLimit / 2);
     std::lock_guard guard(threadsLock);
     // Stopped connections are on their way out and take no new request.
     std::size_t live = 0;
-    RequestThread* longestIdle = nullptr;
-    std::chrono::steady_clock::time_point longestIdleSince;
+    std::size_t busy = 0;
+    std::size_t ofPeer = 0;
+    // The connection idle longest, of all and of this peer, with its time
+    // (read once: it may turn busy meanwhile).
+    using Idle = std::pair<RequestThread*, std::chrono::steady_clock::time_point>;
+    Idle longestIdle{};
+    Idle peerLongestIdle{};
+    auto keepOlder = [](Idle& known, RequestThread* connection, std::chrono::steady_clock::time_point since) {
+        if (!known.first || since < known.second)
+            known = {connection, since};
+    };
     for (const auto& connection : requestThreads) {
         if (connection->stopRequested)
             continue;
         ++live;
-        if (auto since = connection->idleSince(); since && (!longestIdle || *since < longestIdleSince)) {
-            longestIdle = connection.get();
-            longestIdleSince = *since;
+        const bool samePeer = connection->peer() == peer;
+        ofPeer += samePeer ? 1 : 0;
+        const auto since = connection->idleSince();
+        if (!since) {
+            ++busy;
+            continue;
         }
+        keepOlder(longestIdle, connection.get(), *since);
+        if (samePeer)
+            keepOlder(peerLongestIdle, connection.get(), *since);
     }
-    if (live < maxConnections.load())
-        return true;
-    if (!longestIdle)
+    if (busy >= maxConnections.load())
         return false;
-    longestIdle->closeNow();
+    RequestThread* leaving = nullptr;
+    if (ofPeer >= maxConnectionsPerPeer.load())
+        leaving = peerLongestIdle.first;
+    else if (live >= openLimit)
+        leaving = longestIdle.first;
+    else
+        return true;
+    if (!leaving)
+        return false;
+    leaving->closeNow();
     return true;
 }
 
@@ -178,12 +210,29 @@ void Server::connectionEnded(RequestThread& ended)
 std::chrono::milliseconds Server::endIdleConnections()
 {
     const auto now = std::chrono::steady_clock::now();
-    const auto limit = receiveLimits().idle;
+    const ReceiveLimits limits = receiveLimits();
+    const auto idleLimit = std::chrono::duration_cast<std::chrono::steady_clock::duration>(limits.idle);
+    const auto requestLimit = limits.request;
+    const auto stallLimit = std::chrono::seconds(std::max(sendStallLimit.load(), 1));
     auto next = std::chrono::steady_clock::duration(std::chrono::seconds(1));
     std::lock_guard guard(threadsLock);
     for (const auto& connection : requestThreads) {
-        const auto since = connection->idleSince();
-        if (!since || connection->stopRequested)
+        if (connection->stopRequested)
+            continue;
+        // A request whose head is still on its way, idle, or stalled with
+        // an answer waiting for room (as a waiting send would have failed
+        // after the stall limit).
+        auto since = connection->partialSince();
+        auto limit = std::chrono::duration_cast<std::chrono::steady_clock::duration>(requestLimit);
+        if (!since) {
+            since = connection->idleSince();
+            limit = idleLimit;
+        }
+        if (!since) {
+            since = connection->unsentSince();
+            limit = stallLimit;
+        }
+        if (!since)
             continue;
         const auto due = *since + limit - now;
         if (due <= due.zero())

@@ -51,10 +51,15 @@ using ActivityList = std::vector<std::pair<std::string, std::string>>;
 /// connections at once and lets an answer being written go on for at most
 /// `answerGrace`; then every connection still live is closed.
 ///
-/// At most `maxConnections` connections live at once: at the limit a new peer
-/// takes the place of the connection that has waited longest for its next
-/// request, or is answered 503 and closed when none waits. A send that moves
-/// nothing for `sendStallLimit` seconds ends its connection.
+/// Connections that wait for their next request hold no thread, so only the
+/// others count against `maxConnections`: past it a new peer is answered 503
+/// and closed. One peer address holds at most `maxConnectionsPerPeer`
+/// connections, and all of them together at most `maxOpenConnections` (fewer
+/// when the descriptors allow fewer): at either limit a new peer takes the
+/// place of the connection (of that address, or of any) that has waited
+/// longest for its next request, or is answered 503 and closed when none
+/// waits. A send that moves nothing for `sendStallLimit` seconds ends its
+/// connection.
 class Server : public threading::Thread {
 public:
     Server(std::uint32_t listenAddress, std::uint16_t listenPort);
@@ -122,6 +127,8 @@ public:
     std::atomic<int> idleTimeout{900};
     std::atomic<int> requestTimeout{30};
     std::atomic<std::size_t> maxConnections{256};
+    std::atomic<std::size_t> maxConnectionsPerPeer{32};
+    std::atomic<std::size_t> maxOpenConnections{16384};
     std::atomic<int> sendStallLimit{60};
     std::atomic<std::chrono::milliseconds> answerGrace{std::chrono::seconds(2)};
     /// Signalled whenever no connection is live (created signalled).
@@ -141,8 +148,8 @@ private:
     /// Unlists and destroys an ended connection. On a serving thread.
     void connectionEnded(RequestThread& connection);
     /// Closes the connections that have waited for their next request past
-    /// the idle limit; how long until the next of them may be due (at most
-    /// a second when none waits).
+    /// the idle limit, or for room to send past the stall limit; how long
+    /// until the next of them may be due (at most a second when none waits).
     std::chrono::milliseconds endIdleConnections();
     /// Takes a connection out of the list; null when it was not listed.
     std::unique_ptr<RequestThread> removeConnection(std::uint64_t serial);
@@ -151,14 +158,15 @@ private:
     /// which the destructor also takes.
     void connectionFinished();
     void acceptOne(int listening);
-    /// At the connection limit, closes the connection idle longest; false
-    /// when every connection is busy.
-    bool makeRoom();
+    /// Makes room for a new connection from `peer` (see the limits above),
+    /// closing an idle one if need be; false when it is to be refused.
+    bool makeRoom(std::uint32_t peer);
     int finish(int result);
 
     std::vector<std::unique_ptr<RequestThread>> requestThreads;  // under threadsLock
     std::uint64_t lastSerial = 0;  // under threadsLock
     std::size_t unfinished = 0;  // listed, or still on their way out; under threadsLock
+    std::size_t descriptorLimit = 0;  // of this process, raised by `run`; listener thread
     mutable std::mutex threadsLock;
     platform::WakeupDescriptor stopEvent;
     SessionTable sessionTable;

@@ -1,5 +1,6 @@
 // The listener and its connections over real sockets on 127.0.0.1.
 #include "http/Admission.h"
+#include "http/FileResponse.h"
 #include "http/RequestThread.h"
 #include "http/Response.h"
 #include "http/Server.h"
@@ -13,8 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -32,6 +36,8 @@ using testing_support::RawClient;
 namespace {
 
 constexpr std::size_t bigBodySize = 32 << 20;
+/// The file "/file" downloads.
+std::string downloadPath;
 /// "/hold" waits for this gate; `holding` counts those waiting.
 platform::Event holdGate;
 std::atomic<int> holding{0};
@@ -83,7 +89,7 @@ private:
 /// Answers "<path> #<n>", n counting the requests handled on this connection.
 /// "/twosends" writes head and body in two separate sends; "/big" answers
 /// `bigBodySize` bytes; "/later/N" answers "N:<N * 10>" once the player
-/// thread has answered.
+/// thread has answered; "/file" downloads `downloadPath`.
 class EchoConnection final : public http::RequestThread {
 public:
     using RequestThread::RequestThread;
@@ -104,6 +110,13 @@ private:
             return;
         }
         std::string text = request->path + " #" + std::to_string(++served);
+        if (request->path == "/file") {
+            platform::UniqueFd file(::open(downloadPath.c_str(), O_RDONLY | O_CLOEXEC));
+            struct stat status {};
+            ::fstat(file.get(), &status);
+            http::sendOpenFile(response, *request, file.get(), static_cast<std::uint64_t>(status.st_size), "file");
+            return;
+        }
         if (request->path == "/nodelay") {
             int on = 0;
             socklen_t size = sizeof on;
@@ -206,6 +219,13 @@ std::uint16_t freePort()
 {
     platform::UniqueFd probe = platform::listenTcp(platform::loopbackAddress(), 0);
     return platform::boundPort(probe.get());
+}
+
+/// The threads of this process.
+long threadCount()
+{
+    using std::filesystem::directory_iterator;
+    return std::distance(directory_iterator("/proc/self/task"), directory_iterator());
 }
 
 std::string addressOf(const RawClient& client)
@@ -471,6 +491,7 @@ TEST_F(ServerTest, AnAnswerNobodyReadsIsCutOffAfterTheGraceAndAfterAStall)
         startServer();
         RawClient client(port);
         ASSERT_TRUE(client.send(get("/big")));
+        ASSERT_EQ(client.readHead().status, 200);
         if (c.stop) {
             server.stop();
             EXPECT_TRUE(server.threadHandle()->waitFor(10s));
@@ -482,9 +503,10 @@ TEST_F(ServerTest, AnAnswerNobodyReadsIsCutOffAfterTheGraceAndAfterAStall)
     }
 }
 
-TEST_F(ServerTest, AtTheConnectionLimitTheLongestIdleMakesRoomElseTheNewcomerIsRefused)
+TEST_F(ServerTest, IdleConnectionsCountOnlyAgainstTheOpenLimitWhereTheLongestIdleMakesRoom)
 {
     server.maxConnections = 2;
+    server.maxOpenConnections = 3;
     startServer();
     // Each served and idle in turn; a fresh connection counts as idle too.
     auto servedAndIdle = [&](RawClient& client, std::size_t idle) {
@@ -497,24 +519,70 @@ TEST_F(ServerTest, AtTheConnectionLimitTheLongestIdleMakesRoomElseTheNewcomerIsR
     RawClient newer(port);
     servedAndIdle(newer, 2);
     RawClient third(port);
+    servedAndIdle(third, 3);
+    RawClient fourth(port);
     std::string received;
     EXPECT_EQ(older.waitForEnd(received), RawClient::End::closed);
     EXPECT_EQ(received, "");
-    ASSERT_TRUE(third.send(get("/t")));
-    EXPECT_EQ(third.readAnswer().body, "/t #1");
+    ASSERT_TRUE(fourth.send(get("/t")));
+    EXPECT_EQ(fourth.readAnswer().body, "/t #1");
 
-    // Both connections busy with a request: no room for a fourth.
+    // Two connections busy with a request: no room for a fifth.
     ASSERT_TRUE(newer.send(get("/hold")));
     ASSERT_TRUE(third.send(get("/hold")));
     ASSERT_TRUE(waitUntil([&] { return holding == 2; }));
-    RawClient fourth(port);
-    RawClient::Answer refused = fourth.readAnswer();
+    RawClient fifth(port);
+    RawClient::Answer refused = fifth.readAnswer();
     EXPECT_EQ(refused.status, 503) << refused.head;
-    EXPECT_EQ(fourth.waitForEnd(received), RawClient::End::closed);
+    EXPECT_EQ(fifth.waitForEnd(received), RawClient::End::closed);
     holdGate.set();
     EXPECT_EQ(newer.readAnswer().body, "/hold #2");
     EXPECT_EQ(third.readAnswer().body, "/hold #2");
-    EXPECT_EQ(server.connectionCount(), 2u);
+    EXPECT_EQ(server.connectionCount(), 3u);
+}
+
+TEST_F(ServerTest, SlowClientsOfOneAddressLockOutNoOther)
+{
+    const std::string path = ::testing::TempDir() + "tunelet-download-" + std::to_string(::getpid());
+    {
+        platform::UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        ASSERT_EQ(::ftruncate(file.get(), 16 << 20), 0);
+    }
+    downloadPath = path;
+    struct Case {
+        const char* name;
+        std::string sent;  // then nothing more, and nothing read
+        bool busy;         // counts as busy meanwhile (a head on its way counts as idle)
+        bool holdsNoThread;
+    };
+    const Case cases[] = {
+        {"slow reader of a download", get("/file"), true, true},
+        {"request head never ends", "GET /x HTTP/1.1\r\nHost: test\r\n", false, true},
+        {"request body never ends", "POST /x HTTP/1.1\r\nHost: test\r\nContent-Length: 100\r\n\r\nab", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        startServer();
+        const auto before = threadCount();
+        std::vector<std::unique_ptr<RawClient>> slow;
+        for (int r = 0; r < 300; ++r) {
+            slow.push_back(std::make_unique<RawClient>(port, "127.0.0.2", 4096));
+            ASSERT_TRUE(slow.back()->send(c.sent));
+        }
+        const std::size_t perPeer = server.maxConnectionsPerPeer.load();
+        EXPECT_TRUE(waitUntil([&] {
+            return server.connectionCount() == perPeer && server.idleConnectionCount() == (c.busy ? 0 : perPeer);
+        })) << server.connectionCount() << " " << server.idleConnectionCount();
+        RawClient other(port);
+        ASSERT_TRUE(other.send(get("/other")));
+        EXPECT_EQ(other.readAnswer(2s).body, "/other #1");
+        if (c.holdsNoThread) {
+            EXPECT_LT(threadCount(), before + 5);
+        }
+        server.stop();
+        ASSERT_TRUE(server.threadHandle()->waitFor(10s));
+    }
+    ::unlink(path.c_str());
 }
 
 TEST_F(ServerTest, StartsAgainAfterAStop)
@@ -666,8 +734,9 @@ TEST_F(ServerTest, ActivityListsEveryLiveConnection)
 
 TEST_F(ServerTest, ManyConnectionsAtOnce)
 {
-    startServer();
     constexpr int count = 100;
+    server.maxConnectionsPerPeer = count;
+    startServer();
     std::vector<std::unique_ptr<RawClient>> clients;
     for (int i = 0; i < count; ++i) {
         clients.push_back(std::make_unique<RawClient>(port));
@@ -816,11 +885,8 @@ TEST_F(ServerTest, PipelinedAnswersKeepTheirOrderAroundTheOnesThatWaitForThePlay
 TEST_F(ServerTest, AnswersWaitingForABusyPlayerHoldNoThread)
 {
     // A thread per waiting answer would show as fifty more threads.
-    auto threadCount = [] {
-        using std::filesystem::directory_iterator;
-        return std::distance(directory_iterator("/proc/self/task"), directory_iterator());
-    };
     PlayerThread player;
+    server.maxConnectionsPerPeer = 51;
     startServer();
     platform::postMessage(laterWindow, MSG_HOLD);
     ASSERT_TRUE(waitUntil([] { return holding == 1; }));

@@ -2,6 +2,10 @@
 
 #include "platform/Socket.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <cstdlib>
 
 namespace testing_support {
@@ -18,6 +22,22 @@ std::optional<std::string> RawClient::Answer::header(std::string_view name) cons
 }
 
 RawClient::RawClient(std::uint16_t port) : socket(platform::connectTcp(platform::loopbackAddress(), port)) {}
+
+RawClient::RawClient(std::uint16_t port, const char* source, int receiveBuffer)
+    : socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+{
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, source, &local.sin_addr);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(port);
+    server.sin_addr.s_addr = platform::loopbackAddress();
+    if (::setsockopt(socket.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer) != 0
+        || ::bind(socket.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0
+        || ::connect(socket.get(), reinterpret_cast<sockaddr*>(&server), sizeof server) != 0)
+        socket.reset();
+}
 
 bool RawClient::send(std::string_view text)
 {
@@ -59,6 +79,21 @@ RawClient::Answer RawClient::readAnswer(std::chrono::milliseconds timeout)
     std::size_t space = complete.head.find(' ');
     complete.status = space == std::string::npos ? -1 : std::atoi(complete.head.c_str() + space + 1);
     return complete;
+}
+
+RawClient::Answer RawClient::readHead(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    Answer answer;
+    std::size_t headEnd;
+    while ((headEnd = pending.find("\r\n\r\n")) == std::string::npos)
+        if (receiveMore(deadline) <= 0)
+            return answer;
+    answer.head = pending.substr(0, headEnd);
+    pending.erase(0, headEnd + 4);
+    std::size_t space = answer.head.find(' ');
+    answer.status = space == std::string::npos ? -1 : std::atoi(answer.head.c_str() + space + 1);
+    return answer;
 }
 
 RawClient::End RawClient::waitForEnd(std::string& received, std::chrono::milliseconds timeout)

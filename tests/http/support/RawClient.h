@@ -26,11 +26,18 @@ public:
     enum class End { closed, reset, stillOpen };
 
     explicit RawClient(std::uint16_t port);
+    /// A client on loopback address `source` (e.g. "127.0.0.2") whose receive
+    /// buffer is `receiveBuffer` bytes: with little read, a large answer soon
+    /// fills the server's side.
+    RawClient(std::uint16_t port, const char* source, int receiveBuffer);
 
     bool isConnected() const { return socket.isValid(); }
     bool send(std::string_view text);
     /// One answer; status 0 when the connection ended or `timeout` passed first.
     Answer readAnswer(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    /// The status and head of an answer, its body left unread; status 0 as
+    /// for `readAnswer`.
+    Answer readHead(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     /// Reads until the server ends the connection or `timeout` passes; what
     /// arrived meanwhile goes to `received`.
     End waitForEnd(std::string& received, std::chrono::milliseconds timeout = std::chrono::seconds(10));
