@@ -25,7 +25,8 @@ std::optional<int> integer(std::string_view text)
     return value;
 }
 
-/// "key=value key=value ..." of the last line, by key.
+/// "key=value key=value ..." of the last line, by key; nothing when a key
+/// comes twice.
 std::map<std::string_view, std::string_view> fields(std::string_view text)
 {
     std::map<std::string_view, std::string_view> out;
@@ -33,8 +34,8 @@ std::map<std::string_view, std::string_view> fields(std::string_view text)
         std::size_t space = text.find(' ');
         std::string_view field = text.substr(0, space);
         std::size_t equals = field.find('=');
-        if (equals != std::string_view::npos)
-            out[field.substr(0, equals)] = field.substr(equals + 1);
+        if (equals != std::string_view::npos && !out.emplace(field.substr(0, equals), field.substr(equals + 1)).second)
+            return {};
         text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
     }
     return out;
@@ -50,7 +51,8 @@ std::string PlayerState::text() const
     int writtenCurrent = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const Entry& entry = entries[i];
-        if (entry.file.empty() || entry.file.find_first_of("\r\n") != std::string::npos)
+        // A line that starts with '#' would be read back as a comment.
+        if (entry.file.empty() || entry.file.starts_with('#') || entry.file.find_first_of("\r\n") != std::string::npos)
             continue;
         if (static_cast<int>(i) == current)
             writtenCurrent = written;
@@ -133,8 +135,9 @@ bool PlayerState::parse(std::string_view text, std::string& error)
     bool wellFormed = count && at && position && level && (mode == "paused" || mode == "stopped");
     for (std::string_view flag : on)
         wellFormed = wellFormed && (flag == "0" || flag == "1");
-    if (!wellFormed || *count != static_cast<int>(read.size()) || *at < 0 ||
-        (*at >= *count && *count > 0) || *position < 0 || *level < 0 || *level > 255) {
+    // An empty list has entry 0 current, as the player's model does.
+    if (!wellFormed || *count != static_cast<int>(read.size()) || *at < 0 || (*at >= *count && *at != 0) ||
+        *position < 0 || *level < 0 || *level > 255) {
         error = "a malformed state line";
         return false;
     }

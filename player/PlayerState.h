@@ -32,8 +32,9 @@ struct PlayerState {
 
     /// The state as the player's extended M3U: "#EXTM3U", then "#EXTINF:" and
     /// path lines, then one last line with the rest of the state. Entries
-    /// whose file name holds a line break cannot be written and are left out
-    /// (the current index follows); line breaks in titles become spaces.
+    /// whose file name is empty, starts with '#' or holds a line break cannot
+    /// be written and are left out (the current index follows); line breaks
+    /// in titles become spaces.
     std::string text() const;
 
     /// Reads `text` as `text` writes it. False, with `error` saying why and

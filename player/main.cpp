@@ -127,8 +127,8 @@ int main(int argc, char** argv)
     if (!watcher.isWatching())
         std::cerr << "tunelet-player: cannot watch for termination signals\n";
 
-    player::StateKeeper state(host.model(), (std::filesystem::path(program).parent_path() / "tunelet-player.m3u").string(),
-                              std::cerr);
+    std::filesystem::path saved = std::filesystem::path(program).parent_path() / "tunelet-player.m3u";
+    player::StateKeeper state(host.model(), saved.string(), std::cerr);
     state.restore();
     host.window().onStateCheck = [&state] { state.check(); };
     state.startClock(host.mainWindow());
