@@ -79,6 +79,18 @@ void PlayerModel::setPosition(int index)
     order.moveTo(index);
 }
 
+void PlayerModel::cue(int index, int offsetMs)
+{
+    catchUp();
+    if (!list.isValid(index))
+        return;
+    stop();
+    current = index;
+    order.moveTo(index);
+    failuresInARow = 0;
+    startAt(std::max(offsetMs, 0), PlayState::paused);
+}
+
 PlayState PlayerModel::state()
 {
     catchUp();

@@ -51,6 +51,11 @@ public:
     /// new current entry from its beginning.
     void setPosition(int index);
 
+    /// Makes `index` current and opens it paused `offsetMs` into it, as a
+    /// player does that comes back where it was left. Ignored when out of
+    /// range.
+    void cue(int index, int offsetMs);
+
     PlayState state();
     /// Milliseconds into the current entry; 0 when stopped or paused before
     /// the current entry started.

@@ -61,5 +61,7 @@ inline constexpr int IPC_ISPLAYING = 104;        // main window: 1 playing, 3 pa
 inline constexpr int PLAYER_COMMAND_EXIT = 40001;  // closes the player
 /// Posted to the main window when the playback has news to take in.
 inline constexpr platform::UINT WM_PLAYBACK_NEWS = 0x8000 + 0x51;  // WM_APP + 0x51
+/// Posted to the main window every few seconds: time to save what changed.
+inline constexpr platform::UINT WM_PLAYER_STATE_CHECK = 0x8000 + 0x52;  // WM_APP + 0x52
 
 } // namespace player

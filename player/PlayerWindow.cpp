@@ -88,6 +88,10 @@ LRESULT PlayerWindow::mainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_PLAYBACK_NEWS:
         self->requests.playbackNews();
         return 0;
+    case WM_PLAYER_STATE_CHECK:
+        if (self->onStateCheck)
+            self->onStateCheck();
+        return 0;
     }
     return defWindowProc(hwnd, message, wParam, lParam);
 }

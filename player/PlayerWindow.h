@@ -42,6 +42,8 @@ public:
     /// Runs on WM_CLOSE (and the Exit command); the default ends the window
     /// thread's message loop with status 0.
     std::function<void()> onClose;
+    /// Runs on WM_PLAYER_STATE_CHECK (posted by the state keeper's clock).
+    std::function<void()> onStateCheck;
 
 private:
     static platform::LRESULT mainProc(platform::HWND, platform::UINT, platform::WPARAM, platform::LPARAM);

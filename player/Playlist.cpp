@@ -26,6 +26,7 @@ void Playlist::append(PlaylistEntry entry)
     entry.serial = nextSerial++;
     entries.push_back(std::make_unique<PlaylistEntry>(std::move(entry)));
     dirty = true;
+    ++changes;
 }
 
 bool Playlist::replace(int index, PlaylistEntry entry)
@@ -36,6 +37,7 @@ bool Playlist::replace(int index, PlaylistEntry entry)
     entry.serial = slot->serial;
     retire(std::exchange(slot, std::make_unique<PlaylistEntry>(std::move(entry))));
     dirty = true;
+    ++changes;
     return true;
 }
 
@@ -55,6 +57,7 @@ bool Playlist::remove(int index)
     retire(std::move(*at));
     entries.erase(at);
     dirty = true;
+    ++changes;
     return true;
 }
 
@@ -64,6 +67,7 @@ bool Playlist::swap(int a, int b)
         return false;
     std::swap(entries[static_cast<std::size_t>(a)], entries[static_cast<std::size_t>(b)]);
     dirty = true;
+    ++changes;
     return true;
 }
 
@@ -73,6 +77,7 @@ void Playlist::clear()
         retire(std::move(entry));
     entries.clear();
     dirty = true;
+    ++changes;
 }
 
 void Playlist::retire(std::unique_ptr<PlaylistEntry> entry)

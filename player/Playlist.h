@@ -56,6 +56,8 @@ public:
     /// Set by every change of the list, until `setClean`.
     bool isDirty() const { return dirty; }
     void setClean() { dirty = false; }
+    /// Counts every change of the list (unlike the flag, never cleared).
+    std::uint64_t revision() const { return changes; }
 
     /// Number of removed entries still kept (for tests).
     std::size_t retainedCount() const { return retired.size(); }
@@ -72,6 +74,7 @@ private:
     std::vector<std::unique_ptr<PlaylistEntry>> entries;
     std::deque<Retired> retired;
     bool dirty = false;
+    std::uint64_t changes = 0;
     std::uint64_t nextSerial = 1;
 };
 

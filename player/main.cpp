@@ -13,6 +13,11 @@
 // the player shows its window, and its window thread is Qt's. Without one it
 // runs headless on the platform's own message loop; only --configure then
 // starts Qt, on the offscreen platform, for the plug-ins' dialogs.
+//
+// The playlist and the rest of the player's state are kept beside the
+// program in tunelet-player.m3u: restored at start (before the plug-ins
+// load, so they find the list as if a user had loaded it), saved a few
+// seconds after each change and at quit.
 #include "platform/MessageBox.h"
 #include "platform/ModulePath.h"
 #include "platform/qt/QtMessagePump.h"
@@ -21,6 +26,7 @@
 #include "player/QtMessageBox.h"
 #include "player/QtPlayerWindow.h"
 #include "player/SignalWatcher.h"
+#include "player/StateKeeper.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -121,12 +127,22 @@ int main(int argc, char** argv)
     if (!watcher.isWatching())
         std::cerr << "tunelet-player: cannot watch for termination signals\n";
 
+    std::filesystem::path saved = std::filesystem::path(program).parent_path() / "tunelet-player.m3u";
+    player::StateKeeper state(host.model(), saved.string(), std::cerr);
+    state.restore();
+    host.window().onStateCheck = [&state] { state.check(); };
+    state.startClock(host.mainWindow());
+
     bool window = displayPresent();
+    int status = 0;
     if (!window && !configure) {
         host.plugins().loadDirectory(plugins.string());
-        return host.run();
+        status = host.run();
+    } else {
+        if (!window)
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        status = runWithQt(host, plugins.string(), window, configure, argv[0]);
     }
-    if (!window)
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return runWithQt(host, plugins.string(), window, configure, argv[0]);
+    state.save();
+    return status;
 }

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Installed players: a first start that builds the search index, and two
+"""Installed players: a first start that builds the search index, two
 players on one network that find each other, list each other in
-"favorites.js" and play each other's music.
+"favorites.js" and play each other's music, and a player that comes back as
+it was left.
    installed_players.py CMAKE BUILD_DIR
 Inside tools/netns.sh only: the players' announcements are broadcast."""
-import json, os, shutil, signal, sys, tempfile
+import json, os, shutil, signal, sys, tempfile, time
 import unittest, urllib.parse, urllib.request
 
 from player_support import InstalledPlayer, free_port, get, tone, wait_until
@@ -154,6 +155,89 @@ class FirstStart(unittest.TestCase):
         m3u = get(player.port, "stream?path=" + urllib.parse.quote("search://ocean song", safe=""))
         self.assertEqual(m3u.count("/download?path="), 1, m3u)
         self.assertIn("/download?path=" + url_encode(song) + "&auth=", m3u)
+
+
+class Restart(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.stage = tempfile.mkdtemp(prefix="tunelet-restart.")
+        music = os.path.join(cls.stage, "music")
+        os.makedirs(music)
+        cls.songs = [os.path.join(music, name + ".wav") for name in ("one", "two")]
+        for song in cls.songs:
+            tone(song, 8)
+        cls.player = Player(cls.stage, "p", music)
+        cls.saved = os.path.join(cls.player.dist, "tunelet-player.m3u")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.player.stop()
+        shutil.rmtree(cls.stage, True)
+
+    def start(self):
+        """Starts the player; its log lines about the saved state."""
+        before = os.path.getsize(self.player.log) if os.path.exists(self.player.log) else 0
+        self.player.start(free_port())
+        with open(self.player.log, errors="replace") as log:
+            log.seek(before)
+            return [line for line in log if "tunelet-player.m3u" in line]
+
+    def test_a_restart_keeps_the_list_the_entry_the_position_and_the_settings(self):
+        p = self.player
+        url = "http://127.0.0.1:9/download?path=%2fpeer%2fsong.wav"
+        # Each quit leaves other values than the one before, so that a kill
+        # that saved nothing would be seen.
+        for how, settle, files, index, fraction, volume, shuffle, repeat in (
+                (signal.SIGTERM, 0, [*self.songs, url], 1, 0.5, 77, "on", "off"),
+                (signal.SIGKILL, 4.5, [url, self.songs[1]], 1, 0.25, 120, "off", "on")):
+            with self.subTest(how=how):
+                self.start()
+                get(p.port, "clearplaylist")
+                for name in files:
+                    get(p.port, "enqueuefile?filename=" + urllib.parse.quote(name, safe=""))
+                get(p.port, f"setplaylistpos?index={index}")
+                get(p.port, "play")
+                self.assertTrue(wait_until(lambda: float(get(p.port, "getposition") or 0) > 0, 20))
+                get(p.port, "pause")
+                get(p.port, f"setposition?pos={fraction}")
+                for route in (f"setvolume?level={volume}", f"setshuffle?setting={shuffle}",
+                              f"setrepeat?setting={repeat}"):
+                    get(p.port, route)
+                titles = [get(p.port, f"getplaylisttitle?index={i}") for i in range(len(files))]
+                time.sleep(settle)
+                p.stop(how)
+
+                self.assertEqual(self.start(), [])
+                self.assertEqual([get(p.port, f"getplaylistfilename?index={i}") for i in range(len(files))], files)
+                self.assertEqual([get(p.port, f"getplaylisttitle?index={i}") for i in range(len(files))], titles)
+                self.assertEqual(get(p.port, "getplaylistlength"), str(len(files)))
+                self.assertEqual([get(p.port, route) for route in ("getplaylistpos", "getvolume", "getshuffle",
+                                                                    "getrepeat")],
+                                 [str(index), str(volume), str(int(shuffle == "on")), str(int(repeat == "on"))])
+                # Paused where it was (within a second of an 8 s song), not playing.
+                position = float(get(p.port, "getposition"))
+                self.assertAlmostEqual(position, fraction, delta=1 / 8)
+                time.sleep(1)
+                self.assertEqual(float(get(p.port, "getposition")), position)
+                p.stop()
+
+    def test_a_missing_or_damaged_state_gives_an_empty_player_and_one_line(self):
+        p = self.player
+        whole = "#EXTM3U\n#EXTINF:8,One\n" + self.songs[0] + "\n#TUNELET-PLAYER:entries=1 current=0 " \
+            "position=0 volume=9 shuffle=0 repeat=0 transport=stopped\n"
+        for name, content in (("missing", None), ("truncated", whole[:-20]), ("garbage", bytes(range(256)) * 64),
+                              ("100,000 lines", "#EXTM3U\n" + "#EXTINF:8,One\n/m/one.wav\n" * 50000)):
+            with self.subTest(name):
+                if content is None:
+                    if os.path.exists(self.saved):
+                        os.remove(self.saved)
+                else:
+                    with open(self.saved, "wb") as out:
+                        out.write(content if isinstance(content, bytes) else content.encode())
+                lines = self.start()
+                self.assertEqual(get(p.port, "getplaylistlength"), "0")
+                self.assertEqual(len(lines), 1, lines)
+                p.stop()
 
 
 if __name__ == "__main__":
