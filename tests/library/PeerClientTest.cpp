@@ -163,10 +163,12 @@ TEST_F(PeerExpansionTest, StreamUrlsExpandIntoThePeersOwnItemsOtherPeerUrlsStayA
     EXPECT_EQ(peer.requests().size(), 1u) << "a direct URL is never fetched";
 
     // A listing of any length adds at most the cap.
+    CannedPeer big("");
     std::string longer = "#EXTM3U\n";
     for (std::size_t i = 0; i < library::MediaLibrary::maxExpansion + 5; ++i)
-        longer += "#EXTINF:0,x\nhttp://10.0.0.5:8080/download?path=" + std::to_string(i) + "\n";
-    CannedPeer big(answerWith(longer));
+        longer += "#EXTINF:0,x\n" + big.url("/download?path=") + std::to_string(i) + "\n";
+    big.setAnswer(answerWith(longer));
+    library.notePlace("127.0.0.1:" + std::to_string(big.port));
     EXPECT_EQ(expand(big.url("/stream?path=%2fm")).size(), library::MediaLibrary::maxExpansion);
 }
 
