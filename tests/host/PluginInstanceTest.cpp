@@ -240,7 +240,9 @@ TEST_F(Lifecycle, TheUnfinishedIndexQuestion)
         library::MediaLibrary& library = *plugin.getWebApplication()->library;
         if (answer == IDOK || answer == 0) {
             // The rebuild runs on; its end clears the flag.
-            library.indexer().threadHandle()->wait();
+            const auto rebuild = library.indexer().threadHandle();
+            ASSERT_NE(rebuild, nullptr);
+            rebuild->wait();
         }
         std::vector<library::LibraryEntry> found;
         library.search("come together", false, found);
