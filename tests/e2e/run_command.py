@@ -47,62 +47,63 @@ class DepsWaitsForTheLock(unittest.TestCase):
                 self.assertEqual(done.stderr.count("Waiting"), 1 if held else 0, done.stderr)
 
 
+def read(path):
+    with open(path) as f:
+        return f.read()
+
+
+def answers(port):
+    try:
+        with urllib.request.urlopen(f"http://127.0.0.1:{port}/getplaylistlength", timeout=5) as answer:
+            return answer.status == 200
+    except OSError:
+        return False
+
+
 class RunSaysWhatFailed(unittest.TestCase):
-    def setUp(self):
-        self.stage = tempfile.mkdtemp(prefix="tunelet-run-command.")
-        self.addCleanup(shutil.rmtree, self.stage, True)
-        self.port = free_port()
-
-    def run_script(self, dist, ini):
-        os.makedirs(os.path.join(dist, "Plugins"), exist_ok=True)
-        with open(os.path.join(dist, "Plugins", "gen_Tunelet.ini"), "w") as f:
-            f.write(f"[Tunelet Remote Control Plugin v1.0]\nlistenPort={self.port}\n{ini}")
+    def run_script(self, name, settings=None):
+        """./run.sh on the install folder `name`, given `settings` when it has none yet."""
+        dist = os.path.join(self.stage, name)
+        if settings is not None:
+            os.makedirs(os.path.join(dist, "Plugins"))
+            with open(os.path.join(dist, "Plugins", "gen_Tunelet.ini"), "w") as f:
+                f.write("[Tunelet Remote Control Plugin v1.0]\n" + settings)
         env = dict(os.environ, TUNELET_DIST=dist, TUNELET_BUILD_DIR=BUILD, TMPDIR=self.stage, TUNELET_AUDIO="null")
-        for name in DISPLAY_VARIABLES:
-            env.pop(name, None)
-        log = open(os.path.join(dist + ".log"), "w+")
-        self.addCleanup(log.close)
-        run = subprocess.Popen([os.path.join(SOURCE, "run.sh")], env=env, stdout=log, stderr=subprocess.STDOUT,
-                               start_new_session=True, preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+        for variable in DISPLAY_VARIABLES:
+            env.pop(variable, None)
+        log = os.path.join(self.stage, f"{name}.{len(os.listdir(self.stage))}.log")
+        with open(log, "w") as out:
+            run = subprocess.Popen([os.path.join(SOURCE, "run.sh")], env=env, stdout=out, stderr=subprocess.STDOUT,
+                                   start_new_session=True,
+                                   preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
         self.addCleanup(lambda: run.poll() is None and os.killpg(run.pid, signal.SIGKILL))
-        return run, log.name
-
-    def answers(self):
-        try:
-            with urllib.request.urlopen(f"http://127.0.0.1:{self.port}/getplaylistlength", timeout=5) as answer:
-                return answer.status == 200
-        except OSError:
-            return False
+        return run, log
 
     def test_a_second_run_and_an_address_not_here_fail_with_a_message(self):
+        self.stage = tempfile.mkdtemp(prefix="tunelet-run-command.")
+        self.addCleanup(shutil.rmtree, self.stage, True)
         music = os.path.join(self.stage, "music")
         os.makedirs(music)
         tone(os.path.join(music, "a.wav"), 1)
-        first, first_log = self.run_script(os.path.join(self.stage, "first"), f"Shared Dirs={music};\nNeedsIndex=1\n")
-        def read(path):
-            with open(path) as f:
-                return f.read()
-        self.assertTrue(wait_until(lambda: "Tunelet is running" in read(first_log) and self.answers(), 120),
+        port, other = free_port(), free_port()
+        first, first_log = self.run_script("first", f"listenPort={port}\nShared Dirs={music};\nNeedsIndex=1\n")
+        self.assertTrue(wait_until(lambda: "Tunelet is running" in read(first_log) and answers(port), 120),
                         read(first_log))
         # A first start builds the index without asking about one cut short.
         self.assertTrue(wait_until(lambda: "building the search index" in read(first_log), 10), read(first_log))
         self.assertNotIn("shutdown while indexing", read(first_log))
 
-        first_port = self.port
-        # (install folder, settings, a port of its own, what it says)
-        for name, ini, own_port, message in [
-            ("first", f"Shared Dirs={music};\n", False, "port {port} is taken"),
-            ("elsewhere", "listenIP=10.255.0.1\n", True,
-             "cannot listen on 10.255.0.1:{port}: address not available on this machine"),
+        for name, settings, message in [
+            ("first", None, f"port {port} is taken"),  # ./run.sh again
+            ("elsewhere", f"listenPort={other}\nlistenIP=10.255.0.1\n",
+             f"cannot listen on 10.255.0.1:{other}: address not available on this machine"),
         ]:
             with self.subTest(name):
-                self.port = free_port() if own_port else first_port
-                second, log = self.run_script(os.path.join(self.stage, name), ini)
+                second, log = self.run_script(name, settings)
                 self.assertNotEqual(second.wait(60), 0, read(log))
-                self.assertIn(message.format(port=self.port), read(log))
+                self.assertIn(message, read(log))
                 self.assertNotIn("Open http://", read(log))
-                self.port = first_port
-                self.assertTrue(self.answers(), "the first instance runs on")
+                self.assertTrue(answers(port), "the first instance runs on")
 
         os.killpg(first.pid, signal.SIGINT)
         self.assertEqual(first.wait(60), 0, read(first_log))

@@ -1,13 +1,9 @@
-// What the dialog makes of its text controls, and how it words the server's
-// and the indexer's state.
+// What the dialog makes of its text controls, and how it words the indexer's
+// state.
 #include "ui/ControlValues.h"
-#include "webapp/ServerState.h"
-
-#include <cerrno>
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <optional>
 
 using ui::addressFromControl;
@@ -69,25 +65,6 @@ TEST(ControlValues, TextLimitsAndLineBreaks)
     EXPECT_EQ(ui::fromCrLf("a\r\nb\r\n"), "a\nb\n");
 }
 
-TEST(ControlValues, ServerStateTexts)
-{
-    const std::uint32_t any = 0, loopback = htonl(0x7F000001);
-    const struct {
-        webapp::ServerState state;
-        const char* text;
-    } cases[] = {
-        {{true, any, 5151, 5151, 0}, "running on 0.0.0.0:5151"},
-        {{true, loopback, 0, 40000, 0}, "running on 127.0.0.1:40000"},
-        {{true, any, 5151, 0, 0}, "starting on 0.0.0.0:5151"},
-        {{false, any, 5151, 0, 0}, "stopped"},
-        {{false, any, 5151, 0, EADDRINUSE}, "cannot listen on 0.0.0.0:5151: address in use"},
-        {{false, htonl(0x0A090807), 80, 0, EADDRNOTAVAIL},
-         "cannot listen on 10.9.8.7:80: address not available on this machine"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(webapp::serverStateText(c.state), c.text);
-}
-
 TEST(ControlValues, IndexerStateTexts)
 {
     const struct {
@@ -96,9 +73,7 @@ TEST(ControlValues, IndexerStateTexts)
     } cases[] = {
         {{true, true, 10, 59, true}, "Last index of 10 files took \n59 seconds"},
         {{true, true, 6, 0, true}, "Last index of 6 files took \nless than a second"},
-        {{true, false, 3, 0, true}, "The last index did not complete. Searches use the one before."},
         {{true, false, 3, 0, false}, "The last index did not complete."},
-        {{false, false, 0, 0, true}, "The search index is ready."},
         {{false, false, 0, 0, false}, "No search index yet: Reindex builds it."},
     };
     for (const auto& c : cases)
