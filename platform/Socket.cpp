@@ -43,10 +43,14 @@ UniqueFd listenTcp(std::uint32_t address, std::uint16_t port)
     // A restart on the same port must not wait for old connections' TIME_WAIT.
     ::setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in where = makeAddress(address, port);
-    if (::bind(socket.get(), reinterpret_cast<sockaddr*>(&where), sizeof where) != 0)
+    if (::bind(socket.get(), reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
+        ::listen(socket.get(), SOMAXCONN) != 0) {
+        // The caller reports why: closing the socket must not change errno.
+        const int error = errno;
+        socket.reset();
+        errno = error;
         return {};
-    if (::listen(socket.get(), SOMAXCONN) != 0)
-        return {};
+    }
     return socket;
 }
 

@@ -16,7 +16,7 @@ namespace platform {
 
 /// A listening socket bound to `address`:`port` (SO_REUSEADDR, backlog
 /// SOMAXCONN), non-blocking so that an accept after a wake-up never hangs.
-/// Invalid on failure; nothing is left open then.
+/// Invalid on failure, with errno telling why; nothing is left open then.
 UniqueFd listenTcp(std::uint32_t address, std::uint16_t port);
 
 /// The local port `socket` is bound to; 0 when it cannot be read.

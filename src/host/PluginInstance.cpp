@@ -3,6 +3,7 @@
 #include "host/Ipv4Address.h"
 #include "host/PluginPaths.h"
 #include "host/Settings.h"
+#include "library/Indexer.h"
 #include "library/MediaLibrary.h"
 #include "platform/Menu.h"
 #include "platform/MessageBox.h"
@@ -13,6 +14,7 @@
 #include "webapp/TuneletServer.h"
 #include "webapp/WebApplication.h"
 
+#include <cstdio>
 #include <filesystem>
 
 namespace host {
@@ -93,9 +95,18 @@ int PluginInstance::initFrom(const std::string& modulePath)
                                                      static_cast<std::uint16_t>(canListen ? values.listenPort : 0));
     if (values.autoStart && canListen)
         server->start();
+    else if (values.autoStart)
+        std::fprintf(stderr, "Tunelet: cannot listen on %s:%d: not an IPv4 address and port\n",
+                     values.listenIP.c_str(), values.listenPort);
 
-    if (values.needsIndex)
+    // An index that was never begun (the first start) is built without the
+    // question, which is about a rebuild cut short.
+    if (values.needsIndex && !webApplication->library->indexer().everBegun()) {
+        std::fprintf(stderr, "Tunelet: building the search index of the shared folders\n");
+        webApplication->library->reindex();
+    } else if (values.needsIndex) {
         askToReindex();
+    }
 
     previousWindowProc = setWindowProc(record.hwndParent, &windowProc);
     subclassed = previousWindowProc != nullptr;

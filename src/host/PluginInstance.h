@@ -49,8 +49,10 @@ public:
     /// from "<module without extension>.ini", the document root filled in
     /// and created, the web application and the server made, the server
     /// started when `autoStart` is set and its address and port can be
-    /// listened on, the question about an unfinished index asked, and the
-    /// main window subclassed. Does nothing while already running. Always 0.
+    /// listened on (one line on standard error when they are no address and
+    /// port), the index built when it was never begun (one line says so) or
+    /// the question about an unfinished index asked, and the main window
+    /// subclassed. Does nothing while already running. Always 0.
     int initFrom(const std::string& modulePath);
     /// Runs the preferences dialog modally (over the application's active
     /// window) when the process has a widget application, and returns when

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 
 namespace http {
 
@@ -44,9 +45,13 @@ int Server::run()
     for (;;) {
         restarting = false;
         platform::UniqueFd listening = platform::listenTcp(listenAddress.load(), listenPort.load());
-        if (!listening)
+        if (!listening) {
+            listenError = errno != 0 ? errno : EINVAL;
             return finish(-1);
+        }
+        listenError = 0;
         boundPort = platform::boundPort(listening.get());
+        onListening.invoke(0);
         while (!stopping) {
             const std::array<int, 2> waitOn{stopEvent.descriptor(), listening.get()};
             // The stop event comes first, so a stop wins over a waiting peer.

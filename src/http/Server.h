@@ -110,12 +110,19 @@ public:
     /// The port being listened on (useful after binding port 0); 0 while not
     /// listening.
     std::uint16_t listeningPort() const { return boundPort.load(); }
+    /// Why the last attempt to listen failed (an errno value, e.g.
+    /// EADDRINUSE); 0 once a socket listens, and before the first attempt.
+    /// Set before `onFinished` is told. Any thread.
+    int listenFailure() const { return listenError.load(); }
     /// How many connections are live.
     std::size_t connectionCount() const;
     /// How many of them wait for their next request.
     std::size_t idleConnectionCount() const;
 
     threading::Delegate activity;
+    /// Told (argument 0, on the listener thread) each time a socket listens,
+    /// after a start or a restart.
+    threading::Delegate onListening;
     std::string documentRoot;
     std::atomic<std::uint32_t> listenAddress;  // network byte order; 0: every interface
     std::atomic<std::uint16_t> listenPort;     // host byte order; 0: any free port
@@ -172,6 +179,7 @@ private:
     SessionTable sessionTable;
     LoginThrottle loginThrottle;
     std::atomic<std::uint16_t> boundPort{0};
+    std::atomic<int> listenError{0};
     std::shared_ptr<const AccessRules> accessRules = std::make_shared<const AccessRules>();
     mutable std::mutex accessLock;
     Dispatcher dispatcher{*this};  // last: its threads end before the rest goes

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <filesystem>
 #include <set>
 
 namespace library {
@@ -99,6 +100,12 @@ bool Indexer::stop()
     if (const auto handle = threadHandle())
         handle->wait();
     return true;
+}
+
+bool Indexer::everBegun() const
+{
+    std::error_code error;
+    return std::filesystem::exists(store.storeFolder(), error);
 }
 
 bool Indexer::setSharedDirectories(std::vector<std::string> directories)

@@ -79,6 +79,11 @@ public:
 
     /// The directory the index lives in.
     const std::string& indexDirectory() const { return store.directory(); }
+    /// Whether a complete index is on disk (from this run or an earlier one).
+    bool hasIndex() const { return !store.currentIndex().empty(); }
+    /// Whether a rebuild ever began in the index directory (its folder is
+    /// there), complete or not.
+    bool everBegun() const;
 
     /// The rebuild itself (the thread's body).
     int run() override;

@@ -7,6 +7,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <set>
+#include <string_view>
+
 namespace ui {
 
 ConfigActivityDialog::ConfigActivityDialog(ConfigDialog& owner)
@@ -26,9 +29,15 @@ ConfigActivityDialog::ConfigActivityDialog(ConfigDialog& owner)
 void ConfigActivityDialog::showActivity(const http::ActivityList& published)
 {
     connections->clear();
-    for (const auto& [clientAddress, lastRequest] : published) {
-        connections->insertTopLevelItem(
-            0, new QTreeWidgetItem({QString::fromStdString(clientAddress), QString::fromStdString(lastRequest)}));
+    // A client (address and port) is one row however often it appears: the
+    // latest entry for it, placed where it was last listed.
+    std::set<std::string_view> shown;
+    for (auto entry = published.rbegin(); entry != published.rend(); ++entry) {
+        const auto& [clientAddress, lastRequest] = *entry;
+        if (!shown.insert(clientAddress).second)
+            continue;
+        connections->addTopLevelItem(
+            new QTreeWidgetItem({QString::fromStdString(clientAddress), QString::fromStdString(lastRequest)}));
     }
 }
 

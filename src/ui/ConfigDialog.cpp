@@ -13,6 +13,7 @@
 #include "ui/ControlValues.h"
 #include "ui/DialogNotifications.h"
 #include "ui/PageImages.h"
+#include "webapp/ServerState.h"
 #include "webapp/TuneletServer.h"
 #include "webapp/WebApplication.h"
 
@@ -83,6 +84,7 @@ ConfigDialog::ConfigDialog(host::Settings& settings, webapp::TuneletServer& serv
     notifications.attach(this);
     server.onStarted.add(&notifications.onServerState);
     server.onFinished.add(&notifications.onServerState);
+    server.onListening.add(&notifications.onServerState);
 
     list = new QListWidget;
     list->setObjectName("3011");
@@ -143,6 +145,7 @@ ConfigDialog::~ConfigDialog()
     indexer.onProgress.remove(&notifications.onIndexStatus);
     server.onStarted.remove(&notifications.onServerState);
     server.onFinished.remove(&notifications.onServerState);
+    server.onListening.remove(&notifications.onServerState);
     // Closing detaches the Activity page; a dialog destroyed otherwise does here.
     server.activity.remove(&notifications.onActivity);
     notifications.detachActivity(activity);
@@ -245,6 +248,7 @@ void ConfigDialog::fillControls()
     const bool running = server.threadId() != 0;
     server_->start->setEnabled(!running);
     server_->stop->setEnabled(running);
+    server_->status->setText(QString::fromStdString(webapp::serverStateText(webapp::serverStateOf(server))));
 
     security->requirePassword->setChecked(values.requirePassword);
     security->username->setText(QString::fromStdString(values.username));
@@ -265,14 +269,20 @@ void ConfigDialog::fillControls()
 
 void ConfigDialog::showIndexStatus()
 {
-    // During a rebuild the status shows its progress (CM_INDEX_STATUS).
+    // During a rebuild the status shows its progress (CM_INDEX_STATUS), the
+    // path of every tenth entry; until the first arrives it says so.
     if (webApplication.library->isIndexing()) {
+        if (library->status->text().isEmpty() || !library->reindex->isHidden())
+            library->status->setText("Indexing the shared folders...");
         library->reindex->hide();
         return;
     }
     const library::Indexer& indexer = webApplication.library->indexer();
-    library->status->setText(
-        QString::fromStdString(indexReport(indexer.entryCount(), indexer.endTime() - indexer.startTime())));
+    library->status->setText(QString::fromStdString(indexStatusText({.rebuilt = indexer.startTime() != 0,
+                                                                     .complete = indexer.lastRebuildComplete(),
+                                                                     .files = indexer.entryCount(),
+                                                                     .seconds = indexer.endTime() - indexer.startTime(),
+                                                                     .hasIndex = indexer.hasIndex()})));
     library->reindex->show();
 }
 

@@ -22,6 +22,7 @@ ConfigServerDialog::ConfigServerDialog(ConfigDialog& owner)
       timeout(named(new QLineEdit, 3018)),
       start(named(new QPushButton("Start"), 3020)),
       stop(named(new QPushButton("Stop"), 3021)),
+      status(new QLabel),
       portMessage(messageLabel("portMessage")),
       timeoutMessage(messageLabel("timeoutMessage")),
       addressMessage(messageLabel("addressMessage"))
@@ -50,12 +51,19 @@ ConfigServerDialog::ConfigServerDialog(ConfigDialog& owner)
     grid->addWidget(timeoutMessage, 6, 1, 1, 2);
     grid->setColumnStretch(2, 1);
 
+    status->setObjectName("serverStatus");
+    status->setWordWrap(true);
+    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* statusBox = new QGroupBox("Server Status");
-    auto* buttons = new QHBoxLayout(statusBox);
+    auto* statusRows = new QVBoxLayout(statusBox);
+    statusRows->addWidget(status);
+    auto* buttons = new QHBoxLayout;
+    statusRows->addLayout(buttons);
+    statusRows->addStretch();
     buttons->addStretch();
     buttons->addWidget(start);
     buttons->addWidget(stop);
-    buttons->setAlignment(Qt::AlignTop);
 
     auto* page = new QVBoxLayout(this);
     page->addWidget(settingsBox);

@@ -10,7 +10,7 @@ class QPushButton;
 namespace ui {
 
 /// The Server page: address, port, automatic start, time-out, and the Start
-/// and Stop buttons (which post CM_START and CM_STOP).
+/// and Stop buttons (which post CM_START and CM_STOP) below the server's state.
 class ConfigServerDialog final : public ConfigPage {
 public:
     explicit ConfigServerDialog(ConfigDialog& dialog);
@@ -21,6 +21,9 @@ public:
     QLineEdit* timeout;     // 3018
     QPushButton* start;     // 3020
     QPushButton* stop;      // 3021
+    /// The server's state ("serverStatus"): running, stopped, or why it
+    /// cannot listen.
+    QLabel* status;
     /// Why the last port or time-out text was not taken ("portMessage",
     /// "timeoutMessage", "addressMessage").
     QLabel* portMessage;

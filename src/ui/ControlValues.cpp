@@ -87,6 +87,19 @@ std::string indexReport(std::uint64_t files, std::int64_t seconds)
     return report;
 }
 
+std::string indexStatusText(const IndexerState& state)
+{
+    if (state.rebuilt && state.complete) {
+        if (state.seconds <= 0)
+            return "Last index of " + std::to_string(state.files) + " files took \nless than a second";
+        return indexReport(state.files, state.seconds);
+    }
+    if (state.rebuilt)
+        return state.hasIndex ? "The last index did not complete. Searches use the one before."
+                              : "The last index did not complete.";
+    return state.hasIndex ? "The search index is ready." : "No search index yet: Reindex builds it.";
+}
+
 std::string limitBytes(std::string text, std::size_t limit)
 {
     if (text.size() <= limit)

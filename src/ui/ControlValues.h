@@ -32,6 +32,22 @@ std::optional<std::string> addressFromControl(std::string_view text);
 /// not zero.
 std::string indexReport(std::uint64_t files, std::int64_t seconds);
 
+/// What the indexer did last, for the Library page when no rebuild runs.
+struct IndexerState {
+    bool rebuilt = false;    // a rebuild ran in this process
+    bool complete = false;   // it reached its end and replaced the index
+    std::uint64_t files = 0;
+    std::int64_t seconds = 0;
+    bool hasIndex = false;   // a complete index is on disk
+};
+
+/// The Library page's status text: `indexReport` of a complete rebuild of
+/// this process (one quicker than a second took "less than a second");
+/// otherwise what is on disk: "The last index did not complete." (and
+/// " Searches use the one before." when there is one), "The search index is
+/// ready." or "No search index yet: Reindex builds it."
+std::string indexStatusText(const IndexerState& state);
+
 /// `text` cut to at most `limit` bytes without splitting a UTF-8 character.
 std::string limitBytes(std::string text, std::size_t limit);
 

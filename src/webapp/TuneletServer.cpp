@@ -3,9 +3,11 @@
 #include "host/Settings.h"
 #include "http/Admission.h"
 #include "library/MediaLibrary.h"
+#include "webapp/ServerState.h"
 #include "webapp/TuneletRequestThread.h"
 #include "webapp/WebApplication.h"
 
+#include <cstdio>
 #include <memory>
 #include <string_view>
 
@@ -31,7 +33,14 @@ bool TuneletServer::stop()
 int TuneletServer::run()
 {
     application.library->allowFetches();
-    return Server::run();
+    const int result = Server::run();
+    // The player runs on without its server: the one line says why.
+    if (listenFailure() != 0) {
+        ServerState state = serverStateOf(*this);
+        state.running = false;  // it is leaving `run`
+        std::fprintf(stderr, "Tunelet: %s\n", serverStateText(state).c_str());
+    }
+    return result;
 }
 
 void TuneletServer::applyAccessSettings(const host::SettingsData& values)

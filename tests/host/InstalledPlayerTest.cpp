@@ -199,3 +199,38 @@ TEST_F(InstalledPlayer, AStartWithAnUnfinishedIndexRebuildsItAndAnswersSearches)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDirectory::readText(log);
     EXPECT_TRUE(fs::is_regular_file(dir.root / "Plugins" / "gen_Tunelet" / "search-index" / "current"));
 }
+
+TEST_F(InstalledPlayer, AnAddressItCannotListenOnIsSaidInOneLine)
+{
+    std::uint16_t port = freePort();
+    ASSERT_NE(port, 0);
+    platform::UniqueFd taker = platform::listenTcp(platform::loopbackAddress(), port);
+    ASSERT_TRUE(taker.isValid());
+    const struct {
+        const char* address;
+        const char* reason;
+    } cases[] = {{"127.0.0.1", "address in use"}, {"10.255.0.1", "address not available on this machine"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        TempDirectory::writeText(dir.path("Plugins/gen_Tunelet.ini"),
+                                 std::string("[Tunelet Remote Control Plugin v1.0]\r\nlistenIP=") + c.address +
+                                     "\r\nlistenPort=" + std::to_string(port) + "\r\n");
+        const std::string log = dir.path(std::string("player-") + c.address + ".log");
+        pid_t player = spawn({dir.path("tunelet-player")}, log);
+        ASSERT_NE(player, 0);
+        const std::string line = "Tunelet: cannot listen on " + std::string(c.address) + ":" + std::to_string(port) +
+                                 ": " + c.reason + "\n";
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (TempDirectory::readText(log).find(line) == std::string::npos && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(20ms);
+        // The player runs on without its server, and ends as usual.
+        ASSERT_EQ(kill(player, SIGTERM), 0);
+        const int status = waitForExit(player, 10s);
+        if (status == -1)
+            kill(player, SIGKILL), waitForExit(player, 10s);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+        const std::string said = TempDirectory::readText(log);
+        EXPECT_NE(said.find(line), std::string::npos) << said;
+        EXPECT_EQ(said.find("cannot listen"), said.rfind("cannot listen")) << "one line\n" << said;
+    }
+}

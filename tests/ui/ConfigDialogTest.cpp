@@ -234,6 +234,25 @@ TEST_F(ConfigDialogTest, StartAndStopFollowTheServer)
     EXPECT_FALSE(start->isEnabled());
 }
 
+TEST_F(ConfigDialogTest, TheStatusBoxSaysWhatTheServerDoes)
+{
+    QLabel* status = dialog->findChild<QLabel*>("serverStatus");
+    ASSERT_NE(status, nullptr);
+    const QString where = QString("0.0.0.0:%1").arg(port);
+    EXPECT_TRUE(eventually([&] { return status->text() == "running on " + where; })) << status->text().toStdString();
+
+    click(3021);
+    EXPECT_TRUE(eventually([&] { return status->text() == "stopped"; })) << status->text().toStdString();
+
+    // Another socket takes the port meanwhile: the start fails and says why.
+    platform::UniqueFd taker = platform::listenTcp(0, port);
+    ASSERT_TRUE(taker);
+    click(3020);
+    EXPECT_TRUE(eventually([&] { return status->text() == "cannot listen on " + where + ": address in use"; }))
+        << status->text().toStdString();
+    EXPECT_TRUE(eventually([&] { return control<QAbstractButton>(3020)->isEnabled(); }));
+}
+
 void ConfigDialogTest::closeWithNewPort(const std::function<void()>& closeIt)
 {
     const std::uint16_t oldPort = port;
@@ -333,6 +352,12 @@ TEST_F(ConfigDialogTest, ActivityListsTheConnectionsNewestFirst)
     EXPECT_EQ(rows->topLevelItem(0)->text(0), address(second));
     EXPECT_EQ(rows->topLevelItem(1)->text(0), address(first));
     EXPECT_EQ(rows->topLevelItem(1)->text(1), "/first");
+
+    // A client listed twice is one row, with what it asked for last.
+    dialog->activityPage().showActivity({{"10.0.0.1:5000", "/a"}, {"10.0.0.2:6000", "/b"}, {"10.0.0.1:5000", "/c"}});
+    ASSERT_EQ(rows->topLevelItemCount(), 2);
+    EXPECT_EQ(rows->topLevelItem(0)->text(0) + rows->topLevelItem(0)->text(1), "10.0.0.1:5000/c");
+    EXPECT_EQ(rows->topLevelItem(1)->text(0) + rows->topLevelItem(1)->text(1), "10.0.0.2:6000/b");
 }
 
 namespace {

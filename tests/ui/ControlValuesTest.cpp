@@ -1,4 +1,5 @@
-// What the dialog makes of its text controls, and its report of a rebuild.
+// What the dialog makes of its text controls, and how it words the indexer's
+// state.
 #include "ui/ControlValues.h"
 
 #include <gtest/gtest.h>
@@ -62,4 +63,19 @@ TEST(ControlValues, TextLimitsAndLineBreaks)
     EXPECT_EQ(ui::limitBytes("ab\xC3\xA9z", 4), "ab\xC3\xA9");
     EXPECT_EQ(ui::toCrLf("a\nb\r\nc"), "a\r\nb\r\nc");
     EXPECT_EQ(ui::fromCrLf("a\r\nb\r\n"), "a\nb\n");
+}
+
+TEST(ControlValues, IndexerStateTexts)
+{
+    const struct {
+        ui::IndexerState state;
+        const char* text;
+    } cases[] = {
+        {{true, true, 10, 59, true}, "Last index of 10 files took \n59 seconds"},
+        {{true, true, 6, 0, true}, "Last index of 6 files took \nless than a second"},
+        {{true, false, 3, 0, false}, "The last index did not complete."},
+        {{false, false, 0, 0, false}, "No search index yet: Reindex builds it."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ui::indexStatusText(c.state), c.text);
 }
