@@ -237,3 +237,53 @@ TEST(TrackTags, TitlesComeFromTheTagsOfEveryFormat)
     for (const std::string& other : {fifo, dir.file(""), dir.file("missing.mp3")})
         EXPECT_FALSE(readTrackTags(other).readable) << other;
 }
+
+TEST(MpvPlayback, SeeksLandExactlyOnEveryFormatLocalAndOverHttp)
+{
+    // As a browser seeks: a fraction of the track's whole seconds, paused or
+    // playing, read back at once and once the seek has settled.
+    TempDirectory dir;
+    std::vector<std::unique_ptr<RangeServer>> servers;
+    AudioPlayer p;
+    for (const char* format : {"wav", "flac", "ogg", "mp3"}) {
+        const std::string file = dir.file(std::string("seek.") + format);
+        ASSERT_TRUE(makeTaggedTrack(file, 4, "A", "T")) << format;
+        servers.push_back(std::make_unique<RangeServer>(file, 4'000'000));
+        p.add(file);
+        p.add(servers.back()->url(displayName(file)));
+    }
+    for (int entry = 0; entry < 8; ++entry)
+        for (bool paused : {true, false})
+            for (double fraction : {0.0, 0.25, 0.5, 0.999}) {
+                p.call([&](Player& player, MpvPlayback&) {
+                    player.model().stop();
+                    player.model().setPosition(entry);
+                    player.model().play();
+                    if (paused)
+                        player.model().pause();
+                });
+                std::this_thread::sleep_for(150ms);
+                const std::string what = std::to_string(entry) + (paused ? " paused " : " playing ") +
+                                         std::to_string(fraction);
+                const auto asked = std::chrono::steady_clock::now();
+                const int target = p.get<int>([&](PlayerModel& m) {
+                    int at = static_cast<int>((m.currentLengthMs() + 500) / 1000 * 1000 * fraction);
+                    m.seek(at);
+                    return at;
+                });
+                // From the target on: playing, no further than the time since
+                // (mpv's clock runs in 50 ms steps and ahead by a few ms).
+                auto within = [&] {
+                    const int at = p.elapsed();
+                    const auto ran = paused ? 0ms : std::chrono::steady_clock::now() - asked;
+                    EXPECT_GE(at, target - 10) << what;
+                    EXPECT_LE(at, target + (paused ? 10 : 20) + ran / 1ms) << what;
+                };
+                within();
+                if (fraction > 0.9 && !paused)
+                    continue;  // it ends at once
+                std::this_thread::sleep_for(300ms);
+                within();
+                EXPECT_EQ(p.position(), entry) << what;
+            }
+}
