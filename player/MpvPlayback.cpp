@@ -302,10 +302,17 @@ void MpvPlayback::handle(const mpv_event& event)
         if (!startedCurrent || outcome != Outcome::playing)
             break;
         loaded = true;
+        info.decoded = true;
         double duration = 0;
-        if (mpv_get_property(mpv, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0)
+        if (mpv_get_property(mpv, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0) {
             info.lengthMs = static_cast<int>(duration * 1000.0 + 0.5);
+            // The decoder's own figure comes only once it has played a while.
+            std::int64_t size = 0;
+            if (mpv_get_property(mpv, "file-size", MPV_FORMAT_INT64, &size) >= 0 && size > 0)
+                info.bitrate = static_cast<int>(static_cast<double>(size) * 8.0 / duration / 1000.0 + 0.5);
+        }
         info.artist = stringProperty(mpv, "metadata/by-key/artist");
+        info.album = stringProperty(mpv, "metadata/by-key/album");
         info.title = stringProperty(mpv, "metadata/by-key/title");
         if (pendingSeek >= 0) {
             // Nothing of this track was played yet: no restart to drop.

@@ -15,6 +15,7 @@
 
 using namespace player;
 using namespace player::test;
+using namespace platform;
 using namespace std::chrono_literals;
 
 namespace {
@@ -168,16 +169,28 @@ TEST(MpvPlayback, UnplayableEntriesAreSkippedWithOneLineEach)
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
 }
 
-TEST(MpvPlayback, AnHttpUrlPlaysSeeksByRangesAndTakesItsTitleFromTheStream)
+TEST(MpvPlayback, AnHttpUrlPlaysSeeksByRangesAndTakesItsTagsFromTheStream)
 {
     TempDirectory dir;
     const std::string file = dir.file("tagged.wav");
     ASSERT_TRUE(writeToneWav(file, 20000, 16000));
-    ASSERT_TRUE(tagFile(file, "Streamed Artist", "Streamed Title"));
+    ASSERT_TRUE(tagFile(file, "Streamed Artist", "Streamed Title", false, "Streamed Album"));
     RangeServer server(file, 64000);  // two seconds of audio a second
     AudioPlayer p;
-    p.add(server.url("tagged.wav"));
+    // As a peer's download comes: named by the file in its "path=".
+    const std::string download = server.url("download?path=%2Fm%2Ftagged.wav&auth=x");
+    p.add(download, "tagged.wav");
     p.add(server.url("named.wav"), "Given title");
+    auto extended = [&](const std::string& url, const char* field) {
+        char answer[64] = "";
+        extendedFileInfoStruct request{url.c_str(), field, answer, sizeof answer};
+        p.call([&](Player& player, MpvPlayback&) {
+            sendMessage(player.mainWindow(), WM_WA_IPC, reinterpret_cast<WPARAM>(&request),
+                                  IPC_GET_EXTENDED_FILE_INFO);
+        });
+        return std::string(answer);
+    };
+    EXPECT_EQ(extended(download, "artist"), "");  // not opened yet
     p.call([](Player& player, MpvPlayback&) { player.model().play(); });
     ASSERT_TRUE(waitUntil([&] { return p.elapsed() >= 200; })) << p.elapsed() << " " << int(p.state()) << " "
                                                                 << p.get<std::string>([&](PlayerModel&) { return p.log.str(); });
@@ -199,6 +212,13 @@ TEST(MpvPlayback, AnHttpUrlPlaysSeeksByRangesAndTakesItsTitleFromTheStream)
     });
     EXPECT_EQ(first, "Streamed Artist - Streamed Title");
     EXPECT_EQ(second, "Given title");
+    // And answer for it as a local file's tags do; the other URL is not known yet.
+    const std::pair<const char*, std::string> fields[] = {
+        {"artist", "Streamed Artist"}, {"album", "Streamed Album"}, {"title", "Streamed Title"},
+        {"length", "20000"}, {"bitrate", "256"}};
+    for (const auto& [field, value] : fields)
+        EXPECT_EQ(extended(download, field), value) << field;
+    EXPECT_EQ(extended(server.url("named.wav"), "title"), "");
 }
 
 TEST(TrackTags, TitlesComeFromTheTagsOfEveryFormat)
