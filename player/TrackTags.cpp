@@ -125,10 +125,13 @@ std::string pathParameterName(const std::string& url)
     for (auto i = at + 5; i < url.size() && url[i] != '&'; ++i) {
         if (url[i] == '%' && i + 2 < url.size() && std::isxdigit(static_cast<unsigned char>(url[i + 1])) &&
             std::isxdigit(static_cast<unsigned char>(url[i + 2]))) {
-            value.push_back(static_cast<char>(std::stoi(url.substr(i + 1, 2), nullptr, 16)));
+            auto digit = [](char c) {
+                return std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (c | 0x20) - 'a' + 10;
+            };
+            value.push_back(static_cast<char>(digit(url[i + 1]) * 16 + digit(url[i + 2])));
             i += 2;
         } else {
-            value.push_back(url[i] == '+' ? ' ' : url[i]);
+            value.push_back(url[i]);
         }
     }
     auto slash = value.find_last_of('/');
