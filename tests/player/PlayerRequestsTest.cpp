@@ -299,21 +299,13 @@ TEST(PlayerRequests, MenusZeroAndThreeAreTheHostsOwn)
 
 TEST(TrackTags, APlaceholderTitleNamesTheFileOrAPeersDownloadPath)
 {
-    const struct {
-        const char* file;
-        const char* title;
-        bool placeholder;
-    } cases[] = {
-        {"/m/a b.mp3", "", true},
-        {"/m/a b.mp3", "a b", true},
-        {"/m/a b.mp3", "a b.mp3", true},
-        {"/m/a b.mp3", "Song", false},
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"/m/a b.mp3", "a b", true}, {"/m/a b.mp3", "Song", false},
         {"/m/x?path=a.mp3", "a", false},  // a local name is only a name
         {"http://h/download?path=%2Fm%2Fa%20b.mp3&auth=x", "a b.mp3", true},
         {"http://h/download?auth=x&path=%2fm%2fa%20b.mp3", "a b", true},
         {"http://h/download?xpath=%2Fm%2Fa.mp3", "a", false},
-        {"http://h/download?path=%2Fm%2Fa.mp3", "m", false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(isPlaceholderTitle(c.file, c.title), c.placeholder) << c.file << " " << c.title;
+    for (const auto& [file, title, placeholder] : cases)
+        EXPECT_EQ(isPlaceholderTitle(file, title), placeholder) << file << " " << title;
 }
