@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 namespace player {
 
@@ -131,7 +132,7 @@ void MpvPlayback::fail(std::string why)
     error = std::move(why);
 }
 
-void MpvPlayback::open(const std::string& file, int lengthMs, std::int64_t offsetMs, bool paused)
+void MpvPlayback::open(const std::string& file, int lengthMs, std::int64_t offsetMs, bool pausedNow)
 {
     entryId = 0;
     startedCurrent = false;
@@ -142,12 +143,16 @@ void MpvPlayback::open(const std::string& file, int lengthMs, std::int64_t offse
     info = TrackInfo{};
     info.lengthMs = lengthMs;
     outcome = Outcome::playing;
+    paused = pausedNow;
+    // Opened paused, it starts at 0 and seeks on the resume (see `heldAt`).
+    heldAt = paused && startMs > 0 ? startMs : -1;
+    seekIssued = restarted = false;
     if (!mpv) {
         fail(startFailure);
         return;
     }
     mpv_set_property_string(mpv, "pause", paused ? "yes" : "no");
-    std::string start = "start=" + seconds(startMs);
+    std::string start = "start=" + seconds(paused ? 0 : startMs);
     const char* command[] = {"loadfile", file.c_str(), "replace", start.c_str(), nullptr};
     mpv_node result{};
     int done = mpv_command_ret(mpv, command, &result);
@@ -168,16 +173,21 @@ void MpvPlayback::close()
     outcome = Outcome::idle;
     entryId = 0;
     loaded = false;
+    heldAt = -1;
     if (!mpv)
         return;
     const char* command[] = {"stop", nullptr};
     mpv_command(mpv, command);
 }
 
-void MpvPlayback::setPaused(bool paused)
+void MpvPlayback::setPaused(bool pausedNow)
 {
-    if (mpv)
-        mpv_set_property_string(mpv, "pause", paused ? "yes" : "no");
+    paused = pausedNow;
+    if (!mpv)
+        return;
+    if (!paused && heldAt >= 0 && !seekIssued && loaded && outcome == Outcome::playing)
+        startHeldSeek();
+    mpv_set_property_string(mpv, "pause", paused ? "yes" : "no");
 }
 
 void MpvPlayback::seek(std::int64_t ms)
@@ -190,7 +200,26 @@ void MpvPlayback::seek(std::int64_t ms)
         pendingSeek = startMs = ms;
         return;
     }
-    std::string target = seconds(ms);
+    heldAt = ms;
+    seekIssued = restarted = false;
+    if (!paused)
+        startHeldSeek();
+}
+
+void MpvPlayback::startHeldSeek()
+{
+    // A restart still queued from an earlier seek must not count for this one.
+    drainEvents();
+    if (outcome != Outcome::playing || heldAt < 0)
+        return;
+    issueHeldSeek();
+}
+
+void MpvPlayback::issueHeldSeek()
+{
+    seekIssued = true;
+    restarted = false;
+    std::string target = seconds(heldAt);
     const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
     mpv_command(mpv, command);
 }
@@ -202,8 +231,16 @@ std::int64_t MpvPlayback::positionMs()
     if (!loaded)
         return startMs;
     double at = 0;
-    if (mpv_get_property(mpv, "time-pos", MPV_FORMAT_DOUBLE, &at) >= 0 && at >= 0)
-        lastPosition = static_cast<std::int64_t>(at * 1000.0 + 0.5);
+    if (mpv_get_property(mpv, "time-pos", MPV_FORMAT_DOUBLE, &at) < 0 || at < 0)
+        return heldAt >= 0 ? heldAt : lastPosition;
+    std::int64_t clock = static_cast<std::int64_t>(at * 1000.0 + 0.5);
+    if (heldAt >= 0) {
+        // mpv's clock tells again once its audio runs from the target.
+        if (paused || !restarted || clock < heldAt)
+            return heldAt;
+        heldAt = -1;
+    }
+    lastPosition = clock;
     return lastPosition;
 }
 
@@ -238,6 +275,11 @@ Playback::Status MpvPlayback::status()
 void MpvPlayback::takeNews()
 {
     newsPosted = false;
+    drainEvents();
+}
+
+void MpvPlayback::drainEvents()
+{
     if (!mpv)
         return;
     for (;;) {
@@ -260,18 +302,31 @@ void MpvPlayback::handle(const mpv_event& event)
         if (!startedCurrent || outcome != Outcome::playing)
             break;
         loaded = true;
+        info.decoded = true;
         double duration = 0;
-        if (mpv_get_property(mpv, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0)
+        if (mpv_get_property(mpv, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration > 0) {
             info.lengthMs = static_cast<int>(duration * 1000.0 + 0.5);
+            // The decoder's own figure comes only once it has played a while.
+            std::int64_t size = 0;
+            if (mpv_get_property(mpv, "file-size", MPV_FORMAT_INT64, &size) >= 0 && size > 0)
+                info.bitrate = static_cast<int>(static_cast<double>(size) * 8.0 / duration / 1000.0 + 0.5);
+        }
         info.artist = stringProperty(mpv, "metadata/by-key/artist");
+        info.album = stringProperty(mpv, "metadata/by-key/album");
         info.title = stringProperty(mpv, "metadata/by-key/title");
         if (pendingSeek >= 0) {
-            std::int64_t target = pendingSeek;
-            pendingSeek = -1;
-            seek(target);
+            // Nothing of this track was played yet: no restart to drop.
+            heldAt = std::exchange(pendingSeek, -1);
+            seekIssued = restarted = false;
+            if (!paused)
+                issueHeldSeek();
         }
         break;
     }
+    case MPV_EVENT_PLAYBACK_RESTART:
+        if (seekIssued)
+            restarted = true;
+        break;
     case MPV_EVENT_END_FILE: {
         auto* end = static_cast<const mpv_event_end_file*>(event.data);
         if (entryId == 0 || end->playlist_entry_id != entryId || outcome != Outcome::playing)

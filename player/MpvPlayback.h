@@ -53,7 +53,13 @@ private:
         void operator()(mpv_handle* handle) const;
     };
     static void wakeUp(void* self);
+    /// Handles the events mpv has queued so far.
+    void drainEvents();
     void handle(const mpv_event& event);
+    /// Hands the seek to `heldAt` to mpv, after taking in the events queued
+    /// before it; `issueHeldSeek` without that (inside `handle`).
+    void startHeldSeek();
+    void issueHeldSeek();
     void fail(std::string error);
 
     std::unique_ptr<mpv_handle, Destroy> mpvOwner;
@@ -73,6 +79,14 @@ private:
     std::int64_t startMs = 0;      // the position until the track is loaded
     std::int64_t pendingSeek = -1;  // asked for before the track was loaded
     std::int64_t lastPosition = 0;
+    // A seek lands exactly, but mpv's clock does not say so at once: until
+    // its audio runs from the target, the position is the target. A seek
+    // asked while paused waits for the resume, since mpv paused near the end
+    // would take the rest for played and end the track.
+    bool paused = false;
+    std::int64_t heldAt = -1;   // the position asked for; -1 when mpv's clock tells
+    bool seekIssued = false;    // mpv was asked to seek to `heldAt`
+    bool restarted = false;     // and has restarted its audio since
     TrackInfo info;
 };
 

@@ -27,12 +27,16 @@ public:
         std::string error;             // `failed`: why
     };
 
-    /// What the decoder found in the open track; empty texts and -1 when it
-    /// does not know.
+    /// What the decoder found in the open track; empty texts, -1 and 0 when
+    /// it does not know. `decoded` once a decoder opened the track: the rest
+    /// is then its word.
     struct TrackInfo {
+        bool decoded = false;
         std::string artist;
+        std::string album;
         std::string title;
         int lengthMs = -1;
+        int bitrate = 0;  // kbit/s, the file's average
     };
 
     virtual ~Playback() = default;

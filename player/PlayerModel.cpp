@@ -278,7 +278,7 @@ void PlayerModel::startAt(std::int64_t offsetMs, PlayState newState)
 void PlayerModel::applyTrackInfo()
 {
     Playback::TrackInfo info = playback.trackInfo();
-    if (info.title.empty() && info.lengthMs <= 0)
+    if (!info.decoded)
         return;  // nothing known yet
     infoPending = false;
     int index = list.find(openSerial);
@@ -288,10 +288,36 @@ void PlayerModel::applyTrackInfo()
     PlaylistEntry named = *entry;
     if (isPlaceholderTitle(entry->file, entry->title) && !info.title.empty())
         named.title = info.artist.empty() ? info.title : info.artist + " - " + info.title;
-    if (entry->lengthMs <= 0 && info.lengthMs > 0)
+    if (!isLocalFile(entry->file)) {
+        // Only the decoder knows a URL's tags; what the enqueuer said of its
+        // length was a guess.
+        named.decoded.readable = true;
+        named.decoded.artist = info.artist;
+        named.decoded.album = info.album;
+        named.decoded.title = info.title;
+        named.decoded.lengthMs = std::max(info.lengthMs, 0);
+        named.decoded.bitrate = info.bitrate;
+        if (info.bitrate > 0)
+            named.bitrate = info.bitrate;
+        if (info.lengthMs > 0)
+            named.lengthMs = info.lengthMs;
+    } else if (entry->lengthMs <= 0 && info.lengthMs > 0) {
         named.lengthMs = info.lengthMs;
-    if (named.title != entry->title || named.lengthMs != entry->lengthMs)
+    }
+    if (named.title != entry->title || named.lengthMs != entry->lengthMs || named.decoded.readable)
         list.replace(index, std::move(named));
+}
+
+TrackTags PlayerModel::decodedTags(const std::string& file)
+{
+    catchUp();
+    const PlaylistEntry* current = list.at(this->current);
+    if (current && current->file == file)
+        return current->decoded;
+    for (int i = 0; i < list.size(); ++i)
+        if (list.at(i)->file == file && list.at(i)->decoded.readable)
+            return list.at(i)->decoded;
+    return {};
 }
 
 void PlayerModel::catchUp()

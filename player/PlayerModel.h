@@ -4,6 +4,7 @@
 #include "player/Playback.h"
 #include "player/Playlist.h"
 #include "player/ShuffleOrder.h"
+#include "player/TrackTags.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -90,8 +91,12 @@ public:
 
     /// The playback has news (its notification arrived on the window thread):
     /// takes them in, follows an ended or failed entry and names an entry from
-    /// the tags the decoder found.
+    /// the tags the decoder found (an http:// entry also takes its length and
+    /// bitrate from there, and keeps the tags: see `decodedTags`).
     void takePlaybackNews();
+    /// What the decoder found in the entry for URL `file` (the current entry
+    /// first, else the first one decoded); `readable` false before it opened one.
+    TrackTags decodedTags(const std::string& file);
 
 private:
     /// Follows every entry that ended or failed since the last call.

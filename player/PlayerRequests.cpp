@@ -11,11 +11,6 @@ namespace {
 
 constexpr int seekStepMs = 5000;
 
-bool isLocalFile(const std::string& file)
-{
-    return file.find("://") == std::string::npos;
-}
-
 } // namespace
 
 PlayerRequests::PlayerRequests(PlayerModel& model, TagSource tags) : model(model), tags(std::move(tags)) {}
@@ -51,11 +46,15 @@ LRESULT PlayerRequests::playFile(const enqueueFileWithMetaStruct* item)
     return 1;
 }
 
-LRESULT PlayerRequests::extendedInfo(const extendedFileInfoStruct* request) const
+LRESULT PlayerRequests::extendedInfo(const extendedFileInfoStruct* request)
 {
     if (!request || !request->filename || !request->metadata || !request->ret || request->retlen == 0)
         return 0;
-    std::string value = extendedInfoField(tags(request->filename), request->metadata);
+    const std::string file = request->filename;
+    TrackTags found = isLocalFile(file) ? TrackTags{} : model.decodedTags(file);
+    if (!found.readable)
+        found = tags(file);
+    std::string value = extendedInfoField(found, request->metadata);
     std::size_t length = std::min(value.size(), request->retlen - 1);
     std::memcpy(request->ret, value.data(), length);
     request->ret[length] = '\0';

@@ -46,7 +46,9 @@ public:
 
 private:
     platform::LRESULT playFile(const platform::enqueueFileWithMetaStruct* item);
-    platform::LRESULT extendedInfo(const platform::extendedFileInfoStruct* request) const;
+    /// A local file's tags; an http:// entry's as its decoder found them once
+    /// it opened it (before that, what `tags` says of the URL).
+    platform::LRESULT extendedInfo(const platform::extendedFileInfoStruct* request);
     platform::LRESULT info(int which);
 
     PlayerModel& model;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/Clock.h"
+#include "player/TrackTags.h"
 
 #include <cstdint>
 #include <deque>
@@ -17,6 +18,9 @@ struct PlaylistEntry {
     int bitrate = 0;     // kbit/s, from the tags
     int sampleRate = 0;  // Hz
     int channels = 0;
+    /// An http:// entry's tags and length as its decoder found them once it
+    /// opened the entry (`readable` then); a local file's tags are read from it.
+    TrackTags decoded{};
     std::uint64_t serial = 0;  // given by the list: tells entries apart as they move
 };
 

@@ -32,8 +32,12 @@ TrackTags readTrackTags(const std::string& path);
 /// that part is empty.
 std::string displayName(const std::string& file);
 
+/// False for a URL ("scheme://..."), whose tags only its decoder can tell.
+bool isLocalFile(const std::string& file);
+
 /// True when `title` says no more than the file's name: empty, the name, or
-/// the name without its extension. Such a title gives way to the tags.
+/// the name without its extension. A URL's name is also the last part of its
+/// "path=" parameter (a peer's download). Such a title gives way to the tags.
 bool isPlaceholderTitle(const std::string& file, const std::string& title);
 
 /// The extended-information field `name` ("artist", "album", "title",

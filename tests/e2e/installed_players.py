@@ -5,7 +5,7 @@ players on one network that find each other, list each other in
 it was left.
    installed_players.py CMAKE BUILD_DIR
 Inside tools/netns.sh only: the players' announcements are broadcast."""
-import json, os, shutil, signal, sys, tempfile, time
+import json, os, shutil, signal, subprocess, sys, tempfile, time
 import unittest, urllib.parse, urllib.request
 
 from player_support import InstalledPlayer, free_port, get, tone, wait_until
@@ -49,8 +49,10 @@ class TwoPlayers(unittest.TestCase):
         os.makedirs(music_a)
         os.makedirs(music_b)
         tone(os.path.join(music_a, "own.wav"), 2)
-        for name in ("first", "second"):
-            tone(os.path.join(music_b, name + ".wav"), 2)
+        for name in ("first", "second"):  # tagged, as ffmpeg writes WAV tags
+            subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+                            "sine=frequency=440:duration=2", "-metadata", "artist=Peer Artist",
+                            "-metadata", f"title={name} song", os.path.join(music_b, name + ".wav")], check=True)
         cls.a = Player(cls.stage, "a", music_a)
         cls.b = Player(cls.stage, "b", os.path.dirname(music_b))
         cls.album = music_b
@@ -122,6 +124,14 @@ class TwoPlayers(unittest.TestCase):
         get(a.port, "play")
         self.assertTrue(wait_until(lambda: float(get(a.port, "getposition") or 0) > 0, 20))
         self.assertTrue(wait_until(lambda: get(a.port, "getplaylistpos") == "1", 20))
+        get(a.port, "pause")
+        # Once played, a peer's track shows its tags and length as a local file does.
+        console = lambda: get(a.port, "consolestatus.xml")
+        self.assertTrue(wait_until(lambda: "<artist><![CDATA[Peer Artist]]></artist>" in console(), 10), console())
+        for shown in ("<title><![CDATA[second song]]></title>", "<length><![CDATA[0:02]]></length>",
+                      "<lengthms>2000</lengthms>"):
+            self.assertIn(shown, console())
+        self.assertEqual(get(a.port, "getplaylisttitle?index=0"), "Peer Artist - first song")
         get(a.port, "stop")
 
 

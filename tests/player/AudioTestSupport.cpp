@@ -69,7 +69,8 @@ bool makeTaggedTrack(const std::string& path, int seconds, const std::string& ar
     return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool tagFile(const std::string& path, const std::string& artist, const std::string& title, bool id3Only)
+bool tagFile(const std::string& path, const std::string& artist, const std::string& title, bool id3Only,
+             const std::string& album)
 {
     if (id3Only) {
         TagLib::RIFF::WAV::File wav(path.c_str());
@@ -84,6 +85,8 @@ bool tagFile(const std::string& path, const std::string& artist, const std::stri
         return false;
     file.tag()->setArtist(TagLib::String(artist, TagLib::String::UTF8));
     file.tag()->setTitle(TagLib::String(title, TagLib::String::UTF8));
+    if (!album.empty())
+        file.tag()->setAlbum(TagLib::String(album, TagLib::String::UTF8));
     return file.save();
 }
 

@@ -21,8 +21,9 @@ bool writeToneWav(const std::string& path, int ms, int rate = 8000);
 bool makeTaggedTrack(const std::string& path, int seconds, const std::string& artist, const std::string& title);
 
 /// Tags `path` with the tag library (for a WAV file: as ID3 only when
-/// `id3Only`, else as its default of ID3 and RIFF INFO).
-bool tagFile(const std::string& path, const std::string& artist, const std::string& title, bool id3Only = false);
+/// `id3Only`, else as its default of ID3 and RIFF INFO); the album when given.
+bool tagFile(const std::string& path, const std::string& artist, const std::string& title, bool id3Only = false,
+             const std::string& album = "");
 
 /// Polls `condition` every 10 ms until it holds; false after `timeout`.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20));

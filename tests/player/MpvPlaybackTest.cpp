@@ -15,6 +15,7 @@
 
 using namespace player;
 using namespace player::test;
+using namespace platform;
 using namespace std::chrono_literals;
 
 namespace {
@@ -168,16 +169,28 @@ TEST(MpvPlayback, UnplayableEntriesAreSkippedWithOneLineEach)
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
 }
 
-TEST(MpvPlayback, AnHttpUrlPlaysSeeksByRangesAndTakesItsTitleFromTheStream)
+TEST(MpvPlayback, AnHttpUrlPlaysSeeksByRangesAndTakesItsTagsFromTheStream)
 {
     TempDirectory dir;
     const std::string file = dir.file("tagged.wav");
     ASSERT_TRUE(writeToneWav(file, 20000, 16000));
-    ASSERT_TRUE(tagFile(file, "Streamed Artist", "Streamed Title"));
+    ASSERT_TRUE(tagFile(file, "Streamed Artist", "Streamed Title", false, "Streamed Album"));
     RangeServer server(file, 64000);  // two seconds of audio a second
     AudioPlayer p;
-    p.add(server.url("tagged.wav"));
+    // As a peer's download comes: named by the file in its "path=".
+    const std::string download = server.url("download?path=%2Fm%2Ftagged.wav&auth=x");
+    p.add(download, "tagged.wav");
     p.add(server.url("named.wav"), "Given title");
+    auto extended = [&](const std::string& url, const char* field) {
+        char answer[64] = "";
+        extendedFileInfoStruct request{url.c_str(), field, answer, sizeof answer};
+        p.call([&](Player& player, MpvPlayback&) {
+            sendMessage(player.mainWindow(), WM_WA_IPC, reinterpret_cast<WPARAM>(&request),
+                                  IPC_GET_EXTENDED_FILE_INFO);
+        });
+        return std::string(answer);
+    };
+    EXPECT_EQ(extended(download, "artist"), "");  // not opened yet
     p.call([](Player& player, MpvPlayback&) { player.model().play(); });
     ASSERT_TRUE(waitUntil([&] { return p.elapsed() >= 200; })) << p.elapsed() << " " << int(p.state()) << " "
                                                                 << p.get<std::string>([&](PlayerModel&) { return p.log.str(); });
@@ -199,6 +212,13 @@ TEST(MpvPlayback, AnHttpUrlPlaysSeeksByRangesAndTakesItsTitleFromTheStream)
     });
     EXPECT_EQ(first, "Streamed Artist - Streamed Title");
     EXPECT_EQ(second, "Given title");
+    // And answer for it as a local file's tags do; the other URL is not known yet.
+    const std::pair<const char*, std::string> fields[] = {
+        {"artist", "Streamed Artist"}, {"album", "Streamed Album"}, {"title", "Streamed Title"},
+        {"length", "20000"}, {"bitrate", "256"}};
+    for (const auto& [field, value] : fields)
+        EXPECT_EQ(extended(download, field), value) << field;
+    EXPECT_EQ(extended(server.url("named.wav"), "title"), "");
 }
 
 TEST(TrackTags, TitlesComeFromTheTagsOfEveryFormat)
@@ -236,4 +256,54 @@ TEST(TrackTags, TitlesComeFromTheTagsOfEveryFormat)
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& other : {fifo, dir.file(""), dir.file("missing.mp3")})
         EXPECT_FALSE(readTrackTags(other).readable) << other;
+}
+
+TEST(MpvPlayback, SeeksLandExactlyOnEveryFormatLocalAndOverHttp)
+{
+    // As a browser seeks: a fraction of the track's whole seconds, paused or
+    // playing, read back at once and once the seek has settled.
+    TempDirectory dir;
+    std::vector<std::unique_ptr<RangeServer>> servers;
+    AudioPlayer p;
+    for (const char* format : {"wav", "flac", "ogg", "mp3"}) {
+        const std::string file = dir.file(std::string("seek.") + format);
+        ASSERT_TRUE(makeTaggedTrack(file, 4, "A", "T")) << format;
+        servers.push_back(std::make_unique<RangeServer>(file, 4'000'000));
+        p.add(file);
+        p.add(servers.back()->url(displayName(file)));
+    }
+    for (int entry = 0; entry < 8; ++entry)
+        for (bool paused : {true, false})
+            for (double fraction : {0.0, 0.25, 0.5, 0.999}) {
+                p.call([&](Player& player, MpvPlayback&) {
+                    player.model().stop();
+                    player.model().setPosition(entry);
+                    player.model().play();
+                    if (paused)
+                        player.model().pause();
+                });
+                std::this_thread::sleep_for(150ms);
+                const std::string what = std::to_string(entry) + (paused ? " paused " : " playing ") +
+                                         std::to_string(fraction);
+                const auto asked = std::chrono::steady_clock::now();
+                const int target = p.get<int>([&](PlayerModel& m) {
+                    int at = static_cast<int>((m.currentLengthMs() + 500) / 1000 * 1000 * fraction);
+                    m.seek(at);
+                    return at;
+                });
+                // From the target on: playing, no further than the time since
+                // (mpv's clock runs in 50 ms steps and ahead by a few ms).
+                auto within = [&] {
+                    const int at = p.elapsed();
+                    const auto ran = paused ? 0ms : std::chrono::steady_clock::now() - asked;
+                    EXPECT_GE(at, target - 10) << what;
+                    EXPECT_LE(at, target + (paused ? 10 : 20) + ran / 1ms) << what;
+                };
+                within();
+                if (fraction > 0.9 && !paused)
+                    continue;  // it ends at once
+                std::this_thread::sleep_for(300ms);
+                within();
+                EXPECT_EQ(p.position(), entry) << what;
+            }
 }

@@ -296,3 +296,16 @@ TEST(PlayerRequests, MenusZeroAndThreeAreTheHostsOwn)
     EXPECT_GT(getMenuItemCount(p.menu3), 0);
     EXPECT_NE(p.menu0, p.menu3);
 }
+
+TEST(TrackTags, APlaceholderTitleNamesTheFileOrAPeersDownloadPath)
+{
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"/m/a b.mp3", "a b", true}, {"/m/a b.mp3", "Song", false},
+        {"/m/x?path=a.mp3", "a", false},  // a local name is only a name
+        {"http://h/download?path=%2Fm%2Fa%20b.mp3&auth=x", "a b.mp3", true},
+        {"http://h/download?auth=x&path=%2fm%2fa%20b.mp3", "a b", true},
+        {"http://h/download?xpath=%2Fm%2Fa.mp3", "a", false},
+    };
+    for (const auto& [file, title, placeholder] : cases)
+        EXPECT_EQ(isPlaceholderTitle(file, title), placeholder) << file << " " << title;
+}
