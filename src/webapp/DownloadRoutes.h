@@ -1,8 +1,10 @@
 #pragma once
 
+#include "webapp/RouteTables.h"
+
 namespace webapp {
 
-/// Enters "download" and "stream" into `routeTable`. Neither takes the
+/// Enters "download" and "stream" into `routes`. Neither takes the
 /// application's lock; a download runs on its connection's thread for as
 /// long as the transfer lasts.
 ///
@@ -15,6 +17,6 @@ namespace webapp {
 /// "stream" answers "path" expanded as an M3U of download URLs (see
 /// PlaylistExport); a playlist file keeps its own entries; 404 with a short
 /// body when the path expands to nothing.
-void registerDownloadRoutes();
+void addDownloadRoutes(RouteTable& routes);
 
 } // namespace webapp

@@ -8,7 +8,6 @@
 #include "webapp/PlayerFacade.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteParameters.h"
-#include "webapp/RouteTables.h"
 #include "webapp/WebApplication.h"
 
 #include <map>
@@ -221,7 +220,7 @@ std::vector<PlaylistLine> playlistLines(std::string_view text)
     return lines;
 }
 
-void registerPlayerCommands()
+void addPlayerCommands(RouteTable& table)
 {
     std::map<std::string, RouteHandler> routes;
     routes.insert_or_assign("prev", stepRoute(WINAMP_BUTTON1));
@@ -284,7 +283,7 @@ void registerPlayerCommands()
     routes.insert_or_assign("ffw5s", commandRoute(WINAMP_FFWD5S));
     routes.insert_or_assign("rew5s", commandRoute(WINAMP_REW5S));
     for (auto& [name, handler] : routes)
-        routeTable().insert_or_assign(name, plainText(std::move(handler)));
+        table.insert_or_assign(name, plainText(std::move(handler)));
 }
 
 } // namespace webapp
