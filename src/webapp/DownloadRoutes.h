@@ -5,8 +5,9 @@
 namespace webapp {
 
 /// Enters "download" and "stream" into `routes`. Neither takes the
-/// application's lock; a download runs on its connection's thread for as
-/// long as the transfer lasts.
+/// application's lock. A download holds its serving thread only for the
+/// first send: what the socket cannot take at once goes out later from the
+/// connection's stream (see http::Dispatcher).
 ///
 /// "download" sends the library file "path" as a file answer (ranges
 /// included) with the media type of its extension and its own name; the 404

@@ -20,8 +20,8 @@ struct ResourceRef {
 };
 
 /// A route: writes the whole answer (status, headers, body) through the
-/// context's response and sends it. Runs on a connection's thread, possibly
-/// on several at once.
+/// context's response and sends it. Runs on a serving thread of the
+/// server's dispatcher, possibly on several at once.
 using RouteHandler = std::function<void(WebApplication&, RequestContext&)>;
 
 /// Tables keyed by route name (exact byte comparison).

@@ -33,8 +33,8 @@ class PlayerFacade;
 /// plug-in instance, made at initialisation on the host's user-interface
 /// thread and destroyed at quit after the server that hands it requests.
 ///
-/// Threads: `dispatch` and the handlers run on connection threads, several
-/// at once. The route tables are made by the constructor and never changed
+/// Threads: `dispatch` and the handlers run on the serving threads of the
+/// server's dispatcher, several at once. The route tables are made by the constructor and never changed
 /// after, so they are read without a lock. `playlistClients` is read and
 /// changed only under `lock`.
 class WebApplication {
@@ -69,10 +69,9 @@ public:
     /// route serves none.
     void sendResource(RequestContext& context);
     /// Sends the route's embedded file with its <<NAME>> placeholders filled
-    /// in by `templateValues`; the 404 page when the route serves none.
+    /// in (PLAYLIST_ID a new id, ML_ENABLED, VERSION and SESSION_NAME); the
+    /// 404 page when the route serves none.
     void sendTemplate(RequestContext& context);
-    /// PLAYLIST_ID (a new id), ML_ENABLED, VERSION and SESSION_NAME.
-    TemplateValues templateValues(const RequestContext& context);
 
     /// Replaces every "<<name>>" by its value (unknown names by nothing).
     /// Values are not scanned again; a "<<" without a later ">>" ends the
@@ -94,7 +93,9 @@ public:
 
     /// The host player's main window.
     const platform::HWND mainWindow;
-    /// The plug-in's own module.
+    /// The plug-in's own module, which holds the embedded files where the
+    /// platform loads them from a module. Here they are compiled into the
+    /// program (`webclient::findResource`), so it is only kept.
     void* const module;
     /// Not owned.
     host::Settings& settings;
@@ -108,6 +109,8 @@ public:
     std::recursive_mutex lock;
 
 private:
+    /// The values `sendTemplate` fills in.
+    TemplateValues templateValues(const RequestContext& context);
     /// The embedded file behind the context's route; null for a route of
     /// another kind.
     const webclient::Resource* fileFor(const RequestContext& context) const;
