@@ -11,7 +11,6 @@
 #include "webapp/PlaylistExport.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteParameters.h"
-#include "webapp/RouteTables.h"
 #include "webapp/WebApplication.h"
 
 #include <fcntl.h>
@@ -105,11 +104,10 @@ void sendStream(WebApplication& application, RequestContext& context)
 
 } // namespace
 
-void registerDownloadRoutes()
+void addDownloadRoutes(RouteTable& routes)
 {
-    auto& routes = routeTable();
-    routes["download"] = sendDownload;
-    routes["stream"] = sendStream;
+    routes.insert_or_assign("download", sendDownload);
+    routes.insert_or_assign("stream", sendStream);
 }
 
 } // namespace webapp

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "webapp/RouteTables.h"
+
 namespace webapp {
 
-/// Enters "download" and "stream" into `routeTable`. Neither takes the
-/// application's lock; a download runs on its connection's thread for as
-/// long as the transfer lasts.
+/// Enters "download" and "stream" into `routes`. Neither takes the
+/// application's lock. A download holds its serving thread only for the
+/// first send: what the socket cannot take at once goes out later from the
+/// connection's stream (see http::Dispatcher).
 ///
 /// "download" sends the library file "path" as a file answer (ranges
 /// included) with the media type of its extension and its own name; the 404
@@ -15,6 +18,6 @@ namespace webapp {
 /// "stream" answers "path" expanded as an M3U of download URLs (see
 /// PlaylistExport); a playlist file keeps its own entries; 404 with a short
 /// body when the path expands to nothing.
-void registerDownloadRoutes();
+void addDownloadRoutes(RouteTable& routes);
 
 } // namespace webapp

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "webapp/RouteTables.h"
+
 namespace webapp {
 
-/// Enters every embedded web-client file into `resourceTable` and
-/// `routeTable`, in the order the client's files are listed: the pages,
-/// scripts and style sheets, then the images. Entering them again changes
-/// nothing; routes of other names are kept.
-void registerEmbeddedRoutes();
+/// Enters every file of the web client's list (`webclient::allResources`)
+/// into both tables under its route name: its resource, and a handler that
+/// sends it unchanged or with its placeholders filled in
+/// (`WebApplication::sendTemplate`), as the list says. Entries of other
+/// names are kept.
+void addEmbeddedRoutes(RouteTables& tables);
 
 } // namespace webapp

@@ -8,7 +8,6 @@
 #include "webapp/PeerLibraryRoute.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteParameters.h"
-#include "webapp/RouteTables.h"
 #include "webapp/ScriptText.h"
 #include "webapp/WebApplication.h"
 
@@ -87,13 +86,12 @@ bool checkJsonAuth(RequestContext& context)
     return !cookie.empty() && parameter(context, "JSON_auth") == cookie;
 }
 
-void registerLibraryRoutes()
+void addLibraryRoutes(RouteTable& routes)
 {
-    auto& routes = routeTable();
-    routes["library.js"] = sendLibrary;
-    routes["favorites.js"] = sendFavorites;
-    routes["events.js"] = sendEvents;
-    routes["peerlibrary.js"] = sendPeerLibrary;
+    routes.insert_or_assign("library.js", sendLibrary);
+    routes.insert_or_assign("favorites.js", sendFavorites);
+    routes.insert_or_assign("events.js", sendEvents);
+    routes.insert_or_assign("peerlibrary.js", sendPeerLibrary);
 }
 
 } // namespace webapp

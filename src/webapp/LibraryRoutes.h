@@ -1,5 +1,7 @@
 #pragma once
 
+#include "webapp/RouteTables.h"
+
 namespace webapp {
 
 struct RequestContext;
@@ -10,7 +12,7 @@ struct RequestContext;
 bool checkJsonAuth(RequestContext& context);
 
 /// Enters "library.js", "favorites.js", "events.js" and "peerlibrary.js"
-/// (see PeerLibraryRoute) into `routeTable`.
+/// (see PeerLibraryRoute) into `routes`.
 /// Each answers a script: the "callback" parameter (when it only names a
 /// function, see scriptCallback), "(", an object text, ");". "library.js"
 /// lists the shared directories, one of their directories or a search, with
@@ -18,6 +20,6 @@ bool checkJsonAuth(RequestContext& context);
 /// "favorites.js" this instance and the peers discovery knows; "events.js"
 /// the empty object. The last two answer an empty body (status 200) when
 /// `checkJsonAuth` fails. None takes the application's lock.
-void registerLibraryRoutes();
+void addLibraryRoutes(RouteTable& routes);
 
 } // namespace webapp

@@ -16,8 +16,8 @@ struct RequestContext;
 /// as the "library.js" routes send theirs. A saved place listed so is noted
 /// (`MediaLibrary::notePlace`), so its "/stream?" URLs may be fetched later.
 /// Every failure (JSON_auth, host, fetch, status, grammar) answers an empty
-/// body with status 200. Runs on the request thread without any lock; the
-/// fetch blocks it for at most fetchUrl's bound.
+/// body with status 200. Runs on a serving thread without any lock; the
+/// fetch blocks that thread for at most fetchUrl's bound.
 void sendPeerLibrary(WebApplication& application, RequestContext& context);
 
 } // namespace webapp

@@ -8,10 +8,8 @@
 #include "webapp/PlayerFacade.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteParameters.h"
-#include "webapp/RouteTables.h"
 #include "webapp/WebApplication.h"
 
-#include <map>
 #include <mutex>
 
 namespace webapp {
@@ -221,70 +219,70 @@ std::vector<PlaylistLine> playlistLines(std::string_view text)
     return lines;
 }
 
-void registerPlayerCommands()
+void addPlayerCommands(RouteTable& routes)
 {
-    std::map<std::string, RouteHandler> routes;
-    routes.insert_or_assign("prev", stepRoute(WINAMP_BUTTON1));
-    routes.insert_or_assign("play", [](App& app, Context& context) {
+    auto add = [&routes](const char* name, RouteHandler handler) {
+        routes.insert_or_assign(name, plainText(std::move(handler)));
+    };
+    add("prev", stepRoute(WINAMP_BUTTON1));
+    add("play", [](App& app, Context& context) {
         app.facade->playIfNotEmpty();
         sendText(context, "1");
     });
-    routes.insert_or_assign("pause", commandRoute(WINAMP_BUTTON3));
-    routes.insert_or_assign("stop", commandRoute(WINAMP_BUTTON4));
-    routes.insert_or_assign("next", stepRoute(WINAMP_BUTTON5));
-    routes.insert_or_assign("getvolume", ipcRoute(IPC_SETVOLUME, number, [](const Context&) {
+    add("pause", commandRoute(WINAMP_BUTTON3));
+    add("stop", commandRoute(WINAMP_BUTTON4));
+    add("next", stepRoute(WINAMP_BUTTON5));
+    add("getvolume", ipcRoute(IPC_SETVOLUME, number, [](const Context&) {
         return IPC_GETVOLUME_QUERY;
     }));
-    routes.insert_or_assign("setvolume", ipcRoute(IPC_SETVOLUME, one, [](const Context& context) {
+    add("setvolume", ipcRoute(IPC_SETVOLUME, one, [](const Context& context) {
         return integerParameter(context, "level");
     }));
-    routes.insert_or_assign("enqueuefile", fileRoute([](App&, const Context&) { return -1; }));
-    routes.insert_or_assign("enqueuefilenext", fileRoute([](App& app, const Context&) {
+    add("enqueuefile", fileRoute([](App&, const Context&) { return -1; }));
+    add("enqueuefilenext", fileRoute([](App& app, const Context&) {
         return static_cast<int>(app.facade->ipc(IPC_GETLISTPOS)) + 1;
     }));
-    routes.insert_or_assign("insertfile", fileRoute([](App&, const Context& context) {
+    add("insertfile", fileRoute([](App&, const Context& context) {
         return integerParameter(context, "index");
     }));
-    routes.insert_or_assign("playfile", playFile);
-    routes.insert_or_assign("getplaylistlength", [](App& app, Context& context) {
+    add("playfile", playFile);
+    add("getplaylistlength", [](App& app, Context& context) {
         sendText(context, number(app.facade->listLength()));
     });
-    routes.insert_or_assign("getplaylistfilename", [](App& app, Context& context) {
+    add("getplaylistfilename", [](App& app, Context& context) {
         sendText(context, app.facade->fileAt(integerParameter(context, "index")));
     });
-    routes.insert_or_assign("getplaylisttitle", [](App& app, Context& context) {
+    add("getplaylisttitle", [](App& app, Context& context) {
         sendText(context, app.facade->titleAt(integerParameter(context, "index")));
     });
-    routes.insert_or_assign("getplaylistpos", ipcRoute(IPC_GETLISTPOS, number));
-    routes.insert_or_assign("setplaylistpos", changeRoute([](App& app, const Context& context) {
+    add("getplaylistpos", ipcRoute(IPC_GETLISTPOS, number));
+    add("setplaylistpos", changeRoute([](App& app, const Context& context) {
         app.facade->ipc(IPC_SETPLAYLISTPOS, integerParameter(context, "index"));
     }));
-    routes.insert_or_assign("deleteplaylistitem", changeRoute([](App& app, const Context& context) {
+    add("deleteplaylistitem", changeRoute([](App& app, const Context& context) {
         app.facade->deleteIndex(integerParameter(context, "index"));
     }));
-    routes.insert_or_assign("moveplaylistitem", changeRoute([](App& app, const Context& context) {
+    add("moveplaylistitem", changeRoute([](App& app, const Context& context) {
         app.facade->moveItem(integerParameter(context, "from"), integerParameter(context, "to"));
     }));
-    routes.insert_or_assign("clearplaylist", changeRoute([](App& app, const Context&) {
+    add("clearplaylist", changeRoute([](App& app, const Context&) {
         app.facade->ipc(IPC_DELETE);
     }));
-    routes.insert_or_assign("enqueueplaylist", enqueuePlaylist);
-    routes.insert_or_assign("playplaylist", playPlaylist);
-    routes.insert_or_assign("getshuffle", ipcRoute(IPC_GET_SHUFFLE, positiveFlag));
-    routes.insert_or_assign("setshuffle", ipcRoute(IPC_SET_SHUFFLE, one, onOff));
-    routes.insert_or_assign("getrepeat", ipcRoute(IPC_GET_REPEAT, positiveFlag));
-    routes.insert_or_assign("setrepeat", ipcRoute(IPC_SET_REPEAT, one, onOff));
-    routes.insert_or_assign("toggleshuffle", commandRoute(WINAMP_FILE_SHUFFLE));
-    routes.insert_or_assign("togglerepeat", commandRoute(WINAMP_FILE_REPEAT));
-    routes.insert_or_assign("getposition", getPosition);
-    routes.insert_or_assign("setposition", [](App& app, Context& context) {
+    add("enqueueplaylist", enqueuePlaylist);
+    add("playplaylist", playPlaylist);
+    add("getshuffle", ipcRoute(IPC_GET_SHUFFLE, positiveFlag));
+    add("setshuffle", ipcRoute(IPC_SET_SHUFFLE, one, onOff));
+    add("getrepeat", ipcRoute(IPC_GET_REPEAT, positiveFlag));
+    add("setrepeat", ipcRoute(IPC_SET_REPEAT, one, onOff));
+    add("toggleshuffle", commandRoute(WINAMP_FILE_SHUFFLE));
+    add("togglerepeat", commandRoute(WINAMP_FILE_REPEAT));
+    add("getposition", getPosition);
+    add("setposition", [](App& app, Context& context) {
         app.facade->seekFraction(realParameter(context, "pos"));
         sendText(context, "1");
     });
-    routes.insert_or_assign("ffw5s", commandRoute(WINAMP_FFWD5S));
-    routes.insert_or_assign("rew5s", commandRoute(WINAMP_REW5S));
-    for (auto& [name, handler] : routes)
-        routeTable().insert_or_assign(name, plainText(std::move(handler)));
+    add("ffw5s", commandRoute(WINAMP_FFWD5S));
+    add("rew5s", commandRoute(WINAMP_REW5S));
 }
 
 } // namespace webapp

@@ -8,7 +8,6 @@
 #include "library/MediaLibrary.h"
 #include "platform/Datagram.h"
 #include "platform/MachineNames.h"
-#include "webapp/RouteTables.h"
 #include "webapp/WebApplication.h"
 
 #include <algorithm>
@@ -58,7 +57,7 @@ int RequestAdmission::refusal(const http::Request& request, const http::RequestT
         return 0;
     std::string_view route = request.path;
     route.remove_prefix(std::min(route.find_first_not_of('/'), route.size()));
-    if (resourceTable().contains(std::string(route)))
+    if (application.servesFile(route))
         return 0;
     if (isPeerRoute(route) && isPeerPage(site.page, connection.activityEntry().first))
         return 0;

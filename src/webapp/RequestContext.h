@@ -15,7 +15,7 @@ class StateStore;
 
 namespace webapp {
 
-/// What a route handler receives for one request. Built on the connection's
+/// What a route handler receives for one request. Built on the serving
 /// thread by `TuneletRequestThread::handle` and dropped when the answer is
 /// sent; it borrows the request, the response and the session.
 struct RequestContext {

@@ -3,7 +3,6 @@
 #include "platform/PlayerMessages.h"
 #include "webapp/PlayerFacade.h"
 #include "webapp/RouteParameters.h"
-#include "webapp/RouteTables.h"
 #include "webapp/WebApplication.h"
 
 #include <cstdint>
@@ -103,9 +102,8 @@ void sendConsoleDocument(WebApplication& application, RequestContext& context)
     sendText(context, std::move(body));
 }
 
-void registerStatusDocuments()
+void addStatusDocuments(RouteTable& routes)
 {
-    auto& routes = routeTable();
     routes.insert_or_assign("playlist.xml", sendPlaylistDocument);
     routes.insert_or_assign("consolestatus.xml", sendConsoleDocument);
 }

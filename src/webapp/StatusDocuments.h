@@ -1,5 +1,7 @@
 #pragma once
 
+#include "webapp/RouteTables.h"
+
 namespace webapp {
 
 class WebApplication;
@@ -19,7 +21,7 @@ void sendPlaylistDocument(WebApplication& application, RequestContext& context);
 /// application lock.
 void sendConsoleDocument(WebApplication& application, RequestContext& context);
 
-/// Enters both documents into `routeTable`.
-void registerStatusDocuments();
+/// Enters both documents into `routes`.
+void addStatusDocuments(RouteTable& routes);
 
 } // namespace webapp

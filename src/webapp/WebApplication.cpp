@@ -12,7 +12,6 @@
 #include "webapp/PlayerCommands.h"
 #include "webapp/PlayerFacade.h"
 #include "webapp/RequestContext.h"
-#include "webapp/RouteTables.h"
 #include "webapp/StatusDocuments.h"
 #include "webclient/Resources.h"
 
@@ -34,29 +33,28 @@ std::int64_t secondsNow()
     return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
 }
 
-/// The embedded file behind the context's route; null when the route names
-/// none (a route of another kind, or a build that lacks the file).
-const webclient::Resource* resourceFor(const RequestContext& context)
+/// Every route the application answers: the built-in ones, then `extra`.
+RouteTables makeTables(RouteTable extra)
 {
-    const auto& resources = resourceTable();
-    auto found = resources.find(context.routeName);
-    if (found == resources.end())
-        return nullptr;
-    return webclient::findResource(found->second.id, found->second.type);
+    RouteTables tables;
+    addEmbeddedRoutes(tables);
+    addStatusDocuments(tables.routes);
+    addPlayerCommands(tables.routes);
+    addLibraryRoutes(tables.routes);
+    addDownloadRoutes(tables.routes);
+    for (auto& [name, handler] : extra)
+        tables.routes.insert_or_assign(name, std::move(handler));
+    return tables;
 }
 
 } // namespace
 
-WebApplication::WebApplication(platform::HWND mainWindow, void* module, host::Settings& settings)
-    : mainWindow(mainWindow), module(module), settings(settings)
+WebApplication::WebApplication(platform::HWND mainWindow, void* module, host::Settings& settings,
+                               RouteTable extraRoutes)
+    : mainWindow(mainWindow), module(module), settings(settings), tables(makeTables(std::move(extraRoutes)))
 {
     library = std::make_unique<library::MediaLibrary>(settings);
     facade = std::make_unique<PlayerFacade>(mainWindow, library.get());
-    registerEmbeddedRoutes();
-    registerStatusDocuments();
-    registerPlayerCommands();
-    registerLibraryRoutes();
-    registerDownloadRoutes();
 }
 
 WebApplication::~WebApplication()
@@ -86,17 +84,29 @@ bool WebApplication::dispatch(RequestContext& context)
         }
     }
 
-    const auto& routes = routeTable();
-    auto found = routes.find(name);
-    if (found == routes.end())
+    auto found = tables.routes.find(name);
+    if (found == tables.routes.end())
         return false;
     found->second(*this, context);
     return true;
 }
 
+bool WebApplication::servesFile(std::string_view name) const
+{
+    return tables.resources.contains(name);
+}
+
+const webclient::Resource* WebApplication::fileFor(const RequestContext& context) const
+{
+    auto found = tables.resources.find(context.routeName);
+    if (found == tables.resources.end())
+        return nullptr;
+    return webclient::findResource(found->second.id, found->second.type);
+}
+
 void WebApplication::sendResource(RequestContext& context)
 {
-    const webclient::Resource* resource = resourceFor(context);
+    const webclient::Resource* resource = fileFor(context);
     if (!resource) {
         sendNotFound(context.response);
         return;
@@ -107,7 +117,7 @@ void WebApplication::sendResource(RequestContext& context)
 
 void WebApplication::sendTemplate(RequestContext& context)
 {
-    const webclient::Resource* resource = resourceFor(context);
+    const webclient::Resource* resource = fileFor(context);
     if (!resource) {
         sendNotFound(context.response);
         return;

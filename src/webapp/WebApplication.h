@@ -2,6 +2,7 @@
 
 #include "platform/WindowTypes.h"
 #include "webapp/PlaylistClients.h"
+#include "webapp/RouteTables.h"
 
 #include <map>
 #include <memory>
@@ -18,19 +19,24 @@ class Response;
 namespace library {
 class MediaLibrary;
 }
+namespace webclient {
+struct Resource;
+}
 
 namespace webapp {
 
 struct RequestContext;
 class PlayerFacade;
 
-/// The web application: the route and resource tables behind the web
-/// client, and the state its routes share. One per plug-in instance, made
-/// at initialisation on the host's user-interface thread and destroyed at
-/// quit after the server that hands it requests.
+/// The web application: its routes (the web client's embedded files and the
+/// handlers behind the client), and the state the routes share. One per
+/// plug-in instance, made at initialisation on the host's user-interface
+/// thread and destroyed at quit after the server that hands it requests.
 ///
-/// Threads: `dispatch` and the handlers run on connection threads, several
-/// at once. `playlistClients` is read and changed only under `lock`.
+/// Threads: `dispatch` and the handlers run on the serving threads of the
+/// server's dispatcher, several at once. The route tables are made by the constructor and never changed
+/// after, so they are read without a lock. `playlistClients` is read and
+/// changed only under `lock`.
 class WebApplication {
 public:
     using TemplateValues = std::map<std::string, std::string, std::less<>>;
@@ -39,14 +45,14 @@ public:
 
     /// Makes the media library with `settings`, then the player facade with
     /// `mainWindow` (which asks the player for its playlist editor, so run
-    /// it on the player's thread or one that does not block it), and
-    /// registers every route in the process-wide `resourceTable` and
-    /// `routeTable`: the embedded web-client files, the status documents,
-    /// the player commands, the library listings, downloads and streams.
+    /// it on the player's thread or one that does not block it), and its
+    /// route tables: the embedded web-client files, the status documents,
+    /// the player commands, the library listings, downloads and streams,
+    /// then `extraRoutes` (over a built-in route of the same name).
     /// `settings` (read for `enableML`) must outlive the application;
     /// `module` is the plug-in's own module handle, which the embedded files
     /// belong to.
-    WebApplication(platform::HWND mainWindow, void* module, host::Settings& settings);
+    WebApplication(platform::HWND mainWindow, void* module, host::Settings& settings, RouteTable extraRoutes = {});
     ~WebApplication();
     WebApplication(const WebApplication&) = delete;
     WebApplication& operator=(const WebApplication&) = delete;
@@ -56,13 +62,16 @@ public:
     /// handler. False, having sent nothing, when no route has that name.
     bool dispatch(RequestContext& context);
 
-    /// Sends the route's embedded file unchanged.
+    /// Whether a route of that name serves an embedded web-client file.
+    bool servesFile(std::string_view name) const;
+
+    /// Sends the route's embedded file unchanged; the 404 page when the
+    /// route serves none.
     void sendResource(RequestContext& context);
     /// Sends the route's embedded file with its <<NAME>> placeholders filled
-    /// in by `templateValues`.
+    /// in (PLAYLIST_ID a new id, ML_ENABLED, VERSION and SESSION_NAME); the
+    /// 404 page when the route serves none.
     void sendTemplate(RequestContext& context);
-    /// PLAYLIST_ID (a new id), ML_ENABLED, VERSION and SESSION_NAME.
-    TemplateValues templateValues(const RequestContext& context);
 
     /// Replaces every "<<name>>" by its value (unknown names by nothing).
     /// Values are not scanned again; a "<<" without a later ">>" ends the
@@ -84,7 +93,9 @@ public:
 
     /// The host player's main window.
     const platform::HWND mainWindow;
-    /// The plug-in's own module.
+    /// The plug-in's own module, which holds the embedded files where the
+    /// platform loads them from a module. Here they are compiled into the
+    /// program (`webclient::findResource`), so it is only kept.
     void* const module;
     /// Not owned.
     host::Settings& settings;
@@ -96,6 +107,15 @@ public:
     /// operations that take it again; "playlist.xml" holds it while it takes
     /// the player's changed flag and while it marks its client current.
     std::recursive_mutex lock;
+
+private:
+    /// The values `sendTemplate` fills in.
+    TemplateValues templateValues(const RequestContext& context);
+    /// The embedded file behind the context's route; null for a route of
+    /// another kind.
+    const webclient::Resource* fileFor(const RequestContext& context) const;
+
+    const RouteTables tables;
 };
 
 } // namespace webapp

@@ -21,13 +21,15 @@ struct Resource {
     std::string_view type;   ///< kHtmlType, kJpegType, kGifType or kIcoType
     std::string_view bytes;  ///< the file, unchanged: templates keep their <<NAME>> placeholders
     std::string_view route;  ///< the route name that serves it; empty for the main page
+    bool isTemplate;         ///< sent with its <<NAME>> placeholders filled in, else unchanged
 };
 
 /// The resource of this id and type, or nullptr when there is none.
 /// Thread-safe.
 const Resource* findResource(int id, std::string_view type);
 
-/// Every embedded resource, in the order of resources.txt. Thread-safe.
+/// Every embedded resource, in the order of resources.txt: the list the web
+/// application makes its file routes from. Thread-safe.
 std::span<const Resource> allResources();
 
 } // namespace webclient

@@ -12,12 +12,12 @@
 #include "platform/PlayerMessages.h"
 #include "platform/Socket.h"
 #include "player/Player.h"
-#include "webapp/RequestContext.h"
-#include "webapp/RouteTables.h"
 #include "webapp/TuneletServer.h"
 #include "webapp/WebApplication.h"
 
 #include <gtest/gtest.h>
+
+#include <poll.h>
 
 #include <algorithm>
 #include <atomic>
@@ -308,24 +308,16 @@ TEST_F(Lifecycle, QuitCompletesWhileAConnectionWaitsForThePlayersAnswer)
     std::uint16_t port = waitUntilListening();
     ASSERT_NE(port, 0);
 
-    // A route that asks the player something once the server is stopping,
-    // which is when quit waits for the server's thread on this very thread.
-    webapp::TuneletServer* server = plugin.getServer();
-    HWND player = host.window();
-    platform::Event entered;
-    std::atomic<LRESULT> playerAnswer{0};
-    webapp::routeTable()["askplayer"] = [&](webapp::WebApplication&, webapp::RequestContext& context) {
-        entered.set();
-        for (int i = 0; i < 2000 && !server->stopping; ++i)
-            std::this_thread::sleep_for(5ms);
-        playerAnswer = sendMessage(player, WM_USER + 99);
-        context.response.setBody("asked");
-        context.response.send();
-    };
-
+    // "next" asks the player from the connection's thread and waits for the
+    // answer, which only this thread can give: quit starts while it waits.
+    const int queue = messageQueueDescriptor();
+    ASSERT_GE(queue, 0);
+    pumpMessages();
+    host.clearEvents();
     RawClient client(port);
-    ASSERT_TRUE(client.send("GET /askplayer HTTP/1.1\r\n\r\n"));
-    ASSERT_TRUE(entered.waitFor(10s));
+    ASSERT_TRUE(client.send("GET /next HTTP/1.1\r\n\r\n"));
+    pollfd asked{queue, POLLIN, 0};
+    ASSERT_EQ(::poll(&asked, 1, 10000), 1) << "the connection asks the player";
 
     platform::Event quitDone;
     std::thread watchdog([&] {
@@ -337,10 +329,9 @@ TEST_F(Lifecycle, QuitCompletesWhileAConnectionWaitsForThePlayersAnswer)
     plugin.quit();
     quitDone.set();
     watchdog.join();
-    webapp::routeTable().erase("askplayer");
 
-    EXPECT_EQ(playerAnswer.load(), FakeHost::answer);
-    EXPECT_EQ(host.events(), std::vector<std::string>{"message " + std::to_string(WM_USER + 99)});
+    EXPECT_EQ(client.readAnswer().body, "0") << "the player's answer reached the client";
+    EXPECT_EQ(host.events(), std::vector<std::string>{"WM_COMMAND " + std::to_string(WINAMP_BUTTON5) + "/0"});
 }
 
 TEST_F(Lifecycle, WithTheRealHostPlayer)

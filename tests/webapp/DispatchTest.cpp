@@ -9,7 +9,6 @@
 #include "http/Response.h"
 #include "http/StateStore.h"
 #include "webapp/RequestContext.h"
-#include "webapp/RouteTables.h"
 #include "webapp/WebApplication.h"
 #include "webclient/Resources.h"
 
@@ -42,25 +41,45 @@ struct Routed {
     }
 };
 
+Routed routeThrough(WebApplication& application, const std::string& routeName, const std::string& cookieName)
+{
+    http::BufferStream stream;
+    http::Request request;
+    request.path = "/" + routeName;
+    http::Response response(&stream);
+    http::StateStore session;
+    RequestContext context(request, response, &session, routeName, cookieName);
+    Routed routed;
+    routed.handled = application.dispatch(context);
+    routed.written = stream.sent();
+    routed.answer.parseText(routed.written);
+    return routed;
+}
+
+void answerOne(WebApplication&, RequestContext& context)
+{
+    context.response.setBody("1");
+    context.response.send();
+}
+
 class Dispatch : public ::testing::Test {
 protected:
     hosttest::TempDirectory dir;
     host::Settings settings{dir.path("gen_Tunelet.ini")};
-    WebApplication application{nullptr, nullptr, settings};
+    // Routes of the test's own: names the built-in routes lack, and one that
+    // takes over a built-in name.
+    WebApplication application{nullptr,
+                               nullptr,
+                               settings,
+                               {{"prevlike", {answerOne}},
+                                {"odd.xyz", {answerOne}},
+                                {"MIXED.JS", {answerOne}},
+                                {"status.xml", {answerOne}},
+                                {"play", {answerOne}}}};
 
     Routed route(const std::string& routeName, const std::string& cookieName = "Tunelet")
     {
-        http::BufferStream stream;
-        http::Request request;
-        request.path = "/" + routeName;
-        http::Response response(&stream);
-        http::StateStore session;
-        RequestContext context(request, response, &session, routeName, cookieName);
-        Routed routed;
-        routed.handled = application.dispatch(context);
-        routed.written = stream.sent();
-        routed.answer.parseText(routed.written);
-        return routed;
+        return routeThrough(application, routeName, cookieName);
     }
 };
 
@@ -72,15 +91,12 @@ TEST_F(Dispatch, EveryEmbeddedFileHasItsRouteAndIsSentWhole)
 {
     auto resources = webclient::allResources();
     ASSERT_FALSE(resources.empty());
-    EXPECT_EQ(webapp::resourceTable().size(), 55u);
+    EXPECT_EQ(resources.size(), 55u);
     for (const webclient::Resource& resource : resources) {
         std::string name(resource.route);
         SCOPED_TRACE("route \"" + name + "\"");
-        auto entry = webapp::resourceTable().find(name);
-        ASSERT_NE(entry, webapp::resourceTable().end());
-        EXPECT_EQ(entry->second.id, resource.id);
-        EXPECT_EQ(entry->second.type, resource.type);
-        ASSERT_TRUE(webapp::routeTable().contains(name));
+        EXPECT_TRUE(application.servesFile(name));
+        EXPECT_EQ(resource.isTemplate, templatedRoutes.contains(name));
 
         Routed routed = route(name);
         ASSERT_TRUE(routed.handled);
@@ -133,13 +149,6 @@ TEST_F(Dispatch, CachingHeadersFollowTheExtension)
 
 TEST_F(Dispatch, RoutesWithoutAKnownExtensionKeepTheDefaultType)
 {
-    auto answerOne = [](WebApplication&, RequestContext& context) {
-        context.response.setBody("1");
-        context.response.send();
-    };
-    for (const char* name : {"prevlike", "odd.xyz", "MIXED.JS", "status.xml"})
-        webapp::routeTable()[name] = answerOne;
-
     EXPECT_EQ(route("prevlike").header("Content-Type"), "text/html");
     EXPECT_EQ(route("prevlike").header("Cache-Control"), "no-cache, must-revalidate");
     EXPECT_EQ(route("prevlike").header("Expires"), "-1");
@@ -147,9 +156,21 @@ TEST_F(Dispatch, RoutesWithoutAKnownExtensionKeepTheDefaultType)
     EXPECT_EQ(route("odd.xyz").header("Content-Type"), "text/html");
     EXPECT_EQ(route("MIXED.JS").header("Content-Type"), "text/html");  // extensions match case-sensitively
     EXPECT_EQ(route("status.xml").header("Content-Type"), "text/xml; charset=UTF-8");
+    EXPECT_EQ(route("play").answer.body, "1") << "a route of the caller's takes over a built-in name";
+}
 
-    for (const char* name : {"prevlike", "odd.xyz", "MIXED.JS", "status.xml"})
-        webapp::routeTable().erase(name);
+TEST_F(Dispatch, EachApplicationKeepsItsOwnRoutes)
+{
+    auto answerTwo = [](WebApplication&, RequestContext& context) {
+        context.response.setBody("2");
+        context.response.send();
+    };
+    WebApplication other(nullptr, nullptr, settings, {{"prevlike", {answerTwo}}});
+    WebApplication plain(nullptr, nullptr, settings);
+    EXPECT_EQ(route("prevlike").answer.body, "1");
+    EXPECT_EQ(route("play").answer.body, "1");
+    EXPECT_FALSE(routeThrough(plain, "prevlike", "Tunelet").handled);
+    EXPECT_TRUE(routeThrough(plain, "play", "Tunelet").handled);
 }
 
 TEST_F(Dispatch, UnknownNamesSendNothing)

@@ -5,8 +5,8 @@ working on the pages without the player.
     python3 src/webclient/tools/serve.py [--port N] [--fake]
 
 Routes come from resources.txt: the leading "/" of the path is stripped and
-the rest names the route; the pages and the three templated scripts get their
-placeholders filled; content types follow the server's extension table with
+the rest names the route; the files marked "template" get their placeholders
+filled; content types follow the server's extension table with
 "; charset=UTF-8"; anything else is the server's 404 page. With --fake the
 status documents, listings and commands answer canned data, so the client
 has something to show; without it they answer 404 as an unwired server does.
@@ -21,7 +21,6 @@ import urllib.parse
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.join(HERE, "..")
-TEMPLATES = {"", "library", "httpdeck.js", "console.js", "json.js"}
 MIME = {"jpg": "image/jpeg", "gif": "image/gif", "css": "text/css", "xml": "text/xml",
         "js": "text/javascript", "ico": "image/x-icon", "m3u": "audio/m3u"}
 SESSION = "Tunelet"
@@ -33,8 +32,8 @@ def load_routes():
     with open(os.path.join(ROOT, "resources.txt")) as manifest:
         for line in manifest:
             fields = line.split("#", 1)[0].split()
-            if len(fields) == 4:
-                routes[fields[3].lstrip("/")] = os.path.join(ROOT, "files", fields[2])
+            if len(fields) == 5:
+                routes[fields[3].lstrip("/")] = (os.path.join(ROOT, "files", fields[2]), fields[4] == "template")
     return routes
 
 
@@ -172,9 +171,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         ctype = MIME[ext] + "; charset=UTF-8" if ext in MIME else "text/html"
 
         if route in self.routes:
-            with open(self.routes[route], "rb") as f:
+            path, template = self.routes[route]
+            with open(path, "rb") as f:
                 data = f.read()
-            if route in TEMPLATES:
+            if template:
                 values = {"PLAYLIST_ID": playlist_id(), "ML_ENABLED": self.ml_enabled, "VERSION": "3.1",
                           "SESSION_NAME": SESSION}
                 data = expand(data.decode("latin-1"), values).encode("latin-1")

@@ -46,7 +46,7 @@ function launchBrowser() {
 function imageRoutes() {
   return fs.readFileSync(manifest, "utf8").split("\n")
     .map((line) => line.replace(/#.*/, "").trim().split(/\s+/))
-    .filter((f) => f.length === 4 && f[1] !== "23")
+    .filter((f) => f.length === 5 && f[1] !== "23")
     .map((f) => f[3].replace(/^\//, ""));
 }
 
