@@ -2,7 +2,7 @@
 // from a real player that runs its message loop on a thread of its own, as
 // the host's user-interface thread does. No socket: the answer goes to an
 // in-memory stream.
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "http/BufferStream.h"
 #include "http/Request.h"
 #include "http/Response.h"

@@ -1,8 +1,8 @@
 #include "library/MediaLibrary.h"
 
 #include "discovery/DiscoveryAgent.h"
-#include "host/PluginPaths.h"
-#include "host/Settings.h"
+#include "settings/PluginPaths.h"
+#include "settings/Settings.h"
 #include "http/Response.h"
 #include "library/FetchUrl.h"
 #include "library/Indexer.h"

@@ -1,6 +1,6 @@
 #include "webapp/WebApplication.h"
 
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "http/FileResponse.h"
 #include "http/MediaTypes.h"
 #include "http/Random.h"

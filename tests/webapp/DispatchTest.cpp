@@ -1,7 +1,7 @@
 // The web application's dispatch, offline: a request context over a
 // recorded stream, answers read back from the bytes written.
 #include "TemplateCheck.h"
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "host/TempDirectory.h"
 #include "http/BufferStream.h"
 #include "http/FileResponse.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "http/UrlCoding.h"
 #include "http/support/RawClient.h"
 #include "platform/Socket.h"

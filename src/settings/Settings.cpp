@@ -1,6 +1,6 @@
-#include "host/Settings.h"
+#include "settings/Settings.h"
 
-#include "host/IniFile.h"
+#include "settings/IniFile.h"
 
 namespace host {
 

@@ -1,4 +1,4 @@
-#include "host/IniFile.h"
+#include "settings/IniFile.h"
 
 #include "platform/UniqueFd.h"
 

@@ -1,6 +1,6 @@
-#include "host/IniFile.h"
+#include "settings/IniFile.h"
 
-#include "TempDirectory.h"
+#include "host/TempDirectory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host/SettingsData.h"
+#include "settings/SettingsData.h"
 
 #include <limits>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "host/Ipv4Address.h"
+#include "settings/Ipv4Address.h"
 
 #include <gtest/gtest.h>
 

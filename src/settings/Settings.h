@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/SettingsData.h"
+#include "settings/SettingsData.h"
 
 #include <mutex>
 #include <string>

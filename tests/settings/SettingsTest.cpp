@@ -1,8 +1,8 @@
-#include "host/Settings.h"
+#include "settings/Settings.h"
 
-#include "host/IniFile.h"
+#include "settings/IniFile.h"
 
-#include "TempDirectory.h"
+#include "host/TempDirectory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host/IniDocument.h"
+#include "settings/IniDocument.h"
 
 #include <gtest/gtest.h>
 

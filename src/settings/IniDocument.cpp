@@ -1,4 +1,4 @@
-#include "host/IniDocument.h"
+#include "settings/IniDocument.h"
 
 namespace host {
 

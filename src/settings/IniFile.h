@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/IniDocument.h"
+#include "settings/IniDocument.h"
 
 #include <cstddef>
 #include <functional>
