@@ -2,7 +2,7 @@
 // folder of 10,000 files and "stream" of a tree of 20,000 files (100 folders
 // of 200), each on a kept connection to the web application's own server.
 #include "settings/Settings.h"
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 #include "http/support/RawClient.h"
 #include "platform/Socket.h"
 #include "webapp/TuneletServer.h"

@@ -3,9 +3,9 @@
 // the host's user-interface thread does. No socket: the answer goes to an
 // in-memory stream.
 #include "settings/Settings.h"
-#include "http/BufferStream.h"
-#include "http/Request.h"
-#include "http/Response.h"
+#include "message/BufferStream.h"
+#include "message/Request.h"
+#include "message/Response.h"
 #include "http/StateStore.h"
 #include "platform/Event.h"
 #include "platform/PlayerMessages.h"

@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the response reader, as text and over an
 // in-memory stream cut into pieces chosen by the first byte; both must agree.
-#include "http/BufferStream.h"
-#include "http/MessagePieces.h"
-#include "http/Response.h"
+#include "message/BufferStream.h"
+#include "message/MessagePieces.h"
+#include "message/Response.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 #include "http/DocumentRoot.h"
 #include "http/MediaTypes.h"
 #include "http/RangeHeader.h"
-#include "http/Request.h"
-#include "http/Response.h"
+#include "message/Request.h"
+#include "message/Response.h"
 #include "http/Server.h"
 #include "platform/UniqueFd.h"
 

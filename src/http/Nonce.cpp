@@ -2,7 +2,7 @@
 
 #include "http/Crypto.h"
 #include "http/Random.h"
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 #include "platform/Guid.h"
 
 #include <array>

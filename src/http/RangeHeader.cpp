@@ -1,6 +1,6 @@
 #include "http/RangeHeader.h"
 
-#include "http/MessageText.h"
+#include "message/MessageText.h"
 
 #include <algorithm>
 #include <limits>

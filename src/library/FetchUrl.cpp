@@ -1,8 +1,8 @@
 #include "library/FetchUrl.h"
 
-#include "http/MessageText.h"
-#include "http/Request.h"
-#include "http/SocketStream.h"
+#include "message/MessageText.h"
+#include "message/Request.h"
+#include "message/SocketStream.h"
 #include "library/LibraryPath.h"
 #include "platform/Connect.h"
 

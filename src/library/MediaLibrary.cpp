@@ -3,7 +3,7 @@
 #include "discovery/DiscoveryAgent.h"
 #include "settings/PluginPaths.h"
 #include "settings/Settings.h"
-#include "http/Response.h"
+#include "message/Response.h"
 #include "library/FetchUrl.h"
 #include "library/Indexer.h"
 #include "library/LibraryPath.h"

@@ -2,8 +2,8 @@
 
 #include "http/FileResponse.h"
 #include "http/MediaTypes.h"
-#include "http/Request.h"
-#include "http/Response.h"
+#include "message/Request.h"
+#include "message/Response.h"
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
 #include "library/PlaylistFile.h"

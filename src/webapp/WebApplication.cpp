@@ -4,7 +4,7 @@
 #include "http/FileResponse.h"
 #include "http/MediaTypes.h"
 #include "http/Random.h"
-#include "http/Response.h"
+#include "message/Response.h"
 #include "library/MediaLibrary.h"
 #include "webapp/DownloadRoutes.h"
 #include "webapp/EmbeddedRoutes.h"

@@ -5,7 +5,7 @@
 #include "settings/Ipv4Address.h"
 #include "host/PluginInstance.h"
 #include "settings/Settings.h"
-#include "http/Response.h"
+#include "message/Response.h"
 #include "http/support/RawClient.h"
 #include "library/Indexer.h"
 #include "library/MediaLibrary.h"

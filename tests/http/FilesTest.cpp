@@ -1,11 +1,11 @@
-#include "http/BufferStream.h"
+#include "message/BufferStream.h"
 #include "http/FileResponse.h"
 #include "http/MediaTypes.h"
 #include "http/RangeHeader.h"
-#include "http/Request.h"
-#include "http/Response.h"
-#include "http/SocketStream.h"
-#include "http/UrlCoding.h"
+#include "message/Request.h"
+#include "message/Response.h"
+#include "message/SocketStream.h"
+#include "message/UrlCoding.h"
 
 #include <gtest/gtest.h>
 

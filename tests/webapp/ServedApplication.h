@@ -1,7 +1,7 @@
 #pragma once
 
 #include "settings/Settings.h"
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 #include "http/support/RawClient.h"
 #include "platform/Socket.h"
 #include "webapp/TuneletServer.h"

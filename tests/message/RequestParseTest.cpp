@@ -1,6 +1,6 @@
-#include "MessagePieces.h"
-#include "http/BufferStream.h"
-#include "http/Request.h"
+#include "message/MessagePieces.h"
+#include "message/BufferStream.h"
+#include "message/Request.h"
 
 #include <gtest/gtest.h>
 

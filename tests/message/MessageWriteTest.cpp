@@ -1,6 +1,6 @@
-#include "http/BufferStream.h"
-#include "http/Request.h"
-#include "http/Response.h"
+#include "message/BufferStream.h"
+#include "message/Request.h"
+#include "message/Response.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "http/SocketStream.h"
+#include "message/SocketStream.h"
 
-#include "http/MessageText.h"
+#include "message/MessageText.h"
 
 #include "platform/FileSend.h"
 #include "platform/Socket.h"

@@ -1,6 +1,6 @@
-#include "http/Response.h"
+#include "message/Response.h"
 
-#include "http/MessageText.h"
+#include "message/MessageText.h"
 
 #include <algorithm>
 #include <climits>

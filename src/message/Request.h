@@ -1,7 +1,7 @@
 #pragma once
 
-#include "http/MessageText.h"
-#include "http/Stream.h"
+#include "message/MessageText.h"
+#include "message/Stream.h"
 
 #include <chrono>
 #include <map>

@@ -1,8 +1,8 @@
-#include "http/Request.h"
+#include "message/Request.h"
 
-#include "http/BufferStream.h"
-#include "http/MessageText.h"
-#include "http/UrlCoding.h"
+#include "message/BufferStream.h"
+#include "message/MessageText.h"
+#include "message/UrlCoding.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "http/Request.h"
+#include "message/Request.h"
 
 #include <string>
 #include <string_view>

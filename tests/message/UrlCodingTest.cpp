@@ -1,4 +1,4 @@
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "http/Stream.h"
+#include "message/Stream.h"
 
 #include "platform/FileSend.h"
 

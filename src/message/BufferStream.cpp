@@ -1,4 +1,4 @@
-#include "http/BufferStream.h"
+#include "message/BufferStream.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "http/Stream.h"
+#include "message/Stream.h"
 
 #include <cstddef>
 #include <deque>

@@ -1,6 +1,6 @@
-#include "http/MessageText.h"
+#include "message/MessageText.h"
 
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "MessagePieces.h"
-#include "http/BufferStream.h"
-#include "http/Response.h"
+#include "message/MessagePieces.h"
+#include "message/BufferStream.h"
+#include "message/Response.h"
 
 #include <gtest/gtest.h>
 
