@@ -29,8 +29,8 @@ private:
 
 void resetFields(Request& request)
 {
-    request.status = 500;
-    request.reason = "Internal Server Error";
+    request.status = 0;
+    request.reason.clear();
     request.headers.clear();
     request.params.clear();
     request.head.clear();
@@ -226,10 +226,14 @@ void Request::parse(Stream& stream, const ReceiveLimits& limits)
     // given back to the stream for the next parse.
     std::string received;
     std::size_t bodyStart = receiveHead(*this, stream, received, deadline, limits);
-    if (status != 500)
+    if (status != 0)
         return;  // failed, or refused at a limit
-    if (received.empty())
-        return;  // closed before sending anything: 500
+    if (received.empty()) {
+        // A peer that closed before sending anything is answered 500, and
+        // the connection ends.
+        fail(*this, 500, "Internal Server Error");
+        return;
+    }
 
     head.assign(received.substr(0, std::min(received.find('\0'), bodyStart)));
     if (!readHead(*this))

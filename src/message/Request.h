@@ -38,7 +38,7 @@ public:
     std::string query;             // not decoded
     std::string target;            // path and query as sent, not decoded (server side)
     std::string protocol = "HTTP/1.1";
-    int status = 0;                // 0 parsed; 400, 413, 414, 431, 500, 501 failed; 401 set by authentication;
+    int status = 0;                // 0 parsed; 400, 413, 414, 431, 501 failed; 500 nothing arrived; 401 set by authentication;
                                    // -1 socket failed or the request never arrived whole
     std::string reason;
     int method = get;

@@ -4,14 +4,10 @@
 
 #include <algorithm>
 #include <climits>
-#include <memory>
 
 namespace http {
 
 namespace {
-
-constexpr std::size_t headBufferSize = 40960;
-constexpr std::size_t bodyBatchSize = 40959;
 
 /// Reads the status line and headers of `text`. False when the status line
 /// has no status word (then nothing else is read); otherwise `bodyStart` is
@@ -125,42 +121,6 @@ long Response::send()
     if (headCount <= 0)
         return 0;
     return headCount + std::max(bodyCount, 0L);
-}
-
-void Response::receive(Stream& stream)
-{
-    auto buffer = std::make_unique<char[]>(headBufferSize);
-    std::size_t received = 0;
-    while (received < headBufferSize) {
-        std::size_t space = headBufferSize - received;
-        long count = stream.receive(buffer.get() + received, space);
-        if (count < 0 || std::size_t(count) > space)
-            return;  // the response stays as it was
-        if (count == 0)
-            break;
-        std::size_t searchFrom = received < 3 ? 0 : received - 3;
-        received += std::size_t(count);
-        if (findBlankLine({buffer.get(), received}, searchFrom) != npos)
-            break;
-    }
-    if (received == 0)
-        return;  // the peer closed without answering: nothing to take
-
-    std::string text(buffer.get(), received);
-    std::size_t bodyStart = npos;
-    if (!readHead(*this, text, bodyStart))
-        return;
-    if (bodyStart != npos) {
-        std::size_t length = contentLength(headers);
-        while (text.size() - bodyStart < length) {
-            std::size_t want = std::min(length - (text.size() - bodyStart), bodyBatchSize);
-            long count = stream.receive(buffer.get(), want);
-            if (count <= 0 || std::size_t(count) > want)
-                break;  // closed or failed: the body is what arrived
-            text.append(buffer.get(), std::size_t(count));
-        }
-    }
-    takeBody(*this, text, bodyStart);
 }
 
 void Response::parseText(std::string_view received)

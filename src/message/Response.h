@@ -40,14 +40,11 @@ public:
     /// the body's send fails), 0 when the head failed.
     long send();
 
-    /// Client side: reads a response from `stream`. A receive error while the
-    /// head arrives, or a peer that closes without sending, leaves the response
-    /// unchanged. Received headers replace the constructor's defaults. The body
-    /// is read up to "Content-Length" (none without it) and no further; a
-    /// closed or failed connection leaves it shorter.
-    void receive(Stream& stream);
-    /// Parses a received head and what followed it, as `receive` does.
-    /// Exposed for tests and fuzzing.
+    /// Client side: parses a received head and what followed it. Empty text,
+    /// or a status line without a status word, leaves the rest unchanged.
+    /// Received headers replace the constructor's defaults. The body is taken
+    /// up to "Content-Length" (none without it) and no further; text that
+    /// ends early leaves it shorter.
     void parseText(std::string_view received);
 };
 
