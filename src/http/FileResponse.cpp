@@ -11,9 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace http {
 namespace {
@@ -72,7 +69,7 @@ bool sendFile(Response& response, const std::string& documentRoot, const Request
         response.send();
         return true;
     }
-    sendOpenFile(response, request, found.file.get(), static_cast<std::uint64_t>(found.status.st_size), fileName);
+    sendOpenFile(response, request, found.file.get(), found.status.size, fileName);
     return true;
 }
 

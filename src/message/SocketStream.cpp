@@ -3,10 +3,10 @@
 #include "message/MessageText.h"
 
 #include "platform/FileSend.h"
+#include "platform/Files.h"
 #include "platform/Socket.h"
 
 #include <algorithm>
-#include <fcntl.h>
 
 namespace http {
 
@@ -154,7 +154,7 @@ std::uint64_t SocketStream::sendFile(int file, std::uint64_t offset, std::uint64
             return sent;
     }
     // The rest waits with a descriptor of its own: the caller closes its own.
-    platform::UniqueFd copy(::fcntl(file, F_DUPFD_CLOEXEC, 0));
+    platform::UniqueFd copy = platform::duplicateFile(file);
     if (!copy) {
         // None to be had: the rest goes out waiting, as it always could.
         if (!sendUnsentWaiting())

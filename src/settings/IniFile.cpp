@@ -1,15 +1,11 @@
 #include "settings/IniFile.h"
 
-#include "platform/UniqueFd.h"
+#include "platform/Files.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace host {
 
@@ -27,8 +23,8 @@ std::mutex& updateLock()
 /// the rename does not turn the link into a plain file.
 std::string realTarget(const std::string& path)
 {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+    platform::FileStatus info;
+    if (!platform::linkStatusOfPath(path, info) || info.kind != platform::FileStatus::Kind::link)
         return path;
     char resolved[PATH_MAX];
     if (::realpath(path.c_str(), resolved) == nullptr)
@@ -47,7 +43,7 @@ std::string directoryOf(const std::string& path)
 bool writeAll(int fd, std::string_view text)
 {
     while (!text.empty()) {
-        ssize_t written = ::write(fd, text.data(), text.size());
+        long written = platform::writeSome(fd, text.data(), text.size());
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -68,17 +64,17 @@ std::string IniFile::tempPathFor(const std::string& path)
 IniFile::ReadStatus IniFile::read(const std::string& path, IniDocument& document)
 {
     document = IniDocument();
-    platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    platform::UniqueFd file = platform::openFile(path, platform::openRead);
     if (!file)
         return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+    platform::FileStatus info;
+    if (!platform::statusOf(file.get(), info) || !info.isRegular())
         return ReadStatus::Failed;
 
     std::string text;
     char chunk[16384];
     for (;;) {
-        ssize_t got = ::read(file.get(), chunk, sizeof chunk);
+        long got = platform::readSome(file.get(), chunk, sizeof chunk);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -100,19 +96,21 @@ bool IniFile::writeAside(const std::string& path, std::string_view text)
 {
     std::string target = realTarget(path);
     std::string temp = target + ".tmp";
-    mode_t mode = 0600;
-    struct stat info {};
-    if (::stat(target.c_str(), &info) == 0)
-        mode = info.st_mode & 07777;
+    unsigned mode = 0600;
+    platform::FileStatus info;
+    if (platform::statusOfPath(target, info))
+        mode = info.permissions;
 
     // O_TRUNC also clears what an interrupted earlier save left behind.
-    platform::UniqueFd file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    platform::UniqueFd file =
+        platform::openFile(temp, platform::openWrite | platform::openCreate | platform::openTruncate, 0600);
     if (!file)
         return false;
-    bool written = ::fchmod(file.get(), mode) == 0 && writeAll(file.get(), text) && ::fsync(file.get()) == 0;
-    int closed = ::close(file.release());
-    if (!written || closed != 0) {
-        ::unlink(temp.c_str());
+    bool written = platform::setPermissions(file.get(), mode) && writeAll(file.get(), text) &&
+                   platform::syncFile(file.get());
+    bool closed = platform::closeFile(file);
+    if (!written || !closed) {
+        platform::removeFile(temp);
         return false;
     }
     return true;
@@ -122,13 +120,13 @@ bool IniFile::commitAside(const std::string& path)
 {
     std::string target = realTarget(path);
     std::string temp = target + ".tmp";
-    if (::rename(temp.c_str(), target.c_str()) != 0)
+    if (!platform::renamePath(temp, target))
         return false;
     // The rename itself must reach the disk too, or a power cut could bring
     // back the old directory entry after the caller was told "saved".
-    platform::UniqueFd directory(::open(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    platform::UniqueFd directory = platform::openFile(directoryOf(target), platform::openRead | platform::openDirectory);
     if (directory)
-        ::fsync(directory.get());
+        platform::syncFile(directory.get());
     return true;
 }
 
@@ -144,7 +142,7 @@ bool IniFile::update(const std::string& path, const std::function<void(IniDocume
     if (!writeAside(path, document.text()))
         return false;
     if (!commitAside(path)) {
-        ::unlink(tempPathFor(path).c_str());
+        platform::removeFile(tempPathFor(path));
         return false;
     }
     return true;
