@@ -3,7 +3,7 @@
 #include "settings/Settings.h"
 #include "http/FileResponse.h"
 #include "http/MediaTypes.h"
-#include "http/Random.h"
+#include "platform/RandomSource.h"
 #include "message/Response.h"
 #include "library/MediaLibrary.h"
 #include "webapp/DownloadRoutes.h"
@@ -153,7 +153,7 @@ std::string WebApplication::newPlaylistId()
     std::lock_guard guard(lock);
     for (;;) {
         std::array<std::uint32_t, 10> words;
-        http::randomWords(words);
+        platform::randomWords(words);
         std::string id(words.size(), 'a');
         for (std::size_t i = 0; i < words.size(); ++i) {
             // Scaled from the whole 32-bit range, so each of the 25 letters
