@@ -124,10 +124,10 @@ std::optional<IndexStore::Rebuild> IndexStore::beginRebuild() const
     std::string generation = std::to_string(highest + 1);
     if (!fs::create_directory(fs::path(store) / generation, error))
         return std::nullopt;
-    return Rebuild(std::move(lock), store, std::move(generation));
+    return Rebuild(BeginKey{}, std::move(lock), store, std::move(generation));
 }
 
-IndexStore::Rebuild::Rebuild(platform::UniqueFd lock, std::string store, std::string generation)
+IndexStore::Rebuild::Rebuild(BeginKey, platform::UniqueFd lock, std::string store, std::string generation)
     : lock(std::move(lock)), store(std::move(store)), generation(std::move(generation)),
       folder((fs::path(this->store) / this->generation).string())
 {
