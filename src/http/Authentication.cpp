@@ -113,4 +113,11 @@ Authorization authorize(StateStore& session, Server& server, const Request& requ
     return result;
 }
 
+bool isAuthorized(StateStore& session, Server& server, const Request& request)
+{
+    Authorization result = authorize(session, server, request, secondsSinceEpoch());
+    return result == Authorization::bySession || result == Authorization::byBasic
+        || result == Authorization::byDigest;
+}
+
 } // namespace http

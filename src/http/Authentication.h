@@ -33,4 +33,7 @@ enum class Authorization { refused, stale, byBasic, byDigest, bySession, wrongCr
 Authorization authorize(StateStore& session, Server& server, const Request& request, std::uint64_t nowSeconds,
                         std::string_view clientAddress = {}, bool sessionNamed = true);
 
+/// `authorize` at the current time, as a yes or no.
+bool isAuthorized(StateStore& session, Server& server, const Request& request);
+
 } // namespace http

@@ -41,7 +41,7 @@ using ActivityList = std::vector<std::pair<std::string, std::string>>;
 ///
 /// Threads: the owner starts, stops and configures it; the listener thread
 /// runs `run` and `acceptConnection`; connection threads call `sessions`,
-/// `publishActivity` and `connectionEnded`. The owner writes the address,
+/// `publishActivity` and `requestThreadDone`. The owner writes the address,
 /// port and document root only while the listener is stopped or just before
 /// a restart (set `restarting`, then `stop()`); the access rules it may
 /// replace at any time (`setAccess`).
