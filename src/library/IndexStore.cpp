@@ -1,6 +1,7 @@
 #include "library/IndexStore.h"
 
 #include "platform/Files.h"
+#include "text/Decimal.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -112,7 +113,7 @@ std::optional<IndexStore::Rebuild> IndexStore::beginRebuild() const
         const std::string name = it->path().filename().string();
         if (!isGenerationName(name))
             continue;
-        highest = std::max<std::uint64_t>(highest, std::stoull(name));
+        highest = std::max(highest, text::leadingDecimal(name).value);
         std::error_code ignored;
         if (name != current && fs::is_directory(it->symlink_status(ignored)))
             removeGeneration(it->path());

@@ -1,6 +1,7 @@
 #include "message/MessageText.h"
 
 #include "message/UrlCoding.h"
+#include "text/Decimal.h"
 
 #include <algorithm>
 #include <limits>
@@ -74,14 +75,7 @@ std::size_t decimalValue(std::string_view text, std::size_t limit)
         ++pos;
     else if (text[pos] == '-')
         return 0;
-    std::size_t value = 0;
-    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-        std::size_t digit = std::size_t(text[pos] - '0');
-        if (value > (limit - digit) / 10)
-            return limit;
-        value = value * 10 + digit;
-    }
-    return value;
+    return static_cast<std::size_t>(text::leadingDecimal(text.substr(pos), limit).value);
 }
 
 bool isLengthValue(std::string_view value)

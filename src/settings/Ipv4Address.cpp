@@ -1,4 +1,5 @@
 #include "settings/Ipv4Address.h"
+#include "text/Decimal.h"
 
 #include <cstring>
 
@@ -18,18 +19,11 @@ bool parseIPv4(std::string_view text, std::uint32_t& networkOrder)
                 return false;
             text.remove_prefix(1);
         }
-        unsigned value = 0;
-        std::size_t digits = 0;
-        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
-            if (digits == 3)
-                return false;
-            value = value * 10 + static_cast<unsigned>(text[digits] - '0');
-            ++digits;
-        }
-        if (digits == 0 || value > 255)
+        const text::DecimalRun run = text::leadingDecimal(text, 255);
+        if (run.digits == 0 || run.digits > 3 || run.overLimit)
             return false;
-        bytes[part] = static_cast<unsigned char>(value);
-        text.remove_prefix(digits);
+        bytes[part] = static_cast<unsigned char>(run.value);
+        text.remove_prefix(run.digits);
     }
     if (!text.empty())
         return false;

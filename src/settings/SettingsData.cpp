@@ -1,5 +1,7 @@
 #include "settings/SettingsData.h"
 
+#include "text/Decimal.h"
+
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -21,15 +23,11 @@ std::int32_t parseNumber(std::string_view text, std::int32_t fallback)
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+'))
         negative = text[i++] == '-';
-    std::int64_t value = 0;
-    std::size_t start = i;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1)
-            return fallback;
-    }
-    if (i == start)
+    const text::DecimalRun run =
+        text::leadingDecimal(text.substr(i), std::uint64_t{std::numeric_limits<std::int32_t>::max()} + 1);
+    if (run.digits == 0 || run.overLimit)
         return fallback;
+    auto value = static_cast<std::int64_t>(run.value);
     if (negative)
         value = -value;
     if (value > std::numeric_limits<std::int32_t>::max())
