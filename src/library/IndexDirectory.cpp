@@ -83,7 +83,11 @@ public:
     void seek(const int64_t position) override
     {
         BufferedIndexOutput::seek(position);
-        if (!dropping() && (position < 0 || !platform::seekTo(file.get(), static_cast<std::uint64_t>(position))))
+        if (dropping())
+            return;
+        if (position < 0)
+            fail(EINVAL);
+        if (!platform::seekTo(file.get(), static_cast<std::uint64_t>(position)))
             fail(errno);
     }
 
