@@ -1,7 +1,7 @@
 #pragma once
 
 #include "http/RequestThread.h"
-#include "http/Response.h"
+#include "message/Response.h"
 #include "http/Server.h"
 
 #include <memory>

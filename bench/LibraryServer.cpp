@@ -3,7 +3,7 @@
 // behind it. Prints the port once it listens.
 #include "ServeUntilSignal.h"
 
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "platform/Socket.h"
 #include "webapp/TuneletServer.h"
 #include "webapp/WebApplication.h"

@@ -1,6 +1,6 @@
 // Request parsing throughput on a typical browser request.
-#include "http/BufferStream.h"
-#include "http/Request.h"
+#include "message/BufferStream.h"
+#include "message/Request.h"
 
 #include <benchmark/benchmark.h>
 

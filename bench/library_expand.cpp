@@ -1,7 +1,7 @@
 // expandPath of a shared directory holding 20,000 media files (20 artists,
 // 10 albums each, 100 songs per album, plus a cover image and a playlist per
 // album that the expansion passes over), generated in a temporary folder.
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "library/MediaLibrary.h"
 
 #include <benchmark/benchmark.h>

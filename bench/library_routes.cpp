@@ -1,8 +1,8 @@
 // Time per request of the library routes over loopback: "library.js" of a
 // folder of 10,000 files and "stream" of a tree of 20,000 files (100 folders
 // of 200), each on a kept connection to the web application's own server.
-#include "host/Settings.h"
-#include "http/UrlCoding.h"
+#include "settings/Settings.h"
+#include "message/UrlCoding.h"
 #include "http/support/RawClient.h"
 #include "platform/Socket.h"
 #include "webapp/TuneletServer.h"

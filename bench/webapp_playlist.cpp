@@ -2,10 +2,10 @@
 // from a real player that runs its message loop on a thread of its own, as
 // the host's user-interface thread does. No socket: the answer goes to an
 // in-memory stream.
-#include "host/Settings.h"
-#include "http/BufferStream.h"
-#include "http/Request.h"
-#include "http/Response.h"
+#include "settings/Settings.h"
+#include "message/BufferStream.h"
+#include "message/Request.h"
+#include "message/Response.h"
 #include "http/StateStore.h"
 #include "platform/Event.h"
 #include "platform/PlayerMessages.h"

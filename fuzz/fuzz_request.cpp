@@ -1,10 +1,10 @@
 // Feeds arbitrary bytes to the request parser: once as text, once over an
 // in-memory stream as a whole, and once cut into pieces chosen by the first
 // byte. All three must agree; the debug listing and URL coding run on top.
-#include "http/BufferStream.h"
-#include "http/MessagePieces.h"
-#include "http/Request.h"
-#include "http/UrlCoding.h"
+#include "message/BufferStream.h"
+#include "message/MessagePieces.h"
+#include "message/Request.h"
+#include "message/UrlCoding.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -65,9 +65,9 @@ constexpr std::uint64_t largestCall = std::uint64_t{1} << 30;
 
 } // namespace
 
-std::uint64_t sendFileBlocks(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed)
+std::uint64_t copyFileBlocks(int file, std::uint64_t offset, std::uint64_t length,
+                             const std::function<bool(std::string_view)>& send)
 {
-    sendFailed = false;
     auto buffer = std::make_unique<char[]>(fileBlockSize);
     std::uint64_t sent = 0;
     while (sent < length) {
@@ -77,13 +77,21 @@ std::uint64_t sendFileBlocks(int socket, int file, std::uint64_t offset, std::ui
             continue;
         if (got <= 0)
             break;
-        if (sendAll(socket, std::string_view(buffer.get(), static_cast<std::size_t>(got))) < 0) {
-            sendFailed = true;
+        // Once a block cannot be sent the rest can reach no one.
+        if (!send(std::string_view(buffer.get(), static_cast<std::size_t>(got))))
             break;
-        }
         sent += static_cast<std::uint64_t>(got);
     }
     return sent;
+}
+
+std::uint64_t sendFileBlocks(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed)
+{
+    sendFailed = false;
+    return copyFileBlocks(file, offset, length, [&](std::string_view block) {
+        sendFailed = sendAll(socket, block) < 0;
+        return !sendFailed;
+    });
 }
 
 namespace {

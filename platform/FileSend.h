@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string_view>
 
 namespace platform {
 
@@ -21,6 +23,14 @@ std::uint64_t sendFileAvailable(int socket, int file, std::uint64_t offset, std:
 /// The same reads and sends without sendfile(2): the fallback, usable on
 /// any descriptor `socket` that accepts send(2).
 std::uint64_t sendFileBlocks(int socket, int file, std::uint64_t offset, std::uint64_t length, bool& sendFailed);
+
+/// Reads `length` bytes of the open file `file` from byte `offset` on, one
+/// block at a time, and hands each block to `send`; stops early at the
+/// file's end, on a read error, or once `send` returns false. The file's own
+/// offset is not moved. Returns the count of bytes `send` took. Every sender
+/// that copies a file goes through here. Any thread.
+std::uint64_t copyFileBlocks(int file, std::uint64_t offset, std::uint64_t length,
+                             const std::function<bool(std::string_view)>& send);
 
 /// The block size of the fallback, and of every copying file sender.
 inline constexpr std::uint64_t fileBlockSize = 64 * 1024;

@@ -1,19 +1,14 @@
 #include "platform/Guid.h"
 
-#include <sys/random.h>
+#include "platform/RandomSource.h"
 
 namespace platform {
 
 std::optional<Guid> newGuid()
 {
     Guid guid{};
-    std::size_t filled = 0;
-    while (filled < guid.size()) {
-        ssize_t got = getrandom(guid.data() + filled, guid.size() - filled, 0);
-        if (got <= 0)
-            return std::nullopt;
-        filled += static_cast<std::size_t>(got);
-    }
+    if (!fillRandom(guid))
+        return std::nullopt;
     return guid;
 }
 

@@ -1,6 +1,6 @@
 #include "player/PlayerState.h"
 
-#include "host/IniFile.h"
+#include "settings/IniFile.h"
 
 #include <charconv>
 #include <fstream>

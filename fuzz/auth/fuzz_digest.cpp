@@ -2,7 +2,7 @@
 // authorisation check of a session, which must refuse without crashing.
 #include "http/Authentication.h"
 #include "http/Digest.h"
-#include "http/Request.h"
+#include "message/Request.h"
 #include "http/Server.h"
 #include "http/StateStore.h"
 #include "http/support/AccountServer.h"

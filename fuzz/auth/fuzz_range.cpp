@@ -1,10 +1,10 @@
 // Feeds arbitrary "Range" values to the range parser and to a file answer
 // over an in-memory stream: the answer must hold exactly the bytes chosen.
-#include "http/BufferStream.h"
+#include "message/BufferStream.h"
 #include "http/FileResponse.h"
 #include "http/RangeHeader.h"
-#include "http/Request.h"
-#include "http/Response.h"
+#include "message/Request.h"
+#include "message/Response.h"
 
 #include <cstddef>
 #include <cstdint>

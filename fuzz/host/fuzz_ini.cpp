@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the INI reader and the settings decoding, and
 // checks what must hold for any input: text written out parses back to the
 // same text, read limits are kept, and a saved record reads back stable.
-#include "host/IniDocument.h"
-#include "host/SettingsData.h"
+#include "settings/IniDocument.h"
+#include "settings/SettingsData.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "host/PluginInstance.h"
 
-#include "host/Ipv4Address.h"
-#include "host/PluginPaths.h"
-#include "host/Settings.h"
+#include "settings/Ipv4Address.h"
+#include "settings/PluginPaths.h"
+#include "settings/Settings.h"
 #include "library/Indexer.h"
 #include "library/MediaLibrary.h"
 #include "platform/Menu.h"

@@ -3,10 +3,10 @@
 #include "http/Crypto.h"
 #include "http/Digest.h"
 #include "http/Nonce.h"
-#include "http/Request.h"
+#include "message/Request.h"
 #include "http/Server.h"
 #include "http/StateStore.h"
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 
 namespace http {
 namespace {

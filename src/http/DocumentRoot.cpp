@@ -4,13 +4,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
 #include <filesystem>
-#include <linux/openat2.h>
 #include <memory>
 #include <mutex>
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <unordered_set>
 
 namespace http {
@@ -21,7 +17,7 @@ using Clock = std::chrono::steady_clock;
 
 /// Flags of every file opened: read-only, and a fifo put in a file's place
 /// never blocks the open.
-constexpr int openFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+constexpr unsigned openFlags = platform::openRead | platform::openNoFollow | platform::openNonBlocking;
 /// How long the opened root is trusted before its path is looked at again (a
 /// root renamed, or a link to it pointed elsewhere).
 constexpr auto recheckAfter = std::chrono::seconds(1);
@@ -36,18 +32,17 @@ public:
     static constexpr std::size_t capacity = 4096;
 
     /// Whether `name` is known absent from the directory whose status is `now`.
-    bool contains(const std::string& name, const struct stat& now)
+    bool contains(const std::string& name, const platform::FileStatus& now)
     {
         std::lock_guard guard(lock);
         return sameStamp(now) && names.contains(name);
     }
     /// Notes `name` as absent from the directory whose status was `before`,
     /// read before it was found absent.
-    void add(const std::string& name, const struct stat& before)
+    void add(const std::string& name, const platform::FileStatus& before)
     {
-        timespec tick {};
-        if (::clock_gettime(CLOCK_REALTIME_COARSE, &tick) != 0 || !earlier(before.st_mtim, tick)
-            || !earlier(before.st_ctim, tick))
+        platform::FileClock tick;
+        if (!platform::coarseWallClock(tick) || !(before.modified < tick) || !(before.changed < tick))
             return;
         std::lock_guard guard(lock);
         if (!sameStamp(before) || names.size() >= capacity) {
@@ -58,18 +53,13 @@ public:
     }
 
 private:
-    static bool earlier(const timespec& a, const timespec& b)
+    bool sameStamp(const platform::FileStatus& now) const
     {
-        return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-    }
-    static bool same(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
-    bool sameStamp(const struct stat& now) const
-    {
-        return same(now.st_mtim, stamp.st_mtim) && same(now.st_ctim, stamp.st_ctim) && now.st_ino == stamp.st_ino;
+        return now.modified == stamp.modified && now.changed == stamp.changed && now.identity == stamp.identity;
     }
 
     std::mutex lock;
-    struct stat stamp {};  // under lock
+    platform::FileStatus stamp;  // under lock
     std::unordered_set<std::string> names;  // under lock
 };
 
@@ -79,8 +69,8 @@ struct OpenedRoot {
     std::string configured;
     fs::path canonical;  // empty when the root could not be resolved
     platform::UniqueFd directory;
-    dev_t device = 0;
-    ino_t inode = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
     Clock::time_point checked;  // under rootLock
     mutable AbsentNames absent;  // first parts of names looked up in vain; thread-safe
 };
@@ -99,20 +89,20 @@ std::shared_ptr<OpenedRoot> openRoot(const std::string& configured)
     if (error)
         return root;
     root->canonical = std::move(canonical);
-    root->directory = platform::UniqueFd(::open(root->canonical.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    struct stat status {};
-    if (root->directory && ::fstat(root->directory.get(), &status) == 0) {
-        root->device = status.st_dev;
-        root->inode = status.st_ino;
+    root->directory = platform::openFile(root->canonical.string(), platform::openPathOnly | platform::openDirectory);
+    platform::FileStatus status;
+    if (root->directory && platform::statusOf(root->directory.get(), status)) {
+        root->device = status.device;
+        root->inode = status.identity;
     }
     return root;
 }
 
 bool isSameDirectory(const OpenedRoot& root)
 {
-    struct stat status {};
-    return root.directory && ::stat(root.configured.c_str(), &status) == 0 && status.st_dev == root.device &&
-           status.st_ino == root.inode;
+    platform::FileStatus status;
+    return root.directory && platform::statusOfPath(root.configured, status) && status.device == root.device &&
+           status.identity == root.inode;
 }
 
 /// The opened root for `configured`; `reopen` forces a fresh look.
@@ -146,7 +136,7 @@ bool isBelow(const fs::path& root, const fs::path& path)
 RootFile finish(platform::UniqueFd file)
 {
     RootFile found;
-    if (::fstat(file.get(), &found.status) != 0 || !S_ISREG(found.status.st_mode)) {
+    if (!platform::statusOf(file.get(), found.status) || !found.status.isRegular()) {
         found.outcome = RootFile::unopenable;
         return found;
     }
@@ -168,26 +158,12 @@ RootFile openResolved(const OpenedRoot& root, std::string_view relative)
         return found;
     // The resolved path holds no link; O_NOFOLLOW refuses one put in its place
     // since.
-    platform::UniqueFd file(::open(resolved.c_str(), openFlags));
+    platform::UniqueFd file = platform::openFile(resolved.string(), openFlags);
     if (!file) {
         found.outcome = RootFile::unopenable;
         return found;
     }
     return finish(std::move(file));
-}
-
-/// The quick way: one call that refuses every link and every way out of the
-/// directory. -1 with errno set when it fails.
-int openBeneath(int directory, const std::string& name)
-{
-    open_how how{};
-    how.flags = static_cast<std::uint64_t>(openFlags);
-    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-    long result;
-    do
-        result = ::syscall(SYS_openat2, directory, name.c_str(), &how, sizeof how);
-    while (result < 0 && errno == EINTR);
-    return static_cast<int>(result);
 }
 
 } // namespace
@@ -209,14 +185,14 @@ RootFile openBelowRoot(const std::string& documentRoot, std::string_view relativ
     // A name whose first part is known to be missing from the unchanged root
     // costs no look-up (the embedded files are asked for all the time).
     const std::string first = name.substr(0, name.find('/'));
-    struct stat before {};
-    const bool rootLives = ::fstat(root->directory.get(), &before) == 0 && before.st_nlink > 0;
+    platform::FileStatus before;
+    const bool rootLives = platform::statusOf(root->directory.get(), before) && before.links > 0;
     if (rootLives && root->absent.contains(first, before))
         return {};
 
-    int opened = openBeneath(root->directory.get(), name);
-    if (opened >= 0) {
-        RootFile found = finish(platform::UniqueFd(opened));
+    platform::UniqueFd opened = platform::openBeneath(root->directory.get(), name, openFlags);
+    if (opened) {
+        RootFile found = finish(std::move(opened));
         // A directory, fifo or device is no file to serve.
         if (found.outcome != RootFile::opened)
             found.outcome = RootFile::absent;
@@ -227,10 +203,10 @@ RootFile openBelowRoot(const std::string& documentRoot, std::string_view relativ
     case ENOTDIR: {
         // Nothing of that name, unless the root itself was removed (and
         // perhaps made again) since it was opened.
-        struct stat status {};
-        if (rootLives && ::fstat(root->directory.get(), &status) == 0 && status.st_nlink > 0) {
-            struct stat entry {};
-            if (::fstatat(root->directory.get(), first.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+        platform::FileStatus status;
+        if (rootLives && platform::statusOf(root->directory.get(), status) && status.links > 0) {
+            platform::FileStatus entry;
+            if (!platform::statusAt(root->directory.get(), first, entry, false) && errno == ENOENT)
                 root->absent.add(first, before);
             return {};
         }

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "platform/UniqueFd.h"
+#include "platform/Files.h"
 
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 
 namespace http {
 
@@ -17,7 +16,7 @@ struct RootFile {
     };
     Outcome outcome = absent;
     platform::UniqueFd file;
-    struct stat status {};
+    platform::FileStatus status;
 };
 
 /// Opens the regular file `relative` ("/" between its parts; leading "/" are

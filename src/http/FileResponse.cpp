@@ -3,35 +3,17 @@
 #include "http/DocumentRoot.h"
 #include "http/MediaTypes.h"
 #include "http/RangeHeader.h"
-#include "http/Request.h"
-#include "http/Response.h"
+#include "message/Request.h"
+#include "message/Response.h"
 #include "http/Server.h"
 #include "platform/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace http {
 namespace {
-
-namespace fs = std::filesystem;
-
-bool resolve(const std::string& path, fs::path& resolved)
-{
-    std::error_code error;
-    resolved = fs::canonical(path, error);
-    return !error;
-}
-
-bool isBelow(const fs::path& root, const fs::path& path)
-{
-    return std::mismatch(root.begin(), root.end(), path.begin(), path.end()).first == root.end();
-}
 
 // The file name goes inside a quoted header value: quotes and backslashes are
 // escaped, and control characters (a name may hold a line break) are replaced
@@ -56,13 +38,6 @@ std::string headerValue(const Request& request, const std::string& name)
 }
 
 } // namespace
-
-bool isInsideRoot(const std::string& documentRoot, const std::string& path)
-{
-    fs::path root;
-    fs::path resolved;
-    return resolve(documentRoot, root) && resolve(path, resolved) && isBelow(root, resolved);
-}
 
 bool sendFile(Response& response, const std::string& documentRoot, const Request& request,
               std::string_view name)
@@ -94,7 +69,7 @@ bool sendFile(Response& response, const std::string& documentRoot, const Request
         response.send();
         return true;
     }
-    sendOpenFile(response, request, found.file.get(), static_cast<std::uint64_t>(found.status.st_size), fileName);
+    sendOpenFile(response, request, found.file.get(), found.status.size, fileName);
     return true;
 }
 
@@ -136,11 +111,6 @@ void sendOpenFile(Response& response, const Request& request, int file, std::uin
     // cannot break the framing of the next answer on this connection. A
     // block that cannot be sent ends the body: the rest can reach no one.
     response.socket->sendFile(file, start, length);
-}
-
-bool isInsideRoot(const Server& server, const std::string& path)
-{
-    return isInsideRoot(server.documentRoot, path);
 }
 
 bool sendFile(Response& response, const Server& server, const Request& request, std::string_view name)

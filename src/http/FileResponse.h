@@ -10,12 +10,6 @@ class Request;
 class Response;
 class Server;
 
-/// True when `path` exists and, with every symbolic link, "." and ".."
-/// resolved, is `documentRoot` itself or lies below it (compared by whole path
-/// components, so a sibling "rootX" is outside "root"). False when either
-/// cannot be resolved.
-bool isInsideRoot(const std::string& documentRoot, const std::string& path);
-
 /// Serves the regular file `name` (relative to `documentRoot`, "/" or "\"
 /// between its parts) as the answer to `request` through `response`, which
 /// must carry the connection's stream. A "Range" header asks for the part
@@ -39,7 +33,6 @@ void sendOpenFile(Response& response, const Request& request, int file, std::uin
                   std::string_view fileName);
 
 /// The same, with `server`'s document root.
-bool isInsideRoot(const Server& server, const std::string& path);
 bool sendFile(Response& response, const Server& server, const Request& request, std::string_view name);
 
 /// An HTTP date for a time in seconds since 1970 (UTC), with day, hour,

@@ -1,4 +1,5 @@
 #include "http/HostHeader.h"
+#include "text/Decimal.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,12 +19,7 @@ bool isDottedIPv4(std::string_view text)
     while (parts < 4) {
         const std::size_t end = std::min(text.find('.'), text.size());
         const std::string_view part = text.substr(0, end);
-        if (part.empty() || part.size() > 3 || !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return false;
-        int value = 0;
-        for (char c : part)
-            value = value * 10 + (c - '0');
-        if (value > 255)
+        if (part.size() > 3 || !text::wholeDecimal(part, 255))
             return false;
         ++parts;
         if (end == text.size())

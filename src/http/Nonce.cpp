@@ -1,17 +1,13 @@
 #include "http/Nonce.h"
 
 #include "http/Crypto.h"
-#include "http/Random.h"
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 #include "platform/Guid.h"
+#include "platform/RandomSource.h"
 
 #include <array>
-#include <cerrno>
-#include <exception>
 #include <chrono>
 #include <cstdio>
-#include <openssl/rand.h>
-#include <sys/random.h>
 
 namespace http {
 namespace {
@@ -24,19 +20,9 @@ constexpr std::uint64_t allowedSkewSeconds = 5;
 const std::string& nonceSecret()
 {
     static const std::string secret = [] {
-        std::string bytes(secretSize, '\0');
-        auto* data = reinterpret_cast<unsigned char*>(bytes.data());
-        if (RAND_bytes(data, static_cast<int>(bytes.size())) != 1) {
-            std::size_t filled = 0;
-            while (filled < bytes.size()) {
-                ssize_t got = ::getrandom(data + filled, bytes.size() - filled, 0);
-                if (got > 0)
-                    filled += static_cast<std::size_t>(got);
-                else if (errno != EINTR)
-                    std::terminate();  // no secret is better than a guessable one
-            }
-        }
-        return bytes;
+        std::array<std::uint32_t, secretSize / 4> words{};
+        platform::randomWords(words);
+        return std::string(reinterpret_cast<const char*>(words.data()), secretSize);
     }();
     return secret;
 }
@@ -92,7 +78,7 @@ std::uint64_t secondsSinceEpoch()
 std::string makeOpaque()
 {
     std::array<std::uint32_t, 2> words{};
-    randomWords(words);
+    platform::randomWords(words);
     char text[17];
     std::snprintf(text, sizeof text, "%08x%08x", words[1], words[0]);
     return text;

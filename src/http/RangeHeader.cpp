@@ -1,6 +1,7 @@
 #include "http/RangeHeader.h"
+#include "text/Decimal.h"
 
-#include "http/MessageText.h"
+#include "message/MessageText.h"
 
 #include <algorithm>
 #include <limits>
@@ -21,17 +22,10 @@ std::string_view trimmed(std::string_view text)
 /// number too large for 64 bits saturates: it lies past any file's end.
 std::optional<std::uint64_t> number(std::string_view text)
 {
-    if (text.empty())
+    const text::DecimalRun run = text::leadingDecimal(text);
+    if (text.empty() || run.digits != text.size())
         return std::nullopt;
-    constexpr std::uint64_t largest = std::numeric_limits<std::uint64_t>::max();
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        auto digit = static_cast<std::uint64_t>(c - '0');
-        value = value > (largest - digit) / 10 ? largest : value * 10 + digit;
-    }
-    return value;
+    return run.value;
 }
 
 bool isBytesUnit(std::string_view unit)

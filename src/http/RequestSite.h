@@ -1,6 +1,6 @@
 #pragma once
 
-#include "http/MessageText.h"
+#include "message/MessageText.h"
 
 #include <string_view>
 

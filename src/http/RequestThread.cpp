@@ -1,6 +1,6 @@
 #include "http/RequestThread.h"
 
-#include "http/Response.h"
+#include "message/Response.h"
 #include "http/Server.h"
 #include "http/SessionStep.h"
 #include "platform/Socket.h"

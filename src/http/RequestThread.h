@@ -1,8 +1,8 @@
 #pragma once
 
-#include "http/Request.h"
-#include "http/Response.h"
-#include "http/SocketStream.h"
+#include "message/Request.h"
+#include "message/Response.h"
+#include "message/SocketStream.h"
 #include "platform/DeferredSend.h"
 #include "platform/UniqueFd.h"
 #include "platform/WindowTypes.h"

@@ -262,11 +262,11 @@ std::unique_ptr<RequestThread> Server::removeConnection(std::uint64_t serial)
 
 void Server::connectionFinished()
 {
-    // Counted down and signalled under the lock that addConnection resets it
-    // under, so a connection accepted meanwhile is never missed. A connection
-    // counts until here, not until it is unlisted: once the event is set the
-    // owner may destroy the server, so no other finishing connection may still
-    // be on its way through requestThreadDone.
+    // Counted down and signalled under the lock that startConnection resets
+    // it under, so a connection accepted meanwhile is never missed. A
+    // connection counts until here, not until it is unlisted: once the event
+    // is set the owner may destroy the server, so no other finishing
+    // connection may still be on its way through connectionEnded.
     std::lock_guard guard(threadsLock);
     if (--unfinished == 0)
         allRequestsDone.set();

@@ -3,7 +3,7 @@
 #include "http/AccessRules.h"
 #include "http/Dispatcher.h"
 #include "http/LoginThrottle.h"
-#include "http/Request.h"
+#include "message/Request.h"
 #include "http/SessionTable.h"
 #include "platform/Event.h"
 #include "platform/UniqueFd.h"

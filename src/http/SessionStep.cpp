@@ -4,8 +4,8 @@
 #include "http/CookieStore.h"
 #include "http/Digest.h"
 #include "http/Nonce.h"
-#include "http/Request.h"
-#include "http/Response.h"
+#include "message/Request.h"
+#include "message/Response.h"
 #include "http/Server.h"
 #include "http/StateStore.h"
 

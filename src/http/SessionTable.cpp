@@ -1,7 +1,7 @@
 #include "http/SessionTable.h"
 
 #include "http/Nonce.h"
-#include "http/Random.h"
+#include "platform/RandomSource.h"
 #include "platform/Guid.h"
 
 #include <array>
@@ -182,7 +182,7 @@ std::string SessionTable::unusedId() const
         std::string id = newSessionId();
         if (id.empty()) {
             std::array<std::uint32_t, 4> words{};
-            randomWords(words);
+            platform::randomWords(words);
             char text[33];
             std::snprintf(text, sizeof text, "%08x%08x%08x%08x", words[0], words[1], words[2], words[3]);
             id = text;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "library/FindData.h"
+#include "platform/DirectoryReader.h"
 
 #include <compare>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace library {
 
@@ -34,9 +36,18 @@ bool findFile(const std::string& path, FindData& data);
 class DirectoryEnumeration {
 public:
     DirectoryEnumeration() = default;
-    ~DirectoryEnumeration();
-    DirectoryEnumeration(DirectoryEnumeration&& other) noexcept;
-    DirectoryEnumeration& operator=(DirectoryEnumeration&& other) noexcept;
+    DirectoryEnumeration(DirectoryEnumeration&& other) noexcept
+        : reader(std::move(other.reader)), openIdentity(std::exchange(other.openIdentity, {}))
+    {
+    }
+    DirectoryEnumeration& operator=(DirectoryEnumeration&& other) noexcept
+    {
+        if (this != &other) {
+            reader = std::move(other.reader);
+            openIdentity = std::exchange(other.openIdentity, {});
+        }
+        return *this;
+    }
     DirectoryEnumeration(const DirectoryEnumeration&) = delete;
     DirectoryEnumeration& operator=(const DirectoryEnumeration&) = delete;
 
@@ -47,14 +58,12 @@ public:
     bool next(FindData& data);
     void close();
 
-    bool isOpen() const { return handle != nullptr; }
+    bool isOpen() const { return reader.isOpen(); }
     /// The open directory's identity; all zero when nothing is open.
     FileIdentity identity() const { return openIdentity; }
 
 private:
-    // The C library's directory stream; kept opaque so no system header
-    // leaks out of this file's implementation.
-    void* handle = nullptr;
+    platform::DirectoryReader reader;
     FileIdentity openIdentity;
 };
 

@@ -1,8 +1,9 @@
 #include "library/FetchUrl.h"
+#include "text/Decimal.h"
 
-#include "http/MessageText.h"
-#include "http/Request.h"
-#include "http/SocketStream.h"
+#include "message/MessageText.h"
+#include "message/Request.h"
+#include "message/SocketStream.h"
 #include "library/LibraryPath.h"
 #include "platform/Connect.h"
 
@@ -52,13 +53,10 @@ bool splitPeerUrl(std::string_view url, PeerUrl& parts)
     parts.host = authority.substr(0, colon);
     if (colon != npos) {
         std::string_view digits = authority.substr(colon + 1);
-        if (digits.empty() || digits.size() > 5 ||
-            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        const std::optional<std::uint64_t> port = digits.size() > 5 ? std::nullopt : text::wholeDecimal(digits, 65535);
+        if (!port || *port == 0)
             return false;
-        unsigned long port = std::stoul(std::string(digits));
-        if (port == 0 || port > 65535)
-            return false;
-        parts.port = static_cast<std::uint16_t>(port);
+        parts.port = static_cast<std::uint16_t>(*port);
     }
     std::size_t question = target.find('?');
     parts.path = target.substr(0, question);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "http/Response.h"
+#include "message/Response.h"
 #include "library/FetchGate.h"
 
 #include <chrono>

@@ -1,12 +1,9 @@
 #include "library/FileText.h"
 
-#include "platform/UniqueFd.h"
+#include "platform/Files.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace library {
 
@@ -17,16 +14,16 @@ bool readFileHead(const std::string& path, std::size_t maxBytes, std::string& te
         return false;
     // Non-blocking, so that opening a pipe returns at once; the type test
     // below then refuses it.
-    platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat status {};
-    if (!file || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+    platform::UniqueFd file = platform::openFile(path, platform::openRead | platform::openNonBlocking);
+    platform::FileStatus status;
+    if (!file || !platform::statusOf(file.get(), status) || !status.isRegular())
         return false;
     constexpr std::size_t blockSize = 64 * 1024;
     while (text.size() < maxBytes) {
         const std::size_t had = text.size();
         const std::size_t want = std::min(blockSize, maxBytes - had);
         text.resize(had + want);
-        const ssize_t got = ::read(file.get(), text.data() + had, want);
+        const long got = platform::readSome(file.get(), text.data() + had, want);
         if (got < 0 && errno == EINTR) {
             text.resize(had);
             continue;

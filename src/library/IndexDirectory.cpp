@@ -1,14 +1,10 @@
 #include "library/IndexDirectory.h"
 
-#include "platform/UniqueFd.h"
+#include "platform/Files.h"
 
 #include <cerrno>
 #include <cstring>
 #include <mutex>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace library {
 
@@ -78,7 +74,7 @@ public:
             file.reset();
             throw;
         }
-        if (file && ::close(file.release()) != 0 && !failures->any()) {
+        if (file && !platform::closeFile(file) && !failures->any()) {
             failures->record(errno);
             throwWriteError();
         }
@@ -87,15 +83,19 @@ public:
     void seek(const int64_t position) override
     {
         BufferedIndexOutput::seek(position);
-        if (!dropping() && ::lseek(file.get(), position, SEEK_SET) < 0)
+        if (dropping())
+            return;
+        if (position < 0)
+            fail(EINVAL);
+        if (!platform::seekTo(file.get(), static_cast<std::uint64_t>(position)))
             fail(errno);
     }
 
     int64_t length() const override
     {
-        struct stat status {};
-        if (file && ::fstat(file.get(), &status) == 0)
-            return status.st_size;
+        platform::FileStatus status;
+        if (file && platform::statusOf(file.get(), status))
+            return static_cast<int64_t>(status.size);
         return getFilePointer();
     }
 
@@ -104,7 +104,7 @@ protected:
     {
         std::size_t written = 0;
         while (!dropping() && written < static_cast<std::size_t>(size)) {
-            const ssize_t count = ::write(file.get(), bytes + written, static_cast<std::size_t>(size) - written);
+            const long count = platform::writeSome(file.get(), bytes + written, static_cast<std::size_t>(size) - written);
             if (count <= 0 && errno == EINTR)
                 continue;
             if (count <= 0)
@@ -154,7 +154,8 @@ IndexDirectory::Owner IndexDirectory::open(const std::string& folder)
 
 lucene::store::IndexOutput* IndexDirectory::createOutput(const char* name)
 {
-    platform::UniqueFd file(::open((folder + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    platform::UniqueFd file = platform::openFile(folder + "/" + name,
+                                                 platform::openWrite | platform::openCreate | platform::openTruncate);
     if (!file && !failures->any()) {
         failures->record(errno);
         throwWriteError();

@@ -1,13 +1,12 @@
 #include "library/IndexStore.h"
 
+#include "platform/Files.h"
+#include "text/Decimal.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace library {
 
@@ -45,19 +44,19 @@ bool flushFolder(const fs::path& folder)
 {
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        platform::UniqueFd file(::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-        if (!file || ::fsync(file.get()) != 0)
+        platform::UniqueFd file = platform::openFile(it->path().string(), platform::openRead | platform::openNoFollow);
+        if (!file || !platform::syncFile(file.get()))
             return false;
     }
-    platform::UniqueFd directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return !error && directory && ::fsync(directory.get()) == 0;
+    platform::UniqueFd directory = platform::openFile(folder.string(), platform::openRead | platform::openDirectory);
+    return !error && directory && platform::syncFile(directory.get());
 }
 
 bool writeWhole(int fd, const std::string& text)
 {
     std::size_t written = 0;
     while (written < text.size()) {
-        const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
+        const long count = platform::writeSome(fd, text.data() + written, text.size() - written);
         if (count <= 0)
             return false;
         written += static_cast<std::size_t>(count);
@@ -74,11 +73,11 @@ IndexStore::IndexStore(std::string indexDirectory)
 
 std::string IndexStore::currentGeneration() const
 {
-    platform::UniqueFd file(::open((fs::path(store) / currentName).c_str(), O_RDONLY | O_CLOEXEC));
+    platform::UniqueFd file = platform::openFile((fs::path(store) / currentName).string(), platform::openRead);
     if (!file)
         return {};
     char text[32];
-    const ssize_t count = ::read(file.get(), text, sizeof text);
+    const long count = platform::readSome(file.get(), text, sizeof text);
     if (count <= 0)
         return {};
     std::string name(text, static_cast<std::size_t>(count));
@@ -101,8 +100,9 @@ std::optional<IndexStore::Rebuild> IndexStore::beginRebuild() const
 {
     std::error_code error;
     fs::create_directories(store, error);
-    platform::UniqueFd lock(::open((fs::path(store) / lockName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-    if (!lock || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
+    platform::UniqueFd lock =
+        platform::openFile((fs::path(store) / lockName).string(), platform::openReadWrite | platform::openCreate);
+    if (!lock || !platform::tryLockExclusive(lock.get()))
         return std::nullopt;
 
     // With the lock held no one else writes here: every generation but the
@@ -113,7 +113,7 @@ std::optional<IndexStore::Rebuild> IndexStore::beginRebuild() const
         const std::string name = it->path().filename().string();
         if (!isGenerationName(name))
             continue;
-        highest = std::max<std::uint64_t>(highest, std::stoull(name));
+        highest = std::max(highest, text::leadingDecimal(name).value);
         std::error_code ignored;
         if (name != current && fs::is_directory(it->symlink_status(ignored)))
             removeGeneration(it->path());
@@ -125,10 +125,10 @@ std::optional<IndexStore::Rebuild> IndexStore::beginRebuild() const
     std::string generation = std::to_string(highest + 1);
     if (!fs::create_directory(fs::path(store) / generation, error))
         return std::nullopt;
-    return Rebuild(std::move(lock), store, std::move(generation));
+    return Rebuild(BeginKey{}, std::move(lock), store, std::move(generation));
 }
 
-IndexStore::Rebuild::Rebuild(platform::UniqueFd lock, std::string store, std::string generation)
+IndexStore::Rebuild::Rebuild(BeginKey, platform::UniqueFd lock, std::string store, std::string generation)
     : lock(std::move(lock)), store(std::move(store)), generation(std::move(generation)),
       folder((fs::path(this->store) / this->generation).string())
 {
@@ -142,11 +142,12 @@ bool IndexStore::Rebuild::publish()
         return false;
     const fs::path aside = fs::path(store) / "current.new";
     {
-        platform::UniqueFd file(::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (!file || !writeWhole(file.get(), generation + "\n") || ::fsync(file.get()) != 0)
+        platform::UniqueFd file =
+            platform::openFile(aside.string(), platform::openWrite | platform::openCreate | platform::openTruncate);
+        if (!file || !writeWhole(file.get(), generation + "\n") || !platform::syncFile(file.get()))
             return false;
     }
-    return ::rename(aside.c_str(), (fs::path(store) / currentName).c_str()) == 0;
+    return platform::renamePath(aside.string(), (fs::path(store) / currentName).string());
 }
 
 void IndexStore::Rebuild::discard()

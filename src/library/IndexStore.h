@@ -21,10 +21,17 @@ namespace library {
 /// Threads: `currentIndex` on any thread; one `Rebuild` at a time per index
 /// directory (a second one is refused, in this process or another).
 class IndexStore {
+private:
+    /// Only the store can name this, so only `beginRebuild` makes a Rebuild.
+    struct BeginKey {
+        explicit BeginKey() = default;
+    };
+
 public:
     /// A rebuild's hold on the store; releases the lock when destroyed.
     class Rebuild {
     public:
+        Rebuild(BeginKey, platform::UniqueFd lock, std::string store, std::string generation);
         Rebuild(Rebuild&&) noexcept = default;
         Rebuild& operator=(Rebuild&&) noexcept = default;
 
@@ -39,9 +46,6 @@ public:
         void discard();
 
     private:
-        friend class IndexStore;
-        Rebuild(platform::UniqueFd lock, std::string store, std::string generation);
-
         platform::UniqueFd lock;
         std::string store;
         std::string generation;

@@ -1,18 +1,18 @@
 #include "library/MediaLibrary.h"
 
 #include "discovery/DiscoveryAgent.h"
-#include "host/PluginPaths.h"
-#include "host/Settings.h"
-#include "http/Response.h"
+#include "settings/PluginPaths.h"
+#include "settings/Settings.h"
+#include "message/Response.h"
 #include "library/FetchUrl.h"
 #include "library/Indexer.h"
 #include "library/LibraryPath.h"
 #include "library/LibrarySearch.h"
 #include "library/PeerPlaylist.h"
 #include "platform/Datagram.h"
+#include "platform/Files.h"
 
 #include <algorithm>
-#include <sys/stat.h>
 #include <utility>
 
 namespace library {
@@ -111,8 +111,8 @@ bool MediaLibrary::isPlaylistEntryAllowed(std::string_view path) const
     if (!isLocalPath(path))
         return true;
     // A missing file is left to the player, which skips what it cannot play.
-    struct stat status {};
-    return ::stat(std::string(path).c_str(), &status) != 0 || S_ISREG(status.st_mode);
+    platform::FileStatus status;
+    return !platform::statusOfPath(std::string(path), status) || status.isRegular();
 }
 
 void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& out) const

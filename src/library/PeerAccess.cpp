@@ -1,6 +1,6 @@
 #include "library/PeerAccess.h"
 
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 #include "library/FetchUrl.h"
 #include "library/LibraryPath.h"
 #include "platform/Connect.h"

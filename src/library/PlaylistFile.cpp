@@ -1,6 +1,6 @@
 #include "library/PlaylistFile.h"
 
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 #include "library/FileText.h"
 #include "library/LibraryPath.h"
 #include "library/PlaylistReaders.h"

@@ -1,6 +1,7 @@
 #include "library/PlaylistReaders.h"
 
 #include "library/PlaylistLines.h"
+#include "text/Decimal.h"
 
 #include <charconv>
 #include <limits>
@@ -19,11 +20,6 @@ constexpr std::string_view entryCountKey = "NumberOfEntries";
 bool isCSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
 }
 
 // A PLS key the reader can ever ask for: "NumberOfEntries", or "File",
@@ -70,12 +66,8 @@ std::int32_t leadingInteger(std::string_view text)
         negative = text[at++] == '-';
     constexpr std::int64_t highest = std::numeric_limits<std::int32_t>::max();
     constexpr std::int64_t lowest = std::numeric_limits<std::int32_t>::min();
-    std::int64_t value = 0;
-    for (; at < text.size() && isDigit(text[at]); ++at) {
-        value = value * 10 + (text[at] - '0');
-        if (value > highest + 1)
-            value = highest + 1;
-    }
+    std::int64_t value =
+        static_cast<std::int64_t>(text::leadingDecimal(text.substr(at), static_cast<std::uint64_t>(highest) + 1).value);
     value = negative ? -value : value;
     return static_cast<std::int32_t>(value > highest ? highest : (value < lowest ? lowest : value));
 }

@@ -1,7 +1,7 @@
 #include "ui/ConfigDialog.h"
 
-#include "host/Ipv4Address.h"
-#include "host/Settings.h"
+#include "settings/Ipv4Address.h"
+#include "settings/Settings.h"
 #include "library/Indexer.h"
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"

@@ -2,20 +2,16 @@
 
 #include "http/FileResponse.h"
 #include "http/MediaTypes.h"
-#include "http/Request.h"
-#include "http/Response.h"
+#include "message/Request.h"
+#include "message/Response.h"
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
 #include "library/PlaylistFile.h"
-#include "platform/UniqueFd.h"
+#include "platform/Files.h"
 #include "webapp/PlaylistExport.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteParameters.h"
 #include "webapp/WebApplication.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace webapp {
 
@@ -29,8 +25,8 @@ std::string headerValue(const http::Request& request, const std::string& name)
 
 bool isRegularFile(const std::string& path)
 {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    platform::FileStatus status;
+    return platform::statusOfPath(path, status) && status.isRegular();
 }
 
 void sendDownload(WebApplication& application, RequestContext& context)
@@ -52,7 +48,8 @@ void sendDownload(WebApplication& application, RequestContext& context)
 
     // Non-blocking, so a fifo put in the file's place since cannot hold the
     // open; what was opened is checked again.
-    platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    platform::UniqueFd file =
+        platform::openFile(path, platform::openRead | platform::openNoTerminal | platform::openNonBlocking);
     if (!file) {
         response.status = 500;
         response.reason = "Internal Server Error";
@@ -60,13 +57,12 @@ void sendDownload(WebApplication& application, RequestContext& context)
         response.send();
         return;
     }
-    struct stat status {};
-    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    platform::FileStatus status;
+    if (!platform::statusOf(file.get(), status) || !status.isRegular()) {
         WebApplication::sendNotFound(response);
         return;
     }
-    http::sendOpenFile(response, context.request, file.get(), static_cast<std::uint64_t>(status.st_size),
-                       found.name);
+    http::sendOpenFile(response, context.request, file.get(), status.size, found.name);
 }
 
 void sendStream(WebApplication& application, RequestContext& context)

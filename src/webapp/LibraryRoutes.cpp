@@ -1,6 +1,6 @@
 #include "webapp/LibraryRoutes.h"
 
-#include "http/Request.h"
+#include "message/Request.h"
 #include "library/EntryOrder.h"
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"

@@ -1,6 +1,6 @@
 #include "webapp/ListingText.h"
 
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 #include "library/LibraryPath.h"
 #include "platform/Datagram.h"
 #include "webapp/ScriptText.h"

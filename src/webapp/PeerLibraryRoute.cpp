@@ -1,7 +1,7 @@
 #include "webapp/PeerLibraryRoute.h"
 
-#include "http/Response.h"
-#include "http/UrlCoding.h"
+#include "message/Response.h"
+#include "message/UrlCoding.h"
 #include "library/FetchUrl.h"
 #include "library/MediaLibrary.h"
 #include "library/PeerAccess.h"

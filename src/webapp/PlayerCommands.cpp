@@ -1,7 +1,7 @@
 #include "webapp/PlayerCommands.h"
 
 #include "http/RequestThread.h"
-#include "http/Response.h"
+#include "message/Response.h"
 #include "library/MediaLibrary.h"
 #include "platform/PlayerMessages.h"
 #include "platform/Window.h"

@@ -1,6 +1,6 @@
 #include "webapp/PlayerFacade.h"
 
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
 #include "library/PlaylistFile.h"

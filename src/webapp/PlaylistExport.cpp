@@ -1,6 +1,6 @@
 #include "webapp/PlaylistExport.h"
 
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 #include "library/LibraryPath.h"
 
 namespace webapp {

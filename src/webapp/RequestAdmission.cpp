@@ -2,7 +2,7 @@
 
 #include "http/Admission.h"
 #include "http/HostHeader.h"
-#include "http/Request.h"
+#include "message/Request.h"
 #include "http/RequestThread.h"
 #include "http/RequestSite.h"
 #include "library/MediaLibrary.h"

@@ -1,6 +1,6 @@
 #include "webapp/RequestContext.h"
 
-#include "http/Request.h"
+#include "message/Request.h"
 #include "http/SessionTable.h"
 
 namespace webapp {

@@ -1,6 +1,6 @@
 #include "webapp/RouteParameters.h"
 
-#include "http/Response.h"
+#include "message/Response.h"
 #include "webapp/RequestContext.h"
 #include "webapp/XmlText.h"
 

@@ -1,6 +1,6 @@
 #include "webapp/ServerState.h"
 
-#include "host/Ipv4Address.h"
+#include "settings/Ipv4Address.h"
 #include "http/Server.h"
 
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "webapp/TuneletRequestThread.h"
 
 #include "http/FileResponse.h"
-#include "http/Response.h"
+#include "message/Response.h"
 #include "webapp/RequestContext.h"
 #include "webapp/TuneletServer.h"
 #include "webapp/WebApplication.h"

@@ -1,6 +1,6 @@
 #include "webapp/TuneletServer.h"
 
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "http/Admission.h"
 #include "library/MediaLibrary.h"
 #include "webapp/ServerState.h"

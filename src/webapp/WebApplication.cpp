@@ -1,10 +1,10 @@
 #include "webapp/WebApplication.h"
 
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "http/FileResponse.h"
 #include "http/MediaTypes.h"
-#include "http/Random.h"
-#include "http/Response.h"
+#include "platform/RandomSource.h"
+#include "message/Response.h"
 #include "library/MediaLibrary.h"
 #include "webapp/DownloadRoutes.h"
 #include "webapp/EmbeddedRoutes.h"
@@ -163,7 +163,7 @@ std::string WebApplication::newPlaylistId()
     std::lock_guard guard(lock);
     for (;;) {
         std::array<std::uint32_t, 10> words;
-        http::randomWords(words);
+        platform::randomWords(words);
         std::string id(words.size(), 'a');
         for (std::size_t i = 0; i < words.size(); ++i) {
             // Scaled from the whole 32-bit range, so each of the 25 letters

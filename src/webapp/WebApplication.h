@@ -78,8 +78,8 @@ public:
     /// scan and stays, with the rest of the text.
     static std::string expandTemplate(std::string_view text, const TemplateValues& values);
 
-    /// Ten letters "a" to "y" from the process-wide generator (seeded from
-    /// the system, see http::randomWords), not yet a key of
+    /// Ten letters "a" to "y" drawn from the system's random source (see
+    /// platform/RandomSource.h), not yet a key of
     /// `playlistClients`. Not entered there. Takes `lock`.
     std::string newPlaylistId();
 

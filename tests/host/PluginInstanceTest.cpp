@@ -2,10 +2,10 @@
 // host (FakeHost) and against the real host player, in process.
 #include "FakeHost.h"
 #include "TempDirectory.h"
-#include "host/Ipv4Address.h"
+#include "settings/Ipv4Address.h"
 #include "host/PluginInstance.h"
-#include "host/Settings.h"
-#include "http/Response.h"
+#include "settings/Settings.h"
+#include "message/Response.h"
 #include "http/support/RawClient.h"
 #include "library/Indexer.h"
 #include "library/MediaLibrary.h"

@@ -1,4 +1,4 @@
-#include "host/PluginPaths.h"
+#include "settings/PluginPaths.h"
 
 #include <gtest/gtest.h>
 

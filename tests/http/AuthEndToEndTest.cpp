@@ -5,7 +5,7 @@
 #include "http/support/ShellCommand.h"
 #include "http/FileResponse.h"
 #include "http/RequestThread.h"
-#include "http/Response.h"
+#include "message/Response.h"
 #include "http/Server.h"
 #include "platform/Socket.h"
 

@@ -1,11 +1,11 @@
-#include "http/BufferStream.h"
+#include "message/BufferStream.h"
 #include "http/FileResponse.h"
 #include "http/MediaTypes.h"
 #include "http/RangeHeader.h"
-#include "http/Request.h"
-#include "http/Response.h"
-#include "http/SocketStream.h"
-#include "http/UrlCoding.h"
+#include "message/Request.h"
+#include "message/Response.h"
+#include "message/SocketStream.h"
+#include "message/UrlCoding.h"
 
 #include <gtest/gtest.h>
 
@@ -193,36 +193,6 @@ TEST(HttpDate, WritesFieldsWithoutLeadingZeros)
                       fields.tm_min, fields.tm_sec);
         ASSERT_EQ(httpDate(t), expected) << t;
     }
-}
-
-TEST_F(FileAnswers, ContainmentResolvesEveryPath)
-{
-    fs::create_symlink(base / "outside.txt", root / "out-link");
-    fs::create_symlink(root / "song.mp3", root / "in-link");
-    fs::create_directory_symlink(base, root / "up");
-    const std::string r = root.string();
-    const std::pair<std::string, bool> cases[] = {
-        {r, true},
-        {r + "/", true},
-        {r + "///", true},
-        {r + "/song.mp3", true},
-        {r + "/sub/../song.mp3", true},
-        {r + "/in-link", true},
-        {r + "/missing.mp3", false},
-        {r + "/../outside.txt", false},
-        {r + "/sub/../../outside.txt", false},
-        {r + "X/secret.txt", false},  // the sibling continues the root's name
-        {(base / "rootX").string(), false},
-        {r + "/out-link", false},
-        {r + "/up/outside.txt", false},
-        {r + "/up/root/song.mp3", true},  // a roundabout way back in
-        {"/etc/hostname", false},
-        {"", false},
-    };
-    for (const auto& [path, inside] : cases)
-        EXPECT_EQ(isInsideRoot(r, path), inside) << path;
-    EXPECT_TRUE(isInsideRoot(r + "/sub/..", r + "/song.mp3"));
-    EXPECT_FALSE(isInsideRoot((base / "missing").string(), r));
 }
 
 TEST_F(FileAnswers, WholeFile)

@@ -1,6 +1,6 @@
 // The request reader over real sockets: framing on a kept-alive connection.
 #include "http/RequestThread.h"
-#include "http/Response.h"
+#include "message/Response.h"
 #include "http/Server.h"
 #include "http/support/RawClient.h"
 #include "platform/Socket.h"

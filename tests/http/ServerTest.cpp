@@ -2,7 +2,7 @@
 #include "http/Admission.h"
 #include "http/FileResponse.h"
 #include "http/RequestThread.h"
-#include "http/Response.h"
+#include "message/Response.h"
 #include "http/Server.h"
 #include "http/StateStore.h"
 #include "http/support/RawClient.h"

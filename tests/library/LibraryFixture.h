@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "library/MediaLibrary.h"
 #include "library/TempTree.h"
 

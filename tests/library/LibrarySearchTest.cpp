@@ -1,7 +1,7 @@
 #include "library/IndexFixture.h"
 #include "library/LibraryFixture.h"
 
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "platform/Event.h"
 
 #include <gtest/gtest.h>

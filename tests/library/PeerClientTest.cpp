@@ -5,7 +5,7 @@
 #include "library/PeerAccess.h"
 #include "library/LibraryFixture.h"
 #include "library/PeerPlaylist.h"
-#include "http/UrlCoding.h"
+#include "message/UrlCoding.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // and the connections it shows.
 #include "host/FakeHost.h"
 #include "host/PluginInstance.h"
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "host/TempDirectory.h"
 #include "http/support/RawClient.h"
 #include "library/Indexer.h"

@@ -1,12 +1,12 @@
 // The web application's dispatch, offline: a request context over a
 // recorded stream, answers read back from the bytes written.
 #include "TemplateCheck.h"
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "host/TempDirectory.h"
-#include "http/BufferStream.h"
+#include "message/BufferStream.h"
 #include "http/FileResponse.h"
-#include "http/Request.h"
-#include "http/Response.h"
+#include "message/Request.h"
+#include "message/Response.h"
 #include "http/StateStore.h"
 #include "webapp/RequestContext.h"
 #include "webapp/WebApplication.h"

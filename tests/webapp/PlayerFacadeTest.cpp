@@ -2,7 +2,7 @@
 // what it sends (recorded by subclassing the player's windows) and what the
 // playlist looks like afterwards.
 #include "PlayerHarness.h"
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "library/MediaLibrary.h"
 #include "platform/PlayerMessages.h"
 #include "webapp/PlayerFacade.h"

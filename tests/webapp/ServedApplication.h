@@ -1,7 +1,7 @@
 #pragma once
 
-#include "host/Settings.h"
-#include "http/UrlCoding.h"
+#include "settings/Settings.h"
+#include "message/UrlCoding.h"
 #include "http/support/RawClient.h"
 #include "platform/Socket.h"
 #include "webapp/TuneletServer.h"

@@ -3,7 +3,7 @@
 // account checks.
 #include "ServedApplication.h"
 #include "TemplateCheck.h"
-#include "host/Settings.h"
+#include "settings/Settings.h"
 #include "host/TempDirectory.h"
 #include "http/support/RawClient.h"
 #include "platform/Socket.h"
