@@ -1,5 +1,6 @@
 #include "webapp/TuneletServer.h"
 
+#include "host/Ipv4Address.h"
 #include "host/Settings.h"
 #include "http/Admission.h"
 #include "library/MediaLibrary.h"
@@ -21,17 +22,21 @@ TuneletServer::TuneletServer(WebApplication& application, const host::Settings& 
     applyAccessSettings(values);
 }
 
-bool TuneletServer::stop()
+void TuneletServer::runningAsked(bool running)
 {
-    if (!restarting)
+    if (running)
+        application.library->allowFetches();
+    else
         application.library->stopFetches();
-    return Server::stop();
 }
 
-int TuneletServer::run()
+http::Endpoint TuneletServer::endpointFor(const host::SettingsData& values)
 {
-    application.library->allowFetches();
-    return Server::run();
+    http::Endpoint endpoint;
+    if (!host::parseIPv4(values.listenIP, endpoint.address) || values.listenPort < 0 || values.listenPort > 0xFFFF)
+        return {http::Endpoint::unlistenable, 0};
+    endpoint.port = static_cast<std::uint16_t>(values.listenPort);
+    return endpoint;
 }
 
 void TuneletServer::applyAccessSettings(const host::SettingsData& values)

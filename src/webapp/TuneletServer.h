@@ -45,16 +45,20 @@ public:
     bool opensWithUrlToken(const std::string& path) override;
     bool acceptConnection(platform::UniqueFd socket) override;
 
-    /// A stop that is no restart also ends the library's peer fetches under
-    /// way (and refuses new ones until the next run), so no connection keeps
-    /// the quit waiting for a peer.
-    bool stop() override;
-    /// Lets the library fetch from peers again, then serves.
-    int run() override;
+    /// Where `values` says to listen: its `listenIP` and `listenPort`, or
+    /// `http::Endpoint::unlistenable` when the address is not dotted IPv4 or
+    /// the port is not 0 to 65535 (0: any free port).
+    static http::Endpoint endpointFor(const host::SettingsData& values);
 
     WebApplication& application;
     /// Judges every request before its session is looked at.
     RequestAdmission admission;
+
+protected:
+    /// A stop also ends the library's peer fetches under way (and refuses
+    /// new ones until the next start or restart), so no connection keeps the
+    /// quit waiting for a peer.
+    void runningAsked(bool running) override;
 };
 
 } // namespace webapp

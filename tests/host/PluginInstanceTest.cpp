@@ -302,7 +302,7 @@ TEST_F(Lifecycle, QuitCompletesWhileAConnectionWaitsForThePlayersAnswer)
     std::uint16_t port = waitUntilListening();
     ASSERT_NE(port, 0);
 
-    // A route that asks the player something once the server is stopping,
+    // A route that asks the player something once the listener has closed,
     // which is when quit waits for the server's thread on this very thread.
     webapp::TuneletServer* server = plugin.getServer();
     HWND player = host.window();
@@ -310,7 +310,7 @@ TEST_F(Lifecycle, QuitCompletesWhileAConnectionWaitsForThePlayersAnswer)
     std::atomic<LRESULT> playerAnswer{0};
     webapp::routeTable()["askplayer"] = [&](webapp::WebApplication&, webapp::RequestContext& context) {
         entered.set();
-        for (int i = 0; i < 2000 && !server->stopping; ++i)
+        for (int i = 0; i < 2000 && server->listeningPort() != 0; ++i)
             std::this_thread::sleep_for(5ms);
         playerAnswer = sendMessage(player, WM_USER + 99);
         context.response.setBody("asked");

@@ -27,6 +27,7 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -144,7 +145,7 @@ private:
 
 class EchoServer final : public http::Server {
 public:
-    EchoServer() : Server(platform::loopbackAddress(), 0) {}
+    explicit EchoServer(std::uint16_t port = 0) : Server(platform::loopbackAddress(), port) {}
 
     std::atomic<int> accepted{0};
     /// When set (before start), each accepted peer waits for it first.
@@ -268,9 +269,7 @@ protected:
     /// Applies changed settings the way the owner does while running.
     void restartOn(std::uint16_t newPort)
     {
-        server.listenPort = newPort;
-        server.restarting = true;
-        server.stop();
+        ASSERT_TRUE(server.restart({platform::loopbackAddress(), newPort}));
         ASSERT_TRUE(waitUntil([&] { return server.listeningPort() == newPort; }));
         port = newPort;
     }
@@ -656,11 +655,64 @@ TEST_F(ServerTest, RestartRebindsOnTheSameThread)
     EXPECT_EQ(after.readAnswer().body, "/after #1");
 }
 
+// Restarts, stops and a quit asked from three threads right after one
+// another, in a random order, while the listener is still busy with the one
+// before: it ends in the state asked for last, and nothing revives it after
+// a quit.
+TEST(ServerRestart, EndsInTheStateAskedForLast)
+{
+    enum Ask { restart, stop, quit };
+    std::mt19937 random(26);
+    for (int round = 0; round < 300; ++round) {
+        EchoServer server;
+        ASSERT_TRUE(server.start());
+        std::vector<Ask> order(2 + random() % 4);
+        for (Ask& ask : order)
+            ask = random() % 2 ? restart : stop;
+        if (random() % 3 == 0)
+            order.insert(order.begin() + static_cast<std::ptrdiff_t>(random() % (order.size() + 1)), quit);
+        std::atomic<std::size_t> turn{0};
+        std::vector<std::thread> askers;
+        for (Ask mine : {restart, stop, quit}) {
+            askers.emplace_back([&, mine] {
+                for (std::size_t next; (next = turn.load()) < order.size();) {
+                    if (order[next] != mine) {
+                        std::this_thread::yield();
+                        continue;
+                    }
+                    if (mine == restart)
+                        server.restart({platform::loopbackAddress(), 0});
+                    else if (mine == stop)
+                        server.stop();
+                    else
+                        server.quit();
+                    turn = next + 1;
+                }
+            });
+        }
+        for (std::thread& asker : askers)
+            asker.join();
+        const bool quitAsked = std::find(order.begin(), order.end(), quit) != order.end();
+        if (!quitAsked && order.back() == restart) {
+            EXPECT_TRUE(waitUntil([&] {
+                const std::uint16_t port = server.listeningPort();
+                RawClient client(port);
+                return port != 0 && client.send(get("/up")) && client.readAnswer().status == 200;
+            })) << "round " << round;
+            server.stop();
+        }
+        if (quitAsked) {
+            EXPECT_FALSE(server.restart({platform::loopbackAddress(), 0})) << "round " << round;
+        }
+        ASSERT_TRUE(server.threadHandle()->waitFor(10s)) << "round " << round;
+        EXPECT_EQ(server.listeningPort(), 0);
+    }
+}
+
 TEST_F(ServerTest, BindFailureEndsTheListenerWithMinusOne)
 {
     startServer();
-    EchoServer second;
-    second.listenPort = port;  // taken by the first
+    EchoServer second(port);  // taken by the first
     EXPECT_EQ(second.run(), -1);
     ASSERT_TRUE(second.start());
     EXPECT_TRUE(second.threadHandle()->waitFor(10s));
