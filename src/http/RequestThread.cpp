@@ -159,7 +159,11 @@ RequestThread::Served RequestThread::serveRequest()
     // The client's address is set at construction and never changes; its
     // port, new with each connection, is no part of who is asking.
     const std::string_view host = std::string_view(clientAddress).substr(0, clientAddress.rfind(':'));
-    SessionBinding binding = attachSession(*server, *request, response, host);
+    // One snapshot of the rules judges the whole request.
+    const std::shared_ptr<const AccessRules> rules = server->access();
+    SessionBinding binding =
+        attachSession({*rules, server->sessions(), server->throttle(), server->opensWithUrlToken(request->path)},
+                      *request, response, host);
     sessionHeld = std::move(binding.session);
     session = sessionHeld.get();
     cookieName = std::move(binding.cookieName);

@@ -99,11 +99,6 @@ public:
     /// The endpoint the listener listens, or is to listen, on.
     Endpoint endpoint() const;
 
-    /// The protection realm of a request path; it also names the session
-    /// cookie and the session parameter.
-    virtual std::string realm(const std::string& path) = 0;
-    virtual bool isUser(const std::string& name) = 0;
-    virtual std::string passwordFor(const std::string& name) = 0;
     /// Whether a request for `path` may be authorised by the URL token of a
     /// session given in its query (what a media player handed our URLs
     /// sends) instead of the session's cookie or credentials. None by default.

@@ -47,24 +47,9 @@ void TuneletServer::applyAccessSettings(const host::SettingsData& values)
                .password = values.password,
                .filterIPs = values.filterIPs,
                .allowedIPs = http::addressPatterns(values.allowedIPs),
-               .blockedIPs = http::addressPatterns(values.blockedIPs)});
+               .blockedIPs = http::addressPatterns(values.blockedIPs),
+               .realm = realmName});
     admission.allowHosts(values.allowedHosts);
-}
-
-std::string TuneletServer::realm(const std::string&)
-{
-    return realmName;
-}
-
-bool TuneletServer::isUser(const std::string& name)
-{
-    return name == access()->username;
-}
-
-std::string TuneletServer::passwordFor(const std::string& name)
-{
-    const std::shared_ptr<const http::AccessRules> rules = access();
-    return name == rules->username ? rules->password : std::string();
 }
 
 bool TuneletServer::opensWithUrlToken(const std::string& path)

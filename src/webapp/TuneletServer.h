@@ -36,11 +36,6 @@ public:
     /// `values`, at once.
     void applyAccessSettings(const host::SettingsData& values);
 
-    std::string realm(const std::string& path) override;
-    /// Exact, case-sensitive comparison with the configured user name.
-    bool isUser(const std::string& name) override;
-    /// The configured password for the configured user; empty otherwise.
-    std::string passwordFor(const std::string& name) override;
     /// "download" and "stream": what a media player handed our URLs fetches.
     bool opensWithUrlToken(const std::string& path) override;
     bool acceptConnection(platform::UniqueFd socket) override;

@@ -49,13 +49,6 @@ private:
 class FileServer final : public http::Server {
 public:
     FileServer() : Server(platform::loopbackAddress(), 0) {}
-    std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string& name) override { return name == access()->username; }
-    std::string passwordFor(const std::string& name) override
-    {
-        const auto rules = access();
-        return name == rules->username ? rules->password : "";
-    }
     bool acceptConnection(platform::UniqueFd socket) override
     {
         return startConnection(std::make_unique<FileConnection>(std::move(socket), *this));

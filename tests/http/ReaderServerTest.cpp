@@ -35,9 +35,6 @@ class RecordingServer final : public http::Server {
 public:
     RecordingServer() : Server(platform::loopbackAddress(), 0) {}
 
-    std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string&) override { return false; }
-    std::string passwordFor(const std::string&) override { return ""; }
     bool acceptConnection(platform::UniqueFd socket) override
     {
         return startConnection(std::make_unique<RecordingConnection>(std::move(socket), *this));

@@ -151,13 +151,6 @@ public:
     /// When set (before start), each accepted peer waits for it first.
     platform::Event* acceptGate = nullptr;
 
-    std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string& name) override { return name == access()->username; }
-    std::string passwordFor(const std::string& name) override
-    {
-        const auto rules = access();
-        return name == rules->username ? rules->password : "";
-    }
     bool acceptConnection(platform::UniqueFd socket) override
     {
         ++accepted;
