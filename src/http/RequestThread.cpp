@@ -104,7 +104,7 @@ RequestThread::Served RequestThread::serveOn()
 void RequestThread::answerLater(const platform::Message& message, Finish finish)
 {
     if (!later)
-        later = std::make_unique<LaterAnswer>(serial);
+        later = std::make_unique<LaterAnswer>(serial());
     later->message = message;
     later->finish = std::move(finish);
     later->asked = true;
@@ -198,7 +198,7 @@ RequestThread::Served RequestThread::sendForLater(Response& response, bool clien
     later->response.emplace(std::move(response));
     // Once sent, the answer may bring the connection back to another
     // serving thread at any moment: nothing here touches it after that.
-    if (server->dispatcher.sendForLater(later->send, later->message))
+    if (server->sendForLater(later->send, later->message))
         return Served::waiting;
     // No window to answer: 0, as a send to it would answer.
     return finishLater(0);

@@ -248,7 +248,7 @@ bool Server::makeRoom(std::uint32_t peer)
             known = {connection, since};
     };
     for (const auto& connection : connections) {
-        if (connection->stopRequested)
+        if (connection->isStopped())
             continue;
         ++live;
         const bool samePeer = connection->peer() == peer;
@@ -282,7 +282,7 @@ bool Server::startConnection(std::unique_ptr<RequestThread> connection)
     RequestThread* const started = connection.get();
     {
         std::lock_guard guard(connectionsLock);
-        started->serial = ++lastSerial;
+        started->assignSerial(++lastSerial);
         connections.push_back(std::move(connection));
         ++unfinished;
         allRequestsDone.reset();
@@ -297,16 +297,16 @@ bool Server::startConnection(std::unique_ptr<RequestThread> connection)
     if (dispatcher.watch(*started))
         return true;
     // Never to finish: forget it here, or allRequestsDone would never be set.
-    std::unique_ptr<RequestThread> unstarted = removeConnection(started->serial);
+    std::unique_ptr<RequestThread> unstarted = removeConnection(started->serial());
     unstarted.reset();
     publishActivity();
     connectionFinished();
     return false;
 }
 
-void Server::connectionEnded(RequestThread& ended)
+void Server::connectionEnded(Connection& ended)
 {
-    std::unique_ptr<RequestThread> connection = removeConnection(ended.serial);
+    std::unique_ptr<RequestThread> connection = removeConnection(ended.serial());
     // Destroyed outside the list lock: its destructor closes the socket.
     connection.reset();
     publishActivity();
@@ -323,7 +323,7 @@ std::chrono::milliseconds Server::endIdleConnections()
     auto next = std::chrono::steady_clock::duration(std::chrono::seconds(1));
     std::lock_guard guard(connectionsLock);
     for (const auto& connection : connections) {
-        if (connection->stopRequested)
+        if (connection->isStopped())
             continue;
         // A request whose head is still on its way, idle, or stalled with
         // an answer waiting for room (as a waiting send would have failed
@@ -353,7 +353,7 @@ std::unique_ptr<RequestThread> Server::removeConnection(std::uint64_t serial)
 {
     std::lock_guard guard(connectionsLock);
     auto found = std::find_if(connections.begin(), connections.end(),
-                              [&](const auto& connection) { return connection->serial == serial; });
+                              [&](const auto& connection) { return connection->serial() == serial; });
     if (found == connections.end())
         return nullptr;
     std::unique_ptr<RequestThread> connection = std::move(*found);
@@ -363,11 +363,11 @@ std::unique_ptr<RequestThread> Server::removeConnection(std::uint64_t serial)
 
 void Server::connectionFinished()
 {
-    // Counted down and signalled under the lock that addConnection resets it
+    // Counted down and signalled under the lock that startConnection resets it
     // under, so a connection accepted meanwhile is never missed. A connection
     // counts until here, not until it is unlisted: once the event is set the
     // owner may destroy the server, so no other finishing connection may still
-    // be on its way through requestThreadDone.
+    // be on its way through connectionEnded.
     std::lock_guard guard(connectionsLock);
     if (--unfinished == 0)
         allRequestsDone.set();
@@ -389,6 +389,11 @@ std::size_t Server::idleConnectionCount() const
 bool Server::opensWithUrlToken(const std::string&)
 {
     return false;
+}
+
+bool Server::sendForLater(platform::DeferredSend& send, const platform::Message& message)
+{
+    return dispatcher.sendForLater(send, message);
 }
 
 std::shared_ptr<const AccessRules> Server::access() const

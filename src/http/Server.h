@@ -74,7 +74,7 @@ using ActivityList = std::vector<std::pair<std::string, std::string>>;
 /// longest for its next request, or is answered 503 and closed when none
 /// waits. A send that moves nothing for `sendStallLimit` seconds ends its
 /// connection.
-class Server : public threading::Thread {
+class Server : public threading::Thread, private ConnectionOwner {
 public:
     Server(std::uint32_t listenAddress, std::uint16_t listenPort);
     /// Stops again (without waiting) and frees the sessions.
@@ -127,6 +127,11 @@ public:
     /// Call without holding `connectionsLock`.
     void publishActivity();
 
+    /// For a connection's `answerLater`: hands `message` to its window's
+    /// thread without waiting (see `Dispatcher::sendForLater`). Any serving
+    /// thread.
+    bool sendForLater(platform::DeferredSend& send, const platform::Message& message);
+
     /// The receive limits every request is parsed with.
     ReceiveLimits receiveLimits() const;
     /// The port being listened on (useful after binding port 0); 0 while not
@@ -165,9 +170,6 @@ protected:
     bool startConnection(std::unique_ptr<RequestThread> connection);
 
 private:
-    friend class Dispatcher;
-    friend class RequestThread;
-
     /// Asks the loop to run (on `wanted`), starting its thread when none
     /// runs; under `stateLock`.
     bool askToRun();
@@ -185,11 +187,11 @@ private:
     /// Stops every listed connection.
     void stopConnections();
     /// Unlists and destroys an ended connection. On a serving thread.
-    void connectionEnded(RequestThread& connection);
+    void connectionEnded(Connection& connection) override;
     /// Closes the connections that have waited for their next request past
     /// the idle limit, or for room to send past the stall limit; how long
     /// until the next of them may be due (at most a second when none waits).
-    std::chrono::milliseconds endIdleConnections();
+    std::chrono::milliseconds endIdleConnections() override;
     /// Takes a connection out of the list; null when it was not listed.
     std::unique_ptr<RequestThread> removeConnection(std::uint64_t serial);
     /// The last step of a connection's end: signals `allRequestsDone` when it
@@ -223,7 +225,7 @@ private:
     std::atomic<std::uint16_t> boundPort{0};
     std::shared_ptr<const AccessRules> accessRules = std::make_shared<const AccessRules>();
     mutable std::mutex accessLock;
-    Dispatcher dispatcher{*this};  // last: its threads end before the rest goes
+    Dispatcher dispatcher{static_cast<ConnectionOwner&>(*this)};  // last: its threads end before the rest goes
 };
 
 } // namespace http
