@@ -3,6 +3,7 @@
 #include "http/Response.h"
 #include "http/Server.h"
 #include "http/support/RawClient.h"
+#include "support/WaitUntil.h"
 #include "platform/Socket.h"
 
 #include <gtest/gtest.h>
@@ -68,16 +69,7 @@ void RecordingConnection::handle(http::Response& response)
     response.send();
 }
 
-bool waitUntil(const std::function<bool()>& condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+using testing_support::waitUntil;
 
 class ReaderTest : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 #include "http/Response.h"
 #include "http/Server.h"
 #include "http/StateStore.h"
+#include "http/support/LoopbackServer.h"
 #include "http/support/RawClient.h"
 #include "platform/PlayerMessages.h"
 #include "platform/Socket.h"
@@ -33,6 +34,7 @@
 
 using namespace std::chrono_literals;
 using testing_support::RawClient;
+using testing_support::waitUntil;
 
 namespace {
 
@@ -143,9 +145,9 @@ private:
     }
 };
 
-class EchoServer final : public http::Server {
+class EchoServer final : public testing_support::LoopbackServer<EchoConnection> {
 public:
-    explicit EchoServer(std::uint16_t port = 0) : Server(platform::loopbackAddress(), port) {}
+    using LoopbackServer::LoopbackServer;
 
     std::atomic<int> accepted{0};
     /// When set (before start), each accepted peer waits for it first.
@@ -156,7 +158,7 @@ public:
         ++accepted;
         if (acceptGate)
             acceptGate->wait();
-        return startConnection(std::make_unique<EchoConnection>(std::move(socket), *this));
+        return LoopbackServer::acceptConnection(std::move(socket));
     }
 };
 
@@ -191,17 +193,6 @@ struct ActivityLog {
         return lists.empty() ? http::ActivityList{} : lists.back();
     }
 };
-
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 std::string get(const std::string& target, const std::string& moreHeaders = "")
 {
@@ -254,9 +245,8 @@ protected:
 
     void startServer()
     {
-        ASSERT_TRUE(server.start());
-        ASSERT_TRUE(waitUntil([&] { return server.listeningPort() != 0; }));
-        port = server.listeningPort();
+        port = server.startListening();
+        ASSERT_NE(port, 0);
     }
 
     /// Applies changed settings the way the owner does while running.
