@@ -28,9 +28,6 @@ class OkServer final : public http::Server {
 public:
     using Server::Server;
 
-    std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string&) override { return false; }
-    std::string passwordFor(const std::string&) override { return {}; }
     bool acceptConnection(platform::UniqueFd socket) override
     {
         return startConnection(std::make_unique<OkConnection>(std::move(socket), *this));

@@ -36,7 +36,7 @@ inline int serveUntilSignal(http::Server& server, const sigset_t& signals)
         std::this_thread::sleep_for(10ms);
     int result = 0;
     if (server.listeningPort() == 0) {
-        std::fprintf(stderr, "cannot listen on port %u\n", static_cast<unsigned>(server.listenPort.load()));
+        std::fprintf(stderr, "cannot listen on port %u\n", static_cast<unsigned>(server.endpoint().port));
         result = 1;
     } else {
         std::printf("port %u\n", server.listeningPort());

@@ -1,6 +1,5 @@
 #include "host/PluginInstance.h"
 
-#include "settings/Ipv4Address.h"
 #include "settings/PluginPaths.h"
 #include "settings/Settings.h"
 #include "library/Indexer.h"
@@ -25,9 +24,6 @@ namespace {
 
 /// Any address inside this module, for asking the loader where it lives.
 const char moduleAnchor = 0;
-
-/// 255.255.255.255: no socket can listen there.
-constexpr std::uint32_t unlistenableAddress = 0xFFFFFFFFu;
 
 HMENU hostMenu(HWND mainWindow, int which)
 {
@@ -87,13 +83,9 @@ int PluginInstance::initFrom(const std::string& modulePath)
     // An address or port that cannot be listened on leaves the server made
     // but stopped; the player runs on without it. The server takes its
     // document root, time-out and access rules from the settings.
-    std::uint32_t address = 0;
-    const bool canListen =
-        parseIPv4(values.listenIP, address) && values.listenPort >= 0 && values.listenPort <= 0xFFFF;
-    server = std::make_unique<webapp::TuneletServer>(*webApplication, *settings,
-                                                     canListen ? address : unlistenableAddress,
-                                                     static_cast<std::uint16_t>(canListen ? values.listenPort : 0));
-    if (values.autoStart && canListen)
+    const http::Endpoint endpoint = webapp::TuneletServer::endpointFor(values);
+    server = std::make_unique<webapp::TuneletServer>(*webApplication, *settings, endpoint.address, endpoint.port);
+    if (values.autoStart && endpoint.address != http::Endpoint::unlistenable)
         server->start();
     else if (values.autoStart)
         std::fprintf(stderr, "Tunelet: cannot listen on %s:%d: not an IPv4 address and port\n",
@@ -142,10 +134,8 @@ void PluginInstance::config()
 void PluginInstance::quit()
 {
     if (server) {
-        // A restart the dialog asked for just before may not have been taken
-        // up yet; this stop must end the listener, not restart it.
-        server->restarting = false;
-        server->stop();
+        // For good: a restart the dialog asks for afterwards is refused.
+        server->quit();
         // A connection may be inside a request to the player, which this
         // thread answers: a plain wait here would never end.
         if (auto handle = server->threadHandle())

@@ -5,9 +5,10 @@
 
 namespace http {
 
-/// Who may use a server: the password requirement with its one account, and
-/// the address filter. The owner hands a whole set over at once
-/// (`Server::setAccess`), so a request is judged by one consistent set.
+/// Who may use a server: the password requirement with its one account and
+/// the realm it is asked for in, and the address filter. The owner hands a
+/// whole set over at once (`Server::setAccess`), so a request is judged by
+/// one consistent set.
 struct AccessRules {
     bool requirePassword = false;
     std::string username{};
@@ -17,6 +18,9 @@ struct AccessRules {
     /// Address patterns (see `addressMatches`).
     std::vector<std::string> allowedIPs{};
     std::vector<std::string> blockedIPs{};
+    /// The protection realm of every path; it also names the session cookie
+    /// and the session parameter.
+    std::string realm = "Tunelet";
 };
 
 } // namespace http

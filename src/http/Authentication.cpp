@@ -4,7 +4,7 @@
 #include "http/Digest.h"
 #include "http/Nonce.h"
 #include "message/Request.h"
-#include "http/Server.h"
+#include "http/AccessRules.h"
 #include "http/StateStore.h"
 #include "message/UrlCoding.h"
 
@@ -37,7 +37,7 @@ bool namesTarget(const std::string& uri, const Request& request)
     return uriPath == request.path && uriQuery == request.query;
 }
 
-Authorization digestMatches(StateStore& session, Server& server, const Request& request,
+Authorization digestMatches(StateStore& session, const AccessRules& rules, const Request& request,
                             const DigestParameters& sent, std::uint64_t nowSeconds)
 {
     if (session.get("opaque") != valueOf(sent, "opaque"))
@@ -54,15 +54,15 @@ Authorization digestMatches(StateStore& session, Server& server, const Request& 
 
     // The password is hashed with our realm only: a client may not choose
     // the text its answer is checked against.
-    const std::string realm = server.realm(request.path);
-    if (valueOf(sent, "realm") != realm)
+    if (valueOf(sent, "realm") != rules.realm)
         return Authorization::refused;
 
+    // The user name is compared exactly, as written.
     std::string username = valueOf(sent, "username");
-    if (!server.isUser(username))
+    if (username != rules.username)
         return Authorization::wrongCredentials;
 
-    std::string ha1 = md5Hex(username + ":" + realm + ":" + server.passwordFor(username));
+    std::string ha1 = md5Hex(username + ":" + rules.realm + ":" + rules.password);
     std::string ha2 = md5Hex(std::string(request.method == Request::post ? "POST" : "GET") + ":" + uri);
     std::string expected = md5Hex(ha1 + ":" + nonce + ":" + valueOf(sent, "nc") + ":"
                                   + valueOf(sent, "cnonce") + ":" + valueOf(sent, "qop") + ":" + ha2);
@@ -71,27 +71,26 @@ Authorization digestMatches(StateStore& session, Server& server, const Request& 
     return age == NonceAge::fresh ? Authorization::byDigest : Authorization::stale;
 }
 
-Authorization checkCredentials(StateStore& session, Server& server, const Request& request, std::uint64_t nowSeconds,
-                               std::string_view header)
+Authorization checkCredentials(StateStore& session, const AccessRules& rules, const Request& request,
+                               std::uint64_t nowSeconds, std::string_view header)
 {
     constexpr std::string_view basic = "Basic ";
     if (header.starts_with(basic)) {
-        const std::string username = server.access()->username;
-        std::string expected = base64(username + ":" + server.passwordFor(username));
+        std::string expected = base64(rules.username + ":" + rules.password);
         return equalSecret(header.substr(basic.size()), expected) ? Authorization::byBasic
                                                                    : Authorization::wrongCredentials;
     }
     constexpr std::string_view digest = "Digest ";
     if (header.starts_with(digest))
-        return digestMatches(session, server, request, parseDigestParameters(header.substr(digest.size())),
+        return digestMatches(session, rules, request, parseDigestParameters(header.substr(digest.size())),
                              nowSeconds);
     return Authorization::refused;
 }
 
 } // namespace
 
-Authorization authorize(StateStore& session, Server& server, const Request& request, std::uint64_t nowSeconds,
-                        std::string_view clientAddress, bool sessionNamed)
+Authorization authorize(StateStore& session, const AccessRules& rules, const Request& request,
+                        std::uint64_t nowSeconds, bool sessionNamed, bool lockedOut)
 {
     if (sessionNamed && session.get("authorized") == "true")
         return Authorization::bySession;
@@ -99,25 +98,9 @@ Authorization authorize(StateStore& session, Server& server, const Request& requ
     auto found = request.headers.find("Authorization");
     if (found == request.headers.end())
         return Authorization::refused;
-    LoginThrottle& throttle = server.throttle();
-    if (throttle.lockedFor(clientAddress).count() > 0)
+    if (lockedOut)
         return Authorization::throttled;
-
-    Authorization result = checkCredentials(session, server, request, nowSeconds, found->second);
-    if (result == Authorization::wrongCredentials)
-        throttle.failed(clientAddress);
-    else if (result == Authorization::byBasic || result == Authorization::byDigest || result == Authorization::stale)
-        throttle.succeeded(clientAddress);
-    if (result == Authorization::byDigest && sessionNamed)
-        session.set("authorized", "true");
-    return result;
-}
-
-bool isAuthorized(StateStore& session, Server& server, const Request& request)
-{
-    Authorization result = authorize(session, server, request, secondsSinceEpoch());
-    return result == Authorization::bySession || result == Authorization::byBasic
-        || result == Authorization::byDigest;
+    return checkCredentials(session, rules, request, nowSeconds, found->second);
 }
 
 } // namespace http

@@ -1,7 +1,6 @@
 #include "http/Dispatcher.h"
 
-#include "http/RequestThread.h"
-#include "http/Server.h"
+#include "http/Connection.h"
 #include "platform/Socket.h"
 
 #include <algorithm>
@@ -21,7 +20,7 @@ constexpr std::uint64_t answersKey = ~std::uint64_t{0};
 
 } // namespace
 
-Dispatcher::Dispatcher(Server& server) : server(server)
+Dispatcher::Dispatcher(ConnectionOwner& owner) : owner(owner)
 {
     if (ending.isValid())
         ready.add(ending.descriptor(), endingKey, platform::ReadinessSet::Watch::level);
@@ -83,17 +82,17 @@ bool Dispatcher::sendForLater(platform::DeferredSend& send, const platform::Mess
                                   sends);
 }
 
-bool Dispatcher::watch(RequestThread& connection)
+bool Dispatcher::watch(Connection& connection)
 {
-    connection.stream.markIdle();
+    connection.markIdle();
     {
         std::lock_guard guard(lock);
-        watched.emplace(connection.serial, &connection);
+        watched.emplace(connection.serial(), Watched{&connection});
     }
-    if (ready.add(connection.socket.get(), connection.serial))
+    if (ready.add(connection.descriptor(), connection.serial()))
         return true;
     std::lock_guard guard(lock);
-    watched.erase(connection.serial);
+    watched.erase(connection.serial());
     return false;
 }
 
@@ -144,7 +143,7 @@ void Dispatcher::poll(std::uint64_t turn)
         }
         if (!watchdogArmed.exchange(true))
             watchdog.arm(handOver.load());
-        serve(*next->connection, next->cause);
+        serve(*next->watched, next->cause);
     }
 }
 
@@ -154,7 +153,7 @@ void Dispatcher::take(std::uint64_t key)
     auto found = watched.find(key & ~platform::ReadinessSet::writable);
     if (found == watched.end())
         return;  // a connection that has ended since
-    RequestThread& connection = *found->second;
+    Watched& connection = found->second;
     if (room && connection.waitsForRoom) {
         // It stays taken. The report may stand for input too.
         connection.waitsForRoom = false;
@@ -176,16 +175,17 @@ void Dispatcher::takeAnswers()
         // A connection waiting for its answer stays taken, and listed.
         auto found = watched.find(serial);
         if (found != watched.end())
-            pending.push_back({found->second, Turn::Cause::answer});
+            pending.push_back({&found->second, Turn::Cause::answer});
     }
 }
 
-void Dispatcher::serve(RequestThread& connection, Turn::Cause cause)
+void Dispatcher::serve(Watched& state, Turn::Cause cause)
 {
+    Connection& connection = *state.connection;
     // Only the thread that has taken a connection ends it. Once let go, or
     // left waiting for an answer or for room, it may be taken, served and
     // ended by another thread at any moment: not touched after that.
-    using Served = RequestThread::Served;
+    using Served = Connection::Served;
     Served served = cause == Turn::Cause::answer ? connection.resumeAnswer()
         : cause == Turn::Cause::room             ? connection.resumeSending()
                                                  : connection.serveAvailable();
@@ -193,39 +193,39 @@ void Dispatcher::serve(RequestThread& connection, Turn::Cause cause)
     // (Left waiting for an answer, it is not touched again; its reports of
     // room are taken as input meanwhile.)
     if (cause == Turn::Cause::room && served == Served::idle)
-        ready.watchWritable(connection.socket.get(), connection.serial, false);
+        ready.watchWritable(connection.descriptor(), connection.serial(), false);
     for (;;) {
         if (served == Served::waiting)
             return;
-        if (served == Served::sending && waitForRoom(connection))
+        if (served == Served::sending && waitForRoom(state))
             return;
         if (served == Served::ended || served == Served::sending)
             break;
         {
             std::lock_guard guard(lock);
-            if (!connection.arrivedMeanwhile) {
-                connection.taken = false;
+            if (!state.arrivedMeanwhile) {
+                state.taken = false;
                 return;
             }
-            connection.arrivedMeanwhile = false;
+            state.arrivedMeanwhile = false;
         }
         served = connection.serveAvailable();
     }
     {
         std::lock_guard guard(lock);
-        watched.erase(connection.serial);
+        watched.erase(connection.serial());  // `state` with it
     }
-    ready.remove(connection.socket.get());
-    server.connectionEnded(connection);
+    ready.remove(connection.descriptor());
+    owner.connectionEnded(connection);
 }
 
-bool Dispatcher::waitForRoom(RequestThread& connection)
+bool Dispatcher::waitForRoom(Watched& state)
 {
     // Under the lock that reports are taken under: the report of room (at
     // once when there is room already) finds it waiting.
     std::lock_guard guard(lock);
-    connection.waitsForRoom = ready.watchWritable(connection.socket.get(), connection.serial, true);
-    return connection.waitsForRoom;
+    state.waitsForRoom = ready.watchWritable(state.connection->descriptor(), state.connection->serial(), true);
+    return state.waitsForRoom;
 }
 
 void Dispatcher::standBy()
@@ -237,7 +237,7 @@ void Dispatcher::standBy()
         // list is gone through only when a sweep is due.
         auto now = Clock::now();
         if (now >= sweepAt)
-            sweepAt = now + std::clamp(server.endIdleConnections(), 1ms, 1000ms);
+            sweepAt = now + std::clamp(owner.endIdleConnections(), 1ms, 1000ms);
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(sweepAt - now);
         const std::array<int, 2> waitOn{ending.descriptor(), watchdog.descriptor()};
         const int woken = platform::waitReadable(waitOn, wait);

@@ -20,8 +20,21 @@
 
 namespace http {
 
-class RequestThread;
-class Server;
+class Connection;
+
+/// What a dispatcher asks of whoever owns its connections (the server). On
+/// the dispatcher's threads.
+class ConnectionOwner {
+public:
+    /// `connection` has ended: it is no longer watched, and may be destroyed.
+    virtual void connectionEnded(Connection& connection) = 0;
+    /// Ends the connections idle, stalled or half-received past their
+    /// limits; how long until the next sweep may be due.
+    virtual std::chrono::milliseconds endIdleConnections() = 0;
+
+protected:
+    ~ConnectionOwner() = default;
+};
 
 /// Runs a server's connections on a few threads. A connection waiting for its
 /// next request holds no thread: it waits in one readiness set, which reports
@@ -53,10 +66,11 @@ class Server;
 /// head is still on its way waits in the set too, as an idle connection.
 ///
 /// The server starts it with its run, hands it every accepted connection by
-/// `watch`, and calls `finish` once no connection is left.
+/// `watch`, and calls `finish` once no connection is left; it tells the
+/// server (its `ConnectionOwner`) of every connection that ends.
 class Dispatcher {
 public:
-    explicit Dispatcher(Server& server);
+    explicit Dispatcher(ConnectionOwner& owner);
     /// Ends and joins every thread.
     ~Dispatcher();
     Dispatcher(const Dispatcher&) = delete;
@@ -68,10 +82,10 @@ public:
     void finish();
     /// Serves `connection` from now on: at once if it has something to read.
     /// False when it cannot be watched (the caller ends it).
-    bool watch(RequestThread& connection);
+    bool watch(Connection& connection);
     /// Hands `message` to its window's thread without waiting; the answer
     /// brings back the connection that `send` is tagged with (see
-    /// `RequestThread::resumeAnswer`). False when it could not be sent. Once
+    /// `Connection::resumeAnswer`). False when it could not be sent. Once
     /// true, that connection may be served again by another thread at any
     /// moment.
     bool sendForLater(platform::DeferredSend& send, const platform::Message& message);
@@ -83,10 +97,17 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    /// A watched connection, and its state here; the state under `lock`.
+    struct Watched {
+        Connection* connection;
+        bool taken = false;             // a thread serves it, or it waits to be served
+        bool arrivedMeanwhile = false;  // input was reported while it was taken
+        bool waitsForRoom = false;      // left `sending`, and watched for room
+    };
     /// A connection to serve, and why.
     struct Turn {
         enum class Cause { input, answer, room };
-        RequestThread* connection;
+        Watched* watched;  // stays in place in `watched` until it ends
         Cause cause;
     };
 
@@ -100,10 +121,10 @@ private:
     /// Serves what `connection` has sent (after finishing its answer, or
     /// sending on what waits for room, as `cause` says); then lets it go or
     /// ends it, or leaves it waiting for an answer or for room.
-    void serve(RequestThread& connection, Turn::Cause cause);
+    void serve(Watched& watched, Turn::Cause cause);
     /// Leaves `connection` waiting for room in its socket's buffer; false
     /// when the socket cannot be watched for it.
-    bool waitForRoom(RequestThread& connection);
+    bool waitForRoom(Watched& watched);
     /// The standby's check of the poller: true when this thread took over.
     bool takeOverIfStuck(std::uint64_t& turn);
     /// Starts the standby thread; under `lock`.
@@ -115,7 +136,7 @@ private:
     /// when no thread could be made.
     bool spawn(std::function<void()> body);
 
-    Server& server;
+    ConnectionOwner& owner;
     platform::ReadinessSet ready;
     platform::WakeupDescriptor ending;  // signalled by `finish`
     platform::OneShotTimer watchdog;    // armed while the poller serves
@@ -131,7 +152,7 @@ private:
     platform::SendBatch sends;
     /// The watched connections by the key the set reports them with (their
     /// serial: a report may name one that has ended since). Under `lock`.
-    std::unordered_map<std::uint64_t, RequestThread*> watched;
+    std::unordered_map<std::uint64_t, Watched> watched;
     std::uint64_t lastWorker = 0;       // under `lock`
     std::map<std::uint64_t, std::thread> workers;  // under `lock`
     std::vector<std::thread> left;      // returned or returning; under `lock`

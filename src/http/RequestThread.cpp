@@ -104,7 +104,7 @@ RequestThread::Served RequestThread::serveOn()
 void RequestThread::answerLater(const platform::Message& message, Finish finish)
 {
     if (!later)
-        later = std::make_unique<LaterAnswer>(serial);
+        later = std::make_unique<LaterAnswer>(serial());
     later->message = message;
     later->finish = std::move(finish);
     later->asked = true;
@@ -159,7 +159,11 @@ RequestThread::Served RequestThread::serveRequest()
     // The client's address is set at construction and never changes; its
     // port, new with each connection, is no part of who is asking.
     const std::string_view host = std::string_view(clientAddress).substr(0, clientAddress.rfind(':'));
-    SessionBinding binding = attachSession(*server, *request, response, host);
+    // One snapshot of the rules judges the whole request.
+    const std::shared_ptr<const AccessRules> rules = server->access();
+    SessionBinding binding =
+        attachSession({*rules, server->sessions(), server->throttle(), server->opensWithUrlToken(request->path)},
+                      *request, response, host);
     sessionHeld = std::move(binding.session);
     session = sessionHeld.get();
     cookieName = std::move(binding.cookieName);
@@ -194,7 +198,7 @@ RequestThread::Served RequestThread::sendForLater(Response& response, bool clien
     later->response.emplace(std::move(response));
     // Once sent, the answer may bring the connection back to another
     // serving thread at any moment: nothing here touches it after that.
-    if (server->dispatcher.sendForLater(later->send, later->message))
+    if (server->sendForLater(later->send, later->message))
         return Served::waiting;
     // No window to answer: 0, as a send to it would answer.
     return finishLater(0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "http/Connection.h"
+#include "http/LaterAnswering.h"
 #include "message/Request.h"
 #include "message/Response.h"
 #include "message/SocketStream.h"
@@ -22,12 +24,17 @@ namespace http {
 class Server;
 class StateStore;
 
-/// One connection: reads its requests one after another, ties each to a
-/// session and passes it to `handle`. Made on the listener thread and handed
-/// to the server's `startConnection`, which owns it from then on; the
-/// server's serving threads take turns with it (one at a time, see
-/// `Dispatcher`), and the server destroys it once it has ended.
-class RequestThread {
+/// One client connection (no thread of its own, whatever the name says):
+/// reads its requests one after another, ties each to a session and passes
+/// it to `handle`. Made on the listener thread and handed to the server's
+/// `startConnection`, which owns it from then on; the dispatcher's serving
+/// threads take turns with it (one at a time) through the `Connection`
+/// interface, and the server destroys it once it has ended.
+///
+/// Each request is judged with what the server hands it at that moment: one
+/// snapshot of the access rules, the server's session table and
+/// wrong-password record (see `attachSession`).
+class RequestThread : public Connection, public LaterAnswering {
 public:
     /// Takes the connected socket; `server` must outlive the connection.
     RequestThread(platform::UniqueFd socket, Server& server);
@@ -42,37 +49,23 @@ public:
     void stop();
     /// As `stop`, and an answer being written fails at once too.
     void closeNow();
-    /// Where serving a connection stopped.
-    enum class Served {
-        idle,     // every request that arrived is answered
-        waiting,  // an answer waits for the player's thread (`answerLater`)
-        sending,  // an answer waits for room in the socket's buffer
-        ended,    // the connection is to end
-    };
-    /// Serves the requests that have arrived or begun to arrive since input
-    /// was last reported, until the socket is found empty (a request begun is
-    /// waited for whole) or an answer has to wait. The connection is to end
-    /// once the peer closed, a receive failed or timed out, an error was
-    /// answered, an answer could not be sent, the client asked for
-    /// "Connection: close", or the connection was stopped.
-    Served serveAvailable();
-    /// Once the answer `answerLater` waited for has come: finishes that
-    /// request, then serves on as `serveAvailable` does.
-    Served resumeAnswer();
-    /// Once the socket has room again: sends on what the answer left
-    /// `sending`, then serves on as `serveAvailable` does.
-    Served resumeSending();
+    /// Whether `stop` or `closeNow` was called. Any thread.
+    bool isStopped() const { return stopRequested.load(); }
 
-    /// What finishes an answer from the player's answer to a message.
-    using Finish = std::function<void(platform::LRESULT result, Response& response)>;
-    /// For `handle`, as the last thing it does, having sent nothing: the
-    /// answer needs the answer of a window's thread to `message`. The
-    /// message goes there without waiting, the serving thread goes on with
-    /// other connections, and once that thread has answered, `finish`
-    /// completes the answer on a serving thread (with 0 at once, as
-    /// `sendMessage` answers, when the window is not there). The next
-    /// request of the connection is read only after that.
-    void answerLater(const platform::Message& message, Finish finish);
+    /// A request begun is waited for whole (in the readiness set, holding no
+    /// thread). The connection is to end once the peer closed, a receive
+    /// failed or timed out, an error was answered, an answer could not be
+    /// sent, the client asked for "Connection: close", or the connection was
+    /// stopped.
+    Served serveAvailable() override;
+    Served resumeAnswer() override;
+    Served resumeSending() override;
+    void markIdle() override { stream.markIdle(); }
+    int descriptor() const override { return socket.get(); }
+
+    /// See `LaterAnswering`: the serving thread goes on with other
+    /// connections meanwhile (the connection is left `waiting`).
+    void answerLater(const platform::Message& message, Finish finish) override;
 
     /// (clientAddress, lastRequest), read under the connection's lock.
     std::pair<std::string, std::string> activityEntry() const;
@@ -105,9 +98,6 @@ protected:
     SocketStream stream;              // over `socket`
 
 private:
-    friend class Server;
-    friend class Dispatcher;
-
     /// An answer put off by `answerLater`.
     struct LaterAnswer {
         explicit LaterAnswer(std::uint64_t serial) : send(serial) {}
@@ -138,13 +128,8 @@ private:
     std::shared_ptr<StateStore> sessionHeld;  // kept alive even if the table drops it
     std::unique_ptr<LaterAnswer> later;       // made at the first answer put off
     std::atomic<bool> stopRequested{false};
-    std::uint64_t serial = 0;  // the server's name for it
     const std::uint32_t peerAddress;
     bool closesAfterSending = false;  // the answer left `sending` ends the connection
-    /// The dispatcher's state of the connection; under its lock.
-    bool taken = false;         // a thread serves it, or it waits to be served
-    bool arrivedMeanwhile = false;  // input was reported while it was taken
-    bool waitsForRoom = false;  // left `sending`, and watched for room
     mutable std::mutex lock;  // guards the two below
     std::string lastRequest;
     std::string clientAddress;

@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <thread>
 
 namespace http {
 
 using namespace std::chrono_literals;
 
-Server::Server(std::uint32_t listenAddress, std::uint16_t listenPort)
-    : listenAddress(listenAddress), listenPort(listenPort)
+Server::Server(std::uint32_t listenAddress, std::uint16_t listenPort) : wanted{listenAddress, listenPort}
 {
 }
 
@@ -25,73 +25,179 @@ Server::~Server()
     stop();
 }
 
+bool Server::start()
+{
+    std::lock_guard guard(stateLock);
+    if (quitting || (loopRuns && runWanted))
+        return false;
+    runWanted = true;
+    runningAsked(true);
+    return askToRun();
+}
+
+bool Server::restart(Endpoint endpoint)
+{
+    std::lock_guard guard(stateLock);
+    if (quitting)
+        return false;
+    wanted = endpoint;
+    runWanted = true;
+    runningAsked(true);
+    return askToRun();
+}
+
+bool Server::askToRun()
+{
+    ++asked;
+    if (loopRuns) {
+        // The loop looks at what is wanted once woken: it closes its socket,
+        // and the connections of that socket end by themselves.
+        stopEvent.signal();
+        stopConnections();
+        return true;
+    }
+    // A loop that has just ended may still be on its way out of its thread,
+    // which takes no lock any more: it is gone in a moment.
+    while (threadId() != 0)
+        std::this_thread::yield();
+    loopRuns = threading::Thread::start();
+    if (!loopRuns)
+        runWanted = false;
+    return loopRuns;
+}
+
 bool Server::stop()
 {
-    stopEvent.signal();
-    std::lock_guard guard(threadsLock);
-    for (const auto& connection : requestThreads)
+    {
+        std::lock_guard guard(stateLock);
+        runWanted = false;
+        runningAsked(false);
+        ++asked;
+        stopEvent.signal();
+    }
+    stopConnections();
+    return true;
+}
+
+void Server::quit()
+{
+    {
+        std::lock_guard guard(stateLock);
+        quitting = true;
+    }
+    stop();
+}
+
+Endpoint Server::endpoint() const
+{
+    std::lock_guard guard(stateLock);
+    return wanted;
+}
+
+void Server::stopConnections()
+{
+    std::lock_guard guard(connectionsLock);
+    for (const auto& connection : connections)
         connection->stop();
+}
+
+std::optional<Endpoint> Server::nextRun(std::uint64_t& seen)
+{
+    std::lock_guard guard(stateLock);
+    // Every request to the loop signals the event under this lock: one
+    // that comes after this point signals it again.
+    stopEvent.reset();
+    seen = asked;
+    if (!runWanted)
+        return std::nullopt;
+    return wanted;
+}
+
+void Server::giveUp(std::uint64_t seen)
+{
+    // Unless something new was asked meanwhile, the listener cannot run as
+    // asked and ends.
+    std::lock_guard guard(stateLock);
+    if (asked == seen)
+        runWanted = false;
+}
+
+bool Server::mayEnd()
+{
+    std::lock_guard guard(stateLock);
+    if (runWanted)
+        return false;
+    loopRuns = false;
     return true;
 }
 
 int Server::run()
 {
-    // Without its wake-up descriptor the loop could never be stopped.
-    if (!stopEvent.isValid() || !dispatcher.start())
-        return finish(-1);
+    {
+        // Run directly rather than through `start`: running is what is asked.
+        std::lock_guard guard(stateLock);
+        if (!loopRuns)
+            loopRuns = runWanted = true;
+    }
+    int result = 0;
     // Idle connections are cheap: thousands of them need more descriptors
     // than a process is given at first.
     descriptorLimit = platform::raiseDescriptorLimit();
+    // Without its wake-up descriptor the loop could never be stopped.
+    bool serving = stopEvent.isValid() && dispatcher.start();
     for (;;) {
-        restarting = false;
-        platform::UniqueFd listening = platform::listenTcp(listenAddress.load(), listenPort.load());
-        if (!listening) {
-            listenError = errno != 0 ? errno : EINVAL;
-            return finish(-1);
+        std::uint64_t seen = 0;
+        const std::optional<Endpoint> next = serving ? nextRun(seen) : std::nullopt;
+        if (next) {
+            result = listenOn(*next) ? 0 : -1;
+            if (result != 0)
+                giveUp(seen);
+            continue;
         }
-        listenError = 0;
-        boundPort = platform::boundPort(listening.get());
-        onListening.invoke(0);
-        while (!stopping) {
-            const std::array<int, 2> waitOn{stopEvent.descriptor(), listening.get()};
-            // The stop event comes first, so a stop wins over a waiting peer.
-            int ready = platform::waitReadable(waitOn, -1ms);
-            if (ready == 0) {
-                stopping = true;
-                stopEvent.reset();
-            } else if (ready == 1) {
-                acceptOne(listening.get());
-            } else {
-                stopping = true;
-            }
-        }
-        boundPort = 0;
-        listening.reset();
-        if (!restarting)
-            return finish(0);
-        // Connections of the old socket were shut down by stop() and end by
-        // themselves; the new socket takes the current address and port.
-        stopping = false;
+        if (!serving)
+            result = -1;
+        finish();
+        if (mayEnd())
+            return result;
+        // Started again while the connections ended.
+        serving = dispatcher.start();
     }
 }
 
-int Server::finish(int result)
+bool Server::listenOn(Endpoint endpoint)
+{
+    platform::UniqueFd listening = platform::listenTcp(endpoint.address, endpoint.port);
+    if (!listening) {
+        listenError = errno != 0 ? errno : EINVAL;
+        return false;
+    }
+    listenError = 0;
+    boundPort = platform::boundPort(listening.get());
+    onListening.invoke(0);
+    for (;;) {
+        const std::array<int, 2> waitOn{stopEvent.descriptor(), listening.get()};
+        // The stop event comes first, so a stop wins over a waiting peer.
+        const int ready = platform::waitReadable(waitOn, -1ms);
+        if (ready != 1)
+            break;
+        acceptOne(listening.get());
+    }
+    boundPort = 0;
+    return true;
+}
+
+void Server::finish()
 {
     // Whoever waits for this thread may destroy the server next, so no
     // connection may outlive it. An answer that is still being written after
     // the grace is cut off: a client that does not read holds up nobody.
     if (!allRequestsDone.waitFor(answerGrace.load())) {
-        std::lock_guard guard(threadsLock);
-        for (const auto& connection : requestThreads)
+        std::lock_guard guard(connectionsLock);
+        for (const auto& connection : connections)
             connection->closeNow();
     }
     allRequestsDone.wait();
     dispatcher.finish();
-    // A second stop() during that wait is for this run; left signalled it
-    // would end the next run at once.
-    stopEvent.reset();
-    stopping = false;
-    return result;
 }
 
 void Server::acceptOne(int listening)
@@ -132,7 +238,7 @@ bool Server::makeRoom(std::uint32_t peer)
     const std::size_t openLimit = std::min(maxOpenConnections.load(),
                                            descriptorLimit > reserve * 2 ? descriptorLimit - reserve
                                                                          : descriptorLimit / 2);
-    std::lock_guard guard(threadsLock);
+    std::lock_guard guard(connectionsLock);
     // Stopped connections are on their way out and take no new request.
     std::size_t live = 0;
     std::size_t busy = 0;
@@ -146,8 +252,8 @@ bool Server::makeRoom(std::uint32_t peer)
         if (!known.first || since < known.second)
             known = {connection, since};
     };
-    for (const auto& connection : requestThreads) {
-        if (connection->stopRequested)
+    for (const auto& connection : connections) {
+        if (connection->isStopped())
             continue;
         ++live;
         const bool samePeer = connection->peer() == peer;
@@ -180,9 +286,9 @@ bool Server::startConnection(std::unique_ptr<RequestThread> connection)
 {
     RequestThread* const started = connection.get();
     {
-        std::lock_guard guard(threadsLock);
-        started->serial = ++lastSerial;
-        requestThreads.push_back(std::move(connection));
+        std::lock_guard guard(connectionsLock);
+        started->assignSerial(++lastSerial);
+        connections.push_back(std::move(connection));
         ++unfinished;
         allRequestsDone.reset();
         // A stop that came while this peer was being accepted has already
@@ -196,16 +302,16 @@ bool Server::startConnection(std::unique_ptr<RequestThread> connection)
     if (dispatcher.watch(*started))
         return true;
     // Never to finish: forget it here, or allRequestsDone would never be set.
-    std::unique_ptr<RequestThread> unstarted = removeConnection(started->serial);
+    std::unique_ptr<RequestThread> unstarted = removeConnection(started->serial());
     unstarted.reset();
     publishActivity();
     connectionFinished();
     return false;
 }
 
-void Server::connectionEnded(RequestThread& ended)
+void Server::connectionEnded(Connection& ended)
 {
-    std::unique_ptr<RequestThread> connection = removeConnection(ended.serial);
+    std::unique_ptr<RequestThread> connection = removeConnection(ended.serial());
     // Destroyed outside the list lock: its destructor closes the socket.
     connection.reset();
     publishActivity();
@@ -220,9 +326,9 @@ std::chrono::milliseconds Server::endIdleConnections()
     const auto requestLimit = limits.request;
     const auto stallLimit = std::chrono::seconds(std::max(sendStallLimit.load(), 1));
     auto next = std::chrono::steady_clock::duration(std::chrono::seconds(1));
-    std::lock_guard guard(threadsLock);
-    for (const auto& connection : requestThreads) {
-        if (connection->stopRequested)
+    std::lock_guard guard(connectionsLock);
+    for (const auto& connection : connections) {
+        if (connection->isStopped())
             continue;
         // A request whose head is still on its way, idle, or stalled with
         // an answer waiting for room (as a waiting send would have failed
@@ -250,44 +356,49 @@ std::chrono::milliseconds Server::endIdleConnections()
 
 std::unique_ptr<RequestThread> Server::removeConnection(std::uint64_t serial)
 {
-    std::lock_guard guard(threadsLock);
-    auto found = std::find_if(requestThreads.begin(), requestThreads.end(),
-                              [&](const auto& connection) { return connection->serial == serial; });
-    if (found == requestThreads.end())
+    std::lock_guard guard(connectionsLock);
+    auto found = std::find_if(connections.begin(), connections.end(),
+                              [&](const auto& connection) { return connection->serial() == serial; });
+    if (found == connections.end())
         return nullptr;
     std::unique_ptr<RequestThread> connection = std::move(*found);
-    requestThreads.erase(found);
+    connections.erase(found);
     return connection;
 }
 
 void Server::connectionFinished()
 {
-    // Counted down and signalled under the lock that startConnection resets
-    // it under, so a connection accepted meanwhile is never missed. A
-    // connection counts until here, not until it is unlisted: once the event
-    // is set the owner may destroy the server, so no other finishing
-    // connection may still be on its way through connectionEnded.
-    std::lock_guard guard(threadsLock);
+    // Counted down and signalled under the lock that startConnection resets it
+    // under, so a connection accepted meanwhile is never missed. A connection
+    // counts until here, not until it is unlisted: once the event is set the
+    // owner may destroy the server, so no other finishing connection may still
+    // be on its way through connectionEnded.
+    std::lock_guard guard(connectionsLock);
     if (--unfinished == 0)
         allRequestsDone.set();
 }
 
 std::size_t Server::connectionCount() const
 {
-    std::lock_guard guard(threadsLock);
-    return requestThreads.size();
+    std::lock_guard guard(connectionsLock);
+    return connections.size();
 }
 
 std::size_t Server::idleConnectionCount() const
 {
-    std::lock_guard guard(threadsLock);
-    return static_cast<std::size_t>(std::count_if(requestThreads.begin(), requestThreads.end(),
+    std::lock_guard guard(connectionsLock);
+    return static_cast<std::size_t>(std::count_if(connections.begin(), connections.end(),
                                                   [](const auto& connection) { return connection->idleSince(); }));
 }
 
 bool Server::opensWithUrlToken(const std::string&)
 {
     return false;
+}
+
+bool Server::sendForLater(platform::DeferredSend& send, const platform::Message& message)
+{
+    return dispatcher.sendForLater(send, message);
 }
 
 std::shared_ptr<const AccessRules> Server::access() const
@@ -317,9 +428,9 @@ void Server::publishActivity()
         return;
     ActivityList list;
     {
-        std::lock_guard guard(threadsLock);
-        list.reserve(requestThreads.size());
-        for (const auto& connection : requestThreads)
+        std::lock_guard guard(connectionsLock);
+        list.reserve(connections.size());
+        for (const auto& connection : connections)
             list.push_back(connection->activityEntry());
     }
     activity.invoke(reinterpret_cast<threading::CallbackArgument>(&list));

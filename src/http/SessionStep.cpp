@@ -6,7 +6,9 @@
 #include "http/Nonce.h"
 #include "message/Request.h"
 #include "message/Response.h"
-#include "http/Server.h"
+#include "http/AccessRules.h"
+#include "http/LoginThrottle.h"
+#include "http/SessionTable.h"
 #include "http/StateStore.h"
 
 #include <algorithm>
@@ -57,9 +59,10 @@ enum class Named { none, byCookie, byUrlToken, byOpaque };
 
 } // namespace
 
-SessionBinding attachSession(Server& server, Request& request, Response& response, std::string_view clientAddress)
+SessionBinding attachSession(const SessionInputs& inputs, Request& request, Response& response,
+                             std::string_view clientAddress)
 {
-    std::string name = server.realm(request.path);
+    std::string name = inputs.rules.realm;
     auto cookieHeader = request.headers.find("Cookie");
     CookieStore cookies(cookieHeader == request.headers.end() ? std::string_view() : cookieHeader->second);
 
@@ -69,11 +72,11 @@ SessionBinding attachSession(Server& server, Request& request, Response& respons
     // session so far, a Digest answer names the session whose challenge it
     // answers (clients that keep no cookies). An id or a key this server
     // did not issue (made up, expired, or dropped at a login) counts as none.
-    SessionTable& table = server.sessions();
+    SessionTable& table = inputs.sessions;
     std::string sessionId;
     std::shared_ptr<StateStore> session;
     Named named = Named::none;
-    if (server.opensWithUrlToken(request.path)) {
+    if (inputs.opensWithUrlToken) {
         for (const std::string& token : {parameter(request, name), parameter(request, "auth")}) {
             std::tie(sessionId, session) = table.findByUrlToken(token);
             if (session) {
@@ -98,12 +101,21 @@ SessionBinding attachSession(Server& server, Request& request, Response& respons
         setCookie(response, name, sessionId);
     }
 
-    if (server.access()->requirePassword && request.status != 500) {
-        // A URL token alone opens the routes it is given on.
+    if (inputs.rules.requirePassword && request.status != 500) {
+        // A URL token alone opens the routes it is given on. Only a session
+        // named by its cookie stays authorised: one found by the opaque alone
+        // has each of its requests checked.
+        const bool sessionNamed = named != Named::byOpaque;
         Authorization result = named == Named::byUrlToken
             ? Authorization::bySession
-            : authorize(*session, server, request, secondsSinceEpoch(), clientAddress, named != Named::byOpaque);
-        if (result == Authorization::byDigest && named != Named::byOpaque) {
+            : authorize(*session, inputs.rules, request, secondsSinceEpoch(), sessionNamed,
+                        inputs.throttle.lockedFor(clientAddress).count() > 0);
+        if (result == Authorization::wrongCredentials)
+            inputs.throttle.failed(clientAddress);
+        else if (result == Authorization::byBasic || result == Authorization::byDigest || result == Authorization::stale)
+            inputs.throttle.succeeded(clientAddress);
+        if (result == Authorization::byDigest && sessionNamed) {
+            session->set("authorized", "true");
             std::string renewed = table.reissueAuthorised(sessionId);
             if (!renewed.empty()) {
                 sessionId = renewed;
@@ -116,7 +128,7 @@ SessionBinding attachSession(Server& server, Request& request, Response& respons
         } else if (result == Authorization::throttled) {
             // Too many wrong passwords from this address: nothing is checked
             // until the wait is over, and the client is told how long it is.
-            const std::chrono::seconds wait = server.throttle().lockedFor(clientAddress);
+            const std::chrono::seconds wait = inputs.throttle.lockedFor(clientAddress);
             response.headers["Retry-After"] = std::to_string(std::max<std::chrono::seconds::rep>(wait.count(), 1));
             response.headers["Connection"] = "close";
             request.status = 429;

@@ -34,9 +34,6 @@ namespace ui {
 
 namespace {
 
-/// 255.255.255.255: no socket can listen there.
-constexpr std::uint32_t unlistenableAddress = 0xFFFFFFFFu;
-
 constexpr std::size_t credentialLength = 31;
 constexpr std::size_t addressListLength = 4094;
 
@@ -173,14 +170,11 @@ void ConfigDialog::send(unsigned message, const std::string& text)
     case CM_START:
         readControls();
         server_->start->setEnabled(false);
-        handServerSettings(settings.snapshot());
-        server.start();
+        server.restart(handServerSettings(settings.snapshot()));
         break;
     case CM_STOP:
         readControls();
         server_->stop->setEnabled(false);
-        // Ends the listener even when a restart is still pending.
-        server.restarting = false;
         server.stop();
         break;
     case CM_SAVE:
@@ -319,15 +313,11 @@ bool ConfigDialog::readControls()
     return address && port && timeout;
 }
 
-void ConfigDialog::handServerSettings(const host::SettingsData& values)
+http::Endpoint ConfigDialog::handServerSettings(const host::SettingsData& values)
 {
-    std::uint32_t address = 0;
-    const bool canListen = host::parseIPv4(values.listenIP, address) && values.listenPort >= 1 &&
-                           values.listenPort <= 0xFFFF;
-    server.listenAddress = canListen ? address : unlistenableAddress;
-    server.listenPort = static_cast<std::uint16_t>(canListen ? values.listenPort : 0);
     server.applyAccessSettings(values);
     server.idleTimeout = values.timeout;
+    return webapp::TuneletServer::endpointFor(values);
 }
 
 void ConfigDialog::reindex()
@@ -344,12 +334,10 @@ void ConfigDialog::reindex()
 void ConfigDialog::apply()
 {
     readControls();
-    handServerSettings(settings.snapshot());
-    // The accept loop then listens anew with the new address and port.
-    if (server.threadId() != 0) {
-        server.restarting = true;
-        server.stop();
-    }
+    const http::Endpoint endpoint = handServerSettings(settings.snapshot());
+    // A running listener listens anew on the new address and port.
+    if (server.threadId() != 0)
+        server.restart(endpoint);
 }
 
 } // namespace ui

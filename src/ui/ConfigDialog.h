@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/Server.h"
 #include "ui/ConfigMessages.h"
 
 #include <QDialog>
@@ -83,8 +84,9 @@ protected:
 
 private:
     void showPage(int index);
-    /// Address, port, access rules and time-out of `values` to the server.
-    void handServerSettings(const host::SettingsData& values);
+    /// Access rules and time-out of `values` to the server; the endpoint
+    /// they name, for a start or restart.
+    http::Endpoint handServerSettings(const host::SettingsData& values);
     void reindex();
     void apply();
     void showIndexStatus();

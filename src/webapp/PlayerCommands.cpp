@@ -1,6 +1,6 @@
 #include "webapp/PlayerCommands.h"
 
-#include "http/RequestThread.h"
+#include "http/LaterAnswering.h"
 #include "message/Response.h"
 #include "library/MediaLibrary.h"
 #include "platform/PlayerMessages.h"

@@ -7,7 +7,7 @@
 
 namespace http {
 class Request;
-class RequestThread;
+class LaterAnswering;
 class Response;
 class SessionTable;
 class StateStore;
@@ -40,7 +40,7 @@ struct RequestContext {
     std::string sessionCookieName;
     /// The connection the request came on, which can put an answer off
     /// until the player's thread has answered; none offline.
-    http::RequestThread* connection = nullptr;
+    http::LaterAnswering* connection = nullptr;
     /// The server's sessions; none offline.
     http::SessionTable* sessions = nullptr;
 

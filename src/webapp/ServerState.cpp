@@ -11,8 +11,8 @@ namespace webapp {
 ServerState serverStateOf(const http::Server& server)
 {
     return {.running = server.threadId() != 0,
-            .address = server.listenAddress.load(),
-            .port = server.listenPort.load(),
+            .address = server.endpoint().address,
+            .port = server.endpoint().port,
             .boundPort = server.listeningPort(),
             .listenFailure = server.listenFailure()};
 }

@@ -1,5 +1,6 @@
 #include "webapp/TuneletServer.h"
 
+#include "settings/Ipv4Address.h"
 #include "settings/Settings.h"
 #include "http/Admission.h"
 #include "library/MediaLibrary.h"
@@ -23,16 +24,25 @@ TuneletServer::TuneletServer(WebApplication& application, const host::Settings& 
     applyAccessSettings(values);
 }
 
-bool TuneletServer::stop()
+void TuneletServer::runningAsked(bool running)
 {
-    if (!restarting)
+    if (running)
+        application.library->allowFetches();
+    else
         application.library->stopFetches();
-    return Server::stop();
+}
+
+http::Endpoint TuneletServer::endpointFor(const host::SettingsData& values)
+{
+    http::Endpoint endpoint;
+    if (!host::parseIPv4(values.listenIP, endpoint.address) || values.listenPort < 0 || values.listenPort > 0xFFFF)
+        return {http::Endpoint::unlistenable, 0};
+    endpoint.port = static_cast<std::uint16_t>(values.listenPort);
+    return endpoint;
 }
 
 int TuneletServer::run()
 {
-    application.library->allowFetches();
     const int result = Server::run();
     // The player runs on without its server: the one line says why.
     if (listenFailure() != 0) {
@@ -51,24 +61,9 @@ void TuneletServer::applyAccessSettings(const host::SettingsData& values)
                .password = values.password,
                .filterIPs = values.filterIPs,
                .allowedIPs = http::addressPatterns(values.allowedIPs),
-               .blockedIPs = http::addressPatterns(values.blockedIPs)});
+               .blockedIPs = http::addressPatterns(values.blockedIPs),
+               .realm = realmName});
     admission.allowHosts(values.allowedHosts);
-}
-
-std::string TuneletServer::realm(const std::string&)
-{
-    return realmName;
-}
-
-bool TuneletServer::isUser(const std::string& name)
-{
-    return name == access()->username;
-}
-
-std::string TuneletServer::passwordFor(const std::string& name)
-{
-    const std::shared_ptr<const http::AccessRules> rules = access();
-    return name == rules->username ? rules->password : std::string();
 }
 
 bool TuneletServer::opensWithUrlToken(const std::string& path)

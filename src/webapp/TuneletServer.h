@@ -36,25 +36,26 @@ public:
     /// `values`, at once.
     void applyAccessSettings(const host::SettingsData& values);
 
-    std::string realm(const std::string& path) override;
-    /// Exact, case-sensitive comparison with the configured user name.
-    bool isUser(const std::string& name) override;
-    /// The configured password for the configured user; empty otherwise.
-    std::string passwordFor(const std::string& name) override;
     /// "download" and "stream": what a media player handed our URLs fetches.
     bool opensWithUrlToken(const std::string& path) override;
     bool acceptConnection(platform::UniqueFd socket) override;
 
-    /// A stop that is no restart also ends the library's peer fetches under
-    /// way (and refuses new ones until the next run), so no connection keeps
-    /// the quit waiting for a peer.
-    bool stop() override;
-    /// Lets the library fetch from peers again, then serves.
-    int run() override;
+    /// Where `values` says to listen: its `listenIP` and `listenPort`, or
+    /// `http::Endpoint::unlistenable` when the address is not dotted IPv4 or
+    /// the port is not 0 to 65535 (0: any free port).
+    static http::Endpoint endpointFor(const host::SettingsData& values);
 
     WebApplication& application;
     /// Judges every request before its session is looked at.
     RequestAdmission admission;
+
+protected:
+    /// A stop also ends the library's peer fetches under way (and refuses
+    /// new ones until the next start or restart), so no connection keeps the
+    /// quit waiting for a peer.
+    void runningAsked(bool running) override;
+    /// Runs the server; a listen that failed is said in one line on stderr.
+    int run() override;
 };
 
 } // namespace webapp

@@ -4,6 +4,7 @@
 #include "discovery/DiscoveryAgent.h"
 #include "platform/Datagram.h"
 #include "platform/Ticks.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -22,16 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
+using testing_support::waitUntil;
 
 std::optional<PeerEntry> entryFor(const DiscoveryAgent& agent, const platform::Guid& id)
 {

@@ -2,6 +2,7 @@
 // listener on 127.0.0.1 that serves files from a document root and asks for
 // a password when told to.
 #include "http/Crypto.h"
+#include "http/support/LoopbackServer.h"
 #include "http/support/ShellCommand.h"
 #include "http/FileResponse.h"
 #include "http/RequestThread.h"
@@ -46,21 +47,7 @@ private:
     }
 };
 
-class FileServer final : public http::Server {
-public:
-    FileServer() : Server(platform::loopbackAddress(), 0) {}
-    std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string& name) override { return name == access()->username; }
-    std::string passwordFor(const std::string& name) override
-    {
-        const auto rules = access();
-        return name == rules->username ? rules->password : "";
-    }
-    bool acceptConnection(platform::UniqueFd socket) override
-    {
-        return startConnection(std::make_unique<FileConnection>(std::move(socket), *this));
-    }
-};
+using FileServer = testing_support::LoopbackServer<FileConnection>;
 
 using testing_support::Outcome;
 using testing_support::run;
@@ -101,11 +88,9 @@ protected:
     void start(bool requirePassword)
     {
         server.setAccess({.requirePassword = requirePassword, .username = "alice", .password = "s3cret"});
-        ASSERT_TRUE(server.start());
-        for (int i = 0; i < 1000 && server.listeningPort() == 0; ++i)
-            std::this_thread::sleep_for(5ms);
-        ASSERT_NE(server.listeningPort(), 0);
-        url = "http://127.0.0.1:" + std::to_string(server.listeningPort());
+        const std::uint16_t port = server.startListening();
+        ASSERT_NE(port, 0);
+        url = "http://127.0.0.1:" + std::to_string(port);
     }
 
     fs::path base;

@@ -6,7 +6,6 @@
 #include "http/Nonce.h"
 #include "message/Request.h"
 #include "message/Response.h"
-#include "http/Server.h"
 #include "http/SessionStep.h"
 #include "http/SessionTable.h"
 #include "http/StateStore.h"
@@ -66,7 +65,7 @@ struct Exchange {
     SessionBinding binding;
 };
 
-Exchange requestWith(Server& server, const Map& headers, const Map& params = {},
+Exchange requestWith(TestServer& server, const Map& headers, const Map& params = {},
                      const std::string& path = "/index.html", int method = Request::get,
                      std::string_view address = "10.0.0.1")
 {
@@ -75,7 +74,7 @@ Exchange requestWith(Server& server, const Map& headers, const Map& params = {},
     e.request.method = method;
     e.request.headers = HeaderMap(headers.begin(), headers.end());
     e.request.params = params;
-    e.binding = attachSession(server, e.request, e.response, address);
+    e.binding = attachSession(server.inputsFor(e.request.path), e.request, e.response, address);
     return e;
 }
 
@@ -292,13 +291,13 @@ TEST(SessionStep, ChallengesWithBothSchemes)
     Request malformed;
     malformed.status = 400;
     Response response;
-    attachSession(server, malformed, response);
+    attachSession(server.inputsFor(malformed.path), malformed, response);
     EXPECT_EQ(malformed.status, 401);
     Request failed;
     failed.status = 500;
     failed.reason = "Internal Server Error";
     Response failedResponse;
-    attachSession(server, failed, failedResponse);
+    attachSession(server.inputsFor(failed.path), failed, failedResponse);
     EXPECT_EQ(failed.status, 500);
     EXPECT_EQ(header(failedResponse, "WWW-Authenticate"), "<none>");
 }
@@ -453,7 +452,7 @@ TEST(SessionStep, DigestDetails)
         Exchange e;
         e.request.parseText((method == Request::post ? "POST " : "GET ") + target + " HTTP/1.1\r\nCookie: " + cookie
                             + "\r\nAuthorization: " + digest.header() + "\r\n\r\n");
-        e.binding = attachSession(server, e.request, e.response);
+        e.binding = attachSession(server.inputsFor(e.request.path), e.request, e.response);
         EXPECT_EQ(e.request.status == 0, expected) << name;
     };
 
@@ -498,7 +497,7 @@ TEST(SessionStep, DigestDetails)
     Exchange small;
     small.request.parseText("GET /index.html HTTP/1.1\r\ncookie: " + lowerCookie + "\r\nauthorization: "
                             + lower.header() + "\r\n\r\n");
-    small.binding = attachSession(server, small.request, small.response);
+    small.binding = attachSession(server.inputsFor(small.request.path), small.request, small.response);
     EXPECT_EQ(small.request.status, 0);
     EXPECT_EQ(small.response.headers.count("Set-Cookie"), 1u);  // the fresh id of the login
     EXPECT_EQ(small.binding.session->get("authorized"), "true");
@@ -738,15 +737,53 @@ TEST(SessionStep, SessionsExpireAndTheTableStaysBounded)
     EXPECT_NE(server.sessions().findByUrlToken(token).second, nullptr);
 }
 
+// The check alone, with no table, throttle or listener: it only decides, and
+// compares the user name exactly.
+TEST(Authorize, DecidesWithoutChangingAnything)
+{
+    const AccessRules rules{.requirePassword = true, .username = "Ann", .password = "pw"};
+    const std::string basicRight = "Basic " + base64("Ann:pw");
+    struct Case {
+        const char* name;
+        Map headers;
+        bool authorised;  // the session is marked authorised
+        bool sessionNamed;
+        bool lockedOut;
+        Authorization expected;
+    };
+    const Case cases[] = {
+        {"nothing sent", {}, false, true, false, Authorization::refused},
+        {"right Basic", {{"Authorization", basicRight}}, false, true, false, Authorization::byBasic},
+        {"user in another case", {{"Authorization", "Basic " + base64("ann:pw")}}, false, true, false,
+         Authorization::wrongCredentials},
+        {"empty user", {{"Authorization", "Basic " + base64(":pw")}}, false, true, false,
+         Authorization::wrongCredentials},
+        {"locked out", {{"Authorization", basicRight}}, false, true, true, Authorization::throttled},
+        {"locked out, nothing sent", {}, false, true, true, Authorization::refused},
+        {"authorised session", {}, true, true, true, Authorization::bySession},
+        {"authorised session not named", {}, true, false, false, Authorization::refused},
+        {"unknown scheme", {{"Authorization", "Bearer x"}}, false, true, false, Authorization::refused},
+    };
+    for (const Case& c : cases) {
+        StateStore session;
+        if (c.authorised)
+            session.set("authorized", "true");
+        Request request;
+        request.path = "/index.html";
+        request.headers = HeaderMap(c.headers.begin(), c.headers.end());
+        EXPECT_EQ(authorize(session, rules, request, secondsSinceEpoch(), c.sessionNamed, c.lockedOut), c.expected)
+            << c.name;
+        EXPECT_EQ(session.get("authorized"), c.authorised ? "true" : "") << c.name;
+    }
+}
+
 TEST(SessionStep, NoLineBreakReachesTheAnswer)
 {
-    // A realm taken from the request (here: its path) with line breaks in it.
-    class PathRealmServer : public TestServer {
-    public:
-        std::string realm(const std::string& path) override { return path; }
-    } server;
+    // A realm with line breaks in it.
+    TestServer server;
     server.setRequirePassword(true);
     for (const std::string& path : {std::string("/a\r\nX-Injected: 1"), std::string("/a\nX-Injected: 1"), std::string("/a\0\r\nX-Injected: 1", 18)}) {
+        server.rules.realm = path;
         Exchange e = requestWith(server, {}, {}, path);
         std::string head = e.response.headText();
         EXPECT_EQ(head.find("\nX-Injected"), std::string::npos) << head;

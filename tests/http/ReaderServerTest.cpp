@@ -3,6 +3,7 @@
 #include "message/Response.h"
 #include "http/Server.h"
 #include "http/support/RawClient.h"
+#include "support/WaitUntil.h"
 #include "platform/Socket.h"
 
 #include <gtest/gtest.h>
@@ -35,9 +36,6 @@ class RecordingServer final : public http::Server {
 public:
     RecordingServer() : Server(platform::loopbackAddress(), 0) {}
 
-    std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string&) override { return false; }
-    std::string passwordFor(const std::string&) override { return ""; }
     bool acceptConnection(platform::UniqueFd socket) override
     {
         return startConnection(std::make_unique<RecordingConnection>(std::move(socket), *this));
@@ -71,16 +69,7 @@ void RecordingConnection::handle(http::Response& response)
     response.send();
 }
 
-bool waitUntil(const std::function<bool()>& condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+using testing_support::waitUntil;
 
 class ReaderTest : public ::testing::Test {
 protected:

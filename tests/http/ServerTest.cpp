@@ -5,6 +5,7 @@
 #include "message/Response.h"
 #include "http/Server.h"
 #include "http/StateStore.h"
+#include "http/support/LoopbackServer.h"
 #include "http/support/RawClient.h"
 #include "platform/PlayerMessages.h"
 #include "platform/Socket.h"
@@ -27,11 +28,13 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
 using testing_support::RawClient;
+using testing_support::waitUntil;
 
 namespace {
 
@@ -142,27 +145,20 @@ private:
     }
 };
 
-class EchoServer final : public http::Server {
+class EchoServer final : public testing_support::LoopbackServer<EchoConnection> {
 public:
-    EchoServer() : Server(platform::loopbackAddress(), 0) {}
+    using LoopbackServer::LoopbackServer;
 
     std::atomic<int> accepted{0};
     /// When set (before start), each accepted peer waits for it first.
     platform::Event* acceptGate = nullptr;
 
-    std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string& name) override { return name == access()->username; }
-    std::string passwordFor(const std::string& name) override
-    {
-        const auto rules = access();
-        return name == rules->username ? rules->password : "";
-    }
     bool acceptConnection(platform::UniqueFd socket) override
     {
         ++accepted;
         if (acceptGate)
             acceptGate->wait();
-        return startConnection(std::make_unique<EchoConnection>(std::move(socket), *this));
+        return LoopbackServer::acceptConnection(std::move(socket));
     }
 };
 
@@ -197,17 +193,6 @@ struct ActivityLog {
         return lists.empty() ? http::ActivityList{} : lists.back();
     }
 };
-
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 10s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 std::string get(const std::string& target, const std::string& moreHeaders = "")
 {
@@ -260,17 +245,14 @@ protected:
 
     void startServer()
     {
-        ASSERT_TRUE(server.start());
-        ASSERT_TRUE(waitUntil([&] { return server.listeningPort() != 0; }));
-        port = server.listeningPort();
+        port = server.startListening();
+        ASSERT_NE(port, 0);
     }
 
     /// Applies changed settings the way the owner does while running.
     void restartOn(std::uint16_t newPort)
     {
-        server.listenPort = newPort;
-        server.restarting = true;
-        server.stop();
+        ASSERT_TRUE(server.restart({platform::loopbackAddress(), newPort}));
         ASSERT_TRUE(waitUntil([&] { return server.listeningPort() == newPort; }));
         port = newPort;
     }
@@ -656,11 +638,64 @@ TEST_F(ServerTest, RestartRebindsOnTheSameThread)
     EXPECT_EQ(after.readAnswer().body, "/after #1");
 }
 
+// Restarts, stops and a quit asked from three threads right after one
+// another, in a random order, while the listener is still busy with the one
+// before: it ends in the state asked for last, and nothing revives it after
+// a quit.
+TEST(ServerRestart, EndsInTheStateAskedForLast)
+{
+    enum Ask { restart, stop, quit };
+    std::mt19937 random(26);
+    for (int round = 0; round < 300; ++round) {
+        EchoServer server;
+        ASSERT_TRUE(server.start());
+        std::vector<Ask> order(2 + random() % 4);
+        for (Ask& ask : order)
+            ask = random() % 2 ? restart : stop;
+        if (random() % 3 == 0)
+            order.insert(order.begin() + static_cast<std::ptrdiff_t>(random() % (order.size() + 1)), quit);
+        std::atomic<std::size_t> turn{0};
+        std::vector<std::thread> askers;
+        for (Ask mine : {restart, stop, quit}) {
+            askers.emplace_back([&, mine] {
+                for (std::size_t next; (next = turn.load()) < order.size();) {
+                    if (order[next] != mine) {
+                        std::this_thread::yield();
+                        continue;
+                    }
+                    if (mine == restart)
+                        server.restart({platform::loopbackAddress(), 0});
+                    else if (mine == stop)
+                        server.stop();
+                    else
+                        server.quit();
+                    turn = next + 1;
+                }
+            });
+        }
+        for (std::thread& asker : askers)
+            asker.join();
+        const bool quitAsked = std::find(order.begin(), order.end(), quit) != order.end();
+        if (!quitAsked && order.back() == restart) {
+            EXPECT_TRUE(waitUntil([&] {
+                const std::uint16_t port = server.listeningPort();
+                RawClient client(port);
+                return port != 0 && client.send(get("/up")) && client.readAnswer().status == 200;
+            })) << "round " << round;
+            server.stop();
+        }
+        if (quitAsked) {
+            EXPECT_FALSE(server.restart({platform::loopbackAddress(), 0})) << "round " << round;
+        }
+        ASSERT_TRUE(server.threadHandle()->waitFor(10s)) << "round " << round;
+        EXPECT_EQ(server.listeningPort(), 0);
+    }
+}
+
 TEST_F(ServerTest, BindFailureEndsTheListenerWithMinusOne)
 {
     startServer();
-    EchoServer second;
-    second.listenPort = port;  // taken by the first
+    EchoServer second(port);  // taken by the first
     EXPECT_EQ(second.run(), -1);
     ASSERT_TRUE(second.start());
     EXPECT_TRUE(second.threadHandle()->waitFor(10s));

@@ -188,17 +188,14 @@ TEST_F(ServerRouting, TheServerTakesItsSettingsAndChecksTheOneAccount)
 {
     EXPECT_EQ(server->documentRoot, settings.snapshot().documentRoot);
     EXPECT_EQ(server->idleTimeout.load(), 42);
-    EXPECT_EQ(server->realm("/any/path"), "Tunelet");
+    EXPECT_EQ(server->access()->realm, "Tunelet");
 
     host::SettingsData access = settings.snapshot();
     access.username = "Ann";
     access.password = "pw";
     server->applyAccessSettings(access);
-    EXPECT_TRUE(server->isUser("Ann"));
-    EXPECT_FALSE(server->isUser("ann"));
-    EXPECT_FALSE(server->isUser(""));
-    EXPECT_EQ(server->passwordFor("Ann"), "pw");
-    EXPECT_EQ(server->passwordFor("Bob"), "");
+    EXPECT_EQ(server->access()->username, "Ann");
+    EXPECT_EQ(server->access()->password, "pw");
 
     // Handed over while the server runs: the next request is judged by it.
     access.requirePassword = true;

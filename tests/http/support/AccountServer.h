@@ -1,29 +1,33 @@
 #pragma once
 
-#include "http/Server.h"
+#include "http/AccessRules.h"
+#include "http/LoginThrottle.h"
+#include "http/SessionStep.h"
+#include "http/SessionTable.h"
 
 #include <string>
 
 namespace testing_support {
 
-/// A listener that is never started, holding one account (alice / s3cret)
-/// under the realm "Tunelet", whose "/download" opens with a URL token: enough
-/// for the session and authentication checks, which only ask it about names,
-/// passwords, paths and sessions.
-class AccountServer : public http::Server {
+/// What the session step reads, without a listener: one account (alice /
+/// s3cret) under the realm "Tunelet", a session table and a throttle of its
+/// own, and "/download" opened with a URL token.
+class AccountServer {
 public:
-    AccountServer() : Server(0, 0) { setRequirePassword(false); }
     /// The account stays; only the requirement changes.
-    void setRequirePassword(bool on) { setAccess({.requirePassword = on, .username = "alice", .password = "s3cret"}); }
-    std::string realm(const std::string&) override { return "Tunelet"; }
-    bool isUser(const std::string& name) override { return name == access()->username; }
-    std::string passwordFor(const std::string& name) override
+    void setRequirePassword(bool on) { rules.requirePassword = on; }
+    http::SessionTable& sessions() { return table; }
+    http::LoginThrottle& throttle() { return loginThrottle; }
+    http::SessionInputs inputsFor(const std::string& path)
     {
-        const auto rules = access();
-        return name == rules->username ? rules->password : "";
+        return {rules, table, loginThrottle, path == "/download"};
     }
-    bool opensWithUrlToken(const std::string& path) override { return path == "/download"; }
-    bool acceptConnection(platform::UniqueFd) override { return false; }
+
+    http::AccessRules rules{.username = "alice", .password = "s3cret"};
+
+private:
+    http::SessionTable table;
+    http::LoginThrottle loginThrottle;
 };
 
 } // namespace testing_support

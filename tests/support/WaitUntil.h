@@ -1,0 +1,22 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+namespace testing_support {
+
+/// Polls `condition` until it holds (true) or `limit` has passed (false).
+inline bool waitUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds limit = std::chrono::seconds(10))
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+} // namespace testing_support
