@@ -45,6 +45,9 @@ config="-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER_LAUNCHER=ccache -DC
 [ "${TUNELET_WERROR:-0}" = 1 ] && config="$config -DTUNELET_WERROR=ON"
 [ "$mode" = default ] || config="$config -DTUNELET_BENCH=OFF"
 export CCACHE_BASEDIR="$PWD"
+# Debug information names the build folder; the cache ignores it, so another
+# clone of the same sources (a fresh continuous-integration checkout) hits it.
+export CCACHE_NOHASHDIR=1
 cmake -S . -B "$build" -G Ninja $config -DTUNELET_SANITIZE="$sanitize" >/dev/null
 cmake --build "$build" -j "$jobs"
 
