@@ -3,8 +3,6 @@
 #include "library/PlaylistLines.h"
 #include "text/Decimal.h"
 
-#include <charconv>
-#include <limits>
 #include <map>
 #include <string>
 
@@ -16,11 +14,6 @@ constexpr std::string_view extendedHeader = "#EXTM3U";
 constexpr std::string_view infoTag = "#EXTINF:";
 constexpr std::string_view plsHeader = "[playlist]";
 constexpr std::string_view entryCountKey = "NumberOfEntries";
-
-bool isCSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // A PLS key the reader can ever ask for: "NumberOfEntries", or "File",
 // "Title" or "Length" followed by a number from 1 to maxEntries written
@@ -34,10 +27,8 @@ bool isWantedKey(std::string_view key)
         if (!key.starts_with(name))
             continue;
         const std::string_view number = key.substr(name.size());
-        std::size_t value = 0;
-        const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-        return error == std::errc() && end == number.data() + number.size() && number.front() != '0' &&
-               value >= 1 && value <= PlaylistLimits::maxEntries;
+        const auto value = text::wholeDecimal(number, PlaylistLimits::maxEntries);
+        return value && number.front() != '0' && *value >= 1;
     }
     return false;
 }
@@ -58,18 +49,7 @@ std::string_view withinLimit(std::string_view text)
 
 std::int32_t leadingInteger(std::string_view text)
 {
-    std::size_t at = 0;
-    while (at < text.size() && isCSpace(text[at]))
-        ++at;
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-        negative = text[at++] == '-';
-    constexpr std::int64_t highest = std::numeric_limits<std::int32_t>::max();
-    constexpr std::int64_t lowest = std::numeric_limits<std::int32_t>::min();
-    std::int64_t value =
-        static_cast<std::int64_t>(text::leadingDecimal(text.substr(at), static_cast<std::uint64_t>(highest) + 1).value);
-    value = negative ? -value : value;
-    return static_cast<std::int32_t>(value > highest ? highest : (value < lowest ? lowest : value));
+    return text::atoiLike(text);
 }
 
 void readM3u(std::string_view text, std::vector<PlaylistItem>& items)

@@ -68,14 +68,8 @@ void readHeaderLines(std::string_view text, HeaderMap& headers)
 
 std::size_t decimalValue(std::string_view text, std::size_t limit)
 {
-    std::size_t pos = text.find_first_not_of(" \t");
-    if (pos == std::string_view::npos)
-        return 0;
-    if (text[pos] == '+')
-        ++pos;
-    else if (text[pos] == '-')
-        return 0;
-    return static_cast<std::size_t>(text::leadingDecimal(text.substr(pos), limit).value);
+    const text::SignedDecimal read = text::signedDecimal(text, limit, " \t");
+    return read.negative ? 0 : static_cast<std::size_t>(read.magnitude.value);
 }
 
 bool isLengthValue(std::string_view value)

@@ -1,6 +1,7 @@
 #include "ui/ControlValues.h"
 
-#include <charconv>
+#include "text/Decimal.h"
+
 #include <limits>
 
 namespace ui {
@@ -20,14 +21,10 @@ std::string_view trimmed(std::string_view text)
 /// Digits only, no sign, no blanks inside; nothing when out of `low`..`high`.
 std::optional<std::int64_t> unsignedIn(std::string_view text, std::int64_t low, std::int64_t high)
 {
-    text = trimmed(text);
-    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string_view::npos)
+    const auto value = text::wholeDecimal(trimmed(text), static_cast<std::uint64_t>(high));
+    if (!value || static_cast<std::int64_t>(*value) < low)
         return std::nullopt;
-    std::int64_t value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    if (value < low || value > high)
-        return std::nullopt;
-    return value;
+    return static_cast<std::int64_t>(*value);
 }
 
 } // namespace

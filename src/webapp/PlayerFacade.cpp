@@ -6,11 +6,11 @@
 #include "library/PlaylistFile.h"
 #include "platform/PlayerMessages.h"
 #include "platform/Window.h"
+#include "text/Decimal.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <vector>
 
 namespace webapp {
@@ -45,13 +45,6 @@ namespace {
 bool isAbsoluteEntry(const std::string& path)
 {
     return path.find(':') != std::string::npos || path.starts_with(library::pathSeparator);
-}
-
-/// C `atoi` of the leading digits, without its undefined overflow.
-std::int32_t leadingNumber(const char* text)
-{
-    long long value = std::strtoll(text, nullptr, 10);
-    return static_cast<std::int32_t>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 } // namespace
@@ -251,7 +244,7 @@ void PlayerFacade::trackInfo(TrackInfo& info)
     const std::string length = read("length");
 
     // Unknown lengths come as empty text; a negative one is no length either.
-    info.lengthMs = std::max(leadingNumber(length.c_str()), 0);
+    info.lengthMs = std::max(text::atoiLike(length), 0);
     const int seconds = info.lengthMs % 60000 / 1000;
     info.lengthText = std::to_string(info.lengthMs / 60000) + (seconds < 10 ? ":0" : ":") + std::to_string(seconds);
     info.bitrate = static_cast<std::int32_t>(ipc(IPC_GETINFO, 1));

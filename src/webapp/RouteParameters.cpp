@@ -1,11 +1,10 @@
 #include "webapp/RouteParameters.h"
 
 #include "message/Response.h"
+#include "text/Decimal.h"
 #include "webapp/RequestContext.h"
 #include "webapp/XmlText.h"
 
-#include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <sstream>
 
@@ -19,8 +18,7 @@ std::string parameter(const RequestContext& context, const std::string& name)
 
 int integerParameter(const RequestContext& context, const std::string& name)
 {
-    long long value = std::strtoll(parameter(context, name).c_str(), nullptr, 10);
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+    return text::atoiLike(parameter(context, name));
 }
 
 double realParameter(const RequestContext& context, const std::string& name)

@@ -44,3 +44,29 @@ TEST(Decimal, WholeTextOrNothing)
     for (std::string_view bad : {"", "65536", "8o", " 80", "+80", "80 "})
         EXPECT_EQ(text::wholeDecimal(bad, 65535), std::nullopt) << bad;
 }
+
+TEST(Decimal, AtoiLikeReadsBlanksSignDigitsAndSaturates)
+{
+    const struct {
+        std::string_view text;
+        std::int32_t value;
+    } cases[] = {
+        {"215,Song", 215},
+        {" \t\n\v\f\r+42x", 42},
+        {"-1,Radio", -1},
+        {"2147483647", 2147483647},
+        {"2147483648", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"-99999999999999999999999", -2147483647 - 1},
+        {"", 0},
+        {"x5", 0},
+        {"+-5", 0},   // one sign at most
+        {"- 5", 0},   // no blank after the sign
+        {std::string_view("\0" "5", 2), 0},  // a zero byte is no blank
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(text::atoiLike(c.text), c.value) << c.text;
+    // Other blanks are chosen by the caller; a minus sign is reported apart.
+    EXPECT_EQ(text::signedDecimal("\v7", 100, " \t").magnitude.digits, 0u);
+    EXPECT_TRUE(text::signedDecimal(" -7", 100, " \t").negative);
+}
