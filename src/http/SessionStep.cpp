@@ -32,7 +32,6 @@ void challenge(Response& response, const std::string& name, SessionTable& table,
                StateStore& session, bool stale)
 {
     std::string nonce = makeNonce(secondsSinceEpoch());
-    session.set("nonce", nonce);
     // Other connections of the same browser may be challenged at the same
     // moment: the first opaque stored stays, and every challenge names it.
     std::string opaque = session.setIfEmpty("opaque", makeOpaque());

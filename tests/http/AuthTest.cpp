@@ -84,6 +84,15 @@ std::string header(const Response& response, const std::string& name)
     return found == response.headers.end() ? "<none>" : found->second;
 }
 
+// The nonce that the Digest challenge of `response` names.
+std::string challengedNonce(const Response& response)
+{
+    constexpr std::string_view scheme = "Digest ";
+    const std::string text = header(response, "WWW-Authenticate");
+    return text.starts_with(scheme) ? parseDigestParameters(std::string_view(text).substr(scheme.size()))["nonce"]
+                                    : std::string();
+}
+
 std::string sessionIdFromCookie(const Response& response)
 {
     std::smatch match;
@@ -270,7 +279,7 @@ TEST(SessionStep, ChallengesWithBothSchemes)
     EXPECT_EQ(e.request.status, 401);
     EXPECT_EQ(e.request.reason, "Unauthorized");
     StateStore* session = e.binding.session.get();
-    std::string nonce = session->get("nonce");
+    std::string nonce = challengedNonce(e.response);
     std::string opaque = session->get("opaque");
     EXPECT_TRUE(isOwnNonce(nonce));
     EXPECT_TRUE(std::regex_match(opaque, std::regex("[0-9a-f]{16}")));
@@ -323,7 +332,7 @@ TEST(SessionStep, DigestAuthorisesTheSession)
     const std::string cookie = "Tunelet=" + id;
 
     Digest good;
-    good.nonce = session->get("nonce");
+    good.nonce = challengedNonce(challenge.response);
     good.opaque = session->get("opaque");
 
     // Refused: each wrong in one respect. None may authorise the session.
@@ -359,7 +368,7 @@ TEST(SessionStep, DigestAuthorisesTheSession)
         EXPECT_EQ(e.request.status, 401) << name;
         EXPECT_EQ(e.request.authorizedSession, "") << name;
         EXPECT_NE(session->get("authorized"), "true") << name;
-        good.nonce = session->get("nonce");  // every challenge renews it; any own nonce will do
+        good.nonce = challengedNonce(e.response);  // every challenge renews it; any own nonce will do
     }
 
     Exchange accepted = requestWith(server, {{"Cookie", cookie}, {"Authorization", good.header()}});
@@ -396,7 +405,7 @@ TEST(SessionStep, UrlTokensOpenOnlyWhatPlayersFetch)
     Exchange challenge = requestWith(server, {});
     Digest digest;
     digest.opaque = challenge.binding.session->get("opaque");
-    digest.nonce = challenge.binding.session->get("nonce");
+    digest.nonce = challengedNonce(challenge.response);
     const std::string byDigest = sessionIdFromCookie(
         requestWith(server, {{"Cookie", "Tunelet=" + sessionIdFromCookie(challenge.response)},
                              {"Authorization", digest.header()}}).response);
@@ -444,7 +453,7 @@ TEST(SessionStep, DigestDetails)
     auto freshSession = [&](Digest& digest) {
         Exchange challenge = requestWith(server, {});
         digest.opaque = challenge.binding.session->get("opaque");
-        digest.nonce = challenge.binding.session->get("nonce");
+        digest.nonce = challengedNonce(challenge.response);
         return "Tunelet=" + sessionIdFromCookie(challenge.response);
     };
     auto check = [&](const char* name, Digest digest, const std::string& target, int method, bool expected) {
@@ -520,7 +529,7 @@ TEST(SessionStep, DigestWithoutCookiesIsFoundByItsOpaque)
     auto challenged = [&](Digest& digest) {
         Exchange challenge = requestWith(server, {});
         digest.opaque = challenge.binding.session->get("opaque");
-        digest.nonce = challenge.binding.session->get("nonce");
+        digest.nonce = challengedNonce(challenge.response);
         return std::pair(sessionIdFromCookie(challenge.response), challenge.binding.session);
     };
     // As curl and urllib do: every request answers the first challenge,
@@ -606,7 +615,7 @@ TEST(SessionStep, WrongPasswordsShutOutTheirAddressOnly)
     Exchange challenge = requestWith(server, {});
     Digest digest;
     digest.opaque = challenge.binding.session->get("opaque");
-    digest.nonce = challenge.binding.session->get("nonce");
+    digest.nonce = challengedNonce(challenge.response);
     const std::string cookie = "Tunelet=" + sessionIdFromCookie(
         requestWith(server, {{"Cookie", "Tunelet=" + sessionIdFromCookie(challenge.response)},
                              {"Authorization", digest.header()}}).response);
@@ -688,7 +697,7 @@ TEST(SessionStep, ConnectionsOfOneBrowserShareTheSession)
     EXPECT_EQ(allOpaques.size(), 1u);  // every challenge named the session's one opaque
     Digest digest;
     digest.opaque = *allOpaques.begin();
-    digest.nonce = session->get("nonce");
+    digest.nonce = makeNonce(secondsSinceEpoch());  // as the server makes them
     EXPECT_EQ(requestWith(server, {{"Cookie", cookie}, {"Authorization", digest.header()}}).request.status, 0);
     EXPECT_EQ(session->get("authorized"), "true");
 }
@@ -720,7 +729,7 @@ TEST(SessionStep, SessionsExpireAndTheTableStaysBounded)
     Exchange challenge = requestWith(server, {});
     Digest digest;
     digest.opaque = challenge.binding.session->get("opaque");
-    digest.nonce = challenge.binding.session->get("nonce");
+    digest.nonce = challengedNonce(challenge.response);
     Exchange login = requestWith(server, {{"Cookie", "Tunelet=" + idOf(challenge)}, {"Authorization", digest.header()}});
     std::string authorised = idOf(login);
     ASSERT_FALSE(authorised.empty());
