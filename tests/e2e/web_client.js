@@ -15,7 +15,6 @@
 const fs = require("fs");
 const dgram = require("dgram");
 const http = require("http");
-const net = require("net");
 const path = require("path");
 const { spawn, execFileSync } = require("child_process");
 const pages = require("../webclient/browser/check_pages.js");
@@ -23,7 +22,7 @@ const pages = require("../webclient/browser/check_pages.js");
 const installDir = path.resolve(process.argv[2] || "");
 const outDir = path.resolve(process.argv[3] || ".");
 const SECTION = "[Tunelet Remote Control Plugin v1.0]";
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const { sleep, until, freePort } = require("./support.js");
 
 let passed = 0;
 let failed = 0;
@@ -32,28 +31,7 @@ function verdict(name, failures, notes = []) {
   else failed++;
 }
 
-// Polls fn until it returns true, for at most ms; returns the last value.
-async function until(fn, ms = 8000) {
-  const deadline = Date.now() + ms;
-  let value = false;
-  while (Date.now() < deadline) {
-    value = await fn();
-    if (value) return value;
-    await sleep(100);
-  }
-  return value;
-}
 
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const probe = net.createServer();
-    probe.on("error", reject);
-    probe.listen(0, "127.0.0.1", () => {
-      const port = probe.address().port;
-      probe.close(() => resolve(port));
-    });
-  });
-}
 
 // The shared folder: tracks of different lengths, a file whose name is
 // markup, a title tag holding "]]>", and non-ASCII folder and file names.

@@ -12,12 +12,11 @@
 "use strict";
 
 const fs = require("fs");
-const net = require("net");
 const path = require("path");
 const { spawn } = require("child_process");
 
 const top = path.join(__dirname, "..", "..");
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const { sleep, until, freePort } = require("./support.js");
 
 function missing(what) {
   if (process.env.TUNELET_REQUIRE_BROWSER === "1") {
@@ -36,25 +35,7 @@ try {
 }
 if (!fs.existsSync("/usr/bin/chromium")) missing("/usr/bin/chromium");
 
-async function until(fn, ms) {
-  const deadline = Date.now() + ms;
-  while (Date.now() < deadline) {
-    if (await fn()) return true;
-    await sleep(100);
-  }
-  return false;
-}
 
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const probe = net.createServer();
-    probe.on("error", reject);
-    probe.listen(0, "127.0.0.1", () => {
-      const port = probe.address().port;
-      probe.close(() => resolve(port));
-    });
-  });
-}
 
 const button = (action) => ".buttons .hot[data-action=" + action + "], .hot.mute[data-action=" + action + "]";
 

@@ -40,16 +40,6 @@ function pageVerdict(name, result) {
   else failed++;
 }
 
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const probe = net.createServer();
-    probe.on("error", reject);
-    probe.listen(0, "127.0.0.1", () => {
-      const port = probe.address().port;
-      probe.close(() => resolve(port));
-    });
-  });
-}
 
 function answers(port) {
   return new Promise((resolve) => {
@@ -61,7 +51,7 @@ function answers(port) {
   });
 }
 
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const { sleep, freePort } = require("./support.js");
 
 // A running player: its process, its port and how it ended.
 class PlayerRun {
