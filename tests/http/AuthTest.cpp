@@ -93,6 +93,16 @@ std::string challengedNonce(const Response& response)
                                     : std::string();
 }
 
+/// A request without credentials, whose challenge `digest` then answers: its
+/// opaque and the nonce the challenge names.
+Exchange challengeFor(TestServer& server, Digest& digest)
+{
+    Exchange challenge = requestWith(server, {});
+    digest.opaque = challenge.binding.session->get("opaque");
+    digest.nonce = challengedNonce(challenge.response);
+    return challenge;
+}
+
 std::string sessionIdFromCookie(const Response& response)
 {
     std::smatch match;
@@ -402,10 +412,8 @@ TEST(SessionStep, UrlTokensOpenOnlyWhatPlayersFetch)
     server.setRequirePassword(true);
     // A Digest login through the cookie, and a Basic one that leaves its
     // session unauthorised: both sessions' tokens open downloads.
-    Exchange challenge = requestWith(server, {});
     Digest digest;
-    digest.opaque = challenge.binding.session->get("opaque");
-    digest.nonce = challengedNonce(challenge.response);
+    Exchange challenge = challengeFor(server, digest);
     const std::string byDigest = sessionIdFromCookie(
         requestWith(server, {{"Cookie", "Tunelet=" + sessionIdFromCookie(challenge.response)},
                              {"Authorization", digest.header()}}).response);
@@ -451,9 +459,7 @@ TEST(SessionStep, DigestDetails)
     TestServer server;
     server.setRequirePassword(true);
     auto freshSession = [&](Digest& digest) {
-        Exchange challenge = requestWith(server, {});
-        digest.opaque = challenge.binding.session->get("opaque");
-        digest.nonce = challengedNonce(challenge.response);
+        Exchange challenge = challengeFor(server, digest);
         return "Tunelet=" + sessionIdFromCookie(challenge.response);
     };
     auto check = [&](const char* name, Digest digest, const std::string& target, int method, bool expected) {
@@ -527,9 +533,7 @@ TEST(SessionStep, DigestWithoutCookiesIsFoundByItsOpaque)
     TestServer server;
     server.setRequirePassword(true);
     auto challenged = [&](Digest& digest) {
-        Exchange challenge = requestWith(server, {});
-        digest.opaque = challenge.binding.session->get("opaque");
-        digest.nonce = challengedNonce(challenge.response);
+        Exchange challenge = challengeFor(server, digest);
         return std::pair(sessionIdFromCookie(challenge.response), challenge.binding.session);
     };
     // As curl and urllib do: every request answers the first challenge,
@@ -612,10 +616,8 @@ TEST(SessionStep, WrongPasswordsShutOutTheirAddressOnly)
     const Map right = {{"Authorization", "Basic " + base64("alice:s3cret")}};
 
     // A browser logged in from the guessing address before.
-    Exchange challenge = requestWith(server, {});
     Digest digest;
-    digest.opaque = challenge.binding.session->get("opaque");
-    digest.nonce = challengedNonce(challenge.response);
+    Exchange challenge = challengeFor(server, digest);
     const std::string cookie = "Tunelet=" + sessionIdFromCookie(
         requestWith(server, {{"Cookie", "Tunelet=" + sessionIdFromCookie(challenge.response)},
                              {"Authorization", digest.header()}}).response);
@@ -726,10 +728,8 @@ TEST(SessionStep, SessionsExpireAndTheTableStaysBounded)
     // An authorised session outlives a flood of cookie-less requests, which
     // leave the table no larger than its capacity.
     server.setRequirePassword(true);
-    Exchange challenge = requestWith(server, {});
     Digest digest;
-    digest.opaque = challenge.binding.session->get("opaque");
-    digest.nonce = challengedNonce(challenge.response);
+    Exchange challenge = challengeFor(server, digest);
     Exchange login = requestWith(server, {{"Cookie", "Tunelet=" + idOf(challenge)}, {"Authorization", digest.header()}});
     std::string authorised = idOf(login);
     ASSERT_FALSE(authorised.empty());

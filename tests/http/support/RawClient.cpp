@@ -57,42 +57,42 @@ long RawClient::receiveMore(std::chrono::steady_clock::time_point deadline)
     return got;
 }
 
-RawClient::Answer RawClient::readAnswer(std::chrono::milliseconds timeout)
+std::pair<RawClient::Answer, std::size_t> RawClient::pendingHead(std::chrono::steady_clock::time_point deadline)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    Answer answer;
     std::size_t headEnd;
     while ((headEnd = pending.find("\r\n\r\n")) == std::string::npos)
         if (receiveMore(deadline) <= 0)
-            return answer;
-    Answer complete;
-    complete.head = pending.substr(0, headEnd);
+            return {Answer{}, std::string::npos};
+    Answer answer;
+    answer.head = pending.substr(0, headEnd);
+    std::size_t space = answer.head.find(' ');
+    answer.status = space == std::string::npos ? -1 : std::atoi(answer.head.c_str() + space + 1);
+    return {std::move(answer), headEnd};
+}
+
+RawClient::Answer RawClient::readAnswer(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    auto [complete, headEnd] = pendingHead(deadline);
+    if (headEnd == std::string::npos)
+        return {};
     std::size_t length = 0;
     if (auto value = complete.header("Content-Length"))
         length = std::strtoul(value->c_str(), nullptr, 10);
     const std::size_t bodyStart = headEnd + 4;
     while (pending.size() - bodyStart < length)
         if (receiveMore(deadline) <= 0)
-            return answer;
+            return {};
     complete.body = pending.substr(bodyStart, length);
     pending.erase(0, bodyStart + length);
-    std::size_t space = complete.head.find(' ');
-    complete.status = space == std::string::npos ? -1 : std::atoi(complete.head.c_str() + space + 1);
     return complete;
 }
 
 RawClient::Answer RawClient::readHead(std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    Answer answer;
-    std::size_t headEnd;
-    while ((headEnd = pending.find("\r\n\r\n")) == std::string::npos)
-        if (receiveMore(deadline) <= 0)
-            return answer;
-    answer.head = pending.substr(0, headEnd);
-    pending.erase(0, headEnd + 4);
-    std::size_t space = answer.head.find(' ');
-    answer.status = space == std::string::npos ? -1 : std::atoi(answer.head.c_str() + space + 1);
+    auto [answer, headEnd] = pendingHead(std::chrono::steady_clock::now() + timeout);
+    if (headEnd != std::string::npos)
+        pending.erase(0, headEnd + 4);
     return answer;
 }
 

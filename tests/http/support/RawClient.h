@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace testing_support {
 
@@ -49,6 +50,10 @@ public:
 private:
     /// -1 on reset, 0 on close, -2 on time-out, else the count appended.
     long receiveMore(std::chrono::steady_clock::time_point deadline);
+    /// Receives until a whole head is pending: an answer with that head and
+    /// its status, and where the head ends (npos when the connection ended
+    /// or the deadline passed first; nothing is taken from `pending`).
+    std::pair<Answer, std::size_t> pendingHead(std::chrono::steady_clock::time_point deadline);
 
     platform::UniqueFd socket;
     std::string pending;  // received but not yet handed out
