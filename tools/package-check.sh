@@ -5,7 +5,8 @@
 # dpkg -i, its units checked with systemd-analyze verify, and the system
 # unit's own command line run as its user (in a network namespace of its
 # own): it must answer on port 5151 with an empty library and end cleanly on
-# SIGTERM with its state saved. Then dpkg -r must leave no installed file
+# SIGTERM with its state saved; the user unit's command line likewise, for a
+# user with a fresh home. Then dpkg -r must leave no installed file
 # but the service's data, and dpkg -P that data neither.
 # It installs into the system's folders: it refuses to run where a tunelet
 # package or /var/lib/tunelet is present already, and whatever happens it
@@ -18,12 +19,16 @@ cd "$(dirname "$0")/.."
 fail() { echo "package-check.sh: $*" >&2; exit 1; }
 port=5151
 
-# Inside the namespace: the command line as the service's user, with the
-# plain environment a service gets. Every check of the running player.
+# Inside the namespace: a unit's command line as the user tunelet whose home
+# is HOME, with the plain environment a service gets; its files must land in
+# DATA. Every check of the running player.
+#   package-check.sh --serve HOME DATA CMD...
 if [ "${1:-}" = --serve ]; then
-  shift
+  home="$2" data="$3"
+  shift 3
   log="$(mktemp)"
-  (cd /var/lib/tunelet && exec env -i PATH=/usr/bin:/bin LANG=C.UTF-8 HOME=/var/lib/tunelet USER=tunelet \
+  trap 'rm -f "$log"' EXIT
+  (cd "$home" && exec env -i PATH=/usr/bin:/bin LANG=C.UTF-8 HOME="$home" USER=tunelet \
     setpriv --reuid=tunelet --regid=tunelet --init-groups "$@") >"$log" 2>&1 &
   player=$!
   ask() { curl -fsS --max-time 10 "http://127.0.0.1:$port/$1"; }
@@ -42,7 +47,7 @@ if [ "${1:-}" = --serve ]; then
   case "$(tr -d ' \n' <<<"$listing")" in *'"path":"",'*'"files":[]'*) ;; *) fail "the library is not empty: $listing" ;; esac
   [ "$code" = 0 ] || fail "the player ended with status $code on SIGTERM"
   for made in tunelet-player.m3u Plugins/gen_Tunelet/skins; do
-    [ "$(stat -c %U "/var/lib/tunelet/$made" 2>/dev/null)" = tunelet ] || fail "/var/lib/tunelet/$made is not the service's"
+    [ "$(stat -c %U "$data/$made" 2>/dev/null)" = tunelet ] || fail "$data/$made is not the service's"
   done
   exit 0
 fi
@@ -107,11 +112,21 @@ systemd-analyze verify /usr/lib/systemd/system/tunelet.service || fail "the syst
 XDG_RUNTIME_DIR="$runtime" systemd-analyze --user verify /usr/lib/systemd/user/tunelet.service ||
   fail "the user unit does not verify"
 
-# The system unit's command line, word for word (it has no quotes).
-read -r -a command <<<"$(sed -n 's/^ExecStart=//p' /usr/lib/systemd/system/tunelet.service)"
-unit_user="$(sed -n 's/^User=//p' /usr/lib/systemd/system/tunelet.service)"
-[ "$unit_user" = tunelet ] || fail "the unit runs as '$unit_user'"
-tools/netns.sh "$0" --serve "${command[@]}"
+# Each unit's command line, read as systemd reads it: words, quotes, and $$
+# for a $ (the units use no other expansion).
+unit_command() {
+  local line
+  line="$(sed -n 's/^ExecStart=//p' "$1")"
+  eval "command=(${line//\$\$/\$})"
+}
+unit_command /usr/lib/systemd/system/tunelet.service
+[ "$(sed -n 's/^User=//p' /usr/lib/systemd/system/tunelet.service)" = tunelet ] || fail "the unit runs as another user"
+tools/netns.sh "$0" --serve /var/lib/tunelet /var/lib/tunelet "${command[@]}"
+# The user unit, for a user whose home is a fresh folder.
+unit_command /usr/lib/systemd/user/tunelet.service
+chmod 755 "$runtime"
+install -d -o tunelet -g tunelet "$runtime/home"
+tools/netns.sh "$0" --serve "$runtime/home" "$runtime/home/.local/share/tunelet" "${command[@]}"
 
 # Removed: none of the package's files, its data kept.
 dpkg -r tunelet >/dev/null
