@@ -128,7 +128,8 @@ int main(int argc, char** argv)
     }
     std::filesystem::path plugins = std::filesystem::path(program).parent_path() / "Plugins";
     // The plug-ins' files follow the home folder; without one they stay
-    // beside the modules, whatever the environment says.
+    // beside the modules, whatever the environment says. Set while no other
+    // thread runs (the environment has no lock).
     if (home.empty()) {
         home = std::filesystem::path(program).parent_path();
         ::unsetenv(host::pluginHomeVariable);
