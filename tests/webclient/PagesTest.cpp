@@ -166,7 +166,7 @@ TEST(WebclientPages, EveryEmbeddedFileIsUsed)
         std::vector<std::string> refs = attributes(body);
         for (const std::string& ref : cssUrls(body))
             refs.push_back(ref);
-        for (const std::string& ref : fileLiterals(body, {"gif", "jpg", "ico"}))
+        for (const std::string& ref : fileLiterals(body, {"gif", "jpg", "ico", "png"}))
             refs.push_back(ref);
         used.insert(refs.begin(), refs.end());
     }
