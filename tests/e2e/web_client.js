@@ -376,8 +376,9 @@ async function startPlayer(dir, sharedDir, extra, logName) {
     const listing = async (raw, by = 0, dir = 0, at = base) => {
       const text = await (await fetch(at + "/library.js?path=" + raw + "&sortby=" + by + "&sortdir=" + dir)).text();
       const data = JSON.parse(text.slice(text.indexOf("{"), text.lastIndexOf("}") + 1));
+      // The shared folders (path "") show by their folder name.
       return (data.files || []).filter((e) => decodeURIComponent(e.type) !== "$UP$")
-        .map((e) => ({ name: decodeURIComponent(e.name), raw: e.path }));
+        .map((e) => ({ name: raw ? decodeURIComponent(e.name) : path.basename(decodeURIComponent(e.name)), raw: e.path }));
     };
     const names = (entries) => JSON.stringify(entries.map((e) => e.name));
     const ml = (p) => p.locator("#libraryBox .ml-list");
