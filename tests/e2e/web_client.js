@@ -540,7 +540,7 @@ async function startPlayer(dir, sharedDir, extra, logName) {
           f.push("the peer's song does not play: " + JSON.stringify(await status()));
         }
         await until(async () => (await rows.count()) === want.length);
-        await page.screenshot({ path: path.join(outDir, "client-desktop.png") });
+        await page.screenshot({ path: path.join(outDir, "client-desktop-peer.png") });
 
         // The peer's folder saved as a place ("favs"), listed beside the
         // discovered ones, chosen from the local library, then deleted.
@@ -714,7 +714,7 @@ async function startPlayer(dir, sharedDir, extra, logName) {
     // A phone, both pages, the library inside the folder of the long and
     // hostile names so its file rows and their buttons are measured too.
     const bjork = (await listing((await listing(""))[0].raw)).find((e) => e.name === "Björk");
-    for (const [route, shot] of [["", "client-phone.png"], ["library", "library-phone.png"]]) {
+    for (const [route, shot] of [["", "client-phone-peer.png"], ["library", "library-phone.png"]]) {
       const phone = await pages.checkPage(browser, { base, route, viewport: { width: 390, height: 844 }, outDir,
                                                      shotName: shot, phone: true,
                                                      cookies: [{ name: "mlPath", value: bjork.raw }],
