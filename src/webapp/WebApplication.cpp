@@ -6,6 +6,7 @@
 #include "platform/RandomSource.h"
 #include "message/Response.h"
 #include "library/MediaLibrary.h"
+#include "webapp/ClientFileTypes.h"
 #include "webapp/DownloadRoutes.h"
 #include "webapp/EmbeddedRoutes.h"
 #include "webapp/LibraryRoutes.h"
@@ -73,7 +74,10 @@ bool WebApplication::dispatch(RequestContext& context)
     const std::string& name = context.routeName;
     std::size_t dot = name.rfind('.');
     if (dot != std::string::npos) {
-        std::string type = http::mediaTypeFor(std::string_view(name).substr(dot + 1));
+        std::string_view extension = std::string_view(name).substr(dot + 1);
+        std::string type = http::mediaTypeFor(extension);
+        if (type.empty())
+            type = clientFileTypeFor(extension);
         if (!type.empty()) {
             response.headers["Content-Type"] = type + "; charset=UTF-8";
             if (type.substr(0, type.find('/')) == "image") {
