@@ -5,6 +5,7 @@
 #include "library/DirectoryEnumeration.h"
 #include "library/IndexDirectory.h"
 #include "library/IndexFields.h"
+#include "library/IndexFormat.h"
 #include "library/KnownEntries.h"
 #include "library/LibraryPath.h"
 #include "library/TagFields.h"
@@ -142,7 +143,8 @@ bool Indexer::rebuild()
     std::optional<IndexStore::Rebuild> target = store.beginRebuild();
     if (!target)
         return false;
-    const KnownEntries known = KnownEntries::load(store.currentIndex());
+    const std::string previous = store.currentIndex();
+    const KnownEntries known = hasIndexFormat(previous) ? KnownEntries::load(previous) : KnownEntries();
     if (!known.empty()) {
         // A tree as the last index knew it keeps that index: only the crawl
         // is done again, and nothing is written.
@@ -200,7 +202,7 @@ bool Indexer::rebuild()
     }
     // Otherwise the half-written generation of a stopped or failed rebuild
     // is removed by the next one, engine lock and all.
-    return written && target->publish();
+    return written && markIndexFormat(target->path()) && target->publish();
 }
 
 bool Indexer::crawlEnds(const Writing& writing) const

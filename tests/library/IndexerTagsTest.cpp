@@ -151,6 +151,12 @@ TEST_F(IndexerTagsTest, StoresTagsAndRereadsOnlyChangedFiles)
     EXPECT_TRUE(found(indexDirectory, "title:light").empty());
     EXPECT_EQ(storedTags(b), bTags);
     EXPECT_FALSE(storedTags(junk).has_value());
+
+    // An index written with other fields or another analyzer is not reused.
+    std::ofstream(library::IndexStore(indexDirectory).currentIndex() + "/format", std::ios::trunc) << "documents 0";
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    EXPECT_EQ(indexer.tagReadCount(), 4u);
+    EXPECT_EQ(storedTags(b), bTags);
 }
 
 } // namespace
