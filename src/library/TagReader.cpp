@@ -2,6 +2,7 @@
 
 #include "platform/UniqueFd.h"
 
+#include <taglib/aifffile.h>
 #include <taglib/apefile.h>
 #include <taglib/apetag.h>
 #include <taglib/asffile.h>
@@ -20,7 +21,6 @@
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
-#include <taglib/aifffile.h>
 
 #include <algorithm>
 #include <cctype>
