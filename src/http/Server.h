@@ -126,6 +126,8 @@ public:
     /// Tells `activity` observers what every live connection last asked for.
     /// Call without holding `connectionsLock`.
     void publishActivity();
+    /// What `publishActivity` tells, read now. Any thread.
+    ActivityList activityList() const;
 
     /// For a connection's `answerLater`: hands `message` to its window's
     /// thread without waiting (see `Dispatcher::sendForLater`). Any serving

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/WindowTypes.h"
+#include "threading/Delegate.h"
 #include "webapp/PlaylistClients.h"
 #include "webapp/RouteTables.h"
 
@@ -107,6 +108,10 @@ public:
     /// operations that take it again; "playlist.xml" holds it while it takes
     /// the player's changed flag and while it marks its client current.
     std::recursive_mutex lock;
+    /// Told (argument 0, on the serving thread) after the settings page
+    /// changed and saved the settings, so an open preferences dialog shows
+    /// the new values.
+    threading::Delegate settingsChanged;
 
 private:
     /// The values `sendTemplate` fills in.
