@@ -6,6 +6,7 @@
 #include "platform/RandomSource.h"
 #include "message/Response.h"
 #include "library/MediaLibrary.h"
+#include "webapp/CoverRoute.h"
 #include "webapp/DownloadRoutes.h"
 #include "webapp/EmbeddedRoutes.h"
 #include "webapp/LibraryRoutes.h"
@@ -42,6 +43,7 @@ RouteTables makeTables(RouteTable extra)
     addPlayerCommands(tables.routes);
     addLibraryRoutes(tables.routes);
     addDownloadRoutes(tables.routes);
+    addCoverRoute(tables.routes);
     for (auto& [name, handler] : extra)
         tables.routes.insert_or_assign(name, std::move(handler));
     return tables;
