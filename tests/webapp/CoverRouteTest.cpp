@@ -131,3 +131,26 @@ TEST_F(Covers, FoundScaledRefusedAndRevalidated)
     EXPECT_EQ(changed.status, 200);
     EXPECT_EQ(sizeOf(changed.body), QSize(64, 32));
 }
+
+TEST_F(Covers, OneColdCoverAskedForByManyAtOnce)
+{
+    image(music + "/album/cover.png", 1200, 800, "PNG");
+    track(music + "/album/a.mp3");
+    constexpr int clients = 6;
+    std::vector<Answer> answers(clients);
+    {
+        std::vector<std::jthread> threads;
+        for (int i = 0; i < clients; ++i)
+            threads.emplace_back([&, i] { answers[i] = get("cover", {{"path", music + "/album"}}); });
+    }
+    for (const Answer& answer : answers) {
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_EQ(sizeOf(answer.body), QSize(512, 341));
+        EXPECT_EQ(answer.header("ETag"), answers[0].header("ETag"));
+    }
+    // One entry, whichever thread's rename came last, and no temporary left.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path("gen_Tunelet/cover-cache")))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names.size(), 1u);
+}
