@@ -1,12 +1,13 @@
 #include "library/CoverSources.h"
 
 #include "library/LibraryPath.h"
-#include "platform/DirectoryReader.h"
+#include "platform/Files.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 
 namespace library {
 namespace {
@@ -78,21 +79,24 @@ std::optional<CoverSources> coverSources(const std::string& target, const MediaN
     const std::string folder = folderTarget ? withoutTrailingSeparators(target)
                                             : target.substr(0, target.rfind(pathSeparator));
 
+    // Only the few names that may count are looked at closer: a folder of
+    // thousands of files costs one pass over their names.
     std::vector<Listed> images;
     std::optional<Listed> firstTrack;
-    platform::DirectoryReader reader;
-    platform::FileStatus folderStatus;
-    if (reader.open(folder.empty() ? std::string(1, pathSeparator) : folder, folderStatus)) {
-        std::string name;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder.empty() ? std::string(1, pathSeparator) : folder, error), end;
+         !error && it != end; it.increment(error)) {
+        std::string name = it->path().filename().string();
+        const int rank = imageRank(name);
+        const bool trackName = rank < 0 && folderTarget && isMedia(name) && (!firstTrack || name < firstTrack->name);
         platform::FileStatus status;
-        while (reader.next(name, status)) {
-            if (!status.isRegular())
-                continue;
-            if (const int rank = imageRank(name); rank >= 0)
-                images.push_back({name, status, rank});
-            else if (folderTarget && isMedia(name) && (!firstTrack || name < firstTrack->name))
-                firstTrack = Listed{name, status, 0};
-        }
+        if ((rank < 0 && !trackName) || !platform::statusOfPath(folder + pathSeparator + name, status)
+            || !status.isRegular())
+            continue;
+        if (rank >= 0)
+            images.push_back({std::move(name), status, rank});
+        else
+            firstTrack = Listed{std::move(name), status, 0};
     }
     std::sort(images.begin(), images.end(), [](const Listed& a, const Listed& b) {
         return a.rank != b.rank ? a.rank < b.rank : a.name < b.name;

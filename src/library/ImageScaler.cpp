@@ -45,6 +45,8 @@ std::optional<ScaledImage> scaleImage(std::string_view encodedBytes, int maximum
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
+    // A photo taken on its side is turned upright before it is scaled.
+    reader.setAutoTransform(true);
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
         return std::nullopt;
