@@ -61,7 +61,9 @@ CoverStore::CoverStore(std::string cacheFolder, MediaNameTest isMedia)
 std::optional<Cover> CoverStore::cover(const std::string& target, Variant variant)
 {
     const bool small = variant == Variant::small;
-    const std::optional<CoverSources> sources = coverSources(target, isMedia, small ? "small" : "full");
+    // The number after the variant names how entries are made: changing the
+    // scaling changes it, so no entry made the old way is served again.
+    const std::optional<CoverSources> sources = coverSources(target, isMedia, small ? "small/1" : "full/1");
     if (!sources)
         return std::nullopt;
     Cover cover;

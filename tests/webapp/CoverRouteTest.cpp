@@ -154,3 +154,14 @@ TEST_F(Covers, OneColdCoverAskedForByManyAtOnce)
         names.push_back(entry.path().filename().string());
     EXPECT_EQ(names.size(), 1u);
 }
+
+TEST_F(Covers, ServedWhenTheCacheCannotKeepIt)
+{
+    file(dir.path("gen_Tunelet/cover-cache"), "a file where the cache folder would be");
+    image(music + "/album/folder.jpg", 600, 600, "JPEG");
+    for (int round = 0; round < 2; ++round) {
+        Answer answer = get("cover", {{"path", music + "/album"}, {"size", "small"}});
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_EQ(sizeOf(answer.body), QSize(128, 128));
+    }
+}
