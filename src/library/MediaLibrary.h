@@ -49,6 +49,7 @@ class LibrarySearch;
 /// threads at once, without a lock of their own: the extension sets never
 /// change after construction, the shared directories come from a settings
 /// snapshot, and every call works on its own arrays and directory handles.
+/// `cover` too: the covers' cache guards its size with a lock of its own.
 /// `reindex` runs on the dialog's thread; `onIndexFinished` runs
 /// on the indexing thread; `peers`, `peerAccess`, `mayFetchFrom` and
 /// `notePlace` on any thread (the noted places have a lock of their own,
