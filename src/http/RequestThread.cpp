@@ -177,9 +177,11 @@ RequestThread::Served RequestThread::serveRequest()
         response.status = request->status;
         response.reason = request->reason;
         response.sendHead();
-    } else if (hasNonEmptyHeader(*request, "If-Modified-Since")) {
+    } else if (hasNonEmptyHeader(*request, "If-Modified-Since") && !hasNonEmptyHeader(*request, "If-None-Match")) {
         // Everything served is either embedded or served fresh: any
-        // conditional request may use what the browser holds.
+        // conditional request may use what the browser holds. A request that
+        // names entity tags too is the route's to judge (a tag it gave
+        // decides, the date does not): browsers send both.
         response.status = 304;
         response.reason = "Not Modified";
         response.sendHead();

@@ -8,6 +8,7 @@
 #include "library/MediaLibrary.h"
 #include "webapp/AdminRoutes.h"
 #include "webapp/ClientFileTypes.h"
+#include "webapp/CoverRoute.h"
 #include "webapp/DownloadRoutes.h"
 #include "webapp/EmbeddedRoutes.h"
 #include "webapp/LibraryRoutes.h"
@@ -45,6 +46,7 @@ RouteTables makeTables(RouteTable extra)
     addLibraryRoutes(tables.routes);
     addDownloadRoutes(tables.routes);
     addAdminRoutes(tables.routes);
+    addCoverRoute(tables.routes);
     for (auto& [name, handler] : extra)
         tables.routes.insert_or_assign(name, std::move(handler));
     return tables;
