@@ -26,6 +26,7 @@ struct Resource;
 namespace webapp {
 
 struct RequestContext;
+class LiveFeed;
 class PlayerFacade;
 
 /// The web application: its routes (the web client's embedded files and the
@@ -90,6 +91,8 @@ public:
     std::unique_ptr<PlayerFacade> facade;
     /// The shared music, made with the settings.
     std::unique_ptr<library::MediaLibrary> library;
+    /// The player's state for the "live" stream; deleted before the facade.
+    std::unique_ptr<LiveFeed> live;
 
     /// The host player's main window.
     const platform::HWND mainWindow;
