@@ -23,7 +23,7 @@ const Expected kTable[] = {
     {"medialibrary.css", 3087, "23"}, {"httpdeck.js", 3039, "23"}, {"console.js", 3064, "23"},
     {"playlist.js", 3040, "23"}, {"slider.js", 3042, "23"}, {"medialibrary.js", 3074, "23"},
     {"window.js", 3058, "23"}, {"cookie.js", 3059, "23"}, {"json.js", 3099, "23"},
-    {"menu.js", 3111, "23"}, {"event.js", 3115, "23"},
+    {"menu.js", 3111, "23"}, {"event.js", 3115, "23"}, {"live.js", 3160, "23"},
     {"interface.jpg", 3027, "JPEG"}, {"vol_slider.jpg", 3028, "JPEG"}, {"favorites.jpg", 3114, "JPEG"},
     {"fav_on.jpg", 3119, "JPEG"}, {"fav_off.jpg", 3118, "JPEG"}, {"back.jpg", 3120, "JPEG"},
     {"back_gray.jpg", 3121, "JPEG"}, {"forward.jpg", 3122, "JPEG"}, {"forward_gray.jpg", 3123, "JPEG"},
