@@ -209,6 +209,30 @@ TEST_F(LiveStream, EndsAtStopAndRestartLeavingNothing)
     }
 }
 
+TEST_F(LiveStream, ListenersCountAsIdleButOutliveTheIdleLimit)
+{
+    // Past the idle limit a listener stays while a plain idle connection
+    // goes; at the per-address limit a newcomer takes the place of the
+    // listener that has waited longest.
+    server->idleTimeout = 1;
+    server->maxConnectionsPerPeer = 2;
+    RawClient older(server->listeningPort());
+    ASSERT_EQ(open(older).status, 200);
+    RawClient idle(server->listeningPort());
+    ASSERT_TRUE(idle.send("GET /getvolume HTTP/1.1\r\n" + cookie + "\r\n"));
+    ASSERT_EQ(idle.readAnswer().status, 200);
+    std::string rest;
+    EXPECT_EQ(idle.waitForEnd(rest, 3s), RawClient::End::closed);
+    RawClient newer(server->listeningPort());
+    ASSERT_EQ(open(newer).status, 200);
+    EXPECT_EQ(older.waitForEnd(rest, 500ms), RawClient::End::stillOpen);
+    RawClient newcomer(server->listeningPort());
+    ASSERT_TRUE(newcomer.send("GET /getvolume HTTP/1.1\r\n" + cookie + "\r\n"));
+    EXPECT_EQ(newcomer.readAnswer().status, 200);
+    EXPECT_EQ(older.waitForEnd(rest, 2s), RawClient::End::closed);
+    EXPECT_EQ(newer.waitForEnd(rest, 300ms), RawClient::End::stillOpen);
+}
+
 TEST_F(LiveStream, SameAdmissionAndCredentialsAsEveryRoute)
 {
     struct Case {
