@@ -188,8 +188,15 @@ TEST_F(LiveStream, EndsAtStopAndRestartLeavingNothing)
         {"restart", [](webapp::TuneletServer& s) { s.restart(s.endpoint()); }},
         {"stop", [](webapp::TuneletServer& s) { s.stop(); }},
     };
+    // Threads and descriptors of the process; the feed's watcher, made at
+    // the first listener, stays.
+    auto count = [](const char* folder) {
+        return std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator());
+    };
+    const auto threads = count("/proc/self/task");
     for (const auto& [what, action] : cases) {
         SCOPED_TRACE(what);
+        const auto descriptors = count("/proc/self/fd");
         std::vector<std::unique_ptr<RawClient>> listeners;
         for (int i = 0; i < 3; ++i) {
             listeners.push_back(std::make_unique<RawClient>(server->listeningPort()));
@@ -206,6 +213,10 @@ TEST_F(LiveStream, EndsAtStopAndRestartLeavingNothing)
         if (std::string(what) == "restart") {
             ASSERT_TRUE(testing_support::waitUntil([&] { return server->listeningPort() != 0; }, 5s));
         }
+        listeners.clear();
+        EXPECT_TRUE(testing_support::waitUntil([&] { return count("/proc/self/fd") <= descriptors; }, 5s))
+            << count("/proc/self/fd") << " descriptors, " << descriptors << " before";
+        EXPECT_LE(count("/proc/self/task"), threads + 1);
     }
 }
 
