@@ -49,7 +49,8 @@ public:
     /// it on the player's thread or one that does not block it), and its
     /// route tables: the embedded web-client files, the status documents,
     /// the player commands, the library listings, downloads and streams,
-    /// then `extraRoutes` (over a built-in route of the same name).
+    /// the live stream (with its feed, whose watcher starts at the first
+    /// listener), then `extraRoutes` (over a built-in route of the same name).
     /// `settings` (read for `enableML`) must outlive the application;
     /// `module` is the plug-in's own module handle, which the embedded files
     /// belong to.

@@ -98,15 +98,16 @@ async function within(test, since, ms) {
     // Each change: what makes it (resolving once it is made), and what the
     // page shows once it has heard of it.
     const volume = () => page.$eval("input.volume", (e) => e.value);
-    const pressed = (name) => page.$eval("button." + name, (e) => e.getAttribute("aria-pressed"));
+    const pressed = (name) => async () =>
+      (await page.$eval("button." + name, (e) => e.getAttribute("aria-pressed"))) === "true";
     const playingRow = () => page.evaluate(() => {
       const row = document.querySelector(".playlist [role=option].playing");
       return row ? Array.prototype.indexOf.call(row.parentNode.children, row) : -1;
     });
     const changes = [
       ["volume set by another client", () => get("setvolume?level=77"), async () => (await volume()) === "77"],
-      ["shuffle set by another client", () => get("setshuffle?setting=on"), async () => (await pressed("shuffle")) === "true"],
-      ["repeat set by another client", () => get("setrepeat?setting=on"), async () => (await pressed("repeat")) === "true"],
+      ["shuffle set by another client", () => get("setshuffle?setting=on"), pressed("shuffle")],
+      ["repeat set by another client", () => get("setrepeat?setting=on"), pressed("repeat")],
       ["entry added by another client", () => get("enqueuefile?filename=" + encodeURIComponent(files[2])),
        async () => (await rows.count()) === 3],
       ["entry chosen by another client", () => get("setplaylistpos?index=2"), async () => (await playingRow()) === 2],
