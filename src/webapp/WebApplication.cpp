@@ -12,6 +12,8 @@
 #include "webapp/DownloadRoutes.h"
 #include "webapp/EmbeddedRoutes.h"
 #include "webapp/LibraryRoutes.h"
+#include "webapp/LiveFeed.h"
+#include "webapp/LiveRoute.h"
 #include "webapp/PlayerCommands.h"
 #include "webapp/PlayerFacade.h"
 #include "webapp/RequestContext.h"
@@ -47,6 +49,7 @@ RouteTables makeTables(RouteTable extra)
     addDownloadRoutes(tables.routes);
     addAdminRoutes(tables.routes);
     addCoverRoute(tables.routes);
+    addLiveRoute(tables.routes);
     for (auto& [name, handler] : extra)
         tables.routes.insert_or_assign(name, std::move(handler));
     return tables;
@@ -60,11 +63,13 @@ WebApplication::WebApplication(platform::HWND mainWindow, void* module, host::Se
 {
     library = std::make_unique<library::MediaLibrary>(settings);
     facade = std::make_unique<PlayerFacade>(mainWindow, library.get());
+    live = std::make_unique<LiveFeed>([this] { return readLiveState(*this); });
 }
 
 WebApplication::~WebApplication()
 {
-    // The facade borrows the library.
+    // The feed's watcher reads through the facade, which borrows the library.
+    live.reset();
     facade.reset();
     library.reset();
 }
