@@ -14,7 +14,7 @@
 #include <vector>
 
 namespace lucene::analysis::filename {
-class FilenameAnalyzer;
+class SearchAnalyzer;
 }
 
 namespace library {
@@ -24,7 +24,8 @@ namespace library {
 /// whole new index (see IndexStore): one document per file whose extension
 /// is indexed and per directory, with the fields "name" (the file name
 /// without its extension, or the directory's whole name; indexed through the
-/// file-name analyzer, not stored), "path", "attributes" and "size" (stored
+/// file-name analyzer with accents folded and CJK runs cut in pairs, see
+/// analysis/SearchAnalyzer.h; not stored), "path", "attributes" and "size" (stored
 /// only). The new index replaces the last complete one only when the
 /// rebuild reached its end without a failure and without being stopped.
 ///
@@ -105,7 +106,7 @@ private:
     IndexStore store;
     std::vector<std::string> sharedDirectories;
     const Extensions indexExtensions;
-    std::unique_ptr<lucene::analysis::filename::FilenameAnalyzer> analyzer;
+    std::unique_ptr<lucene::analysis::filename::SearchAnalyzer> analyzer;
 };
 
 } // namespace library

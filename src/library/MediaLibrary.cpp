@@ -104,6 +104,14 @@ std::size_t MediaLibrary::search(std::string_view query, bool foldersOnly, std::
     });
 }
 
+LibrarySearch::Page MediaLibrary::find(std::string_view query, const LibrarySearch::FindRequest& request) const
+{
+    const std::vector<std::string> shared = sharedDirectories();
+    return searcher->find(query, request, [&shared](std::string_view path) {
+        return isLocalPath(path) && isPathAllowedIn(path, shared);
+    });
+}
+
 bool MediaLibrary::isPlaylistEntryAllowed(std::string_view path) const
 {
     if (!isPathAllowed(path))
