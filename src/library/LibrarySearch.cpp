@@ -193,8 +193,22 @@ std::size_t LibrarySearch::search(std::string_view query, bool foldersOnly, std:
     return appended;
 }
 
-LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindRequest& request,
-                                        const PathFilter& keep) const
+std::shared_ptr<const SearchFacts> LibrarySearch::factsOf(const std::string& index,
+                                                          lucene::index::IndexReader& reader, const PathFilter& keep,
+                                                          std::string_view keepIdentity) const
+{
+    // One search reads them while the others wait: they would read the same.
+    std::lock_guard guard(factsLock);
+    if (!facts || factsIndex != index || factsKeep != keepIdentity) {
+        facts = SearchFacts::read(reader, keep);
+        factsIndex = index;
+        factsKeep = keepIdentity;
+    }
+    return facts;
+}
+
+LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindRequest& request, const PathFilter& keep,
+                                        std::string_view keepIdentity) const
 {
     if (query.empty())
         return {};
@@ -215,33 +229,49 @@ LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindReques
         std::sort(every.hits.begin(), every.hits.end(), [](const EveryHit::Scored& a, const EveryHit::Scored& b) {
             return a.score != b.score ? a.score > b.score : a.document < b.document;
         });
-
-        // Only what filtering and the sort read, for every hit; the page's
-        // hits are read whole below.
-        std::vector<const wchar_t*> wanted{fields::path, fields::attributes};
-        if (const wchar_t* field = keyField(request.sortBy))
-            wanted.push_back(field);
-        if (request.sortBy == Key::track)
-            wanted.push_back(fields::disc);
-        const FieldsToLoad selector(std::move(wanted));
         lucene::index::IndexReader* reader = searcher.getReader();
+        const Key key = request.sortBy;
+        const bool known = (!keep || !keepIdentity.empty()) &&
+                           (key == Key::relevance || key == Key::name || key == Key::size || key == Key::modified);
         std::vector<Ranked> visible;
         visible.reserve(every.hits.size());
-        for (const EveryHit::Scored& hit : every.hits) {
-            Document document;
-            reader->document(hit.document, document, &selector);
-            if (request.foldersOnly &&
-                (storedNumber32(document, fields::attributes) & FindData::directoryAttribute) == 0)
-                continue;
-            const std::string path = storedPath(document);
-            if (keep && !keep(path))
-                continue;
-            Ranked ranked{hit.document, {}, 0};
-            readKey(request.sortBy, document, path, ranked);
-            visible.push_back(std::move(ranked));
+        if (known) {
+            const std::shared_ptr<const SearchFacts> all = factsOf(index, *reader, keep, keepIdentity);
+            for (const EveryHit::Scored& hit : every.hits) {
+                const auto at = static_cast<std::size_t>(hit.document);
+                if (at >= all->flags.size() || (all->flags[at] & SearchFacts::visible) == 0 ||
+                    (request.foldersOnly && (all->flags[at] & SearchFacts::directory) == 0))
+                    continue;
+                const std::uint64_t number = key == Key::name   ? all->nameRank[at]
+                                             : key == Key::size ? all->size[at]
+                                                                : all->modified[at];
+                visible.push_back({hit.document, {}, number});
+            }
+        } else {
+            // Only what filtering and the sort read, for every hit; the page's
+            // hits are read whole below.
+            std::vector<const wchar_t*> wanted{fields::path, fields::attributes};
+            if (const wchar_t* field = keyField(key))
+                wanted.push_back(field);
+            if (key == Key::track)
+                wanted.push_back(fields::disc);
+            const FieldsToLoad selector(std::move(wanted));
+            for (const EveryHit::Scored& hit : every.hits) {
+                Document document;
+                reader->document(hit.document, document, &selector);
+                if (request.foldersOnly &&
+                    (storedNumber32(document, fields::attributes) & FindData::directoryAttribute) == 0)
+                    continue;
+                const std::string path = storedPath(document);
+                if (keep && !keep(path))
+                    continue;
+                Ranked ranked{hit.document, {}, 0};
+                readKey(key, document, path, ranked);
+                visible.push_back(std::move(ranked));
+            }
         }
-        if (request.sortBy != Key::relevance) {
-            const bool byText = textKey(request.sortBy);
+        if (key != Key::relevance) {
+            const bool byText = !known && textKey(key);
             const bool descending = request.descending;
             std::stable_sort(visible.begin(), visible.end(), [byText, descending](const Ranked& a, const Ranked& b) {
                 const Ranked& first = descending ? b : a;

@@ -2,11 +2,13 @@
 
 #include "library/IndexStore.h"
 #include "library/LibraryEntry.h"
+#include "library/SearchFacts.h"
 #include "library/TrackTags.h"
 
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +27,7 @@ namespace library {
 /// pairs, see analysis/SearchAnalyzer.h), with AND between terms that name
 /// no operator. Text is UTF-8 (see analysis/WideText.h).
 ///
-/// Threads: `search` runs on any number of request threads at once; each
+/// Threads: `search` and `find` run on any number of request threads at once; each
 /// opens a searcher of its own on the last complete index, so a rebuild in
 /// progress does not change what it sees. Nothing throws.
 class LibrarySearch {
@@ -88,11 +90,29 @@ public:
     /// and their number; the same hits `search` would see, without its 500
     /// cap. Any failure of the engine (no index, a query that does not
     /// parse) gives an empty page with total 0.
-    Page find(std::string_view query, const FindRequest& request, const PathFilter& keep = {}) const;
+    ///
+    /// The first call on a new index (or with another `keepIdentity`) reads
+    /// every document once (see SearchFacts); later ones read only the
+    /// page's documents when sorting by relevance, name, size or modified.
+    /// `keepIdentity` names what `keep` answers (a different text whenever
+    /// its answers may change); without one a `keep` is asked per search.
+    Page find(std::string_view query, const FindRequest& request, const PathFilter& keep = {},
+              std::string_view keepIdentity = {}) const;
 
 private:
+    /// The facts of the index at `index`, read with `keep` unless those
+    /// known were read of the same index and identity.
+    std::shared_ptr<const SearchFacts> factsOf(const std::string& index, lucene::index::IndexReader& reader,
+                                               const PathFilter& keep, std::string_view keepIdentity) const;
+
     IndexStore store;
     std::unique_ptr<lucene::analysis::filename::SearchAnalyzer> analyzer;
+
+    /// The facts of the last index a paged search read, shared by searches.
+    mutable std::mutex factsLock;
+    mutable std::string factsIndex;
+    mutable std::string factsKeep;
+    mutable std::shared_ptr<const SearchFacts> facts;
 };
 
 } // namespace library

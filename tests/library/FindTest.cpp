@@ -144,12 +144,16 @@ TEST(SearchPages, TotalsPagesAndSortOrders)
         const LibrarySearch::PathFilter keep = [&c](std::string_view path) {
             return !c.onlyA || path.starts_with("/m/a/");
         };
-        const LibrarySearch::Page page = search.find("song", c.request, keep);
-        EXPECT_EQ(page.total, c.total) << c.label;
-        EXPECT_EQ(page.hits.size(), c.pageSize) << c.label;
-        const Names names = namesOf(page.hits);
-        const Names first(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(std::min(names.size(), c.first.size())));
-        EXPECT_EQ(first, c.first) << c.label;
+        // Asked per hit, and through the facts kept per index and filter.
+        for (const std::string_view identity : {"", c.onlyA ? "a" : "all"}) {
+            const LibrarySearch::Page page = search.find("song", c.request, keep, identity);
+            EXPECT_EQ(page.total, c.total) << c.label << identity;
+            EXPECT_EQ(page.hits.size(), c.pageSize) << c.label << identity;
+            const Names names = namesOf(page.hits);
+            const Names first(names.begin(),
+                              names.begin() + static_cast<std::ptrdiff_t>(std::min(names.size(), c.first.size())));
+            EXPECT_EQ(first, c.first) << c.label << identity;
+        }
     }
     // What `find` reads back of a hit.
     const LibrarySearch::Page one = search.find("0007", {});
