@@ -83,6 +83,7 @@ public:
 /// A hit the reader may see, with what it is sorted by.
 struct Ranked {
     std::int32_t document;
+    float score;
     std::string text;
     std::uint64_t number = 0;
 };
@@ -225,10 +226,6 @@ LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindReques
             return {};
         EveryHit every;
         searcher._search(parsed.get(), nullptr, &every);
-        // The engine's own relevance order: best first, ties in index order.
-        std::sort(every.hits.begin(), every.hits.end(), [](const EveryHit::Scored& a, const EveryHit::Scored& b) {
-            return a.score != b.score ? a.score > b.score : a.document < b.document;
-        });
         lucene::index::IndexReader* reader = searcher.getReader();
         const Key key = request.sortBy;
         const bool known = (!keep || !keepIdentity.empty()) &&
@@ -245,7 +242,7 @@ LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindReques
                 const std::uint64_t number = key == Key::name   ? all->nameRank[at]
                                              : key == Key::size ? all->size[at]
                                                                 : all->modified[at];
-                visible.push_back({hit.document, {}, number});
+                visible.push_back({hit.document, hit.score, {}, number});
             }
         } else {
             // Only what filtering and the sort read, for every hit; the page's
@@ -265,23 +262,27 @@ LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindReques
                 const std::string path = storedPath(document);
                 if (keep && !keep(path))
                     continue;
-                Ranked ranked{hit.document, {}, 0};
+                Ranked ranked{hit.document, hit.score, {}, 0};
                 readKey(key, document, path, ranked);
                 visible.push_back(std::move(ranked));
             }
         }
-        if (key != Key::relevance) {
-            const bool byText = !known && textKey(key);
-            const bool descending = request.descending;
-            std::stable_sort(visible.begin(), visible.end(), [byText, descending](const Ranked& a, const Ranked& b) {
+        // The key, then the engine's relevance order (best first, ties in
+        // index order); only as far as the page reaches.
+        const bool byText = !known && textKey(key);
+        const bool descending = request.descending;
+        auto before = [key, byText, descending](const Ranked& a, const Ranked& b) {
+            if (key != Key::relevance && (byText ? a.text != b.text : a.number != b.number)) {
                 const Ranked& first = descending ? b : a;
                 const Ranked& second = descending ? a : b;
                 return byText ? first.text < second.text : first.number < second.number;
-            });
-        }
+            }
+            return a.score != b.score ? a.score > b.score : a.document < b.document;
+        };
         page.total = visible.size();
         const std::size_t first = std::min(request.start, page.total);
         const std::size_t last = first + std::min(request.count, page.total - first);
+        std::partial_sort(visible.begin(), visible.begin() + static_cast<std::ptrdiff_t>(last), visible.end(), before);
         for (std::size_t i = first; i < last; ++i) {
             Document document;
             reader->document(visible[i].document, document);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 using library::LibrarySearch;
 using librarytest::IndexedEntry;
@@ -162,4 +163,25 @@ TEST(SearchPages, TotalsPagesAndSortOrders)
     EXPECT_EQ(one.hits[0].entry.modified.value(), 1193u);
     EXPECT_EQ(one.hits[0].tags.disc, 1);
     EXPECT_EQ(one.hits[0].tags.track, 2);
+}
+
+TEST(SearchPages, SearchesAtOnceShareOneReadOfTheFacts)
+{
+    TempTree tree;
+    std::vector<IndexedEntry> entries;
+    for (int i = 0; i < 300; ++i)
+        entries.push_back({"/m/Tune " + std::to_string(i) + ".mp3", 0x80, static_cast<std::uint32_t>(i), 0, {}});
+    ASSERT_TRUE(librarytest::writeIndex(tree.directory("index"), entries));
+    const LibrarySearch search(tree.path("index"));
+    std::vector<std::size_t> totals(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < totals.size(); ++t)
+        threads.emplace_back([&, t] {
+            LibrarySearch::FindRequest request = page(0, 10, LibrarySearch::SortKey::size, true);
+            totals[t] = search.find("tune", request, [t](std::string_view) { return t != 3; }, t == 3 ? "none" : "all")
+                            .total;
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(totals, (std::vector<std::size_t>{300, 300, 300, 0}));
 }
