@@ -26,7 +26,7 @@ constexpr std::size_t maximumCount = 1000;
 bool holdsCoverFile(const std::string& folder)
 {
     static const std::array<std::string_view, 3> stems{"cover", "folder", "front"};
-    static const std::array<std::string_view, 4> extensions{"jpg", "jpeg", "png", "webp"};
+    static const std::array<std::string_view, 3> extensions{"jpg", "png", "webp"};
     library::DirectoryEnumeration enumeration;
     if (!enumeration.open(folder + library::pathSeparator))
         return false;
