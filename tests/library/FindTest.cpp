@@ -15,7 +15,6 @@ using library::LibrarySearch;
 using librarytest::IndexedEntry;
 using librarytest::TempTree;
 using Names = std::vector<std::string>;
-namespace fields = library::fields;
 
 namespace {
 
@@ -60,8 +59,15 @@ TEST(SearchTerms, AccentsCjkAndTagFields)
                        file("/m/東京事変.mp3"),
                        file("/m/사랑의 노래방.mp3"),
                        {"/m/Plain Cafe.mp3", 0x80, 0, 0,
-                        {{fields::artist, "Björk"}, {fields::album, "Abbey Road"}, {fields::genre, "Jazz"},
-                         {fields::title, "Crème"}, {fields::year, "1969"}}},
+                        [] {
+                            library::TrackTags tags;
+                            tags.artist = "Björk";
+                            tags.album = "Abbey Road";
+                            tags.title = "Crème";
+                            tags.genre = "Jazz";
+                            tags.year = 1969;
+                            return tags;
+                        }()},
                    }));
     const LibrarySearch search(tree.path("index"));
     struct Case {
@@ -114,7 +120,12 @@ TEST(SearchPages, TotalsPagesAndSortOrders)
         std::snprintf(name, sizeof name, "Song %04d.mp3", i);
         entries.push_back({std::string(i % 2 == 0 ? "/m/a/" : "/m/b/") + name, 0x80,
                            static_cast<std::uint32_t>((i * 7919) % 1200), static_cast<std::uint64_t>(1200 - i),
-                           {{fields::disc, std::to_string(i % 3)}, {fields::track, std::to_string(i % 5)}}});
+                           [i] {
+                               library::TrackTags tags;
+                               tags.track = i % 5;
+                               tags.disc = i % 3;
+                               return tags;
+                           }()});
     }
     for (int i = 0; i < 30; ++i)
         entries.push_back({"/m/a/Song Folder " + std::to_string(i), 0x10, 0, 0, {}});

@@ -5,12 +5,14 @@
 #include "library/IndexDirectory.h"
 #include "library/IndexFields.h"
 #include "library/IndexStore.h"
+#include "library/TagFields.h"
+#include "library/TrackTags.h"
 
 #include <CLucene.h>
 
 #include <cstdint>
 #include <string>
-#include <utility>
+#include <optional>
 #include <vector>
 
 namespace librarytest {
@@ -22,9 +24,8 @@ struct IndexedEntry {
     std::uint32_t attributes = 0x80;
     std::uint32_t size = 0;
     std::uint64_t modified = 0;
-    /// Tag fields and their UTF-8 texts: stored and analysed ("year" as one
-    /// exact term, "picture" stored only).
-    std::vector<std::pair<const wchar_t*, std::string>> tags;
+    /// Written as the indexer writes a file's tags.
+    std::optional<library::TrackTags> tags;
 };
 
 /// Writes `entries` as the complete index below `indexDirectory`, with the
@@ -34,8 +35,6 @@ inline bool writeIndex(const std::string& indexDirectory, const std::vector<Inde
     using lucene::document::Field;
     const int stored = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
     const int analysed = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
-    const int storedExact = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_UNTOKENIZED);
-    const int storedAnalysed = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_TOKENIZED);
     library::IndexStore store(indexDirectory);
     std::optional<library::IndexStore::Rebuild> rebuild = store.beginRebuild();
     if (!rebuild)
@@ -56,11 +55,8 @@ inline bool writeIndex(const std::string& indexDirectory, const std::vector<Inde
             add(library::fields::attributes, std::to_wstring(entry.attributes), stored);
             add(library::fields::size, std::to_wstring(entry.size), stored);
             add(library::fields::modified, std::to_wstring(entry.modified), stored);
-            for (const auto& [field, text] : entry.tags) {
-                const bool exact = std::wstring_view(field) == library::fields::year;
-                const bool onlyStored = std::wstring_view(field) == library::fields::picture;
-                add(field, analysis::decodeUtf8(text), onlyStored ? stored : (exact ? storedExact : storedAnalysed));
-            }
+            if (entry.tags)
+                library::addTagFields(document, *entry.tags);
             writer.addDocument(&document);
         }
         writer.close();

@@ -13,7 +13,6 @@
 namespace {
 
 using webapptest::ServedLibrary;
-namespace fields = library::fields;
 
 std::vector<std::string> namesIn(const std::string& body)
 {
@@ -36,8 +35,15 @@ protected:
         for (int i = 0; i < 7; ++i)
             entries.push_back({dir.path("gone") + "/Song " + std::to_string(i) + ".mp3", 0x80, 0, 0, {}});
         entries.push_back({file(more + "/Cafe/Café.flac"), 0x80, 1234, 133444736000000000,
-                           {{fields::artist, "Björk"}, {fields::title, "Café"}, {fields::year, "1997"},
-                            {fields::track, "3"}, {fields::duration, "201000"}}});
+                           [] {
+                               library::TrackTags tags;
+                               tags.artist = "Björk";
+                               tags.title = "Café";
+                               tags.track = 3;
+                               tags.year = 1997;
+                               tags.durationMs = 201000;
+                               return tags;
+                           }()});
         file(more + "/Cafe/Cover.JPG");
         ASSERT_TRUE(librarytest::writeIndex(application.library->indexer().indexDirectory(), entries));
         ServedLibrary::SetUp();
