@@ -5,6 +5,7 @@
 #include "analysis/WideText.h"
 #include "library/IndexFields.h"
 #include "library/LibraryPath.h"
+#include "library/TagFields.h"
 
 #include <CLucene.h>
 #include <CLucene/document/FieldSelector.h>
@@ -132,18 +133,7 @@ LibrarySearch::Hit hitOf(const Document& document)
     LibrarySearch::Hit hit;
     hit.entry = {storedPath(document), storedNumber32(document, fields::attributes),
                  FileTime::fromValue(storedNumber(document, fields::modified)), storedNumber32(document, fields::size)};
-    TrackTags& tags = hit.tags;
-    tags.artist = storedText(document, fields::artist);
-    tags.albumArtist = storedText(document, fields::albumArtist);
-    tags.album = storedText(document, fields::album);
-    tags.title = storedText(document, fields::title);
-    tags.genre = storedText(document, fields::genre);
-    tags.track = static_cast<int>(storedNumber32(document, fields::track));
-    tags.disc = static_cast<int>(storedNumber32(document, fields::disc));
-    tags.year = static_cast<int>(storedNumber32(document, fields::year));
-    tags.durationMs = static_cast<std::int64_t>(storedNumber(document, fields::duration));
-    const wchar_t* picture = document.get(fields::picture);
-    tags.hasPicture = picture != nullptr && std::wcscmp(picture, L"1") == 0;
+    hit.tags = storedTags(document).value_or(TrackTags{});
     return hit;
 }
 
