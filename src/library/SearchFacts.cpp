@@ -48,10 +48,13 @@ std::shared_ptr<const SearchFacts> SearchFacts::read(lucene::index::IndexReader&
     facts->flags.assign(count, 0);
     facts->size.assign(count, 0);
     facts->modified.assign(count, 0);
-    std::vector<std::string> names(count);
+    // Every file-name part in one block (freed whole once ranked).
+    std::string names;
+    std::vector<std::size_t> nameStart(count + 1, 0);
     const FactFields selector;
     for (std::size_t i = 0; i < count; ++i) {
         const auto document = static_cast<std::int32_t>(i);
+        nameStart[i] = names.size();
         if (reader.isDeleted(document))
             continue;
         lucene::document::Document stored;
@@ -64,15 +67,20 @@ std::shared_ptr<const SearchFacts> SearchFacts::read(lucene::index::IndexReader&
             facts->flags[i] |= SearchFacts::visible;
         facts->size[i] = static_cast<std::uint32_t>(decimalField(stored, fields::size));
         facts->modified[i] = decimalField(stored, fields::modified);
-        names[i] = fileNamePart(bytes);
+        names += fileNamePart(bytes);
     }
+    nameStart[count] = names.size();
+    auto name = [&names, &nameStart](std::uint32_t at) {
+        return std::string_view(names).substr(nameStart[at], nameStart[at + 1] - nameStart[at]);
+    };
     std::vector<std::uint32_t> order(count);
     std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), [&names](std::uint32_t a, std::uint32_t b) { return names[a] < names[b]; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&name](std::uint32_t a, std::uint32_t b) { return name(a) < name(b); });
     // Equal names share a rank, so a sort by name leaves their order alone.
     facts->nameRank.assign(count, 0);
     for (std::size_t at = 1; at < count; ++at) {
-        const bool same = names[order[at]] == names[order[at - 1]];
+        const bool same = name(order[at]) == name(order[at - 1]);
         facts->nameRank[order[at]] = same ? facts->nameRank[order[at - 1]] : static_cast<std::uint32_t>(at);
     }
     return facts;
