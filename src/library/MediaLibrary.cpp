@@ -107,6 +107,18 @@ std::size_t MediaLibrary::search(std::string_view query, bool foldersOnly, std::
     });
 }
 
+LibrarySearch::Page MediaLibrary::find(std::string_view query, const LibrarySearch::FindRequest& request) const
+{
+    const std::vector<std::string> shared = sharedDirectories();
+    // The filter's answers change only with the shared directories.
+    std::string identity;
+    for (const std::string& directory : shared)
+        identity.append(directory).push_back('\0');
+    return searcher->find(
+        query, request,
+        [&shared](std::string_view path) { return isLocalPath(path) && isPathAllowedIn(path, shared); }, identity);
+}
+
 bool MediaLibrary::isPlaylistEntryAllowed(std::string_view path) const
 {
     if (!isPathAllowed(path))

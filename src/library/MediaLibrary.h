@@ -6,6 +6,7 @@
 #include "library/FetchGate.h"
 #include "library/FindData.h"
 #include "library/LibraryEntry.h"
+#include "library/LibrarySearch.h"
 #include "library/PeerAccess.h"
 #include "threading/Callback.h"
 
@@ -95,6 +96,10 @@ public:
     /// now are matches: the index may still hold directories no longer
     /// shared. An empty query, or a failing index, appends nothing.
     std::size_t search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries) const;
+
+    /// A page of the same matches, without the 500 cap, sorted as `request`
+    /// asks, with their total (see LibrarySearch::find).
+    LibrarySearch::Page find(std::string_view query, const LibrarySearch::FindRequest& request) const;
 
     /// Whether an entry read from a playlist file (resolved against the
     /// playlist's folder) may go to the player: what `isPathAllowed` allows,
