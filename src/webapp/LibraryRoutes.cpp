@@ -4,6 +4,7 @@
 #include "library/EntryOrder.h"
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
+#include "webapp/BrowseRoutes.h"
 #include "webapp/ListingText.h"
 #include "webapp/PeerLibraryRoute.h"
 #include "webapp/RequestContext.h"
@@ -92,6 +93,7 @@ void addLibraryRoutes(RouteTable& routes)
     routes.insert_or_assign("favorites.js", sendFavorites);
     routes.insert_or_assign("events.js", sendEvents);
     routes.insert_or_assign("peerlibrary.js", sendPeerLibrary);
+    addBrowseRoutes(routes);
 }
 
 } // namespace webapp
