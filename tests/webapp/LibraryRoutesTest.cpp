@@ -305,6 +305,13 @@ TEST_F(LibraryScript, APeersPageBrowsesTheLibraryAndReachesNothingElse)
         {"library.js", {{"callback", "cb"}}, peerPage, 200},
         {"library.js", {{"path", music}}, "Origin: http://" + address + ":4243", 200},
         {"download", {{"path", song}}, peerPage, 200},
+        {"files.js", {{"path", music}}, peerPage, 200},
+        {"artists.js", {}, peerPage, 200},
+        {"albums.js", {}, peerPage, 200},
+        {"album.js", {}, peerPage, 200},
+        {"genres.js", {}, peerPage, 200},
+        {"years.js", {}, peerPage, 200},
+        {"artists.js", {}, "Referer: http://" + address + ":4244/", 403},
         {"library.js", {}, "Referer: http://" + address + ":4244/", 403},
         {"library.js", {}, "Referer: http://" + address + "/", 403},
         // A loopback page is a peer's only for a browser at the peer's address.
