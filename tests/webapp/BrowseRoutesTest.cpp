@@ -48,7 +48,7 @@ protected:
     void SetUp() override
     {
         ServedLibrary::SetUp();
-        TaggedLibrary::index(application.library->indexer().indexDirectory(), songs.all());
+        songs.index(application, settings);
     }
 
     std::string entry(const std::string& path, const std::string& cover = "")

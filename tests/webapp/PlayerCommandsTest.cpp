@@ -2,8 +2,7 @@
 // to the real player's model.
 #include "ServedPlayer.h"
 #include "TaggedLibrary.h"
-#include "library/Indexer.h"
-#include "library/MediaLibrary.h"
+#include "library/LibraryPath.h"
 #include "library/CannedPeer.h"
 #include "platform/PlayerMessages.h"
 #include "webapp/PlayerCommands.h"
@@ -201,7 +200,7 @@ TEST_F(Commands, FileRoutesAddAllowedPathsAtTheirPlaces)
 TEST_F(Commands, AlbumAndArtistPathsAddTheirTracksInTrackOrder)
 {
     const webapptest::TaggedLibrary songs(music, dir.file("outside"));
-    webapptest::TaggedLibrary::index(application.library->indexer().indexDirectory(), songs.all());
+    songs.index(application, settings);
     fill(1);
     EXPECT_EQ(body("enqueuefile", {{"filename", library::albumPath("Zed", "Alpha")}}), "1");
     EXPECT_EQ(body("insertfile", {{"filename", library::artistPath("Zed")}, {"index", "0"}}), "1");

@@ -1,16 +1,14 @@
 #pragma once
 
-#include "analysis/FilenameAnalyzer.h"
-#include "analysis/WideText.h"
-#include "library/IndexFields.h"
-#include "library/IndexStore.h"
-#include "library/LibraryPath.h"
+#include "library/Indexer.h"
 #include "library/MediaFiles.h"
+#include "library/MediaLibrary.h"
 #include "library/TagReader.h"
 #include "library/TrackRecord.h"
 #include "platform/Files.h"
-
-#include <CLucene.h>
+#include "settings/Settings.h"
+#include "threading/Thread.h"
+#include "webapp/WebApplication.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +27,7 @@ struct TaggedLibrary {
     TaggedLibrary(const std::string& music, const std::string& outside)
         : alpha1(music + "/Alpha/b.mp3"), alpha2(music + "/Alpha/a.mp3"), alpha3(music + "/Alpha/CD2/0.mp3"),
           gamma(music + "/Gamma/x.mp3"), beta(music + "/Beta/b.mp3"), untagged(music + "/untagged.mp3"),
-          stray(outside + "/0.mp3")
+          stray(outside + "/0.mp3"), outside(outside)
     {
         const librarytest::Metadata zed{{"artist", "Zed"}, {"album", "Alpha"}, {"genre", "Rock"}, {"date", "2001"}};
         auto with = [](librarytest::Metadata tags, librarytest::Metadata more) {
@@ -72,62 +70,21 @@ struct TaggedLibrary {
         return track;
     }
 
-    /// Writes the index below `indexDirectory` of `paths` as the indexer
-    /// does: names, facts, tags and the browse keys.
-    static void index(const std::string& indexDirectory, const std::vector<std::string>& paths)
+    /// Indexes the library with `application`'s indexer, sharing `outside`
+    /// meanwhile, so that the index holds a track the test does not share.
+    void index(webapp::WebApplication& application, host::Settings& settings) const
     {
-        using lucene::document::Field;
-        namespace fields = library::fields;
-        // The engine's flags are separate enumerations, combined as numbers.
-        constexpr int store = Field::STORE_YES, tokens = Field::INDEX_TOKENIZED, untokenized = Field::INDEX_UNTOKENIZED;
-        constexpr int stored = store | static_cast<int>(Field::INDEX_NO), storedText = store | tokens;
-        constexpr int storedWhole = store | untokenized, whole = static_cast<int>(Field::STORE_NO) | untokenized;
-        std::optional<library::IndexStore::Rebuild> rebuild = library::IndexStore(indexDirectory).beginRebuild();
-        ASSERT_TRUE(rebuild);
-        lucene::analysis::filename::FilenameAnalyzer analyzer;
-        {
-            lucene::index::IndexWriter writer(rebuild->path().c_str(), &analyzer, true);
-            for (const std::string& path : paths) {
-                const library::TrackRecord track = record(path);
-                const library::TrackTags& tags = track.tags;
-                lucene::document::Document document;
-                auto add = [&document](const wchar_t* name, const std::wstring& value, int flags) {
-                    if (!value.empty() && value != L"0")
-                        document.add(*new Field(name, value.c_str(), flags));
-                };
-                auto text = [](const std::string& value) { return analysis::decodeUtf8(value); };
-                add(fields::name, text(std::string(library::fileNamePart(path))), static_cast<int>(Field::STORE_NO) | tokens);
-                add(fields::path, analysis::widenBytes(path), stored);
-                add(fields::attributes, std::to_wstring(track.entry.attributes), stored);
-                add(fields::size, std::to_wstring(track.entry.size), stored);
-                add(fields::modified, std::to_wstring(track.entry.modified.value()), stored);
-                add(fields::artist, text(tags.artist), storedText);
-                add(fields::albumArtist, text(tags.albumArtist), storedText);
-                add(fields::album, text(tags.album), storedText);
-                add(fields::title, text(tags.title), storedText);
-                add(fields::genre, text(tags.genre), storedText);
-                add(fields::track, std::to_wstring(tags.track), stored);
-                add(fields::disc, std::to_wstring(tags.disc), stored);
-                add(fields::year, std::to_wstring(tags.year), storedWhole);
-                add(fields::duration, std::to_wstring(tags.durationMs), stored);
-                add(fields::picture, tags.hasPicture ? L"1" : L"", stored);
-                add(fields::artistKey, text(tags.filingArtist()), whole);
-                if (!tags.album.empty())
-                    add(fields::albumKey, text(tags.filingArtist()) + fields::albumKeySeparator + text(tags.album), whole);
-                add(fields::genreKey, text(tags.genre), whole);
-                writer.addDocument(&document);
-            }
-            writer.close();
-        }
-        ASSERT_TRUE(rebuild->publish());
+        const std::vector<std::string> shared = settings.snapshot().sharedDirs;
+        settings.update([&](host::SettingsData& data) { data.sharedDirs.push_back(outside); });
+        ASSERT_TRUE(application.library->reindex());
+        application.library->indexer().threadHandle()->wait();
+        ASSERT_TRUE(application.library->indexer().lastRebuildComplete());
+        settings.update([&](host::SettingsData& data) { data.sharedDirs = shared; });
     }
-
-    /// Every file of the library.
-    std::vector<std::string> all() const { return {alpha1, alpha2, alpha3, stray, gamma, beta, untagged}; }
 
     static inline const std::string nonAscii = "\xc3\x9cn\xc3\xaf \xe6\x97\xa5\xe6\x9c\xac";  // "Ünï 日本"
 
-    const std::string alpha1, alpha2, alpha3, gamma, beta, untagged, stray;
+    const std::string alpha1, alpha2, alpha3, gamma, beta, untagged, stray, outside;
 };
 
 } // namespace webapptest
