@@ -260,20 +260,33 @@ std::vector<TagCatalog::ArtistSummary> TagCatalog::artists(std::string_view genr
 {
     std::vector<ArtistSummary> out;
     withReader(store, [&](IndexReader& reader) {
-        // Keyed by the artist's text in term order, which the album keys share.
-        std::map<std::wstring, ArtistSummary, std::less<>> byName;
         if (genre.empty()) {
+            // The artists in term order, then each album key counted to its
+            // artist: consecutive keys share one, so it is looked up (by
+            // binary search) only when it changes.
+            std::vector<std::wstring> names;
             forEachTerm(reader, fields::artistKey, L"", [&](std::wstring_view name, std::size_t tracks) {
-                byName[std::wstring(name)].tracks = tracks;
+                names.emplace_back(name);
+                out.push_back({{}, 0, tracks});
                 return true;
             });
+            std::wstring_view previous;
+            ArtistSummary* counted = nullptr;
             forEachTerm(reader, fields::albumKey, L"", [&](std::wstring_view key, std::size_t) {
-                auto found = byName.find(splitAlbumKey(key).first);
-                if (found != byName.end())
-                    ++found->second.albums;
+                const std::wstring_view artist = splitAlbumKey(key).first;
+                if (counted == nullptr || artist != previous) {
+                    const auto found = std::lower_bound(names.begin(), names.end(), artist);
+                    counted = found != names.end() && *found == artist ? &out[static_cast<std::size_t>(found - names.begin())] : nullptr;
+                    previous = counted != nullptr ? std::wstring_view(*found) : std::wstring_view();
+                }
+                if (counted != nullptr)
+                    ++counted->albums;
                 return true;
             });
+            for (std::size_t i = 0; i < names.size(); ++i)
+                out[i].name = analysis::encodeUtf8(names[i]);
         } else {
+            std::map<std::wstring, ArtistSummary, std::less<>> byName;
             const std::vector<bool> inGenre = documentsWith(reader, fields::genreKey, analysis::decodeUtf8(genre));
             forEachTerm(reader, fields::albumKey, L"", [&](std::wstring_view key, std::size_t) {
                 std::size_t tracks = 0;
@@ -287,11 +300,10 @@ std::vector<TagCatalog::ArtistSummary> TagCatalog::artists(std::string_view genr
                 }
                 return true;
             });
-        }
-        out.reserve(byName.size());
-        for (auto& [name, summary] : byName) {
-            summary.name = analysis::encodeUtf8(name);
-            out.push_back(std::move(summary));
+            for (auto& [name, summary] : byName) {
+                summary.name = analysis::encodeUtf8(name);
+                out.push_back(std::move(summary));
+            }
         }
     });
     std::sort(out.begin(), out.end(), [](const ArtistSummary& a, const ArtistSummary& b) { return nameOrder(a.name, b.name); });
