@@ -6,9 +6,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace lucene::analysis::filename {
+class FilenameAnalyzer;
+}
+namespace lucene::document {
+class Document;
+}
+namespace lucene::index {
+class IndexReader;
+}
 
 namespace library {
 
@@ -60,6 +72,9 @@ public:
     using PathFilter = std::function<bool(std::string_view path)>;
 
     explicit TagCatalog(std::string indexDirectory);
+    ~TagCatalog();
+    TagCatalog(const TagCatalog&) = delete;
+    TagCatalog& operator=(const TagCatalog&) = delete;
 
     /// Every filing artist (only those with a track of `genre` when it is
     /// not empty), with its album and track counts, by name ignoring ASCII
@@ -79,6 +94,13 @@ public:
     /// then name), each in disc and track order.
     std::vector<TrackRecord> artistTracks(std::string_view artist, const PathFilter& keep = {}) const;
 
+    /// For each of `files` (local files as listed), the tags the index
+    /// stored for it when it holds the same path with the same size and
+    /// modification time; nothing for the others and for files whose tags
+    /// were never read. Each file is looked up by the terms of its name and
+    /// its stored path compared.
+    std::vector<std::optional<TrackTags>> knownTags(const std::vector<LibraryEntry>& files) const;
+
     /// The genres, by name ignoring ASCII case; the years, ascending.
     std::vector<GroupSummary> genres() const;
     std::vector<GroupSummary> years() const;
@@ -89,7 +111,16 @@ public:
     static bool nameOrder(std::string_view a, std::string_view b);
 
 private:
+    /// The first document holding every term of `name` (as the name field
+    /// splits it) that `matches` accepts, among the first `maxCandidates`
+    /// holding its rarest term.
+    std::optional<std::int32_t> documentNamed(lucene::index::IndexReader& reader, std::string_view name,
+                                              const std::function<bool(const lucene::document::Document&)>& matches) const;
+    static constexpr int maxCandidates = 256;
+
     IndexStore store;
+    /// Splits names into the name field's terms; keeps no state between texts.
+    std::unique_ptr<lucene::analysis::filename::FilenameAnalyzer> analyzer;
 };
 
 } // namespace library

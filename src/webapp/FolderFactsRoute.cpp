@@ -82,27 +82,39 @@ void sortRecords(std::vector<TrackRecord>& records, int key, int direction)
 
 void sendFolderFacts(WebApplication& application, RequestContext& context)
 {
-    const library::MediaLibrary& media = *application.library;
+    const library::MediaLibrary& music = *application.library;
     std::string path = parameter(context, "path");
     // A refused path is answered with the root listing, and says so.
-    if (!media.isPathAllowed(path))
+    if (!music.isPathAllowed(path))
         path.clear();
     const bool isRoot = path.empty() || path == std::string(1, library::pathSeparator);
 
     std::vector<TrackRecord> records;
-    for (library::LibraryEntry& entry : folderEntries(media, path, isRoot))
+    for (library::LibraryEntry& entry : folderEntries(music, path, isRoot))
         records.push_back({std::move(entry), {}});
     sortRecords(records, 0, 0);
-    int reads = 0;
+    // The media files, in name order: their tags from the index when it
+    // knows them as they are now, else from the files themselves.
+    std::vector<TrackRecord*> media;
     for (TrackRecord& record : records) {
-        if (reads >= maxTagReads)
-            break;
-        if (isRoot || record.entry.isDirectory() ||
-            media.playlistExtensions.contains(library::extensionOf(record.entry.path)))
-            continue;
-        ++reads;
-        if (std::optional<library::TrackTags> tags = library::readTrackTags(record.entry.path))
-            record.tags = std::move(*tags);
+        if (!isRoot && !record.entry.isDirectory() &&
+            !music.playlistExtensions.contains(library::extensionOf(record.entry.path)) &&
+            media.size() < maxIndexLookups)
+            media.push_back(&record);
+    }
+    std::vector<library::LibraryEntry> files;
+    for (const TrackRecord* record : media)
+        files.push_back(record->entry);
+    const std::vector<std::optional<library::TrackTags>> known = music.tags().knownTags(files);
+    int reads = 0;
+    for (std::size_t i = 0; i < media.size(); ++i) {
+        if (known[i]) {
+            media[i]->tags = *known[i];
+        } else if (reads < maxTagReads) {
+            ++reads;
+            if (std::optional<library::TrackTags> tags = library::readTrackTags(media[i]->entry.path))
+                media[i]->tags = std::move(*tags);
+        }
     }
     sortRecords(records, integerParameter(context, "sortby"), integerParameter(context, "sortdir"));
 

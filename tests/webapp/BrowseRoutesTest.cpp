@@ -137,6 +137,26 @@ TEST_F(Browse, RoutesAnswerByteForByte)
     }
 }
 
+TEST_F(Browse, FolderFactsComeFromTheIndexWhileTheFileIsAsIndexed)
+{
+    namespace fs = std::filesystem;
+    const std::string retagged = dir.path("retagged.mp3");
+    ASSERT_TRUE(librarytest::makeMediaFile(retagged, {{"artist", "Zed"}, {"album", "Alpha"}, {"genre", "Rock"},
+                                                      {"date", "2001"}, {"title", "Uno"}, {"track", "1"}, {"disc", "1"}}));
+    ASSERT_EQ(fs::file_size(retagged), fs::file_size(songs.alpha1));
+    const auto indexedTime = fs::last_write_time(songs.alpha1);
+    fs::rename(retagged, songs.alpha1);
+    auto titleOfAlpha1 = [&] {
+        const std::string body = get("files.js", {{"path", music + "/Alpha"}}).body;
+        const std::size_t at = body.find(R"("title" : ")", body.find("b%2emp3"));
+        return at == std::string::npos ? std::string() : body.substr(at + 11, 3);
+    };
+    fs::last_write_time(songs.alpha1, indexedTime);
+    EXPECT_EQ(titleOfAlpha1(), "One") << "same size and time: the index's tags";
+    fs::last_write_time(songs.alpha1, indexedTime + std::chrono::seconds(5));
+    EXPECT_EQ(titleOfAlpha1(), "Uno") << "changed since: read from the file";
+}
+
 TEST_F(Browse, AlbumAndArtistPathsStreamInTrackOrderOnlyWhatIsShared)
 {
     EXPECT_EQ(streamed(albumPath("Zed", "Alpha")), (std::vector<std::string>{songs.alpha1, songs.alpha2, songs.alpha3}));
