@@ -113,7 +113,7 @@ std::vector<bool> documentsWith(IndexReader& reader, const wchar_t* field, const
     return marks;
 }
 
-std::uint64_t number(const Document& document, const wchar_t* field)
+std::uint64_t storedDecimal(const Document& document, const wchar_t* field)
 {
     const wchar_t* text = document.get(field);
     std::uint64_t value = 0;
@@ -122,7 +122,7 @@ std::uint64_t number(const Document& document, const wchar_t* field)
     return value;
 }
 
-std::string text(const Document& document, const wchar_t* field)
+std::string storedUtf8(const Document& document, const wchar_t* field)
 {
     const wchar_t* value = document.get(field);
     return value == nullptr ? std::string() : analysis::encodeUtf8(value);
@@ -135,19 +135,19 @@ TrackRecord readRecord(IndexReader& reader, std::int32_t id)
     TrackRecord track;
     const wchar_t* path = document.get(fields::path);
     track.entry.path = analysis::narrowBytes(path != nullptr ? path : L"");
-    track.entry.attributes = static_cast<std::uint32_t>(number(document, fields::attributes));
-    track.entry.size = static_cast<std::uint32_t>(number(document, fields::size));
-    track.entry.modified = FileTime::fromValue(number(document, fields::modified));
-    track.tags.artist = text(document, fields::artist);
-    track.tags.albumArtist = text(document, fields::albumArtist);
-    track.tags.album = text(document, fields::album);
-    track.tags.title = text(document, fields::title);
-    track.tags.genre = text(document, fields::genre);
-    track.tags.track = static_cast<int>(number(document, fields::track));
-    track.tags.disc = static_cast<int>(number(document, fields::disc));
-    track.tags.year = static_cast<int>(number(document, fields::year));
-    track.tags.durationMs = static_cast<std::int64_t>(number(document, fields::duration));
-    track.tags.hasPicture = number(document, fields::picture) == 1;
+    track.entry.attributes = static_cast<std::uint32_t>(storedDecimal(document, fields::attributes));
+    track.entry.size = static_cast<std::uint32_t>(storedDecimal(document, fields::size));
+    track.entry.modified = FileTime::fromValue(storedDecimal(document, fields::modified));
+    track.tags.artist = storedUtf8(document, fields::artist);
+    track.tags.albumArtist = storedUtf8(document, fields::albumArtist);
+    track.tags.album = storedUtf8(document, fields::album);
+    track.tags.title = storedUtf8(document, fields::title);
+    track.tags.genre = storedUtf8(document, fields::genre);
+    track.tags.track = static_cast<int>(storedDecimal(document, fields::track));
+    track.tags.disc = static_cast<int>(storedDecimal(document, fields::disc));
+    track.tags.year = static_cast<int>(storedDecimal(document, fields::year));
+    track.tags.durationMs = static_cast<std::int64_t>(storedDecimal(document, fields::duration));
+    track.tags.hasPicture = storedDecimal(document, fields::picture) == 1;
     return track;
 }
 
@@ -263,7 +263,7 @@ std::vector<std::optional<TrackTags>> TagCatalog::knownTags(const std::vector<Li
                 continue;
             Document stored;
             reader.document(*document, stored);
-            if (number(stored, fields::size) == file.size && number(stored, fields::modified) == file.modified.value())
+            if (storedDecimal(stored, fields::size) == file.size && storedDecimal(stored, fields::modified) == file.modified.value())
                 out[i] = storedTags(stored);
         }
     });

@@ -19,27 +19,27 @@ namespace webapp {
 
 namespace {
 
-constexpr int defaultCount = 500;
-constexpr int maximumCount = 5000;
+constexpr int browseDefaultCount = 500;
+constexpr int browseMaximumCount = 5000;
 
-void sendObject(RequestContext& context, std::string_view object)
+void sendBrowseObject(RequestContext& context, std::string_view object)
 {
     sendText(context, scriptCall(scriptCallback(parameter(context, "callback")), object));
 }
 
-std::size_t startParameter(const RequestContext& context)
+std::size_t browseStart(const RequestContext& context)
 {
     return static_cast<std::size_t>(std::max(0, integerParameter(context, "start")));
 }
 
-std::size_t countParameter(const RequestContext& context)
+std::size_t browseCount(const RequestContext& context)
 {
     const int count = integerParameter(context, "count");
-    return static_cast<std::size_t>(count <= 0 ? defaultCount : std::min(count, maximumCount));
+    return static_cast<std::size_t>(count <= 0 ? browseDefaultCount : std::min(count, browseMaximumCount));
 }
 
 /// `{"total" : "N","start" : "N","<key>" : [` lines `]}`.
-std::string pageObject(std::size_t total, std::size_t start, std::string_view key,
+std::string browsePage(std::size_t total, std::size_t start, std::string_view key,
                        const std::vector<std::string>& objects)
 {
     return "{" + quotedField("total", std::to_string(total)) + "," + quotedField("start", std::to_string(start)) +
@@ -47,7 +47,7 @@ std::string pageObject(std::size_t total, std::size_t start, std::string_view ke
 }
 
 /// The folder of a file path.
-std::string_view folderOf(std::string_view path)
+std::string_view trackFolder(std::string_view path)
 {
     const std::size_t separator = path.rfind(library::pathSeparator);
     return separator == std::string_view::npos ? std::string_view() : path.substr(0, separator);
@@ -63,7 +63,7 @@ public:
             return true;
         if (track.empty())
             return false;
-        const std::string folder(folderOf(track));
+        const std::string folder(trackFolder(track));
         auto found = known.find(folder);
         if (found == known.end())
             found = known.emplace(folder, !library::folderCoverFile(folder).empty()).first;
@@ -78,8 +78,8 @@ void sendArtists(WebApplication& application, RequestContext& context)
 {
     const std::vector<library::TagCatalog::ArtistSummary> artists =
         application.library->tags().artists(parameter(context, "genre"));
-    const std::size_t start = std::min(startParameter(context), artists.size());
-    const std::size_t end = start + std::min(countParameter(context), artists.size() - start);
+    const std::size_t start = std::min(browseStart(context), artists.size());
+    const std::size_t end = start + std::min(browseCount(context), artists.size() - start);
     std::vector<std::string> objects;
     for (std::size_t i = start; i < end; ++i) {
         const library::TagCatalog::ArtistSummary& artist = artists[i];
@@ -88,7 +88,7 @@ void sendArtists(WebApplication& application, RequestContext& context)
                           quotedField("tracks", std::to_string(artist.tracks)) + "," +
                           quotedField("path", library::artistPath(artist.name)) + "}");
     }
-    sendObject(context, pageObject(artists.size(), start, "artists", objects));
+    sendBrowseObject(context, browsePage(artists.size(), start, "artists", objects));
 }
 
 void sendAlbums(WebApplication& application, RequestContext& context)
@@ -101,8 +101,8 @@ void sendAlbums(WebApplication& application, RequestContext& context)
     query.genre = parameter(context, "genre");
     query.year = integerParameter(context, "year");
     query.sortBy = integerParameter(context, "sortby");
-    query.start = startParameter(context);
-    query.count = countParameter(context);
+    query.start = browseStart(context);
+    query.count = browseCount(context);
     std::size_t total = 0;
     const library::MediaLibrary& media = *application.library;
     // The index may still hold folders no longer shared.
@@ -120,7 +120,7 @@ void sendAlbums(WebApplication& application, RequestContext& context)
                           quotedField("cover", covers.has(album.hasPicture, album.firstTrack) ? coverUrl(path) : "") +
                           "}");
     }
-    sendObject(context, pageObject(total, std::min(query.start, total), "albums", objects));
+    sendBrowseObject(context, browsePage(total, std::min(query.start, total), "albums", objects));
 }
 
 void sendAlbum(WebApplication& application, RequestContext& context)
@@ -147,7 +147,7 @@ void sendAlbum(WebApplication& application, RequestContext& context)
         objects.push_back(trackEntryText(track, hasCover ? coverUrl(track.entry.path) : ""));
     }
     const bool albumCover = !tracks.empty() && covers.has(hasPicture, tracks.front().entry.path);
-    sendObject(context, "{" + quotedField("path", album.isAlbum ? path : "") + "," +
+    sendBrowseObject(context, "{" + quotedField("path", album.isAlbum ? path : "") + "," +
                             quotedField("name", album.album) + "," + quotedField("artist", album.artist) + "," +
                             quotedField("year", std::to_string(year)) + "," +
                             quotedField("tracks", std::to_string(tracks.size())) + "," +
@@ -164,7 +164,7 @@ void sendGroups(RequestContext& context, std::string_view key,
         objects.push_back("{" + quotedField("name", group.name) + "," +
                           quotedField("albums", std::to_string(group.albums)) + "," +
                           quotedField("tracks", std::to_string(group.tracks)) + "}");
-    sendObject(context, "{\"" + std::string(key) + "\" : [" + objectLines(objects) + "]}");
+    sendBrowseObject(context, "{\"" + std::string(key) + "\" : [" + objectLines(objects) + "]}");
 }
 
 void sendGenres(WebApplication& application, RequestContext& context)

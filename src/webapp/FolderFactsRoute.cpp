@@ -57,7 +57,7 @@ bool tagBefore(int key, const TrackRecord& a, const TrackRecord& b)
     }
 }
 
-void sortRecords(std::vector<TrackRecord>& records, int key, int direction)
+void sortFacts(std::vector<TrackRecord>& records, int key, int direction)
 {
     // Name order first, so ties and unknown keys keep it.
     const library::EntryOrder byName(library::EntryOrder::byName, library::EntryOrder::ascending);
@@ -92,7 +92,7 @@ void sendFolderFacts(WebApplication& application, RequestContext& context)
     std::vector<TrackRecord> records;
     for (library::LibraryEntry& entry : folderEntries(music, path, isRoot))
         records.push_back({std::move(entry), {}});
-    sortRecords(records, 0, 0);
+    sortFacts(records, 0, 0);
     // The media files, in name order: their tags from the index when it
     // knows them as they are now, else from the files themselves.
     std::vector<TrackRecord*> media;
@@ -116,7 +116,7 @@ void sendFolderFacts(WebApplication& application, RequestContext& context)
                 media[i]->tags = std::move(*tags);
         }
     }
-    sortRecords(records, integerParameter(context, "sortby"), integerParameter(context, "sortdir"));
+    sortFacts(records, integerParameter(context, "sortby"), integerParameter(context, "sortdir"));
 
     std::vector<std::string> objects;
     if (!isRoot)
