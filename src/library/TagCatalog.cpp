@@ -334,8 +334,27 @@ bool TagCatalog::trackOrder(const TrackRecord& a, const TrackRecord& b)
            std::forward_as_tuple(b.tags.disc, b.tags.track, fileNamePart(b.entry.path), b.entry.path);
 }
 
+std::shared_ptr<const std::vector<TagCatalog::ArtistSummary>> TagCatalog::cachedArtists(const std::string& index) const
+{
+    std::lock_guard guard(cacheLock);
+    return artistCache.index == index ? artistCache.artists : nullptr;
+}
+
 std::vector<TagCatalog::ArtistSummary> TagCatalog::artists(std::string_view genre) const
 {
+    // The folder and its version: a folder name may come back after the
+    // store was emptied, a version is never the same for another index.
+    std::string index = store.currentIndex();
+    try {
+        if (!index.empty())
+            index += "@" + std::to_string(IndexReader::getCurrentVersion(index.c_str()));
+    } catch (const CLuceneError&) {
+        index.clear();
+    }
+    if (genre.empty() && !index.empty()) {
+        if (auto cached = cachedArtists(index))
+            return *cached;
+    }
     std::vector<ArtistSummary> out;
     withReader(store, [&](IndexReader& reader) {
         if (genre.empty()) {
@@ -385,6 +404,11 @@ std::vector<TagCatalog::ArtistSummary> TagCatalog::artists(std::string_view genr
         }
     });
     std::sort(out.begin(), out.end(), [](const ArtistSummary& a, const ArtistSummary& b) { return nameOrder(a.name, b.name); });
+    if (genre.empty() && !index.empty()) {
+        auto shared = std::make_shared<const std::vector<ArtistSummary>>(out);
+        std::lock_guard guard(cacheLock);
+        artistCache = {std::move(index), std::move(shared)};
+    }
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,7 +31,8 @@ namespace library {
 /// call; lists come from term enumerations and document counts, stored
 /// fields are read only for the albums and tracks answered.
 ///
-/// Texts are UTF-8 as the tags give them. Any number of threads at once;
+/// Texts are UTF-8 as the tags give them. Any number of threads at once
+/// (the artists list kept between calls has a lock of its own, taken alone);
 /// nothing throws: a missing index or a failing engine gives empty lists.
 class TagCatalog {
 public:
@@ -78,7 +80,8 @@ public:
 
     /// Every filing artist (only those with a track of `genre` when it is
     /// not empty), with its album and track counts, by name ignoring ASCII
-    /// case (then byte order).
+    /// case (then byte order). The whole list is kept for the index it was
+    /// read from, so it is read again only after a rebuild.
     std::vector<ArtistSummary> artists(std::string_view genre = {}) const;
 
     /// The albums `query` asks for, sorted and paged; `total` is the number
@@ -118,7 +121,17 @@ private:
                                               const std::function<bool(const lucene::document::Document&)>& matches) const;
     static constexpr int maxCandidates = 256;
 
+    /// The artists of every genre as read from the index `cachedIndex` (its
+    /// folder and version); replaced whole under `cacheLock`.
+    struct ArtistCache {
+        std::string index;
+        std::shared_ptr<const std::vector<ArtistSummary>> artists;
+    };
+    std::shared_ptr<const std::vector<ArtistSummary>> cachedArtists(const std::string& index) const;
+
     IndexStore store;
+    mutable std::mutex cacheLock;
+    mutable ArtistCache artistCache;
     /// Splits names into the name field's terms; keeps no state between texts.
     std::unique_ptr<lucene::analysis::filename::FilenameAnalyzer> analyzer;
 };

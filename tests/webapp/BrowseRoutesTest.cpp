@@ -137,6 +137,15 @@ TEST_F(Browse, RoutesAnswerByteForByte)
     }
 }
 
+TEST_F(Browse, ARebuildReplacesTheArtistsKeptFromTheLastIndex)
+{
+    EXPECT_EQ(get("artists.js").body.find("Newcomer"), std::string::npos);
+    ASSERT_TRUE(librarytest::makeMediaFile(music + "/new.mp3", {{"artist", "Newcomer"}, {"album", "First"}}));
+    songs.index(application, settings);
+    EXPECT_NE(get("artists.js").body.find("{\"name\" : \"Newcomer\",\"albums\" : \"1\",\"tracks\" : \"1\""),
+              std::string::npos);
+}
+
 TEST_F(Browse, FolderFactsComeFromTheIndexWhileTheFileIsAsIndexed)
 {
     namespace fs = std::filesystem;
