@@ -10,6 +10,7 @@
 #include "webapp/TrackEntryText.h"
 
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -142,6 +143,16 @@ TEST_F(Browse, ARebuildReplacesTheArtistsKeptFromTheLastIndex)
     EXPECT_EQ(get("artists.js").body.find("Newcomer"), std::string::npos);
     ASSERT_TRUE(librarytest::makeMediaFile(music + "/new.mp3", {{"artist", "Newcomer"}, {"album", "First"}}));
     songs.index(application, settings);
+    // Listings side by side: one reads the new index, the others wait or
+    // read it too; all answer alike.
+    std::string bodies[4];
+    {
+        std::vector<std::jthread> readers;
+        for (std::string& body : bodies)
+            readers.emplace_back([&] { body = get("artists.js").body; });
+    }
+    for (const std::string& body : bodies)
+        EXPECT_EQ(body, bodies[0]);
     EXPECT_NE(get("artists.js").body.find("{\"name\" : \"Newcomer\",\"albums\" : \"1\",\"tracks\" : \"1\""),
               std::string::npos);
 }
