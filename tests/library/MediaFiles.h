@@ -28,15 +28,16 @@ inline bool runProgram(const std::vector<std::string>& arguments)
 
 using Metadata = std::vector<std::pair<std::string, std::string>>;
 
-/// Makes a one-second tone at `path` in the format of its extension with
+/// Makes a tone of `seconds` at `path` in the format of its extension with
 /// ffmpeg, tagged with `metadata` (ffmpeg's names: artist, album_artist,
 /// album, title, genre, track, disc, date) and, when `cover` names an image,
 /// that image attached as the file's picture. No tags at all when `metadata`
 /// is empty. False when ffmpeg failed.
-inline bool makeMediaFile(const std::string& path, const Metadata& metadata, const std::string& cover = "")
+inline bool makeMediaFile(const std::string& path, const Metadata& metadata, const std::string& cover = "",
+                          int seconds = 1)
 {
     std::vector<std::string> command{"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
-                                     "-i", "sine=frequency=440:duration=1"};
+                                     "-i", "sine=frequency=440:duration=" + std::to_string(seconds)};
     if (!cover.empty())
         command.insert(command.end(), {"-i", cover, "-map", "0", "-map", "1", "-c:v", "copy", "-disposition:v",
                                        "attached_pic"});
@@ -48,11 +49,13 @@ inline bool makeMediaFile(const std::string& path, const Metadata& metadata, con
     return runProgram(command);
 }
 
-/// Makes a small PNG image at `path`.
-inline bool makeImage(const std::string& path)
+/// Makes a PNG image at `path`: a small plain one, or a noisy one of about
+/// 90 KB.
+inline bool makeImage(const std::string& path, bool large = false)
 {
     return runProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                       "color=c=red:s=16x16", "-frames:v", "1", path});
+                       large ? "nullsrc=s=256x256,geq=random(1)*255:128:128" : "color=c=red:s=16x16", "-frames:v",
+                       "1", path});
 }
 
 } // namespace librarytest
