@@ -334,13 +334,7 @@ bool TagCatalog::trackOrder(const TrackRecord& a, const TrackRecord& b)
            std::forward_as_tuple(b.tags.disc, b.tags.track, fileNamePart(b.entry.path), b.entry.path);
 }
 
-std::shared_ptr<const std::vector<TagCatalog::ArtistSummary>> TagCatalog::cachedArtists(const std::string& index) const
-{
-    std::lock_guard guard(cacheLock);
-    return artistCache.index == index ? artistCache.artists : nullptr;
-}
-
-std::vector<TagCatalog::ArtistSummary> TagCatalog::artists(std::string_view genre) const
+std::string TagCatalog::indexIdentity() const
 {
     // The folder and its version: a folder name may come back after the
     // store was emptied, a version is never the same for another index.
@@ -351,9 +345,33 @@ std::vector<TagCatalog::ArtistSummary> TagCatalog::artists(std::string_view genr
     } catch (const CLuceneError&) {
         index.clear();
     }
-    if (genre.empty() && !index.empty()) {
-        if (auto cached = cachedArtists(index))
-            return *cached;
+    return index;
+}
+
+TagCatalog::Kept TagCatalog::kept(const std::string& index) const
+{
+    std::lock_guard guard(cacheLock);
+    return cache.index == index ? cache : Kept{};
+}
+
+void TagCatalog::remember(const std::string& index, std::shared_ptr<const std::vector<ArtistSummary>> artists,
+                      std::shared_ptr<const std::vector<AlbumKey>> albumsByName) const
+{
+    std::lock_guard guard(cacheLock);
+    if (cache.index != index)
+        cache = {index, nullptr, nullptr};
+    if (artists)
+        cache.artists = std::move(artists);
+    if (albumsByName)
+        cache.albumsByName = std::move(albumsByName);
+}
+
+std::vector<TagCatalog::ArtistSummary> TagCatalog::artists(std::string_view genre) const
+{
+    const std::string index = genre.empty() ? indexIdentity() : std::string();
+    if (!index.empty()) {
+        if (const Kept known = kept(index); known.artists)
+            return *known.artists;
     }
     std::vector<ArtistSummary> out;
     withReader(store, [&](IndexReader& reader) {
@@ -404,11 +422,8 @@ std::vector<TagCatalog::ArtistSummary> TagCatalog::artists(std::string_view genr
         }
     });
     std::sort(out.begin(), out.end(), [](const ArtistSummary& a, const ArtistSummary& b) { return nameOrder(a.name, b.name); });
-    if (genre.empty() && !index.empty()) {
-        auto shared = std::make_shared<const std::vector<ArtistSummary>>(out);
-        std::lock_guard guard(cacheLock);
-        artistCache = {std::move(index), std::move(shared)};
-    }
+    if (!index.empty())
+        remember(index, std::make_shared<const std::vector<ArtistSummary>>(out), nullptr);
     return out;
 }
 
@@ -417,59 +432,65 @@ std::vector<TagCatalog::AlbumSummary> TagCatalog::albums(const AlbumQuery& query
 {
     std::vector<AlbumSummary> out;
     total = 0;
+    using Candidate = AlbumKey;
+    // Every album by name, the grid's order, is kept between calls.
+    const bool everyAlbumByName =
+        query.anyArtist && query.genre.empty() && query.year == 0 && query.sortBy != 1 && query.sortBy != 2;
+    const std::string index = everyAlbumByName ? indexIdentity() : std::string();
+    std::shared_ptr<const std::vector<Candidate>> known = index.empty() ? nullptr : kept(index).albumsByName;
     withReader(store, [&](IndexReader& reader) {
-        struct Candidate {
-            std::wstring key;
-            std::string artist;
-            std::string name;
-            int year = 0;
-        };
-        std::vector<Candidate> candidates;
-        const std::wstring prefix = query.anyArtist ? std::wstring() : analysis::decodeUtf8(query.artist) + fields::albumKeySeparator;
-        forEachTerm(reader, fields::albumKey, prefix, [&](std::wstring_view key, std::size_t) {
-            if (!key.starts_with(prefix))
-                return false;
-            const auto [artist, album] = splitAlbumKey(key);
-            candidates.push_back({std::wstring(key), analysis::encodeUtf8(artist), analysis::encodeUtf8(album), 0});
-            return true;
-        });
-        // Years and genres are read per document only when asked for.
-        if (!query.genre.empty() || query.year != 0 || query.sortBy == 2) {
-            const std::vector<int> yearOf = yearOfDocuments(reader);
-            const std::vector<bool> inGenre = query.genre.empty()
-                                                  ? std::vector<bool>()
-                                                  : documentsWith(reader, fields::genreKey, analysis::decodeUtf8(query.genre));
-            std::erase_if(candidates, [&](Candidate& candidate) {
-                bool genreMatch = query.genre.empty();
-                bool yearMatch = query.year == 0;
-                forEachDocument(reader, fields::albumKey, candidate.key, [&](std::int32_t doc) {
-                    const int year = yearOf[static_cast<std::size_t>(doc)];
-                    if (candidate.year == 0)
-                        candidate.year = year;
-                    genreMatch = genreMatch || inGenre[static_cast<std::size_t>(doc)];
-                    yearMatch = yearMatch || year == query.year;
+        if (!known) {
+            std::vector<Candidate> candidates;
+            const std::wstring prefix = query.anyArtist ? std::wstring() : analysis::decodeUtf8(query.artist) + fields::albumKeySeparator;
+            forEachTerm(reader, fields::albumKey, prefix, [&](std::wstring_view key, std::size_t) {
+                if (!key.starts_with(prefix))
+                    return false;
+                const auto [artist, album] = splitAlbumKey(key);
+                candidates.push_back({std::wstring(key), analysis::encodeUtf8(artist), analysis::encodeUtf8(album), 0});
+                return true;
+            });
+            // Years and genres are read per document only when asked for.
+            if (!query.genre.empty() || query.year != 0 || query.sortBy == 2) {
+                const std::vector<int> yearOf = yearOfDocuments(reader);
+                const std::vector<bool> inGenre = query.genre.empty()
+                                                      ? std::vector<bool>()
+                                                      : documentsWith(reader, fields::genreKey, analysis::decodeUtf8(query.genre));
+                std::erase_if(candidates, [&](Candidate& candidate) {
+                    bool genreMatch = query.genre.empty();
+                    bool yearMatch = query.year == 0;
+                    forEachDocument(reader, fields::albumKey, candidate.key, [&](std::int32_t doc) {
+                        const int year = yearOf[static_cast<std::size_t>(doc)];
+                        if (candidate.year == 0)
+                            candidate.year = year;
+                        genreMatch = genreMatch || inGenre[static_cast<std::size_t>(doc)];
+                        yearMatch = yearMatch || year == query.year;
+                    });
+                    return !genreMatch || !yearMatch;
                 });
-                return !genreMatch || !yearMatch;
-            });
-        }
-        auto byName = [](const Candidate& a, const Candidate& b) {
-            if (a.name != b.name)
-                return nameOrder(a.name, b.name);
-            return nameOrder(a.artist, b.artist);
-        };
-        auto byArtist = [&](const Candidate& a, const Candidate& b) {
-            if (a.artist != b.artist)
+            }
+            auto byName = [](const Candidate& a, const Candidate& b) {
+                if (a.name != b.name)
+                    return nameOrder(a.name, b.name);
                 return nameOrder(a.artist, b.artist);
-            return byName(a, b);
-        };
-        if (query.sortBy == 1)
-            std::sort(candidates.begin(), candidates.end(), byArtist);
-        else if (query.sortBy == 2)
-            std::sort(candidates.begin(), candidates.end(), [&](const Candidate& a, const Candidate& b) {
-                return a.year != b.year ? a.year < b.year : byArtist(a, b);
-            });
-        else
-            std::sort(candidates.begin(), candidates.end(), byName);
+            };
+            auto byArtist = [&](const Candidate& a, const Candidate& b) {
+                if (a.artist != b.artist)
+                    return nameOrder(a.artist, b.artist);
+                return byName(a, b);
+            };
+            if (query.sortBy == 1)
+                std::sort(candidates.begin(), candidates.end(), byArtist);
+            else if (query.sortBy == 2)
+                std::sort(candidates.begin(), candidates.end(), [&](const Candidate& a, const Candidate& b) {
+                    return a.year != b.year ? a.year < b.year : byArtist(a, b);
+                });
+            else
+                std::sort(candidates.begin(), candidates.end(), byName);
+            known = std::make_shared<const std::vector<Candidate>>(std::move(candidates));
+            if (!index.empty())
+                remember(index, nullptr, known);
+        }
+        const std::vector<Candidate>& candidates = *known;
         total = candidates.size();
         const std::size_t first = std::min(query.start, candidates.size());
         const std::size_t last = first + std::min(query.count, candidates.size() - first);

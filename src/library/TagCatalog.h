@@ -85,7 +85,8 @@ public:
     std::vector<ArtistSummary> artists(std::string_view genre = {}) const;
 
     /// The albums `query` asks for, sorted and paged; `total` is the number
-    /// before paging. Track counts, year, duration and picture are read for
+    /// before paging. All albums by name are kept for the index they were
+    /// read from, like the artists. Track counts, year, duration and picture are read for
     /// the page only, of the tracks `keep` accepts.
     std::vector<AlbumSummary> albums(const AlbumQuery& query, std::size_t& total, const PathFilter& keep = {}) const;
 
@@ -121,17 +122,32 @@ private:
                                               const std::function<bool(const lucene::document::Document&)>& matches) const;
     static constexpr int maxCandidates = 256;
 
-    /// The artists of every genre as read from the index `cachedIndex` (its
-    /// folder and version); replaced whole under `cacheLock`.
-    struct ArtistCache {
+    /// An album as its key names it.
+    struct AlbumKey {
+        std::wstring key;
+        std::string artist;
+        std::string name;
+        int year = 0;
+    };
+    /// What was read from the index `index` (its folder and version), for
+    /// the listings without filters: every artist, and every album by name.
+    /// Replaced whole under `cacheLock`.
+    struct Kept {
         std::string index;
         std::shared_ptr<const std::vector<ArtistSummary>> artists;
+        std::shared_ptr<const std::vector<AlbumKey>> albumsByName;
     };
-    std::shared_ptr<const std::vector<ArtistSummary>> cachedArtists(const std::string& index) const;
+    /// The current index's folder and version; empty when there is none.
+    std::string indexIdentity() const;
+    /// What is kept for `index` (nothing kept for another index).
+    Kept kept(const std::string& index) const;
+    /// Keeps one list for `index`, dropping what was kept for another.
+    void remember(const std::string& index, std::shared_ptr<const std::vector<ArtistSummary>> artists,
+              std::shared_ptr<const std::vector<AlbumKey>> albumsByName) const;
 
     IndexStore store;
     mutable std::mutex cacheLock;
-    mutable ArtistCache artistCache;
+    mutable Kept cache;
     /// Splits names into the name field's terms; keeps no state between texts.
     std::unique_ptr<lucene::analysis::filename::FilenameAnalyzer> analyzer;
 };

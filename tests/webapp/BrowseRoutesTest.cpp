@@ -138,9 +138,10 @@ TEST_F(Browse, RoutesAnswerByteForByte)
     }
 }
 
-TEST_F(Browse, ARebuildReplacesTheArtistsKeptFromTheLastIndex)
+TEST_F(Browse, ARebuildReplacesTheArtistsAndAlbumsKeptFromTheLastIndex)
 {
     EXPECT_EQ(get("artists.js").body.find("Newcomer"), std::string::npos);
+    EXPECT_EQ(get("albums.js").body.find("First"), std::string::npos);
     ASSERT_TRUE(librarytest::makeMediaFile(music + "/new.mp3", {{"artist", "Newcomer"}, {"album", "First"}}));
     songs.index(application, settings);
     // Listings side by side: one reads the new index, the others wait or
@@ -155,6 +156,7 @@ TEST_F(Browse, ARebuildReplacesTheArtistsKeptFromTheLastIndex)
         EXPECT_EQ(body, bodies[0]);
     EXPECT_NE(get("artists.js").body.find("{\"name\" : \"Newcomer\",\"albums\" : \"1\",\"tracks\" : \"1\""),
               std::string::npos);
+    EXPECT_NE(get("albums.js").body.find("{\"name\" : \"First\",\"artist\" : \"Newcomer\""), std::string::npos);
 }
 
 TEST_F(Browse, FolderFactsComeFromTheIndexWhileTheFileIsAsIndexed)
