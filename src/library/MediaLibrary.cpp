@@ -5,6 +5,7 @@
 #include "settings/Settings.h"
 #include "message/Response.h"
 #include "library/FetchUrl.h"
+#include "library/IndexedFileTags.h"
 #include "library/Indexer.h"
 #include "library/LibraryPath.h"
 #include "library/LibrarySearch.h"
@@ -30,6 +31,7 @@ MediaLibrary::MediaLibrary(host::Settings& settings)
           [&settings] { return static_cast<std::uint16_t>(settings.snapshot().listenPort); })),
       searcher(std::make_unique<LibrarySearch>(index->indexDirectory())),
       catalog(std::make_unique<TagCatalog>(index->indexDirectory())),
+      fileTags(std::make_unique<IndexedFileTags>(index->indexDirectory())),
       settings(settings)
 {
     index->onFinished.add(&indexFinished);

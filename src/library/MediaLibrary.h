@@ -29,6 +29,7 @@ namespace library {
 class Indexer;
 class LibrarySearch;
 class TagCatalog;
+class IndexedFileTags;
 
 /// The one way from the web application to the user's music. It answers four
 /// kinds of library path, all plain strings:
@@ -135,6 +136,9 @@ public:
     /// The index read by tags (artists, albums, genres, years). Lives as
     /// long as the library; any thread.
     const TagCatalog& tags() const { return *catalog; }
+    /// What the index stored of the files a listing shows. Lives as long as
+    /// the library; any thread.
+    const IndexedFileTags& indexedTags() const { return *fileTags; }
 
     /// The find data of an allowed, listable file or directory (playlists
     /// included); a value-initialised record (empty name) otherwise.
@@ -214,6 +218,7 @@ private:
     std::unique_ptr<LibrarySearch> searcher;
     /// Made with the indexer's index directory.
     std::unique_ptr<TagCatalog> catalog;
+    std::unique_ptr<IndexedFileTags> fileTags;
 
     /// Not owned.
     host::Settings& settings;

@@ -1,17 +1,14 @@
 #include "library/TagCatalog.h"
 
-#include "analysis/FilenameAnalyzer.h"
 #include "analysis/WideText.h"
 #include "library/IndexFields.h"
+#include "library/IndexReading.h"
 #include "library/LibraryPath.h"
-#include "library/TagFields.h"
 
 #include <CLucene.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <exception>
-#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,134 +19,10 @@ namespace library {
 using lucene::document::Document;
 using lucene::index::IndexReader;
 using lucene::index::Term;
-using lucene::index::TermDocs;
-using lucene::index::TermEnum;
+using reading::forEachDocument;
+using reading::forEachTerm;
 
 namespace {
-
-struct CloseReader {
-    void operator()(IndexReader* reader) const
-    {
-        try {
-            reader->close();
-        } catch (...) {
-        }
-        delete reader;
-    }
-};
-struct CloseTerms {
-    void operator()(TermEnum* terms) const
-    {
-        try {
-            terms->close();
-        } catch (...) {
-        }
-        delete terms;
-    }
-};
-struct CloseDocs {
-    void operator()(TermDocs* docs) const
-    {
-        try {
-            docs->close();
-        } catch (...) {
-        }
-        delete docs;
-    }
-};
-/// Terms are counted references of the engine's.
-struct ReleaseTerm {
-    void operator()(Term* term) const { _CLDECDELETE(term); }
-};
-using ReaderPtr = std::unique_ptr<IndexReader, CloseReader>;
-using TermPtr = std::unique_ptr<Term, ReleaseTerm>;
-
-/// A reader of the last complete index; empty when there is none.
-ReaderPtr openReader(const IndexStore& store)
-{
-    const std::string folder = store.currentIndex();
-    if (folder.empty())
-        return nullptr;
-    return ReaderPtr(IndexReader::open(folder.c_str()));
-}
-
-/// Calls `body(text, documents)` for every term of `field` from `from` on,
-/// in term order, while it answers true.
-template <class Body> void forEachTerm(IndexReader& reader, const wchar_t* field, const std::wstring& from, Body&& body)
-{
-    const TermPtr start(new Term(field, from.c_str()));
-    const std::unique_ptr<TermEnum, CloseTerms> terms(reader.terms(start.get()));
-    if (!terms)
-        return;
-    do {
-        const Term* term = terms->term(false);
-        if (term == nullptr || std::wcscmp(term->field(), field) != 0)
-            break;
-        if (!body(std::wstring_view(term->text(), term->textLength()), static_cast<std::size_t>(terms->docFreq())))
-            break;
-    } while (terms->next());
-}
-
-/// Calls `body(document)` for every document holding the term `field`:`text`.
-template <class Body> void forEachDocument(IndexReader& reader, const wchar_t* field, const std::wstring& text, Body&& body)
-{
-    const TermPtr term(new Term(field, text.c_str()));
-    const std::unique_ptr<TermDocs, CloseDocs> docs(reader.termDocs(term.get()));
-    if (!docs)
-        return;
-    std::int32_t ids[256];
-    std::int32_t frequencies[256];
-    for (std::int32_t read; (read = docs->read(ids, frequencies, 256)) > 0;) {
-        for (std::int32_t i = 0; i < read; ++i)
-            body(ids[i]);
-    }
-}
-
-/// Which documents hold the term `field`:`text`.
-std::vector<bool> documentsWith(IndexReader& reader, const wchar_t* field, const std::wstring& text)
-{
-    std::vector<bool> marks(static_cast<std::size_t>(reader.maxDoc()));
-    forEachDocument(reader, field, text, [&](std::int32_t doc) { marks[static_cast<std::size_t>(doc)] = true; });
-    return marks;
-}
-
-std::uint64_t storedDecimal(const Document& document, const wchar_t* field)
-{
-    const wchar_t* text = document.get(field);
-    std::uint64_t value = 0;
-    for (; text != nullptr && *text >= L'0' && *text <= L'9'; ++text)
-        value = value * 10 + static_cast<std::uint64_t>(*text - L'0');
-    return value;
-}
-
-std::string storedUtf8(const Document& document, const wchar_t* field)
-{
-    const wchar_t* value = document.get(field);
-    return value == nullptr ? std::string() : analysis::encodeUtf8(value);
-}
-
-TrackRecord readRecord(IndexReader& reader, std::int32_t id)
-{
-    Document document;
-    reader.document(id, document);
-    TrackRecord track;
-    const wchar_t* path = document.get(fields::path);
-    track.entry.path = analysis::narrowBytes(path != nullptr ? path : L"");
-    track.entry.attributes = static_cast<std::uint32_t>(storedDecimal(document, fields::attributes));
-    track.entry.size = static_cast<std::uint32_t>(storedDecimal(document, fields::size));
-    track.entry.modified = FileTime::fromValue(storedDecimal(document, fields::modified));
-    track.tags.artist = storedUtf8(document, fields::artist);
-    track.tags.albumArtist = storedUtf8(document, fields::albumArtist);
-    track.tags.album = storedUtf8(document, fields::album);
-    track.tags.title = storedUtf8(document, fields::title);
-    track.tags.genre = storedUtf8(document, fields::genre);
-    track.tags.track = static_cast<int>(storedDecimal(document, fields::track));
-    track.tags.disc = static_cast<int>(storedDecimal(document, fields::disc));
-    track.tags.year = static_cast<int>(storedDecimal(document, fields::year));
-    track.tags.durationMs = static_cast<std::int64_t>(storedDecimal(document, fields::duration));
-    track.tags.hasPicture = storedDecimal(document, fields::picture) == 1;
-    return track;
-}
 
 std::wstring albumKey(std::string_view artist, std::string_view album)
 {
@@ -193,23 +66,11 @@ std::vector<std::int32_t> albumOfDocuments(IndexReader& reader, std::vector<std:
     return albums;
 }
 
-/// Runs `body` on an open reader; whatever the engine throws ends it quietly.
-template <class Body> void withReader(const IndexStore& store, Body&& body)
-{
-    try {
-        const ReaderPtr reader = openReader(store);
-        if (reader)
-            body(*reader);
-    } catch (const CLuceneError&) {
-    } catch (const std::exception&) {
-    }
-}
-
 std::vector<TrackRecord> tracksOf(IndexReader& reader, const std::wstring& key, const TagCatalog::PathFilter& keep)
 {
     std::vector<TrackRecord> tracks;
     forEachDocument(reader, fields::albumKey, key, [&](std::int32_t doc) {
-        TrackRecord track = readRecord(reader, doc);
+        TrackRecord track = reading::readRecord(reader, doc);
         if (!keep || keep(track.entry.path))
             tracks.push_back(std::move(track));
     });
@@ -218,7 +79,7 @@ std::vector<TrackRecord> tracksOf(IndexReader& reader, const std::wstring& key, 
 }
 
 /// The groups named by the terms of `field`, with their album counts.
-std::vector<TagCatalog::GroupSummary> groups(IndexReader& reader, const wchar_t* field)
+std::vector<TagCatalog::GroupSummary> tagGroups(IndexReader& reader, const wchar_t* field)
 {
     std::vector<std::wstring> keys;
     const std::vector<std::int32_t> albumOf = albumOfDocuments(reader, keys);
@@ -239,82 +100,7 @@ std::vector<TagCatalog::GroupSummary> groups(IndexReader& reader, const wchar_t*
 
 } // namespace
 
-TagCatalog::TagCatalog(std::string indexDirectory)
-    : store(std::move(indexDirectory)), analyzer(std::make_unique<lucene::analysis::filename::FilenameAnalyzer>())
-{
-}
-
-TagCatalog::~TagCatalog() = default;
-
-std::vector<std::optional<TrackTags>> TagCatalog::knownTags(const std::vector<LibraryEntry>& files) const
-{
-    std::vector<std::optional<TrackTags>> out(files.size());
-    withReader(store, [&](IndexReader& reader) {
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            const LibraryEntry& file = files[i];
-            // The name as the indexer indexed it: without its extension.
-            std::string_view name = fileNamePart(file.path);
-            name = name.substr(0, std::min(name.rfind('.'), name.size()));
-            std::optional<std::int32_t> document = documentNamed(reader, name, [&](const Document& stored) {
-                const wchar_t* path = stored.get(fields::path);
-                return path != nullptr && analysis::narrowBytes(path) == file.path;
-            });
-            if (!document)
-                continue;
-            Document stored;
-            reader.document(*document, stored);
-            if (storedDecimal(stored, fields::size) == file.size && storedDecimal(stored, fields::modified) == file.modified.value())
-                out[i] = storedTags(stored);
-        }
-    });
-    return out;
-}
-
-std::optional<std::int32_t> TagCatalog::documentNamed(lucene::index::IndexReader& reader, std::string_view name,
-                                                      const std::function<bool(const Document&)>& matches) const
-{
-    const std::wstring text = analysis::decodeUtf8(name);
-    lucene::util::StringReader input(text.c_str(), static_cast<std::int32_t>(text.size()), false);
-    const std::unique_ptr<lucene::analysis::TokenStream> tokens(analyzer->tokenStream(fields::name, &input));
-    // Every term of the name, the rarest first: its documents are the
-    // candidates, and each must hold all the others too.
-    std::vector<std::pair<std::int32_t, std::wstring>> terms;
-    lucene::analysis::Token token;
-    while (tokens->next(&token) != nullptr) {
-        std::wstring term(token.termBuffer(), token.termLength());
-        const TermPtr held(new Term(fields::name, term.c_str()));
-        terms.emplace_back(reader.docFreq(held.get()), std::move(term));
-    }
-    tokens->close();
-    if (terms.empty())
-        return std::nullopt;
-    std::sort(terms.begin(), terms.end());
-    std::vector<std::unique_ptr<TermDocs, CloseDocs>> postings;
-    std::vector<std::int32_t> at;
-    for (const auto& [frequency, term] : terms) {
-        const TermPtr held(new Term(fields::name, term.c_str()));
-        postings.emplace_back(reader.termDocs(held.get()));
-        at.push_back(-1);
-    }
-    for (int candidates = 0; candidates < maxCandidates && postings[0]->next(); ++candidates) {
-        const std::int32_t doc = postings[0]->doc();
-        bool holdsAll = true;
-        for (std::size_t k = 1; k < postings.size() && holdsAll; ++k) {
-            // skipTo moves on at least once, so only when behind.
-            if (at[k] < doc)
-                at[k] = postings[k]->skipTo(doc) ? postings[k]->doc() : std::numeric_limits<std::int32_t>::max();
-            holdsAll = at[k] == doc;
-        }
-        if (!holdsAll)
-            continue;
-        Document stored;
-        reader.document(doc, stored);
-        if (matches(stored))
-            return doc;
-    }
-    return std::nullopt;
-}
-
+TagCatalog::TagCatalog(std::string indexDirectory) : store(std::move(indexDirectory)) {}
 
 bool TagCatalog::nameOrder(std::string_view a, std::string_view b)
 {
@@ -355,7 +141,7 @@ TagCatalog::Kept TagCatalog::kept(const std::string& index) const
 }
 
 void TagCatalog::remember(const std::string& index, std::shared_ptr<const std::vector<ArtistSummary>> artists,
-                      std::shared_ptr<const std::vector<AlbumKey>> albumsByName) const
+                          std::shared_ptr<const std::vector<AlbumKey>> albumsByName) const
 {
     std::lock_guard guard(cacheLock);
     if (cache.index != index)
@@ -374,7 +160,7 @@ std::vector<TagCatalog::ArtistSummary> TagCatalog::artists(std::string_view genr
             return *known.artists;
     }
     std::vector<ArtistSummary> out;
-    withReader(store, [&](IndexReader& reader) {
+    reading::withReader(store, [&](IndexReader& reader) {
         if (genre.empty()) {
             // The artists in term order, then each album key counted to its
             // artist: consecutive keys share one, so it is looked up (by
@@ -402,7 +188,7 @@ std::vector<TagCatalog::ArtistSummary> TagCatalog::artists(std::string_view genr
                 out[i].name = analysis::encodeUtf8(names[i]);
         } else {
             std::map<std::wstring, ArtistSummary, std::less<>> byName;
-            const std::vector<bool> inGenre = documentsWith(reader, fields::genreKey, analysis::decodeUtf8(genre));
+            const std::vector<bool> inGenre = reading::documentsWith(reader, fields::genreKey, analysis::decodeUtf8(genre));
             forEachTerm(reader, fields::albumKey, L"", [&](std::wstring_view key, std::size_t) {
                 std::size_t tracks = 0;
                 forEachDocument(reader, fields::albumKey, std::wstring(key), [&](std::int32_t doc) {
@@ -438,7 +224,7 @@ std::vector<TagCatalog::AlbumSummary> TagCatalog::albums(const AlbumQuery& query
         query.anyArtist && query.genre.empty() && query.year == 0 && query.sortBy != 1 && query.sortBy != 2;
     const std::string index = everyAlbumByName ? indexIdentity() : std::string();
     std::shared_ptr<const std::vector<Candidate>> known = index.empty() ? nullptr : kept(index).albumsByName;
-    withReader(store, [&](IndexReader& reader) {
+    reading::withReader(store, [&](IndexReader& reader) {
         if (!known) {
             std::vector<Candidate> candidates;
             const std::wstring prefix = query.anyArtist ? std::wstring() : analysis::decodeUtf8(query.artist) + fields::albumKeySeparator;
@@ -454,7 +240,7 @@ std::vector<TagCatalog::AlbumSummary> TagCatalog::albums(const AlbumQuery& query
                 const std::vector<int> yearOf = yearOfDocuments(reader);
                 const std::vector<bool> inGenre = query.genre.empty()
                                                       ? std::vector<bool>()
-                                                      : documentsWith(reader, fields::genreKey, analysis::decodeUtf8(query.genre));
+                                                      : reading::documentsWith(reader, fields::genreKey, analysis::decodeUtf8(query.genre));
                 std::erase_if(candidates, [&](Candidate& candidate) {
                     bool genreMatch = query.genre.empty();
                     bool yearMatch = query.year == 0;
@@ -515,7 +301,7 @@ std::vector<TrackRecord> TagCatalog::albumTracks(std::string_view artist, std::s
                                                  const PathFilter& keep) const
 {
     std::vector<TrackRecord> tracks;
-    withReader(store, [&](IndexReader& reader) { tracks = tracksOf(reader, albumKey(artist, album), keep); });
+    reading::withReader(store, [&](IndexReader& reader) { tracks = tracksOf(reader, albumKey(artist, album), keep); });
     return tracks;
 }
 
@@ -538,7 +324,7 @@ std::vector<TrackRecord> TagCatalog::artistTracks(std::string_view artist, const
 std::vector<TagCatalog::GroupSummary> TagCatalog::genres() const
 {
     std::vector<GroupSummary> out;
-    withReader(store, [&](IndexReader& reader) { out = groups(reader, fields::genreKey); });
+    reading::withReader(store, [&](IndexReader& reader) { out = tagGroups(reader, fields::genreKey); });
     std::sort(out.begin(), out.end(), [](const GroupSummary& a, const GroupSummary& b) { return nameOrder(a.name, b.name); });
     return out;
 }
@@ -546,7 +332,7 @@ std::vector<TagCatalog::GroupSummary> TagCatalog::genres() const
 std::vector<TagCatalog::GroupSummary> TagCatalog::years() const
 {
     std::vector<GroupSummary> out;
-    withReader(store, [&](IndexReader& reader) { out = groups(reader, fields::year); });
+    reading::withReader(store, [&](IndexReader& reader) { out = tagGroups(reader, fields::year); });
     std::erase_if(out, [](const GroupSummary& year) { return std::atoi(year.name.c_str()) == 0; });
     std::sort(out.begin(), out.end(), [](const GroupSummary& a, const GroupSummary& b) {
         return std::atoi(a.name.c_str()) < std::atoi(b.name.c_str());

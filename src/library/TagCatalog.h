@@ -13,26 +13,17 @@
 #include <string_view>
 #include <vector>
 
-namespace lucene::analysis::filename {
-class FilenameAnalyzer;
-}
-namespace lucene::document {
-class Document;
-}
-namespace lucene::index {
-class IndexReader;
-}
-
 namespace library {
 
 /// Browsing the index by tags: the artists, albums, genres and years its
 /// browsing keys name, and the tracks of an album or an artist. Reads the
 /// last complete index (see IndexStore) through a reader of its own per
 /// call; lists come from term enumerations and document counts, stored
-/// fields are read only for the albums and tracks answered.
+/// fields are read only for the albums and tracks answered. The unfiltered
+/// artist and album lists are kept for the index they were read from.
 ///
 /// Texts are UTF-8 as the tags give them. Any number of threads at once
-/// (the artists list kept between calls has a lock of its own, taken alone);
+/// (the kept lists have a lock of their own, taken alone);
 /// nothing throws: a missing index or a failing engine gives empty lists.
 class TagCatalog {
 public:
@@ -74,7 +65,6 @@ public:
     using PathFilter = std::function<bool(std::string_view path)>;
 
     explicit TagCatalog(std::string indexDirectory);
-    ~TagCatalog();
     TagCatalog(const TagCatalog&) = delete;
     TagCatalog& operator=(const TagCatalog&) = delete;
 
@@ -98,13 +88,6 @@ public:
     /// then name), each in disc and track order.
     std::vector<TrackRecord> artistTracks(std::string_view artist, const PathFilter& keep = {}) const;
 
-    /// For each of `files` (local files as listed), the tags the index
-    /// stored for it when it holds the same path with the same size and
-    /// modification time; nothing for the others and for files whose tags
-    /// were never read. Each file is looked up by the terms of its name and
-    /// its stored path compared.
-    std::vector<std::optional<TrackTags>> knownTags(const std::vector<LibraryEntry>& files) const;
-
     /// The genres, by name ignoring ASCII case; the years, ascending.
     std::vector<GroupSummary> genres() const;
     std::vector<GroupSummary> years() const;
@@ -115,13 +98,6 @@ public:
     static bool nameOrder(std::string_view a, std::string_view b);
 
 private:
-    /// The first document holding every term of `name` (as the name field
-    /// splits it) that `matches` accepts, among the first `maxCandidates`
-    /// holding its rarest term.
-    std::optional<std::int32_t> documentNamed(lucene::index::IndexReader& reader, std::string_view name,
-                                              const std::function<bool(const lucene::document::Document&)>& matches) const;
-    static constexpr int maxCandidates = 256;
-
     /// An album as its key names it.
     struct AlbumKey {
         std::wstring key;
@@ -131,7 +107,7 @@ private:
     };
     /// What was read from the index `index` (its folder and version), for
     /// the listings without filters: every artist, and every album by name.
-    /// Replaced whole under `cacheLock`.
+    /// Read and replaced under `cacheLock`; the lists themselves never change.
     struct Kept {
         std::string index;
         std::shared_ptr<const std::vector<ArtistSummary>> artists;
@@ -143,13 +119,11 @@ private:
     Kept kept(const std::string& index) const;
     /// Keeps one list for `index`, dropping what was kept for another.
     void remember(const std::string& index, std::shared_ptr<const std::vector<ArtistSummary>> artists,
-              std::shared_ptr<const std::vector<AlbumKey>> albumsByName) const;
+                  std::shared_ptr<const std::vector<AlbumKey>> albumsByName) const;
 
     IndexStore store;
     mutable std::mutex cacheLock;
     mutable Kept cache;
-    /// Splits names into the name field's terms; keeps no state between texts.
-    std::unique_ptr<lucene::analysis::filename::FilenameAnalyzer> analyzer;
 };
 
 } // namespace library

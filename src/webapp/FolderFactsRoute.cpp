@@ -2,6 +2,7 @@
 
 #include "library/EntryOrder.h"
 #include "library/FolderCover.h"
+#include "library/IndexedFileTags.h"
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
 #include "library/TagCatalog.h"
@@ -105,7 +106,7 @@ void sendFolderFacts(WebApplication& application, RequestContext& context)
     std::vector<library::LibraryEntry> files;
     for (const TrackRecord* record : media)
         files.push_back(record->entry);
-    const std::vector<std::optional<library::TrackTags>> known = music.tags().knownTags(files);
+    const std::vector<std::optional<library::TrackTags>> known = music.indexedTags().knownTags(files);
     int reads = 0;
     for (std::size_t i = 0; i < media.size(); ++i) {
         if (known[i]) {
