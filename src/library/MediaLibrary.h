@@ -31,6 +31,8 @@ namespace library {
 
 class Indexer;
 class LibrarySearch;
+class TagCatalog;
+class IndexedFileTags;
 
 /// The one way from the web application to the user's music. It answers four
 /// kinds of library path, all plain strings:
@@ -38,7 +40,9 @@ class LibrarySearch;
 ///  - search: "search://" and query text, every indexed file and directory
 ///    whose name matches;
 ///  - folder search: "searchf://" and query text, the matching directories;
-///  - peer: an "http://" URL of another instance's library.
+///  - peer: an "http://" URL of another instance's library;
+///  - album and artist: "album://" and "artist://" paths (see LibraryPath.h),
+///    the tracks the index files under them.
 ///
 /// Owned by the web application; made at plug-in start-up on the host's
 /// user-interface thread and destroyed at quit. It reads the shared
@@ -73,8 +77,8 @@ public:
     MediaLibrary(const MediaLibrary&) = delete;
     MediaLibrary& operator=(const MediaLibrary&) = delete;
 
-    /// Peer URLs ("http://") and search paths ("search://", "searchf://") are
-    /// allowed as they are. A local path, without its trailing separators, is
+    /// Peer URLs ("http://"), search paths ("search://", "searchf://") and
+    /// album and artist paths are allowed as they are. A local path, without its trailing separators, is
     /// allowed when a shared directory D (as stored in the settings, compared
     /// byte for byte and case-sensitively) is the whole path or is followed in
     /// it by a separator. So "/music/" is allowed for "/music", "/music2/a.mp3"
@@ -117,6 +121,10 @@ public:
     ///    answer in time (see fetchUrl) or `stopFetches` ends the fetch); any
     ///    other peer URL is appended as it is;
     ///  - a search path contributes the expansion of every hit;
+    ///  - an album path contributes its readable tracks (`isTrackReadable`)
+    ///    in disc, track and file-name order, an artist path those of each
+    ///    of the artist's albums (by year, then name) in turn: neither is
+    ///    sorted by bytes, so `out` keeps that order;
     ///  - a local path that `isPathAllowed` refuses contributes nothing; a file
     ///    is appended alone (even a playlist file); a directory contributes
     ///    its media files and, recursively, those of its subdirectories, but
@@ -129,6 +137,16 @@ public:
     /// `allowFetches`: a quit waits for no peer. Any thread.
     void stopFetches() { fetchGate.close(); }
     void allowFetches() { fetchGate.open(); }
+
+    /// Whether `path` is an allowed local path naming a regular file now.
+    bool isTrackReadable(std::string_view path) const;
+
+    /// The index read by tags (artists, albums, genres, years). Lives as
+    /// long as the library; any thread.
+    const TagCatalog& tags() const { return *catalog; }
+    /// What the index stored of the files a listing shows. Lives as long as
+    /// the library; any thread.
+    const IndexedFileTags& indexedTags() const { return *fileTags; }
 
     /// The find data of an allowed, listable file or directory (playlists
     /// included); a value-initialised record (empty name) otherwise.
@@ -214,6 +232,9 @@ private:
 
     /// Made with the indexer's index directory; deleted first of the owned parts.
     std::unique_ptr<LibrarySearch> searcher;
+    /// Made with the indexer's index directory.
+    std::unique_ptr<TagCatalog> catalog;
+    std::unique_ptr<IndexedFileTags> fileTags;
 
     /// Not owned.
     host::Settings& settings;

@@ -1,5 +1,6 @@
 #include "library/AlbumTrack.h"
 #include "library/Indexer.h"
+#include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
 
 namespace library {
@@ -8,7 +9,7 @@ std::optional<Cover> MediaLibrary::cover(std::string_view path, CoverStore::Vari
 {
     std::string target;
     if (path.starts_with(albumPrefix)) {
-        target = firstAlbumTrack(index->indexDirectory(), path,
+        target = firstAlbumTrack(*catalog, path,
                                  [this](std::string_view track) { return !fileInfo(track).name.empty(); });
     } else if (isLocalPath(path) && !fileInfo(path).name.empty()) {
         target = std::string(path);

@@ -4,6 +4,7 @@
 #include "library/EntryOrder.h"
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
+#include "webapp/BrowseRoutes.h"
 #include "webapp/ListingText.h"
 #include "webapp/FindRoute.h"
 #include "webapp/PeerLibraryRoute.h"
@@ -94,6 +95,7 @@ void addLibraryRoutes(RouteTable& routes)
     routes.insert_or_assign("events.js", sendEvents);
     routes.insert_or_assign("peerlibrary.js", sendPeerLibrary);
     routes.insert_or_assign("find.js", sendFind);
+    addBrowseRoutes(routes);
 }
 
 } // namespace webapp
