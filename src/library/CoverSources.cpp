@@ -15,9 +15,9 @@ namespace {
 constexpr std::array<std::string_view, 3> imageStems = {"cover", "folder", "front"};
 constexpr std::array<std::string_view, 4> imageExtensions = {"jpg", "jpeg", "png", "webp"};
 
-/// The rank of an image file's name among the sources (lower first); -1
-/// for any other name.
-int imageRank(std::string_view name)
+} // namespace
+
+int coverImageRank(std::string_view name)
 {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos)
@@ -31,6 +31,8 @@ int imageRank(std::string_view name)
                 return static_cast<int>(s * imageExtensions.size() + e);
     return -1;
 }
+
+namespace {
 
 /// Two 64-bit FNV-1a sums with different starting values: 128 bits, so
 /// two different sources never share a cache entry in practice.
@@ -87,7 +89,7 @@ std::optional<CoverSources> coverSources(const std::string& target, const MediaN
     for (std::filesystem::directory_iterator it(folder.empty() ? std::string(1, pathSeparator) : folder, error), end;
          !error && it != end; it.increment(error)) {
         std::string name = it->path().filename().string();
-        const int rank = imageRank(name);
+        const int rank = coverImageRank(name);
         const bool trackName = rank < 0 && folderTarget && isMedia(name) && (!firstTrack || name < firstTrack->name);
         platform::FileStatus status;
         if ((rank < 0 && !trackName) || !platform::statusOfPath(folder + pathSeparator + name, status)

@@ -28,6 +28,11 @@ struct CoverSources {
     std::int64_t modified = 0;
 };
 
+/// The rank of a file name among a folder's cover images (lower is tried
+/// first): "cover", "folder", "front", each with "jpg", "jpeg", "png" or
+/// "webp", in any case; -1 for any other name.
+int coverImageRank(std::string_view name);
+
 /// Whether a file name is that of a media file (not a playlist).
 using MediaNameTest = std::function<bool(std::string_view name)>;
 

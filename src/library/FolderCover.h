@@ -5,11 +5,11 @@
 
 namespace library {
 
-/// The picture file that stands for a folder: "cover", "folder" or "front"
-/// (as written, or capitalised, or in upper case) with the extension "jpg",
-/// "jpeg", "png" or "webp" (the same three cases), the first of them found
-/// as a regular file; empty when there is none. Looks up names only, never
-/// lists the folder. Any thread.
+/// The picture file that stands for a folder, the one the "cover" route
+/// serves first: "cover", "folder" or "front" with the extension "jpg",
+/// "jpeg", "png" or "webp", in any case (see coverImageRank), a regular
+/// file; empty when there is none. Reads the folder's names once. Any
+/// thread.
 std::string folderCoverFile(std::string_view folder);
 
 } // namespace library

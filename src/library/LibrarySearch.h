@@ -2,6 +2,7 @@
 
 #include "library/IndexStore.h"
 #include "library/LibraryEntry.h"
+#include "library/TrackRecord.h"
 #include "library/SearchFacts.h"
 #include "library/TrackTags.h"
 
@@ -52,13 +53,10 @@ public:
     };
 
     /// A hit with what the index knows of it.
-    struct Hit {
-        /// Path, attributes, size and modified as indexed (modified 0 when the
-        /// index holds no time).
-        LibraryEntry entry;
-        /// The tags as indexed (empty when the index holds none).
-        TrackTags tags;
-    };
+    /// A hit: path, attributes, size and modified as indexed (modified 0
+    /// when the index holds no time), and the tags as indexed (empty when the
+    /// index holds none).
+    using Hit = TrackRecord;
 
     struct Page {
         /// Every hit the search may show (after `foldersOnly` and the path

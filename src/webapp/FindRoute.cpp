@@ -1,13 +1,13 @@
 #include "webapp/FindRoute.h"
 
-#include "library/DirectoryEnumeration.h"
+#include "library/FolderCover.h"
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
 #include "message/UrlCoding.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteParameters.h"
 #include "webapp/ScriptText.h"
-#include "webapp/SearchHitText.h"
+#include "webapp/TrackEntryText.h"
 #include "webapp/WebApplication.h"
 
 #include <algorithm>
@@ -21,32 +21,13 @@ namespace {
 constexpr std::size_t defaultCount = 100;
 constexpr std::size_t maximumCount = 1000;
 
-/// Whether `folder` holds cover.*, folder.* or front.* as jpg, png or webp
-/// (any case).
-bool holdsCoverFile(const std::string& folder)
+/// {"query" : .., "total" : .., "start" : .., "files" : [ the entries, one
+/// per line ]}, values through urlEncode.
+std::string findObject(std::string_view query, std::size_t total, std::size_t start,
+                       const std::vector<std::string>& entries)
 {
-    static const std::array<std::string_view, 3> stems{"cover", "folder", "front"};
-    static const std::array<std::string_view, 3> extensions{"jpg", "png", "webp"};
-    library::DirectoryEnumeration enumeration;
-    if (!enumeration.open(folder + library::pathSeparator))
-        return false;
-    library::FindData child;
-    while (enumeration.next(child)) {
-        if (child.isDirectory())
-            continue;
-        std::string name = child.name;
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-        const std::size_t dot = name.rfind('.');
-        if (dot == std::string::npos)
-            continue;
-        const std::string_view stem = std::string_view(name).substr(0, dot);
-        const std::string_view extension = std::string_view(name).substr(dot + 1);
-        if (std::find(stems.begin(), stems.end(), stem) != stems.end() &&
-            std::find(extensions.begin(), extensions.end(), extension) != extensions.end())
-            return true;
-    }
-    return false;
+    return "{" + quotedField("query", query) + "," + quotedField("total", std::to_string(total)) + "," +
+           quotedField("start", std::to_string(start)) + ",\"files\" : [" + objectLines(entries) + "]}";
 }
 
 std::string folderOf(const library::LibraryEntry& entry)
@@ -90,10 +71,10 @@ void sendFind(WebApplication& application, RequestContext& context)
             const std::string folder = folderOf(hit.entry);
             auto known = coverFolders.find(folder);
             if (known == coverFolders.end())
-                known = coverFolders.emplace(folder, holdsCoverFile(folder)).first;
+                known = coverFolders.emplace(folder, !library::folderCoverFile(folder).empty()).first;
             hasCover = known->second;
         }
-        entries.push_back(hitEntryObject(hit, hasCover ? "cover?path=" + http::urlEncode(hit.entry.path) : ""));
+        entries.push_back(trackEntryText(hit, hasCover ? coverUrl(hit.entry.path) : ""));
     }
     sendText(context, scriptCall(scriptCallback(parameter(context, "callback")),
                                  findObject(query, page.total, request.start, entries)));
