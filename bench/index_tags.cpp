@@ -10,6 +10,7 @@
 // Prints files per second and the ratios: first build / reference (target:
 // at most 3) and first build / unchanged rebuild (target: at least 10).
 #include "ReferenceIndex.h"
+#include "ScratchFolder.h"
 #include "Timing.h"
 #include "library/Indexer.h"
 
@@ -74,17 +75,14 @@ std::vector<std::string> makeSeeds(const std::string& folder)
 }
 
 struct Tree {
-    std::string root;
+    ScratchFolder scratch{"tunelet-tags-bench"};
+    std::string root = scratch.path();
     std::string music;
     std::size_t files = 0;
     std::size_t entries = 0;
 
     explicit Tree(std::size_t count)
     {
-        std::string pattern = (fs::temp_directory_path() / "tunelet-tags-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            std::abort();
-        root = pattern;
         music = root + "/music";
         fs::create_directories(root + "/seeds");
         const std::vector<std::string> seeds = makeSeeds(root + "/seeds");
@@ -105,11 +103,6 @@ struct Tree {
             ++files;
             ++entries;
         }
-    }
-    ~Tree()
-    {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
     }
 };
 

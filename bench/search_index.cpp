@@ -11,6 +11,7 @@
 //    queries on the reference index: median and 99th percentile.
 // Prints a table with the ratios. Usage: bench_search_index [searches]
 #include "ReferenceIndex.h"
+#include "ScratchFolder.h"
 #include "Timing.h"
 #include "library/Indexer.h"
 #include "library/LibrarySearch.h"
@@ -46,7 +47,8 @@ std::string title(std::mt19937& random, int count)
 }
 
 struct Tree {
-    std::string root;
+    ScratchFolder scratch{"tunelet-search-bench"};
+    std::string root = scratch.path();
     std::string music;
     std::size_t entries = 0;
 
@@ -55,10 +57,6 @@ struct Tree {
     explicit Tree(std::size_t files)
         : folders(std::max<std::size_t>(1, files / 20))
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tunelet-search-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            std::abort();
-        root = pattern;
         music = root + "/music";
         std::mt19937 random(20261209);
         for (std::size_t folder = 0; folder < folders; ++folder) {
@@ -71,11 +69,6 @@ struct Tree {
                 ++entries;
             }
         }
-    }
-    ~Tree()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
     }
 };
 

@@ -12,6 +12,7 @@
 // Prints median and 99th percentile in ms, and how many hits the reference
 // read (it folds no accents and cuts no CJK runs, so it may find none). Usage: bench_search_million [runs]
 #include "ReferenceIndex.h"
+#include "ScratchFolder.h"
 #include "Timing.h"
 #include "analysis/SearchAnalyzer.h"
 #include "library/IndexStore.h"
@@ -102,10 +103,8 @@ double residentMegabytes()
 int main(int argc, char** argv)
 {
     const int runs = argc > 1 ? std::max(10, std::atoi(argv[1])) : 100;
-    std::string pattern = (std::filesystem::temp_directory_path() / "tunelet-million-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        return 1;
-    const std::string root = pattern;
+    const ScratchFolder scratch("tunelet-million");
+    const std::string& root = scratch.path();
     const std::string music = "/srv/music";
     const std::vector<Named> entries = names(music, fileCount(1'000'000));
 
@@ -154,7 +153,5 @@ int main(int argc, char** argv)
                     paged.found, legacy.p50, legacy.p99, paged.p50, paged.p99, byName.p50, byName.p99, theirs.found,
                     theirs.p50, theirs.p99);
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
     return 0;
 }
