@@ -1,4 +1,5 @@
-// Search over 1,000,000 indexed names (names only, no files on disk): the
+// Search over 1,000,000 indexed names (the environment variable TUNELET_BENCH_FILES
+// sets another count; names only, no files on disk): the
 // index written as the indexer writes it (search analyzer: accents folded,
 // CJK pairs), and in the same run a reference index of the same names with
 // the search engine's StandardAnalyzer. Then, per query, the searcher opened
@@ -10,16 +11,14 @@
 //  - the reference: the first 500 hits read the same way.
 // Prints median and 99th percentile in ms, and how many hits the reference
 // read (it folds no accents and cuts no CJK runs, so it may find none). Usage: bench_search_million [runs]
+#include "ReferenceIndex.h"
+#include "ScratchFolder.h"
+#include "Timing.h"
 #include "analysis/SearchAnalyzer.h"
-#include "analysis/WideText.h"
-#include "library/IndexFields.h"
 #include "library/IndexStore.h"
 #include "library/LibrarySearch.h"
 
-#include <CLucene.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,44 +30,37 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr int entryCount = 1000000;
+using namespace bench;
 
-const char* const words[] = {
-    "love", "night", "song", "blue", "day", "heart", "fire", "rain", "dream", "road", "light", "time",
-    "girl", "moon", "sun", "river", "home", "dance", "city", "star", "world", "baby", "gold", "summer",
-    "winter", "angel", "devil", "rock", "soul", "wind", "sky", "train", "blues", "shadow", "morning", "ocean",
-    "street", "king", "queen", "highway", "paradise", "memory", "silver", "lonely", "wild", "sweet", "black", "white",
-    "red", "green", "little", "big", "never", "always", "tonight", "forever", "yesterday", "tomorrow", "born", "free",
-    "run", "walk", "fall", "rise", "shine", "burn", "cry", "smile", "kiss", "hold", "stay", "leave",
-    "young", "old", "new", "last", "first", "lost", "found", "broken", "electric", "golden", "midnight", "velvet",
-    "thunder", "stone", "glass", "paper", "crystal", "diamond", "echo", "mirror", "garden", "desert", "island", "mountain",
-    "café", "señor", "björk", "niño", "über", "déjà", "東京", "日本語", "愛の歌", "夜明け",
-};
-constexpr std::size_t wordCount = sizeof words / sizeof words[0];
+/// The shared words, then some accented and some CJK.
+const std::vector<const char*> allWords = [] {
+    std::vector<const char*> all(std::begin(words), std::end(words));
+    all.insert(all.end(), {"café", "señor", "björk", "niño", "über", "déjà", "東京", "日本語", "愛の歌", "夜明け"});
+    return all;
+}();
 
 struct Named {
     std::string path;
     std::string name;
 };
 
-/// 50,000 artist folders of 19 songs each (1,000,000 entries with the folders).
-std::vector<Named> names(const std::string& root)
+/// Artist folders of 19 songs each, `entryCount` entries with the folders.
+std::vector<Named> names(const std::string& root, std::size_t entryCount)
 {
     std::mt19937 random(20261210);
     auto title = [&](int count) {
         std::string text;
         for (int i = 0; i < count; ++i)
-            text += (i > 0 ? " " : "") + std::string(words[random() % wordCount]);
+            text += (i > 0 ? " " : "") + std::string(allWords[random() % allWords.size()]);
         return text;
     };
     std::vector<Named> out;
     out.reserve(entryCount);
-    for (int folder = 0; static_cast<int>(out.size()) < entryCount; ++folder) {
+    for (int folder = 0; out.size() < entryCount; ++folder) {
         const std::string name = "Artist " + std::to_string(folder) + " - " + title(2);
         const std::string path = root + "/" + name;
         out.push_back({path, name});
-        for (int song = 0; song < 19 && static_cast<int>(out.size()) < entryCount; ++song) {
+        for (int song = 0; song < 19 && out.size() < entryCount; ++song) {
             const std::string songName = std::to_string(song + 1) + " - " + title(2 + song % 3);
             out.push_back({path + "/" + songName + ".mp3", songName});
         }
@@ -78,71 +70,19 @@ std::vector<Named> names(const std::string& root)
 
 bool build(const std::vector<Named>& entries, const std::string& folder, lucene::analysis::Analyzer& analyzer)
 {
-    using lucene::document::Field;
-    const int indexed = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
-    const int stored = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
-    try {
-        lucene::index::IndexWriter writer(folder.c_str(), &analyzer, true);
-        writer.setMaxFieldLength(261);
+    return writeIndex(folder, analyzer, [&](lucene::index::IndexWriter& writer) {
         for (const Named& entry : entries) {
             const bool directory = !entry.path.ends_with(".mp3");
             const std::wstring name = analysis::decodeUtf8(entry.name);
             const std::wstring path = analysis::widenBytes(entry.path);
             lucene::document::Document document;
-            document.add(*new Field(L"name", name.c_str(), indexed));
-            document.add(*new Field(L"path", path.c_str(), stored));
-            document.add(*new Field(L"attributes", directory ? L"16" : L"128", stored));
-            document.add(*new Field(L"size", L"4000000", stored));
+            document.add(*new Field(L"name", name.c_str(), indexedField));
+            document.add(*new Field(L"path", path.c_str(), storedField));
+            document.add(*new Field(L"attributes", directory ? L"16" : L"128", storedField));
+            document.add(*new Field(L"size", L"4000000", storedField));
             writer.addDocument(&document);
         }
-        writer.optimize();
-        writer.close();
-        return true;
-    } catch (const CLuceneError&) {
-        return false;
-    }
-}
-
-std::size_t referenceSearch(const std::string& folder, const std::string& query, lucene::analysis::Analyzer& analyzer)
-{
-    using namespace lucene::search;
-    std::size_t appended = 0;
-    try {
-        IndexSearcher searcher(folder.c_str());
-        lucene::queryParser::QueryParser parser(L"name", &analyzer);
-        parser.setDefaultOperator(lucene::queryParser::QueryParser::AND_OPERATOR);
-        const std::wstring text = analysis::decodeUtf8(query);
-        std::unique_ptr<Query> parsed(parser.parse(text.c_str()));
-        std::unique_ptr<Hits> hits(searcher.search(parsed.get()));
-        std::vector<std::string> paths;
-        for (std::size_t i = 0; i < hits->length() && appended < 500; ++i) {
-            paths.push_back(analysis::narrowBytes(hits->doc(static_cast<std::int32_t>(i)).get(L"path")));
-            ++appended;
-        }
-        searcher.close();
-    } catch (const CLuceneError&) {
-    }
-    return appended;
-}
-
-struct Percentiles {
-    double p50 = 0;
-    double p99 = 0;
-    std::size_t found = 0;
-};
-
-template <typename Search>
-Percentiles measure(int times, Search search)
-{
-    std::vector<double> milliseconds;
-    std::size_t found = 0;
-    for (int i = 0; i < times; ++i) {
-        const auto start = Clock::now();
-        found = search();
-        milliseconds.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    std::sort(milliseconds.begin(), milliseconds.end());
-    return {milliseconds[milliseconds.size() / 2], milliseconds[(milliseconds.size() * 99) / 100], found};
+    });
 }
 
 /// Resident memory of this process now, in MB.
@@ -158,22 +98,15 @@ double residentMegabytes()
     return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     const int runs = argc > 1 ? std::max(10, std::atoi(argv[1])) : 100;
-    std::string pattern = (std::filesystem::temp_directory_path() / "tunelet-million-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        return 1;
-    const std::string root = pattern;
+    const ScratchFolder scratch("tunelet-million");
+    const std::string& root = scratch.path();
     const std::string music = "/srv/music";
-    const std::vector<Named> entries = names(music);
+    const std::vector<Named> entries = names(music, fileCount(1'000'000));
 
     library::IndexStore store(root + "/ours");
     std::optional<library::IndexStore::Rebuild> rebuild = store.beginRebuild();
@@ -215,12 +148,10 @@ int main(int argc, char** argv)
         const Percentiles paged = measure(runs, [&] { return search.find(query, request, shared, music).total; });
         request.sortBy = library::LibrarySearch::SortKey::name;
         const Percentiles byName = measure(runs, [&] { return search.find(query, request, shared, music).total; });
-        const Percentiles theirs = measure(runs, [&] { return referenceSearch(reference, query, standard); });
+        const Percentiles theirs = measure(runs, [&] { return referenceSearch(reference, query, false, standard); });
         std::printf("  %-17s %7zu | %6.2f / %6.2f | %6.2f / %6.2f | %6.2f / %6.2f | %4zu %6.2f / %6.2f\n", query,
                     paged.found, legacy.p50, legacy.p99, paged.p50, paged.p99, byName.p50, byName.p99, theirs.found,
                     theirs.p50, theirs.p99);
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
     return 0;
 }

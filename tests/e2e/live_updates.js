@@ -12,13 +12,12 @@
 
 const fs = require("fs");
 const path = require("path");
-const { spawn, execFileSync } = require("child_process");
+const { execFileSync } = require("child_process");
 const pages = require("../webclient/browser/check_pages.js");
-const { sleep, until, freePort } = require("./support.js");
+const { sleep, until, freePort, startInstalledPlayer } = require("./support.js");
 
 const installDir = path.resolve(process.argv[2] || "");
 const outDir = path.resolve(process.argv[3] || ".");
-const SECTION = "[Tunelet Remote Control Plugin v1.0]";
 const LIMIT_MS = 500;
 
 let failed = 0;
@@ -37,21 +36,9 @@ function makeTracks(root, lengths) {
 
 // Starts the installed player on `port`; resolves once it answers.
 async function startPlayer(port, shared) {
-  const lines = [SECTION, "listenPort=" + port, "listenIP=127.0.0.1", "autoStart=1", "requirePassword=0",
-                 "Shared Dirs=" + shared + ";"];
-  fs.writeFileSync(path.join(installDir, "Plugins", "gen_Tunelet.ini"), lines.join("\r\n") + "\r\n");
-  const log = fs.openSync(path.join(outDir, "player-live-updates.log"), "a");
-  const child = spawn(path.join(installDir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
-  fs.closeSync(log);
-  const up = await until(async () => {
-    try {
-      return (await fetch("http://127.0.0.1:" + port + "/getvolume")).ok;
-    } catch (e) {
-      return false;
-    }
-  }, 20000);
-  if (!up) throw new Error("the player never answered on " + port);
-  return child;
+  const settings = ["listenIP=127.0.0.1", "autoStart=1", "requirePassword=0", "Shared Dirs=" + shared + ";"];
+  const log = path.join(outDir, "player-live-updates.log");
+  return (await startInstalledPlayer(installDir, { port, settings, log, append: true })).child;
 }
 
 // Polls `test` every 20 ms from `since`: the time it took to hold, or null

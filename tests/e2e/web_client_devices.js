@@ -14,14 +14,13 @@
 
 const fs = require("fs");
 const path = require("path");
-const { spawn, execFileSync } = require("child_process");
+const { execFileSync } = require("child_process");
 const { chromium } = require("playwright-core");
 const pages = require("../webclient/browser/check_pages.js");
-const { until, freePort } = require("./support.js");
+const { until, startInstalledPlayer } = require("./support.js");
 
 const installDir = path.resolve(process.argv[2] || "");
 const outDir = path.resolve(process.argv[3] || ".");
-const SECTION = "[Tunelet Remote Control Plugin v1.0]";
 
 // [folder, file, seconds, tone Hz]: two short tracks to play here, and a
 // long name with two spaces in a row.
@@ -37,18 +36,9 @@ function makeLibrary(root) {
   }
 }
 
-async function startPlayer(sharedDir) {
-  const port = await freePort();
-  const lines = [SECTION, "listenPort=" + port, "listenIP=127.0.0.1", "autoStart=1", "requirePassword=0",
-                 "Shared Dirs=" + sharedDir + ";"];
-  fs.writeFileSync(path.join(installDir, "Plugins", "gen_Tunelet.ini"), lines.join("\r\n") + "\r\n");
-  const log = fs.openSync(path.join(outDir, "player-web-client-devices.log"), "w");
-  const child = spawn(path.join(installDir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
-  fs.closeSync(log);
-  const base = "http://127.0.0.1:" + port;
-  const up = await until(async () => { try { return (await fetch(base + "/getvolume")).ok; } catch (e) { return false; } }, 20000);
-  if (!up) throw new Error("the player never answered on " + port);
-  return { child, base };
+function startPlayer(sharedDir) {
+  const settings = ["listenIP=127.0.0.1", "autoStart=1", "requirePassword=0", "Shared Dirs=" + sharedDir + ";"];
+  return startInstalledPlayer(installDir, { settings, log: path.join(outDir, "player-web-client-devices.log") });
 }
 
 // Everything a layout case looks at, measured in the page at once. Text is
