@@ -3,7 +3,8 @@
 # compiled with Debian's mingw-w64, the search engine built from Debian's own
 # source package. Installs what it needs (as root; otherwise prints the
 # apt-get line to run), caches the cross-built dependencies in
-# build/windows-deps (kept between runs), builds in build/windows.
+# build/windows-deps (kept between runs), builds in build/windows: the
+# libraries and their tests (tools/check-windows.sh runs those under Wine).
 #
 #   tools/build-windows.sh            dependencies (once) and the build
 #   tools/build-windows.sh deps       only the dependencies
@@ -15,7 +16,7 @@ build=$root/build/windows
 toolchain=$root/tools/mingw-i686.cmake
 jobs=$(nproc)
 
-packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev cmake ninja-build dpkg-dev)
+packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev cmake ninja-build dpkg-dev googletest)
 
 install_packages() {
   local missing=()
@@ -55,7 +56,8 @@ EOF
 # use Windows threads, not winpthreads; it must take the C runtime's own
 # _snprintf and _snwprintf; its Windows thread code must include windows.h
 # rather than declare the functions itself, and start threads with
-# _beginthreadex, whose entry is __stdcall like its own.
+# _beginthreadex, whose entry is __stdcall like its own. Both libraries are
+# static, so neither may declare the other's functions as DLL imports.
 build_clucene() {
   local stamp=$deps/clucene.done
   [ -f "$stamp" ] && return 0
@@ -89,13 +91,15 @@ s = s.replace("return (_LUCENE_THREADID_TYPE) ::_beginthread (func, 0, arg);",
 open(p, "w").write(s)
 EOF
   cmake -S "$src" -B "$deps/clucene-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="-Wno-narrowing -w" -DCMAKE_C_FLAGS="-w" \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS="-Wno-narrowing -w -DMAKE_CLUCENE_CORE_LIB -DMAKE_CLUCENE_SHARED_LIB" -DCMAKE_C_FLAGS="-w" \
     -DBUILD_STATIC_LIBRARIES=ON -DENABLE_COMPILE_TESTS=OFF >/dev/null
   cmake --build "$deps/clucene-build" -j "$jobs" --target clucene-core-static clucene-shared-static
   # One prefix the project's build reads: the public headers (the source
   # tree's and the generated configuration) and the two static libraries.
   rm -rf "$deps/clucene"
   mkdir -p "$deps/clucene/include" "$deps/clucene/lib"
+  cp "$src/src/core/CLucene.h" "$deps/clucene/include/"
   (cd "$src/src/core" && find CLucene -name '*.h' -exec cp --parents {} "$deps/clucene/include/" \;)
   (cd "$src/src/shared" && find CLucene -name '*.h' -exec cp --parents {} "$deps/clucene/include/" \;)
   cp "$deps/clucene-build/src/shared/CLucene/clucene-config.h" "$deps/clucene/include/CLucene/"
@@ -111,5 +115,5 @@ build_clucene
 [ "${1:-}" = deps ] && exit 0
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DTUNELET_WINDOWS_DEPS="$deps" -DTUNELET_TESTS=OFF -DTUNELET_BENCH=OFF
+  -DTUNELET_WINDOWS_DEPS="$deps" -DTUNELET_TESTS=ON -DTUNELET_BENCH=OFF
 cmake --build "$build" -j "$jobs"

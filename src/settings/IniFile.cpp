@@ -3,8 +3,6 @@
 #include "platform/Files.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <mutex>
 
 namespace host {
@@ -26,10 +24,8 @@ std::string realTarget(const std::string& path)
     platform::FileStatus info;
     if (!platform::linkStatusOfPath(path, info) || info.kind != platform::FileStatus::Kind::link)
         return path;
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr)
-        return path;
-    return resolved;
+    std::string resolved = platform::resolvedPath(path);
+    return resolved.empty() ? path : resolved;
 }
 
 std::string directoryOf(const std::string& path)
