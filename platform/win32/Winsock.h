@@ -1,0 +1,17 @@
+#pragma once
+
+#include <winsock2.h>
+
+// Internal to the Windows platform layer: Winsock, started once for the
+// process on first use and left running until the process ends (a module
+// may be unloaded while its host still uses sockets).
+namespace platform::win32 {
+
+/// True once Winsock 2.2 is started; every function that makes a socket
+/// calls it first. Any thread.
+bool startWinsock();
+
+/// Sets `errno` to the POSIX error nearest to Winsock's last error.
+void setErrnoFromSocketError();
+
+} // namespace platform::win32
