@@ -16,11 +16,6 @@ namespace platform {
 
 namespace {
 
-SOCKET asSocket(int descriptor)
-{
-    return static_cast<SOCKET>(static_cast<unsigned>(descriptor));
-}
-
 int asDescriptor(SOCKET socket)
 {
     return static_cast<int>(socket);
@@ -47,7 +42,7 @@ std::string dotted(const in_addr& address)
 bool setBlocking(int socket, bool blocking)
 {
     u_long nonBlocking = blocking ? 0 : 1;
-    return ::ioctlsocket(asSocket(socket), FIONBIO, &nonBlocking) == 0;
+    return ::ioctlsocket(win32::socketOf(socket), FIONBIO, &nonBlocking) == 0;
 }
 
 UniqueFd newTcpSocket()
@@ -78,10 +73,10 @@ UniqueFd listenTcp(std::uint32_t address, std::uint16_t port)
     // Windows lets a listener bind over old connections' TIME_WAIT already;
     // its SO_REUSEADDR would instead let another program take the port.
     BOOL on = TRUE;
-    ::setsockopt(asSocket(socket.get()), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
+    ::setsockopt(win32::socketOf(socket.get()), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
     sockaddr_in where = makeAddress(address, port);
-    if (::bind(asSocket(socket.get()), reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
-        ::listen(asSocket(socket.get()), SOMAXCONN) != 0 || !setBlocking(socket.get(), false)) {
+    if (::bind(win32::socketOf(socket.get()), reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
+        ::listen(win32::socketOf(socket.get()), SOMAXCONN) != 0 || !setBlocking(socket.get(), false)) {
         win32::setErrnoFromSocketError();
         const int error = errno;
         socket.reset();
@@ -95,7 +90,7 @@ std::uint16_t boundPort(int socket)
 {
     sockaddr_in where{};
     int size = sizeof where;
-    if (::getsockname(asSocket(socket), reinterpret_cast<sockaddr*>(&where), &size) != 0 || where.sin_family != AF_INET)
+    if (::getsockname(win32::socketOf(socket), reinterpret_cast<sockaddr*>(&where), &size) != 0 || where.sin_family != AF_INET)
         return 0;
     return ntohs(where.sin_port);
 }
@@ -107,7 +102,7 @@ UniqueFd acceptSocket(int listening, std::string& peerAddress, bool* exhausted)
         *exhausted = false;
     sockaddr_in peer{};
     int size = sizeof peer;
-    const SOCKET accepted = ::accept(asSocket(listening), reinterpret_cast<sockaddr*>(&peer), &size);
+    const SOCKET accepted = ::accept(win32::socketOf(listening), reinterpret_cast<sockaddr*>(&peer), &size);
     if (accepted == INVALID_SOCKET) {
         const int error = WSAGetLastError();
         if (exhausted)
@@ -131,7 +126,7 @@ UniqueFd connectTcp(std::uint32_t address, std::uint16_t port)
     if (!socket)
         return {};
     sockaddr_in where = makeAddress(address, port);
-    if (::connect(asSocket(socket.get()), reinterpret_cast<sockaddr*>(&where), sizeof where) != 0)
+    if (::connect(win32::socketOf(socket.get()), reinterpret_cast<sockaddr*>(&where), sizeof where) != 0)
         return {};
     return socket;
 }
@@ -145,7 +140,7 @@ std::string peerAddressText(int socket)
 {
     sockaddr_in peer{};
     int size = sizeof peer;
-    if (::getpeername(asSocket(socket), reinterpret_cast<sockaddr*>(&peer), &size) != 0 || peer.sin_family != AF_INET)
+    if (::getpeername(win32::socketOf(socket), reinterpret_cast<sockaddr*>(&peer), &size) != 0 || peer.sin_family != AF_INET)
         return "?.?.?.?:???";
     std::string address = dotted(peer.sin_addr);
     if (address.empty())
@@ -157,42 +152,42 @@ std::uint32_t peerAddress(int socket)
 {
     sockaddr_in peer{};
     int size = sizeof peer;
-    if (::getpeername(asSocket(socket), reinterpret_cast<sockaddr*>(&peer), &size) != 0 || peer.sin_family != AF_INET)
+    if (::getpeername(win32::socketOf(socket), reinterpret_cast<sockaddr*>(&peer), &size) != 0 || peer.sin_family != AF_INET)
         return 0;
     return peer.sin_addr.s_addr;
 }
 
 bool shutdownSending(int socket)
 {
-    return ::shutdown(asSocket(socket), SD_SEND) == 0;
+    return ::shutdown(win32::socketOf(socket), SD_SEND) == 0;
 }
 
 bool shutdownReceiving(int socket)
 {
-    return ::shutdown(asSocket(socket), SD_RECEIVE) == 0;
+    return ::shutdown(win32::socketOf(socket), SD_RECEIVE) == 0;
 }
 
 bool shutdownBoth(int socket)
 {
-    return ::shutdown(asSocket(socket), SD_BOTH) == 0;
+    return ::shutdown(win32::socketOf(socket), SD_BOTH) == 0;
 }
 
 bool setNoDelay(int socket)
 {
     BOOL on = TRUE;
-    return ::setsockopt(asSocket(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on) == 0;
+    return ::setsockopt(win32::socketOf(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on) == 0;
 }
 
 long receiveSome(int socket, char* buffer, std::size_t size)
 {
-    const int got = ::recv(asSocket(socket), buffer, length(size), 0);
+    const int got = ::recv(win32::socketOf(socket), buffer, length(size), 0);
     return got < 0 ? -1 : got;
 }
 
 long receiveAvailable(int socket, char* buffer, std::size_t size)
 {
     // Readable (data, the end, or an error) means the receive will not wait.
-    WSAPOLLFD entry{asSocket(socket), POLLRDNORM, 0};
+    WSAPOLLFD entry{win32::socketOf(socket), POLLRDNORM, 0};
     const int ready = ::WSAPoll(&entry, 1, 0);
     if (ready < 0)
         return -1;
@@ -205,7 +200,7 @@ long sendAll(int socket, std::string_view data)
 {
     std::size_t sent = 0;
     while (sent < data.size()) {
-        const int now = ::send(asSocket(socket), data.data() + sent, length(data.size() - sent), 0);
+        const int now = ::send(win32::socketOf(socket), data.data() + sent, length(data.size() - sent), 0);
         if (now < 0)
             return -1;
         sent += static_cast<std::size_t>(now);
@@ -237,7 +232,7 @@ std::size_t sendGatheredWith(int socket, std::string_view first, std::string_vie
             parts[count++] = {static_cast<ULONG>(second.size() - secondDone),
                               const_cast<char*>(second.data() + secondDone)};
         DWORD now = 0;
-        if (::WSASend(asSocket(socket), parts, count, &now, 0, nullptr, nullptr) != 0) {
+        if (::WSASend(win32::socketOf(socket), parts, count, &now, 0, nullptr, nullptr) != 0) {
             failed = wait || WSAGetLastError() != WSAEWOULDBLOCK;
             break;
         }
@@ -277,7 +272,7 @@ int waitReadable(std::span<const int> descriptors, std::chrono::milliseconds tim
     std::vector<WSAPOLLFD> entries;
     entries.reserve(descriptors.size());
     for (int descriptor : descriptors)
-        entries.push_back({asSocket(descriptor), POLLRDNORM, 0});
+        entries.push_back({win32::socketOf(descriptor), POLLRDNORM, 0});
     const bool limited = timeout.count() >= 0;
     const auto deadline = Clock::now() + (limited ? timeout : std::chrono::milliseconds(0));
     for (;;) {

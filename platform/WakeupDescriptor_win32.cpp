@@ -9,11 +9,6 @@ namespace platform {
 
 namespace {
 
-SOCKET asSocket(int descriptor)
-{
-    return static_cast<SOCKET>(static_cast<unsigned>(descriptor));
-}
-
 /// The socket, bound and connected to itself; invalid on failure.
 UniqueFd selfConnectedSocket()
 {
@@ -44,19 +39,19 @@ void WakeupDescriptor::signal()
 {
     // A full buffer still leaves the socket readable.
     const char one = 1;
-    ::send(asSocket(fd.get()), &one, 1, 0);
+    ::send(win32::socketOf(fd.get()), &one, 1, 0);
 }
 
 void WakeupDescriptor::reset()
 {
     char drained[16];
-    while (::recv(asSocket(fd.get()), drained, sizeof drained, 0) > 0) {
+    while (::recv(win32::socketOf(fd.get()), drained, sizeof drained, 0) > 0) {
     }
 }
 
 bool WakeupDescriptor::isSignalled() const
 {
-    WSAPOLLFD entry{asSocket(fd.get()), POLLRDNORM, 0};
+    WSAPOLLFD entry{win32::socketOf(fd.get()), POLLRDNORM, 0};
     return ::WSAPoll(&entry, 1, 0) == 1 && (entry.revents & POLLRDNORM);
 }
 

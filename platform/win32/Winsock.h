@@ -11,6 +11,12 @@ namespace platform::win32 {
 /// calls it first. Any thread.
 bool startWinsock();
 
+/// The SOCKET a descriptor holds (see Handles.h).
+inline SOCKET socketOf(int descriptor)
+{
+    return static_cast<SOCKET>(static_cast<unsigned>(descriptor));
+}
+
 /// Sets `errno` to the POSIX error nearest to Winsock's last error.
 void setErrnoFromSocketError();
 
