@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 
 #include "platform/Files.h"
+#include "platform/PathSeparator.h"
 
 #include <cerrno>
 #include <mutex>
@@ -28,12 +29,15 @@ std::string realTarget(const std::string& path)
     return resolved.empty() ? path : resolved;
 }
 
+/// The folder holding `path`; a root ("/", or a drive's "C:\") keeps its
+/// separator, since without it the name would mean another folder.
 std::string directoryOf(const std::string& path)
 {
-    std::size_t slash = path.rfind('/');
+    std::size_t slash = path.rfind(platform::pathSeparator);
     if (slash == std::string::npos)
         return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    const bool root = slash == 0 || (slash == 2 && path[1] == ':');
+    return path.substr(0, root ? slash + 1 : slash);
 }
 
 bool writeAll(int fd, std::string_view text)
