@@ -114,6 +114,8 @@ mkdir -p "$deps"
 build_clucene
 [ "${1:-}" = deps ] && exit 0
 
+# TUNELET_WERROR=1 (continuous integration): warnings are errors here too.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DTUNELET_WINDOWS_DEPS="$deps" -DTUNELET_TESTS=ON -DTUNELET_BENCH=OFF
+  -DTUNELET_WINDOWS_DEPS="$deps" -DTUNELET_TESTS=ON -DTUNELET_BENCH=OFF \
+  -DTUNELET_WERROR="$([ "${TUNELET_WERROR:-0}" = 1 ] && echo ON || echo OFF)"
 cmake --build "$build" -j "$jobs"
