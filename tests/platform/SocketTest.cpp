@@ -1,10 +1,15 @@
 // TCP over the loopback address through the platform layer, as each system
 // answers it.
+#include "platform/FileSend.h"
+#include "platform/Files.h"
+#include "platform/Guid.h"
 #include "platform/Socket.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -58,4 +63,29 @@ TEST(Socket, ListensConnectsAndCarriesBytesBothWays)
     // The accepted socket blocks again: a wait for its peer's end is a real wait.
     EXPECT_TRUE(platform::shutdownSending(client.get()));
     EXPECT_EQ(platform::receiveSome(server.get(), buffer, sizeof buffer), 0);
+}
+
+TEST(FileSend, SendsTheRangeAskedForAndStopsAtTheFilesEnd)
+{
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("tunelet-send-" + platform::newGuidText());
+    std::ofstream(path, std::ios::binary) << "0123456789";
+    const platform::UniqueFd listener = platform::listenTcp(platform::loopbackAddress(), 0);
+    ASSERT_TRUE(listener);
+    const platform::UniqueFd client = platform::connectTcp(platform::loopbackAddress(), platform::boundPort(listener.get()));
+    std::string peer;
+    const platform::UniqueFd server = platform::acceptSocket(listener.get(), peer);
+    ASSERT_TRUE(client && server);
+    {
+        const platform::UniqueFd file = platform::openFile(path.string(), platform::openRead);
+        ASSERT_TRUE(file);
+        bool failed = true;
+        bool blocked = true;
+        EXPECT_EQ(platform::sendFileRange(server.get(), file.get(), 2, 5, failed), 5u);
+        EXPECT_FALSE(failed);
+        EXPECT_EQ(platform::sendFileAvailable(server.get(), file.get(), 7, 100, failed, blocked), 3u);  // to the end
+        EXPECT_FALSE(failed || blocked);
+        EXPECT_EQ(receiveExactly(client.get(), 8), "23456789");
+    }
+    std::filesystem::remove(path);
 }
