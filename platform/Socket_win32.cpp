@@ -4,6 +4,7 @@
 // non-blocking for their own length, or look first whether data is there.
 #include "platform/Socket.h"
 
+#include "platform/win32/Rearm.h"
 #include "platform/win32/Winsock.h"
 
 #include <ws2tcpip.h>
@@ -181,6 +182,7 @@ bool setNoDelay(int socket)
 long receiveSome(int socket, char* buffer, std::size_t size)
 {
     const int got = ::recv(win32::socketOf(socket), buffer, length(size), 0);
+    win32::rearmAfterReceive(socket);
     return got < 0 ? -1 : got;
 }
 
@@ -191,8 +193,10 @@ long receiveAvailable(int socket, char* buffer, std::size_t size)
     const int ready = ::WSAPoll(&entry, 1, 0);
     if (ready < 0)
         return -1;
-    if (ready == 0)
+    if (ready == 0) {
+        win32::rearmAfterReceive(socket);
         return -2;
+    }
     return receiveSome(socket, buffer, size);
 }
 
@@ -205,6 +209,7 @@ long sendAll(int socket, std::string_view data)
             return -1;
         sent += static_cast<std::size_t>(now);
     }
+    win32::rearmAfterSend(socket);
     return static_cast<long>(sent);
 }
 
@@ -240,6 +245,7 @@ std::size_t sendGatheredWith(int socket, std::string_view first, std::string_vie
     }
     if (!wait && !setBlocking(socket, true))
         failed = true;
+    win32::rearmAfterSend(socket);
     return sent;
 }
 
