@@ -59,7 +59,8 @@ EOF
 # _beginthreadex, whose entry is __stdcall like its own. Both libraries are
 # static, so neither may declare the other's functions as DLL imports.
 build_clucene() {
-  local stamp=$deps/clucene.done
+  # The stamp names the recipe's version: a cache made by an older recipe is rebuilt.
+  local stamp=$deps/clucene-2.done
   [ -f "$stamp" ] && return 0
   rm -rf "$deps/clucene-src" "$deps/clucene-build"
   mkdir -p "$deps/clucene-src"
