@@ -1,6 +1,8 @@
 #include "platform/Files.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <ctime>
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -157,6 +159,12 @@ bool closeFile(UniqueFd& file)
 UniqueFd duplicateFile(int file)
 {
     return UniqueFd(::fcntl(file, F_DUPFD_CLOEXEC, 0));
+}
+
+std::string resolvedPath(const std::string& path)
+{
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
 }
 
 bool renamePath(const std::string& from, const std::string& to)

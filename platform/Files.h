@@ -89,6 +89,10 @@ bool closeFile(UniqueFd& file);
 /// starts.
 UniqueFd duplicateFile(int file);
 
+/// The absolute path `path` names once every link in it is followed; empty
+/// when some part of it cannot be resolved.
+std::string resolvedPath(const std::string& path);
+
 bool renamePath(const std::string& from, const std::string& to);
 bool removeFile(const std::string& path);
 

@@ -1,9 +1,6 @@
 #include "platform/MachineNames.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <unistd.h>
 
 namespace platform {
 
@@ -66,16 +63,6 @@ std::vector<std::string> machineNamesFor(std::string_view hostName, std::string_
             addName(names, label + "." + domain);
     }
     return names;
-}
-
-std::vector<std::string> machineNames()
-{
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0)
-        return {};
-    std::ifstream file("/etc/resolv.conf");
-    const std::string resolver((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    return machineNamesFor(name, resolver);
 }
 
 } // namespace platform

@@ -8,17 +8,30 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <memory>
 
 namespace platform {
 
-ReadinessSet::ReadinessSet() : fd(::epoll_create1(EPOLL_CLOEXEC)) {}
+/// The epoll instance.
+struct ReadinessSet::State {
+    UniqueFd fd;
+};
+
+ReadinessSet::ReadinessSet() : state(std::make_unique<State>(UniqueFd(::epoll_create1(EPOLL_CLOEXEC)))) {}
+
+ReadinessSet::~ReadinessSet() = default;
+
+bool ReadinessSet::isValid() const
+{
+    return state->fd.isValid();
+}
 
 bool ReadinessSet::add(int descriptor, std::uint64_t key, Watch watch)
 {
     epoll_event event{};
     event.events = EPOLLIN | EPOLLRDHUP | (watch == Watch::arrivals ? static_cast<std::uint32_t>(EPOLLET) : 0u);
     event.data.u64 = key;
-    return ::epoll_ctl(fd.get(), EPOLL_CTL_ADD, descriptor, &event) == 0;
+    return ::epoll_ctl(state->fd.get(), EPOLL_CTL_ADD, descriptor, &event) == 0;
 }
 
 bool ReadinessSet::watchWritable(int descriptor, std::uint64_t key, bool on)
@@ -26,12 +39,12 @@ bool ReadinessSet::watchWritable(int descriptor, std::uint64_t key, bool on)
     epoll_event event{};
     event.events = EPOLLIN | EPOLLRDHUP | EPOLLET | (on ? static_cast<std::uint32_t>(EPOLLOUT) : 0u);
     event.data.u64 = key;
-    return ::epoll_ctl(fd.get(), EPOLL_CTL_MOD, descriptor, &event) == 0;
+    return ::epoll_ctl(state->fd.get(), EPOLL_CTL_MOD, descriptor, &event) == 0;
 }
 
 void ReadinessSet::remove(int descriptor)
 {
-    ::epoll_ctl(fd.get(), EPOLL_CTL_DEL, descriptor, nullptr);
+    ::epoll_ctl(state->fd.get(), EPOLL_CTL_DEL, descriptor, nullptr);
 }
 
 int ReadinessSet::wait(std::span<std::uint64_t> keys, bool block)
@@ -40,7 +53,7 @@ int ReadinessSet::wait(std::span<std::uint64_t> keys, bool block)
     const int room = static_cast<int>(std::min(keys.size(), events.size()));
     int ready;
     do
-        ready = ::epoll_wait(fd.get(), events.data(), room, block ? -1 : 0);
+        ready = ::epoll_wait(state->fd.get(), events.data(), room, block ? -1 : 0);
     while (ready < 0 && errno == EINTR);
     for (int i = 0; i < ready; ++i) {
         const epoll_event& event = events[static_cast<std::size_t>(i)];
@@ -52,7 +65,27 @@ int ReadinessSet::wait(std::span<std::uint64_t> keys, bool block)
     return ready < 0 ? -1 : ready;
 }
 
-OneShotTimer::OneShotTimer() : fd(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK)) {}
+/// The timerfd.
+struct OneShotTimer::State {
+    UniqueFd fd;
+};
+
+OneShotTimer::OneShotTimer()
+    : state(std::make_unique<State>(UniqueFd(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK))))
+{
+}
+
+OneShotTimer::~OneShotTimer() = default;
+
+bool OneShotTimer::isValid() const
+{
+    return state->fd.isValid();
+}
+
+int OneShotTimer::descriptor() const
+{
+    return state->fd.get();
+}
 
 void OneShotTimer::arm(std::chrono::microseconds after)
 {
@@ -60,13 +93,13 @@ void OneShotTimer::arm(std::chrono::microseconds after)
     itimerspec setting{};
     setting.it_value.tv_sec = static_cast<time_t>(micros / 1000000);
     setting.it_value.tv_nsec = static_cast<long>(micros % 1000000 * 1000);
-    ::timerfd_settime(fd.get(), 0, &setting, nullptr);
+    ::timerfd_settime(state->fd.get(), 0, &setting, nullptr);
 }
 
 void OneShotTimer::consume()
 {
     std::uint64_t expirations = 0;
-    [[maybe_unused]] ssize_t got = ::read(fd.get(), &expirations, sizeof expirations);
+    [[maybe_unused]] ssize_t got = ::read(state->fd.get(), &expirations, sizeof expirations);
 }
 
 } // namespace platform

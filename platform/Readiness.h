@@ -4,15 +4,16 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace platform {
 
-/// A set of descriptors waited on together (epoll). A descriptor added to
-/// watch for `arrivals` is reported once for each arrival of input (or its
-/// end) after the last report, and stays watched: whoever takes it from a
-/// report must read what is there, and learns of what comes later from the
-/// next report. One added for its `level` (a wake-up event) is reported for as
+/// A set of descriptors waited on together (epoll; WSAPoll on Windows). A
+/// descriptor added to watch for `arrivals` is reported once for each arrival
+/// of input (or its end) after the last report, and stays watched: whoever
+/// takes it from a report must read what is there, and learns of what comes
+/// later from the next report. One added for its `level` (a wake-up event) is reported for as
 /// long as it is readable. One watched for arrivals may also be watched for
 /// room to send: each time its send buffer takes more again (or it fails) it
 /// is reported with `writable` added to its key. Thread-safe.
@@ -23,8 +24,11 @@ public:
     static constexpr std::uint64_t writable = std::uint64_t{1} << 63;
 
     ReadinessSet();
+    ~ReadinessSet();
+    ReadinessSet(const ReadinessSet&) = delete;
+    ReadinessSet& operator=(const ReadinessSet&) = delete;
     /// False when the set could not be created.
-    bool isValid() const { return fd.isValid(); }
+    bool isValid() const;
 
     /// Watches `descriptor` for input (or its end), reported with `key`.
     bool add(int descriptor, std::uint64_t key, Watch watch = Watch::arrivals);
@@ -41,25 +45,33 @@ public:
     /// (0 when none is ready).
     int wait(std::span<std::uint64_t> keys, bool block = true);
 
+    struct State;  // the system's own
+
 private:
-    UniqueFd fd;
+    std::unique_ptr<State> state;
 };
 
 /// A one-shot timer whose descriptor turns readable when it expires
-/// (timerfd). Thread-safe.
+/// (timerfd; on Windows a socket that a timer thread makes readable).
+/// Thread-safe.
 class OneShotTimer {
 public:
     OneShotTimer();
-    bool isValid() const { return fd.isValid(); }
-    int descriptor() const { return fd.get(); }
+    ~OneShotTimer();
+    OneShotTimer(const OneShotTimer&) = delete;
+    OneShotTimer& operator=(const OneShotTimer&) = delete;
+    bool isValid() const;
+    int descriptor() const;
     /// Expires `after` from now (at least a microsecond), replacing any
     /// earlier setting.
     void arm(std::chrono::microseconds after);
     /// Takes the expiry, so the descriptor is no longer readable.
     void consume();
 
+    struct State;  // the system's own
+
 private:
-    UniqueFd fd;
+    std::unique_ptr<State> state;
 };
 
 } // namespace platform

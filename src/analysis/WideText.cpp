@@ -71,6 +71,32 @@ void appendUtf8(std::string& out, std::uint32_t c)
     }
 }
 
+/// Where wide characters are 16 bits (Windows), a code point above U+FFFF
+/// takes a surrogate pair. No other character of the decoded text is a high
+/// surrogate, so a pair is never mistaken for an escaped byte.
+void appendWide(std::wstring& text, std::uint32_t codePoint)
+{
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (codePoint > 0xFFFF) {
+            codePoint -= 0x10000;
+            text += static_cast<wchar_t>(0xD800 + (codePoint >> 10));
+            text += static_cast<wchar_t>(0xDC00 + (codePoint & 0x3FF));
+            return;
+        }
+    }
+    text += static_cast<wchar_t>(codePoint);
+}
+
+bool isHighSurrogate(std::uint32_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+bool isLowSurrogate(std::uint32_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
 } // namespace
 
 std::wstring decodeUtf8(std::string_view bytes)
@@ -84,7 +110,7 @@ std::wstring decodeUtf8(std::string_view bytes)
             text += static_cast<wchar_t>(escapeBase + static_cast<unsigned char>(bytes[at]));
             ++at;
         } else {
-            text += static_cast<wchar_t>(codePoint);
+            appendWide(text, codePoint);
             at += length;
         }
     }
@@ -95,9 +121,13 @@ std::string encodeUtf8(std::wstring_view text)
 {
     std::string bytes;
     bytes.reserve(text.size());
-    for (const wchar_t wide : text) {
-        const auto c = static_cast<std::uint32_t>(wide);
-        if (c >= escapeBase + 0x80 && c <= escapeBase + 0xFF)
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<std::uint32_t>(text[i]);
+        if (sizeof(wchar_t) == 2 && isHighSurrogate(c) && i + 1 < text.size() &&
+            isLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
+            const auto low = static_cast<std::uint32_t>(text[++i]);
+            appendUtf8(bytes, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+        } else if (c >= escapeBase + 0x80 && c <= escapeBase + 0xFF)
             bytes += static_cast<char>(c - escapeBase);
         else
             appendUtf8(bytes, c);

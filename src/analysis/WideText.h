@@ -14,7 +14,8 @@ namespace analysis {
 /// continuation byte, a truncated or overlong sequence, a surrogate, a value
 /// above U+10FFFF) becomes one wide character U+DC00 + byte, which no
 /// character class holds. ASCII stays ASCII.
-/// `encodeUtf8` is its inverse (terms back to bytes).
+/// `encodeUtf8` is its inverse (terms back to bytes). Where wide characters
+/// are 16 bits (Windows) a code point above U+FFFF is a surrogate pair.
 ///
 /// `widenBytes` / `narrowBytes`, for stored fields ("path"): each byte is
 /// one wide character 0..255 and back, so any path survives byte for byte.

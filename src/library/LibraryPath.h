@@ -1,12 +1,14 @@
 #pragma once
 
+#include "platform/PathSeparator.h"
+
 #include <string>
 #include <string_view>
 
 namespace library {
 
 /// The separator between the parts of a local path.
-inline constexpr char pathSeparator = '/';
+inline constexpr char pathSeparator = platform::pathSeparator;
 
 /// The prefixes of the library's path kinds other than local paths.
 inline constexpr std::string_view peerPrefix = "http://";

@@ -151,7 +151,10 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
     if (!header) {
         if (!lines.empty() && !isBlankLine(lines.back()))
             lines.emplace_back();
-        lines.push_back("[" + std::string(section) + "]");
+        std::string heading;
+        heading.reserve(section.size() + 2);
+        heading.append("[").append(section).append("]");
+        lines.push_back(std::move(heading));
         lines.push_back(std::move(line));
         return;
     }

@@ -1,10 +1,9 @@
 #include "settings/IniFile.h"
 
 #include "platform/Files.h"
+#include "platform/PathSeparator.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <mutex>
 
 namespace host {
@@ -26,18 +25,19 @@ std::string realTarget(const std::string& path)
     platform::FileStatus info;
     if (!platform::linkStatusOfPath(path, info) || info.kind != platform::FileStatus::Kind::link)
         return path;
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr)
-        return path;
-    return resolved;
+    std::string resolved = platform::resolvedPath(path);
+    return resolved.empty() ? path : resolved;
 }
 
+/// The folder holding `path`; a root ("/", or a drive's "C:\") keeps its
+/// separator, since without it the name would mean another folder.
 std::string directoryOf(const std::string& path)
 {
-    std::size_t slash = path.rfind('/');
+    std::size_t slash = path.rfind(platform::pathSeparator);
     if (slash == std::string::npos)
         return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    const bool root = slash == 0 || (slash == 2 && path[1] == ':');
+    return path.substr(0, root ? slash + 1 : slash);
 }
 
 bool writeAll(int fd, std::string_view text)

@@ -1,5 +1,7 @@
 #include "settings/PluginPaths.h"
 
+#include "platform/PathSeparator.h"
+
 #include <filesystem>
 
 namespace host {
@@ -7,7 +9,7 @@ namespace host {
 std::string pathWithoutExtension(const std::string& modulePath)
 {
     std::size_t dot = modulePath.rfind('.');
-    std::size_t slash = modulePath.rfind('/');
+    std::size_t slash = modulePath.rfind(platform::pathSeparator);
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return modulePath;
     return modulePath.substr(0, dot);
@@ -27,7 +29,7 @@ std::string settingsPathFor(const std::string& modulePath)
 
 std::string defaultDocumentRootFor(const std::string& modulePath)
 {
-    return pathWithoutExtension(modulePath) + "/skins";
+    return pathWithoutExtension(modulePath) + platform::pathSeparator + "skins";
 }
 
 } // namespace host

@@ -25,7 +25,7 @@ std::string pathWithoutExtension(const std::string& modulePath);
 std::string settingsPathFor(const std::string& modulePath);
 
 /// The document root used when the settings name none:
-/// "<module without extension>/skins".
+/// "<module without extension>/skins" ("\" in place of "/" on Windows).
 std::string defaultDocumentRootFor(const std::string& modulePath);
 
 } // namespace host

@@ -1,6 +1,22 @@
 #include "settings/PluginPaths.h"
 
+#include "platform/PathSeparator.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+/// `path` with the system's own separator.
+std::string native(std::string path)
+{
+    std::replace(path.begin(), path.end(), '/', platform::pathSeparator);
+    return path;
+}
+
+} // namespace
 
 TEST(PluginPaths, SettingsAndDocumentRootBesideTheModule)
 {
@@ -19,8 +35,8 @@ TEST(PluginPaths, SettingsAndDocumentRootBesideTheModule)
         {"", ".ini", "/skins"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(host::settingsPathFor(c.module), c.settings) << c.module;
-        EXPECT_EQ(host::defaultDocumentRootFor(c.module), c.documentRoot) << c.module;
+        EXPECT_EQ(host::settingsPathFor(native(c.module)), native(c.settings)) << c.module;
+        EXPECT_EQ(host::defaultDocumentRootFor(native(c.module)), native(c.documentRoot)) << c.module;
     }
 }
 

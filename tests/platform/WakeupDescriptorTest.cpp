@@ -1,8 +1,8 @@
+#include "platform/Socket.h"
 #include "platform/WakeupDescriptor.h"
 
 #include <gtest/gtest.h>
 
-#include <poll.h>
 #include <thread>
 
 TEST(WakeupDescriptor, WakesAPollFromAnotherThreadAndStaysSetUntilReset)
@@ -12,8 +12,8 @@ TEST(WakeupDescriptor, WakesAPollFromAnotherThreadAndStaysSetUntilReset)
     EXPECT_FALSE(wake.isSignalled());
 
     std::thread signaller([&] { wake.signal(); });
-    pollfd p{wake.descriptor(), POLLIN, 0};
-    EXPECT_EQ(::poll(&p, 1, 5000), 1);
+    const int watched[] = {wake.descriptor()};
+    EXPECT_EQ(platform::waitReadable(watched, std::chrono::seconds(5)), 0);
     signaller.join();
 
     wake.signal();  // twice is still one signalled state

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Builds the Windows form: gen_Tunelet.dll (32-bit) and its test host, cross-
+# compiled with Debian's mingw-w64, the search engine built from Debian's own
+# source package. Installs what it needs (as root; otherwise prints the
+# apt-get line to run), caches the cross-built dependencies in
+# build/windows-deps (kept between runs), builds in build/windows: the
+# libraries and their tests (tools/check-windows.sh runs those under Wine).
+#
+#   tools/build-windows.sh            dependencies (once) and the build
+#   tools/build-windows.sh deps       only the dependencies
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+deps=$root/build/windows-deps
+build=$root/build/windows
+toolchain=$root/tools/mingw-i686.cmake
+jobs=$(nproc)
+
+packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev cmake ninja-build dpkg-dev googletest)
+
+install_packages() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "build-windows: run first: sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+}
+
+# Debian's source entries, for `apt-get source`, when the machine has none.
+ensure_sources() {
+  if grep -rqs "^Types:.*deb-src\|^deb-src" /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    return 0
+  fi
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "build-windows: add Debian's deb-src entries (apt-get source needs them)" >&2
+    exit 1
+  fi
+  cat > /etc/apt/sources.list.d/tunelet-deb-src.sources <<'EOF'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+  apt-get update -q
+}
+
+# The search engine, from Debian's source package with Debian's patches, then
+# made to cross-build: its compiler-version probe cannot read "12-posix" (it
+# only decides on ELF symbol visibility, which Windows does not have); it must
+# use Windows threads, not winpthreads; it must take the C runtime's own
+# _snprintf and _snwprintf; its Windows thread code must include windows.h
+# rather than declare the functions itself, and start threads with
+# _beginthreadex, whose entry is __stdcall like its own. Both libraries are
+# static, so neither may declare the other's functions as DLL imports.
+build_clucene() {
+  # The stamp names the recipe's version: a cache made by an older recipe is rebuilt.
+  local stamp=$deps/clucene-2.done
+  [ -f "$stamp" ] && return 0
+  rm -rf "$deps/clucene-src" "$deps/clucene-build"
+  mkdir -p "$deps/clucene-src"
+  (cd "$deps/clucene-src" && apt-get source -q clucene-core >/dev/null)
+  local src
+  src=$(find "$deps/clucene-src" -maxdepth 1 -type d -name 'clucene-core-*' | head -n 1)
+  sed -i 's|exec_program(${CMAKE_C_COMPILER} ARGS --version OUTPUT_VARIABLE _gcc_version_info)|set(_gcc_version_info "(GCC) 4.0.0")|' \
+    "$src/src/shared/cmake/MacroCheckGccVisibility.cmake"
+  sed -i -e 's|CHOOSE_FUNCTION(_snprintf "snprintf;_snprintf")|CHOOSE_FUNCTION(_snprintf "_snprintf;snprintf")|' \
+    -e 's|CHOOSE_FUNCTION(_snwprintf "snwprintf;_snwprintf")|CHOOSE_FUNCTION(_snwprintf "_snwprintf;snwprintf")|' \
+    -e 's|^IF ( CMAKE_USE_WIN32_THREADS_INIT )|IF ( CMAKE_USE_WIN32_THREADS_INIT OR WIN32 )|' \
+    -e 's|^IF ( CMAKE_USE_PTHREADS_INIT )|IF ( CMAKE_USE_PTHREADS_INIT AND NOT WIN32 )|' \
+    "$src/src/shared/CMakeLists.txt"
+  python3 - "$src" <<'EOF'
+import sys
+src = sys.argv[1]
+p = src + "/src/shared/CLucene/config/_threads.h"
+s = open(p).read()
+s = s.replace('      #ifndef _WINBASE_\n      extern "C"{',
+              '      #if defined(__MINGW32__)\n      #ifndef NOMINMAX\n      #define NOMINMAX\n      #endif\n'
+              '      #ifndef WIN32_LEAN_AND_MEAN\n      #define WIN32_LEAN_AND_MEAN\n      #endif\n'
+              '      #include <windows.h>\n      #include <process.h>\n'
+              '      #elif !defined(_WINBASE_)\n      extern "C"{', 1)
+open(p, "w").write(s)
+p = src + "/src/shared/CLucene/config/threads.cpp"
+s = open(p).read()
+s = s.replace("return (_LUCENE_THREADID_TYPE) ::_beginthread (func, 0, arg);",
+              "return (_LUCENE_THREADID_TYPE) ::_beginthreadex (NULL, 0, (unsigned (__stdcall*)(void*))func, arg, 0, NULL);", 1)
+open(p, "w").write(s)
+EOF
+  cmake -S "$src" -B "$deps/clucene-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS="-Wno-narrowing -w -DMAKE_CLUCENE_CORE_LIB -DMAKE_CLUCENE_SHARED_LIB" -DCMAKE_C_FLAGS="-w" \
+    -DBUILD_STATIC_LIBRARIES=ON -DENABLE_COMPILE_TESTS=OFF >/dev/null
+  cmake --build "$deps/clucene-build" -j "$jobs" --target clucene-core-static clucene-shared-static
+  # One prefix the project's build reads: the public headers (the source
+  # tree's and the generated configuration) and the two static libraries.
+  rm -rf "$deps/clucene"
+  mkdir -p "$deps/clucene/include" "$deps/clucene/lib"
+  cp "$src/src/core/CLucene.h" "$deps/clucene/include/"
+  (cd "$src/src/core" && find CLucene -name '*.h' -exec cp --parents {} "$deps/clucene/include/" \;)
+  (cd "$src/src/shared" && find CLucene -name '*.h' -exec cp --parents {} "$deps/clucene/include/" \;)
+  cp "$deps/clucene-build/src/shared/CLucene/clucene-config.h" "$deps/clucene/include/CLucene/"
+  cp "$deps/clucene-build/bin/libclucene-core-static.a" "$deps/clucene-build/bin/libclucene-shared-static.a" \
+    "$deps/clucene/lib/"
+  touch "$stamp"
+}
+
+install_packages
+ensure_sources
+mkdir -p "$deps"
+build_clucene
+[ "${1:-}" = deps ] && exit 0
+
+# TUNELET_WERROR=1 (continuous integration): warnings are errors here too.
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+  -DTUNELET_WINDOWS_DEPS="$deps" -DTUNELET_TESTS=ON -DTUNELET_BENCH=OFF \
+  -DTUNELET_WERROR="$([ "${TUNELET_WERROR:-0}" = 1 ] && echo ON || echo OFF)"
+cmake --build "$build" -j "$jobs"
