@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """The player's window read from its picture on the X display in DISPLAY, for
-the browser tests: which playlist row is current and in what transport state,
-the volume slider's value, the shuffle box; and clicks into the window.
+the browser tests: how many playlist rows, which is current and in what
+transport state, the volume slider's value, the shuffle box; and clicks into
+the window.
 Answers one JSON line per command line on its standard input:
    find            -> {"found": true}      once the window shows (30 s)
-   state           -> {"row": 1, "state": "playing", "volume": 77, "shuffle": true, "at": MS}
+   state           -> {"row": 1, "state": "playing", "volume": 77, "shuffle": true, "entries": 5,
+                       "at": MS}
    click X Y       -> {"at": MS}           (MS: the Unix time in milliseconds)
 The geometry is that of the window as it opens at its own size (480 x 420)
 with Qt's Fusion style under Xvfb."""
@@ -49,8 +51,15 @@ def read(picture):
     fill = sum(is_highlight(pixel(x, VOLUME_ROW)) for x in range(VOLUME_FROM, VOLUME_TO))
     xs, ys = SHUFFLE_BOX
     ticked = sum(is_dark(pixel(x, y)) for x in xs for y in ys) > 6
+    # A row shows its number and title from the left.
+    entries = 0
+    while LIST_TOP + (entries + 1) * ROW_HEIGHT < height - 10 and any(
+            is_dark(pixel(x, y)) or is_highlight(pixel(x, y))
+            for y in range(LIST_TOP + entries * ROW_HEIGHT + 4, LIST_TOP + (entries + 1) * ROW_HEIGHT - 4)
+            for x in range(32, 60)):
+        entries += 1
     # The groove fills 247 pixels at the top volume (255).
-    return {"row": row, "state": state, "volume": round(fill * 255 / 247), "shuffle": ticked}
+    return {"row": row, "state": state, "volume": round(fill * 255 / 247), "shuffle": ticked, "entries": entries}
 
 
 def main():
