@@ -131,9 +131,12 @@ QtPlayerWindow::QtPlayerWindow(Player& host) : player(host)
     setCentralWidget(central);
     resize(480, 420);
 
+    // As often as the web remote's watcher reads the player, so that the
+    // window and the pages show a change made elsewhere at the same time; a
+    // refresh that finds nothing changed touches no control.
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] { refresh(); });
-    timer->start(250);
+    timer->start(50);
     refresh();
 }
 
@@ -191,20 +194,25 @@ void QtPlayerWindow::refreshPlaylist()
 {
     PlayerModel& model = player.model();
     const Playlist& list = model.playlist();
-    std::vector<Shown> entries;
-    entries.reserve(static_cast<std::size_t>(list.size()));
-    for (int i = 0; i < list.size(); ++i)
-        entries.push_back({list.at(i)->serial, shownTitle(*list.at(i))});
     int current = list.size() > 0 ? model.position() : -1;
     int state = static_cast<int>(model.state());
-    if (entries == shownEntries && current == shownCurrent && state == shownState)
+    // The titles are gathered only when the list changed since last shown.
+    bool listChanged = list.revision() != shownRevision;
+    if (!listChanged && current == shownCurrent && state == shownState)
         return;
 
-    if (entries != shownEntries) {
-        playlist->clear();
-        for (std::size_t i = 0; i < entries.size(); ++i)
-            playlist->addItem(QStringLiteral("%1. %2").arg(i + 1).arg(QString::fromStdString(entries[i].title)));
-        shownEntries = std::move(entries);
+    if (listChanged) {
+        std::vector<Shown> entries;
+        entries.reserve(static_cast<std::size_t>(list.size()));
+        for (int i = 0; i < list.size(); ++i)
+            entries.push_back({list.at(i)->serial, shownTitle(*list.at(i))});
+        if (entries != shownEntries) {
+            playlist->clear();
+            for (std::size_t i = 0; i < entries.size(); ++i)
+                playlist->addItem(QStringLiteral("%1. %2").arg(i + 1).arg(QString::fromStdString(entries[i].title)));
+            shownEntries = std::move(entries);
+        }
+        shownRevision = list.revision();
     }
     // The current entry: bold, with the transport state's icon.
     QIcon stateIcon = style()->standardIcon(state == static_cast<int>(PlayState::playing) ? QStyle::SP_MediaPlay

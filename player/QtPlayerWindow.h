@@ -25,7 +25,8 @@ class Player;
 /// player's main window as the messages a plug-in would send; it reads the
 /// model only on its own thread, which must be the player's window thread
 /// (the Qt thread, with the platform's queue pumped by QtMessagePump), and
-/// refreshes on a timer and after each of its own actions.
+/// refreshes on a timer (every 50 ms, as the web remote's watcher reads the
+/// player) and after each of its own actions.
 ///
 /// Closing it (the window manager's close) sends the main window WM_CLOSE:
 /// the player quits as it does on that message.
@@ -68,6 +69,7 @@ private:
         bool operator==(const Shown&) const = default;
     };
     std::vector<Shown> shownEntries;
+    std::uint64_t shownRevision = ~std::uint64_t{0};
     int shownCurrent = -1;
     int shownState = -1;
 };

@@ -38,6 +38,8 @@ fi
 mkdir -p "$out"
 status=0
 # The player headless (and the browser too), whatever desktop runs the tests.
-TMPDIR="$stage" NODE_PATH="$deps/node_modules" env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+# The X display, when there is one, stays known to the programs that want it
+# (TUNELET_X_DISPLAY).
+TUNELET_X_DISPLAY="${DISPLAY:-}" TMPDIR="$stage" NODE_PATH="$deps/node_modules" env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
   node "$here/$script" "$stage/dist" "$out" || status=$?
 exit "$status"
