@@ -24,7 +24,7 @@ case "${1:-}" in
 esac
 
 tools/deps.sh build-essential cmake ninja-build pkg-config libssl-dev libtag1-dev libclucene-dev \
-  libmpv-dev ffmpeg socat iproute2 util-linux qt6-base-dev qt6-qpa-plugins
+  libmpv-dev ffmpeg socat iproute2 util-linux qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
 
 dist="${TUNELET_DIST:-dist}"
 settings="$dist/Plugins/gen_Tunelet.ini"

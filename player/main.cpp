@@ -2,22 +2,29 @@
 // program, plays through mpv, answers the plug-ins' requests on its window
 // thread and shuts down cleanly on SIGINT or SIGTERM.
 //
-//   tunelet-player [--audio=null] [--configure]
+//   tunelet-player [--audio=null] [--configure] [--headless] [--home DIR]
 // --audio=null (or TUNELET_AUDIO=null in the environment) plays on mpv's
 // null output: no sound, real time. Without a sound device (no ALSA playback
 // device, no sound server) that output is chosen anyway.
 // --configure opens each plug-in's preferences once the player runs, as the
 // menu item does.
+// --headless runs without a window even where a display is present (a
+// service).
+// --home DIR keeps the player's state and the plug-ins' files in DIR (made
+// when missing) instead of beside the program: DIR/tunelet-player.m3u, and
+// DIR/Plugins in place of the modules' folder (the player names it to its
+// plug-ins in TUNELET_PLUGIN_HOME). DIR is laid out as the program's folder
+// is, so `--home <the program's folder>` changes nothing.
 //
 // With a display (DISPLAY or WAYLAND_DISPLAY set, or QT_QPA_PLATFORM given)
 // the player shows its window, and its window thread is Qt's. Without one it
 // runs headless on the platform's own message loop; only --configure then
 // starts Qt, on the offscreen platform, for the plug-ins' dialogs.
 //
-// The playlist and the rest of the player's state are kept beside the
-// program in tunelet-player.m3u: restored at start (before the plug-ins
-// load, so they find the list as if a user had loaded it), saved a few
-// seconds after each change and at quit.
+// The playlist and the rest of the player's state are kept in
+// tunelet-player.m3u (beside the program, or in the home folder): restored
+// at start (before the plug-ins load, so they find the list as if a user had
+// loaded it), saved a few seconds after each change and at quit.
 #include "platform/MessageBox.h"
 #include "platform/ModulePath.h"
 #include "platform/qt/QtMessagePump.h"
@@ -27,6 +34,7 @@
 #include "player/QtPlayerWindow.h"
 #include "player/SignalWatcher.h"
 #include "player/StateKeeper.h"
+#include "settings/PluginPaths.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -96,13 +104,19 @@ int main(int argc, char** argv)
     const char* fromEnvironment = std::getenv("TUNELET_AUDIO");
     bool nullAudio = fromEnvironment && std::strcmp(fromEnvironment, "null") == 0;
     bool configure = false;
+    bool headless = false;
+    std::filesystem::path home;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--audio=null") == 0) {
             nullAudio = true;
         } else if (std::strcmp(argv[i], "--configure") == 0) {
             configure = true;
+        } else if (std::strcmp(argv[i], "--headless") == 0) {
+            headless = true;
+        } else if (std::strcmp(argv[i], "--home") == 0 && i + 1 < argc && *argv[i + 1]) {
+            home = argv[++i];
         } else {
-            std::cerr << "usage: tunelet-player [--audio=null] [--configure]\n";
+            std::cerr << "usage: tunelet-player [--audio=null] [--configure] [--headless] [--home DIR]\n";
             return 2;
         }
     }
@@ -113,6 +127,24 @@ int main(int argc, char** argv)
         return 1;
     }
     std::filesystem::path plugins = std::filesystem::path(program).parent_path() / "Plugins";
+    // The plug-ins' files follow the home folder; without one they stay
+    // beside the modules, whatever the environment says. Set while no other
+    // thread runs (the environment has no lock).
+    if (home.empty()) {
+        home = std::filesystem::path(program).parent_path();
+        ::unsetenv(host::pluginHomeVariable);
+    } else {
+        std::error_code failed;
+        home = std::filesystem::absolute(home, failed);
+        if (!failed)
+            std::filesystem::create_directories(home / "Plugins", failed);
+        if (failed) {
+            std::cerr << "tunelet-player: cannot make the home folder " << home.string() << "/Plugins: "
+                      << failed.message() << "\n";
+            return 1;
+        }
+        ::setenv(host::pluginHomeVariable, (home / "Plugins").c_str(), 1);
+    }
 
     if (!nullAudio && !player::MpvPlayback::soundOutputPresent()) {
         std::cerr << "tunelet-player: no sound device found; playing silently on the null output\n";
@@ -127,13 +159,13 @@ int main(int argc, char** argv)
     if (!watcher.isWatching())
         std::cerr << "tunelet-player: cannot watch for termination signals\n";
 
-    std::filesystem::path saved = std::filesystem::path(program).parent_path() / "tunelet-player.m3u";
+    std::filesystem::path saved = home / "tunelet-player.m3u";
     player::StateKeeper state(host.model(), saved.string(), std::cerr);
     state.restore();
     host.window().onStateCheck = [&state] { state.check(); };
     state.startClock(host.mainWindow());
 
-    bool window = displayPresent();
+    bool window = !headless && displayPresent();
     int status = 0;
     if (!window && !configure) {
         host.plugins().loadDirectory(plugins.string());

@@ -14,6 +14,7 @@
 #include "webapp/WebApplication.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 namespace host {
@@ -61,7 +62,8 @@ void PluginInstance::quitEntry()
 
 int PluginInstance::init()
 {
-    return initFrom(modulePath(&moduleAnchor));
+    // The host may keep its plug-ins' files in a folder of its own.
+    return initFrom(filesPathFor(modulePath(&moduleAnchor), std::getenv(pluginHomeVariable)));
 }
 
 int PluginInstance::initFrom(const std::string& modulePath)

@@ -43,9 +43,11 @@ public:
     /// `hDllInstance` before it calls init.
     platform::PluginRecord* pluginRecord() { return &record; }
 
-    /// Starts up with the settings file beside this module. Always 0.
+    /// Starts up with the settings file beside this module, or in the folder
+    /// the host names in TUNELET_PLUGIN_HOME. Always 0.
     int init();
-    /// The start-up sequence for a module at `modulePath`: settings loaded
+    /// The start-up sequence for a module whose files live as if it were at
+    /// `modulePath` (see filesPathFor): settings loaded
     /// from "<module without extension>.ini", the document root filled in
     /// and created, the web application and the server made, the server
     /// started when `autoStart` is set and its address and port can be

@@ -28,7 +28,10 @@ MediaLibrary::MediaLibrary(host::Settings& settings)
       discoveryAgent(std::make_unique<discovery::DiscoveryAgent>(
           [&settings] { return static_cast<std::uint16_t>(settings.snapshot().listenPort); })),
       searcher(std::make_unique<LibrarySearch>(index->indexDirectory())),
-      settings(settings)
+      settings(settings),
+      covers(std::make_unique<CoverStore>(index->indexDirectory() + "/cover-cache", [this](std::string_view name) {
+          return isListable(name, FindData::normalAttribute, false);
+      }))
 {
     index->onFinished.add(&indexFinished);
     discoveryAgent->start();

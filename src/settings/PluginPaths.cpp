@@ -1,5 +1,7 @@
 #include "settings/PluginPaths.h"
 
+#include <filesystem>
+
 namespace host {
 
 std::string pathWithoutExtension(const std::string& modulePath)
@@ -9,6 +11,13 @@ std::string pathWithoutExtension(const std::string& modulePath)
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return modulePath;
     return modulePath.substr(0, dot);
+}
+
+std::string filesPathFor(const std::string& modulePath, const char* pluginHome)
+{
+    if (!pluginHome || !*pluginHome)
+        return modulePath;
+    return (std::filesystem::path(pluginHome) / std::filesystem::path(modulePath).filename()).string();
 }
 
 std::string settingsPathFor(const std::string& modulePath)

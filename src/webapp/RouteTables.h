@@ -12,7 +12,7 @@ class WebApplication;
 struct RequestContext;
 
 /// Where an embedded web-client file lives: its resource id and type
-/// (webclient::kHtmlType, kJpegType, kGifType or kIcoType), the key
+/// (webclient::kHtmlType, kJpegType, kGifType, kIcoType or kPngType), the key
 /// `webclient::findResource` takes.
 struct ResourceRef {
     std::uint16_t id = 0;

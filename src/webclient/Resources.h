@@ -12,13 +12,14 @@ inline constexpr std::string_view kHtmlType = "23";
 inline constexpr std::string_view kJpegType = "JPEG";
 inline constexpr std::string_view kGifType = "GIF";
 inline constexpr std::string_view kIcoType = "ICO";
+inline constexpr std::string_view kPngType = "PNG";
 
 /// One embedded file of the browser client. The views point into constant
 /// data compiled into the program: valid for its whole life, never freed,
 /// safe to read from any thread.
 struct Resource {
     int id;                  ///< resource id (the 3000s)
-    std::string_view type;   ///< kHtmlType, kJpegType, kGifType or kIcoType
+    std::string_view type;   ///< kHtmlType, kJpegType, kGifType, kIcoType or kPngType
     std::string_view bytes;  ///< the file, unchanged: templates keep their <<NAME>> placeholders
     std::string_view route;  ///< the route name that serves it; empty for the main page
     bool isTemplate;         ///< sent with its <<NAME>> placeholders filled in, else unchanged

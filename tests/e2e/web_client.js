@@ -376,8 +376,9 @@ async function startPlayer(dir, sharedDir, extra, logName) {
     const listing = async (raw, by = 0, dir = 0, at = base) => {
       const text = await (await fetch(at + "/library.js?path=" + raw + "&sortby=" + by + "&sortdir=" + dir)).text();
       const data = JSON.parse(text.slice(text.indexOf("{"), text.lastIndexOf("}") + 1));
+      // The shared folders (path "") show by their folder name.
       return (data.files || []).filter((e) => decodeURIComponent(e.type) !== "$UP$")
-        .map((e) => ({ name: decodeURIComponent(e.name), raw: e.path }));
+        .map((e) => ({ name: raw ? decodeURIComponent(e.name) : path.basename(decodeURIComponent(e.name)), raw: e.path }));
     };
     const names = (entries) => JSON.stringify(entries.map((e) => e.name));
     const ml = (p) => p.locator("#libraryBox .ml-list");
@@ -539,7 +540,7 @@ async function startPlayer(dir, sharedDir, extra, logName) {
           f.push("the peer's song does not play: " + JSON.stringify(await status()));
         }
         await until(async () => (await rows.count()) === want.length);
-        await page.screenshot({ path: path.join(outDir, "client-desktop.png") });
+        await page.screenshot({ path: path.join(outDir, "client-desktop-peer.png") });
 
         // The peer's folder saved as a place ("favs"), listed beside the
         // discovered ones, chosen from the local library, then deleted.
@@ -713,7 +714,7 @@ async function startPlayer(dir, sharedDir, extra, logName) {
     // A phone, both pages, the library inside the folder of the long and
     // hostile names so its file rows and their buttons are measured too.
     const bjork = (await listing((await listing(""))[0].raw)).find((e) => e.name === "Björk");
-    for (const [route, shot] of [["", "client-phone.png"], ["library", "library-phone.png"]]) {
+    for (const [route, shot] of [["", "client-phone-peer.png"], ["library", "library-phone.png"]]) {
       const phone = await pages.checkPage(browser, { base, route, viewport: { width: 390, height: 844 }, outDir,
                                                      shotName: shot, phone: true,
                                                      cookies: [{ name: "mlPath", value: bjork.raw }],

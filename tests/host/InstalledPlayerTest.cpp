@@ -73,11 +73,13 @@ protected:
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDirectory::readText(dir.path("install.log"));
     }
 
-    /// Starts the installed player and waits until it listens on `port`;
-    /// 0 (the player killed) when it never does.
-    pid_t startListening(std::uint16_t port, const std::string& log)
+    /// Starts the installed player with `options` and waits until it listens
+    /// on `port`; 0 (the player killed) when it never does.
+    pid_t startListening(std::uint16_t port, const std::string& log, const std::vector<std::string>& options = {})
     {
-        pid_t player = spawn({dir.path("tunelet-player")}, log);
+        std::vector<std::string> argv{dir.path("tunelet-player")};
+        argv.insert(argv.end(), options.begin(), options.end());
+        pid_t player = spawn(argv, log);
         if (player == 0)
             return 0;
         for (int i = 0; i < 2000; ++i) {
@@ -154,6 +156,46 @@ TEST_F(InstalledPlayer, ServesOverHttpAndEndsCleanlyOnSigterm)
         EXPECT_EQ(rest, "");
     }
     EXPECT_EQ(TempDirectory::readText(ini), settingsBefore) << "quit does not save";
+}
+
+TEST_F(InstalledPlayer, TheHomeFolderHoldsThePlayerStateAndThePluginsFiles)
+{
+    std::uint16_t port = freePort();
+    ASSERT_NE(port, 0);
+    const fs::path home = dir.root / "home";
+    // A home named to the plug-in from outside is not the player's: without
+    // --home the files stay beside the program.
+    ASSERT_EQ(setenv("TUNELET_PLUGIN_HOME", (home / "Plugins").c_str(), 1), 0);
+    const struct {
+        std::vector<std::string> options;
+        fs::path files;  // where the state and the plug-in's files are
+        fs::path elsewhere;  // where nothing of them is
+    } cases[] = {
+        {{}, dir.root, home},
+        {{"--headless", "--home", home.string()}, home, dir.root},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.files.string());
+        fs::create_directories(c.files / "Plugins");
+        TempDirectory::writeText((c.files / "Plugins" / "gen_Tunelet.ini").string(),
+                                 "[Tunelet Remote Control Plugin v1.0]\r\nlistenIP=127.0.0.1\r\nlistenPort=" +
+                                     std::to_string(port) + "\r\n");
+        const std::string log = dir.path("player-home.log");
+        pid_t player = startListening(port, log, c.options);
+        ASSERT_NE(player, 0) << "the player never listened\n" << TempDirectory::readText(log);
+        ASSERT_EQ(kill(player, SIGTERM), 0);
+        const int status = waitForExit(player, 10s);
+        if (status == -1)
+            kill(player, SIGKILL), waitForExit(player, 10s);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << TempDirectory::readText(log);
+        EXPECT_TRUE(fs::is_regular_file(c.files / "tunelet-player.m3u"));
+        EXPECT_TRUE(fs::is_directory(c.files / "Plugins" / "gen_Tunelet" / "skins"));
+        EXPECT_FALSE(fs::exists(c.elsewhere / "tunelet-player.m3u"));
+        EXPECT_FALSE(fs::exists(c.elsewhere / "Plugins" / "gen_Tunelet"));
+        for (const char* made : {"Plugins/gen_Tunelet", "Plugins/gen_Tunelet.ini", "tunelet-player.m3u"})
+            fs::remove_all(c.files / made);
+    }
+    unsetenv("TUNELET_PLUGIN_HOME");
 }
 
 TEST_F(InstalledPlayer, AStartWithAnUnfinishedIndexRebuildsItAndAnswersSearches)

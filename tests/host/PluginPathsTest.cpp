@@ -23,3 +23,18 @@ TEST(PluginPaths, SettingsAndDocumentRootBesideTheModule)
         EXPECT_EQ(host::defaultDocumentRootFor(c.module), c.documentRoot) << c.module;
     }
 }
+
+TEST(PluginPaths, AHomeFolderTakesTheModulesFiles)
+{
+    const struct {
+        const char* home;
+        const char* files;
+    } cases[] = {
+        {nullptr, "/usr/lib/t/Plugins/gen_Tunelet.so"},
+        {"", "/usr/lib/t/Plugins/gen_Tunelet.so"},
+        {"/var/lib/t/Plugins", "/var/lib/t/Plugins/gen_Tunelet.so"},
+        {"/var/lib/t/Plugins/", "/var/lib/t/Plugins/gen_Tunelet.so"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(host::filesPathFor("/usr/lib/t/Plugins/gen_Tunelet.so", c.home), c.files) << (c.home ? c.home : "null");
+}

@@ -91,7 +91,7 @@ TEST_F(Dispatch, EveryEmbeddedFileHasItsRouteAndIsSentWhole)
 {
     auto resources = webclient::allResources();
     ASSERT_FALSE(resources.empty());
-    EXPECT_EQ(resources.size(), 55u);
+    EXPECT_EQ(resources.size(), 64u);
     for (const webclient::Resource& resource : resources) {
         std::string name(resource.route);
         SCOPED_TRACE("route \"" + name + "\"");
@@ -120,6 +120,8 @@ TEST_F(Dispatch, CachingHeadersFollowTheExtension)
         {"favicon.ico", "image/x-icon; charset=UTF-8", true},
         {"console.gif", "image/gif; charset=UTF-8", true},
         {"back.jpg", "image/jpeg; charset=UTF-8", true},
+        {"icon192.png", "image/png; charset=UTF-8", true},
+        {"manifest.webmanifest", "application/manifest+json; charset=UTF-8", false},
         {"playlist.css", "text/css; charset=UTF-8", false},
         {"httpdeck.js", "text/javascript; charset=UTF-8", false},
         {"", "text/html", false},

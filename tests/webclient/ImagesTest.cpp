@@ -96,8 +96,23 @@ std::optional<Size> icoSize(std::string_view bytes)
     return largest;
 }
 
+/// The size in the header chunk of a PNG, when the file starts with the
+/// signature and that chunk and ends with the end chunk.
+std::optional<Size> pngSize(std::string_view bytes)
+{
+    constexpr std::string_view signature("\x89PNG\r\n\x1a\n", 8);
+    constexpr std::string_view end("IEND\xae\x42\x60\x82", 8);
+    if (bytes.size() < 33 + 12 || bytes.substr(0, 8) != signature || bytes.substr(12, 4) != "IHDR" ||
+        bytes.substr(bytes.size() - 8) != end)
+        return std::nullopt;
+    auto be32 = [&](size_t at) { return int(be16(bytes, at) << 16 | be16(bytes, at + 2)); };
+    return Size{be32(16), be32(20)};
+}
+
 std::optional<Size> imageSize(const Resource& resource)
 {
+    if (resource.type == kPngType)
+        return pngSize(resource.bytes);
     if (resource.type == kGifType)
         return gifSize(resource.bytes);
     if (resource.type == kJpegType)
@@ -122,7 +137,7 @@ TEST(WebclientImages, EveryImageIsAWellFormedFileOfItsType)
         EXPECT_LE(size->width, 1024);
         EXPECT_LE(size->height, 1024);
     }
-    EXPECT_EQ(images, 41);
+    EXPECT_EQ(images, 43);
 }
 
 TEST(WebclientImages, ProbesRejectDamagedFiles)
@@ -142,6 +157,11 @@ TEST(WebclientImages, ProbesRejectDamagedFiles)
     EXPECT_TRUE(icoSize(ico).has_value());
     EXPECT_FALSE(icoSize(ico.substr(0, ico.size() - 10)).has_value());
     EXPECT_FALSE(icoSize(std::string("\0\0\2\0", 4) + ico.substr(4)).has_value());
+
+    std::string png(findResource(3153, kPngType)->bytes);
+    EXPECT_TRUE(pngSize(png).has_value());
+    EXPECT_FALSE(pngSize(png.substr(0, png.size() - 1)).has_value());
+    EXPECT_FALSE(pngSize("\x89PNH" + png.substr(4)).has_value());
 }
 
 TEST(WebclientImages, LayoutImagesHaveTheSizesTheStyleSheetsPlaceThemBy)
@@ -157,7 +177,8 @@ TEST(WebclientImages, LayoutImagesHaveTheSizesTheStyleSheetsPlaceThemBy)
         {"interface.jpg", 360, 158}, {"console.gif", 340, 34}, {"seek_slider.gif", 340, 10},
         {"seek_handle.gif", 14, 14}, {"vol_slider.jpg", 120, 14}, {"vol_handle.gif", 8, 16},
         {"waLightOn.gif", 8, 8},     {"waBoxTitleLeft.gif", 12, 22}, {"waBoxTitleRight.gif", 12, 22},
-        {"waFooterBg.gif", 8, 22},   {"favicon.ico", 32, 32},
+        {"waFooterBg.gif", 8, 22},   {"favicon.ico", 32, 32},   {"icon192.png", 192, 192},
+        {"icon512.png", 512, 512},
     };
     for (const Geometry& g : layout) {
         SCOPED_TRACE(g.route);

@@ -23,7 +23,10 @@ const Expected kTable[] = {
     {"medialibrary.css", 3087, "23"}, {"httpdeck.js", 3039, "23"}, {"console.js", 3064, "23"},
     {"playlist.js", 3040, "23"}, {"slider.js", 3042, "23"}, {"medialibrary.js", 3074, "23"},
     {"window.js", 3058, "23"}, {"cookie.js", 3059, "23"}, {"json.js", 3099, "23"},
-    {"menu.js", 3111, "23"}, {"event.js", 3115, "23"},
+    {"menu.js", 3111, "23"}, {"event.js", 3115, "23"}, {"reach.js", 3150, "23"}, {"listen.js", 3151, "23"},
+    {"manifest.webmanifest", 3152, "23"}, {"icon192.png", 3153, "PNG"}, {"icon512.png", 3154, "PNG"},
+    {"admin", 3140, "23"}, {"admin.js", 3141, "23"}, {"admin.css", 3142, "23"},
+    {"live.js", 3160, "23"},
     {"interface.jpg", 3027, "JPEG"}, {"vol_slider.jpg", 3028, "JPEG"}, {"favorites.jpg", 3114, "JPEG"},
     {"fav_on.jpg", 3119, "JPEG"}, {"fav_off.jpg", 3118, "JPEG"}, {"back.jpg", 3120, "JPEG"},
     {"back_gray.jpg", 3121, "JPEG"}, {"forward.jpg", 3122, "JPEG"}, {"forward_gray.jpg", 3123, "JPEG"},
@@ -89,6 +92,8 @@ TEST(WebclientResources, TypeFollowsTheFileKind)
             EXPECT_EQ(resource.type, kGifType);
         else if (ext == "ico")
             EXPECT_EQ(resource.type, kIcoType);
+        else if (ext == "png")
+            EXPECT_EQ(resource.type, kPngType);
         else
             EXPECT_EQ(resource.type, kHtmlType);
     }

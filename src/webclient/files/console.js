@@ -13,7 +13,9 @@ function PlayerConsole(deck, element, parts) {
   "use strict";
   var self = this;
   this.deck = deck;
-  this.parts = parts;           // { playlist: Playlist, library: BoxWindow or null, playlistBox: BoxWindow }
+  this.parts = parts;           // { playlist: Playlist, library: BoxWindow or null, playlistBox: BoxWindow,
+                                //   local: HereListener or null }
+  this.local = parts.local || null;
   this.pending = false;
   this.holdRefresh = false;
   this.lengthMs = 0;
@@ -35,7 +37,11 @@ function PlayerConsole(deck, element, parts) {
   });
 
   this.volume = new Slider(find(".volume"), {
-    change: function (value) { deck.setvolume(value); self.showVolume(value); },
+    change: function (value) {
+      if (self.local && self.local.volume(value)) return;
+      deck.setvolume(value);
+      self.showVolume(value);
+    },
     text: function (value) { return Math.round(value / 2.55) + "%"; }
   });
   this.seek = new Slider(find(".seek"), {
@@ -64,6 +70,13 @@ function PlayerConsole(deck, element, parts) {
     playlist: function () { self.toggleBox(parts.playlistBox); },
     library: function () { if (ML_ENABLED && parts.library) self.toggleBox(parts.library); }
   };
+  // While the page plays on this device, the transport acts on that.
+  if (this.local) {
+    ["prev", "next", "play", "pause", "stop", "mute"].forEach(function (name) {
+      var remote = actions[name];
+      actions[name] = function () { if (!self.local.take(name)) remote(); };
+    });
+  }
   Object.keys(this.buttons).forEach(function (name) {
     Events.on(self.buttons[name], "click", function () { actions[name](); });
   });
@@ -79,7 +92,8 @@ function PlayerConsole(deck, element, parts) {
   this.keys(actions);
 
   this.refresh();
-  setInterval(function () { self.refresh(); }, 3000);
+  // Live (live.js) says when the event stream makes polling needless.
+  setInterval(function () { if (typeof Live === "undefined" || Live.polls("console")) self.refresh(); }, 3000);
 }
 
 /* prev and next answer the new position: mark it and show the new track. */
@@ -107,6 +121,7 @@ PlayerConsole.prototype.toggleBox = function (box) {
 
 PlayerConsole.prototype.seekTo = function (fraction) {
   var self = this;
+  if (this.local && this.local.seek(fraction)) return;
   this.last = null;
   this.deck.setposition(fraction, function () { self.refresh(true); });
 };
@@ -126,7 +141,8 @@ PlayerConsole.prototype.keys = function (actions) {
       var forward = key === "ArrowRight";
       self.holdRefresh = true;
       self.seekKey = key;
-      if (forward) self.deck.ffw5s(); else self.deck.rew5s();
+      var step = forward ? "ffw5s" : "rew5s";
+      if (!(self.local && self.local.take(step))) self.deck[step]();
       if (self.lengthMs > 0) self.seek.moveBy((forward ? 5000 : -5000) / self.lengthMs * 10000);
       Events.stop(e);
     }
@@ -163,7 +179,7 @@ PlayerConsole.prototype.showState = function (state) {
    so what the user did shows at once. */
 PlayerConsole.prototype.refresh = function (force) {
   var self = this;
-  if (this.holdRefresh || (this.pending && !force)) return;
+  if (this.holdRefresh || (this.pending && !force) || (this.local && this.local.active())) return;
   this.pending = true;
   var asked = Date.now();
   this.deck.consolestatus(function (text) {
@@ -209,9 +225,10 @@ PlayerConsole.prototype.show = function (status, at) {
   this.showVolume(volume);
 
   var artist = status.artist, title = status.title, length = status.length;
-  var line = (artist ? artist + " - " : "") + title + (length ? " (" + length + ")" : "");
+  // No length is shown when nothing is loaded (the player says "0:00").
+  var line = (artist ? artist + " - " : "") + title + (length && this.lengthMs > 0 ? " (" + length + ")" : "");
   this.track.textContent = (line || "Tunelet").toUpperCase();
-  this.track.title = status.filename;
+  this.track.title = line + (status.filename ? "\n" + status.filename : "");
   this.album.textContent = status.album.toUpperCase();
 
   var ms = Math.round(position * this.lengthMs);

@@ -8,7 +8,7 @@
    Commands answer "1" for done and "0" for refused.
 
    No answer is waited for for ever. Every request has a time-out; a command
-   holds the ones behind it for TIMEOUT_MS at most, even the slow ones that
+   holds the ones behind it for HOLD_MS at most, even the slow ones that
    add library files (a folder or a search expanded, a peer's playlist
    fetched), whose answer may take longer. A query ("get...") that times out
    is asked once more; a command that changes something is never sent twice
@@ -28,6 +28,13 @@ function HttpDeck(playlistId) {
 }
 
 HttpDeck.TIMEOUT_MS = 10000;
+/* How long a command holds the ones behind it while its answer is awaited:
+   after that they go out beside it (still in their order), so one answer
+   held back anywhere never holds the next command for long. */
+HttpDeck.HOLD_MS = 1500;
+/* Told of every request's end: onReach(true) when any HTTP answer came,
+   onReach(false) when none could (network error, refusal, time-out). */
+HttpDeck.onReach = null;
 HttpDeck.SLOW_TIMEOUT_MS = 60000;
 HttpDeck.SLOW = { enqueuefile: true, enqueuefilenext: true, playfile: true, insertfile: true,
                   enqueueplaylist: true, playplaylist: true };
@@ -57,9 +64,14 @@ HttpDeck.request = function (method, route, args, done, timeoutMs) {
     finished = true;
     done(text, failure || "");
   };
-  request.onload = function () { finish(request.status === 200 ? request.responseText : null); };
-  request.onerror = request.onabort = function () { finish(null); };
-  request.ontimeout = function () { finish(null, "timeout"); };
+  var reached = function (yes) { if (HttpDeck.onReach) HttpDeck.onReach(yes); };
+  request.onload = function () {
+    reached(true);
+    finish(request.status === 200 ? request.responseText : null);
+  };
+  request.onerror = function () { reached(false); finish(null); };
+  request.onabort = function () { finish(null); };
+  request.ontimeout = function () { reached(false); finish(null, "timeout"); };
   try {
     if (method === "GET") {
       request.open("GET", route + "?" + HttpDeck.body(args) + HttpDeck.cacheBreaker(), true);
@@ -102,7 +114,7 @@ HttpDeck.prototype.pump = function () {
     self.busy = false;
   };
   this.busy = true;
-  var hold = setTimeout(function () { release(); self.pump(); }, HttpDeck.TIMEOUT_MS);
+  var hold = setTimeout(function () { release(); self.pump(); }, Math.min(HttpDeck.HOLD_MS, HttpDeck.TIMEOUT_MS));
   var tries = /^get/.test(next.route) ? 2 : 1;
   var send = function () {
     HttpDeck.request("POST", next.route, next.args, function (text, failure) {

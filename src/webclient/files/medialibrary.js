@@ -22,6 +22,7 @@ function MediaLibrary(element, options) {
   this.deck = options.deck || null;
   this.playlist = options.playlist || null;
   this.onPlay = null;                       // set by the page: refresh the console
+  this.local = null;                        // set by the page: a HereListener, which plays here while its mode is on
   this.raw = Cookies.getRaw("mlPath");
   this.host = Cookies.get("mlHost");
   this.sortBy = MediaLibrary.choice(Cookies.get("sortMethod"), 3);
@@ -164,8 +165,13 @@ MediaLibrary.prototype.show = function (data) {
              kind: type === "$DIR$" ? "dir" : type === "$UP$" ? "up" : "file" };
   });
   if (this.raw === "") {
+    // The shared folders are listed by their folder name; the whole path
+    // shows on hover.
     this.roots = {};
-    this.entries.forEach(function (e) { self.roots[e.raw] = true; });
+    this.entries.forEach(function (e) {
+      self.roots[e.raw] = true;
+      if (e.kind === "dir") e.name = MediaLibrary.lastName(e.name);
+    });
   }
   this.draw();
 };
@@ -234,7 +240,12 @@ MediaLibrary.prototype.row = function (entry, i) {
     name = document.createElement("span");
   }
   name.className = "name";
-  name.textContent = label;
+  // The text in a span of its own: cut with an ellipsis (or wrapped on a
+  // phone) inside the control, the whole name in the tooltip.
+  var text = document.createElement("span");
+  text.className = "label";
+  text.textContent = label;
+  name.appendChild(text);
   name.title = entry.kind === "up" ? this.parentLabel() : entry.path;
   row.appendChild(name);
 
@@ -291,7 +302,26 @@ MediaLibrary.prototype.shownPath = function () {
   var path = UrlText.decode(this.raw);
   var search = /^(searchf?):\/\//.exec(path);
   if (search) return (search[1] === "searchf" ? "Folders matching " : "Search: ") + path.slice(search[0].length);
-  return path || "Shared folders";
+  return path ? this.shortPath(path) : "Shared folders";
+};
+
+/* The last component of a path, without trailing separators. */
+MediaLibrary.lastName = function (path) {
+  var trimmed = path.replace(/[\\/]+$/, "");
+  var cut = Math.max(trimmed.lastIndexOf("/"), trimmed.lastIndexOf("\\"));
+  return cut >= 0 && cut < trimmed.length - 1 ? trimmed.slice(cut + 1) : trimmed || path;
+};
+
+/* A path inside a shared folder, from that folder's name on. */
+MediaLibrary.prototype.shortPath = function (path) {
+  var roots = Object.keys(this.roots).map(UrlText.decode);
+  for (var i = 0; i < roots.length; i++) {
+    var root = roots[i].replace(/[\\/]+$/, "");
+    if (root && path.indexOf(root) === 0 && (path.length === root.length || /[\\/]/.test(path.charAt(root.length)))) {
+      return MediaLibrary.lastName(root) + path.slice(root.length);
+    }
+  }
+  return path;
 };
 
 MediaLibrary.prototype.parentLabel = function () {
@@ -302,6 +332,7 @@ MediaLibrary.prototype.showLocation = function () {
   this.hostLabel.textContent = this.hostName(this.host);
   this.hostLabel.classList.toggle("remote", !!this.host);
   this.pathLabel.textContent = this.shownPath();
+  this.pathLabel.title = UrlText.decode(this.raw);
 };
 
 MediaLibrary.prototype.showHistory = function () {
@@ -369,6 +400,8 @@ MediaLibrary.prototype.clicked = function (e) {
    entries end up in their listed order after the playing one. */
 MediaLibrary.prototype.run = function (action, entries) {
   var self = this, deck = this.deck;
+  if (action === "play" && this.local && entries.length &&
+      this.local.playEntries(this, entries, function (text) { self.tell(text); })) return;
   if (!deck) return;
   if (!entries.length) { this.tell("No files to add here."); return; }
   var queue = entries.slice();

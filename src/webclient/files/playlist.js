@@ -23,6 +23,7 @@ function Playlist(deck, element) {
   this.cursor = -1;             // the focused row
   this.anchor = -1;             // where Shift extends the selection from
   this.onPlay = null;           // set by the page: refresh the console
+  this.local = null;            // set by the page: a HereListener, which plays entries while its mode is on
 
   var button = function (name, action) {
     var b = element.querySelector(".pl-" + name);
@@ -46,7 +47,8 @@ function Playlist(deck, element) {
   this.dragAndDrop();
 
   this.refresh();
-  setInterval(function () { self.refresh(); }, 3000);
+  // Live (live.js) says when the event stream makes polling needless.
+  setInterval(function () { if (typeof Live === "undefined" || Live.polls("playlist")) self.refresh(); }, 3000);
 }
 
 /* The drag data type of a library entry (MediaLibrary.ENTRY_TYPE). */
@@ -82,7 +84,9 @@ Playlist.prototype.draw = function (tracks) {
     row.setAttribute("role", "option");
     row.id = "pl-" + i;
     row.draggable = true;
-    row.title = track.filename;
+    row.track = track;
+    // The whole name, and where it lies, for a name cut short.
+    row.title = track.title && track.title !== track.filename ? track.title + "\n" + track.filename : track.filename;
     row.setAttribute("aria-selected", selected[i] ? "true" : "false");
     if (selected[i]) row.className = "selected";
     var number = document.createElement("span");
@@ -193,6 +197,7 @@ Playlist.prototype.clicked = function (e) {
 
 Playlist.prototype.playIndex = function (index) {
   var self = this;
+  if (this.local && this.local.playFrom(index)) return;
   this.markPlaying(index);
   this.deck.setplaylistpos(index);
   this.deck.play(function () { if (self.onPlay) self.onPlay(); });

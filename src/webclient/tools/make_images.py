@@ -8,15 +8,18 @@ writes are committed next to the pages, so a build never needs this script.
 
     python3 src/webclient/tools/make_images.py [output folder]
 
-The output folder defaults to ../files beside this script. The geometry here
+The output folder defaults to ../files beside this script; --icons writes only
+the app icons (PNG, encoded here). The geometry here
 (console face, button hot spots, light sockets, slider tracks) is the same
 geometry that playlist.css positions its elements on; change both together.
 """
 
 import os
+import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
 # ---------------------------------------------------------------- palette
 PAGE = (17, 19, 23)
@@ -297,6 +300,18 @@ class Writer:
         flat = opaque(canvas, background)
         convert([self.pam(flat, None), "-strip", "-quality", "92", "-sampling-factor", "1x1",
                  "jpeg:" + os.path.join(self.folder, name)])
+
+    def png(self, name, canvas):
+        """PNG written here (zlib), with its alpha, so no encoder is needed."""
+        raw = canvas.rgba(None)
+        rows = b"".join(b"\0" + raw[y * canvas.w * 4:(y + 1) * canvas.w * 4] for y in range(canvas.h))
+
+        def chunk(kind, data):
+            return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+        with open(os.path.join(self.folder, name), "wb") as f:
+            f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", canvas.w, canvas.h, 8, 6, 0, 0, 0))
+                    + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
 
     def ico(self, name, canvases):
         paths = [self.pam(c, None) for c in canvases]
@@ -619,6 +634,16 @@ def favicon(size):
     return c
 
 
+def app_icon(size):
+    """The installed app's icon: the favicon's play sign on a full square
+    (launchers cut their own shape), with a ring for the music."""
+    s = size / 48.0
+    c = Canvas(size, size, vgrad((34, 40, 48), PAGE, 0, size))
+    c.fill(ring(24 * s, 24 * s, 15 * s, 18 * s), vgrad(ACCENT, ACCENT_DEEP, 6 * s, 42 * s))
+    c.fill(poly([(19.5 * s, 15.5 * s), (19.5 * s, 32.5 * s), (33 * s, 24 * s)]), ACCENT)
+    return c
+
+
 # ---------------------------------------------------------------- toolbar
 def tool_button(enabled):
     c = Canvas(22, 22)
@@ -656,11 +681,21 @@ def fav_jpg(on):
 
 
 # ---------------------------------------------------------------- main
+def app_icons(out):
+    out.png("icon192.png", app_icon(192))
+    out.png("icon512.png", app_icon(512))
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "files")
+    args = [a for a in sys.argv[1:] if a != "--icons"]
+    folder = args[0] if args else os.path.join(here, "..", "files")
     os.makedirs(folder, exist_ok=True)
     out = Writer(folder)
+    if "--icons" in sys.argv:  # the app icons alone: no ImageMagick needed
+        app_icons(out)
+        os.rmdir(out.tmp)
+        return
 
     def at(ox, oy):  # the console face under an element placed at (ox, oy)
         return lambda x, y: face_color(ox + x, oy + y)
@@ -704,6 +739,7 @@ def main():
     out.animated_gif("loading.gif", loading_frames(), TOOL, 10)
     out.gif("donate.gif", donate_gif(), footer_mid)
     out.ico("favicon.ico", [favicon(16), favicon(32)])
+    app_icons(out)
 
     out.jpeg("back.jpg", back_jpg(True), TOOL)
     out.jpeg("back_gray.jpg", back_jpg(False), TOOL)

@@ -22,7 +22,8 @@ import urllib.parse
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.join(HERE, "..")
 MIME = {"jpg": "image/jpeg", "gif": "image/gif", "css": "text/css", "xml": "text/xml",
-        "js": "text/javascript", "ico": "image/x-icon", "m3u": "audio/m3u"}
+        "js": "text/javascript", "ico": "image/x-icon", "m3u": "audio/m3u",
+        "png": "image/png", "webmanifest": "application/manifest+json"}
 SESSION = "Tunelet"
 NOT_FOUND = b"<html><body><h1>404 Not Found</h1></body></html>"
 

@@ -25,12 +25,12 @@ const manifest = path.join(__dirname, "..", "..", "..", "src", "webclient", "res
 // documents, listings, player commands, streams and downloads. A server
 // without them answers 404, which is the only failure tolerated for them.
 const DYNAMIC = new Set([
-  "playlist.xml", "consolestatus.xml", "library.js", "favorites.js", "events.js", "peerlibrary.js", "stream",
+  "playlist.xml", "consolestatus.xml", "library.js", "favorites.js", "events.js", "peerlibrary.js", "cover", "stream",
   "download", "prev", "play", "pause", "stop", "next", "getvolume", "setvolume", "enqueuefile", "enqueuefilenext",
   "insertfile", "playfile", "getplaylistlength", "getplaylistfilename", "getplaylisttitle",
   "getplaylistpos", "setplaylistpos", "deleteplaylistitem", "moveplaylistitem", "clearplaylist",
   "enqueueplaylist", "playplaylist", "getshuffle", "setshuffle", "getrepeat", "setrepeat",
-  "toggleshuffle", "togglerepeat", "getposition", "setposition", "ffw5s", "rew5s"]);
+  "toggleshuffle", "togglerepeat", "getposition", "setposition", "ffw5s", "rew5s", "live"]);
 
 // Headless, and kept off every network but the pages it is sent to: no
 // background fetches, updates, sync, QUIC or proxy. Playwright adds a fresh
