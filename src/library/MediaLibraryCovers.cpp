@@ -1,5 +1,6 @@
 #include "library/AlbumTrack.h"
 #include "library/Indexer.h"
+#include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
 
 namespace library {
