@@ -1,8 +1,6 @@
 #include "analysis/TermFolding.h"
 
-#include <unicode/normalizer2.h>
-#include <unicode/uchar.h>
-#include <unicode/unistr.h>
+#include "analysis/Decomposition.h"
 
 #include <algorithm>
 
@@ -30,23 +28,6 @@ const wchar_t* plainSpelling(wchar_t c)
     return found == std::end(plainSpellings) ? nullptr : found->plain;
 }
 
-/// The compatibility decomposition tables; owned by ICU for the process.
-const icu::Normalizer2* decomposition()
-{
-    static const icu::Normalizer2* const instance = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        const icu::Normalizer2* normalizer = icu::Normalizer2::getNFKDInstance(status);
-        return U_SUCCESS(status) ? normalizer : nullptr;
-    }();
-    return instance;
-}
-
-bool isMark(UChar32 c)
-{
-    const std::int8_t type = u_charType(c);
-    return type == U_NON_SPACING_MARK || type == U_COMBINING_SPACING_MARK || type == U_ENCLOSING_MARK;
-}
-
 void appendFolded(wchar_t c, std::wstring& out)
 {
     if (isCjk(c) || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
@@ -57,24 +38,20 @@ void appendFolded(wchar_t c, std::wstring& out)
         out += plain;
         return;
     }
-    const UChar32 point = static_cast<UChar32>(c);
-    if (isMark(point))
+    if (isCombiningMark(c))
         return;
-    icu::UnicodeString decomposed;
-    const icu::Normalizer2* normalizer = decomposition();
-    if (normalizer == nullptr || !normalizer->getDecomposition(point, decomposed)) {
-        out += static_cast<wchar_t>(u_tolower(point));
+    std::wstring decomposed;
+    if (!appendLowerDecomposition(c, decomposed)) {
+        out += lowerCase(c);
         return;
     }
-    for (std::int32_t i = 0; i < decomposed.length(); i = decomposed.moveIndex32(i, 1)) {
-        const UChar32 part = decomposed.char32At(i);
-        if (isMark(part))
+    for (const wchar_t part : decomposed) {
+        if (isCombiningMark(part))
             continue;
-        const wchar_t lower = static_cast<wchar_t>(u_tolower(part));
-        if (const wchar_t* plain = plainSpelling(lower))
+        if (const wchar_t* plain = plainSpelling(part))
             out += plain;
         else
-            out += lower;
+            out += part;
     }
 }
 
