@@ -11,6 +11,7 @@
 #include "webapp/DownloadRoutes.h"
 #include "webapp/EmbeddedRoutes.h"
 #include "webapp/LibraryRoutes.h"
+#include "webapp/PlaylistTracksRoute.h"
 #include "webapp/PlayerCommands.h"
 #include "webapp/PlayerFacade.h"
 #include "webapp/RequestContext.h"
@@ -43,6 +44,7 @@ RouteTables makeTables(RouteTable extra)
     addStatusDocuments(tables.routes);
     addPlayerCommands(tables.routes);
     addLibraryRoutes(tables.routes);
+    addPlaylistTracksRoute(tables.routes);
     addDownloadRoutes(tables.routes);
     addAdminRoutes(tables.routes);
     for (auto& [name, handler] : extra)
