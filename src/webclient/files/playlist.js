@@ -109,8 +109,6 @@ Playlist.prototype.draw = function (tracks) {
 
 /* The list changed shape: redraw the window, the count and the facts. */
 Playlist.prototype.changed = function () {
-  this.list.style.paddingTop = "";
-  this.list.style.paddingBottom = "";
   this.first = this.last = 0;
   this.render(true);
   this.showCount();
@@ -165,7 +163,8 @@ Playlist.prototype.render = function (all) {
     all = true;
   }
   var h = this.rowHeight || 21;
-  var view = Math.ceil((list.clientHeight || 400) / h);
+  // Never more rows than the window holds, whatever the list's own height.
+  var view = Math.ceil(Math.min(list.clientHeight || 400, window.innerHeight) / h);
   var first = Math.max(0, Math.floor(list.scrollTop / h) - Playlist.OVERSCAN);
   var last = Math.min(n, first + view + 2 * Playlist.OVERSCAN);
   if (!all && first === this.first && last === this.last) return;
