@@ -31,7 +31,10 @@ function PlayerConsole(deck, element, parts) {
   this.state = find(".lcd-state");
   this.time = find(".lcd-time");
   this.info = find(".lcd-info");
-  this.cover = find(".lcd-cover");
+  // The cover is in the display only while it shows a picture.
+  this.cover = document.createElement("img");
+  this.cover.className = "lcd-cover";
+  this.cover.alt = "";
   this.next = find(".lcd-next");
   this.coverOf = null;          // the file whose cover was asked for
   Events.on(this.cover, "load", function () { self.showCover(true); });
@@ -269,8 +272,10 @@ PlayerConsole.prototype.askCover = function (file) {
 };
 
 PlayerConsole.prototype.showCover = function (shown) {
-  this.cover.hidden = !shown;
-  this.cover.parentNode.classList.toggle("covered", shown);
+  var display = this.track.parentNode;
+  if (shown && !this.cover.parentNode) display.insertBefore(this.cover, display.firstChild);
+  else if (!shown && this.cover.parentNode) display.removeChild(this.cover);
+  display.classList.toggle("covered", shown);
 };
 
 /* The entry after the playing one in the playlist, by its tags' title when

@@ -3,8 +3,8 @@
    was drawn yet); the playing entry is marked from the player's position.
    Only the rows in view (and a few around them) are in the page: the list
    keeps the entries, their selection and their facts, and draws the rows of
-   the scrolled-to window, all of one height, with padding standing in for
-   the rest. Double-click, Enter or the Play button plays an entry; Delete or
+   the scrolled-to window, all of one height, with two spacers standing in
+   for the rest. Double-click, Enter or the Play button plays an entry; Delete or
    Remove removes the selection; arrows move the selection (Shift extends
    it, Alt moves the entry); entries are dragged to move them, and library
    entries dropped in are inserted where they fall. Durations and tags come
@@ -23,6 +23,13 @@ function Playlist(deck, element) {
   this.first = 0;               // the drawn window [first, last)
   this.last = 0;
   this.rowHeight = 0;           // measured from the first row drawn
+  this.spacers = [0, 1].map(function () {
+    var spacer = document.createElement("li");
+    spacer.className = "spacer";
+    spacer.setAttribute("role", "presentation");
+    spacer.setAttribute("aria-hidden", "true");
+    return spacer;
+  });
   this.drawn = false;
   this.pending = false;
   this.dragFrom = null;
@@ -176,8 +183,12 @@ Playlist.prototype.render = function (all) {
     rows[i] = row;
     fragment.appendChild(row);
   }
-  list.style.paddingTop = first * h + "px";
-  list.style.paddingBottom = (n - last) * h + "px";
+  // Two spacers stand in for the rows not drawn (padding of the list would
+  // make the list itself that tall instead of letting it scroll).
+  this.spacers[0].style.height = first * h + "px";
+  this.spacers[1].style.height = (n - last) * h + "px";
+  fragment.insertBefore(this.spacers[0], fragment.firstChild);
+  fragment.appendChild(this.spacers[1]);
   list.textContent = "";
   list.appendChild(fragment);
   this.rows = rows;
