@@ -211,7 +211,7 @@ Playlist.prototype.showCount = function () {
     else unknown = true;
   }
   if (total > 0) text += " \u00b7 " + Playlist.clock(total) + (unknown ? "+" : "");
-  this.count.textContent = text;
+  if (this.count.textContent !== text) this.count.textContent = text;
 };
 
 /* Asks for the facts of the page in view, then, one page at a time, of the
@@ -251,7 +251,8 @@ Playlist.prototype.takeFacts = function (data) {
     track.facts = { duration: parseInt(e.duration, 10) || 0, title: UrlText.decode(e.title),
                     artist: UrlText.decode(e.artist), album: UrlText.decode(e.album), cover: UrlText.decode(e.cover) };
     var row = this.rows[parseInt(e.index, 10)];
-    if (row) row.lastChild.textContent = track.facts.duration > 0 ? Playlist.clock(track.facts.duration) : "";
+    var time = track.facts.duration > 0 ? Playlist.clock(track.facts.duration) : "";
+    if (row && row.lastChild.textContent !== time) row.lastChild.textContent = time;
   }
   this.showCount();
   if (this.onChange) this.onChange();
