@@ -61,12 +61,9 @@ function Playlist(deck, element) {
     if (at >= 0) self.playIndex(at);
   });
   Events.on(this.list, "keydown", function (e) { self.key(e); });
-  var framed = false;
-  Events.on(this.list, "scroll", function () {
-    if (framed) return;
-    framed = true;
-    requestAnimationFrame(function () { framed = false; self.render(); });
-  });
+  // The browser sends at most one scroll event a frame, before it paints:
+  // the rows come into view in the same frame.
+  Events.on(this.list, "scroll", function () { self.render(); });
   this.dragAndDrop();
 
   this.refresh();
