@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -75,5 +76,28 @@ TEST_F(PlaylistTracks, EachEntryHasItsFactsAndPagesCut)
                 expected += (i == c.from ? "\n" : ",\n") + rows[static_cast<std::size_t>(i)];
             EXPECT_EQ(body("playlisttracks.js", c.parameters), expected + "\n]});") << pass << " " << c.from;
         }
+    }
+}
+
+TEST_F(PlaylistTracks, ClientsAtOnceShareTheCache)
+{
+    for (int i = 0; i < 4; ++i)
+        harness.append(flac("same/" + std::to_string(i) + ".flac", 1, "-metadata title=T" + std::to_string(i)));
+    std::vector<std::string> bodies(4);
+    {
+        std::vector<std::jthread> clients;
+        for (std::string& got : bodies)
+            clients.emplace_back([&] {
+                testing_support::RawClient own(server->listeningPort());
+                for (int round = 0; round < 5; ++round) {
+                    own.send("GET " + target("playlisttracks.js", {{"callback", "cb"}}) +
+                             " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + cookie + "\r\n");
+                    got = own.readAnswer().body;
+                }
+            });
+    }
+    for (const std::string& got : bodies) {
+        EXPECT_EQ(got, bodies[0]);
+        EXPECT_NE(got.find("\"duration\" : \"1000\",\"title\" : \"T3\""), std::string::npos) << got;
     }
 }
