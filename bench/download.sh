@@ -15,6 +15,7 @@ routes="$build/bench/bench_library_routes"
 [ -x "$library_server" ] || { echo "build $library_server first" >&2; exit 1; }
 command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; exit 1; }
 . bench/reference_nginx.sh
+. bench/wrk.sh
 
 nginx_port=18082
 bench_begin
@@ -30,7 +31,6 @@ nginx_start "$work" "$nginx_port" auto "root $work/music;"
 "$library_server" 0 "$work/music" > "$work/server.out" &
 server_pid=$!
 ours_port=$(bench_port "$work/server.out" bench_library_server)
-encoded=$(printf '%s' "$work/music/big.mp3" | od -An -tx1 -v | tr -d ' \n' | sed 's/../%&/g')
 
 # Transfer/sec of wrk, in MiB/s; wrk's error lines, if any, go to standard error.
 rate() {
@@ -42,7 +42,7 @@ rate() {
     printf "%.0f", v*m }'
 }
 echo "download of a 64 MiB file, wrk -t2 -c4, $duration per row, 2 cores shared by server and wrk"
-ours=$(rate "http://127.0.0.1:$ours_port/download?path=$encoded")
+ours=$(rate "http://127.0.0.1:$ours_port/download?path=$(url_encode "$work/music/big.mp3")")
 theirs=$(rate "http://127.0.0.1:$nginx_port/big.mp3")
 printf '%-8s %8s MiB/s\n' tunelet "$ours" nginx "$theirs"
 awk -v a="$ours" -v b="$theirs" 'BEGIN { if (b > 0) printf "ratio tunelet/nginx: %.2f\n", a / b }'

@@ -9,13 +9,11 @@
 //  - the Indexer's rebuild of the unchanged tree.
 // Prints files per second and the ratios: first build / reference (target:
 // at most 3) and first build / unchanged rebuild (target: at least 10).
-#include "analysis/WideText.h"
-#include "library/DirectoryEnumeration.h"
+#include "ReferenceIndex.h"
+#include "ScratchFolder.h"
+#include "Timing.h"
 #include "library/Indexer.h"
 
-#include <CLucene.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,7 +21,6 @@
 #include <vector>
 
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,7 +28,7 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 namespace fs = std::filesystem;
 
 bool run(const std::vector<std::string>& arguments)
@@ -78,17 +75,14 @@ std::vector<std::string> makeSeeds(const std::string& folder)
 }
 
 struct Tree {
-    std::string root;
+    ScratchFolder scratch{"tunelet-tags-bench"};
+    std::string root = scratch.path();
     std::string music;
     std::size_t files = 0;
     std::size_t entries = 0;
 
     explicit Tree(std::size_t count)
     {
-        std::string pattern = (fs::temp_directory_path() / "tunelet-tags-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            std::abort();
-        root = pattern;
         music = root + "/music";
         fs::create_directories(root + "/seeds");
         const std::vector<std::string> seeds = makeSeeds(root + "/seeds");
@@ -110,88 +104,18 @@ struct Tree {
             ++entries;
         }
     }
-    ~Tree()
-    {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
 };
-
-struct Run {
-    double seconds = 0;
-    /// User and system time: on a machine shared with other work, the
-    /// steadier measure.
-    double cpuSeconds = 0;
-    long peakKilobytes = 0;
-};
-
-/// Runs `work` in a child process; its wall time and peak resident memory.
-template <typename Work>
-Run inChild(Work work)
-{
-    const auto start = Clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const bool ok = work();
-        std::_Exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(child, &status, 0, &usage);
-    Run result;
-    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    result.peakKilobytes = usage.ru_maxrss;
-    auto seconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6; };
-    result.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "a benchmark child failed\n");
-        std::exit(1);
-    }
-    return result;
-}
-
-/// The names the reference indexes: every entry's file name (without the
-/// extension for a file), found as the crawl finds them.
-void collect(const std::string& directory, std::vector<std::wstring>& names)
-{
-    library::DirectoryEnumeration enumeration;
-    if (!enumeration.open(directory + "/"))
-        return;
-    std::vector<std::string> subdirectories;
-    library::FindData child;
-    while (enumeration.next(child)) {
-        if (child.name == "." || child.name == "..")
-            continue;
-        const std::string name = child.isDirectory() ? child.name : child.name.substr(0, child.name.rfind('.'));
-        names.push_back(analysis::decodeUtf8(name));
-        if (child.isDirectory())
-            subdirectories.push_back(directory + "/" + child.name);
-    }
-    enumeration.close();
-    for (const std::string& subdirectory : subdirectories)
-        collect(subdirectory, names);
-}
 
 bool referenceBuild(const std::vector<std::wstring>& names, const std::string& folder)
 {
-    using lucene::document::Field;
-    try {
-        lucene::analysis::standard::StandardAnalyzer analyzer;
-        lucene::index::IndexWriter writer(folder.c_str(), &analyzer, true);
-        writer.setMaxFieldLength(261);
-        const int indexed = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED) |
-                            static_cast<int>(Field::TERMVECTOR_NO);
+    lucene::analysis::standard::StandardAnalyzer analyzer;
+    return writeIndex(folder, analyzer, [&](lucene::index::IndexWriter& writer) {
         for (const std::wstring& name : names) {
             lucene::document::Document document;
-            document.add(*new Field(L"name", name.c_str(), indexed));
+            document.add(*new Field(L"name", name.c_str(), indexedField));
             writer.addDocument(&document);
         }
-        writer.optimize();
-        writer.close();
-        return true;
-    } catch (const CLuceneError&) {
-        return false;
-    }
+    });
 }
 
 /// One rebuild by the Indexer in `indexDirectory`; false unless it indexed
@@ -213,15 +137,18 @@ bool indexerBuild(const Tree& tree, const std::string& indexDirectory, std::size
 
 int main()
 {
-    const char* wanted = std::getenv("TUNELET_BENCH_FILES");
-    const std::size_t count = wanted != nullptr ? std::strtoul(wanted, nullptr, 10) : 100'000;
+    const std::size_t count = fileCount(100'000);
     std::printf("generating %zu tagged files...\n", count);
     std::fflush(stdout);
     const Tree tree(count);
     const std::string ours = tree.root + "/Plugins/gen_Tunelet";
 
+    // The names the reference indexes, found as the crawl finds them.
     std::vector<std::wstring> names;
-    collect(tree.music, names);
+    auto collect = [&names](const library::FindData& entry, const std::string&) {
+        names.push_back(analysis::decodeUtf8(indexedName(entry)));
+    };
+    forEachEntry(tree.music, collect);
     const Run reference = inChild([&] { return referenceBuild(names, tree.root + "/reference"); });
     const Run first = inChild([&] { return indexerBuild(tree, ours, tree.files); });
     const Run again = inChild([&] { return indexerBuild(tree, ours, 0); });

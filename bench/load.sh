@@ -13,6 +13,7 @@ echo_server="$build/bench/bench_server_echo"
 [ -x "$echo_server" ] || { echo "build $echo_server first" >&2; exit 1; }
 command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; exit 1; }
 . bench/reference_nginx.sh
+. bench/wrk.sh
 
 ours_port=18080
 nginx_port=18081
@@ -24,18 +25,9 @@ nginx_start "$work" "$nginx_port" auto 'location / { default_type text/plain; re
 server_pid=$!
 bench_port "$work/echo.out" bench_server_echo >/dev/null
 
-# wrk's latency lines are like "99%    1.23ms": turned into microseconds.
-to_us() {
-  awk '{ v=$1; u=v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v);
-         m = (u=="us") ? 1 : (u=="ms") ? 1000 : (u=="s") ? 1000000 : 60000000;
-         printf "%.0f", v*m }'
-}
 run() {  # name port connections
   threads=2; [ "$3" -lt 2 ] && threads=1
-  out=$(wrk -t"$threads" -c"$3" -d"$duration" --latency "http://127.0.0.1:$2/" 2>&1)
-  rps=$(echo "$out" | awk '/^Requests\/sec:/ {printf "%.0f", $2}')
-  p99=$(echo "$out" | awk '$1=="99%" {print $2}' | to_us)
-  errors=$(echo "$out" | awk '/Non-2xx|Socket errors/ {print}' | tr '\n' ' ')
+  wrk_measure wrk -t"$threads" -c"$3" -d"$duration" --latency "http://127.0.0.1:$2/"
   printf '%-8s %11s %12s %14s  %s\n' "$1" "$3" "$rps" "$p99" "$errors"
 }
 

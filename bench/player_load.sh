@@ -17,6 +17,7 @@ if [ "${TUNELET_NETNS:-}" != 1 ]; then exec tools/netns.sh "$0" "$@"; fi
 build="$1" duration="${2:-5s}" connections="${3:-16}" rounds="${4:-3}"
 command -v wrk >/dev/null || { echo "wrk is missing (Debian package wrk)" >&2; exit 1; }
 . bench/reference_nginx.sh
+. bench/wrk.sh
 . bench/installed_player.sh
 
 bench_begin
@@ -36,17 +37,8 @@ cookie=$(curl -si "http://127.0.0.1:$ours_port/getvolume" | tr -d '\r' |
 [ -n "$cookie" ] || { echo "no session cookie" >&2; exit 1; }
 
 rss() { awk '/VmRSS/ { print $2 }' "/proc/$server_pid/status"; }
-# wrk's latency lines are like "99%    1.23ms": turned into microseconds.
-to_us() {
-  awk '{ v=$1; u=v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v);
-         m = (u=="us") ? 1 : (u=="ms") ? 1000 : (u=="s") ? 1000000 : 60000000;
-         printf "%.0f", v*m }'
-}
 load() {  # url: sets rps, p99, errors
-  out=$(taskset -c 1 wrk -t1 -c"$connections" -d"$duration" --latency -H "Cookie: $cookie" "$1" 2>&1)
-  rps=$(echo "$out" | awk '/^Requests\/sec:/ {printf "%.0f", $2}')
-  p99=$(echo "$out" | awk '$1=="99%" {print $2}' | to_us)
-  errors=$(echo "$out" | awk '/Non-2xx|Socket errors/ {print}' | tr '\n' ' ')
+  wrk_measure taskset -c 1 wrk -t1 -c"$connections" -d"$duration" --latency -H "Cookie: $cookie" "$1"
 }
 
 # One row: ROUNDS pairs of runs, nginx first in each, so that both meet the

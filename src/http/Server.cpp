@@ -335,7 +335,7 @@ std::chrono::milliseconds Server::endIdleConnections()
         // after the stall limit).
         auto since = connection->partialSince();
         auto limit = std::chrono::duration_cast<std::chrono::steady_clock::duration>(requestLimit);
-        if (!since) {
+        if (!since && !connection->isAnsweringOn()) {
             since = connection->idleSince();
             limit = idleLimit;
         }

@@ -9,7 +9,7 @@ namespace library {
 /// as one mark kept in a file beside the engine's files of each index. A
 /// rebuild reuses nothing of an index whose mark differs (or that has none):
 /// raise it whenever the fields of a document or the analyzer change.
-inline constexpr std::string_view indexFormat = "documents 1";
+inline constexpr std::string_view indexFormat = "documents 2";
 
 /// Writes the mark into the index folder `folder` (the engine's writer is
 /// closed). False when the file could not be written. Any thread.

@@ -1,6 +1,6 @@
 #include "library/Indexer.h"
 
-#include "analysis/FilenameAnalyzer.h"
+#include "analysis/SearchAnalyzer.h"
 #include "analysis/WideText.h"
 #include "library/DirectoryEnumeration.h"
 #include "library/IndexDirectory.h"
@@ -75,7 +75,8 @@ std::string_view indexedName(const LibraryEntry& entry)
 Indexer::Indexer(std::vector<std::string> sharedDirectories, Extensions indexExtensions, std::string indexDirectory)
     : store(std::move(indexDirectory)), sharedDirectories(std::move(sharedDirectories)),
       indexExtensions(std::move(indexExtensions)),
-      analyzer(std::make_unique<lucene::analysis::filename::FilenameAnalyzer>())
+      analyzer(std::make_unique<lucene::analysis::filename::SearchAnalyzer>(
+          lucene::analysis::filename::SearchAnalyzer::Side::index))
 {
 }
 

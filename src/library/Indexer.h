@@ -14,7 +14,7 @@
 #include <vector>
 
 namespace lucene::analysis::filename {
-class FilenameAnalyzer;
+class SearchAnalyzer;
 }
 
 namespace library {
@@ -24,7 +24,8 @@ namespace library {
 /// writes a whole new index (see IndexStore): one document per file whose
 /// extension is indexed and per directory, with the fields of IndexFields.h:
 /// "name" (the file name without its extension, or the directory's whole
-/// name), "path", "attributes", "size", "modified", and for every file the
+/// name; read with accents folded and CJK runs cut in pairs, see
+/// analysis/SearchAnalyzer.h), "path", "attributes", "size", "modified", and for every file the
 /// tag library reads, its tags (see TagFields.h); a file it cannot read is
 /// indexed by name alone. The new index replaces the last complete one only
 /// when the rebuild reached its end without a failure and without being
@@ -118,7 +119,7 @@ private:
     IndexStore store;
     std::vector<std::string> sharedDirectories;
     const Extensions indexExtensions;
-    std::unique_ptr<lucene::analysis::filename::FilenameAnalyzer> analyzer;
+    std::unique_ptr<lucene::analysis::filename::SearchAnalyzer> analyzer;
 };
 
 } // namespace library

@@ -1,5 +1,7 @@
 #include "library/LibraryPath.h"
 
+#include "message/UrlCoding.h"
+
 namespace library {
 
 std::string extensionOf(std::string_view name)
@@ -38,7 +40,42 @@ std::string sharedDirectoryForm(std::string_view path)
 bool isLocalPath(std::string_view path)
 {
     return !path.starts_with(peerPrefix) && !path.starts_with(searchPrefix) &&
-           !path.starts_with(folderSearchPrefix);
+           !path.starts_with(folderSearchPrefix) && !path.starts_with(albumPrefix) &&
+           !path.starts_with(artistPrefix);
+}
+
+std::string albumPath(std::string_view artist, std::string_view album)
+{
+    return std::string(albumPrefix) + http::urlEncode(artist) + "/" + http::urlEncode(album);
+}
+
+std::string artistPath(std::string_view artist)
+{
+    return std::string(artistPrefix) + http::urlEncode(artist);
+}
+
+bool parseTagPath(std::string_view path, TagPath& out)
+{
+    auto decoded = [](std::string_view part) {
+        std::string text(part);
+        http::urlDecode(text);
+        return text;
+    };
+    if (path.starts_with(artistPrefix)) {
+        path.remove_prefix(artistPrefix.size());
+        if (path.find('/') != std::string_view::npos)
+            return false;
+        out = {false, decoded(path), {}};
+        return true;
+    }
+    if (!path.starts_with(albumPrefix))
+        return false;
+    path.remove_prefix(albumPrefix.size());
+    const std::size_t slash = path.find('/');
+    if (slash == std::string_view::npos || path.find('/', slash + 1) != std::string_view::npos)
+        return false;
+    out = {true, decoded(path.substr(0, slash)), decoded(path.substr(slash + 1))};
+    return true;
 }
 
 bool climbsOrHidesParts(std::string_view path)

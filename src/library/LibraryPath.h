@@ -12,6 +12,27 @@ inline constexpr char pathSeparator = '/';
 inline constexpr std::string_view peerPrefix = "http://";
 inline constexpr std::string_view searchPrefix = "search://";
 inline constexpr std::string_view folderSearchPrefix = "searchf://";
+/// An album: "album://", the percent-encoded filing artist, "/", the
+/// percent-encoded album name. An artist: "artist://" and the
+/// percent-encoded filing artist. Neither part can hold a "/".
+inline constexpr std::string_view albumPrefix = "album://";
+inline constexpr std::string_view artistPrefix = "artist://";
+
+/// The album or artist a tag path names (texts as the tags give them).
+struct TagPath {
+    bool isAlbum = false;
+    std::string artist;
+    std::string album;
+};
+
+/// The path of the album `album` filed under `artist`, and of `artist`.
+std::string albumPath(std::string_view artist, std::string_view album);
+std::string artistPath(std::string_view artist);
+
+/// What `path` names when it is an album or artist path; false (and `out`
+/// unspecified) for any other text, an album path without its "/" or with
+/// more than one among them.
+bool parseTagPath(std::string_view path, TagPath& out);
 
 /// The text after the last "." of `name`, lower-cased byte by byte (ASCII
 /// letters only); the whole name, lower-cased, when it has no ".".
@@ -27,8 +48,8 @@ std::string withoutTrailingSeparators(std::string_view path);
 /// that the root stays "/" (so that it still names a directory).
 std::string sharedDirectoryForm(std::string_view path);
 
-/// True unless `path` begins with "http://", "search://" or "searchf://"
-/// (exact bytes).
+/// True unless `path` begins with "http://", "search://", "searchf://",
+/// "album://" or "artist://" (exact bytes).
 bool isLocalPath(std::string_view path);
 
 /// True when `path` holds a NUL byte or a part, between separators, that is

@@ -5,10 +5,12 @@
 #include "settings/Settings.h"
 #include "message/Response.h"
 #include "library/FetchUrl.h"
+#include "library/IndexedFileTags.h"
 #include "library/Indexer.h"
 #include "library/LibraryPath.h"
 #include "library/LibrarySearch.h"
 #include "library/PeerPlaylist.h"
+#include "library/TagCatalog.h"
 #include "platform/Datagram.h"
 #include "platform/Files.h"
 
@@ -28,7 +30,12 @@ MediaLibrary::MediaLibrary(host::Settings& settings)
       discoveryAgent(std::make_unique<discovery::DiscoveryAgent>(
           [&settings] { return static_cast<std::uint16_t>(settings.snapshot().listenPort); })),
       searcher(std::make_unique<LibrarySearch>(index->indexDirectory())),
-      settings(settings)
+      catalog(std::make_unique<TagCatalog>(index->indexDirectory())),
+      fileTags(std::make_unique<IndexedFileTags>(index->indexDirectory())),
+      settings(settings),
+      covers(std::make_unique<CoverStore>(index->indexDirectory() + "/cover-cache", [this](std::string_view name) {
+          return isListable(name, FindData::normalAttribute, false);
+      }))
 {
     index->onFinished.add(&indexFinished);
     discoveryAgent->start();
@@ -104,6 +111,18 @@ std::size_t MediaLibrary::search(std::string_view query, bool foldersOnly, std::
     });
 }
 
+LibrarySearch::Page MediaLibrary::find(std::string_view query, const LibrarySearch::FindRequest& request) const
+{
+    const std::vector<std::string> shared = sharedDirectories();
+    // The filter's answers change only with the shared directories.
+    std::string identity;
+    for (const std::string& directory : shared)
+        identity.append(directory).push_back('\0');
+    return searcher->find(
+        query, request,
+        [&shared](std::string_view path) { return isLocalPath(path) && isPathAllowedIn(path, shared); }, identity);
+}
+
 bool MediaLibrary::isPlaylistEntryAllowed(std::string_view path) const
 {
     if (!isPathAllowed(path))
@@ -136,10 +155,29 @@ void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& o
         search(path.substr(foldersOnly ? folderSearchPrefix.size() : searchPrefix.size()), foldersOnly, hits);
         for (const LibraryEntry& hit : hits)
             expandLocal(hit.path, out, visited, limit);
+    } else if (TagPath tagPath; parseTagPath(path, tagPath)) {
+        // Kept in track order: these paths are not sorted by bytes.
+        auto readable = [this](std::string_view track) { return isTrackReadable(track); };
+        const std::vector<TrackRecord> tracks = tagPath.isAlbum
+                                                    ? catalog->albumTracks(tagPath.artist, tagPath.album, readable)
+                                                    : catalog->artistTracks(tagPath.artist, readable);
+        for (const TrackRecord& track : tracks) {
+            if (out.size() >= limit)
+                break;
+            out.push_back(track.entry.path);
+        }
+        return;
     } else if (isPathAllowed(path)) {
         expandLocal(std::string(path), out, visited, limit);
     }
     std::sort(out.begin(), out.end());
+}
+
+bool MediaLibrary::isTrackReadable(std::string_view path) const
+{
+    platform::FileStatus status;
+    return isLocalPath(path) && isPathAllowed(path) && platform::statusOfPath(std::string(path), status) &&
+           status.isRegular();
 }
 
 void MediaLibrary::expandLocal(const std::string& path, std::vector<std::string>& out, Visited& visited,

@@ -1,16 +1,19 @@
 #pragma once
 
 #include "discovery/PeerTable.h"
+#include "library/CoverStore.h"
 #include "library/DirectoryEnumeration.h"
 #include "library/FetchGate.h"
 #include "library/FindData.h"
 #include "library/LibraryEntry.h"
+#include "library/LibrarySearch.h"
 #include "library/PeerAccess.h"
 #include "threading/Callback.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -28,6 +31,8 @@ namespace library {
 
 class Indexer;
 class LibrarySearch;
+class TagCatalog;
+class IndexedFileTags;
 
 /// The one way from the web application to the user's music. It answers four
 /// kinds of library path, all plain strings:
@@ -35,7 +40,9 @@ class LibrarySearch;
 ///  - search: "search://" and query text, every indexed file and directory
 ///    whose name matches;
 ///  - folder search: "searchf://" and query text, the matching directories;
-///  - peer: an "http://" URL of another instance's library.
+///  - peer: an "http://" URL of another instance's library;
+///  - album and artist: "album://" and "artist://" paths (see LibraryPath.h),
+///    the tracks the index files under them.
 ///
 /// Owned by the web application; made at plug-in start-up on the host's
 /// user-interface thread and destroyed at quit. It reads the shared
@@ -47,6 +54,7 @@ class LibrarySearch;
 /// threads at once, without a lock of their own: the extension sets never
 /// change after construction, the shared directories come from a settings
 /// snapshot, and every call works on its own arrays and directory handles.
+/// `cover` too: the covers' cache guards its size with a lock of its own.
 /// `reindex` runs on the dialog's thread; `onIndexFinished` runs
 /// on the indexing thread; `peers`, `peerAccess`, `mayFetchFrom` and
 /// `notePlace` on any thread (the noted places have a lock of their own,
@@ -69,8 +77,8 @@ public:
     MediaLibrary(const MediaLibrary&) = delete;
     MediaLibrary& operator=(const MediaLibrary&) = delete;
 
-    /// Peer URLs ("http://") and search paths ("search://", "searchf://") are
-    /// allowed as they are. A local path, without its trailing separators, is
+    /// Peer URLs ("http://"), search paths ("search://", "searchf://") and
+    /// album and artist paths are allowed as they are. A local path, without its trailing separators, is
     /// allowed when a shared directory D (as stored in the settings, compared
     /// byte for byte and case-sensitively) is the whole path or is followed in
     /// it by a separator. So "/music/" is allowed for "/music", "/music2/a.mp3"
@@ -93,6 +101,10 @@ public:
     /// shared. An empty query, or a failing index, appends nothing.
     std::size_t search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries) const;
 
+    /// A page of the same matches, without the 500 cap, sorted as `request`
+    /// asks, with their total (see LibrarySearch::find).
+    LibrarySearch::Page find(std::string_view query, const LibrarySearch::FindRequest& request) const;
+
     /// Whether an entry read from a playlist file (resolved against the
     /// playlist's folder) may go to the player: what `isPathAllowed` allows,
     /// and for a local path nothing but a regular file or a missing one (a
@@ -109,6 +121,10 @@ public:
     ///    answer in time (see fetchUrl) or `stopFetches` ends the fetch); any
     ///    other peer URL is appended as it is;
     ///  - a search path contributes the expansion of every hit;
+    ///  - an album path contributes its readable tracks (`isTrackReadable`)
+    ///    in disc, track and file-name order, an artist path those of each
+    ///    of the artist's albums (by year, then name) in turn: neither is
+    ///    sorted by bytes, so `out` keeps that order;
     ///  - a local path that `isPathAllowed` refuses contributes nothing; a file
     ///    is appended alone (even a playlist file); a directory contributes
     ///    its media files and, recursively, those of its subdirectories, but
@@ -122,9 +138,27 @@ public:
     void stopFetches() { fetchGate.close(); }
     void allowFetches() { fetchGate.open(); }
 
+    /// Whether `path` is an allowed local path naming a regular file now.
+    bool isTrackReadable(std::string_view path) const;
+
+    /// The index read by tags (artists, albums, genres, years). Lives as
+    /// long as the library; any thread.
+    const TagCatalog& tags() const { return *catalog; }
+    /// What the index stored of the files a listing shows. Lives as long as
+    /// the library; any thread.
+    const IndexedFileTags& indexedTags() const { return *fileTags; }
+
     /// The find data of an allowed, listable file or directory (playlists
     /// included); a value-initialised record (empty name) otherwise.
     FindData fileInfo(std::string_view path) const;
+
+    /// The cover of `path` at most the variant's size on a side (see
+    /// CoverStore): of a local file or folder that `fileInfo` finds (the test
+    /// a download passes), or of an album path's first track that the
+    /// library allows. Nothing for any other path or when there is no cover.
+    /// Covers are cached in the folder "cover-cache" of the index directory,
+    /// beside the search index. Any thread.
+    std::optional<Cover> cover(std::string_view path, CoverStore::Variant variant) const;
 
     /// Starts a rebuild of the search index over the shared directories the
     /// settings name now, when none runs: marks `needsIndex` and saves the
@@ -198,9 +232,15 @@ private:
 
     /// Made with the indexer's index directory; deleted first of the owned parts.
     std::unique_ptr<LibrarySearch> searcher;
+    /// Made with the indexer's index directory.
+    std::unique_ptr<TagCatalog> catalog;
+    std::unique_ptr<IndexedFileTags> fileTags;
 
     /// Not owned.
     host::Settings& settings;
+
+    /// The covers' cache; made with the indexer's index directory.
+    std::unique_ptr<CoverStore> covers;
 
     /// The peer fetches of `expandPath` under way.
     mutable FetchGate fetchGate;

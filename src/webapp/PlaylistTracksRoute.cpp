@@ -1,5 +1,7 @@
 #include "webapp/PlaylistTracksRoute.h"
 
+#include "library/FolderCover.h"
+#include "library/IndexedFileTags.h"
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
 #include "library/RecentTags.h"
@@ -14,10 +16,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
-#include <filesystem>
 #include <memory>
-#include <system_error>
+#include <vector>
 
 namespace webapp {
 
@@ -38,35 +38,19 @@ std::optional<library::RecentTags::Stamp> stampOf(const std::string& path)
                                       static_cast<std::int64_t>(status.st_mtime)};
 }
 
-/// Whether the folder of `file` holds a cover picture by one of the usual names.
-bool folderHasCover(const std::string& file)
-{
-    static constexpr std::array names{"cover", "folder", "front"};
-    static constexpr std::array types{".jpg", ".png", ".webp"};
-    const std::filesystem::path folder = std::filesystem::path(file).parent_path();
-    std::error_code error;
-    for (const char* name : names)
-        for (const char* type : types)
-            if (std::filesystem::is_regular_file(folder / (std::string(name) + type), error))
-                return true;
-    return false;
-}
-
 std::string field(std::string_view key, std::string_view value)
 {
     return "\"" + std::string(key) + "\" : \"" + http::urlEncode(value) + "\"";
 }
 
-/// One entry's facts: the tags of a local shared file (cached, or read while
-/// `reads` lasts), else nothing.
+/// The tags of a local shared file not in the index: cached, or read while
+/// the request's bound lasts; nothing for anything else.
 class EntryFacts {
 public:
-    EntryFacts(const library::MediaLibrary& music, library::RecentTags& recent) : music(music), recent(recent) {}
+    explicit EntryFacts(library::RecentTags& recent) : recent(recent) {}
 
     std::optional<library::TrackTags> of(const std::string& path)
     {
-        if (!library::isLocalPath(path) || !music.isPathAllowed(path))
-            return std::nullopt;
         const std::optional<library::RecentTags::Stamp> stamp = stampOf(path);
         if (!stamp)
             return std::nullopt;
@@ -81,7 +65,6 @@ public:
     }
 
 private:
-    const library::MediaLibrary& music;
     library::RecentTags& recent;
     int reads = 0;
 };
@@ -89,23 +72,56 @@ private:
 void sendPlaylistTracks(WebApplication& application, RequestContext& context, library::RecentTags& recent)
 {
     PlayerFacade& facade = *application.facade;
+    const library::MediaLibrary& music = *application.library;
     const int total = std::max(0, facade.listLength());
     const int start = std::clamp(integerParameter(context, "start"), 0, total);
     const int asked = parameter(context, "count").empty() ? defaultCount : integerParameter(context, "count");
     const int end = start + std::min(std::clamp(asked, 0, maxCount), total - start);
 
-    EntryFacts facts(*application.library, recent);
+    // The page's local shared files: their tags from the index when it
+    // knows them as they are now, else from the cache or the files.
+    std::vector<std::string> paths;
+    std::vector<library::LibraryEntry> files;
+    std::vector<std::size_t> fileAt;   // index into paths of each of files
+    for (int i = start; i < end; ++i) {
+        paths.push_back(facade.fileAt(i));
+        const std::string& path = paths.back();
+        if (!library::isLocalPath(path) || !music.isPathAllowed(path))
+            continue;
+        const library::FindData info = music.fileInfo(path);
+        if (info.name.empty() || info.isDirectory())
+            continue;
+        files.push_back({path, info.attributes, info.lastWriteTime, info.sizeLow});
+        fileAt.push_back(paths.size() - 1);
+    }
+    const std::vector<std::optional<library::TrackTags>> known = music.indexedTags().knownTags(files);
+    std::vector<std::optional<library::TrackTags>> tagsOf(paths.size());
+    EntryFacts facts(recent);
+    for (std::size_t k = 0; k < files.size(); ++k)
+        tagsOf[fileAt[k]] = known[k] ? known[k] : facts.of(files[k].path);
+
     std::string body = "{" + field("start", std::to_string(start)) + "," + field("total", std::to_string(total)) +
                        ",\"tracks\" : [";
-    for (int i = start; i < end; ++i) {
-        const std::string path = facade.fileAt(i);
-        const library::TrackTags tags = facts.of(path).value_or(library::TrackTags{});
-        const bool covered = !path.empty() && library::isLocalPath(path) && application.library->isPathAllowed(path) &&
-                             (tags.hasPicture || folderHasCover(path));
-        body += i == start ? "\n{" : ",\n{";
-        body += field("index", std::to_string(i)) + "," + field("duration", std::to_string(tags.durationMs)) + "," +
-                field("title", tags.title) + "," + field("artist", tags.artist) + "," + field("album", tags.album) +
-                "," + field("cover", covered ? "cover?path=" + http::urlEncode(path) : std::string()) + "}";
+    std::string coveredFolder;
+    bool folderCovered = false;
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        const std::string& path = paths[k];
+        const library::TrackTags tags = tagsOf[k].value_or(library::TrackTags{});
+        bool covered = tags.hasPicture;
+        if (!covered && std::find(fileAt.begin(), fileAt.end(), k) != fileAt.end()) {
+            // Neighbouring entries mostly share a folder: look it up once.
+            const std::string folder = path.substr(0, path.rfind(library::pathSeparator));
+            if (folder != coveredFolder) {
+                coveredFolder = folder;
+                folderCovered = !library::folderCoverFile(folder).empty();
+            }
+            covered = folderCovered;
+        }
+        body += k == 0 ? "\n{" : ",\n{";
+        body += field("index", std::to_string(start + static_cast<int>(k))) + "," +
+                field("duration", std::to_string(tags.durationMs)) + "," + field("title", tags.title) + "," +
+                field("artist", tags.artist) + "," + field("album", tags.album) + "," +
+                field("cover", covered ? "cover?path=" + http::urlEncode(path) : std::string()) + "}";
     }
     body += "\n]}";
     sendText(context, scriptCall(scriptCallback(parameter(context, "callback")), body));

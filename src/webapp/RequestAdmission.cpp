@@ -19,7 +19,10 @@ namespace {
 /// Routes another site's page may reach when it is a peer's.
 bool isPeerRoute(std::string_view route)
 {
-    return route == "library.js" || route == "download";
+    static constexpr std::string_view routes[] = {"library.js", "download",  "cover",     "find.js",
+                                                  "files.js",   "artists.js", "albums.js", "album.js",
+                                                  "genres.js",  "years.js"};
+    return std::find(std::begin(routes), std::end(routes), route) != std::end(routes);
 }
 
 } // namespace

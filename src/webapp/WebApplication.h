@@ -27,6 +27,7 @@ struct Resource;
 namespace webapp {
 
 struct RequestContext;
+class LiveFeed;
 class PlayerFacade;
 
 /// The web application: its routes (the web client's embedded files and the
@@ -49,7 +50,8 @@ public:
     /// it on the player's thread or one that does not block it), and its
     /// route tables: the embedded web-client files, the status documents,
     /// the player commands, the library listings, downloads and streams,
-    /// then `extraRoutes` (over a built-in route of the same name).
+    /// covers, the live stream (with its feed, whose watcher starts at the first
+    /// listener), then `extraRoutes` (over a built-in route of the same name).
     /// `settings` (read for `enableML`) must outlive the application;
     /// `module` is the plug-in's own module handle, which the embedded files
     /// belong to.
@@ -91,6 +93,8 @@ public:
     std::unique_ptr<PlayerFacade> facade;
     /// The shared music, made with the settings.
     std::unique_ptr<library::MediaLibrary> library;
+    /// The player's state for the "live" stream; deleted before the facade.
+    std::unique_ptr<LiveFeed> live;
 
     /// The host player's main window.
     const platform::HWND mainWindow;

@@ -14,9 +14,8 @@
 const fs = require("fs");
 const http = require("http");
 const path = require("path");
-const { spawn } = require("child_process");
 const pages = require("../webclient/browser/check_pages.js");
-const { until, freePort } = require("./support.js");
+const { until, freePort, startInstalledPlayer } = require("./support.js");
 
 const installDir = path.resolve(process.argv[2] || "");
 const outDir = path.resolve(process.argv[3] || ".");
@@ -68,19 +67,9 @@ function measure() {
   return problems;
 }
 
-async function startPlayer(shared) {
-  const port = await freePort();
-  fs.writeFileSync(iniPath, ["[Tunelet Remote Control Plugin v1.0]", "listenPort=" + port, "autoStart=1",
-                             "requirePassword=0", "Shared Dirs=" + shared + ";"].join("\r\n") + "\r\n");
-  const log = fs.openSync(path.join(outDir, "player-admin-page.log"), "w");
-  const child = spawn(path.join(installDir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
-  fs.closeSync(log);
-  const base = "http://127.0.0.1:" + port;
-  const up = await until(async () => {
-    try { return (await fetch(base + "/admin.css")).ok; } catch (e) { return false; }
-  }, 20000);
-  if (!up) throw new Error("the player never answered on " + port);
-  return { child, base, port };
+function startPlayer(shared) {
+  return startInstalledPlayer(installDir, { settings: ["autoStart=1", "requirePassword=0", "Shared Dirs=" + shared + ";"],
+                                            log: path.join(outDir, "player-admin-page.log"), probe: "admin.css" });
 }
 
 (async () => {

@@ -1,6 +1,9 @@
 // Helpers the browser end-to-end tests share.
 "use strict";
+const fs = require("fs");
 const net = require("net");
+const path = require("path");
+const { spawn } = require("child_process");
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
@@ -29,4 +32,27 @@ function freePort() {
   });
 }
 
-module.exports = { sleep, until, freePort };
+// Starts the player installed in `dir` on 127.0.0.1:`port` (a free one when
+// not given) with these settings lines after the port's, its output in the
+// file `log` (added to when `append`); resolves once `probe` answers OK, to
+// { child, base, port }. Throws when it does not answer within 20 s.
+async function startInstalledPlayer(dir, { port, settings, log, append = false, probe = "getvolume" }) {
+  port = port || await freePort();
+  const lines = ["[Tunelet Remote Control Plugin v1.0]", "listenPort=" + port].concat(settings);
+  fs.writeFileSync(path.join(dir, "Plugins", "gen_Tunelet.ini"), lines.join("\r\n") + "\r\n");
+  const output = fs.openSync(log, append ? "a" : "w");
+  const child = spawn(path.join(dir, "tunelet-player"), [], { stdio: ["ignore", output, output] });
+  fs.closeSync(output);
+  const base = "http://127.0.0.1:" + port;
+  const up = await until(async () => {
+    try {
+      return (await fetch(base + "/" + probe)).ok;
+    } catch (e) {
+      return false;
+    }
+  }, 20000);
+  if (!up) throw new Error("the player never answered on " + port);
+  return { child, base, port };
+}
+
+module.exports = { sleep, until, freePort, startInstalledPlayer };

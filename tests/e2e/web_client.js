@@ -16,13 +16,12 @@ const fs = require("fs");
 const dgram = require("dgram");
 const http = require("http");
 const path = require("path");
-const { spawn, execFileSync } = require("child_process");
+const { execFileSync } = require("child_process");
 const pages = require("../webclient/browser/check_pages.js");
 
 const installDir = path.resolve(process.argv[2] || "");
 const outDir = path.resolve(process.argv[3] || ".");
-const SECTION = "[Tunelet Remote Control Plugin v1.0]";
-const { sleep, until, freePort } = require("./support.js");
+const { sleep, until, freePort, startInstalledPlayer } = require("./support.js");
 
 let passed = 0;
 let failed = 0;
@@ -88,23 +87,9 @@ function announcement(id, name, port) {
 }
 
 // Starts the player installed in dir; extra: more settings lines.
-async function startPlayer(dir, sharedDir, extra, logName) {
-  const port = await freePort();
-  const lines = [SECTION, "listenPort=" + port, "autoStart=1", "requirePassword=0", "Shared Dirs=" + sharedDir + ";"];
-  fs.writeFileSync(path.join(dir, "Plugins", "gen_Tunelet.ini"), lines.concat(extra).join("\r\n") + "\r\n");
-  const log = fs.openSync(path.join(outDir, logName), "w");
-  const child = spawn(path.join(dir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
-  fs.closeSync(log);
-  const base = "http://127.0.0.1:" + port;
-  const up = await until(async () => {
-    try {
-      return (await fetch(base + "/getvolume")).ok;
-    } catch (e) {
-      return false;
-    }
-  }, 20000);
-  if (!up) throw new Error("the player never answered on " + port);
-  return { child, base, port };
+function startPlayer(dir, sharedDir, extra, logName) {
+  const settings = ["autoStart=1", "requirePassword=0", "Shared Dirs=" + sharedDir + ";"].concat(extra);
+  return startInstalledPlayer(dir, { settings, log: path.join(outDir, logName) });
 }
 
 (async () => {

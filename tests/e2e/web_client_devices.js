@@ -14,14 +14,13 @@
 
 const fs = require("fs");
 const path = require("path");
-const { spawn, execFileSync } = require("child_process");
+const { execFileSync } = require("child_process");
 const { chromium } = require("playwright-core");
 const pages = require("../webclient/browser/check_pages.js");
-const { until, freePort } = require("./support.js");
+const { until, startInstalledPlayer } = require("./support.js");
 
 const installDir = path.resolve(process.argv[2] || "");
 const outDir = path.resolve(process.argv[3] || ".");
-const SECTION = "[Tunelet Remote Control Plugin v1.0]";
 
 // [folder, file, seconds, tone Hz]: two short tracks to play here, and a
 // long name with two spaces in a row.
@@ -37,18 +36,9 @@ function makeLibrary(root) {
   }
 }
 
-async function startPlayer(sharedDir) {
-  const port = await freePort();
-  const lines = [SECTION, "listenPort=" + port, "listenIP=127.0.0.1", "autoStart=1", "requirePassword=0",
-                 "Shared Dirs=" + sharedDir + ";"];
-  fs.writeFileSync(path.join(installDir, "Plugins", "gen_Tunelet.ini"), lines.join("\r\n") + "\r\n");
-  const log = fs.openSync(path.join(outDir, "player-web-client-devices.log"), "w");
-  const child = spawn(path.join(installDir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
-  fs.closeSync(log);
-  const base = "http://127.0.0.1:" + port;
-  const up = await until(async () => { try { return (await fetch(base + "/getvolume")).ok; } catch (e) { return false; } }, 20000);
-  if (!up) throw new Error("the player never answered on " + port);
-  return { child, base };
+function startPlayer(sharedDir) {
+  const settings = ["listenIP=127.0.0.1", "autoStart=1", "requirePassword=0", "Shared Dirs=" + sharedDir + ";"];
+  return startInstalledPlayer(installDir, { settings, log: path.join(outDir, "player-web-client-devices.log") });
 }
 
 const { measure } = require("./measure_page.js");
@@ -238,6 +228,9 @@ const LAYOUTS = [
       await page.click(".hot.next");
       if (!(await until(async () => (await get("getplaylistpos")) === "1", 4000))) f.push("next waited behind the held pause");
       unreachable = true;
+      // The live stream, open already, breaks as a vanished player's would;
+      // opening it again is refused like every other request.
+      await page.evaluate(() => Live.source && Live.source.onerror());
       const line = page.locator(".reach[role=status]");
       if (!(await until(async () => /cannot be reached/.test(await line.textContent()) && await line.isVisible(), 8000))) {
         f.push("nothing says the player cannot be reached");

@@ -11,10 +11,10 @@
 
 const fs = require("fs");
 const path = require("path");
-const { spawn, execFileSync } = require("child_process");
+const { execFileSync } = require("child_process");
 const { chromium } = require("playwright-core");
 const pages = require("../webclient/browser/check_pages.js");
-const { until, freePort } = require("./support.js");
+const { until, startInstalledPlayer } = require("./support.js");
 const { measure } = require("./measure_page.js");
 
 const installDir = path.resolve(process.argv[2] || "");
@@ -23,18 +23,9 @@ const BIG = 10000;
 // [file, seconds, title]: tagged FLAC files (lengths exact).
 const TAGGED = [["one.flac", 2, "First Song"], ["two.flac", 3, "Second Song"]];
 
-async function startPlayer(shared) {
-  const port = await freePort();
-  fs.writeFileSync(path.join(installDir, "Plugins", "gen_Tunelet.ini"),
-                   ["[Tunelet Remote Control Plugin v1.0]", "listenPort=" + port, "listenIP=127.0.0.1", "autoStart=1",
-                    "requirePassword=0", "Shared Dirs=" + shared + ";"].join("\r\n") + "\r\n");
-  const log = fs.openSync(path.join(outDir, "player-web-client-playlist.log"), "w");
-  const child = spawn(path.join(installDir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
-  fs.closeSync(log);
-  const base = "http://127.0.0.1:" + port;
-  if (!(await until(async () => { try { return (await fetch(base + "/getvolume")).ok; } catch (e) { return false; } }, 20000)))
-    throw new Error("the player never answered on " + port);
-  return { child, base };
+function startPlayer(shared) {
+  return startInstalledPlayer(installDir, { log: path.join(outDir, "player-web-client-playlist.log"),
+    settings: ["listenIP=127.0.0.1", "autoStart=1", "requirePassword=0", "Shared Dirs=" + shared + ";"] });
 }
 
 (async () => {

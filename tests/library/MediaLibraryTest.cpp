@@ -58,6 +58,37 @@ TEST(LibraryPath, ExtensionsNamesAndSeparators)
     EXPECT_FALSE(climbs(""));
 }
 
+TEST(LibraryPath, AlbumAndArtistPathsCarryAnyTextAndRefuseOtherShapes)
+{
+    EXPECT_EQ(library::albumPath("AC/DC", "Live 1+1"), "album://AC%2fDC/Live%201%2b1");
+    EXPECT_EQ(library::artistPath("Zed"), "artist://Zed");
+    const struct {
+        std::string path;
+        bool parses;
+        library::TagPath parts;
+    } cases[] = {
+        {library::albumPath("AC/DC", "B\xc3\xa9/x"), true, {true, "AC/DC", "B\xc3\xa9/x"}},
+        {library::albumPath("", "Untitled"), true, {true, "", "Untitled"}},
+        {library::artistPath("a/b c"), true, {false, "a/b c", ""}},
+        {"album://Zed", false, {}},
+        {"album://a/b/c", false, {}},
+        {"artist://a/b", false, {}},
+        {"albums://a/b", false, {}},
+        {"/music/album://a/b", false, {}},
+    };
+    for (const auto& c : cases) {
+        library::TagPath parts;
+        EXPECT_EQ(library::parseTagPath(c.path, parts), c.parses) << c.path;
+        if (c.parses) {
+            EXPECT_EQ(std::tie(parts.isAlbum, parts.artist, parts.album),
+                      std::tie(c.parts.isAlbum, c.parts.artist, c.parts.album)) << c.path;
+        }
+    }
+    EXPECT_FALSE(library::isLocalPath("album://a/b"));
+    EXPECT_FALSE(library::isLocalPath("artist://a"));
+    EXPECT_TRUE(library::isLocalPath("albums://a/b"));
+}
+
 TEST_F(LibraryTest, PathAllowedOnlyInsideSharedDirectories)
 {
     const std::string music = tree.path("music");

@@ -1,13 +1,9 @@
 // The settings page's routes against the running plug-in with its
 // preferences dialog open: what the page sends lands in the file and the
 // dialog, is judged by the dialog's rules, and only for a request that may.
-#include "host/FakeHost.h"
-#include "host/PluginInstance.h"
-#include "host/TempDirectory.h"
+#include "DialogFixture.h"
 #include "http/support/RawClient.h"
 #include "message/UrlCoding.h"
-#include "platform/Socket.h"
-#include "settings/Settings.h"
 #include "ui/ConfigDialog.h"
 #include "webapp/TuneletServer.h"
 
@@ -35,16 +31,8 @@ namespace {
 
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
-std::uint16_t freePort()
-{
-    platform::UniqueFd probe = platform::listenTcp(0, 0);
-    return platform::boundPort(probe.get());
-}
-
-bool eventually(const std::function<bool()>& condition)
-{
-    return QTest::qWaitFor(condition, 10000);
-}
+using uitest::eventually;
+using uitest::freePort;
 
 template <class Control>
 Control* controlIn(const ui::ConfigDialog& dialog, int id)
@@ -60,35 +48,13 @@ std::string formBody(const Fields& fields)
     return body;
 }
 
-class AdminPageTest : public ::testing::Test {
+class AdminPageTest : public uitest::DialogFixture {
 protected:
     void SetUp() override
     {
-        std::filesystem::create_directories(dir.root / "Plugins");
-        iniPath = dir.path("Plugins/gen_Tunelet.ini");
-        port = freePort();
-        TempDirectory::writeText(iniPath, "[Tunelet Remote Control Plugin v1.0]\r\nlistenPort=" +
-                                              std::to_string(port) + "\r\n");
-        plugin.pluginRecord()->hwndParent = host.window();
-        plugin.pluginRecord()->hDllInstance = &moduleHandle;
-        plugin.initFrom(dir.path("Plugins/gen_Tunelet.so"));
-        ASSERT_TRUE(eventually([&] { return server().listeningPort() == port; }));
-        dialog = std::make_unique<ui::ConfigDialog>(*plugin.getSettings(), server(), *plugin.getWebApplication());
-        dialog->show();
-        cookie = "Cookie: Tunelet=" + server().sessions().issue().first + "\r\n";
-    }
-    void TearDown() override
-    {
-        dialog.reset();
-        plugin.quit();
-    }
-
-    webapp::TuneletServer& server() { return *plugin.getServer(); }
-    host::SettingsData saved() const { return host::Settings(iniPath).snapshot(); }
-    template <class Control>
-    Control* control(int id) const
-    {
-        return controlIn<Control>(*dialog, id);
+        DialogFixture::SetUp();
+        if (!HasFatalFailure())
+            cookie = "Cookie: Tunelet=" + server().sessions().issue().first + "\r\n";
     }
 
     /// One request on a new connection, from `source` (a loopback address).
@@ -116,14 +82,7 @@ protected:
         return ask("POST /admin/apply HTTP/1.1\r\nX-Tunelet-Token: " + token() + "\r\n" + headers, formBody(fields));
     }
 
-    TempDirectory dir;
-    hosttest::FakeHost host;
-    host::PluginInstance& plugin = host::PluginInstance::instance();
-    std::string iniPath;
-    std::uint16_t port = 0;
-    int moduleHandle = 0;
     std::string cookie;
-    std::unique_ptr<ui::ConfigDialog> dialog;
 };
 
 } // namespace

@@ -1,9 +1,7 @@
 // The preferences dialog against the running plug-in: its pages, the
 // moments it saves, the server's restart on new settings, the index status
 // and the connections it shows.
-#include "host/FakeHost.h"
-#include "host/PluginInstance.h"
-#include "settings/Settings.h"
+#include "DialogFixture.h"
 #include "host/TempDirectory.h"
 #include "http/support/RawClient.h"
 #include "library/Indexer.h"
@@ -37,58 +35,16 @@
 #include <memory>
 #include <thread>
 
-using hosttest::FakeHost;
 using hosttest::TempDirectory;
 using testing_support::RawClient;
 
 namespace {
 
-constexpr int deadline = 10000;  // ms
+using uitest::eventually;
+using uitest::freePort;
 
-/// A port nothing listens on now.
-std::uint16_t freePort()
-{
-    platform::UniqueFd probe = platform::listenTcp(0, 0);
-    return platform::boundPort(probe.get());
-}
-
-bool eventually(const std::function<bool()>& condition)
-{
-    return QTest::qWaitFor(condition, deadline);
-}
-
-class ConfigDialogTest : public ::testing::Test {
+class ConfigDialogTest : public uitest::DialogFixture {
 protected:
-    void SetUp() override
-    {
-        std::filesystem::create_directories(dir.root / "Plugins");
-        iniPath = dir.path("Plugins/gen_Tunelet.ini");
-        port = freePort();
-        TempDirectory::writeText(iniPath, "[Tunelet Remote Control Plugin v1.0]\r\nlistenPort=" +
-                                              std::to_string(port) + "\r\n");
-        plugin.pluginRecord()->hwndParent = host.window();
-        plugin.pluginRecord()->hDllInstance = &moduleHandle;
-        plugin.initFrom(dir.path("Plugins/gen_Tunelet.so"));
-        ASSERT_TRUE(eventually([&] { return server().listeningPort() == port; }));
-        dialog = std::make_unique<ui::ConfigDialog>(*plugin.getSettings(), server(), *plugin.getWebApplication());
-        dialog->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-    }
-    void TearDown() override
-    {
-        dialog.reset();
-        plugin.quit();
-    }
-
-    webapp::TuneletServer& server() { return *plugin.getServer(); }
-    host::SettingsData saved() const { return host::Settings(iniPath).snapshot(); }
-    template <class Control>
-    Control* control(int id) const
-    {
-        auto* found = dialog->findChild<Control*>(QString::number(id));
-        EXPECT_NE(found, nullptr) << id;
-        return found;
-    }
     void click(int id) { control<QAbstractButton>(id)->click(); }
     /// Changes the port, closes with `closeIt`, and checks the server
     /// answers on the new port only.
@@ -98,14 +54,6 @@ protected:
         QListWidget* list = dialog->pageList();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
     }
-
-    TempDirectory dir;
-    FakeHost host;
-    host::PluginInstance& plugin = host::PluginInstance::instance();
-    std::string iniPath;
-    std::uint16_t port = 0;
-    int moduleHandle = 0;
-    std::unique_ptr<ui::ConfigDialog> dialog;
 };
 
 } // namespace

@@ -1,6 +1,8 @@
 // The player commands over loopback: every command's answer and what it did
 // to the real player's model.
 #include "ServedPlayer.h"
+#include "TaggedLibrary.h"
+#include "library/LibraryPath.h"
 #include "library/CannedPeer.h"
 #include "platform/PlayerMessages.h"
 #include "webapp/PlayerCommands.h"
@@ -193,6 +195,20 @@ TEST_F(Commands, FileRoutesAddAllowedPathsAtTheirPlaces)
     EXPECT_EQ(body("enqueuefilenext", {{"filename", b}, {"title", "next"}}), "1");
     EXPECT_EQ(harness.titles()[3], "next");
     EXPECT_EQ(harness.position(), 2);
+}
+
+TEST_F(Commands, AlbumAndArtistPathsAddTheirTracksInTrackOrder)
+{
+    const webapptest::TaggedLibrary songs(music, dir.file("outside"));
+    songs.index(application, settings);
+    fill(1);
+    EXPECT_EQ(body("enqueuefile", {{"filename", library::albumPath("Zed", "Alpha")}}), "1");
+    EXPECT_EQ(body("insertfile", {{"filename", library::artistPath("Zed")}, {"index", "0"}}), "1");
+    EXPECT_EQ(harness.files(), (std::vector<std::string>{songs.gamma, songs.alpha1, songs.alpha2, songs.alpha3, "/e0",
+                                                         songs.alpha1, songs.alpha2, songs.alpha3}));
+    EXPECT_EQ(body("playfile", {{"filename", library::albumPath(webapptest::TaggedLibrary::nonAscii, "Beta")}}), "1");
+    EXPECT_EQ(harness.files(), std::vector<std::string>{songs.beta});
+    EXPECT_EQ(body("enqueuefile", {{"filename", library::albumPath("Zed", "None")}}), "0");
 }
 
 TEST_F(Commands, FileRoutesRefuseWhatIsNotShared)

@@ -194,9 +194,9 @@ TEST(WebclientPages, PagesLoadScriptsAfterWhatTheyBuildOn)
         return pa != list.end() && pb != list.end() && pa < pb;
     };
     std::vector<std::string> main = order(text(""));
-    EXPECT_EQ(main.size(), 12u);
+    EXPECT_EQ(main.size(), 13u);
     for (const char* base : {"event.js", "cookie.js", "window.js"}) {
-        for (const char* user : {"slider.js", "menu.js", "json.js", "console.js", "playlist.js", "medialibrary.js"})
+        for (const char* user : {"slider.js", "menu.js", "json.js", "console.js", "playlist.js", "medialibrary.js", "live.js"})
             EXPECT_TRUE(before(main, base, user)) << base << " before " << user;
     }
     std::vector<std::string> library = order(text("library"));

@@ -26,6 +26,7 @@ const Expected kTable[] = {
     {"menu.js", 3111, "23"}, {"event.js", 3115, "23"}, {"reach.js", 3150, "23"}, {"listen.js", 3151, "23"},
     {"manifest.webmanifest", 3152, "23"}, {"icon192.png", 3153, "PNG"}, {"icon512.png", 3154, "PNG"},
     {"admin", 3140, "23"}, {"admin.js", 3141, "23"}, {"admin.css", 3142, "23"},
+    {"live.js", 3160, "23"},
     {"interface.jpg", 3027, "JPEG"}, {"vol_slider.jpg", 3028, "JPEG"}, {"favorites.jpg", 3114, "JPEG"},
     {"fav_on.jpg", 3119, "JPEG"}, {"fav_off.jpg", 3118, "JPEG"}, {"back.jpg", 3120, "JPEG"},
     {"back_gray.jpg", 3121, "JPEG"}, {"forward.jpg", 3122, "JPEG"}, {"forward_gray.jpg", 3123, "JPEG"},

@@ -1,0 +1,211 @@
+// Browsing by tags over an index of 1,000,000 tracks (20,000 artists of 5
+// albums of 10 tracks, written as the indexer writes them: names, facts,
+// tags, browse keys; then optimized). In one run, each timed as median and
+// 99th percentile of repeated calls, with the answer text written:
+//  - the reference: a names-only search of one common term (the searcher
+//    opened per search, 500 stored paths read), as "library.js" lists a
+//    search;
+//  - the artists listing (all 20,000 artists with their album and track
+//    counts read, the first 500 written as "artists.js" answers by
+//    default), the first after a rebuild (read from the index) and again
+//    (kept);
+//  - an album page (its tracks in disc and track order, as entry objects);
+//  - the albums of one artist, and a page of 500 of all albums by name
+//    (the first after a rebuild, and again).
+// Prints a table with the ratios against the reference and the process's
+// peak resident memory. Usage: bench_browse_catalog [index-folder [runs]]
+// (an index folder that holds an index already is reused).
+#include "analysis/FilenameAnalyzer.h"
+#include "analysis/WideText.h"
+#include "library/IndexFields.h"
+#include "library/IndexStore.h"
+#include "library/LibraryPath.h"
+#include "library/LibrarySearch.h"
+#include "library/TagCatalog.h"
+#include "library/TagFields.h"
+#include "webapp/TrackEntryText.h"
+
+#include <CLucene.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using lucene::document::Field;
+
+constexpr int artistCount = 20000;
+constexpr int albumsPerArtist = 5;
+constexpr int tracksPerAlbum = 10;
+
+const char* const words[] = {"love", "night", "song", "blue", "day", "heart", "fire", "rain", "dream", "road",
+                             "light", "time", "girl", "moon", "sun", "river", "home", "dance", "city", "star"};
+
+std::string artistName(int artist)
+{
+    return std::string(words[artist % 20]) + " " + words[(artist / 20) % 20] + " " + std::to_string(artist);
+}
+
+std::string albumName(int artist, int album)
+{
+    return std::string(words[(artist + album) % 20]) + " album " + std::to_string(album);
+}
+
+void writeIndex(const std::string& indexDirectory)
+{
+    std::optional<library::IndexStore::Rebuild> rebuild = library::IndexStore(indexDirectory).beginRebuild();
+    if (!rebuild)
+        std::abort();
+    lucene::analysis::filename::FilenameAnalyzer analyzer;
+    lucene::index::IndexWriter writer(rebuild->path().c_str(), &analyzer, true);
+    constexpr int stored = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
+    constexpr int indexed = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
+    for (int artist = 0; artist < artistCount; ++artist) {
+        for (int album = 0; album < albumsPerArtist; ++album) {
+            for (int track = 0; track < tracksPerAlbum; ++track) {
+                library::TrackTags tags;
+                tags.artist = artistName(artist);
+                tags.album = albumName(artist, album);
+                tags.title = std::string(words[track % 20]) + " " + words[(artist + track) % 20];
+                tags.genre = words[artist % 7];
+                tags.track = tracksPerAlbum - track;  // against the crawl order
+                tags.disc = 1;
+                tags.year = 1960 + (artist + album) % 60;
+                tags.durationMs = 180000 + track * 1000;
+                const std::string path = "/music/" + tags.artist + "/" + tags.album + "/" + tags.title + ".mp3";
+                lucene::document::Document document;
+                auto add = [&document](const wchar_t* name, const std::wstring& value, int flags) {
+                    document.add(*new Field(name, value.c_str(), flags));
+                };
+                add(library::fields::name, analysis::decodeUtf8(tags.title), indexed);
+                add(library::fields::path, analysis::widenBytes(path), stored);
+                add(library::fields::attributes, L"128", stored);
+                add(library::fields::size, L"4000000", stored);
+                add(library::fields::modified, L"133000000000000000", stored);
+                library::addTagFields(document, tags);
+                writer.addDocument(&document);
+            }
+        }
+    }
+    writer.optimize();
+    writer.close();
+    if (!rebuild->publish())
+        std::abort();
+}
+
+struct Timing {
+    double median = 0;
+    double p99 = 0;
+};
+
+template <typename Work> Timing timed(int runs, Work work)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        work();
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 99 / 100)]};
+}
+
+/// Keeps the compiler from dropping a result.
+std::size_t sink = 0;
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string folder = argc > 1 ? argv[1] : (std::filesystem::temp_directory_path() / "tunelet-browse-bench").string();
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 30;
+    std::filesystem::create_directories(folder);
+    if (library::IndexStore(folder).currentIndex().empty()) {
+        const auto start = Clock::now();
+        writeIndex(folder);
+        std::printf("index of %d tracks written in %.1f s\n", artistCount * albumsPerArtist * tracksPerAlbum,
+                    std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    const library::LibrarySearch search(folder);
+    const library::TagCatalog catalog(folder);
+
+    const Timing reference = timed(runs, [&] {
+        std::vector<library::LibraryEntry> hits;
+        search.search("love", false, hits);
+        std::string text;
+        for (const library::LibraryEntry& hit : hits)
+            text += webapp::quotedField("path", hit.path);
+        sink += text.size();
+    });
+    const std::string current = library::IndexStore(folder).currentIndex();
+    const Timing open = timed(runs, [&] {
+        lucene::index::IndexReader* reader = lucene::index::IndexReader::open(current.c_str());
+        sink += static_cast<std::size_t>(reader->maxDoc());
+        reader->close();
+        delete reader;
+    });
+    auto listArtists = [&](const library::TagCatalog& from) {
+        std::string text;
+        const std::vector<library::TagCatalog::ArtistSummary> all = from.artists();
+        // The answer holds a page: 500, as "artists.js" writes by default.
+        for (const library::TagCatalog::ArtistSummary& artist :
+             std::vector<library::TagCatalog::ArtistSummary>(all.begin(), all.begin() + std::min<std::size_t>(500, all.size())))
+            text += webapp::quotedField("name", artist.name) + webapp::quotedField("albums", std::to_string(artist.albums)) +
+                    webapp::quotedField("tracks", std::to_string(artist.tracks)) +
+                    webapp::quotedField("path", library::artistPath(artist.name));
+        sink += text.size();
+    };
+    // A catalog of its own per run: the first listing after a rebuild.
+    const Timing firstArtists = timed(runs, [&] { listArtists(library::TagCatalog(folder)); });
+    listArtists(catalog);
+    const Timing artists = timed(runs, [&] { listArtists(catalog); });
+    int next = 0;
+    const Timing album = timed(runs, [&] {
+        const int artist = (next++ * 7919) % artistCount;
+        std::string text;
+        for (const library::TrackRecord& track : catalog.albumTracks(artistName(artist), albumName(artist, 2)))
+            text += webapp::trackEntryText(track, "");
+        sink += text.size();
+    });
+    const Timing ofArtist = timed(runs, [&] {
+        library::TagCatalog::AlbumQuery query;
+        query.anyArtist = false;
+        query.artist = artistName((next++ * 7919) % artistCount);
+        std::size_t total = 0;
+        sink += catalog.albums(query, total).size();
+    });
+    auto listAlbums = [&](const library::TagCatalog& from) {
+        library::TagCatalog::AlbumQuery query;
+        std::size_t total = 0;
+        sink += from.albums(query, total).size();
+    };
+    const Timing firstAlbums = timed(std::max(1, runs / 3), [&] { listAlbums(library::TagCatalog(folder)); });
+    listAlbums(catalog);
+    const Timing allAlbums = timed(runs, [&] { listAlbums(catalog); });
+
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("%-44s %10s %10s %8s\n", "1,000,000 tracks, answer text written", "median ms", "p99 ms", "p99/ref");
+    const std::pair<const char*, Timing> rows[] = {
+        {"reference: names-only search, 500 hits", reference},
+        {"an index reader opened and closed", open},
+        {"artists listing, first after a rebuild", firstArtists},
+        {"artists listing, again", artists},
+        {"album page (10 tracks)", album},
+        {"albums of one artist", ofArtist},
+        {"500 of 100,000 albums by name, first", firstAlbums},
+        {"500 of 100,000 albums by name, again", allAlbums},
+    };
+    for (const auto& [name, timing] : rows)
+        std::printf("%-44s %10.2f %10.2f %8.2f\n", name, timing.median, timing.p99, timing.p99 / reference.p99);
+    std::printf("peak resident memory: %ld MB (%zu)\n", usage.ru_maxrss / 1024, sink % 10);
+    return 0;
+}
