@@ -345,6 +345,9 @@ function startPlayer(dir, sharedDir, extra, logName) {
                                                                      r[r.length - 1].querySelector(".title").textContent : "");
       if (!(await until(async () => (await lastRow()) === ENTRIES + ".Entry " + (ENTRIES - 1)))) f.push("the last row reads " + (await lastRow()));
       const refreshed = () => page.waitForResponse((r) => /\/playlist\.xml/.test(r.url()), { timeout: 20000 });
+      // The polled refresh is what this case looks at: the event stream,
+      // while open, stops it.
+      await page.evaluate(() => { if (typeof Live !== "undefined" && Live.source) { Live.source.close(); Live.open = false; } });
       await refreshed(); // one refresh to consume the change
       await page.evaluate(() => {
         window.listChanges = 0;
