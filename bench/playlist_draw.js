@@ -105,7 +105,9 @@ async function drawClient(browser, route) {
     return { draw: window.bench.paintedAt - answer.responseEnd, total: window.bench.paintedAt,
              bytes: answer.encodedBodySize, changesBefore: window.bench.changes };
   });
-  // Two more refreshes of the unchanged list, then a frame for either to land.
+  // Two more refreshes of the unchanged list, then a frame for either to land
+  // (polled ones: the event stream, while open, stops the polling).
+  await page.evaluate(() => { if (typeof Live !== "undefined" && Live.source) { Live.source.close(); Live.open = false; } });
   const seen = refreshes.length;
   await page.waitForFunction((n) => performance.getEntriesByType("resource")
     .filter((e) => /\/playlist\.xml\?/.test(e.name)).length >= n, seen + 2, { timeout: 20000, polling: 100 });
