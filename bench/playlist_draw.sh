@@ -1,14 +1,16 @@
 #!/bin/sh
 # The browser client's 10,000-entry playlist in Chromium (bench/playlist_draw.js):
 # installs the build, starts the player with 10,000 entries and, in its
-# document root, a static page of the same rows as the reference.
-#   bench/playlist_draw.sh BUILD_DIR [RUNS]          (default 5 runs)
+# document root, a static page of the same rows as the reference and the
+# client's page, playlist and console files as they were at an earlier
+# commit (default: main), so the earlier client runs beside this one.
+#   bench/playlist_draw.sh BUILD_DIR [RUNS] [EARLIER_COMMIT]   (default 5 runs)
 # Needs playwright-core in build/browser-deps (see README), /usr/bin/chromium
 # and node. Runs itself inside a private network namespace; only 127.0.0.1.
 set -eu
 cd "$(dirname "$0")/.."
 if [ "${TUNELET_NETNS:-}" != 1 ]; then exec tools/netns.sh "$0" "$@"; fi
-build="$1" runs="${2:-5}"
+build="$1" runs="${2:-5}" earlier="${3:-main}"
 deps="$(pwd)/build/browser-deps/node_modules"
 [ -f "$deps/playwright-core/package.json" ] || { echo "playwright-core is missing in $deps" >&2; exit 1; }
 
@@ -65,4 +67,14 @@ mkdir -p "$root"
   printf '</ol></div></section></main></body></html>\n'
 } >"$root/reference-playlist.html"
 
-NODE_PATH="$deps" node bench/playlist_draw.js "http://127.0.0.1:$port" reference-playlist.html "$runs"
+# The earlier client: its page and its playlist, console and listening
+# scripts and style sheet as "old-*" files; the other scripts are today's
+# (served by the player). The placeholders the player fills in its own
+# files get the values a default set-up gives.
+for file in playlist.js playlist.css console.js listen.js index.html; do
+  git show "$earlier:src/webclient/files/$file" 2>/dev/null | sed -e 's/<<ML_ENABLED>>/true/' -e 's/<<VERSION>>/earlier/' \
+    -e 's/"\(playlist\.js\|playlist\.css\|console\.js\|listen\.js\)"/"old-\1"/' >"$root/old-$file"
+done
+[ -s "$root/old-index.html" ] || { echo "no client at $earlier" >&2; exit 1; }
+
+NODE_PATH="$deps" node bench/playlist_draw.js "http://127.0.0.1:$port" reference-playlist.html old-index.html "$runs"

@@ -16,6 +16,7 @@
 #include "webapp/LiveRoute.h"
 #include "webapp/PlayerCommands.h"
 #include "webapp/PlayerFacade.h"
+#include "webapp/PlaylistTracksRoute.h"
 #include "webapp/RequestContext.h"
 #include "webapp/StatusDocuments.h"
 #include "webclient/Resources.h"
@@ -46,6 +47,7 @@ RouteTables makeTables(RouteTable extra)
     addStatusDocuments(tables.routes);
     addPlayerCommands(tables.routes);
     addLibraryRoutes(tables.routes);
+    addPlaylistTracksRoute(tables.routes);
     addDownloadRoutes(tables.routes);
     addAdminRoutes(tables.routes);
     addCoverRoute(tables.routes);

@@ -89,7 +89,7 @@ async function within(test, since, ms) {
       (await page.$eval("button." + name, (e) => e.getAttribute("aria-pressed"))) === "true";
     const playingRow = () => page.evaluate(() => {
       const row = document.querySelector(".playlist [role=option].playing");
-      return row ? Array.prototype.indexOf.call(row.parentNode.children, row) : -1;
+      return row ? Number(row.id.replace("pl-", "")) : -1;
     });
     const changes = [
       ["volume set by another client", () => get("setvolume?level=77"), async () => (await volume()) === "77"],

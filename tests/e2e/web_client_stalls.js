@@ -109,7 +109,7 @@ async function runCase(browser, base, c) {
     else route.continue();
   });
   await page.goto(base + "/");
-  await page.waitForSelector(".playlist li");
+  await page.waitForSelector(".playlist li[role=option]");
   await page.evaluate(() => {
     HttpDeck.TIMEOUT_MS = 1000;
     JsonRequest.TIMEOUT_MS = 1000;

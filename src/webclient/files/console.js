@@ -31,6 +31,14 @@ function PlayerConsole(deck, element, parts) {
   this.state = find(".lcd-state");
   this.time = find(".lcd-time");
   this.info = find(".lcd-info");
+  // The cover is in the display only while it shows a picture.
+  this.cover = document.createElement("img");
+  this.cover.className = "lcd-cover";
+  this.cover.alt = "";
+  this.next = find(".lcd-next");
+  this.coverOf = null;          // the file whose cover was asked for
+  Events.on(this.cover, "load", function () { self.showCover(true); });
+  Events.on(this.cover, "error", function () { self.showCover(false); });
   this.buttons = {};
   Array.prototype.forEach.call(element.querySelectorAll("[data-action]"), function (button) {
     self.buttons[button.getAttribute("data-action")] = button;
@@ -231,6 +239,9 @@ PlayerConsole.prototype.show = function (status, at) {
   this.track.title = line + (status.filename ? "\n" + status.filename : "");
   this.album.textContent = status.album.toUpperCase();
 
+  this.askCover(status.filename);
+  this.showNext();
+
   var ms = Math.round(position * this.lengthMs);
   var inferred = this.lengthMs > 0 ? this.inferState(status.filename, ms, at)
                                     : status.filename ? null : "stopped";
@@ -249,6 +260,33 @@ PlayerConsole.prototype.show = function (status, at) {
   this.time.textContent = this.lengthMs > 0 ? PlayerConsole.clock(ms) + " / " + length : "";
   var bitrate = parseInt(status.bitrate, 10);
   this.info.textContent = bitrate > 0 ? bitrate + " KBPS" : "";
+};
+
+/* The current file's small cover ("cover" answers 404 when it has none:
+   the picture stays hidden). Asked for once per file. */
+PlayerConsole.prototype.askCover = function (file) {
+  if (file === this.coverOf) return;
+  this.coverOf = file;
+  this.showCover(false);
+  if (file && !/^[a-z]+:\/\//i.test(file)) this.cover.src = "cover?path=" + encodeURIComponent(file) + "&size=small";
+  else this.cover.removeAttribute("src");
+};
+
+PlayerConsole.prototype.showCover = function (shown) {
+  var display = this.track.parentNode;
+  if (shown && !this.cover.parentNode) display.insertBefore(this.cover, display.firstChild);
+  else if (!shown && this.cover.parentNode) display.removeChild(this.cover);
+  display.classList.toggle("covered", shown);
+};
+
+/* The entry after the playing one in the playlist, by its tags' title when
+   known, else its name. */
+PlayerConsole.prototype.showNext = function () {
+  var list = this.parts.playlist;
+  var entry = list && list.playing >= 0 ? list.entry(list.playing + 1) : null;
+  var name = entry ? (entry.facts && entry.facts.title) || entry.title || entry.filename : "";
+  this.next.textContent = name ? "NEXT: " + name.toUpperCase() : "";
+  this.next.title = name;
 };
 
 PlayerConsole.prototype.showVolume = function (volume) {

@@ -331,17 +331,24 @@ var StatusText = (function () {
       return m ? m[1] : null;
     };
     var result = { playing: parseInt(attr("playing"), 10), dirty: attr("dirty"), tracks: [] };
-    var TITLE = "<title><![CDATA[", FILE = "]]></title>\n<filename><![CDATA[", END = "]]></filename>\n</track>";
+    var INDEX = "<track>\n<index>", TITLE = "</index>\n<title><![CDATA[", FILE = "]]></title>\n<filename><![CDATA[",
+        END = "]]></filename>\n</track>";
     var at = head.index + head[0].length;
+    // Plain searches only: a long list is read in a few milliseconds.
     for (;;) {
-      var track = text.indexOf("<track>", at);
+      var track = text.indexOf(INDEX, at);
       if (track < 0) break;
-      var index = /<index>(\d+)<\/index>/.exec(text.slice(track, track + 40));
-      var title = text.indexOf(TITLE, track);
+      var digits = track + INDEX.length;
+      var title = text.indexOf(TITLE, digits);
       var file = title < 0 ? -1 : text.indexOf(FILE, title + TITLE.length);
       var end = file < 0 ? -1 : text.indexOf(END, file + FILE.length);
-      if (!index || end < 0) break;
-      result.tracks.push({ index: parseInt(index[1], 10), title: joined(text.slice(title + TITLE.length, file)),
+      var index = title > digits && title - digits <= 12 ? 0 : -1;
+      for (var d = digits; index >= 0 && d < title; d++) {
+        var c = text.charCodeAt(d) - 48;
+        index = c >= 0 && c <= 9 ? index * 10 + c : -1;
+      }
+      if (index < 0 || end < 0) break;
+      result.tracks.push({ index: index, title: joined(text.slice(title + TITLE.length, file)),
                            filename: joined(text.slice(file + FILE.length, end)) });
       at = end + END.length;
     }

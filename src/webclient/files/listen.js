@@ -72,8 +72,8 @@ HereListener.entry = function (track) {
 /* Plays the playlist from index. False when the mode is off. */
 HereListener.prototype.playFrom = function (index) {
   if (!this.on) return false;
-  var rows = this.playlist ? this.playlist.rows : [];
-  this.queue = rows.map(function (row) { return HereListener.entry(row.track || {}); });
+  var tracks = this.playlist ? this.playlist.tracks : [];
+  this.queue = tracks.map(function (track) { return HereListener.entry(track || {}); });
   this.start(Math.max(0, Math.min(index, this.queue.length - 1)));
   return true;
 };

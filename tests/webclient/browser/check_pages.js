@@ -25,7 +25,7 @@ const manifest = path.join(__dirname, "..", "..", "..", "src", "webclient", "res
 // documents, listings, player commands, streams and downloads. A server
 // without them answers 404, which is the only failure tolerated for them.
 const DYNAMIC = new Set([
-  "playlist.xml", "consolestatus.xml", "library.js", "favorites.js", "events.js", "peerlibrary.js", "cover", "stream",
+  "playlist.xml", "consolestatus.xml", "library.js", "favorites.js", "events.js", "peerlibrary.js", "cover", "stream", "playlisttracks.js",
   "download", "prev", "play", "pause", "stop", "next", "getvolume", "setvolume", "enqueuefile", "enqueuefilenext",
   "insertfile", "playfile", "getplaylistlength", "getplaylistfilename", "getplaylisttitle",
   "getplaylistpos", "setplaylistpos", "deleteplaylistitem", "moveplaylistitem", "clearplaylist",
@@ -207,7 +207,7 @@ async function checkPage(browser, options) {
       if (i > 0 && b.top < boxes[i - 1].bottom - 1) failures.push("box " + b.id + " overlaps " + boxes[i - 1].id);
     });
     // Long names stay inside their rows (wrapped or cut with an ellipsis).
-    const spill = await page.evaluate(() => Array.from(document.querySelectorAll(".playlist li, .ml-list li"))
+    const spill = await page.evaluate(() => Array.from(document.querySelectorAll(".playlist li[role=option], .ml-list li"))
       .filter((row) => row.getBoundingClientRect().right > document.documentElement.clientWidth)
       .map((row) => row.textContent));
     spill.forEach((t) => failures.push("a row runs off the page: " + t));
@@ -225,8 +225,8 @@ async function checkPage(browser, options) {
     if (lit !== 1) failures.push("the shuffle light did not come on at once");
     await page.click(".hot.mute");
     await page.mouse.click(100, 184);                 // on the volume track
-    await page.dblclick(".playlist li >> nth=2");
-    await page.click(".playlist li >> nth=4");
+    await page.dblclick(".playlist li[role=option] >> nth=2");
+    await page.click(".playlist li[role=option] >> nth=4");
     await page.keyboard.press("ArrowDown");
     await page.keyboard.press("Delete");
     await page.click(".ml-list li.file .actions button[data-act=enqueue] >> nth=0");
@@ -274,7 +274,7 @@ if (require.main === module) {
     const browser = await launchBrowser();
     const pages = [
       ["", { width: 1000, height: 640 },
-       fake ? { ".playlist li": 5, ".ml-list li.file": 3, ".light.on": 1 } : { ".buttons .hot": 9 }],
+       fake ? { ".playlist li[role=option]": 5, ".ml-list li.file": 3, ".light.on": 1 } : { ".buttons .hot": 9 }],
       ["library", { width: 860, height: 560 }, fake ? { ".ml-list li a.name": 1 } : { ".ml-toolbar .tool": 4 }],
       ["", { width: 390, height: 844 }, {}, "main-phone"],
       ["library", { width: 390, height: 844 }, {}, "library-phone"],
