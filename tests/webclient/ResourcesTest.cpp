@@ -24,6 +24,7 @@ const Expected kTable[] = {
     {"playlist.js", 3040, "23"}, {"slider.js", 3042, "23"}, {"medialibrary.js", 3074, "23"},
     {"window.js", 3058, "23"}, {"cookie.js", 3059, "23"}, {"json.js", 3099, "23"},
     {"menu.js", 3111, "23"}, {"event.js", 3115, "23"}, {"reach.js", 3150, "23"}, {"listen.js", 3151, "23"},
+    {"vlist.js", 3160, "23"}, {"libviews.js", 3161, "23"},
     {"manifest.webmanifest", 3152, "23"}, {"icon192.png", 3153, "PNG"}, {"icon512.png", 3154, "PNG"},
     {"interface.jpg", 3027, "JPEG"}, {"vol_slider.jpg", 3028, "JPEG"}, {"favorites.jpg", 3114, "JPEG"},
     {"fav_on.jpg", 3119, "JPEG"}, {"fav_off.jpg", 3118, "JPEG"}, {"back.jpg", 3120, "JPEG"},
