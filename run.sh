@@ -23,8 +23,8 @@ case "${1:-}" in
   *) echo "usage: ./run.sh [--lan]" >&2; exit 2 ;;
 esac
 
-tools/deps.sh build-essential cmake ninja-build pkg-config libssl-dev libtag1-dev libclucene-dev \
-  libmpv-dev ffmpeg socat iproute2 util-linux qt6-base-dev qt6-qpa-plugins
+tools/deps.sh build-essential cmake ninja-build pkg-config libssl-dev libtag1-dev libicu-dev libclucene-dev \
+  libmpv-dev ffmpeg socat iproute2 util-linux qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
 
 dist="${TUNELET_DIST:-dist}"
 settings="$dist/Plugins/gen_Tunelet.ini"

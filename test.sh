@@ -23,8 +23,8 @@ node_pkgs=""
 command -v node >/dev/null 2>&1 || node_pkgs="nodejs"
 command -v npm >/dev/null 2>&1 || node_pkgs="$node_pkgs npm"
 tools/deps.sh build-essential cmake ninja-build clang libclang-rt-14-dev \
-  lld libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libtag1-dev pkg-config libclucene-dev \
-  libmpv-dev mpv ffmpeg socat iproute2 util-linux curl python3 chromium ccache qt6-base-dev qt6-qpa-plugins xvfb xauth libxtst6 $node_pkgs
+  lld libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libtag1-dev pkg-config libclucene-dev libicu-dev \
+  libmpv-dev mpv ffmpeg socat iproute2 util-linux curl python3 chromium ccache qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins xvfb xauth libxtst6 $node_pkgs
 
 # The browser tests drive Debian's Chromium with playwright-core, pinned to a
 # release that still runs on Debian 12's Node.js 18, kept under build/.

@@ -5,8 +5,8 @@ tunelet_add_bench(bench_webapp_playlist
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/webapp_playlist.cpp
   LIBS tunelet_webapp tunelet_player)
 
-# The library routes: bench_library_server for bench/download.sh (next to
-# nginx), and the time per request of the large listings and streams.
+# The library routes: bench_library_server for bench/download.sh and
+# bench/cover.sh (next to nginx), and the time per request of the large listings and streams.
 tunelet_add_bench(bench_library_server
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/LibraryServer.cpp
   LIBS tunelet_webapp)

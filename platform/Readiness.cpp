@@ -34,13 +34,13 @@ void ReadinessSet::remove(int descriptor)
     ::epoll_ctl(fd.get(), EPOLL_CTL_DEL, descriptor, nullptr);
 }
 
-int ReadinessSet::wait(std::span<std::uint64_t> keys)
+int ReadinessSet::wait(std::span<std::uint64_t> keys, bool block)
 {
     std::array<epoll_event, 64> events{};
     const int room = static_cast<int>(std::min(keys.size(), events.size()));
     int ready;
     do
-        ready = ::epoll_wait(fd.get(), events.data(), room, -1);
+        ready = ::epoll_wait(fd.get(), events.data(), room, block ? -1 : 0);
     while (ready < 0 && errno == EINTR);
     for (int i = 0; i < ready; ++i) {
         const epoll_event& event = events[static_cast<std::size_t>(i)];

@@ -37,8 +37,9 @@ public:
 
     /// Waits until descriptors are ready and puts the keys of as many of
     /// them as fit (at most 64) into `keys`: their count, or -1 when the wait
-    /// failed. Interrupted waits are resumed.
-    int wait(std::span<std::uint64_t> keys);
+    /// failed. Interrupted waits are resumed. Without `block` it only looks
+    /// (0 when none is ready).
+    int wait(std::span<std::uint64_t> keys, bool block = true);
 
 private:
     UniqueFd fd;

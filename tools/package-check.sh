@@ -6,7 +6,9 @@
 # unit's own command line run as its user (in a network namespace of its
 # own): it must answer on port 5151 with an empty library and end cleanly on
 # SIGTERM with its state saved; the user unit's command line likewise, for a
-# user with a fresh home. Then dpkg -r must leave no installed file
+# user with a fresh home. The system unit's player is also set up through its
+# settings page from this machine (a folder shared there, a file of it
+# played). Then dpkg -r must leave no installed file
 # but the service's data, and dpkg -P that data neither.
 # It installs into the system's folders: it refuses to run where a tunelet
 # package or /var/lib/tunelet is present already, and whatever happens it
@@ -39,6 +41,26 @@ if [ "${1:-}" = --serve ]; then
   done
   status="$(ask consolestatus.xml)" || { cat "$log"; kill -KILL "$player"; fail "no status document on port $port"; }
   listing="$(ask 'library.js?path=')" || { kill -KILL "$player"; fail "no library listing"; }
+  # A user's first steps, from this machine, without editing a file: the
+  # settings page, a folder shared there, its file played.
+  if [ -n "${TUNELET_CHECK_MUSIC:-}" ]; then
+    jar="$(mktemp)"
+    admin() { curl -fsS --max-time 10 -b "$jar" -c "$jar" "$@"; }
+    admin "http://127.0.0.1:$port/admin" | grep -q "<html" || { kill -KILL "$player"; fail "no settings page"; }
+    token="$(admin "http://127.0.0.1:$port/admin/settings.json" | sed -n 's/.*"token":"\([0-9a-zA-Z]*\)".*/\1/p')"
+    [ -n "$token" ] || { kill -KILL "$player"; fail "the settings page gave no token"; }
+    admin -H "X-Tunelet-Token: $token" --data-urlencode "sharedDirs=$TUNELET_CHECK_MUSIC" -d enableML=1 \
+      "http://127.0.0.1:$port/admin/apply" >/dev/null || { kill -KILL "$player"; fail "the settings page refused the shared folder"; }
+    rm -f "$jar"
+    ask 'library.js?path=' | grep -q "$(basename "$TUNELET_CHECK_MUSIC")" || { kill -KILL "$player"; fail "the shared folder is not listed"; }
+    track="$TUNELET_CHECK_MUSIC/track.mp3"
+    ask "playfile?filename=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.quote(sys.argv[1]))' "$track")" >/dev/null
+    for _ in $(seq 50); do
+      ask consolestatus.xml | grep -q "<filename><!\[CDATA\[$track\]\]>" && break
+      sleep 0.1
+    done
+    ask consolestatus.xml | grep -q "<filename><!\[CDATA\[$track\]\]>" || { ask consolestatus.xml; ask getplaylistfilename; kill -KILL "$player"; cat "$log"; fail "the shared file does not play"; }
+  fi
   kill -TERM "$player"
   code=0
   wait "$player" || code=$?
@@ -57,7 +79,7 @@ if dpkg-query -W -f='${Status}' tunelet 2>/dev/null | grep -q installed; then
   fail "a tunelet package is installed already; remove it first"
 fi
 [ ! -e /var/lib/tunelet ] || fail "/var/lib/tunelet exists already; move it away first"
-tools/deps.sh dpkg-dev systemd adduser curl util-linux
+tools/deps.sh dpkg-dev systemd adduser curl util-linux ffmpeg
 
 build=build/package
 config="-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
@@ -121,10 +143,15 @@ unit_command() {
 }
 unit_command /usr/lib/systemd/system/tunelet.service
 [ "$(sed -n 's/^User=//p' /usr/lib/systemd/system/tunelet.service)" = tunelet ] || fail "the unit runs as another user"
-tools/netns.sh "$0" --serve /var/lib/tunelet /var/lib/tunelet "${command[@]}"
+# A folder of music any user may read, shared through the settings page.
+chmod 755 "$runtime"
+install -d -m 755 "$runtime/music"
+ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=2" -q:a 9 "$runtime/music/track.mp3" ||
+  fail "ffmpeg could not make a track"
+chmod 644 "$runtime/music/track.mp3"
+TUNELET_CHECK_MUSIC="$runtime/music" tools/netns.sh "$0" --serve /var/lib/tunelet /var/lib/tunelet "${command[@]}"
 # The user unit, for a user whose home is a fresh folder.
 unit_command /usr/lib/systemd/user/tunelet.service
-chmod 755 "$runtime"
 install -d -o tunelet -g tunelet "$runtime/home"
 tools/netns.sh "$0" --serve "$runtime/home" "$runtime/home/.local/share/tunelet" "${command[@]}"
 
@@ -136,4 +163,4 @@ done
 [ -f /var/lib/tunelet/tunelet-player.m3u ] || fail "dpkg -r removed the service's data"
 dpkg -P tunelet >/dev/null
 [ ! -e /var/lib/tunelet ] || fail "dpkg -P left /var/lib/tunelet"
-echo "package-check.sh: the package installs, serves on port $port, stops cleanly and removes cleanly"
+echo "package-check.sh: the package installs, serves on port $port, shares and plays a folder through its settings page, stops cleanly and removes cleanly"

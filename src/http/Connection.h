@@ -13,7 +13,7 @@ class Connection {
 public:
     /// Where serving a connection stopped.
     enum class Served {
-        idle,     // every request that arrived is answered
+        idle,     // every request that arrived is answered (or an answer that goes on waits for more)
         waiting,  // an answer waits for the player's thread (see `RequestThread::answerLater`)
         sending,  // an answer waits for room in the socket's buffer
         ended,    // the connection is to end

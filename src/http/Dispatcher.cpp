@@ -17,6 +17,7 @@ namespace {
 
 constexpr std::uint64_t endingKey = 0;  // connection serials start at 1
 constexpr std::uint64_t answersKey = ~std::uint64_t{0};
+constexpr std::uint64_t wakesKey = answersKey - 1;  // no serial grows that far
 
 } // namespace
 
@@ -26,6 +27,8 @@ Dispatcher::Dispatcher(ConnectionOwner& owner) : owner(owner)
         ready.add(ending.descriptor(), endingKey, platform::ReadinessSet::Watch::level);
     if (answers->isValid())
         ready.add(answers->descriptor(), answersKey, platform::ReadinessSet::Watch::level);
+    if (woken.isValid())
+        ready.add(woken.descriptor(), wakesKey, platform::ReadinessSet::Watch::level);
 }
 
 Dispatcher::~Dispatcher()
@@ -35,7 +38,8 @@ Dispatcher::~Dispatcher()
 
 bool Dispatcher::start()
 {
-    if (!ready.isValid() || !ending.isValid() || !watchdog.isValid() || !answers->isValid())
+    if (!ready.isValid() || !ending.isValid() || !watchdog.isValid() || !answers->isValid() ||
+        !woken.isValid())
         return false;
     std::lock_guard guard(lock);
     if (!workers.empty())
@@ -70,8 +74,10 @@ void Dispatcher::finish()
     ending.reset();
     std::lock_guard guard(lock);
     pending.clear();  // no connection is left by now
+    wokenTurns.clear();
     watched.clear();
     answers->take();
+    woken.take();
     busySince = 0;
     watchdogArmed = false;
 }
@@ -80,6 +86,11 @@ bool Dispatcher::sendForLater(platform::DeferredSend& send, const platform::Mess
 {
     return platform::sendDeferred(send, message.hwnd, message.message, message.wParam, message.lParam, answers,
                                   sends);
+}
+
+void Dispatcher::wake(std::uint64_t serial)
+{
+    woken.arrive(serial);
 }
 
 bool Dispatcher::watch(Connection& connection)
@@ -99,9 +110,12 @@ bool Dispatcher::watch(Connection& connection)
 void Dispatcher::poll(std::uint64_t turn)
 {
     std::array<std::uint64_t, 16> keys{};
+    constexpr int wokenBetweenLooks = 16;
+    int wokenInARow = 0;
     for (;;) {
         std::optional<Turn> next;
         bool takenOver = false;
+        bool wokenWait = false;
         {
             std::lock_guard guard(lock);
             takenOver = pollerTurn != turn;
@@ -110,8 +124,14 @@ void Dispatcher::poll(std::uint64_t turn)
                 if (!pending.empty()) {
                     next = pending.front();
                     pending.pop_front();
-                    busySince = Clock::now().time_since_epoch().count();
+                } else if (!wokenTurns.empty() && wokenInARow < wokenBetweenLooks) {
+                    next = wokenTurns.front();
+                    wokenTurns.pop_front();
+                    ++wokenInARow;
                 }
+                if (next)
+                    busySince = Clock::now().time_since_epoch().count();
+                wokenWait = !wokenTurns.empty();
             }
         }
         if (takenOver) {
@@ -124,7 +144,10 @@ void Dispatcher::poll(std::uint64_t turn)
             // Everything taken is served: the player's thread may answer
             // the messages of the whole batch now.
             sends.flush();
-            const int count = ready.wait(keys);
+            // With woken connections waiting only a look: requests that came
+            // meanwhile go first.
+            wokenInARow = 0;
+            const int count = ready.wait(keys, !wokenWait);
             if (count < 0)
                 return;
             bool ended = false;
@@ -134,6 +157,9 @@ void Dispatcher::poll(std::uint64_t turn)
                     ended = true;
                 else if (key == answersKey)
                     takeAnswers();
+                else if (key == wakesKey)
+                    for (std::uint64_t serial : woken.take())
+                        take(serial, wokenTurns);
                 else
                     take(key);
             }
@@ -148,6 +174,11 @@ void Dispatcher::poll(std::uint64_t turn)
 }
 
 void Dispatcher::take(std::uint64_t key)
+{
+    take(key, pending);
+}
+
+void Dispatcher::take(std::uint64_t key, std::deque<Turn>& into)
 {
     const bool room = (key & platform::ReadinessSet::writable) != 0;
     auto found = watched.find(key & ~platform::ReadinessSet::writable);
@@ -166,7 +197,7 @@ void Dispatcher::take(std::uint64_t key)
         return;
     }
     connection.taken = true;
-    pending.push_back({&connection, Turn::Cause::input});
+    into.push_back({&connection, Turn::Cause::input});
 }
 
 void Dispatcher::takeAnswers()

@@ -65,6 +65,11 @@ protected:
 /// a serving thread sends on until the buffer is full again. A request whose
 /// head is still on its way waits in the set too, as an idle connection.
 ///
+/// A connection whose answer goes on (an event stream) waits in the set as
+/// an idle one does; whoever has more for it wakes it (`wake`), and it is
+/// then served like a connection whose input has come, after the requests
+/// that wait.
+///
 /// The server starts it with its run, hands it every accepted connection by
 /// `watch`, and calls `finish` once no connection is left; it tells the
 /// server (its `ConnectionOwner`) of every connection that ends.
@@ -89,6 +94,11 @@ public:
     /// true, that connection may be served again by another thread at any
     /// moment.
     bool sendForLater(platform::DeferredSend& send, const platform::Message& message);
+    /// Has the connection `serial` served soon as if input had come (an
+    /// answer that goes on has something to send; see
+    /// `LaterAnswering::keepAnswering`). Any thread, without waiting; nothing
+    /// happens for a connection no longer watched.
+    void wake(std::uint64_t serial);
 
     /// How long one connection may hold the poller before another thread
     /// takes over the polling.
@@ -112,9 +122,10 @@ private:
     };
 
     void poll(std::uint64_t turn);
-    /// Puts the connection a report names in `pending` unless a thread has
-    /// taken it already; under `lock`.
+    /// Puts the connection a report names in `into` (`pending` by default)
+    /// unless a thread has taken it already; under `lock`.
     void take(std::uint64_t key);
+    void take(std::uint64_t key, std::deque<Turn>& into);
     /// Puts the connections whose answers have come in `pending`; under `lock`.
     void takeAnswers();
     void standBy();
@@ -147,8 +158,15 @@ private:
     /// Ready connections taken from the set and not served yet, in order; a
     /// poller that takes over serves them first. Under `lock`.
     std::deque<Turn> pending;
+    /// Woken connections taken and not served yet, in order: served only
+    /// while nothing is `pending`, a few at a time between looks at the set,
+    /// so that a burst of events to many listeners holds up no request.
+    /// Under `lock`.
+    std::deque<Turn> wokenTurns;
     /// The answers connections wait for, and the threads to wake for them.
     const std::shared_ptr<LaterAnswers> answers = std::make_shared<LaterAnswers>();
+    /// The connections woken by `wake`, by serial.
+    LaterAnswers woken;
     platform::SendBatch sends;
     /// The watched connections by the key the set reports them with (their
     /// serial: a report may name one that has ended since). Under `lock`.

@@ -18,6 +18,16 @@ void LaterAnswers::answersDelivered()
     arrivedSignal.signal();
 }
 
+void LaterAnswers::arrive(std::uint64_t tag)
+{
+    std::lock_guard guard(lock);
+    arrived.push_back(tag);
+    if (signalled)
+        return;
+    signalled = true;
+    arrivedSignal.signal();
+}
+
 std::vector<std::uint64_t> LaterAnswers::take()
 {
     std::lock_guard guard(lock);

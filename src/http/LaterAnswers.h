@@ -20,6 +20,9 @@ public:
 
     void answered(platform::DeferredSend& send) override;
     void answersDelivered() override;
+    /// Leaves `tag` as if a send tagged with it had been answered, and
+    /// signals at once (one signal until the next `take`).
+    void arrive(std::uint64_t tag);
 
     /// The tags answered since the last call, in order; makes the descriptor
     /// quiet again.

@@ -68,7 +68,36 @@ std::pair<std::string, std::string> RequestThread::activityEntry() const
 RequestThread::Served RequestThread::serveAvailable()
 {
     stream.expectArrivals();
+    if (ongoing)
+        return serveOngoing();
     return serveOn();
+}
+
+LaterAnswering::Wake RequestThread::keepAnswering(std::unique_ptr<OngoingAnswer> answer)
+{
+    ongoing = std::move(answer);
+    answeringOn = true;
+    return [server = server, serial = serial()] { server->wake(serial); };
+}
+
+RequestThread::Served RequestThread::serveOngoing()
+{
+    // Nothing more is read: what a client sends on such a connection is
+    // dropped, its end ends it. A stop ends it too (its receiving side
+    // shut, which reports input).
+    while (stream.takeArrived()) {
+        if (stream.hasMetEnd())
+            return Served::ended;
+        stream.dropReceived();
+    }
+    if (stopRequested)
+        return Served::ended;
+    const std::string bytes = ongoing->due();
+    if (!bytes.empty())
+        stream.send(bytes);
+    if (stream.hasFailedToSend())
+        return Served::ended;
+    return stream.hasUnsent() ? Served::sending : Served::idle;
 }
 
 RequestThread::Served RequestThread::serveOn()
@@ -94,8 +123,12 @@ RequestThread::Served RequestThread::serveOn()
         const Served served = serveRequest();
         if (served == Served::ended)
             request.reset();
-        if (served != Served::idle)
+        if (served != Served::idle || ongoing) {
+            // An answer that goes on counts as idle from its start on.
+            if (ongoing && served != Served::ended)
+                stream.markIdle();
             return served;
+        }
     }
     stream.markIdle();
     return Served::idle;
@@ -125,6 +158,12 @@ RequestThread::Served RequestThread::resumeSending()
     const SocketStream::Flush flushed = stream.sendUnsent();
     if (flushed == SocketStream::Flush::blocked)
         return Served::sending;
+    if (ongoing) {
+        if (flushed == SocketStream::Flush::failed)
+            return Served::ended;
+        stream.expectArrivals();
+        return serveOngoing();
+    }
     const Served served = afterSending(closesAfterSending || flushed == SocketStream::Flush::failed);
     if (served == Served::ended) {
         request.reset();
@@ -177,9 +216,11 @@ RequestThread::Served RequestThread::serveRequest()
         response.status = request->status;
         response.reason = request->reason;
         response.sendHead();
-    } else if (hasNonEmptyHeader(*request, "If-Modified-Since")) {
+    } else if (hasNonEmptyHeader(*request, "If-Modified-Since") && !hasNonEmptyHeader(*request, "If-None-Match")) {
         // Everything served is either embedded or served fresh: any
-        // conditional request may use what the browser holds.
+        // conditional request may use what the browser holds. A request that
+        // names entity tags too is the route's to judge (a tag it gave
+        // decides, the date does not): browsers send both.
         response.status = 304;
         response.reason = "Not Modified";
         response.sendHead();

@@ -2,6 +2,7 @@
 
 #include "http/Connection.h"
 #include "http/LaterAnswering.h"
+#include "http/OngoingAnswer.h"
 #include "message/Request.h"
 #include "message/Response.h"
 #include "message/SocketStream.h"
@@ -66,6 +67,10 @@ public:
     /// See `LaterAnswering`: the serving thread goes on with other
     /// connections meanwhile (the connection is left `waiting`).
     void answerLater(const platform::Message& message, Finish finish) override;
+    /// See `LaterAnswering`: the connection is let go as an idle one.
+    Wake keepAnswering(std::unique_ptr<OngoingAnswer> answer) override;
+    /// Whether its answer goes on (`keepAnswering`). Any thread.
+    bool isAnsweringOn() const { return answeringOn.load(); }
 
     /// (clientAddress, lastRequest), read under the connection's lock.
     std::pair<std::string, std::string> activityEntry() const;
@@ -123,10 +128,15 @@ private:
     Served sendForLater(Response& response, bool clientCloses);
     /// Finishes the put-off answer with `result`; `idle` to go on.
     Served finishLater(platform::LRESULT result);
+    /// Serves a connection whose answer goes on: ends it when the peer has
+    /// closed or it was stopped, else sends what is due.
+    Served serveOngoing();
 
     platform::UniqueFd socket;
     std::shared_ptr<StateStore> sessionHeld;  // kept alive even if the table drops it
     std::unique_ptr<LaterAnswer> later;       // made at the first answer put off
+    std::unique_ptr<OngoingAnswer> ongoing;   // the answer that goes on, if any
+    std::atomic<bool> answeringOn{false};     // `ongoing` is set
     std::atomic<bool> stopRequested{false};
     const std::uint32_t peerAddress;
     bool closesAfterSending = false;  // the answer left `sending` ends the connection

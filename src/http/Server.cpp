@@ -335,7 +335,7 @@ std::chrono::milliseconds Server::endIdleConnections()
         // after the stall limit).
         auto since = connection->partialSince();
         auto limit = std::chrono::duration_cast<std::chrono::steady_clock::duration>(requestLimit);
-        if (!since) {
+        if (!since && !connection->isAnsweringOn()) {
             since = connection->idleSince();
             limit = idleLimit;
         }
@@ -426,14 +426,18 @@ void Server::publishActivity()
     // connection's entry under the list lock would be contention for nothing.
     if (activity.size() == 0)
         return;
-    ActivityList list;
-    {
-        std::lock_guard guard(connectionsLock);
-        list.reserve(connections.size());
-        for (const auto& connection : connections)
-            list.push_back(connection->activityEntry());
-    }
+    ActivityList list = activityList();
     activity.invoke(reinterpret_cast<threading::CallbackArgument>(&list));
+}
+
+ActivityList Server::activityList() const
+{
+    ActivityList list;
+    std::lock_guard guard(connectionsLock);
+    list.reserve(connections.size());
+    for (const auto& connection : connections)
+        list.push_back(connection->activityEntry());
+    return list;
 }
 
 ReceiveLimits Server::receiveLimits() const

@@ -73,7 +73,9 @@ using ActivityList = std::vector<std::pair<std::string, std::string>>;
 /// place of the connection (of that address, or of any) that has waited
 /// longest for its next request, or is answered 503 and closed when none
 /// waits. A send that moves nothing for `sendStallLimit` seconds ends its
-/// connection.
+/// connection. A connection whose answer goes on (an event stream) counts as
+/// one waiting for its next request, since it began, for all three limits
+/// (so a new peer may take its place), but the idle limit does not end it.
 class Server : public threading::Thread, private ConnectionOwner {
 public:
     Server(std::uint32_t listenAddress, std::uint16_t listenPort);
@@ -126,11 +128,16 @@ public:
     /// Tells `activity` observers what every live connection last asked for.
     /// Call without holding `connectionsLock`.
     void publishActivity();
+    /// What `publishActivity` tells, read now. Any thread.
+    ActivityList activityList() const;
 
     /// For a connection's `answerLater`: hands `message` to its window's
     /// thread without waiting (see `Dispatcher::sendForLater`). Any serving
     /// thread.
     bool sendForLater(platform::DeferredSend& send, const platform::Message& message);
+    /// For a connection whose answer goes on: has it served soon (see
+    /// `Dispatcher::wake`). Any thread.
+    void wake(std::uint64_t serial) { dispatcher.wake(serial); }
 
     /// The receive limits every request is parsed with.
     ReceiveLimits receiveLimits() const;

@@ -1,10 +1,15 @@
 #include "library/Indexer.h"
 
-#include "analysis/FilenameAnalyzer.h"
+#include "analysis/SearchAnalyzer.h"
 #include "analysis/WideText.h"
 #include "library/DirectoryEnumeration.h"
 #include "library/IndexDirectory.h"
+#include "library/IndexFields.h"
+#include "library/IndexFormat.h"
+#include "library/KnownEntries.h"
 #include "library/LibraryPath.h"
+#include "library/TagFields.h"
+#include "library/TagReader.h"
 
 #include <CLucene.h>
 
@@ -20,13 +25,19 @@ using lucene::document::Document;
 using lucene::document::Field;
 using lucene::index::IndexWriter;
 
-/// One rebuild's writer and what its crawl remembers.
+/// One crawl of a rebuild and what it remembers. A crawl either writes
+/// (`writer` set) or only compares the tree with what the last index knew.
 struct Indexer::Writing {
-    IndexWriter& writer;
-    const IndexDirectory& directory;
+    IndexWriter* writer;
+    const IndexDirectory* directory;
+    const KnownEntries& known;
     /// Directories entered, so a symbolic link back up the tree is not
     /// followed round for ever.
     std::set<FileIdentity> visited;
+    /// Comparing: entries found as the last index knew them, and whether one
+    /// was not (which ends the comparison).
+    std::size_t unchanged = 0;
+    bool differs = false;
 };
 
 namespace {
@@ -64,7 +75,8 @@ std::string_view indexedName(const LibraryEntry& entry)
 Indexer::Indexer(std::vector<std::string> sharedDirectories, Extensions indexExtensions, std::string indexDirectory)
     : store(std::move(indexDirectory)), sharedDirectories(std::move(sharedDirectories)),
       indexExtensions(std::move(indexExtensions)),
-      analyzer(std::make_unique<lucene::analysis::filename::FilenameAnalyzer>())
+      analyzer(std::make_unique<lucene::analysis::filename::SearchAnalyzer>(
+          lucene::analysis::filename::SearchAnalyzer::Side::index))
 {
 }
 
@@ -78,16 +90,19 @@ bool Indexer::start()
     if (threadId() != 0 || stopRequested.load())
         return false;
     const std::uint64_t previousEntries = entries.load();
+    const std::uint64_t previousTagReads = tagReads.load();
     const std::int64_t previousStart = started.load();
     const std::int64_t previousEnd = ended.load();
     const bool previousComplete = complete.load();
     entries.store(0);
+    tagReads.store(0);
     started.store(now());
     ended.store(0);
     complete.store(false);
     if (Thread::start())
         return true;
     entries.store(previousEntries);
+    tagReads.store(previousTagReads);
     started.store(previousStart);
     ended.store(previousEnd);
     complete.store(previousComplete);
@@ -129,6 +144,26 @@ bool Indexer::rebuild()
     std::optional<IndexStore::Rebuild> target = store.beginRebuild();
     if (!target)
         return false;
+    const std::string previous = store.currentIndex();
+    const KnownEntries known = hasIndexFormat(previous) ? KnownEntries::load(previous) : KnownEntries();
+    if (!known.empty()) {
+        // A tree as the last index knew it keeps that index: only the crawl
+        // is done again, and nothing is written.
+        Writing comparing{nullptr, nullptr, known, {}};
+        for (const std::string& shared : sharedDirectories) {
+            if (crawlEnds(comparing))
+                break;
+            crawl(shared, comparing);
+        }
+        if (stopRequested.load())
+            return false;
+        if (!comparing.differs && comparing.unchanged == known.size()) {
+            target->discard();
+            return true;
+        }
+        entries.store(0);
+    }
+
     const IndexDirectory::Owner directory = IndexDirectory::open(target->path());
     if (!directory)
         return false;
@@ -137,7 +172,7 @@ bool Indexer::rebuild()
     try {
         writer = std::make_unique<IndexWriter>(directory.get(), analyzer.get(), true);
         writer->setMaxFieldLength(maximumFieldLength);
-        Writing writing{*writer, *directory, {}};
+        Writing writing{writer.get(), directory.get(), known, {}};
         for (const std::string& shared : sharedDirectories) {
             if (crawlEnds(writing))
                 break;
@@ -168,12 +203,12 @@ bool Indexer::rebuild()
     }
     // Otherwise the half-written generation of a stopped or failed rebuild
     // is removed by the next one, engine lock and all.
-    return written && target->publish();
+    return written && markIndexFormat(target->path()) && target->publish();
 }
 
 bool Indexer::crawlEnds(const Writing& writing) const
 {
-    return stopRequested.load() || writing.directory.failed();
+    return stopRequested.load() || writing.differs || (writing.directory != nullptr && writing.directory->failed());
 }
 
 void Indexer::crawl(const std::string& path, Writing& writing)
@@ -215,17 +250,41 @@ void Indexer::indexEntry(const LibraryEntry& entry, Writing& writing)
     if (count % notifyInterval == 0)
         onProgress.invoke(reinterpret_cast<threading::CallbackArgument>(&entry));
 
+    const std::int32_t known =
+        writing.known.find(entry.path, {entry.attributes, entry.size, entry.modified.value()});
+    if (writing.writer == nullptr) {
+        if (known < 0)
+            writing.differs = true;
+        else
+            ++writing.unchanged;
+        return;
+    }
+
+    // A file the last index knew with the same size and time keeps the tags
+    // it had; any other is read now.
+    std::optional<TrackTags> tags;
+    if (known >= 0) {
+        tags = writing.known.tags(known);
+    } else if (!entry.isDirectory()) {
+        tags = readTrackTags(entry.path);
+        tagReads.fetch_add(1);
+    }
+
     const std::wstring name = analysis::decodeUtf8(indexedName(entry));
     const std::wstring path = analysis::widenBytes(entry.path);
     const std::wstring attributes = decimal(entry.attributes);
     const std::wstring size = decimal(entry.size);
+    const std::wstring modified = std::to_wstring(entry.modified.value());
     Document document;
     // The document owns its fields; each copies its value.
-    document.add(*new Field(L"name", name.c_str(), indexedOnly));
-    document.add(*new Field(L"path", path.c_str(), storedOnly));
-    document.add(*new Field(L"attributes", attributes.c_str(), storedOnly));
-    document.add(*new Field(L"size", size.c_str(), storedOnly));
-    writing.writer.addDocument(&document);
+    document.add(*new Field(fields::name, name.c_str(), indexedOnly));
+    document.add(*new Field(fields::path, path.c_str(), storedOnly));
+    document.add(*new Field(fields::attributes, attributes.c_str(), storedOnly));
+    document.add(*new Field(fields::size, size.c_str(), storedOnly));
+    document.add(*new Field(fields::modified, modified.c_str(), storedOnly));
+    if (tags)
+        addTagFields(document, *tags);
+    writing.writer->addDocument(&document);
 }
 
 } // namespace library

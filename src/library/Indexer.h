@@ -14,19 +14,29 @@
 #include <vector>
 
 namespace lucene::analysis::filename {
-class FilenameAnalyzer;
+class SearchAnalyzer;
 }
 
 namespace library {
 
-/// Rebuilds the search index over the names of everything below the shared
-/// directories, one rebuild per run of its thread. Every rebuild writes a
-/// whole new index (see IndexStore): one document per file whose extension
-/// is indexed and per directory, with the fields "name" (the file name
-/// without its extension, or the directory's whole name; indexed through the
-/// file-name analyzer, not stored), "path", "attributes" and "size" (stored
-/// only). The new index replaces the last complete one only when the
-/// rebuild reached its end without a failure and without being stopped.
+/// Rebuilds the search index over the names and tags of everything below
+/// the shared directories, one rebuild per run of its thread. A rebuild
+/// writes a whole new index (see IndexStore): one document per file whose
+/// extension is indexed and per directory, with the fields of IndexFields.h:
+/// "name" (the file name without its extension, or the directory's whole
+/// name; read with accents folded and CJK runs cut in pairs, see
+/// analysis/SearchAnalyzer.h), "path", "attributes", "size", "modified", and for every file the
+/// tag library reads, its tags (see TagFields.h); a file it cannot read is
+/// indexed by name alone. The new index replaces the last complete one only
+/// when the rebuild reached its end without a failure and without being
+/// stopped.
+///
+/// What the last complete index knew is kept: a file with the same size and
+/// modification time keeps its stored tags and is not read again. A tree
+/// found exactly as the last index knew it (same entries, sizes, times) is
+/// only crawled: that index stays current and nothing is written. The crawl
+/// that compares reports its progress like one that writes; when it finds a
+/// difference, the count starts again with the crawl that writes.
 ///
 /// Made by the media library, which subscribes to `onFinished`; `start` runs
 /// on the user-interface thread. `onProgress` and `onFinished` observers run
@@ -67,6 +77,9 @@ public:
 
     /// Entries indexed in the current or last rebuild.
     std::uint64_t entryCount() const { return entries.load(); }
+    /// Files whose tags the current or last rebuild read (the others kept
+    /// what the last index knew, or were directories).
+    std::uint64_t tagReadCount() const { return tagReads.load(); }
     /// Seconds since 1970 when the current or last rebuild started; 0 before the first.
     std::int64_t startTime() const { return started.load(); }
     /// When the last rebuild ended; 0 while one runs.
@@ -98,6 +111,7 @@ private:
     void indexEntry(const LibraryEntry& entry, Writing& writing);
 
     std::atomic<std::uint64_t> entries{0};
+    std::atomic<std::uint64_t> tagReads{0};
     std::atomic<std::int64_t> started{0};
     std::atomic<std::int64_t> ended{0};
     std::atomic<bool> complete{false};
@@ -105,7 +119,7 @@ private:
     IndexStore store;
     std::vector<std::string> sharedDirectories;
     const Extensions indexExtensions;
-    std::unique_ptr<lucene::analysis::filename::FilenameAnalyzer> analyzer;
+    std::unique_ptr<lucene::analysis::filename::SearchAnalyzer> analyzer;
 };
 
 } // namespace library

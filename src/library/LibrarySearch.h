@@ -2,16 +2,19 @@
 
 #include "library/IndexStore.h"
 #include "library/LibraryEntry.h"
+#include "library/SearchFacts.h"
+#include "library/TrackTags.h"
 
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace lucene::analysis::filename {
-class FilenameAnalyzer;
+class SearchAnalyzer;
 }
 
 namespace library {
@@ -19,15 +22,50 @@ namespace library {
 /// Answers search paths from the index the `Indexer` built. The query text
 /// is the search engine's query language (terms, "quoted phrases", "*" and
 /// "?" wildcards, "+" and "-", AND/OR/NOT, parentheses) over the "name"
-/// field, read through the file-name analyzer, with AND between terms that
-/// name no operator. Text is UTF-8 (see analysis/WideText.h).
+/// field (or a tag field named as "artist:", "album:", "title:", "genre:",
+/// "year:"), read through the search analyzer (accents folded, CJK runs in
+/// pairs, see analysis/SearchAnalyzer.h), with AND between terms that name
+/// no operator. Text is UTF-8 (see analysis/WideText.h).
 ///
-/// Threads: `search` runs on any number of request threads at once; each
+/// Threads: `search` and `find` run on any number of request threads at once; each
 /// opens a searcher of its own on the last complete index, so a rebuild in
 /// progress does not change what it sees. Nothing throws.
 class LibrarySearch {
 public:
     static constexpr std::size_t maximumEntries = 500;
+
+    /// The sort keys of `find`, those of a folder listing with facts.
+    enum class SortKey { relevance = -1, name, modified, size, duration, artist, album, title, track };
+
+    struct FindRequest {
+        bool foldersOnly = false;
+        /// The page: hits `start` to `start + count - 1` of the sorted whole.
+        std::size_t start = 0;
+        std::size_t count = 100;
+        /// Relevance: best score first, equal scores in index order. Name:
+        /// the file-name part of the path, byte for byte. Modified, size,
+        /// duration: as numbers. Artist, album, title: the tag texts byte for
+        /// byte. Track: disc, then track number. Hits that tie keep their
+        /// relevance order; `descending` reverses the key, not the ties.
+        SortKey sortBy = SortKey::relevance;
+        bool descending = false;
+    };
+
+    /// A hit with what the index knows of it.
+    struct Hit {
+        /// Path, attributes, size and modified as indexed (modified 0 when the
+        /// index holds no time).
+        LibraryEntry entry;
+        /// The tags as indexed (empty when the index holds none).
+        TrackTags tags;
+    };
+
+    struct Page {
+        /// Every hit the search may show (after `foldersOnly` and the path
+        /// filter), not only the page's.
+        std::size_t total = 0;
+        std::vector<Hit> hits;
+    };
 
     /// The index lives below `indexDirectory` (see IndexStore).
     explicit LibrarySearch(std::string indexDirectory);
@@ -48,9 +86,33 @@ public:
     std::size_t search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries,
                        const PathFilter& keep = {}) const;
 
+    /// One page of the matches of `query` in the order `request` asks for,
+    /// and their number; the same hits `search` would see, without its 500
+    /// cap. Any failure of the engine (no index, a query that does not
+    /// parse) gives an empty page with total 0.
+    ///
+    /// The first call on a new index (or with another `keepIdentity`) reads
+    /// every document once (see SearchFacts); later ones read only the
+    /// page's documents when sorting by relevance, name, size or modified.
+    /// `keepIdentity` names what `keep` answers (a different text whenever
+    /// its answers may change); without one a `keep` is asked per search.
+    Page find(std::string_view query, const FindRequest& request, const PathFilter& keep = {},
+              std::string_view keepIdentity = {}) const;
+
 private:
+    /// The facts of the index at `index`, read with `keep` unless those
+    /// known were read of the same index and identity.
+    std::shared_ptr<const SearchFacts> factsOf(const std::string& index, lucene::index::IndexReader& reader,
+                                               const PathFilter& keep, std::string_view keepIdentity) const;
+
     IndexStore store;
-    std::unique_ptr<lucene::analysis::filename::FilenameAnalyzer> analyzer;
+    std::unique_ptr<lucene::analysis::filename::SearchAnalyzer> analyzer;
+
+    /// The facts of the last index a paged search read, shared by searches.
+    mutable std::mutex factsLock;
+    mutable std::string factsIndex;
+    mutable std::string factsKeep;
+    mutable std::shared_ptr<const SearchFacts> facts;
 };
 
 } // namespace library

@@ -28,7 +28,10 @@ MediaLibrary::MediaLibrary(host::Settings& settings)
       discoveryAgent(std::make_unique<discovery::DiscoveryAgent>(
           [&settings] { return static_cast<std::uint16_t>(settings.snapshot().listenPort); })),
       searcher(std::make_unique<LibrarySearch>(index->indexDirectory())),
-      settings(settings)
+      settings(settings),
+      covers(std::make_unique<CoverStore>(index->indexDirectory() + "/cover-cache", [this](std::string_view name) {
+          return isListable(name, FindData::normalAttribute, false);
+      }))
 {
     index->onFinished.add(&indexFinished);
     discoveryAgent->start();
@@ -102,6 +105,18 @@ std::size_t MediaLibrary::search(std::string_view query, bool foldersOnly, std::
     return searcher->search(query, foldersOnly, entries, [&shared](std::string_view path) {
         return isLocalPath(path) && isPathAllowedIn(path, shared);
     });
+}
+
+LibrarySearch::Page MediaLibrary::find(std::string_view query, const LibrarySearch::FindRequest& request) const
+{
+    const std::vector<std::string> shared = sharedDirectories();
+    // The filter's answers change only with the shared directories.
+    std::string identity;
+    for (const std::string& directory : shared)
+        identity.append(directory).push_back('\0');
+    return searcher->find(
+        query, request,
+        [&shared](std::string_view path) { return isLocalPath(path) && isPathAllowedIn(path, shared); }, identity);
 }
 
 bool MediaLibrary::isPlaylistEntryAllowed(std::string_view path) const

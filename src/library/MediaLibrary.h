@@ -1,16 +1,19 @@
 #pragma once
 
 #include "discovery/PeerTable.h"
+#include "library/CoverStore.h"
 #include "library/DirectoryEnumeration.h"
 #include "library/FetchGate.h"
 #include "library/FindData.h"
 #include "library/LibraryEntry.h"
+#include "library/LibrarySearch.h"
 #include "library/PeerAccess.h"
 #include "threading/Callback.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -47,6 +50,7 @@ class LibrarySearch;
 /// threads at once, without a lock of their own: the extension sets never
 /// change after construction, the shared directories come from a settings
 /// snapshot, and every call works on its own arrays and directory handles.
+/// `cover` too: the covers' cache guards its size with a lock of its own.
 /// `reindex` runs on the dialog's thread; `onIndexFinished` runs
 /// on the indexing thread; `peers`, `peerAccess`, `mayFetchFrom` and
 /// `notePlace` on any thread (the noted places have a lock of their own,
@@ -93,6 +97,10 @@ public:
     /// shared. An empty query, or a failing index, appends nothing.
     std::size_t search(std::string_view query, bool foldersOnly, std::vector<LibraryEntry>& entries) const;
 
+    /// A page of the same matches, without the 500 cap, sorted as `request`
+    /// asks, with their total (see LibrarySearch::find).
+    LibrarySearch::Page find(std::string_view query, const LibrarySearch::FindRequest& request) const;
+
     /// Whether an entry read from a playlist file (resolved against the
     /// playlist's folder) may go to the player: what `isPathAllowed` allows,
     /// and for a local path nothing but a regular file or a missing one (a
@@ -125,6 +133,14 @@ public:
     /// The find data of an allowed, listable file or directory (playlists
     /// included); a value-initialised record (empty name) otherwise.
     FindData fileInfo(std::string_view path) const;
+
+    /// The cover of `path` at most the variant's size on a side (see
+    /// CoverStore): of a local file or folder that `fileInfo` finds (the test
+    /// a download passes), or of an album path's first track that the
+    /// library allows. Nothing for any other path or when there is no cover.
+    /// Covers are cached in the folder "cover-cache" of the index directory,
+    /// beside the search index. Any thread.
+    std::optional<Cover> cover(std::string_view path, CoverStore::Variant variant) const;
 
     /// Starts a rebuild of the search index over the shared directories the
     /// settings name now, when none runs: marks `needsIndex` and saves the
@@ -201,6 +217,9 @@ private:
 
     /// Not owned.
     host::Settings& settings;
+
+    /// The covers' cache; made with the indexer's index directory.
+    std::unique_ptr<CoverStore> covers;
 
     /// The peer fetches of `expandPath` under way.
     mutable FetchGate fetchGate;

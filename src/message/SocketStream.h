@@ -61,6 +61,10 @@ public:
     /// True when there is something to read, the peer's end or a failure
     /// included.
     bool takeArrived();
+    /// True once `takeArrived` met the peer's end or a failure.
+    bool hasMetEnd() const { return endMet; }
+    /// Forgets what `takeArrived` and `unreceive` left here.
+    void dropReceived() { given.clear(); }
     /// True when what waits here holds a request's whole head (up to its
     /// blank line), or never will: the peer's end or a failure was met, or
     /// `limit` bytes are here.

@@ -126,6 +126,7 @@ SettingsData SettingsData::readFrom(const IniDocument& document)
     data.documentRoot = text("DocumentRoot", "", documentRootLimit);
     data.needsIndex = flag("NeedsIndex", false);
     data.allowedHosts = unescapeLineBreaks(text("Allowed Hosts", "", addressListLimit));
+    data.adminFromLan = flag("Admin From LAN", false);
     return data;
 }
 
@@ -163,6 +164,8 @@ void SettingsData::writeTo(IniDocument& document) const
     // versions write it.
     if (!allowedHosts.empty() || document.find(sectionName, "Allowed Hosts"))
         set("Allowed Hosts", escapeLineBreaks(allowedHosts));
+    if (adminFromLan || document.find(sectionName, "Admin From LAN"))
+        setFlag("Admin From LAN", adminFromLan);
 }
 
 } // namespace host

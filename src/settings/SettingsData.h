@@ -19,7 +19,8 @@ namespace host {
 /// "requirePassword", "username", "password", "filterIPs", "Allowed IPs",
 /// "Blocked IPs" (written as "Blocked Ips"; names match without regard to
 /// case), "Enable ML", "Shared Dirs", "DocumentRoot", "NeedsIndex",
-/// "Allowed Hosts" (written only when set or already in the file). Every
+/// "Allowed Hosts" and "Admin From LAN" (each written only when set or
+/// already in the file). Every
 /// other line of the file is kept by a write.
 struct SettingsData {
     static constexpr const char* sectionName = "Tunelet Remote Control Plugin v1.0";
@@ -65,6 +66,10 @@ struct SettingsData {
     /// the machine's own names; white space, "," or ";" between them. Stored
     /// as the address lists are; older versions ignore the key.
     std::string allowedHosts;
+    /// The settings page may be used from other machines while no password
+    /// is required (with one it is open to whoever logs in). Off: only from
+    /// this machine. Older versions ignore the key.
+    bool adminFromLan = false;
 };
 
 } // namespace host

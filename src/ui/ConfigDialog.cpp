@@ -1,19 +1,19 @@
 #include "ui/ConfigDialog.h"
 
+#include "settings/ControlValues.h"
 #include "settings/Ipv4Address.h"
 #include "settings/Settings.h"
 #include "library/Indexer.h"
-#include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
 #include "ui/ConfigAboutDialog.h"
 #include "ui/ConfigActivityDialog.h"
 #include "ui/ConfigLibraryDialog.h"
 #include "ui/ConfigSecurityDialog.h"
 #include "ui/ConfigServerDialog.h"
-#include "ui/ControlValues.h"
 #include "ui/DialogNotifications.h"
 #include "ui/PageImages.h"
 #include "webapp/ServerState.h"
+#include "webapp/SettingsApply.h"
 #include "webapp/TuneletServer.h"
 #include "webapp/WebApplication.h"
 
@@ -34,9 +34,6 @@ namespace ui {
 
 namespace {
 
-constexpr std::size_t credentialLength = 31;
-constexpr std::size_t addressListLength = 4094;
-
 struct PageEntry {
     const char* text;
     int iconResource;
@@ -50,23 +47,11 @@ std::string textOf(const QLineEdit* edit)
     return edit->text().toStdString();
 }
 
-std::string addressListOf(const QPlainTextEdit* edit)
-{
-    std::string text = limitBytes(toCrLf(edit->toPlainText().toStdString()), addressListLength);
-    // A cut between CR and LF leaves no half line break.
-    if (!text.empty() && text.back() == '\r')
-        text.pop_back();
-    return text;
-}
-
 /// Shows `why` beside a field whose text was not taken, or hides it.
-template <class Value>
-void takeOrExplain(const std::optional<Value>& taken, Value& field, QLabel* message, const QString& why)
+void explain(QLabel* message, const std::string& why)
 {
-    if (taken)
-        field = *taken;
-    message->setText(why);
-    message->setVisible(!taken);
+    message->setText(QString::fromStdString(why));
+    message->setVisible(!why.empty());
 }
 
 } // namespace
@@ -132,6 +117,8 @@ ConfigDialog::ConfigDialog(host::Settings& settings, webapp::TuneletServer& serv
     library::Indexer& indexer = webApplication.library->indexer();
     indexer.onFinished.add(&notifications.onRefresh);
     indexer.onProgress.add(&notifications.onIndexStatus);
+    // What the settings page changes shows here too.
+    webApplication.settingsChanged.add(&notifications.onRefresh);
 }
 
 ConfigDialog::~ConfigDialog()
@@ -140,6 +127,7 @@ ConfigDialog::~ConfigDialog()
     library::Indexer& indexer = webApplication.library->indexer();
     indexer.onFinished.remove(&notifications.onRefresh);
     indexer.onProgress.remove(&notifications.onIndexStatus);
+    webApplication.settingsChanged.remove(&notifications.onRefresh);
     server.onStarted.remove(&notifications.onServerState);
     server.onFinished.remove(&notifications.onServerState);
     server.onListening.remove(&notifications.onServerState);
@@ -170,7 +158,7 @@ void ConfigDialog::send(unsigned message, const std::string& text)
     case CM_START:
         readControls();
         server_->start->setEnabled(false);
-        server.restart(handServerSettings(settings.snapshot()));
+        server.restart(webapp::handServerSettings(server, settings.snapshot()));
         break;
     case CM_STOP:
         readControls();
@@ -248,9 +236,10 @@ void ConfigDialog::fillControls()
     security->username->setText(QString::fromStdString(values.username));
     security->password->setText(QString::fromStdString(values.password));
     security->filterIPs->setChecked(values.filterIPs);
-    security->allowedIPs->setPlainText(QString::fromStdString(fromCrLf(values.allowedIPs)));
-    security->blockedIPs->setPlainText(QString::fromStdString(fromCrLf(values.blockedIPs)));
-    security->allowedHosts->setText(QString::fromStdString(fromCrLf(values.allowedHosts)).replace('\n', ' '));
+    security->allowedIPs->setPlainText(QString::fromStdString(host::fromCrLf(values.allowedIPs)));
+    security->blockedIPs->setPlainText(QString::fromStdString(host::fromCrLf(values.blockedIPs)));
+    security->adminFromLan->setChecked(values.adminFromLan);
+    security->allowedHosts->setText(QString::fromStdString(host::fromCrLf(values.allowedHosts)).replace('\n', ' '));
     for (QWidget* control : {static_cast<QWidget*>(security->username), static_cast<QWidget*>(security->password)})
         control->setEnabled(values.requirePassword);
     security->allowedIPs->setEnabled(values.filterIPs);
@@ -271,53 +260,31 @@ void ConfigDialog::showIndexStatus()
         library->reindex->hide();
         return;
     }
-    const library::Indexer& indexer = webApplication.library->indexer();
-    library->status->setText(QString::fromStdString(indexStatusText({.rebuilt = indexer.startTime() != 0,
-                                                                     .complete = indexer.lastRebuildComplete(),
-                                                                     .files = indexer.entryCount(),
-                                                                     .seconds = indexer.endTime() - indexer.startTime(),
-                                                                     .hasIndex = indexer.hasIndex()})));
+    library->status->setText(QString::fromStdString(webapp::indexStatus(webApplication)));
     library->reindex->show();
 }
 
 bool ConfigDialog::readControls()
 {
-    const auto address = addressFromControl(textOf(server_->address));
-    const auto port = portFromText(textOf(server_->port));
-    const auto timeout = timeoutFromText(textOf(server_->timeout));
-    std::vector<std::string> directories;
-    for (const std::string& directory : library->directories())
-        directories.push_back(library::sharedDirectoryForm(directory));
-
-    settings.update([&](host::SettingsData& data) {
-        data.autoStart = server_->autoStart->isChecked();
-        takeOrExplain(address, data.listenIP, server_->addressMessage,
-                      QString("Not an IP address; kept %1").arg(QString::fromStdString(data.listenIP)));
-        takeOrExplain(port, data.listenPort, server_->portMessage,
-                      QString("The port must be a number from 1 to 65535; kept %1").arg(data.listenPort));
-        takeOrExplain(timeout, data.timeout, server_->timeoutMessage,
-                      QString("The timeout must be a number of seconds; kept %1").arg(data.timeout));
-
-        data.requirePassword = security->requirePassword->isChecked();
-        data.username = limitBytes(textOf(security->username), credentialLength);
-        data.password = limitBytes(textOf(security->password), credentialLength);
-        data.filterIPs = security->filterIPs->isChecked();
-        data.allowedIPs = addressListOf(security->allowedIPs);
-        data.blockedIPs = addressListOf(security->blockedIPs);
-        data.allowedHosts = limitBytes(textOf(security->allowedHosts), addressListLength);
-
-        data.enableML = library->enableML->isChecked();
-        data.sharedDirs = std::move(directories);
-    });
-    settings.save();
-    return address && port && timeout;
-}
-
-http::Endpoint ConfigDialog::handServerSettings(const host::SettingsData& values)
-{
-    server.applyAccessSettings(values);
-    server.idleTimeout = values.timeout;
-    return webapp::TuneletServer::endpointFor(values);
+    const webapp::SettingsForm form{.autoStart = server_->autoStart->isChecked(),
+                                    .address = textOf(server_->address),
+                                    .port = textOf(server_->port),
+                                    .timeout = textOf(server_->timeout),
+                                    .requirePassword = security->requirePassword->isChecked(),
+                                    .username = textOf(security->username),
+                                    .password = textOf(security->password),
+                                    .filterIPs = security->filterIPs->isChecked(),
+                                    .allowedIPs = security->allowedIPs->toPlainText().toStdString(),
+                                    .blockedIPs = security->blockedIPs->toPlainText().toStdString(),
+                                    .allowedHosts = textOf(security->allowedHosts),
+                                    .adminFromLan = security->adminFromLan->isChecked(),
+                                    .enableML = library->enableML->isChecked(),
+                                    .sharedDirs = library->directories()};
+    const webapp::FormMessages messages = webapp::saveForm(settings, form);
+    explain(server_->addressMessage, messages.address);
+    explain(server_->portMessage, messages.port);
+    explain(server_->timeoutMessage, messages.timeout);
+    return messages.accepted();
 }
 
 void ConfigDialog::reindex()
@@ -326,18 +293,15 @@ void ConfigDialog::reindex()
     // A running rebuild keeps the directories it started with.
     if (webApplication.library->isIndexing())
         return;
-    // The library hands the indexer the directories just saved.
-    webApplication.library->reindex();
+    webapp::startReindex(webApplication);
     fillControls();
 }
 
 void ConfigDialog::apply()
 {
     readControls();
-    const http::Endpoint endpoint = handServerSettings(settings.snapshot());
     // A running listener listens anew on the new address and port.
-    if (server.threadId() != 0)
-        server.restart(endpoint);
+    webapp::applyToServer(server, settings, webapp::RestartWhen::running);
 }
 
 } // namespace ui

@@ -84,9 +84,6 @@ protected:
 
 private:
     void showPage(int index);
-    /// Access rules and time-out of `values` to the server; the endpoint
-    /// they name, for a start or restart.
-    http::Endpoint handServerSettings(const host::SettingsData& values);
     void reindex();
     void apply();
     void showIndexStatus();

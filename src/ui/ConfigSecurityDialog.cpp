@@ -35,7 +35,8 @@ ConfigSecurityDialog::ConfigSecurityDialog(ConfigDialog& owner)
       filterIPs(named(new QCheckBox("Filter IP Addresses"), 3027)),
       allowedIPs(named(new QPlainTextEdit, 3028)),
       blockedIPs(named(new QPlainTextEdit, 3030)),
-      allowedHosts(named(new QLineEdit, 3043))
+      allowedHosts(named(new QLineEdit, 3043)),
+      adminFromLan(named(new QCheckBox("Allow The Settings Page From Other Machines"), 3044))
 {
     password->setEchoMode(QLineEdit::Password);
     for (QPlainTextEdit* edit : {allowedIPs, blockedIPs})
@@ -63,6 +64,8 @@ ConfigSecurityDialog::ConfigSecurityDialog(ConfigDialog& owner)
     page->addWidget(filterIPs);
     page->addLayout(lists, 1);
     page->addWidget(hostsBox);
+    adminFromLan->setToolTip("Without a password the settings page opens only on this machine");
+    page->addWidget(adminFromLan);
 
     // The box has toggled itself already; the change is saved at once.
     for (QCheckBox* box : {requirePassword, filterIPs}) {

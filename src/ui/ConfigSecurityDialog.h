@@ -10,8 +10,8 @@ class QPlainTextEdit;
 namespace ui {
 
 /// The Security page: the password requirement with its account, the
-/// address filter with its two lists, and the host names served besides the
-/// machine's own. A click on either check box saves at
+/// address filter with its two lists, the host names served besides the
+/// machine's own, and whether the settings page opens to the LAN. A click on either check box saves at
 /// once (CM_SAVE, then CM_REFRESH, which enables or disables the edits
 /// that depend on it).
 class ConfigSecurityDialog final : public ConfigPage {
@@ -27,6 +27,8 @@ public:
     QPlainTextEdit* allowedIPs;  // 3028
     QPlainTextEdit* blockedIPs;  // 3030
     QLineEdit* allowedHosts;     // 3043
+    /// The settings page may be used from other machines without a password.
+    QCheckBox* adminFromLan;     // 3044
 };
 
 } // namespace ui

@@ -5,6 +5,7 @@
 #include "library/LibraryPath.h"
 #include "library/MediaLibrary.h"
 #include "webapp/ListingText.h"
+#include "webapp/FindRoute.h"
 #include "webapp/PeerLibraryRoute.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteParameters.h"
@@ -92,6 +93,7 @@ void addLibraryRoutes(RouteTable& routes)
     routes.insert_or_assign("favorites.js", sendFavorites);
     routes.insert_or_assign("events.js", sendEvents);
     routes.insert_or_assign("peerlibrary.js", sendPeerLibrary);
+    routes.insert_or_assign("find.js", sendFind);
 }
 
 } // namespace webapp

@@ -11,8 +11,8 @@ struct RequestContext;
 /// request without the cookie never passes.
 bool checkJsonAuth(RequestContext& context);
 
-/// Enters "library.js", "favorites.js", "events.js" and "peerlibrary.js"
-/// (see PeerLibraryRoute) into `routes`.
+/// Enters "library.js", "favorites.js", "events.js", "peerlibrary.js"
+/// (see PeerLibraryRoute) and "find.js" (see FindRoute) into `routes`.
 /// Each answers a script: the "callback" parameter (when it only names a
 /// function, see scriptCallback), "(", an object text, ");". "library.js"
 /// lists the shared directories, one of their directories or a search, with

@@ -19,7 +19,7 @@ namespace {
 /// Routes another site's page may reach when it is a peer's.
 bool isPeerRoute(std::string_view route)
 {
-    return route == "library.js" || route == "download";
+    return route == "library.js" || route == "find.js" || route == "download" || route == "cover";
 }
 
 } // namespace

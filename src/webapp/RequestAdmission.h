@@ -22,7 +22,7 @@ class WebApplication;
 ///   rebound to this machine's address sends;
 /// - a request a browser marks as made by another site's page (see
 ///   `http::requestSite`): 403, except the client's own files (pages,
-///   scripts, style sheets, images), and "library.js" and "download" for a
+///   scripts, style sheets, images), and "library.js", "find.js" and "download" for a
 ///   page whose host and port are those of a peer in the discovery table (or
 ///   a page on the browser's own loopback, with the port a peer at the
 ///   browser's address announced), so a peer's client still browses this

@@ -2,6 +2,7 @@
 
 #include "http/CookieStore.h"
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -14,6 +15,8 @@ class StateStore;
 } // namespace http
 
 namespace webapp {
+
+class TuneletServer;
 
 /// What a route handler receives for one request. Built on the serving
 /// thread by `TuneletRequestThread::handle` and dropped when the answer is
@@ -43,6 +46,10 @@ struct RequestContext {
     http::LaterAnswering* connection = nullptr;
     /// The server's sessions; none offline.
     http::SessionTable* sessions = nullptr;
+    /// The server the request came to; none offline.
+    TuneletServer* server = nullptr;
+    /// The client's IPv4 address, network order; 0 offline or unknown.
+    std::uint32_t peer = 0;
 
     /// What the URLs handed out for this request carry in "auth": the URL
     /// token of its authorised session (made at the first need), which opens

@@ -59,6 +59,8 @@ void TuneletRequestThread::handle(http::Response& response)
     RequestContext context(*request, response, session, routeName, cookieName);
     context.connection = this;
     context.sessions = &tuneletServer.sessions();
+    context.server = &tuneletServer;
+    context.peer = peer();
     if (tuneletServer.application.dispatch(context))
         return;
     WebApplication::sendNotFound(response);

@@ -6,10 +6,14 @@
 #include "platform/RandomSource.h"
 #include "message/Response.h"
 #include "library/MediaLibrary.h"
+#include "webapp/AdminRoutes.h"
 #include "webapp/ClientFileTypes.h"
+#include "webapp/CoverRoute.h"
 #include "webapp/DownloadRoutes.h"
 #include "webapp/EmbeddedRoutes.h"
 #include "webapp/LibraryRoutes.h"
+#include "webapp/LiveFeed.h"
+#include "webapp/LiveRoute.h"
 #include "webapp/PlayerCommands.h"
 #include "webapp/PlayerFacade.h"
 #include "webapp/RequestContext.h"
@@ -43,6 +47,9 @@ RouteTables makeTables(RouteTable extra)
     addPlayerCommands(tables.routes);
     addLibraryRoutes(tables.routes);
     addDownloadRoutes(tables.routes);
+    addAdminRoutes(tables.routes);
+    addCoverRoute(tables.routes);
+    addLiveRoute(tables.routes);
     for (auto& [name, handler] : extra)
         tables.routes.insert_or_assign(name, std::move(handler));
     return tables;
@@ -56,11 +63,13 @@ WebApplication::WebApplication(platform::HWND mainWindow, void* module, host::Se
 {
     library = std::make_unique<library::MediaLibrary>(settings);
     facade = std::make_unique<PlayerFacade>(mainWindow, library.get());
+    live = std::make_unique<LiveFeed>([this] { return readLiveState(*this); });
 }
 
 WebApplication::~WebApplication()
 {
-    // The facade borrows the library.
+    // The feed's watcher reads through the facade, which borrows the library.
+    live.reset();
     facade.reset();
     library.reset();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/WindowTypes.h"
+#include "threading/Delegate.h"
 #include "webapp/PlaylistClients.h"
 #include "webapp/RouteTables.h"
 
@@ -26,6 +27,7 @@ struct Resource;
 namespace webapp {
 
 struct RequestContext;
+class LiveFeed;
 class PlayerFacade;
 
 /// The web application: its routes (the web client's embedded files and the
@@ -48,7 +50,8 @@ public:
     /// it on the player's thread or one that does not block it), and its
     /// route tables: the embedded web-client files, the status documents,
     /// the player commands, the library listings, downloads and streams,
-    /// then `extraRoutes` (over a built-in route of the same name).
+    /// covers, the live stream (with its feed, whose watcher starts at the first
+    /// listener), then `extraRoutes` (over a built-in route of the same name).
     /// `settings` (read for `enableML`) must outlive the application;
     /// `module` is the plug-in's own module handle, which the embedded files
     /// belong to.
@@ -90,6 +93,8 @@ public:
     std::unique_ptr<PlayerFacade> facade;
     /// The shared music, made with the settings.
     std::unique_ptr<library::MediaLibrary> library;
+    /// The player's state for the "live" stream; deleted before the facade.
+    std::unique_ptr<LiveFeed> live;
 
     /// The host player's main window.
     const platform::HWND mainWindow;
@@ -107,6 +112,10 @@ public:
     /// operations that take it again; "playlist.xml" holds it while it takes
     /// the player's changed flag and while it marks its client current.
     std::recursive_mutex lock;
+    /// Told (argument 0, on the serving thread) after the settings page
+    /// changed and saved the settings, so an open preferences dialog shows
+    /// the new values.
+    threading::Delegate settingsChanged;
 
 private:
     /// The values `sendTemplate` fills in.

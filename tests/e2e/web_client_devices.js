@@ -304,6 +304,9 @@ const LAYOUTS = [
       await page.click(".hot.next");
       if (!(await until(async () => (await get("getplaylistpos")) === "1", 4000))) f.push("next waited behind the held pause");
       unreachable = true;
+      // The live stream, open already, breaks as a vanished player's would;
+      // opening it again is refused like every other request.
+      await page.evaluate(() => Live.source && Live.source.onerror());
       const line = page.locator(".reach[role=status]");
       if (!(await until(async () => /cannot be reached/.test(await line.textContent()) && await line.isVisible(), 8000))) {
         f.push("nothing says the player cannot be reached");

@@ -50,6 +50,7 @@ void fillUnusual(SettingsData& s)
     s.documentRoot = "/opt/tunelet/skins";
     s.needsIndex = true;
     s.allowedHosts = "music.home\r\nplayer.lan, den";
+    s.adminFromLan = true;
 }
 
 } // namespace
@@ -98,6 +99,8 @@ TEST(Settings, EveryFieldSurvivesSaveAndLoad)
     Settings reread(path);
     EXPECT_EQ(dump(reread.snapshot()), dump(unusual.snapshot()));
     EXPECT_EQ(reread.snapshot().allowedHosts, "music.home\r\nplayer.lan, den");
+    EXPECT_TRUE(reread.snapshot().adminFromLan);
+    EXPECT_NE(TempDirectory::readText(path).find("Admin From LAN=1\n"), std::string::npos);
 
     // And back: every flag and text returns to its default form too.
     Settings defaults(dir.path("none.ini"));
@@ -108,6 +111,7 @@ TEST(Settings, EveryFieldSurvivesSaveAndLoad)
     EXPECT_EQ(dump(reread.snapshot()), dump(defaults.snapshot()));
     // Once in the file, a cleared list is written as cleared.
     EXPECT_EQ(reread.snapshot().allowedHosts, "");
+    EXPECT_NE(TempDirectory::readText(path).find("Admin From LAN=0\n"), std::string::npos);
 }
 
 TEST(Settings, StoredFormsReadAsTheFileStatesThem)

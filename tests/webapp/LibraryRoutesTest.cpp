@@ -305,7 +305,9 @@ TEST_F(LibraryScript, APeersPageBrowsesTheLibraryAndReachesNothingElse)
         {"library.js", {{"callback", "cb"}}, peerPage, 200},
         {"library.js", {{"path", music}}, "Origin: http://" + address + ":4243", 200},
         {"download", {{"path", song}}, peerPage, 200},
+        {"find.js", {{"q", "song"}}, peerPage, 200},
         {"library.js", {}, "Referer: http://" + address + ":4244/", 403},
+        {"find.js", {{"q", "song"}}, "Referer: http://" + address + ":4244/", 403},
         {"library.js", {}, "Referer: http://" + address + "/", 403},
         // A loopback page is a peer's only for a browser at the peer's address.
         {"library.js", {}, "Referer: http://127.0.0.1:4243/", address == "127.0.0.1" ? 200 : 403},

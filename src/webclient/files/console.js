@@ -92,7 +92,8 @@ function PlayerConsole(deck, element, parts) {
   this.keys(actions);
 
   this.refresh();
-  setInterval(function () { self.refresh(); }, 3000);
+  // Live (live.js) says when the event stream makes polling needless.
+  setInterval(function () { if (typeof Live === "undefined" || Live.polls("console")) self.refresh(); }, 3000);
 }
 
 /* prev and next answer the new position: mark it and show the new track. */

@@ -47,7 +47,8 @@ function Playlist(deck, element) {
   this.dragAndDrop();
 
   this.refresh();
-  setInterval(function () { self.refresh(); }, 3000);
+  // Live (live.js) says when the event stream makes polling needless.
+  setInterval(function () { if (typeof Live === "undefined" || Live.polls("playlist")) self.refresh(); }, 3000);
 }
 
 /* The drag data type of a library entry (MediaLibrary.ENTRY_TYPE). */

@@ -114,6 +114,20 @@ RawClient::End RawClient::waitForEnd(std::string& received, std::chrono::millise
     return end;
 }
 
+std::string RawClient::readThrough(std::string_view marker, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::size_t found = pending.find(marker);
+    while (found == std::string::npos) {
+        if (receiveMore(deadline) <= 0)
+            return {};
+        found = pending.find(marker);
+    }
+    std::string through = pending.substr(0, found + marker.size());
+    pending.erase(0, found + marker.size());
+    return through;
+}
+
 void RawClient::shutdownSending()
 {
     platform::shutdownSending(socket.get());

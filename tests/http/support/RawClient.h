@@ -42,6 +42,9 @@ public:
     /// Reads until the server ends the connection or `timeout` passes; what
     /// arrived meanwhile goes to `received`.
     End waitForEnd(std::string& received, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    /// What arrives up to and including the next `marker` (an event of a
+    /// stream); empty when the connection ended or `timeout` passed first.
+    std::string readThrough(std::string_view marker, std::chrono::milliseconds timeout = std::chrono::seconds(10));
     void shutdownSending();
     void close() { socket.reset(); }
     /// The client's own port, as the server sees it.

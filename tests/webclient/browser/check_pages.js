@@ -30,7 +30,7 @@ const DYNAMIC = new Set([
   "insertfile", "playfile", "getplaylistlength", "getplaylistfilename", "getplaylisttitle",
   "getplaylistpos", "setplaylistpos", "deleteplaylistitem", "moveplaylistitem", "clearplaylist",
   "enqueueplaylist", "playplaylist", "getshuffle", "setshuffle", "getrepeat", "setrepeat",
-  "toggleshuffle", "togglerepeat", "getposition", "setposition", "ffw5s", "rew5s"]);
+  "toggleshuffle", "togglerepeat", "getposition", "setposition", "ffw5s", "rew5s", "live"]);
 
 // Headless, and kept off every network but the pages it is sent to: no
 // background fetches, updates, sync, QUIC or proxy. Playwright adds a fresh

@@ -1,14 +1,14 @@
-#include "ui/ControlValues.h"
+#include "settings/ControlValues.h"
 
 #include "text/Decimal.h"
 
 #include <limits>
 
-namespace ui {
+namespace host {
 
 namespace {
 
-std::string_view trimmed(std::string_view text)
+std::string_view withoutBlanks(std::string_view text)
 {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front()))
@@ -21,7 +21,7 @@ std::string_view trimmed(std::string_view text)
 /// Digits only, no sign, no blanks inside; nothing when out of `low`..`high`.
 std::optional<std::int64_t> unsignedIn(std::string_view text, std::int64_t low, std::int64_t high)
 {
-    const auto value = text::wholeDecimal(trimmed(text), static_cast<std::uint64_t>(high));
+    const auto value = text::wholeDecimal(withoutBlanks(text), static_cast<std::uint64_t>(high));
     if (!value || static_cast<std::int64_t>(*value) < low)
         return std::nullopt;
     return static_cast<std::int64_t>(*value);
@@ -45,7 +45,7 @@ std::optional<std::int32_t> timeoutFromText(std::string_view text)
 
 std::optional<std::string> addressFromControl(std::string_view text)
 {
-    text = trimmed(text);
+    text = withoutBlanks(text);
     std::string dotted;
     int parts = 0;
     for (;;) {
@@ -54,7 +54,7 @@ std::optional<std::string> addressFromControl(std::string_view text)
         if (++parts > 4 || part.size() > 3)
             return std::nullopt;
         const auto value = part.empty() ? std::optional<std::int64_t>(0) : unsignedIn(part, 0, 255);
-        if (!value || part != trimmed(part))
+        if (!value || part != withoutBlanks(part))
             return std::nullopt;
         dotted += (parts > 1 ? "." : "") + std::to_string(*value);
         if (dot == std::string_view::npos)
@@ -133,4 +133,4 @@ std::string fromCrLf(std::string_view text)
     return out;
 }
 
-} // namespace ui
+} // namespace host

@@ -1,12 +1,12 @@
 // What the dialog makes of its text controls, and how it words the indexer's
 // state.
-#include "ui/ControlValues.h"
+#include "settings/ControlValues.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
-using ui::addressFromControl;
+using host::addressFromControl;
 
 TEST(ControlValues, NumbersAreTakenOnlyInRange)
 {
@@ -31,8 +31,8 @@ TEST(ControlValues, NumbersAreTakenOnlyInRange)
         {"1 2", std::nullopt, std::nullopt},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ui::portFromText(c.text), c.port) << c.text;
-        EXPECT_EQ(ui::timeoutFromText(c.text), c.timeout) << c.text;
+        EXPECT_EQ(host::portFromText(c.text), c.port) << c.text;
+        EXPECT_EQ(host::timeoutFromText(c.text), c.timeout) << c.text;
     }
 }
 
@@ -48,27 +48,27 @@ TEST(ControlValues, AddressFieldsLeftBlankCountAsZero)
 
 TEST(ControlValues, IndexReport)
 {
-    EXPECT_EQ(ui::indexReport(10, 59), "Last index of 10 files took \n59 seconds");
-    EXPECT_EQ(ui::indexReport(1200, 3725), "Last index of 1200 files took \n1 hours 2 minutes 5 seconds");
-    EXPECT_EQ(ui::indexReport(5, 7200), "Last index of 5 files took \n2 hours ");
-    EXPECT_EQ(ui::indexReport(5, 60), "Last index of 5 files took \n1 minutes ");
-    EXPECT_EQ(ui::indexReport(5, 0), "");
-    EXPECT_EQ(ui::indexReport(5, -3), "");
+    EXPECT_EQ(host::indexReport(10, 59), "Last index of 10 files took \n59 seconds");
+    EXPECT_EQ(host::indexReport(1200, 3725), "Last index of 1200 files took \n1 hours 2 minutes 5 seconds");
+    EXPECT_EQ(host::indexReport(5, 7200), "Last index of 5 files took \n2 hours ");
+    EXPECT_EQ(host::indexReport(5, 60), "Last index of 5 files took \n1 minutes ");
+    EXPECT_EQ(host::indexReport(5, 0), "");
+    EXPECT_EQ(host::indexReport(5, -3), "");
 }
 
 TEST(ControlValues, TextLimitsAndLineBreaks)
 {
-    EXPECT_EQ(ui::limitBytes("abcdef", 4), "abcd");
-    EXPECT_EQ(ui::limitBytes("ab\xC3\xA9z", 3), "ab");  // é is not split
-    EXPECT_EQ(ui::limitBytes("ab\xC3\xA9z", 4), "ab\xC3\xA9");
-    EXPECT_EQ(ui::toCrLf("a\nb\r\nc"), "a\r\nb\r\nc");
-    EXPECT_EQ(ui::fromCrLf("a\r\nb\r\n"), "a\nb\n");
+    EXPECT_EQ(host::limitBytes("abcdef", 4), "abcd");
+    EXPECT_EQ(host::limitBytes("ab\xC3\xA9z", 3), "ab");  // é is not split
+    EXPECT_EQ(host::limitBytes("ab\xC3\xA9z", 4), "ab\xC3\xA9");
+    EXPECT_EQ(host::toCrLf("a\nb\r\nc"), "a\r\nb\r\nc");
+    EXPECT_EQ(host::fromCrLf("a\r\nb\r\n"), "a\nb\n");
 }
 
 TEST(ControlValues, IndexerStateTexts)
 {
     const struct {
-        ui::IndexerState state;
+        host::IndexerState state;
         const char* text;
     } cases[] = {
         {{true, true, 10, 59, true}, "Last index of 10 files took \n59 seconds"},
@@ -77,5 +77,5 @@ TEST(ControlValues, IndexerStateTexts)
         {{false, false, 0, 0, false}, "No search index yet: Reindex builds it."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ui::indexStatusText(c.state), c.text);
+        EXPECT_EQ(host::indexStatusText(c.state), c.text);
 }

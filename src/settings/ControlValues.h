@@ -8,7 +8,7 @@
 
 // What the preferences dialog's text controls mean, as plain functions of
 // their text, so each rule is tested once without a window.
-namespace ui {
+namespace host {
 
 /// A port typed into the port edit: an unsigned decimal number 1..65535,
 /// blanks around it allowed. Nothing for any other text (the dialog then
@@ -56,4 +56,4 @@ std::string limitBytes(std::string text, std::size_t limit);
 std::string toCrLf(std::string_view text);
 std::string fromCrLf(std::string_view text);
 
-} // namespace ui
+} // namespace host

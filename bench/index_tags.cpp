@@ -1,0 +1,243 @@
+// Index build with tags over a generated tree of small tagged files: a few
+// made with ffmpeg (mp3, flac, ogg, m4a; tags, half of them with a picture),
+// copied into album folders of 20 files (100,000 files by default; the
+// environment variable TUNELET_BENCH_FILES sets another count). In one run,
+// each in a child process whose peak memory the system reports:
+//  - the reference: the search engine alone indexing the same names with its
+//    StandardAnalyzer (names only, given before its clock starts);
+//  - the Indexer's first build, reading every file's tags;
+//  - the Indexer's rebuild of the unchanged tree.
+// Prints files per second and the ratios: first build / reference (target:
+// at most 3) and first build / unchanged rebuild (target: at least 10).
+#include "analysis/WideText.h"
+#include "library/DirectoryEnumeration.h"
+#include "library/Indexer.h"
+
+#include <CLucene.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+bool run(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    int status = 0;
+    return ::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) == 0 &&
+           ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+/// The files copied into the tree: one short tagged track per format, with
+/// and without a picture.
+std::vector<std::string> makeSeeds(const std::string& folder)
+{
+    const std::string cover = folder + "/cover.png";
+    if (!run({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=c=blue:s=64x64",
+              "-frames:v", "1", cover}))
+        return {};
+    std::vector<std::string> seeds;
+    int made = 0;
+    for (const char* extension : {"mp3", "flac", "ogg", "m4a"}) {
+        for (bool picture : {true, false}) {
+            const std::string path = folder + "/seed" + std::to_string(made++) + "." + extension;
+            std::vector<std::string> command{"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
+                                             "-i", "sine=frequency=440:duration=0.2:sample_rate=8000"};
+            // ffmpeg writes no picture into Ogg.
+            if (picture && std::string(extension) != "ogg")
+                command.insert(command.end(), {"-i", cover, "-map", "0", "-map", "1", "-c:v", "copy",
+                                               "-disposition:v", "attached_pic"});
+            for (const char* tag : {"artist=Some Artist", "album_artist=Some Band", "album=An Album Title",
+                                    "title=A Song Title", "genre=Rock", "track=3/12", "disc=1/2", "date=2001"})
+                command.insert(command.end(), {"-metadata", tag});
+            command.push_back(path);
+            if (!run(command))
+                return {};
+            seeds.push_back(path);
+        }
+    }
+    return seeds;
+}
+
+struct Tree {
+    std::string root;
+    std::string music;
+    std::size_t files = 0;
+    std::size_t entries = 0;
+
+    explicit Tree(std::size_t count)
+    {
+        std::string pattern = (fs::temp_directory_path() / "tunelet-tags-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            std::abort();
+        root = pattern;
+        music = root + "/music";
+        fs::create_directories(root + "/seeds");
+        const std::vector<std::string> seeds = makeSeeds(root + "/seeds");
+        if (seeds.empty()) {
+            std::fprintf(stderr, "ffmpeg could not make the seed files\n");
+            std::exit(1);
+        }
+        for (std::size_t file = 0; file < count; ++file) {
+            const std::string folder = music + "/Artist " + std::to_string(file / 200) + "/Album " +
+                                       std::to_string(file / 20);
+            if (file % 20 == 0) {
+                fs::create_directories(folder);
+                entries += file % 200 == 0 ? 2 : 1;
+            }
+            const std::string& seed = seeds[file % seeds.size()];
+            fs::copy_file(seed, folder + "/" + std::to_string(file % 20 + 1) + " Song number " +
+                                    std::to_string(file) + fs::path(seed).extension().string());
+            ++files;
+            ++entries;
+        }
+    }
+    ~Tree()
+    {
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
+};
+
+struct Run {
+    double seconds = 0;
+    /// User and system time: on a machine shared with other work, the
+    /// steadier measure.
+    double cpuSeconds = 0;
+    long peakKilobytes = 0;
+};
+
+/// Runs `work` in a child process; its wall time and peak resident memory.
+template <typename Work>
+Run inChild(Work work)
+{
+    const auto start = Clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool ok = work();
+        std::_Exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(child, &status, 0, &usage);
+    Run result;
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    result.peakKilobytes = usage.ru_maxrss;
+    auto seconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6; };
+    result.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "a benchmark child failed\n");
+        std::exit(1);
+    }
+    return result;
+}
+
+/// The names the reference indexes: every entry's file name (without the
+/// extension for a file), found as the crawl finds them.
+void collect(const std::string& directory, std::vector<std::wstring>& names)
+{
+    library::DirectoryEnumeration enumeration;
+    if (!enumeration.open(directory + "/"))
+        return;
+    std::vector<std::string> subdirectories;
+    library::FindData child;
+    while (enumeration.next(child)) {
+        if (child.name == "." || child.name == "..")
+            continue;
+        const std::string name = child.isDirectory() ? child.name : child.name.substr(0, child.name.rfind('.'));
+        names.push_back(analysis::decodeUtf8(name));
+        if (child.isDirectory())
+            subdirectories.push_back(directory + "/" + child.name);
+    }
+    enumeration.close();
+    for (const std::string& subdirectory : subdirectories)
+        collect(subdirectory, names);
+}
+
+bool referenceBuild(const std::vector<std::wstring>& names, const std::string& folder)
+{
+    using lucene::document::Field;
+    try {
+        lucene::analysis::standard::StandardAnalyzer analyzer;
+        lucene::index::IndexWriter writer(folder.c_str(), &analyzer, true);
+        writer.setMaxFieldLength(261);
+        const int indexed = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED) |
+                            static_cast<int>(Field::TERMVECTOR_NO);
+        for (const std::wstring& name : names) {
+            lucene::document::Document document;
+            document.add(*new Field(L"name", name.c_str(), indexed));
+            writer.addDocument(&document);
+        }
+        writer.optimize();
+        writer.close();
+        return true;
+    } catch (const CLuceneError&) {
+        return false;
+    }
+}
+
+/// One rebuild by the Indexer in `indexDirectory`; false unless it indexed
+/// every entry and read the tags of `expectedReads` files.
+bool indexerBuild(const Tree& tree, const std::string& indexDirectory, std::size_t expectedReads)
+{
+    library::Indexer indexer({tree.music}, {"mp3", "flac", "ogg", "m4a"}, indexDirectory);
+    if (!indexer.start())
+        return false;
+    indexer.threadHandle()->wait();
+    if (indexer.tagReadCount() != expectedReads)
+        std::fprintf(stderr, "read %llu files' tags, expected %zu\n",
+                     static_cast<unsigned long long>(indexer.tagReadCount()), expectedReads);
+    return indexer.lastRebuildComplete() && indexer.entryCount() == tree.entries &&
+           indexer.tagReadCount() == expectedReads;
+}
+
+} // namespace
+
+int main()
+{
+    const char* wanted = std::getenv("TUNELET_BENCH_FILES");
+    const std::size_t count = wanted != nullptr ? std::strtoul(wanted, nullptr, 10) : 100'000;
+    std::printf("generating %zu tagged files...\n", count);
+    std::fflush(stdout);
+    const Tree tree(count);
+    const std::string ours = tree.root + "/Plugins/gen_Tunelet";
+
+    std::vector<std::wstring> names;
+    collect(tree.music, names);
+    const Run reference = inChild([&] { return referenceBuild(names, tree.root + "/reference"); });
+    const Run first = inChild([&] { return indexerBuild(tree, ours, tree.files); });
+    const Run again = inChild([&] { return indexerBuild(tree, ours, 0); });
+
+    auto line = [&](const char* label, const Run& run) {
+        std::printf("  %-28s %8.3f s  %9.0f files/s  cpu %8.3f s  %9.0f files/s  peak %5ld MB\n", label,
+                    run.seconds, static_cast<double>(tree.files) / run.seconds, run.cpuSeconds,
+                    static_cast<double>(tree.files) / run.cpuSeconds, run.peakKilobytes / 1024);
+    };
+    std::printf("\nindex build of %zu files (%zu entries with the folders)\n", tree.files, tree.entries);
+    line("reference, names only", reference);
+    line("Indexer with tags, first", first);
+    line("Indexer, unchanged tree", again);
+    std::printf("  first build / reference      %6.2f wall %6.2f cpu  (target: at most 3)\n",
+                first.seconds / reference.seconds, first.cpuSeconds / reference.cpuSeconds);
+    std::printf("  first build / unchanged      %6.1f wall %6.1f cpu  (target: at least 10)\n",
+                first.seconds / again.seconds, first.cpuSeconds / again.cpuSeconds);
+    return 0;
+}

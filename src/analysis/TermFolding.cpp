@@ -1,0 +1,110 @@
+#include "analysis/TermFolding.h"
+
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+
+namespace analysis {
+
+namespace {
+
+/// Latin letters that carry their mark in the letter itself, so no
+/// decomposition takes it off.
+struct Spelling {
+    wchar_t letter;
+    const wchar_t* plain;
+};
+constexpr Spelling plainSpellings[] = {
+    {L'ß', L"ss"}, {L'Æ', L"ae"}, {L'æ', L"ae"}, {L'Œ', L"oe"}, {L'œ', L"oe"}, {L'Ø', L"o"},
+    {L'ø', L"o"},  {L'Đ', L"d"},  {L'đ', L"d"},  {L'Ð', L"d"},  {L'ð', L"d"},  {L'Ł', L"l"},
+    {L'ł', L"l"},  {L'Ħ', L"h"},  {L'ħ', L"h"},  {L'ı', L"i"},  {L'Þ', L"th"}, {L'þ', L"th"},
+    {L'Ŧ', L"t"},  {L'ŧ', L"t"},  {L'ẞ', L"ss"},
+};
+
+const wchar_t* plainSpelling(wchar_t c)
+{
+    const auto* found = std::find_if(std::begin(plainSpellings), std::end(plainSpellings),
+                                     [c](const Spelling& spelling) { return spelling.letter == c; });
+    return found == std::end(plainSpellings) ? nullptr : found->plain;
+}
+
+/// The compatibility decomposition tables; owned by ICU for the process.
+const icu::Normalizer2* decomposition()
+{
+    static const icu::Normalizer2* const instance = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Normalizer2* normalizer = icu::Normalizer2::getNFKDInstance(status);
+        return U_SUCCESS(status) ? normalizer : nullptr;
+    }();
+    return instance;
+}
+
+bool isMark(UChar32 c)
+{
+    const std::int8_t type = u_charType(c);
+    return type == U_NON_SPACING_MARK || type == U_COMBINING_SPACING_MARK || type == U_ENCLOSING_MARK;
+}
+
+void appendFolded(wchar_t c, std::wstring& out)
+{
+    if (isCjk(c) || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+        out += c;
+        return;
+    }
+    if (const wchar_t* plain = plainSpelling(c)) {
+        out += plain;
+        return;
+    }
+    const UChar32 point = static_cast<UChar32>(c);
+    if (isMark(point))
+        return;
+    icu::UnicodeString decomposed;
+    const icu::Normalizer2* normalizer = decomposition();
+    if (normalizer == nullptr || !normalizer->getDecomposition(point, decomposed)) {
+        out += static_cast<wchar_t>(u_tolower(point));
+        return;
+    }
+    for (std::int32_t i = 0; i < decomposed.length(); i = decomposed.moveIndex32(i, 1)) {
+        const UChar32 part = decomposed.char32At(i);
+        if (isMark(part))
+            continue;
+        const wchar_t lower = static_cast<wchar_t>(u_tolower(part));
+        if (const wchar_t* plain = plainSpelling(lower))
+            out += plain;
+        else
+            out += lower;
+    }
+}
+
+} // namespace
+
+bool isCjk(wchar_t c)
+{
+    return (c >= 0x3040 && c <= 0x30FF)      // Hiragana, Katakana
+           || (c >= 0x31F0 && c <= 0x31FF)   // Katakana phonetic extensions
+           || (c >= 0xFF66 && c <= 0xFF9F)   // half-width Katakana
+           || (c >= 0x3400 && c <= 0x4DBF)   // Han extension A
+           || (c >= 0x4E00 && c <= 0x9FFF)   // Han
+           || (c >= 0xF900 && c <= 0xFAFF)   // Han compatibility
+           || (c >= 0x20000 && c <= 0x3134F) // Han extensions B and later
+           || (c >= 0x1100 && c <= 0x11FF)   // Hangul jamo
+           || (c >= 0x3130 && c <= 0x318F)   // Hangul compatibility jamo
+           || (c >= 0xAC00 && c <= 0xD7AF);  // Hangul syllables
+}
+
+std::wstring foldTerm(std::wstring_view term)
+{
+    std::wstring folded;
+    folded.reserve(term.size());
+    for (const wchar_t c : term) {
+        if (c < 0x80)
+            folded += (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+        else
+            appendFolded(c, folded);
+    }
+    return folded;
+}
+
+} // namespace analysis

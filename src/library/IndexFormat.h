@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace library {
+
+/// What the documents of an index hold and how their texts were analyzed,
+/// as one mark kept in a file beside the engine's files of each index. A
+/// rebuild reuses nothing of an index whose mark differs (or that has none):
+/// raise it whenever the fields of a document or the analyzer change.
+inline constexpr std::string_view indexFormat = "documents 2";
+
+/// Writes the mark into the index folder `folder` (the engine's writer is
+/// closed). False when the file could not be written. Any thread.
+bool markIndexFormat(const std::string& folder);
+
+/// Whether the index in `folder` carries today's mark. Any thread.
+bool hasIndexFormat(const std::string& folder);
+
+} // namespace library

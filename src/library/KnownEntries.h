@@ -1,0 +1,76 @@
+#pragma once
+
+#include "library/TrackTags.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lucene::index {
+class IndexReader;
+}
+
+namespace library {
+
+/// What the last complete index knew of each entry: its path, attributes,
+/// size and modification time, kept compact (one text of all paths and 32
+/// bytes an entry), and the index itself left open to fetch an entry's
+/// stored tags when a rebuild reuses them.
+///
+/// Made and used by the indexing thread only. Reads the index folder it was
+/// loaded from, which the store keeps until the next rebuild begins. Nothing
+/// throws: an index that cannot be read gives an empty table.
+class KnownEntries {
+public:
+    /// The facts a rebuild compares.
+    struct Facts {
+        std::uint32_t attributes = 0;
+        std::uint32_t size = 0;
+        std::uint64_t modified = 0;
+        bool operator==(const Facts&) const = default;
+    };
+
+    KnownEntries();
+    KnownEntries(KnownEntries&&) noexcept;
+    KnownEntries& operator=(KnownEntries&&) noexcept;
+    ~KnownEntries();
+
+    /// The entries of the index in `indexFolder`; empty when the folder is
+    /// empty text, cannot be read, or any of its documents lacks a
+    /// modification time (an index of an older version).
+    static KnownEntries load(const std::string& indexFolder);
+
+    std::size_t size() const { return known.size(); }
+    bool empty() const { return known.empty(); }
+
+    /// The entry's document number when the index knew `path` with exactly
+    /// `facts`; -1 otherwise.
+    std::int32_t find(std::string_view path, const Facts& facts) const;
+
+    /// The tags stored with document `number` (from `find`); nothing when it
+    /// holds none or cannot be read.
+    std::optional<TrackTags> tags(std::int32_t number) const;
+
+private:
+    struct Known {
+        std::uint32_t pathOffset;
+        std::uint32_t pathLength;
+        std::int32_t document;
+        Facts facts;
+    };
+    struct CloseReader {
+        void operator()(lucene::index::IndexReader* reader) const;
+    };
+
+    std::string_view pathOf(const Known& entry) const { return {paths.data() + entry.pathOffset, entry.pathLength}; }
+
+    std::string paths;
+    /// Sorted by path.
+    std::vector<Known> known;
+    std::unique_ptr<lucene::index::IndexReader, CloseReader> reader;
+};
+
+} // namespace library

@@ -1,0 +1,105 @@
+#include "library/TagFields.h"
+
+#include "analysis/WideText.h"
+#include "library/IndexFields.h"
+
+#include <CLucene.h>
+
+#include <string>
+
+namespace library {
+
+using lucene::document::Document;
+using lucene::document::Field;
+
+namespace {
+
+// The engine's flags are separate enumerations, combined as plain numbers.
+constexpr int storedAndTokenized =
+    static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_TOKENIZED) | static_cast<int>(Field::TERMVECTOR_NO);
+constexpr int storedAndWhole =
+    static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_UNTOKENIZED) | static_cast<int>(Field::TERMVECTOR_NO);
+constexpr int storedOnlyFlags =
+    static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO) | static_cast<int>(Field::TERMVECTOR_NO);
+constexpr int wholeOnly =
+    static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_UNTOKENIZED) | static_cast<int>(Field::TERMVECTOR_NO);
+
+void addField(Document& document, const wchar_t* name, const std::wstring& value, int flags)
+{
+    // The document owns its fields; each copies its value.
+    document.add(*new Field(name, value.c_str(), flags));
+}
+
+void addText(Document& document, const wchar_t* name, const std::string& text)
+{
+    if (!text.empty())
+        addField(document, name, analysis::decodeUtf8(text), storedAndTokenized);
+}
+
+void addNumber(Document& document, const wchar_t* name, std::int64_t number, int flags = storedOnlyFlags)
+{
+    if (number > 0)
+        addField(document, name, std::to_wstring(number), flags);
+}
+
+std::string storedText(const Document& document, const wchar_t* name)
+{
+    const wchar_t* stored = document.get(name);
+    return stored != nullptr ? analysis::encodeUtf8(stored) : std::string();
+}
+
+std::int64_t storedInteger(const Document& document, const wchar_t* name)
+{
+    std::int64_t value = 0;
+    for (const wchar_t* digit = document.get(name); digit != nullptr && *digit >= L'0' && *digit <= L'9'; ++digit)
+        if (value < (std::int64_t{1} << 50))
+            value = value * 10 + (*digit - L'0');
+    return value;
+}
+
+} // namespace
+
+void addTagFields(Document& document, const TrackTags& tags)
+{
+    addText(document, fields::artist, tags.artist);
+    addText(document, fields::albumArtist, tags.albumArtist);
+    addText(document, fields::album, tags.album);
+    addText(document, fields::title, tags.title);
+    addText(document, fields::genre, tags.genre);
+    addNumber(document, fields::track, tags.track);
+    addNumber(document, fields::disc, tags.disc);
+    addNumber(document, fields::year, tags.year, storedAndWhole);
+    addField(document, fields::duration, std::to_wstring(tags.durationMs > 0 ? tags.durationMs : 0), storedOnlyFlags);
+    if (tags.hasPicture)
+        addField(document, fields::picture, L"1", storedOnlyFlags);
+
+    const std::string& filingArtist = tags.filingArtist();
+    if (!filingArtist.empty())
+        addField(document, fields::artistKey, analysis::decodeUtf8(filingArtist), wholeOnly);
+    if (!tags.album.empty())
+        addField(document, fields::albumKey,
+            analysis::decodeUtf8(filingArtist) + fields::albumKeySeparator + analysis::decodeUtf8(tags.album),
+            wholeOnly);
+    if (!tags.genre.empty())
+        addField(document, fields::genreKey, analysis::decodeUtf8(tags.genre), wholeOnly);
+}
+
+std::optional<TrackTags> storedTags(const Document& document)
+{
+    if (document.get(fields::duration) == nullptr)
+        return std::nullopt;
+    TrackTags tags;
+    tags.artist = storedText(document, fields::artist);
+    tags.albumArtist = storedText(document, fields::albumArtist);
+    tags.album = storedText(document, fields::album);
+    tags.title = storedText(document, fields::title);
+    tags.genre = storedText(document, fields::genre);
+    tags.track = static_cast<int>(storedInteger(document, fields::track));
+    tags.disc = static_cast<int>(storedInteger(document, fields::disc));
+    tags.year = static_cast<int>(storedInteger(document, fields::year));
+    tags.durationMs = storedInteger(document, fields::duration);
+    tags.hasPicture = document.get(fields::picture) != nullptr;
+    return tags;
+}
+
+} // namespace library

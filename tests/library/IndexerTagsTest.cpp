@@ -1,0 +1,162 @@
+#include "library/IndexFixture.h"
+
+#include "analysis/WideText.h"
+#include "library/DirectoryEnumeration.h"
+#include "library/IndexFields.h"
+#include "library/IndexStore.h"
+#include "library/KnownEntries.h"
+#include "library/MediaFiles.h"
+
+#include <CLucene.h>
+#include <gtest/gtest.h>
+
+#include <set>
+
+using library::Indexer;
+using library::KnownEntries;
+using library::TrackTags;
+using librarytest::found;
+using librarytest::Metadata;
+using Paths = std::vector<std::string>;
+
+namespace {
+
+/// Every term of `field` in the index in `folder`, as UTF-8.
+std::set<std::string> termsOf(const std::string& folder, const wchar_t* field)
+{
+    std::set<std::string> terms;
+    lucene::index::IndexReader* reader = lucene::index::IndexReader::open(folder.c_str());
+    lucene::index::Term start(field, L"");
+    lucene::index::TermEnum* all = reader->terms(&start);
+    do {
+        const lucene::index::Term* term = all->term(false);
+        if (term == nullptr || std::wstring(term->field()) != field)
+            break;
+        terms.insert(analysis::encodeUtf8(term->text()));
+    } while (all->next());
+    all->close();
+    _CLDELETE(all);
+    reader->close();
+    _CLDELETE(reader);
+    return terms;
+}
+
+class IndexerTagsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        made = std::make_unique<librarytest::TempTree>();
+        const std::string cover = made->path("cover.png");
+        ASSERT_TRUE(librarytest::makeImage(cover));
+        ASSERT_TRUE(librarytest::makeMediaFile(made->path("a.mp3"), {{"artist", "Nāndu Café"}, {"album", "Ōsaka"},
+                                                                     {"title", "First Light"}, {"genre", "Jazz"},
+                                                                     {"track", "1"}, {"date", "1999"}},
+                                               cover));
+        ASSERT_TRUE(librarytest::makeMediaFile(made->path("a2.mp3"), {{"artist", "Nāndu Café"}, {"album", "Ōsaka"},
+                                                                      {"title", "Second Wind"}, {"track", "1"}},
+                                               cover));
+        ASSERT_TRUE(librarytest::makeMediaFile(made->path("b.flac"), {{"artist", "Solo"}, {"album_artist", "Band"},
+                                                                      {"album", "Live"}, {"title", "Encore"},
+                                                                      {"disc", "2"}, {"track", "7"}}));
+    }
+    static void TearDownTestSuite() { made.reset(); }
+
+    /// Copies a made file into the library with the given modification time.
+    std::string place(const std::string& made, const std::string& relative, long modified)
+    {
+        const std::string path = tree.path(relative);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::filesystem::copy_file(IndexerTagsTest::made->path(made), path,
+                                   std::filesystem::copy_options::overwrite_existing);
+        librarytest::TempTree::setModified(path, modified);
+        return path;
+    }
+
+    /// The tags the current index stores for `path` as it is now on disk.
+    std::optional<TrackTags> storedTags(const std::string& path) const
+    {
+        const KnownEntries known = KnownEntries::load(library::IndexStore(indexDirectory).currentIndex());
+        library::FindData data;
+        EXPECT_TRUE(library::findFile(path, data)) << path;
+        const std::int32_t number = known.find(path, {data.attributes, data.sizeLow, data.lastWriteTime.value()});
+        EXPECT_GE(number, 0) << path;
+        return known.tags(number);
+    }
+
+    static std::unique_ptr<librarytest::TempTree> made;
+    librarytest::TempTree tree;
+    const std::string indexDirectory = tree.directory("index");
+};
+
+std::unique_ptr<librarytest::TempTree> IndexerTagsTest::made;
+
+TEST_F(IndexerTagsTest, StoresTagsAndRereadsOnlyChangedFiles)
+{
+    const std::string music = tree.directory("music");
+    const std::string a = place("a.mp3", "music/x/a.mp3", 1'000'000);
+    const std::string b = place("b.flac", "music/x/b.flac", 1'000'000);
+    const std::string junk = tree.file("music/junk.mp3", "no sound here");
+    const std::string list = tree.file("music/list.m3u", "a.mp3\n");
+    Indexer indexer({music}, {"mp3", "flac", "m3u"}, indexDirectory);
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    ASSERT_TRUE(indexer.lastRebuildComplete());
+    EXPECT_EQ(indexer.tagReadCount(), 4u);  // the directory is not read
+
+    struct Case {
+        std::string query;
+        Paths paths;
+    };
+    const Case cases[] = {
+        {"artist:nāndu", {a}},
+        {"album:live", {b}},
+        {"albumartist:band", {b}},
+        {"title:light", {a}},
+        {"genre:jazz", {a}},
+        {"year:1999", {a}},
+        {"encore", {}},  // a title is no name
+        {"junk", {junk}},  // an unreadable file keeps its name
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(found(indexDirectory, c.query), c.paths) << c.query;
+
+    const std::string index = library::IndexStore(indexDirectory).currentIndex();
+    EXPECT_EQ(termsOf(index, library::fields::artistKey), (std::set<std::string>{"Nāndu Café", "Band"}));
+    EXPECT_EQ(termsOf(index, library::fields::albumKey),
+              (std::set<std::string>{"Nāndu Café\x1fŌsaka", "Band\x1fLive"}));
+    EXPECT_EQ(termsOf(index, library::fields::genreKey), std::set<std::string>{"Jazz"});
+    const std::optional<TrackTags> bTags = storedTags(b);
+    ASSERT_TRUE(bTags.has_value());
+    EXPECT_EQ(bTags->title, "Encore");
+    EXPECT_EQ(bTags->disc, 2);
+    EXPECT_EQ(bTags->track, 7);
+    EXPECT_GT(bTags->durationMs, 900);
+    EXPECT_TRUE(storedTags(a)->hasPicture);
+    EXPECT_FALSE(storedTags(junk).has_value());
+
+    // Nothing changed: the tree is only crawled, and the index stays.
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    EXPECT_TRUE(indexer.lastRebuildComplete());
+    EXPECT_EQ(indexer.tagReadCount(), 0u);
+    EXPECT_EQ(indexer.entryCount(), 5u);
+    EXPECT_EQ(library::IndexStore(indexDirectory).currentIndex(), index);
+
+    // One file's tags and time change: it alone is read again; the others
+    // keep their tags, and the unreadable one is not tried again.
+    place("a2.mp3", "music/x/a.mp3", 2'000'000);
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    EXPECT_TRUE(indexer.lastRebuildComplete());
+    EXPECT_EQ(indexer.tagReadCount(), 1u);
+    EXPECT_NE(library::IndexStore(indexDirectory).currentIndex(), index);
+    EXPECT_EQ(found(indexDirectory, "title:wind"), Paths{a});
+    EXPECT_TRUE(found(indexDirectory, "title:light").empty());
+    EXPECT_EQ(storedTags(b), bTags);
+    EXPECT_FALSE(storedTags(junk).has_value());
+
+    // An index written with other fields or another analyzer is not reused.
+    std::ofstream(library::IndexStore(indexDirectory).currentIndex() + "/format", std::ios::trunc) << "documents 0";
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    EXPECT_EQ(indexer.tagReadCount(), 4u);
+    EXPECT_EQ(storedTags(b), bTags);
+}
+
+} // namespace

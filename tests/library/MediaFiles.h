@@ -1,0 +1,61 @@
+#pragma once
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace librarytest {
+
+/// Runs `arguments` (the program looked up in PATH) with no input and waits
+/// for it; true when it ran and exited with 0.
+inline bool runProgram(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return false;
+    int status = 0;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+using Metadata = std::vector<std::pair<std::string, std::string>>;
+
+/// Makes a tone of `seconds` at `path` in the format of its extension with
+/// ffmpeg, tagged with `metadata` (ffmpeg's names: artist, album_artist,
+/// album, title, genre, track, disc, date) and, when `cover` names an image,
+/// that image attached as the file's picture. No tags at all when `metadata`
+/// is empty. False when ffmpeg failed.
+inline bool makeMediaFile(const std::string& path, const Metadata& metadata, const std::string& cover = "",
+                          int seconds = 1)
+{
+    std::vector<std::string> command{"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
+                                     "-i", "sine=frequency=440:duration=" + std::to_string(seconds)};
+    if (!cover.empty())
+        command.insert(command.end(), {"-i", cover, "-map", "0", "-map", "1", "-c:v", "copy", "-disposition:v",
+                                       "attached_pic"});
+    if (metadata.empty())
+        command.insert(command.end(), {"-map_metadata", "-1", "-fflags", "+bitexact", "-flags:a", "+bitexact"});
+    for (const auto& [key, value] : metadata)
+        command.insert(command.end(), {"-metadata", key + "=" + value});
+    command.push_back(path);
+    return runProgram(command);
+}
+
+/// Makes a PNG image at `path`: a small plain one, or a noisy one of about
+/// 90 KB.
+inline bool makeImage(const std::string& path, bool large = false)
+{
+    return runProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                       large ? "nullsrc=s=256x256,geq=random(1)*255:128:128" : "color=c=red:s=16x16", "-frames:v",
+                       "1", path});
+}
+
+} // namespace librarytest
