@@ -383,7 +383,7 @@ MediaLibrary.prototype.row = function (entry, i) {
   text.className = "label";
   text.textContent = label;
   name.appendChild(text);
-  name.title = entry.kind === "up" ? this.parentLabel() : entry.path;
+  name.title = entry.kind === "up" ? this.parentLabel() : entry.kind === "whole" ? label : entry.path;
   row.appendChild(name);
   if (this.facts && entry.kind !== "up") row.appendChild(MediaLibrary.facts(entry));
 
