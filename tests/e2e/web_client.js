@@ -349,6 +349,10 @@ function startPlayer(dir, sharedDir, extra, logName) {
       // while open, stops it.
       await page.evaluate(() => { if (typeof Live !== "undefined" && Live.source) { Live.source.close(); Live.open = false; } });
       await refreshed(); // one refresh to consume the change
+      // The entries' lengths arrive a page at a time for the total; the
+      // case looks at refreshes once they are all in.
+      const factsIn = () => page.evaluate(() => { const p = Live.playlist; return !p.factsBusy && p.tracks.every((t) => t.facts); });
+      if (!(await until(factsIn, 30000))) f.push("the entries' lengths never all arrived");
       await page.evaluate(() => {
         window.listChanges = 0;
         new MutationObserver((m) => { window.listChanges += m.length; })
@@ -363,12 +367,17 @@ function startPlayer(dir, sharedDir, extra, logName) {
       verdict("10,000 entries drawn a screen at a time; a refresh of the unchanged list redraws nothing", f);
     }
 
-    // The library box against the server's own "library.js": the shared
-    // folder, a folder's files, sorting, back and forward, the up entry's
-    // play-all putting the folder's exact paths in the playlist.
+    // The library box against the server's own listing ("files.js", which
+    // the box reads, where the server has it, else "library.js"; a peer's
+    // through "library.js"): the shared folder, a folder's files, sorting,
+    // back and forward, the up entry's play-all putting the folder's exact
+    // paths in the playlist.
     const mix = MIX.map(([folder, file]) => path.join(shared, folder, file));
     const listing = async (raw, by = 0, dir = 0, at = base) => {
-      const text = await (await fetch(at + "/library.js?path=" + raw + "&sortby=" + by + "&sortdir=" + dir)).text();
+      const query = "?path=" + raw + "&sortby=" + by + "&sortdir=" + dir;
+      let answer = at === base ? await fetch(at + "/files.js" + query) : null;
+      if (!answer || answer.status === 404) answer = await fetch(at + "/library.js" + query);
+      const text = await answer.text();
       const data = JSON.parse(text.slice(text.indexOf("{"), text.lastIndexOf("}") + 1));
       // The shared folders (path "") show by their folder name.
       return (data.files || []).filter((e) => decodeURIComponent(e.type) !== "$UP$")

@@ -91,7 +91,7 @@ TEST_F(Dispatch, EveryEmbeddedFileHasItsRouteAndIsSentWhole)
 {
     auto resources = webclient::allResources();
     ASSERT_FALSE(resources.empty());
-    EXPECT_EQ(resources.size(), 64u);
+    EXPECT_EQ(resources.size(), 66u);
     for (const webclient::Resource& resource : resources) {
         std::string name(resource.route);
         SCOPED_TRACE("route \"" + name + "\"");

@@ -24,6 +24,7 @@ const Expected kTable[] = {
     {"playlist.js", 3040, "23"}, {"slider.js", 3042, "23"}, {"medialibrary.js", 3074, "23"},
     {"window.js", 3058, "23"}, {"cookie.js", 3059, "23"}, {"json.js", 3099, "23"},
     {"menu.js", 3111, "23"}, {"event.js", 3115, "23"}, {"reach.js", 3150, "23"}, {"listen.js", 3151, "23"},
+    {"vlist.js", 3170, "23"}, {"libviews.js", 3171, "23"},
     {"manifest.webmanifest", 3152, "23"}, {"icon192.png", 3153, "PNG"}, {"icon512.png", 3154, "PNG"},
     {"admin", 3140, "23"}, {"admin.js", 3141, "23"}, {"admin.css", 3142, "23"},
     {"live.js", 3160, "23"},

@@ -1,9 +1,15 @@
-/* MediaLibrary: the library browser. Listings come from this server's
-   "library.js", or for a peer from this server's "peerlibrary.js", which asks
+/* MediaLibrary: the library browser. Folder listings come from this
+   server's "files.js" (with each file's length, size, date and tags; the
+   listing is then sorted here, without asking again) or "library.js", or for a peer from this server's "peerlibrary.js", which asks
    the peer (JsonRequest); folders browse, files and folders
    play or join the playlist through the HttpDeck. In naive mode (the
    library page alone) there is no deck: play and file names are links to
    "stream" and "download" for an outside media player.
+
+   Besides folders it shows artists, albums (a grid of covers) and an
+   album's tracks (libviews.js), and searches page by page through
+   "find.js". Listings of any length are drawn a screenful at a time
+   (VirtualList).
 
    Paths are kept in the percent-encoded form the listing gives them in and
    sent back unchanged, so every name reaches the server byte for byte; they
@@ -11,8 +17,8 @@
 
    Cookies: mlPath (the encoded path) and mlHost (empty for this server; a
    peer whose listing cannot be had is dropped from it unless it is saved),
-   sortMethod and sortDir (0 name, 1 modified, 2 size; 0 ascending,
-   1 descending), favs (saved places as JSON: [{ name, host, path }], path
+   sortMethod and sortDir (0 name, 1 modified, 2 size, 3 duration;
+   0 ascending, 1 descending), favs (saved places as JSON: [{ name, host, path }], path
    encoded). */
 function MediaLibrary(element, options) {
   "use strict";
@@ -25,10 +31,15 @@ function MediaLibrary(element, options) {
   this.local = null;                        // set by the page: a HereListener, which plays here while its mode is on
   this.raw = Cookies.getRaw("mlPath");
   this.host = Cookies.get("mlHost");
-  this.sortBy = MediaLibrary.choice(Cookies.get("sortMethod"), 3);
+  this.sortBy = MediaLibrary.choice(Cookies.get("sortMethod"), MediaLibrary.SORTS.length);
   this.sortDir = MediaLibrary.choice(Cookies.get("sortDir"), 2);
   this.auth = "";
+  this.element = element;
   this.entries = [];
+  this.view = "folders";                    // folders, find, artists, albums or album (libviews.js)
+  this.facts = false;                       // whether the entries carry sizes, dates and lengths
+  this.start = 0;                           // the first hit shown of a search
+  this.total = 0;                           // the number of hits of a search
   this.roots = {};                          // encoded shared folders, from the root listing
   this.history = [];
   this.at = -1;
@@ -69,6 +80,8 @@ function MediaLibrary(element, options) {
     Events.on(head, "click", function () { self.sort(parseInt(head.getAttribute("data-sort"), 10)); });
   });
   Events.on(this.list, "click", function (e) { self.clicked(e); });
+  this.rows = new VirtualList(this.list, function (i) { return self.drawn(i); });
+  this.setupViews(find);
   Events.on(this.list, "dragstart", function (e) {
     var entry = self.entryOf(e.target);
     if (self.naive || !entry || entry.kind === "up") return;
@@ -88,7 +101,7 @@ MediaLibrary.FILE_ICON = "mp3.gif";
 MediaLibrary.HISTORY = 32;
 /* The drag data type of a library entry dropped on the playlist. */
 MediaLibrary.ENTRY_TYPE = "application/x-tunelet-entry";
-MediaLibrary.SORTS = ["name", "modified", "size"];
+MediaLibrary.SORTS = ["name", "modified", "size", "duration"];
 
 MediaLibrary.choice = function (text, count) {
   var n = parseInt(text, 10);
@@ -98,12 +111,18 @@ MediaLibrary.choice = function (text, count) {
 /* ---- browsing ---- */
 
 MediaLibrary.prototype.go = function (raw, remember) {
-  var self = this;
+  this.visit({ view: "folders", raw: raw }, remember);
+};
+
+/* Shows a place: { view, raw } and for a search its start. Folders and
+   searches are loaded here, the tag views in libviews.js. */
+MediaLibrary.prototype.visit = function (place, remember) {
+  var self = this, raw = place.raw;
   if (remember) {
     var here = this.history[this.at];
-    if (!here || here.host !== this.host || here.raw !== raw) {
+    if (!here || here.host !== this.host || here.raw !== raw || here.view !== place.view || here.start !== place.start) {
       this.history = this.history.slice(0, this.at + 1);
-      this.history.push({ host: this.host, raw: raw });
+      this.history.push({ host: this.host, raw: raw, view: place.view, start: place.start });
       if (this.history.length > MediaLibrary.HISTORY) this.history.shift();
       this.at = this.history.length - 1;
     }
@@ -112,12 +131,47 @@ MediaLibrary.prototype.go = function (raw, remember) {
   this.loading.classList.remove("hidden");
   this.list.setAttribute("aria-busy", "true");
   var host = this.host;
+  if (place.view !== "folders" && place.view !== "find") { this.loadView(place); return; }
+  var search = !host && MediaLibrary.searchOf(raw);
+  if (search) { this.find(search, place.start || 0, raw); return; }
   var args = ["path=" + raw, "sortby=" + this.sortBy, "sortdir=" + this.sortDir];
   if (host) args.push("host=" + encodeURIComponent(host));
-  JsonRequest.send("library", host ? "peerlibrary.js" : "library.js", args,
-                   function (data) { self.loaded(); self.show(data); },
-                   function () { self.loaded(); self.failed(raw, host); });
+  var old = function () {
+    JsonRequest.send("library", host ? "peerlibrary.js" : "library.js", args,
+                     function (data) { self.loaded(); self.show(data, false); },
+                     function () { self.loaded(); self.failed(raw, host); });
+  };
+  // A server without "files.js" still lists the folder, without facts.
+  if (host) old();
+  else JsonRequest.read("library", "files.js", args, function (data) { self.loaded(); self.show(data, true); }, old);
 };
+
+/* A search path's query ({ text, folders }), or null for any other path. */
+MediaLibrary.searchOf = function (raw) {
+  var m = /^(searchf?):\/\/([\s\S]*)$/.exec(UrlText.decode(raw));
+  return m ? { text: m[2], folders: m[1] === "searchf" } : null;
+};
+
+/* One page of a search's hits from "find.js", in the listing's order, or
+   the whole answer of "library.js" from a server without it. */
+MediaLibrary.prototype.find = function (search, start, raw) {
+  var self = this;
+  var args = ["q=" + UrlText.encode(search.text), "folders=" + (search.folders ? 1 : 0), "start=" + start,
+              "count=" + MediaLibrary.PAGE, "sortby=" + this.sortBy, "sortdir=" + this.sortDir];
+  JsonRequest.read("library", "find.js", args, function (data) {
+    self.loaded();
+    data.path = raw;
+    self.total = parseInt(data.total, 10) || 0;
+    self.start = parseInt(data.start, 10) || 0;
+    self.show(data, true, "find");
+  }, function () {
+    JsonRequest.send("library", "library.js", ["path=" + raw, "sortby=" + self.sortBy, "sortdir=" + self.sortDir],
+                     function (data) { self.loaded(); self.show(data, false); },
+                     function () { self.loaded(); self.failed(raw, ""); });
+  });
+};
+
+MediaLibrary.PAGE = 100;
 
 MediaLibrary.prototype.loaded = function () {
   this.loading.classList.add("hidden");
@@ -129,7 +183,7 @@ MediaLibrary.prototype.walk = function (step) {
   if (to < 0 || to >= this.history.length) return;
   this.at = to;
   this.setHost(this.history[to].host);
-  this.go(this.history[to].raw, false);
+  this.visit(this.history[to], false);
 };
 
 MediaLibrary.prototype.setHost = function (host) {
@@ -149,21 +203,36 @@ MediaLibrary.prototype.sort = function (by) {
   Cookies.set("sortMethod", String(this.sortBy));
   Cookies.set("sortDir", String(this.sortDir));
   this.showSort();
-  this.go(this.raw, false);
+  // A listing with its facts at hand is sorted here; a search's pages and
+  // a listing without them are asked for again in the new order.
+  if (this.facts && this.view !== "find") this.sortEntries();
+  else if (this.view === "folders" || this.view === "find") this.visit(this.history[this.at] || { view: "folders", raw: this.raw }, false);
 };
 
-MediaLibrary.prototype.show = function (data) {
+/* The server's order: by name byte for byte, then stably by the key, the
+   ".." entry first. */
+MediaLibrary.prototype.sortEntries = function () {
+  var key = MediaLibrary.SORTS[this.sortBy], down = this.sortDir === 1;
+  var head = function (e) { return e.kind === "up" || e.kind === "whole"; };
+  var up = this.entries.filter(head);
+  var rest = this.entries.filter(function (e) { return !head(e); });
+  var byName = function (a, b) { return a.name < b.name ? -1 : a.name > b.name ? 1 : 0; };
+  rest.sort(key === "name" ? (down ? function (a, b) { return byName(b, a); } : byName)
+                           : function (a, b) { return (down ? b[key] - a[key] : a[key] - b[key]) || byName(a, b); });
+  this.entries = up.concat(rest);
+  this.draw();
+};
+
+MediaLibrary.prototype.show = function (data, facts, view) {
   var self = this;
+  this.view = view || "folders";
+  this.facts = facts;
   this.raw = String(data.path || "");
   this.auth = UrlText.decode(data.auth || "");
   Cookies.setRaw("mlPath", this.raw);
   if (this.history[this.at]) this.history[this.at].raw = this.raw;
   var files = Array.isArray(data.files) ? data.files : [];
-  this.entries = files.map(function (f) {
-    var type = UrlText.decode(f.type);
-    return { name: UrlText.decode(f.name), raw: String(f.path || ""), path: UrlText.decode(f.path), type: type,
-             kind: type === "$DIR$" ? "dir" : type === "$UP$" ? "up" : "file" };
-  });
+  this.entries = files.map(MediaLibrary.entry);
   if (this.raw === "") {
     // The shared folders are listed by their folder name; the whole path
     // shows on hover.
@@ -176,6 +245,18 @@ MediaLibrary.prototype.show = function (data) {
   this.draw();
 };
 
+/* An entry of a listing ("library.js", or with its facts "files.js",
+   "find.js" and "album.js"). */
+MediaLibrary.entry = function (f) {
+  var type = UrlText.decode(f.type);
+  var number = function (v) { return parseInt(v, 10) || 0; };
+  return { name: UrlText.decode(f.name), raw: String(f.path || ""), path: UrlText.decode(f.path), type: type,
+           kind: type === "$DIR$" ? "dir" : type === "$UP$" ? "up" : "file",
+           size: number(f.size), modified: number(f.modified), duration: number(f.duration),
+           title: UrlText.decode(f.title), artist: UrlText.decode(f.artist), track: number(f.track),
+           cover: UrlText.decode(f.cover) };
+};
+
 MediaLibrary.prototype.failed = function (raw, host) {
   // A peer that is no saved place and whose listing cannot be had (gone, or
   // one this server will not ask) is not chosen again on the next visit.
@@ -184,11 +265,7 @@ MediaLibrary.prototype.failed = function (raw, host) {
     Cookies.remove("mlHost");
   }
   this.entries = [];
-  this.list.textContent = "";
-  var row = document.createElement("li");
-  row.className = "ml-message";
-  row.textContent = "The library could not be loaded" + (host ? " from " + this.hostName(host) : "") + ".";
-  this.list.appendChild(row);
+  this.message("The library could not be loaded" + (host ? " from " + this.hostName(host) : "") + ".");
   this.raw = raw;
   this.showLocation();
   this.count.textContent = "";
@@ -196,18 +273,73 @@ MediaLibrary.prototype.failed = function (raw, host) {
 
 /* ---- drawing ---- */
 
-MediaLibrary.prototype.draw = function () {
-  var self = this;
-  var fragment = document.createDocumentFragment();
-  this.entries.forEach(function (entry, i) { fragment.appendChild(self.row(entry, i)); });
+MediaLibrary.prototype.message = function (text) {
+  this.rows.reset(0);
   this.list.textContent = "";
-  this.list.appendChild(fragment);
-  var files = this.files().length;
+  var row = document.createElement("li");
+  row.className = "ml-message";
+  row.textContent = text;
+  this.list.appendChild(row);
+};
+
+MediaLibrary.prototype.draw = function () {
+  if (this.view === "artists" || this.view === "albums") { this.drawTags(); return; }
+  this.element.classList.toggle("ml-facts", this.facts);
+  this.element.setAttribute("data-view", this.view);
+  this.rows.reset(this.entries.length);
+  var files = this.files();
   var folders = this.entries.filter(function (e) { return e.kind === "dir"; }).length;
-  this.count.textContent = !this.entries.length || (files === 0 && folders === 0) ? "Nothing here" :
-    MediaLibrary.plural(folders, "folder") + ", " + MediaLibrary.plural(files, "file");
+  var length = files.reduce(function (sum, e) { return sum + e.duration; }, 0);
+  if (this.view === "find") {
+    this.count.textContent = this.total ? MediaLibrary.plural(this.total, "hit") + (this.total > files.length + folders ?
+      ", " + (this.start + 1) + "\u2013" + (this.start + files.length + folders) : "") : "Nothing found";
+  } else {
+    this.count.textContent = !this.entries.length || (files.length === 0 && folders === 0) ? "Nothing here" :
+      MediaLibrary.plural(folders, "folder") + ", " + MediaLibrary.plural(files.length, "file") +
+      (length ? ", " + MediaLibrary.clock(length) : "");
+  }
+  this.showPager();
   this.showLocation();
   this.showSaved();
+};
+
+/* The row of entry i, for the VirtualList. */
+MediaLibrary.prototype.drawn = function (i) {
+  if (this.view === "artists" || this.view === "albums") return this.tagRow(i);
+  return this.row(this.entries[i], i);
+};
+
+/* A length in ms as m:ss or h:mm:ss. */
+MediaLibrary.clock = function (ms) {
+  var s = Math.round(ms / 1000), two = function (n) { return (n < 10 ? "0" : "") + n; };
+  return s >= 3600 ? Math.floor(s / 3600) + ":" + two(Math.floor(s / 60) % 60) + ":" + two(s % 60)
+                   : Math.floor(s / 60) + ":" + two(s % 60);
+};
+
+MediaLibrary.size = function (bytes) {
+  if (bytes < 1024) return bytes + " B";
+  if (bytes < 1048576) return (bytes / 1024).toFixed(0) + " KB";
+  return (bytes / 1048576).toFixed(1) + " MB";
+};
+
+MediaLibrary.date = function (seconds) {
+  var d = new Date(seconds * 1000), two = function (n) { return (n < 10 ? "0" : "") + n; };
+  return d.getFullYear() + "-" + two(d.getMonth() + 1) + "-" + two(d.getDate());
+};
+
+/* The facts cells of a row: length, date and size, blank where unknown. */
+MediaLibrary.facts = function (entry) {
+  var cells = document.createElement("span");
+  cells.className = "facts";
+  [[entry.duration ? MediaLibrary.clock(entry.duration) : "", "duration"],
+   [entry.modified ? MediaLibrary.date(entry.modified) : "", "modified"],
+   [entry.kind === "file" && entry.size ? MediaLibrary.size(entry.size) : "", "size"]].forEach(function (fact) {
+    var cell = document.createElement("span");
+    cell.className = "fact " + fact[1];
+    cell.textContent = fact[0];
+    cells.appendChild(cell);
+  });
+  return cells;
 };
 
 MediaLibrary.plural = function (n, word) {
@@ -227,12 +359,17 @@ MediaLibrary.prototype.row = function (entry, i) {
   row.appendChild(icon);
 
   var label = entry.kind === "up" ? "Up one level" : entry.name;
+  if (this.view === "album" && entry.kind === "file") label = (entry.track ? entry.track + ". " : "") + (entry.title || entry.name);
+  if (entry.kind === "whole") {
+    label = this.albumLabel();
+    if (entry.cover) icon.src = this.coverLink(entry.cover);
+  }
   var name;
-  if (entry.kind !== "file") {
+  if (entry.kind === "dir" || entry.kind === "up") {
     name = document.createElement("button");
     name.type = "button";
     name.setAttribute("data-act", "open");
-  } else if (this.naive) {
+  } else if (this.naive && entry.kind === "file") {
     name = document.createElement("a");
     name.href = this.link("download", entry.raw);
     name.setAttribute("download", "");
@@ -246,8 +383,9 @@ MediaLibrary.prototype.row = function (entry, i) {
   text.className = "label";
   text.textContent = label;
   name.appendChild(text);
-  name.title = entry.kind === "up" ? this.parentLabel() : entry.path;
+  name.title = entry.kind === "up" ? this.parentLabel() : entry.kind === "whole" ? label : entry.path;
   row.appendChild(name);
+  if (this.facts && entry.kind !== "up") row.appendChild(MediaLibrary.facts(entry));
 
   var actions = document.createElement("span");
   actions.className = "actions";
@@ -299,6 +437,8 @@ MediaLibrary.prototype.hostName = function (host) {
 };
 
 MediaLibrary.prototype.shownPath = function () {
+  var tags = this.tagPath();
+  if (tags !== null) return tags;
   var path = UrlText.decode(this.raw);
   var search = /^(searchf?):\/\//.exec(path);
   if (search) return (search[1] === "searchf" ? "Folders matching " : "Search: ") + path.slice(search[0].length);
@@ -329,6 +469,7 @@ MediaLibrary.prototype.parentLabel = function () {
 };
 
 MediaLibrary.prototype.showLocation = function () {
+  this.showViews();
   this.hostLabel.textContent = this.hostName(this.host);
   this.hostLabel.classList.toggle("remote", !!this.host);
   this.pathLabel.textContent = this.shownPath();
@@ -366,8 +507,10 @@ MediaLibrary.prototype.tell = function (text) {
 /* ---- actions ---- */
 
 MediaLibrary.prototype.entryOf = function (node) {
-  var row = node.closest ? node.closest("li[data-i]") : null;
-  return row ? this.entries[parseInt(row.getAttribute("data-i"), 10)] : null;
+  var row = node.closest ? node.closest("[data-i]") : null;
+  if (!row) return null;
+  var i = parseInt(row.getAttribute("data-i"), 10);
+  return this.view === "artists" || this.view === "albums" ? this.tagEntries[i] : this.entries[i];
 };
 
 MediaLibrary.prototype.files = function () {
@@ -388,6 +531,7 @@ MediaLibrary.prototype.clicked = function (e) {
   var entry = this.entryOf(e.target);
   if (!control || !entry) return;
   var action = control.getAttribute("data-act");
+  if (this.viewClicked(action, entry)) return;
   if (action === "open") {
     if (entry.kind === "up") this.go(MediaLibrary.parent(this.raw, this.roots), true);
     else this.go(entry.raw, true);

@@ -2,7 +2,7 @@
 """Serves the browser client's files the way the plug-in serves them, for
 working on the pages without the player.
 
-    python3 src/webclient/tools/serve.py [--port N] [--fake]
+    python3 src/webclient/tools/serve.py [--port N] [--fake] [--entries N] [--root DIR]
 
 Routes come from resources.txt: the leading "/" of the path is stripped and
 the rest names the route; the files marked "template" get their placeholders
@@ -10,6 +10,10 @@ filled; content types follow the server's extension table with
 "; charset=UTF-8"; anything else is the server's 404 page. With --fake the
 status documents, listings and commands answer canned data, so the client
 has something to show; without it they answer 404 as an unwired server does.
+--entries N makes every folder below the root hold N files (and "files.js"
+answer them with lengths, sizes and dates), sorted as the server sorts;
+--root serves another copy of the client (a folder holding resources.txt
+and files/), such as an older one to compare with.
 Listens on 127.0.0.1 only; run it inside tools/netns.sh.
 """
 
@@ -28,13 +32,13 @@ SESSION = "Tunelet"
 NOT_FOUND = b"<html><body><h1>404 Not Found</h1></body></html>"
 
 
-def load_routes():
+def load_routes(root):
     routes = {}
-    with open(os.path.join(ROOT, "resources.txt")) as manifest:
+    with open(os.path.join(root, "resources.txt")) as manifest:
         for line in manifest:
             fields = line.split("#", 1)[0].split()
             if len(fields) == 5:
-                routes[fields[3].lstrip("/")] = (os.path.join(ROOT, "files", fields[2]), fields[4] == "template")
+                routes[fields[3].lstrip("/")] = (os.path.join(root, "files", fields[2]), fields[4] == "template")
     return routes
 
 
@@ -80,6 +84,7 @@ class FakePlayer:
         self.shuffle = 0
         self.repeat = 1
         self.clients = set()
+        self.entries = 0
 
     def playlist_xml(self, client):
         dirty = client not in self.clients
@@ -114,12 +119,43 @@ class FakePlayer:
                      ("Sunday Morning.flac", "flac"), ("Rain Sketch.ogg", "ogg")]
             files = [(n, path.rstrip("\\") + "\\" + n, t) for n, t in names]
             up = '{"name" : "..","type" : "$UP$" }'
+            if self.entries:
+                files = [(n, full, "mp3") for n, full, _, _, _ in self.big_folder(params)]
         body = '{"path" : "%s",\n"auth" : "%s",\n"files" : [\n%s' % (enc(path), "f00dfeed", up)
         for i, (name, full, kind) in enumerate(files):
             if up or i:
                 body += ","
             body += '\n{"name" : "%s","path" : "%s","type" : "%s" }\n' % (enc(name), enc(full), enc(kind))
         return "%s(%s]});" % (params.get("callback", ""), body)
+
+    def big_folder(self, params):
+        """The N files of a big folder as (name, full path, size, modified,
+        duration), in the order "sortby" and "sortdir" ask for."""
+        path = params.get("path", "")
+        rows = [("Track %05d - A Rather Long Song Title.mp3" % i, path.rstrip("\\") + "\\Track %05d.mp3" % i,
+                 (i * 7919) % 9000000 + 1000, 1700000000 + (i * 104729) % 30000000, 60000 + (i * 31) % 300000)
+                for i in range(1, self.entries + 1)]
+        rows.sort(key=lambda r: r[0].encode())
+        key = {1: 3, 2: 2, 3: 4}.get(int(params.get("sortby") or 0))
+        down = params.get("sortdir") == "1"
+        if key is None:
+            rows.reverse() if down else None
+        else:
+            rows.sort(key=lambda r: r[key], reverse=down)
+        return rows
+
+    def files_js(self, params):
+        path = params.get("path", "")
+        if not self.entries or path in ("", "\\"):
+            return None
+        enc = url_encode
+        lines = ['{"name" : "..","type" : "$UP$"}']
+        for name, full, size, modified, duration in self.big_folder(params):
+            lines.append('{"name" : "%s","path" : "%s","type" : "mp3","size" : "%d","modified" : "%d",'
+                         '"duration" : "%d","title" : "","artist" : "","album" : "","albumartist" : "",'
+                         '"track" : "0","disc" : "0","year" : "0","genre" : "","cover" : ""}'
+                         % (enc(name), enc(full), size, modified, duration))
+        return '%s({"path" : "%s","files" : [\n%s]});' % (params.get("callback", ""), enc(path), ",\n".join(lines))
 
     def favorites_js(self, params):
         return ('%s({"127.0.0.1:8081/": {"name": "studio:8081","host": "127.0.0.1:8081"},'
@@ -188,6 +224,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 text = self.fake.console_xml()
             elif route == "library.js":
                 text = self.fake.library_js(params)
+            elif route == "files.js":
+                text = self.fake.files_js(params)
             elif route == "favorites.js":
                 text = self.fake.favorites_js(params)
             elif route in COMMANDS:
@@ -212,9 +250,13 @@ def main():
     parser.add_argument("--port", type=int, default=8080)
     parser.add_argument("--fake", action="store_true", help="answer the dynamic routes with canned data")
     parser.add_argument("--ml", default="true", help="the ML_ENABLED value (true or false)")
+    parser.add_argument("--entries", type=int, default=0, help="files in every folder below the root")
+    parser.add_argument("--root", default=ROOT, help="the client's folder (resources.txt and files/)")
     args = parser.parse_args()
-    Handler.routes = load_routes()
+    Handler.routes = load_routes(args.root)
     Handler.fake = FakePlayer() if args.fake else None
+    if Handler.fake:
+        Handler.fake.entries = args.entries
     Handler.ml_enabled = args.ml
     server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     print("serving on http://127.0.0.1:%d/" % args.port, flush=True)

@@ -25,7 +25,7 @@ const manifest = path.join(__dirname, "..", "..", "..", "src", "webclient", "res
 // documents, listings, player commands, streams and downloads. A server
 // without them answers 404, which is the only failure tolerated for them.
 const DYNAMIC = new Set([
-  "playlist.xml", "consolestatus.xml", "library.js", "favorites.js", "events.js", "peerlibrary.js", "cover", "stream", "playlisttracks.js",
+  "playlist.xml", "consolestatus.xml", "library.js", "files.js", "find.js", "artists.js", "albums.js", "album.js", "favorites.js", "events.js", "peerlibrary.js", "cover", "stream", "playlisttracks.js",
   "download", "prev", "play", "pause", "stop", "next", "getvolume", "setvolume", "enqueuefile", "enqueuefilenext",
   "insertfile", "playfile", "getplaylistlength", "getplaylistfilename", "getplaylisttitle",
   "getplaylistpos", "setplaylistpos", "deleteplaylistitem", "moveplaylistitem", "clearplaylist",

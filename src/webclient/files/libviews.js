@@ -1,0 +1,231 @@
+/* The library box's views by tags, beside Folders: Artists (from
+   "artists.js"), Albums (a grid of covers from "albums.js", of one artist or
+   all) and an album's tracks ("album.js"). Artists and albums carry the
+   artist and album paths the player's commands take, so play, add and play
+   next work on them as on a folder. Covers are asked for only for the cards
+   in view (the grid is a VirtualList of rows of cards), in their small size.
+   Only this player's own library has these views. Part of MediaLibrary
+   (medialibrary.js, loaded before this file). */
+(function () {
+  "use strict";
+
+  var TAG_VIEWS = { artists: true, albums: true };
+  var CARD_WIDTH = 168;
+
+  MediaLibrary.prototype.setupViews = function (find) {
+    var self = this;
+    this.tagEntries = [];
+    this.album = null;
+    this.columns = 1;
+    this.views = find(".ml-views");
+    this.pager = find(".ml-pager");
+    if (this.views) {
+      Array.prototype.forEach.call(this.views.querySelectorAll("[data-view]"), function (tab) {
+        Events.on(tab, "click", function () {
+          var view = tab.getAttribute("data-view");
+          if (view === "folders") self.go(Cookies.getRaw("mlPath") || "", true);
+          else self.visit({ view: view, raw: "" }, true);
+        });
+      });
+    }
+    if (this.pager) {
+      Array.prototype.forEach.call(this.pager.querySelectorAll("[data-page]"), function (button) {
+        Events.on(button, "click", function () {
+          var start = Math.max(0, self.start + parseInt(button.getAttribute("data-page"), 10) * MediaLibrary.PAGE);
+          self.visit({ view: "find", raw: self.raw, start: start }, true);
+        });
+      });
+    }
+    Events.on(window, "resize", function () {
+      if (self.view === "albums" && self.fitColumns()) self.drawTags();
+    });
+  };
+
+  /* Loads a view other than folders and searches. */
+  MediaLibrary.prototype.loadView = function (place) {
+    var self = this, raw = place.raw;
+    var routes = { artists: ["artists.js", ["count=5000"]],
+                   albums: ["albums.js", ["count=5000"].concat(raw ? ["artist=" + raw] : [])],
+                   album: ["album.js", ["path=" + raw]] };
+    var route = routes[place.view];
+    if (!route || this.host) { this.loaded(); this.go("", true); return; }
+    JsonRequest.read("library", route[0], route[1], function (data) {
+      self.loaded();
+      self.showView(place.view, raw, data || {});
+    }, function () {
+      self.loaded();
+      self.view = place.view;
+      self.failed(raw, "");
+    });
+  };
+
+  MediaLibrary.prototype.showView = function (view, raw, data) {
+    this.view = view;
+    this.raw = raw;
+    if (view === "album") {
+      var whole = { kind: "whole", name: UrlText.decode(data.name), raw: String(data.path || raw), path: "",
+                    type: "", duration: parseInt(data.duration, 10) || 0, cover: UrlText.decode(data.cover) };
+      this.album = { name: whole.name, artist: UrlText.decode(data.artist), year: UrlText.decode(data.year),
+                     tracks: parseInt(data.tracks, 10) || 0, duration: whole.duration };
+      this.facts = true;
+      this.entries = [whole].concat((Array.isArray(data.files) ? data.files : []).map(MediaLibrary.entry));
+    } else {
+      var list = data[view];
+      this.tagEntries = (Array.isArray(list) ? list : []).map(function (e) {
+        return { kind: view === "artists" ? "artist" : "album", name: UrlText.decode(e.name), raw: String(e.path || ""),
+                 artist: UrlText.decode(e.artist), year: UrlText.decode(e.year), albums: parseInt(e.albums, 10) || 0,
+                 tracks: parseInt(e.tracks, 10) || 0, duration: parseInt(e.duration, 10) || 0,
+                 cover: UrlText.decode(e.cover) };
+      });
+      this.total = parseInt(data.total, 10) || this.tagEntries.length;
+    }
+    this.draw();
+  };
+
+  MediaLibrary.prototype.fitColumns = function () {
+    var columns = Math.max(1, Math.floor((this.list.clientWidth || CARD_WIDTH) / CARD_WIDTH));
+    if (columns === this.columns) return false;
+    this.columns = columns;
+    return true;
+  };
+
+  MediaLibrary.prototype.drawTags = function () {
+    var n = this.tagEntries.length;
+    this.element.classList.remove("ml-facts");
+    this.element.setAttribute("data-view", this.view);
+    if (this.view === "albums") this.fitColumns();
+    if (!n) this.message(this.view === "artists" ? "No artists in the library." : "No albums here.");
+    else this.rows.reset(this.view === "albums" ? Math.ceil(n / this.columns) : n);
+    this.count.textContent = MediaLibrary.plural(this.total, this.view === "artists" ? "artist" : "album");
+    this.showPager();
+    this.showLocation();
+    this.showSaved();
+  };
+
+  /* Row i of a tag view: an artist, or a row of album cards. */
+  MediaLibrary.prototype.tagRow = function (i) {
+    if (this.view === "artists") return this.artistRow(this.tagEntries[i], i);
+    var row = document.createElement("li");
+    row.className = "cards";
+    for (var k = i * this.columns; k < Math.min(this.tagEntries.length, (i + 1) * this.columns); k++) {
+      row.appendChild(this.card(this.tagEntries[k], k));
+    }
+    return row;
+  };
+
+  MediaLibrary.prototype.actions = function (what) {
+    var actions = document.createElement("span");
+    actions.className = "actions";
+    actions.appendChild(MediaLibrary.button("play.gif", "play", "Play " + what));
+    if (!this.naive) {
+      actions.appendChild(MediaLibrary.button("nq.gif", "enqueue", "Add " + what + " to the playlist"));
+      actions.appendChild(MediaLibrary.button("nqnext.gif", "next", "Play " + what + " next"));
+    }
+    return actions;
+  };
+
+  MediaLibrary.prototype.openButton = function (text, title) {
+    var name = document.createElement("button");
+    name.type = "button";
+    name.className = "name";
+    name.setAttribute("data-act", "open");
+    name.title = title;
+    var label = document.createElement("span");
+    label.className = "label";
+    label.textContent = text;
+    name.appendChild(label);
+    return name;
+  };
+
+  MediaLibrary.prototype.artistRow = function (entry, i) {
+    var row = document.createElement("li");
+    row.className = "artist";
+    row.setAttribute("data-i", i);
+    var icon = document.createElement("img");
+    icon.className = "icon";
+    icon.alt = "";
+    icon.src = "folder.gif";
+    row.appendChild(icon);
+    row.appendChild(this.openButton(entry.name || "Unknown artist", entry.name));
+    var facts = document.createElement("span");
+    facts.className = "facts";
+    facts.textContent = MediaLibrary.plural(entry.albums, "album") + ", " + MediaLibrary.plural(entry.tracks, "track");
+    row.appendChild(facts);
+    row.appendChild(this.actions(entry.name || "Unknown artist"));
+    return row;
+  };
+
+  MediaLibrary.prototype.card = function (entry, k) {
+    var card = document.createElement("div");
+    card.className = "card";
+    card.setAttribute("data-i", k);
+    var open = this.openButton(entry.name || "Unknown album", entry.name + (entry.artist ? " \u2013 " + entry.artist : ""));
+    var cover = document.createElement("img");
+    cover.className = "cover";
+    cover.alt = "";
+    cover.src = entry.cover ? this.coverLink(entry.cover) : "folder.gif";
+    if (!entry.cover) cover.classList.add("none");
+    open.insertBefore(cover, open.firstChild);
+    card.appendChild(open);
+    var about = document.createElement("span");
+    about.className = "about";
+    about.textContent = [entry.artist, entry.year !== "0" ? entry.year : "", MediaLibrary.clock(entry.duration)]
+      .filter(function (t) { return t; }).join(" \u00b7 ");
+    card.appendChild(about);
+    card.appendChild(this.actions(entry.name));
+    return card;
+  };
+
+  /* The small variant of a cover, from its "cover?path=" URL. */
+  MediaLibrary.prototype.coverLink = function (cover) {
+    return this.base() + cover + "&size=small" + (this.auth ? "&auth=" + UrlText.encode(this.auth) : "");
+  };
+
+  MediaLibrary.prototype.albumLabel = function () {
+    var a = this.album || {};
+    return [a.name, a.artist, a.year !== "0" ? a.year : "", MediaLibrary.plural(a.tracks || 0, "track"),
+            MediaLibrary.clock(a.duration || 0)].filter(function (t) { return t; }).join(" \u00b7 ");
+  };
+
+  /* Handles a click on an artist or an album; false for anything else. */
+  MediaLibrary.prototype.viewClicked = function (action, entry) {
+    if (entry.kind !== "artist" && entry.kind !== "album") return false;
+    if (action === "open") {
+      if (entry.kind === "artist") this.visit({ view: "albums", raw: UrlText.encode(entry.name) }, true);
+      else this.visit({ view: "album", raw: entry.raw }, true);
+    } else if (this.naive && action === "play") {
+      window.location.href = this.link("stream", entry.raw);
+    } else {
+      this.run(action, [entry]);
+    }
+    return true;
+  };
+
+  MediaLibrary.prototype.tagPath = function () {
+    if (this.view === "artists") return "Artists";
+    if (this.view === "albums") return this.raw ? UrlText.decode(this.raw) : "Albums";
+    if (this.view === "album") return this.album ? this.album.name + (this.album.artist ? " \u2013 " + this.album.artist : "") : "Album";
+    return null;
+  };
+
+  MediaLibrary.prototype.showViews = function () {
+    if (!this.views) return;
+    this.views.classList.toggle("hidden", !!this.host);
+    var on = this.view === "artists" || (this.view === "albums" && this.raw) ? "artists" :
+             this.view === "albums" || this.view === "album" ? "albums" : "folders";
+    Array.prototype.forEach.call(this.views.querySelectorAll("[data-view]"), function (tab) {
+      tab.setAttribute("aria-pressed", tab.getAttribute("data-view") === on ? "true" : "false");
+    });
+  };
+
+  MediaLibrary.prototype.showPager = function () {
+    if (!this.pager) return;
+    var paged = this.view === "find" && this.total > MediaLibrary.PAGE;
+    this.pager.classList.toggle("hidden", !paged);
+    if (!paged) return;
+    this.pager.querySelector("[data-page='-1']").disabled = this.start <= 0;
+    this.pager.querySelector("[data-page='1']").disabled = this.start + MediaLibrary.PAGE >= this.total;
+  };
+
+  MediaLibrary.isTagView = function (view) { return !!TAG_VIEWS[view]; };
+})();
