@@ -51,6 +51,10 @@ TEST(PluginPaths, AHomeFolderTakesTheModulesFiles)
         {"/var/lib/t/Plugins", "/var/lib/t/Plugins/gen_Tunelet.so"},
         {"/var/lib/t/Plugins/", "/var/lib/t/Plugins/gen_Tunelet.so"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(host::filesPathFor("/usr/lib/t/Plugins/gen_Tunelet.so", c.home), c.files) << (c.home ? c.home : "null");
+    for (const auto& c : cases) {
+        const std::string home = c.home ? native(c.home) : "";
+        EXPECT_EQ(host::filesPathFor(native("/usr/lib/t/Plugins/gen_Tunelet.so"), c.home ? home.c_str() : nullptr),
+                  native(c.files))
+            << (c.home ? c.home : "null");
+    }
 }
