@@ -17,7 +17,7 @@ struct ReadinessSet::State {
     UniqueFd fd;
 };
 
-ReadinessSet::ReadinessSet() : state(std::make_unique<State>(UniqueFd(::epoll_create1(EPOLL_CLOEXEC)))) {}
+ReadinessSet::ReadinessSet() : state(std::make_unique<State>(State{UniqueFd(::epoll_create1(EPOLL_CLOEXEC))})) {}
 
 ReadinessSet::~ReadinessSet() = default;
 
@@ -71,7 +71,7 @@ struct OneShotTimer::State {
 };
 
 OneShotTimer::OneShotTimer()
-    : state(std::make_unique<State>(UniqueFd(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK))))
+    : state(std::make_unique<State>(State{UniqueFd(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK))}))
 {
 }
 
