@@ -66,7 +66,7 @@ TEST_F(Covers, FoundScaledRefusedAndRevalidated)
     image(music + "/huge/folder.png", 4000, 3000, "PNG");
     image(more + "/webp/front.webp", 300, 150, "WEBP", QImage::Format_ARGB32);
     track(more + "/broken/song.mp3");
-    file(more + "/broken/cover.jpg", std::string("\xff\xd8\xff\xe0 not a picture at all", 27));
+    file(more + "/broken/cover.jpg", "\xff\xd8\xff\xe0 not a picture at all");
     // 7000 x 7000 claims more pixels than any cover may have.
     image(more + "/bomb/cover.png", 7000, 7000, "PNG", QImage::Format_Mono);
 

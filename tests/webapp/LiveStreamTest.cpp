@@ -350,7 +350,11 @@ TEST_F(LiveStream, AThousandListenersCostLittleAndSlowNoCommand)
     std::printf("[ figures ] %.1f KiB per listener; command median %.2f ms alone (%.2f ms after), %.2f ms beside "
                 "%d listeners\n", perListener, ms(alone), ms(base), ms(beside), listeners);
     EXPECT_LT(perListener, 64.0);
+#if !defined(__SANITIZE_THREAD__)
+    // The thread checker slows every step of the dispatcher many times over,
+    // more so beside a thousand connections: its figures are printed only.
     EXPECT_LT(beside, 2 * base + 1ms);
+#endif
 }
 
 } // namespace
