@@ -2,9 +2,10 @@
 // ("?poll=0"), a change made in one page, one made in the player's window
 // (clicked through X), one made by a track ending and an entry added by
 // another client each show on both pages and in the window: at the median
-// within 500 ms, each within 1.5 s (one late sample on a busy machine is
-// noise, not a change gone missing), the window at the median at most 60 ms
-// behind the pages. The window is
+// within 500 ms, each within 3 s (one late sample on a busy machine is
+// noise, and a stream that drops is opened again after 1 s with the whole
+// state, so a change is late then, not lost), the window at the median at
+// most 60 ms behind the pages. The window is
 // read from its picture (window_state.py). Prints the delays, their
 // median and their maximum.
 //
@@ -29,7 +30,7 @@ const display = process.env.TUNELET_X_DISPLAY || "";
 // command sent, the window clicked, the track ended).
 const LIMIT_MS = 500;
 // No single change may take longer than this anywhere.
-const LATEST_MS = 1500;
+const LATEST_MS = 3000;
 // The window keeps up with the pages: its median delay at most this much
 // over theirs.
 const WINDOW_BEHIND_MS = 60;
@@ -208,7 +209,7 @@ const median = (v) => { const s = [...v].sort((a, b) => a - b); return s.length 
   }
   const behind = median(column(3)) - median([...column(1), ...column(2)]);
   if (behind > WINDOW_BEHIND_MS) failures.push("the window is " + behind + " ms behind the pages at the median");
-  // The delays, in ms ("-": not checked there; "never": not within 1.5 s).
+  // The delays, in ms ("-": not checked there; "never": not within 3 s).
   const cell = (ms) => (ms === undefined ? "-" : ms === null ? "never" : String(ms));
   console.log("  " + ["change", "page A", "page B", "window (from the player's change)"].join(" | "));
   for (const row of rows) console.log("  " + [row[0], ...row.slice(1).map(cell)].join(" | "));
