@@ -1,5 +1,7 @@
 #include "webapp/FolderFactsRoute.h"
 
+#include "webapp/LibraryRoutes.h"
+
 #include "library/EntryOrder.h"
 #include "library/FolderCover.h"
 #include "library/IndexedFileTags.h"
@@ -22,22 +24,15 @@ namespace {
 
 using library::TrackRecord;
 
-/// The listing's entries, unsorted and without "..": the shared directories
-/// for the root, a search's hits, or a directory's children.
+/// The listing's entries, unsorted and without "..": those of "library.js"
+/// for the root, a search or a local folder; none for other path kinds.
 std::vector<library::LibraryEntry> folderEntries(const library::MediaLibrary& media, const std::string& path,
                                                  bool isRoot)
 {
-    std::vector<library::LibraryEntry> entries;
-    if (isRoot) {
-        for (const std::string& shared : media.sharedDirectories())
-            entries.push_back({shared, library::FindData::directoryAttribute, {}, 0});
-    } else if (path.starts_with(library::searchPrefix)) {
-        media.search(std::string_view(path).substr(library::searchPrefix.size()), false, entries);
-    } else if (path.starts_with(library::folderSearchPrefix)) {
-        media.search(std::string_view(path).substr(library::folderSearchPrefix.size()), true, entries);
-    } else if (library::isLocalPath(path)) {
-        media.listDirectory(path, entries);
-    }
+    const bool search = path.starts_with(library::searchPrefix) || path.starts_with(library::folderSearchPrefix);
+    if (!isRoot && !search && !library::isLocalPath(path))
+        return {};
+    std::vector<library::LibraryEntry> entries = listingEntries(media, path, isRoot);
     std::erase_if(entries, [](const library::LibraryEntry& entry) { return library::fileNamePart(entry.path) == ".."; });
     return entries;
 }

@@ -24,24 +24,6 @@ void sendScript(RequestContext& context, std::string_view object)
     sendText(context, scriptCall(scriptCallback(parameter(context, "callback")), object));
 }
 
-/// The entries of a listing, unsorted: the shared directories for the root,
-/// a search's hits, or a directory's children.
-std::vector<library::LibraryEntry> listingEntries(const library::MediaLibrary& media, const std::string& path,
-                                                  bool isRoot)
-{
-    std::vector<library::LibraryEntry> entries;
-    if (isRoot) {
-        for (const std::string& shared : media.sharedDirectories())
-            entries.push_back({shared, library::FindData::directoryAttribute, {}, 0});
-    } else if (path.starts_with(library::searchPrefix)) {
-        media.search(std::string_view(path).substr(library::searchPrefix.size()), false, entries);
-    } else if (path.starts_with(library::folderSearchPrefix)) {
-        media.search(std::string_view(path).substr(library::folderSearchPrefix.size()), true, entries);
-    } else {
-        media.listDirectory(path, entries);
-    }
-    return entries;
-}
 
 void sendLibrary(WebApplication& application, RequestContext& context)
 {
@@ -79,6 +61,25 @@ void sendEvents(WebApplication&, RequestContext& context)
 }
 
 } // namespace
+
+/// The entries of a listing, unsorted: the shared directories for the root,
+/// a search's hits, or a directory's children.
+std::vector<library::LibraryEntry> listingEntries(const library::MediaLibrary& media, const std::string& path,
+                                                  bool isRoot)
+{
+    std::vector<library::LibraryEntry> entries;
+    if (isRoot) {
+        for (const std::string& shared : media.sharedDirectories())
+            entries.push_back({shared, library::FindData::directoryAttribute, {}, 0});
+    } else if (path.starts_with(library::searchPrefix)) {
+        media.search(std::string_view(path).substr(library::searchPrefix.size()), false, entries);
+    } else if (path.starts_with(library::folderSearchPrefix)) {
+        media.search(std::string_view(path).substr(library::folderSearchPrefix.size()), true, entries);
+    } else {
+        media.listDirectory(path, entries);
+    }
+    return entries;
+}
 
 bool checkJsonAuth(RequestContext& context)
 {

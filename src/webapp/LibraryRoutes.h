@@ -1,6 +1,14 @@
 #pragma once
 
+#include "library/LibraryEntry.h"
 #include "webapp/RouteTables.h"
+
+#include <string>
+#include <vector>
+
+namespace library {
+class MediaLibrary;
+}
 
 namespace webapp {
 
@@ -22,5 +30,10 @@ bool checkJsonAuth(RequestContext& context);
 /// the empty object. The last two answer an empty body (status 200) when
 /// `checkJsonAuth` fails. None takes the application's lock.
 void addLibraryRoutes(RouteTable& routes);
+
+/// The entries of a listing, unsorted: the shared directories for the root,
+/// a search's hits, or a directory's children (what "library.js" lists).
+std::vector<library::LibraryEntry> listingEntries(const library::MediaLibrary& media, const std::string& path,
+                                                  bool isRoot);
 
 } // namespace webapp
