@@ -94,9 +94,10 @@ function startPlayer(shared) {
       const first = await rowText(page);
       if (first.length > 100 || first[0] !== "1. Entry 0") f.push(first.length + " rows drawn, first " + first[0]);
       await page.$eval(".playlist", (l) => { l.scrollTop = l.scrollHeight; });
-      await page.waitForTimeout(200);
+      const lastRow = BIG + ". Entry " + (BIG - 1);
+      await until(async () => (await rowText(page)).slice(-1)[0] === lastRow);
       const last = await rowText(page);
-      if (last.length > 100 || last[last.length - 1] !== BIG + ". Entry " + (BIG - 1)) f.push("at the end: " + last.length + " rows, " + JSON.stringify(last.slice(-2)));
+      if (last.length > 100 || last[last.length - 1] !== lastRow) f.push("at the end: " + last.length + " rows, " + JSON.stringify(last.slice(-2)));
     }],
     ["10,000 entries: delete and move act on the right entries", fillBig, async (page, f) => {
       await page.waitForFunction((n) => document.querySelector("#playlistBox .count").textContent.startsWith(n + " tracks"), BIG);

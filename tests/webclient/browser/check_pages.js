@@ -147,8 +147,14 @@ async function checkPage(browser, options) {
   const titleOk = title instanceof RegExp ? title.test(shown) : shown === title;
   if (!titleOk) failures.push("title is " + JSON.stringify(shown) + ", wanted " + String(title));
 
-  const images = await page.evaluate(() =>
-    Array.from(document.images).map((img) => ({ src: img.getAttribute("src"), ok: img.complete && img.naturalWidth > 0 })));
+  // An image drawn with the last listing may still be arriving (a slow
+  // sanitizer build); each is given until it has loaded or failed.
+  const images = await page.evaluate(() => Promise.all(Array.from(document.images).map(async (img) => {
+    if (!img.complete) {
+      await Promise.race([img.decode().catch(() => {}), new Promise((r) => setTimeout(r, 10000))]);
+    }
+    return { src: img.getAttribute("src"), ok: img.complete && img.naturalWidth > 0 };
+  })));
   images.filter((i) => !i.ok).forEach((i) => failures.push("image does not decode on the page: " + i.src));
   if (images.length === 0) failures.push("the page shows no <img> at all");
 
