@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Windows form: gen_Tunelet.dll (32-bit) and its test host, cross-
-# compiled with Debian's mingw-w64, the search engine built from Debian's own
-# source package. Installs what it needs (as root; otherwise prints the
-# apt-get line to run), caches the cross-built dependencies in
-# build/windows-deps (kept between runs), builds in build/windows: the
-# libraries and their tests (tools/check-windows.sh runs those under Wine).
+# compiled with Debian's mingw-w64, the search engine and the tag reader built
+# from Debian's own source packages. Installs what it needs (as root;
+# otherwise prints the apt-get line to run), caches the cross-built
+# dependencies in build/windows-deps (kept between runs), builds in
+# build/windows: the libraries and their tests (tools/check-windows.sh runs
+# those under Wine).
 #
 #   tools/build-windows.sh            dependencies (once) and the build
 #   tools/build-windows.sh deps       only the dependencies
@@ -16,7 +17,8 @@ build=$root/build/windows
 toolchain=$root/tools/mingw-i686.cmake
 jobs=$(nproc)
 
-packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev cmake ninja-build dpkg-dev googletest)
+packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev cmake ninja-build dpkg-dev googletest
+  ffmpeg python3)
 
 install_packages() {
   local missing=()
@@ -109,10 +111,34 @@ EOF
   touch "$stamp"
 }
 
+# The tag reader, from Debian's source package with Debian's patches, static.
+# Debian's build takes UTF-8 handling from a system package; the upstream
+# sources carry the same headers, which are used instead. No zlib (only
+# compressed ID3v2 frames need it, and they are rare), no bindings.
+build_taglib() {
+  local stamp=$deps/taglib-1.done
+  [ -f "$stamp" ] && return 0
+  rm -rf "$deps/taglib-src" "$deps/taglib-build"
+  mkdir -p "$deps/taglib-src"
+  (cd "$deps/taglib-src" && apt-get source -q taglib >/dev/null)
+  local src
+  src=$(find "$deps/taglib-src" -mindepth 1 -maxdepth 1 -type d -name 'taglib-*' | head -n 1)
+  sed -i 's|#include <utf8/checked.h>|#include <utf8-cpp/checked.h>|' "$src/taglib/toolkit/tstring.cpp"
+  rm -rf "$deps/taglib"
+  cmake -S "$src" -B "$deps/taglib-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="-w -I$src/3rdparty" -DCMAKE_C_FLAGS="-w" \
+    -DCMAKE_INSTALL_PREFIX="$deps/taglib" -DBUILD_SHARED_LIBS=OFF -DWITH_ZLIB=OFF \
+    -DBUILD_BINDINGS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF >/dev/null
+  cmake --build "$deps/taglib-build" -j "$jobs" --target tag
+  cmake --install "$deps/taglib-build" >/dev/null
+  touch "$stamp"
+}
+
 install_packages
 ensure_sources
 mkdir -p "$deps"
 build_clucene
+build_taglib
 [ "${1:-}" = deps ] && exit 0
 
 # TUNELET_WERROR=1 (continuous integration): warnings are errors here too.
