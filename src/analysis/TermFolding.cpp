@@ -3,6 +3,7 @@
 #include "analysis/Decomposition.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace analysis {
 
@@ -30,7 +31,9 @@ const wchar_t* plainSpelling(wchar_t c)
 
 void appendFolded(wchar_t c, std::wstring& out)
 {
-    if (isCjk(c) || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+    // Widened: where wchar_t has 16 bits (Windows) no unit is above 0xFFFF.
+    const auto code = static_cast<std::int64_t>(c);
+    if (isCjk(c) || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
         out += c;
         return;
     }
@@ -57,8 +60,10 @@ void appendFolded(wchar_t c, std::wstring& out)
 
 } // namespace
 
-bool isCjk(wchar_t c)
+bool isCjk(wchar_t unit)
 {
+    // Widened: where wchar_t has 16 bits (Windows) no unit is above 0xFFFF.
+    const auto c = static_cast<std::int64_t>(unit);
     return (c >= 0x3040 && c <= 0x30FF)      // Hiragana, Katakana
            || (c >= 0x31F0 && c <= 0x31FF)   // Katakana phonetic extensions
            || (c >= 0xFF66 && c <= 0xFF9F)   // half-width Katakana

@@ -29,7 +29,7 @@ std::string imageFileBytes(const std::string& path)
     if (!file || !platform::statusOf(file.get(), status) || !status.isRegular()
         || status.size > maximumPictureBytes)
         return {};
-    std::string bytes(status.size, '\0');
+    std::string bytes(static_cast<std::size_t>(status.size), '\0');
     std::size_t done = 0;
     while (done < bytes.size()) {
         const long got = platform::readSome(file.get(), bytes.data() + done, bytes.size() - done);

@@ -76,7 +76,11 @@ public:
         float score;
     };
 
-    void collect(const int32_t document, const float_t score) override { hits.push_back({document, score}); }
+    // float_t is wider than float where the x87 unit computes (32-bit Windows).
+    void collect(const int32_t document, const float_t score) override
+    {
+        hits.push_back({document, static_cast<float>(score)});
+    }
 
     std::vector<Scored> hits;
 };
