@@ -11,6 +11,11 @@
 
   var TAG_VIEWS = { artists: true, albums: true };
   var CARD_WIDTH = 168;
+  // The albums asked for first, enough cards for the first screen of any
+  // window: the rest, up to ALL_ALBUMS, follow in a second answer, so the
+  // grid shows before the server has summed up thousands of albums.
+  var FIRST_ALBUMS = 120;
+  var ALL_ALBUMS = 5000;
 
   MediaLibrary.prototype.setupViews = function (find) {
     var self = this;
@@ -45,13 +50,14 @@
   MediaLibrary.prototype.loadView = function (place) {
     var self = this, raw = place.raw;
     var routes = { artists: ["artists.js", ["count=5000"]],
-                   albums: ["albums.js", ["count=5000"].concat(raw ? ["artist=" + raw] : [])],
+                   albums: ["albums.js", ["count=" + FIRST_ALBUMS].concat(raw ? ["artist=" + raw] : [])],
                    album: ["album.js", ["path=" + raw]] };
     var route = routes[place.view];
     if (!route || this.host) { this.loaded(); this.go("", true); return; }
     JsonRequest.read("library", route[0], route[1], function (data) {
       self.loaded();
       self.showView(place.view, raw, data || {});
+      if (place.view === "albums") self.moreAlbums(raw);
     }, function () {
       self.loaded();
       self.view = place.view;
@@ -70,16 +76,33 @@
       this.facts = true;
       this.entries = [whole].concat((Array.isArray(data.files) ? data.files : []).map(MediaLibrary.entry));
     } else {
-      var list = data[view];
-      this.tagEntries = (Array.isArray(list) ? list : []).map(function (e) {
-        return { kind: view === "artists" ? "artist" : "album", name: UrlText.decode(e.name), raw: String(e.path || ""),
-                 artist: UrlText.decode(e.artist), year: UrlText.decode(e.year), albums: parseInt(e.albums, 10) || 0,
-                 tracks: parseInt(e.tracks, 10) || 0, duration: parseInt(e.duration, 10) || 0,
-                 cover: UrlText.decode(e.cover) };
-      });
+      this.tagEntries = tagEntries(view, data[view]);
       this.total = parseInt(data.total, 10) || this.tagEntries.length;
     }
     this.draw();
+  };
+
+  function tagEntries(view, list) {
+    return (Array.isArray(list) ? list : []).map(function (e) {
+      return { kind: view === "artists" ? "artist" : "album", name: UrlText.decode(e.name), raw: String(e.path || ""),
+               artist: UrlText.decode(e.artist), year: UrlText.decode(e.year), albums: parseInt(e.albums, 10) || 0,
+               tracks: parseInt(e.tracks, 10) || 0, duration: parseInt(e.duration, 10) || 0,
+               cover: UrlText.decode(e.cover) };
+    });
+  }
+
+  /* The albums after the first answer's, added to the grid shown (the
+     scroll position and the cards drawn stay) while it still shows them. */
+  MediaLibrary.prototype.moreAlbums = function (raw) {
+    var self = this, have = this.tagEntries.length, total = Math.min(this.total, ALL_ALBUMS);
+    if (have < FIRST_ALBUMS || have >= total) return;
+    var args = ["start=" + have, "count=" + (total - have)].concat(raw ? ["artist=" + raw] : []);
+    JsonRequest.read("library", "albums.js", args, function (data) {
+      if (self.view !== "albums" || self.raw !== raw || self.tagEntries.length !== have) return;
+      self.tagEntries = self.tagEntries.concat(tagEntries("albums", data && data.albums));
+      // The last row of the first answer's cards may be short: it is drawn again.
+      self.rows.grow(Math.ceil(self.tagEntries.length / self.columns), Math.floor(have / self.columns));
+    });
   };
 
   MediaLibrary.prototype.fitColumns = function () {
