@@ -1,5 +1,7 @@
 #include "library/TagReader.h"
 
+#include "library/FormatTags.h"
+#include "library/TagText.h"
 #include "platform/UniqueFd.h"
 
 #include <taglib/aifffile.h>
@@ -23,7 +25,6 @@
 #include <taglib/xiphcomment.h>
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,8 +36,8 @@ namespace {
 
 /// A read-only stream over a file we opened, for the tag library. Its head
 /// and tail (where tags and the first and last audio frames lie) are read
-/// once, with one call each, and every read the tag library makes there is
-/// answered from memory; reads elsewhere go to the file. Named by its path
+/// once, with one call each (a file of at most both is read whole with
+/// one), and every read the tag library makes there is answered from memory; reads elsewhere go to the file. Named by its path
 /// so that the type is still told by the extension first.
 class CachedFileStream final : public TagLib::IOStream {
 public:
@@ -46,7 +47,7 @@ public:
     CachedFileStream(platform::UniqueFd file, long size, std::string path)
         : file(std::move(file)), size(size), path(std::move(path))
     {
-        const long headSize = std::min(size, cachedBytes);
+        const long headSize = size <= 2 * cachedBytes ? size : cachedBytes;
         const long tailSize = std::min(size - headSize, cachedBytes);
         readable = fill(head, 0, headSize) && fill(tail, size - tailSize, tailSize);
         tailStart = size - tailSize;
@@ -121,33 +122,10 @@ platform::UniqueFd openRegularFile(const std::string& path, long& size)
     return file;
 }
 
-std::string trimmed(const TagLib::String& text)
-{
-    std::string value = text.to8Bit(true);
-    auto first = value.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    auto last = value.find_last_not_of(" \t\r\n");
-    return value.substr(first, last - first + 1);
-}
-
-/// The leading number of a text such as "3/12"; 0 when it has none.
-int leadingNumber(const TagLib::String& text)
-{
-    std::string value = trimmed(text);
-    int number = 0;
-    for (char c : value) {
-        if (!std::isdigit(static_cast<unsigned char>(c)) || number > 100000)
-            break;
-        number = number * 10 + (c - '0');
-    }
-    return number;
-}
-
 std::string firstValue(const TagLib::PropertyMap& properties, const char* key)
 {
     auto found = properties.find(key);
-    return found == properties.end() || found->second.isEmpty() ? std::string() : trimmed(found->second.front());
+    return found == properties.end() || found->second.isEmpty() ? std::string() : tagText(found->second.front());
 }
 
 bool hasApePicture(const TagLib::APE::Tag* tag)
@@ -216,22 +194,26 @@ std::optional<TrackTags> readTrackTags(const std::string& path)
 
     TrackTags tags;
     if (const TagLib::Tag* tag = file.tag()) {
-        tags.artist = trimmed(tag->artist());
-        tags.album = trimmed(tag->album());
-        tags.title = trimmed(tag->title());
-        tags.genre = trimmed(tag->genre());
+        tags.artist = tagText(tag->artist());
+        tags.album = tagText(tag->album());
+        tags.title = tagText(tag->title());
+        tags.genre = tagText(tag->genre());
         tags.year = static_cast<int>(tag->year());
         tags.track = static_cast<int>(tag->track());
     }
-    // The album artist and the disc have no place in the common tag; every
-    // format names them in its property map.
-    const TagLib::PropertyMap properties = file.file()->properties();
-    tags.albumArtist = firstValue(properties, "ALBUMARTIST");
-    if (auto disc = properties.find("DISCNUMBER"); disc != properties.end() && !disc->second.isEmpty())
-        tags.disc = leadingNumber(disc->second.front());
-    if (tags.year == 0)
-        if (auto date = properties.find("DATE"); date != properties.end() && !date->second.isEmpty())
-            tags.year = leadingNumber(date->second.front());
+    // The album artist and the disc have no place in the common tag: read
+    // from the format's own tag where we know it (whose year the common tag
+    // read already), else from the property map every format fills, at
+    // several times the cost as it converts every field.
+    if (!readAlbumArtistAndDisc(*file.file(), tags)) {
+        const TagLib::PropertyMap properties = file.file()->properties();
+        tags.albumArtist = firstValue(properties, "ALBUMARTIST");
+        if (auto disc = properties.find("DISCNUMBER"); disc != properties.end() && !disc->second.isEmpty())
+            tags.disc = leadingNumber(disc->second.front());
+        if (tags.year == 0)
+            if (auto date = properties.find("DATE"); date != properties.end() && !date->second.isEmpty())
+                tags.year = leadingNumber(date->second.front());
+    }
     tags.durationMs = audio->lengthInMilliseconds();
     tags.hasPicture = hasPicture(file.file());
     return tags;

@@ -18,6 +18,11 @@
   /* What a group of each list view is called, and the albums filter it opens. */
   var GROUPS = { genres: { one: "genre", unknown: "Unknown genre" }, years: { one: "year", unknown: "Unknown year" } };
   var CARD_WIDTH = 168;
+  // The albums asked for first, enough cards for the first screen of any
+  // window: the rest, up to ALL_ALBUMS, follow in a second answer, so the
+  // grid shows before the server has summed up thousands of albums.
+  var FIRST_ALBUMS = 120;
+  var ALL_ALBUMS = 5000;
 
   MediaLibrary.prototype.setupViews = function (find) {
     var self = this;
@@ -72,7 +77,7 @@
   MediaLibrary.prototype.loadView = function (place) {
     var self = this, raw = place.raw, host = this.host;
     var routes = { artists: ["artists.js", ["count=5000"]],
-                   albums: ["albums.js", ["count=5000"].concat(raw ? [raw] : [])],
+                   albums: ["albums.js", ["count=" + FIRST_ALBUMS].concat(raw ? [raw] : [])],
                    album: ["album.js", ["path=" + raw]],
                    genres: ["genres.js", []], years: ["years.js", []] };
     var route = routes[place.view];
@@ -81,6 +86,7 @@
     JsonRequest.read("library", (host ? "peer" : "") + route[0], args, function (data) {
       self.loaded();
       self.showView(place.view, raw, data || {});
+      if (place.view === "albums") self.moreAlbums(raw);
     }, function () {
       self.loaded();
       self.view = place.view;
@@ -100,17 +106,35 @@
       this.facts = true;
       this.entries = [whole].concat((Array.isArray(data.files) ? data.files : []).map(MediaLibrary.entry));
     } else {
-      var list = data[view];
-      this.tagEntries = (Array.isArray(list) ? list : []).map(function (e) {
-        return { kind: view === "artists" ? "artist" : view === "albums" ? "album" : "group",
-                 name: UrlText.decode(e.name), raw: String(e.path || ""),
-                 artist: UrlText.decode(e.artist), year: UrlText.decode(e.year), albums: parseInt(e.albums, 10) || 0,
-                 tracks: parseInt(e.tracks, 10) || 0, duration: parseInt(e.duration, 10) || 0,
-                 cover: UrlText.decode(e.cover) };
-      });
+      this.tagEntries = tagEntries(view, data[view]);
       this.total = parseInt(data.total, 10) || this.tagEntries.length;
     }
     this.draw();
+  };
+
+  function tagEntries(view, list) {
+    return (Array.isArray(list) ? list : []).map(function (e) {
+      return { kind: view === "artists" ? "artist" : view === "albums" ? "album" : "group",
+               name: UrlText.decode(e.name), raw: String(e.path || ""),
+               artist: UrlText.decode(e.artist), year: UrlText.decode(e.year), albums: parseInt(e.albums, 10) || 0,
+               tracks: parseInt(e.tracks, 10) || 0, duration: parseInt(e.duration, 10) || 0,
+               cover: UrlText.decode(e.cover) };
+    });
+  }
+
+  /* The albums after the first answer's, added to the grid shown (the
+     scroll position and the cards drawn stay) while it still shows them. */
+  MediaLibrary.prototype.moreAlbums = function (raw) {
+    var self = this, host = this.host, have = this.tagEntries.length, total = Math.min(this.total, ALL_ALBUMS);
+    if (have < FIRST_ALBUMS || have >= total) return;
+    var args = ["start=" + have, "count=" + (total - have)].concat(raw ? [raw] : [])
+      .concat(host ? ["host=" + encodeURIComponent(host)] : []);
+    JsonRequest.read("library", (host ? "peer" : "") + "albums.js", args, function (data) {
+      if (self.view !== "albums" || self.raw !== raw || self.host !== host || self.tagEntries.length !== have) return;
+      self.tagEntries = self.tagEntries.concat(tagEntries("albums", data && data.albums));
+      // The last row of the first answer's cards may be short: it is drawn again.
+      self.rows.grow(Math.ceil(self.tagEntries.length / self.columns), Math.floor(have / self.columns));
+    });
   };
 
   MediaLibrary.prototype.fitColumns = function () {
