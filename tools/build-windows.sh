@@ -1,22 +1,26 @@
 #!/usr/bin/env bash
 # Builds the Windows form: gen_Tunelet.dll (32-bit) and its test host, cross-
-# compiled with Debian's mingw-w64, the search engine built from Debian's own
-# source package. Installs what it needs (as root; otherwise prints the
-# apt-get line to run), caches the cross-built dependencies in
-# build/windows-deps (kept between runs), builds in build/windows: the
-# libraries and their tests (tools/check-windows.sh runs those under Wine).
+# compiled with Debian's mingw-w64, the search engine and the tag reader built
+# from Debian's own source packages. Installs what it needs (as root;
+# otherwise prints the apt-get line to run), caches the cross-built
+# dependencies in build/windows-deps (kept between runs), builds in
+# build/windows: the libraries and their tests (tools/check-windows.sh runs
+# those under Wine), then packs build/windows/gen_Tunelet-<version>-win32.zip.
 #
 #   tools/build-windows.sh            dependencies (once) and the build
 #   tools/build-windows.sh deps       only the dependencies
+# WINDOWS_DEPS and WINDOWS_BUILD name other folders for the two (a cold build
+# in throw-away folders, for one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-deps=$root/build/windows-deps
-build=$root/build/windows
+deps=${WINDOWS_DEPS:-$root/build/windows-deps}
+build=${WINDOWS_BUILD:-$root/build/windows}
 toolchain=$root/tools/mingw-i686.cmake
 jobs=$(nproc)
 
-packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev cmake ninja-build dpkg-dev googletest)
+packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev cmake ninja-build dpkg-dev googletest
+  ffmpeg python3)
 
 install_packages() {
   local missing=()
@@ -109,10 +113,34 @@ EOF
   touch "$stamp"
 }
 
+# The tag reader, from Debian's source package with Debian's patches, static.
+# Debian's build takes UTF-8 handling from a system package; the upstream
+# sources carry the same headers, which are used instead. No zlib (only
+# compressed ID3v2 frames need it, and they are rare), no bindings.
+build_taglib() {
+  local stamp=$deps/taglib-1.done
+  [ -f "$stamp" ] && return 0
+  rm -rf "$deps/taglib-src" "$deps/taglib-build"
+  mkdir -p "$deps/taglib-src"
+  (cd "$deps/taglib-src" && apt-get source -q taglib >/dev/null)
+  local src
+  src=$(find "$deps/taglib-src" -mindepth 1 -maxdepth 1 -type d -name 'taglib-*' | head -n 1)
+  sed -i 's|#include <utf8/checked.h>|#include <utf8-cpp/checked.h>|' "$src/taglib/toolkit/tstring.cpp"
+  rm -rf "$deps/taglib"
+  cmake -S "$src" -B "$deps/taglib-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="-w -I$src/3rdparty" -DCMAKE_C_FLAGS="-w" \
+    -DCMAKE_INSTALL_PREFIX="$deps/taglib" -DBUILD_SHARED_LIBS=OFF -DWITH_ZLIB=OFF \
+    -DBUILD_BINDINGS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF >/dev/null
+  cmake --build "$deps/taglib-build" -j "$jobs" --target tag
+  cmake --install "$deps/taglib-build" >/dev/null
+  touch "$stamp"
+}
+
 install_packages
 ensure_sources
 mkdir -p "$deps"
 build_clucene
+build_taglib
 [ "${1:-}" = deps ] && exit 0
 
 # TUNELET_WERROR=1 (continuous integration): warnings are errors here too.
@@ -120,3 +148,47 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAK
   -DTUNELET_WINDOWS_DEPS="$deps" -DTUNELET_TESTS=ON -DTUNELET_BENCH=OFF \
   -DTUNELET_WERROR="$([ "${TUNELET_WERROR:-0}" = 1 ] && echo ON || echo OFF)"
 cmake --build "$build" -j "$jobs"
+
+# The zip to hand out: the plug-in and a note on where it goes. The DLL must
+# be there whenever this build defines it; a build whose platform layer is
+# still incomplete has no module target, and its zip holds the note alone.
+pack_zip() {
+  local version dll note zip
+  version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION \(.*\))$/\1/p' "$root/packaging/CMakeLists.txt")
+  zip=$build/gen_Tunelet-$version-win32.zip
+  dll=$(ninja -C "$build" -t targets all | sed -n 's/^\(.*gen_Tunelet\.dll\): .*/\1/p' | head -n 1)
+  local files=()
+  if [ -n "$dll" ]; then
+    if [ ! -f "$build/$dll" ]; then
+      echo "build-windows: the build defines $dll but did not make it" >&2
+      exit 1
+    fi
+    files+=("$build/$dll")
+  else
+    echo "build-windows: this build has no plug-in module yet (see the configure warning); the zip holds the note only" >&2
+  fi
+  note=$(mktemp -d)/README.txt
+  # Windows' own line ends, for any text editor there.
+  sed 's/$/\r/' > "$note" <<'EOF_NOTE'
+Tunelet: the player's web remote control, as a plug-in
+
+Put gen_Tunelet.dll into the player's Plugins folder (the folder named
+Plugins in the folder where the player's program is installed), then start
+the player again. The plug-in appears among the player's general-purpose
+plug-ins, where its settings open; it keeps them in gen_Tunelet.ini
+beside gen_Tunelet.dll.
+
+Remove the file from the Plugins folder to remove the plug-in.
+EOF_NOTE
+  rm -f "$zip"
+  if command -v zip >/dev/null; then
+    zip -q -j -X "$zip" "${files[@]}" "$note"
+  else
+    python3 -c 'import sys, zipfile, os
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    [z.write(f, os.path.basename(f)) for f in sys.argv[2:]]' "$zip" "${files[@]}" "$note"
+  fi
+  rm -rf "$(dirname "$note")"
+  echo "build-windows: packed $zip"
+}
+pack_zip

@@ -1,11 +1,13 @@
 #include "library/EmbeddedPicture.h"
 
 #include "library/LibraryPath.h"
+#include "library/TagFileStream.h"
 
 #include <taglib/asffile.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
@@ -101,39 +103,45 @@ std::string asfPicture(TagLib::ASF::Tag* tag)
 
 std::string pictureByType(const std::string& path)
 {
-    const char* name = path.c_str();
     const std::string extension = extensionOf(path);
+    TagFileStream stream(path);
+    if (!stream.isOpen())
+        return {};
+    TagLib::ID3v2::FrameFactory* frames = TagLib::ID3v2::FrameFactory::instance();
     if (extension == "mp3" || extension == "mp2" || extension == "mp1") {
-        TagLib::MPEG::File file(name, false);
+        TagLib::MPEG::File file(&stream, frames, false);
         return file.isValid() ? id3Picture(file.ID3v2Tag()) : std::string();
     }
     if (extension == "flac") {
-        TagLib::FLAC::File file(name, false);
+        TagLib::FLAC::File file(&stream, frames, false);
         if (!file.isValid())
             return {};
         std::string bytes = flacPictures(file.pictureList());
         return bytes.empty() ? xiphPicture(file.xiphComment()) : bytes;
     }
     if (extension == "ogg") {
-        // An .ogg file holds Vorbis, Opus or FLAC: each reader refuses the others.
-        if (TagLib::Ogg::Vorbis::File file(name, false); file.isValid())
+        // An .ogg file holds Vorbis, Opus or FLAC: each reader refuses the
+        // others, and each starts from the stream's beginning.
+        if (TagLib::Ogg::Vorbis::File file(&stream, false); file.isValid())
             return xiphPicture(file.tag());
-        if (TagLib::Ogg::Opus::File file(name, false); file.isValid())
+        stream.seek(0, TagLib::IOStream::Beginning);
+        if (TagLib::Ogg::Opus::File file(&stream, false); file.isValid())
             return xiphPicture(file.tag());
-        if (TagLib::Ogg::FLAC::File file(name, false); file.isValid())
+        stream.seek(0, TagLib::IOStream::Beginning);
+        if (TagLib::Ogg::FLAC::File file(&stream, false); file.isValid())
             return xiphPicture(file.tag());
         return {};
     }
     if (extension == "m4a" || extension == "mp4" || extension == "mov") {
-        TagLib::MP4::File file(name, false);
+        TagLib::MP4::File file(&stream, false);
         return file.isValid() ? mp4Picture(file.tag()) : std::string();
     }
     if (extension == "wma") {
-        TagLib::ASF::File file(name, false);
+        TagLib::ASF::File file(&stream, false);
         return file.isValid() ? asfPicture(file.tag()) : std::string();
     }
     if (extension == "wav") {
-        TagLib::RIFF::WAV::File file(name, false);
+        TagLib::RIFF::WAV::File file(&stream, false);
         return file.isValid() && file.hasID3v2Tag() ? id3Picture(file.ID3v2Tag()) : std::string();
     }
     return {};

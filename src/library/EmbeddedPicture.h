@@ -5,14 +5,14 @@
 
 namespace library {
 
-/// The picture embedded in the media file at `path` (a regular file: the
-/// caller checks, since opening a fifo would block): an ID3v2 attached
-/// picture (MP3, WAV; the front cover when there are several), a FLAC
-/// picture block, a picture in a Vorbis comment (Ogg Vorbis, Opus, FLAC in
-/// Ogg), an MP4 "covr" item or a WMA picture attribute. The encoded image
-/// bytes as stored; empty when there is none, when it is larger than
-/// `maximumPictureBytes`, or when the file cannot be read. The file type is
-/// chosen by the name's extension. Any thread; nothing throws.
+/// The picture embedded in the media file at `path` (opened without waiting;
+/// anything but a regular file has none): an ID3v2 attached picture (MP3,
+/// WAV; the front cover when there are several), a FLAC picture block, a
+/// picture in a Vorbis comment (Ogg Vorbis, Opus, FLAC in Ogg), an MP4
+/// "covr" item or a WMA picture attribute. The encoded image bytes as stored;
+/// empty when there is none, when it is larger than `maximumPictureBytes`, or
+/// when the file cannot be read. The file type is chosen by the name's
+/// extension; the path is UTF-8 on Windows. Any thread; nothing throws.
 std::string embeddedPicture(const std::string& path);
 
 /// Pictures larger than this are not taken (no cover is that large).

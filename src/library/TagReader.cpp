@@ -1,8 +1,8 @@
 #include "library/TagReader.h"
 
 #include "library/FormatTags.h"
+#include "library/TagFileStream.h"
 #include "library/TagText.h"
-#include "platform/UniqueFd.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
@@ -18,109 +18,14 @@
 #include <taglib/mpegfile.h>
 #include <taglib/oggfile.h>
 #include <taglib/tag.h>
-#include <taglib/tiostream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
 
-#include <algorithm>
-#include <climits>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace library {
 
 namespace {
-
-/// A read-only stream over a file we opened, for the tag library. Its head
-/// and tail (where tags and the first and last audio frames lie) are read
-/// once, with one call each (a file of at most both is read whole with
-/// one), and every read the tag library makes there is answered from memory; reads elsewhere go to the file. Named by its path
-/// so that the type is still told by the extension first.
-class CachedFileStream final : public TagLib::IOStream {
-public:
-    static constexpr long cachedBytes = 64 * 1024;
-
-    /// Reads `file`'s head and tail; `isOpen()` is false when that failed.
-    CachedFileStream(platform::UniqueFd file, long size, std::string path)
-        : file(std::move(file)), size(size), path(std::move(path))
-    {
-        const long headSize = size <= 2 * cachedBytes ? size : cachedBytes;
-        const long tailSize = std::min(size - headSize, cachedBytes);
-        readable = fill(head, 0, headSize) && fill(tail, size - tailSize, tailSize);
-        tailStart = size - tailSize;
-    }
-
-    TagLib::FileName name() const override { return path.c_str(); }
-    TagLib::ByteVector readBlock(unsigned long length) override
-    {
-        const long count = std::min(static_cast<long>(std::min<unsigned long>(length, LONG_MAX)), size - position);
-        if (count <= 0)
-            return {};
-        TagLib::ByteVector block;
-        if (position + count <= static_cast<long>(head.size()))
-            block = head.mid(static_cast<unsigned>(position), static_cast<unsigned>(count));
-        else if (position >= tailStart)
-            block = tail.mid(static_cast<unsigned>(position - tailStart), static_cast<unsigned>(count));
-        else if (!fill(block, position, count))
-            return {};
-        position += count;
-        return block;
-    }
-    void writeBlock(const TagLib::ByteVector&) override {}
-    void insert(const TagLib::ByteVector&, unsigned long, unsigned long) override {}
-    void removeBlock(unsigned long, unsigned long) override {}
-    bool readOnly() const override { return true; }
-    bool isOpen() const override { return readable; }
-    void seek(long offset, Position from) override
-    {
-        const long base = from == Beginning ? 0 : (from == Current ? position : size);
-        position = std::clamp(base + offset, 0L, size);
-    }
-    long tell() const override { return position; }
-    long length() override { return size; }
-    void truncate(long) override {}
-
-private:
-    /// `count` bytes at `offset` into `block`; false when the file gave fewer.
-    bool fill(TagLib::ByteVector& block, long offset, long count) const
-    {
-        block.resize(static_cast<unsigned>(count));
-        long done = 0;
-        while (done < count) {
-            const ssize_t got = ::pread(file.get(), block.data() + done, static_cast<std::size_t>(count - done),
-                                        offset + done);
-            if (got <= 0)
-                return false;
-            done += got;
-        }
-        return true;
-    }
-
-    platform::UniqueFd file;
-    long size;
-    std::string path;
-    TagLib::ByteVector head;
-    TagLib::ByteVector tail;
-    long tailStart = 0;
-    long position = 0;
-    bool readable = false;
-};
-
-/// `path` opened for reading when it is a regular file, with its size.
-/// Opened without waiting, so that a pipe or a device in a shared folder
-/// cannot hold the indexer.
-platform::UniqueFd openRegularFile(const std::string& path, long& size)
-{
-    platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat status {};
-    if (!file || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
-        return {};
-    size = static_cast<long>(status.st_size);
-    return file;
-}
 
 std::string firstValue(const TagLib::PropertyMap& properties, const char* key)
 {
@@ -174,13 +79,7 @@ bool hasPicture(TagLib::File* file)
 
 std::optional<TrackTags> readTrackTags(const std::string& path)
 {
-    if (path.empty() || path.find('\0') != std::string::npos)
-        return std::nullopt;
-    long size = 0;
-    platform::UniqueFd opened = openRegularFile(path, size);
-    if (!opened)
-        return std::nullopt;
-    CachedFileStream stream(std::move(opened), size, path);
+    TagFileStream stream(path);
     if (!stream.isOpen())
         return std::nullopt;
     // The fast read takes lengths from the stream headers instead of scanning
