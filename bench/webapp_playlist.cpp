@@ -7,75 +7,20 @@
 #include "message/Request.h"
 #include "message/Response.h"
 #include "http/StateStore.h"
-#include "platform/Event.h"
 #include "platform/PlayerMessages.h"
 #include "platform/Window.h"
-#include "player/Player.h"
 #include "webapp/RequestContext.h"
 #include "webapp/WebApplication.h"
+#include "PlayerThread.h"
 
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
-#include <functional>
-#include <sstream>
-#include <thread>
 
 namespace {
 
 using namespace platform;
-
-/// The player on its own window thread, with `entries` stream entries (no
-/// tags to read).
-class PlayerThread {
-public:
-    explicit PlayerThread(int entries)
-    {
-        Event ready;
-        thread = std::thread([&] {
-            player::Player player(player::Player::defaultClock(), 1, log);
-            main = player.mainWindow();
-            worker = createWindow(runWork);
-            ready.set();
-            player.run();
-            destroyWindow(worker);
-        });
-        ready.wait();
-        for (int i = 0; i < entries; ++i) {
-            std::string file = "http://127.0.0.1:9/music/album" + std::to_string(i / 12) + "/track" +
-                               std::to_string(i) + ".mp3";
-            std::string title = "Artist " + std::to_string(i % 97) + " - Title of track " + std::to_string(i);
-            enqueueFileWithMetaStruct item{file.c_str(), title.c_str(), 215};
-            sendMessage(main, WM_WA_IPC, reinterpret_cast<WPARAM>(&item), IPC_PLAYFILE);
-        }
-    }
-    ~PlayerThread()
-    {
-        postMessage(main, WM_CLOSE);
-        thread.join();
-    }
-
-    /// Runs `work` on the player's thread.
-    void onPlayer(const std::function<void()>& work)
-    {
-        sendMessage(worker, runWorkMessage, reinterpret_cast<WPARAM>(&work));
-    }
-
-    HWND main = nullptr;
-
-private:
-    static constexpr UINT runWorkMessage = WM_USER + 77;
-    static LRESULT runWork(HWND, UINT message, WPARAM wParam, LPARAM)
-    {
-        if (message == runWorkMessage)
-            (*reinterpret_cast<const std::function<void()>*>(wParam))();
-        return 0;
-    }
-
-    HWND worker = nullptr;
-    std::ostringstream log;
-    std::thread thread;
-};
+using bench::PlayerThread;
 
 /// The whole "playlist.xml" answer (no id: the full list); its size.
 std::size_t answerPlaylist(webapp::WebApplication& application)

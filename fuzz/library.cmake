@@ -10,3 +10,6 @@ tunelet_add_fuzzer(fuzz_peer_playlist
 tunelet_add_fuzzer(fuzz_peer_listing
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/library/fuzz_peer_listing.cpp
   LIBS tunelet_webapp tunelet_library)
+tunelet_add_fuzzer(fuzz_peer_browse
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/library/fuzz_peer_browse.cpp
+  LIBS tunelet_library)

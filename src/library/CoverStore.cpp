@@ -56,6 +56,7 @@ std::optional<ScaledImage> firstImage(const CoverSources& sources, int side)
 CoverStore::CoverStore(std::string cacheFolder, MediaNameTest isMedia)
     : entries(std::move(cacheFolder)), isMedia(std::move(isMedia))
 {
+    prepareImageScaling();
 }
 
 std::optional<Cover> CoverStore::cover(const std::string& target, Variant variant)

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QImageReader>
+#include <QImageWriter>
 
 namespace library {
 namespace {
@@ -68,6 +69,17 @@ std::optional<ScaledImage> scaleImage(std::string_view encodedBytes, int maximum
     if (image.width() > maximumSide || image.height() > maximumSide)
         image = image.scaled(maximumSide, maximumSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return encoded(image);
+}
+
+void prepareImageScaling()
+{
+    // Listing the formats makes an instance of every format plug-in.
+    static const bool ready = [] {
+        QImageReader::supportedImageFormats();
+        QImageWriter::supportedImageFormats();
+        return true;
+    }();
+    (void)ready;
 }
 
 } // namespace library

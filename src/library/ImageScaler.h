@@ -30,4 +30,12 @@ inline constexpr std::uint64_t maximumImagePixels = 40'000'000;
 /// Any thread, several at once; nothing throws.
 std::optional<ScaledImage> scaleImage(std::string_view encoded, int maximumSide);
 
+/// Readies the image library on the calling thread, which must live until
+/// the process ends (the thread that makes the media library: the player's
+/// own). Qt's format plug-ins belong to the thread that first loads them; a
+/// serving thread that loaded them and then ended leaves them to be
+/// destroyed at exit against that thread's freed state, which corrupted the
+/// heap at quit. Any number of calls; the first does the work.
+void prepareImageScaling();
+
 } // namespace library

@@ -196,4 +196,10 @@ std::optional<ScaledImage> scaleImage(std::string_view encodedBytes, int maximum
     return encoded(factory.Get(), image.Get(), hasAlpha(factory.Get(), frame.Get()));
 }
 
+void prepareImageScaling()
+{
+    // Each call makes its own factory and codecs on its own thread and keeps
+    // none past its end: nothing belongs to a thread, nothing to ready.
+}
+
 } // namespace library

@@ -3,6 +3,8 @@
 #include "analysis/WideText.h"
 #include "library/IndexFields.h"
 
+#include <CLucene/document/FieldSelector.h>
+
 namespace library::reading {
 
 ReaderPtr openReader(const IndexStore& store)
@@ -35,10 +37,35 @@ std::string storedUtf8(const Document& document, const wchar_t* field)
     return value == nullptr ? std::string() : analysis::encodeUtf8(value);
 }
 
-TrackRecord readRecord(IndexReader& reader, std::int32_t id)
+namespace {
+
+class SummaryFields final : public lucene::document::FieldSelector {
+public:
+    FieldSelectorResult accept(const wchar_t* field) const override
+    {
+        for (const wchar_t* wanted : {fields::path, fields::track, fields::disc, fields::year, fields::duration,
+                                      fields::picture})
+            if (std::wcscmp(field, wanted) == 0)
+                return LOAD;
+        return NO_LOAD;
+    }
+};
+
+} // namespace
+
+const lucene::document::FieldSelector& summaryFields()
+{
+    static const SummaryFields selector;
+    return selector;
+}
+
+TrackRecord readRecord(IndexReader& reader, std::int32_t id, const lucene::document::FieldSelector* only)
 {
     Document document;
-    reader.document(id, document);
+    if (only != nullptr)
+        reader.document(id, document, only);
+    else
+        reader.document(id, document);
     TrackRecord track;
     const wchar_t* path = document.get(fields::path);
     track.entry.path = analysis::narrowBytes(path != nullptr ? path : L"");

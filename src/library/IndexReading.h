@@ -123,7 +123,12 @@ std::vector<bool> documentsWith(IndexReader& reader, const wchar_t* field, const
 std::uint64_t storedDecimal(const Document& document, const wchar_t* field);
 std::string storedUtf8(const Document& document, const wchar_t* field);
 
-/// The facts and tags stored with document `id`.
-TrackRecord readRecord(IndexReader& reader, std::int32_t id);
+/// The facts and tags stored with document `id`; with `only`, just the
+/// fields it loads (the others stay empty or 0).
+TrackRecord readRecord(IndexReader& reader, std::int32_t id, const lucene::document::FieldSelector* only = nullptr);
+
+/// Loads only what an album's summary and its track order take: the path,
+/// track, disc, year, duration and picture. Stateless, shared by all threads.
+const lucene::document::FieldSelector& summaryFields();
 
 } // namespace library::reading

@@ -131,6 +131,14 @@ bool Indexer::setSharedDirectories(std::vector<std::string> directories)
     return true;
 }
 
+bool Indexer::setTagReading(bool on)
+{
+    if (threadId() != 0)
+        return false;
+    readsTags = on;
+    return true;
+}
+
 int Indexer::run()
 {
     const bool published = rebuild();
@@ -265,7 +273,7 @@ void Indexer::indexEntry(const LibraryEntry& entry, Writing& writing)
     std::optional<TrackTags> tags;
     if (known >= 0) {
         tags = writing.known.tags(known);
-    } else if (!entry.isDirectory()) {
+    } else if (!entry.isDirectory() && readsTags) {
         tags = readTrackTags(entry.path);
         tagReads.fetch_add(1);
     }

@@ -71,6 +71,12 @@ public:
     /// a rebuild runs, which walks the list.
     bool setSharedDirectories(std::vector<std::string> directories);
 
+    /// Whether rebuilds read the tags of files the last index did not know
+    /// (on unless turned off). Off, such files are indexed by name alone: a
+    /// measure of what the reading costs, which the player never turns off.
+    /// False (and nothing changed) while a rebuild runs.
+    bool setTagReading(bool on);
+
     /// Told of every tenth entry as it is indexed; the argument points to its
     /// `LibraryEntry` (valid during the call only).
     threading::Delegate onProgress;
@@ -119,6 +125,7 @@ private:
     IndexStore store;
     std::vector<std::string> sharedDirectories;
     const Extensions indexExtensions;
+    bool readsTags = true;
     std::unique_ptr<lucene::analysis::filename::SearchAnalyzer> analyzer;
 };
 

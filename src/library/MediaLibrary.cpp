@@ -14,10 +14,39 @@
 #include "platform/Datagram.h"
 #include "platform/Files.h"
 
+#include "message/UrlCoding.h"
+
 #include <algorithm>
 #include <utility>
 
 namespace library {
+
+namespace {
+
+/// Whether the "path" parameter of a peer URL is an album or artist path,
+/// whose items the peer lists in track order.
+bool namesPeerTagPath(std::string_view url)
+{
+    PeerUrl parts;
+    if (!splitPeerUrl(url, parts))
+        return false;
+    const std::string_view query = parts.query;
+    for (std::size_t at = 0; at < query.size();) {
+        std::size_t end = query.find('&', at);
+        if (end == std::string_view::npos)
+            end = query.size();
+        const std::string_view item = query.substr(at, end - at);
+        if (item.starts_with("path=")) {
+            std::string value(item.substr(5));
+            http::urlDecode(value);
+            return value.starts_with(albumPrefix) || value.starts_with(artistPrefix);
+        }
+        at = end + 1;
+    }
+    return false;
+}
+
+} // namespace
 
 MediaLibrary::MediaLibrary(host::Settings& settings)
     : mediaExtensions{"mp3", "mp2", "mp1", "wav", "ogg", "flac", "m4a", "ape", "aac",
@@ -147,6 +176,9 @@ void MediaLibrary::expandPath(std::string_view path, std::vector<std::string>& o
             if (fetchUrl(path, answer, {}, &fetchGate))
                 appendPeerItems(answer.body, out, limit);
             keepItemsOfPeer(path, out, before);
+            // In the peer's track order, as an album of this library.
+            if (namesPeerTagPath(path))
+                return;
         }
     } else if (path.starts_with(searchPrefix) || path.starts_with(folderSearchPrefix)) {
         const bool foldersOnly = path.starts_with(folderSearchPrefix);

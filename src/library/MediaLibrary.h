@@ -118,8 +118,9 @@ public:
     ///  - a peer URL holding "/stream?" contributes the item URLs on the
     ///    peer's own authority of the playlist it returns (nothing when
     ///    `mayFetchFrom` refuses it, the peer cannot be reached, does not
-    ///    answer in time (see fetchUrl) or `stopFetches` ends the fetch); any
-    ///    other peer URL is appended as it is;
+    ///    answer in time (see fetchUrl) or `stopFetches` ends the fetch),
+    ///    left in the peer's order when the URL's "path" is an album or
+    ///    artist path, as below; any other peer URL is appended as it is;
     ///  - a search path contributes the expansion of every hit;
     ///  - an album path contributes its readable tracks (`isTrackReadable`)
     ///    in disc, track and file-name order, an artist path those of each

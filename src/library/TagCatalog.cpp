@@ -66,11 +66,14 @@ std::vector<std::int32_t> albumOfDocuments(IndexReader& reader, std::vector<std:
     return albums;
 }
 
-std::vector<TrackRecord> tracksOf(IndexReader& reader, const std::wstring& key, const TagCatalog::PathFilter& keep)
+/// The tracks of the album `key` that `keep` accepts, in track order; with
+/// `only`, just the stored fields it loads.
+std::vector<TrackRecord> tracksOf(IndexReader& reader, const std::wstring& key, const TagCatalog::PathFilter& keep,
+                                  const lucene::document::FieldSelector* only = nullptr)
 {
     std::vector<TrackRecord> tracks;
     forEachDocument(reader, fields::albumKey, key, [&](std::int32_t doc) {
-        TrackRecord track = reading::readRecord(reader, doc);
+        TrackRecord track = reading::readRecord(reader, doc, only);
         if (!keep || keep(track.entry.path))
             tracks.push_back(std::move(track));
     });
@@ -281,7 +284,9 @@ std::vector<TagCatalog::AlbumSummary> TagCatalog::albums(const AlbumQuery& query
         const std::size_t first = std::min(query.start, candidates.size());
         const std::size_t last = first + std::min(query.count, candidates.size() - first);
         for (std::size_t i = first; i < last; ++i) {
-            const std::vector<TrackRecord> tracks = tracksOf(reader, candidates[i].key, keep);
+            // A summary takes a few of each track's stored fields; the rest
+            // (most of the bytes: the tag texts) are skipped.
+            const std::vector<TrackRecord> tracks = tracksOf(reader, candidates[i].key, keep, &reading::summaryFields());
             AlbumSummary album{candidates[i].artist, candidates[i].name, 0, tracks.size(), 0, false, {}};
             for (const TrackRecord& track : tracks) {
                 album.durationMs += track.tags.durationMs;

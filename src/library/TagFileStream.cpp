@@ -17,7 +17,8 @@ TagFileStream::TagFileStream(const std::string& path) : path(path)
         status.size > static_cast<std::uint64_t>(LONG_MAX))
         return;
     size = static_cast<long>(status.size);
-    const long headSize = std::min(size, cachedBytes);
+    // A file of at most both is read whole, with one call.
+    const long headSize = size <= 2 * cachedBytes ? size : cachedBytes;
     const long tailSize = std::min(size - headSize, cachedBytes);
     tailStart = size - tailSize;
     readable = fill(head, 0, headSize) && fill(tail, tailStart, tailSize);

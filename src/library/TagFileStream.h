@@ -10,7 +10,8 @@ namespace library {
 
 /// A read-only stream over a media file, for the tag library. The file's
 /// head and tail (where tags and the first and last audio frames lie) are
-/// read once, with one call each, and every read the tag library makes there
+/// read once, with one call each (a file of at most both is read whole,
+/// with one), and every read the tag library makes there
 /// is answered from memory; reads elsewhere go to the file. Named by its
 /// path, so that the tag library still tells the type by the extension.
 /// Opened through the platform layer, so the path is UTF-8 on every system.

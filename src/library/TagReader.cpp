@@ -1,6 +1,8 @@
 #include "library/TagReader.h"
 
+#include "library/FormatTags.h"
 #include "library/TagFileStream.h"
+#include "library/TagText.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
@@ -21,39 +23,14 @@
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
 
-#include <cctype>
-
 namespace library {
 
 namespace {
 
-std::string trimmed(const TagLib::String& text)
-{
-    std::string value = text.to8Bit(true);
-    auto first = value.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    auto last = value.find_last_not_of(" \t\r\n");
-    return value.substr(first, last - first + 1);
-}
-
-/// The leading number of a text such as "3/12"; 0 when it has none.
-int leadingNumber(const TagLib::String& text)
-{
-    std::string value = trimmed(text);
-    int number = 0;
-    for (char c : value) {
-        if (!std::isdigit(static_cast<unsigned char>(c)) || number > 100000)
-            break;
-        number = number * 10 + (c - '0');
-    }
-    return number;
-}
-
 std::string firstValue(const TagLib::PropertyMap& properties, const char* key)
 {
     auto found = properties.find(key);
-    return found == properties.end() || found->second.isEmpty() ? std::string() : trimmed(found->second.front());
+    return found == properties.end() || found->second.isEmpty() ? std::string() : tagText(found->second.front());
 }
 
 bool hasApePicture(const TagLib::APE::Tag* tag)
@@ -116,22 +93,26 @@ std::optional<TrackTags> readTrackTags(const std::string& path)
 
     TrackTags tags;
     if (const TagLib::Tag* tag = file.tag()) {
-        tags.artist = trimmed(tag->artist());
-        tags.album = trimmed(tag->album());
-        tags.title = trimmed(tag->title());
-        tags.genre = trimmed(tag->genre());
+        tags.artist = tagText(tag->artist());
+        tags.album = tagText(tag->album());
+        tags.title = tagText(tag->title());
+        tags.genre = tagText(tag->genre());
         tags.year = static_cast<int>(tag->year());
         tags.track = static_cast<int>(tag->track());
     }
-    // The album artist and the disc have no place in the common tag; every
-    // format names them in its property map.
-    const TagLib::PropertyMap properties = file.file()->properties();
-    tags.albumArtist = firstValue(properties, "ALBUMARTIST");
-    if (auto disc = properties.find("DISCNUMBER"); disc != properties.end() && !disc->second.isEmpty())
-        tags.disc = leadingNumber(disc->second.front());
-    if (tags.year == 0)
-        if (auto date = properties.find("DATE"); date != properties.end() && !date->second.isEmpty())
-            tags.year = leadingNumber(date->second.front());
+    // The album artist and the disc have no place in the common tag: read
+    // from the format's own tag where we know it (whose year the common tag
+    // read already), else from the property map every format fills, at
+    // several times the cost as it converts every field.
+    if (!readAlbumArtistAndDisc(*file.file(), tags)) {
+        const TagLib::PropertyMap properties = file.file()->properties();
+        tags.albumArtist = firstValue(properties, "ALBUMARTIST");
+        if (auto disc = properties.find("DISCNUMBER"); disc != properties.end() && !disc->second.isEmpty())
+            tags.disc = leadingNumber(disc->second.front());
+        if (tags.year == 0)
+            if (auto date = properties.find("DATE"); date != properties.end() && !date->second.isEmpty())
+                tags.year = leadingNumber(date->second.front());
+    }
     tags.durationMs = audio->lengthInMilliseconds();
     tags.hasPicture = hasPicture(file.file());
     return tags;

@@ -7,6 +7,7 @@
 #include "webapp/BrowseRoutes.h"
 #include "webapp/ListingText.h"
 #include "webapp/FindRoute.h"
+#include "webapp/PeerBrowseRoutes.h"
 #include "webapp/PeerLibraryRoute.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteParameters.h"
@@ -97,6 +98,7 @@ void addLibraryRoutes(RouteTable& routes)
     routes.insert_or_assign("peerlibrary.js", sendPeerLibrary);
     routes.insert_or_assign("find.js", sendFind);
     addBrowseRoutes(routes);
+    addPeerBrowseRoutes(routes);
 }
 
 } // namespace webapp

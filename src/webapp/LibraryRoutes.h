@@ -20,8 +20,9 @@ struct RequestContext;
 bool checkJsonAuth(RequestContext& context);
 
 /// Enters "library.js", "favorites.js", "events.js", "peerlibrary.js" (see
-/// PeerLibraryRoute), "find.js" (see FindRoute) and the tag browsing routes
-/// (see BrowseRoutes) into `routes`.
+/// PeerLibraryRoute), "find.js" (see FindRoute), the tag browsing routes
+/// (see BrowseRoutes) and their peers' counterparts (see PeerBrowseRoutes)
+/// into `routes`.
 /// Each answers a script: the "callback" parameter (when it only names a
 /// function, see scriptCallback), "(", an object text, ");". "library.js"
 /// lists the shared directories, one of their directories or a search, with

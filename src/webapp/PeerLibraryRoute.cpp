@@ -3,17 +3,13 @@
 #include "message/Response.h"
 #include "message/UrlCoding.h"
 #include "library/FetchUrl.h"
-#include "library/MediaLibrary.h"
-#include "library/PeerAccess.h"
 #include "library/PeerListing.h"
-#include "webapp/LibraryRoutes.h"
 #include "webapp/ListingText.h"
+#include "webapp/PeerRequest.h"
 #include "webapp/RequestContext.h"
 #include "webapp/RouteParameters.h"
 #include "webapp/ScriptText.h"
 #include "webapp/WebApplication.h"
-
-#include <algorithm>
 
 namespace webapp {
 
@@ -38,17 +34,13 @@ bool fetchListing(const std::string& host, RequestContext& context, library::Pee
 
 void sendPeerLibrary(WebApplication& application, RequestContext& context)
 {
-    library::MediaLibrary& media = *application.library;
-    const std::string host = parameter(context, "host");
-    const std::vector<std::string> saved = library::savedPlaceHosts(context.cookies.get("favs"));
+    const std::string host = peerToAsk(application, context);
     library::PeerListing listing;
-    if (!checkJsonAuth(context) || !library::mayAskPeer(host, media.peerAccess(saved)) ||
-        !fetchListing(host, context, listing)) {
+    if (host.empty() || !fetchListing(host, context, listing)) {
         sendText(context, std::string());
         return;
     }
-    if (std::find(saved.begin(), saved.end(), host) != saved.end())
-        media.notePlace(host);
+    notePeerPlace(application, context, host);
     sendText(context, scriptCall(scriptCallback(parameter(context, "callback")), peerListingObject(listing)));
 }
 

@@ -112,8 +112,10 @@ function startPlayer(dir, sharedDir, extra, logName) {
   const forgedAsked = [];
   const forgedServer = http.createServer((request, response) => {
     forgedAsked.push({ url: request.url, headers: request.headers });
-    const body = Buffer.from(request.url.startsWith("/library.js?") ? hostileListing(request) : "");
-    response.writeHead(200, { "Content-Type": "text/javascript", "Content-Length": body.length });
+    // Like a player of an older version, it has no other listing.
+    const listing = request.url.startsWith("/library.js?");
+    const body = Buffer.from(listing ? hostileListing(request) : "");
+    response.writeHead(listing ? 200 : 404, { "Content-Type": "text/javascript", "Content-Length": body.length });
     response.end(body);
   });
   await new Promise((resolve) => forgedServer.listen(forgedPort, "0.0.0.0", resolve));
@@ -568,6 +570,12 @@ function startPlayer(dir, sharedDir, extra, logName) {
 
         await choose(hostile.name);
         if (!(await shownIn(page, JSON.stringify(HOSTILE_FOLDERS)))) f.push("the forged peer's folders are not listed: " + seen);
+        // Without the tag listings it keeps to its folders, with no error.
+        const probed = await until(async () => forgedAsked.some((r) => r.url.startsWith("/years.js")) &&
+                                               !(await page.evaluate((h) => JsonRequest.pending("probe " + h), hostile.host)));
+        if (!probed || await page.isVisible("#libraryBox .ml-views") || await ml(page).locator("li.ml-message").count()) {
+          f.push("a peer without the tag listings: probed " + probed + ", views or an error shown");
+        }
         await open(page, "Trap");
         if (!(await until(async () => (await ml(page).locator("li.ml-message").count()) === 1))) {
           f.push("the forged listing with script was not refused: " + seen);
@@ -575,7 +583,8 @@ function startPlayer(dir, sharedDir, extra, logName) {
         const session = ((await context.cookies(base)).find((c) => c.name === "Tunelet") || {}).value;
         if (await page.evaluate(() => window.ranScript)) f.push("the forged peer's script ran");
         if (await page.locator("img[src=x]").count()) f.push("a forged folder name became markup");
-        const leaked = forgedAsked.filter((r) => r.headers.cookie || !r.url.startsWith("/library.js?") ||
+        // Its listings, and once whether it has the tag views (years.js).
+        const leaked = forgedAsked.filter((r) => r.headers.cookie || !/^\/(library|years)\.js\?/.test(r.url) ||
                                            (session && JSON.stringify(r).includes(session)));
         if (!forgedAsked.length || leaked.length) f.push("the forged peer was asked " + JSON.stringify(forgedAsked));
         if ((await context.cookies(base)).some((c) => c.name === "mlHost" && decodeURIComponent(c.value) === hostile.host)) {

@@ -93,6 +93,23 @@ const CASES = [
       }],
     ],
   },
+  {
+    // Not a stall: the same canned answers serve it best. Two samples of a
+    // position standing still a second apart would say "paused".
+    name: "the state the event stream tells is not overruled by the position samples",
+    hold: [],
+    act: (page) => page.evaluate(() => {
+      Live.connect = function () {};
+      if (Live.source) Live.source.close();
+      Live.open = true;
+      Live.apply({ state: "playing" });
+      const sample = { volume: "200", position: "0.5", lengthms: "30000", shuffle: "0", repeat: "0", artist: "",
+                       title: "Held", album: "", length: "0:30", filename: "held.mp3", bitrate: "128" };
+      Live.console.show(sample, 1000);
+      Live.console.show(sample, 3000);
+    }),
+    checks: [["still playing", async (t) => (await t.page.getAttribute(".lcd-state", "data-state")) === "playing"]],
+  },
 ];
 
 async function runCase(browser, base, c) {

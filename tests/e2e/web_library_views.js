@@ -1,9 +1,10 @@
 // The library box's views against the installed player, in Chromium: an
 // artist, an album and its tracks in track order with their lengths, played
 // through the album's path (the player's playlist read back); covers on the
-// album cards; a search's hit count and its next page; a 10,000-file folder
-// drawn a screenful at a time and sorted; the new views at phone size,
-// measured as the devices test measures them.
+// album cards; a genre's albums; a search's hit count and its next page; a
+// 10,000-file folder drawn a screenful at a time and sorted; a second
+// player's albums with their covers, one queued here in track order; the
+// new views at phone size, measured as the devices test measures them.
 //
 //   node web_library_views.js INSTALL_DIR OUT_DIR
 //
@@ -21,29 +22,39 @@ const installDir = path.resolve(process.argv[2] || "");
 const outDir = path.resolve(process.argv[3] || ".");
 const BIG = 10000;
 
-// [folder, file, artist, album, track, seconds, picture]: the album's files
-// are named against their track order; one album has a picture in its
-// files, one a cover.jpg beside them, one no cover at all.
+// [folder, file, artist, album, genre, track, seconds, picture]: the
+// album's files are named against their track order; one album has a
+// picture in its files, one a cover.jpg beside them, one no cover at all.
 const TRACKS = [
-  ["Ärzte/Zwei", "a.mp3", "Ärzte Bänd", "Zwei", 3, 2, true],
-  ["Ärzte/Zwei", "b.mp3", "Ärzte Bänd", "Zwei", 1, 3, true],
-  ["Ärzte/Zwei", "c.mp3", "Ärzte Bänd", "Zwei", 2, 2, true],
-  ["Beta/Folder", "x.mp3", "Beta", "Folder Cover", 1, 2, false],
-  ["Beta/Plain", "y.mp3", "Beta", "Plain", 1, 2, false],
+  ["Ärzte/Zwei", "a.mp3", "Ärzte Bänd", "Zwei", "Punk", 3, 2, true],
+  ["Ärzte/Zwei", "b.mp3", "Ärzte Bänd", "Zwei", "Punk", 1, 3, true],
+  ["Ärzte/Zwei", "c.mp3", "Ärzte Bänd", "Zwei", "Punk", 2, 2, true],
+  ["Beta/Folder", "x.mp3", "Beta", "Folder Cover", "Jazz", 1, 2, false],
+  ["Beta/Plain", "y.mp3", "Beta", "Plain", "Jazz", 1, 2, false],
+];
+// The second player's: one album with a picture, named against its order.
+const PEER_TRACKS = [
+  ["Fern", "a.mp3", "Peer Band", "Fern", "Folk", 2, 2, true],
+  ["Fern", "b.mp3", "Peer Band", "Fern", "Folk", 1, 2, true],
 ];
 
-function makeLibrary(root) {
+function makeTracks(root, tracks) {
   const picture = path.join(root, "..", "picture.png");
   execFileSync("ffmpeg", ["-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=c=red:s=64x64", "-frames:v", "1", picture]);
-  for (const [folder, file, artist, album, track, seconds, pic] of TRACKS) {
+  for (const [folder, file, artist, album, genre, track, seconds, pic] of tracks) {
     fs.mkdirSync(path.join(root, folder), { recursive: true });
     const args = ["-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=8000"];
     if (pic) args.push("-i", picture, "-map", "0", "-map", "1", "-c:v", "png", "-disposition:v", "attached_pic");
     args.push("-t", String(seconds), "-ac", "1", "-c:a", "libmp3lame", "-id3v2_version", "3", "-metadata", "artist=" + artist,
-              "-metadata", "album=" + album, "-metadata", "track=" + track, "-metadata", "title=Song " + track,
-              path.join(root, folder, file));
+              "-metadata", "album=" + album, "-metadata", "genre=" + genre, "-metadata", "track=" + track,
+              "-metadata", "title=Song " + track, path.join(root, folder, file));
     execFileSync("ffmpeg", args);
   }
+  return picture;
+}
+
+function makeLibrary(root) {
+  const picture = makeTracks(root, TRACKS);
   execFileSync("ffmpeg", ["-loglevel", "error", "-y", "-i", picture, path.join(root, "Beta", "Folder", "cover.jpg")]);
   // The big folder: empty files, named to sort apart from their sizes.
   const big = path.join(root, "Big");
@@ -51,18 +62,18 @@ function makeLibrary(root) {
   for (let i = 1; i <= BIG; i++) fs.writeFileSync(path.join(big, "Many " + String(i).padStart(5, "0") + ".mp3"), "x".repeat(i % 97));
 }
 
-async function startPlayer(shared) {
+async function startPlayer(shared, dir, name) {
   const port = await freePort();
   const lines = ["[Tunelet Remote Control Plugin v1.0]", "listenPort=" + port, "listenIP=127.0.0.1", "autoStart=1",
                  "requirePassword=0", "NeedsIndex=1", "Shared Dirs=" + shared + ";"];
-  fs.writeFileSync(path.join(installDir, "Plugins", "gen_Tunelet.ini"), lines.join("\r\n") + "\r\n");
-  const log = fs.openSync(path.join(outDir, "player-web-library-views.log"), "w");
-  const child = spawn(path.join(installDir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
+  fs.writeFileSync(path.join(dir, "Plugins", "gen_Tunelet.ini"), lines.join("\r\n") + "\r\n");
+  const log = fs.openSync(path.join(outDir, "player-web-library-views" + name + ".log"), "w");
+  const child = spawn(path.join(dir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
   fs.closeSync(log);
   const base = "http://127.0.0.1:" + port;
   const up = await until(async () => { try { return (await fetch(base + "/getvolume")).ok; } catch (e) { return false; } }, 20000);
   if (!up) throw new Error("the player never answered on " + port);
-  return { child, base };
+  return { child, base, port };
 }
 
 // The main page's library box, shown when it is not.
@@ -77,10 +88,18 @@ async function openBox(page) {
   const shared = path.join(stage, "music");
   fs.mkdirSync(shared);
   makeLibrary(shared);
-  const { child, base } = await startPlayer(shared);
+  // The second player: a copy of the installed one, with a library of its own.
+  const peerDir = path.join(stage, "peer");
+  fs.cpSync(installDir, peerDir, { recursive: true });
+  const peerShared = path.join(stage, "peer-music");
+  fs.mkdirSync(peerShared);
+  makeTracks(peerShared, PEER_TRACKS);
+  const { child, base } = await startPlayer(shared, installDir, "");
+  const peer = await startPlayer(peerShared, peerDir, "-peer");
   const get = async (route) => (await (await fetch(base + "/" + route)).text());
-  const answer = async (route) => { const t = await get(route + (route.includes("?") ? "&" : "?") + "callback=f");
-                                    return JSON.parse(t.slice(t.indexOf("(") + 1, t.lastIndexOf(")"))); };
+  const answer = async (route, from) => { const t = await (await fetch((from || base) + "/" + route + (route.includes("?") ? "&" : "?") + "callback=f")).text();
+                                          return JSON.parse(t.slice(t.indexOf("(") + 1, t.lastIndexOf(")"))); };
+  const names = (list) => list.map((e) => decodeURIComponent(e.name));
   const playlist = async () => {
     const n = Number(await get("getplaylistlength"));
     const names = [];
@@ -94,7 +113,8 @@ async function openBox(page) {
     // The index knows every file (the big folder too) before the cases run.
     const indexed = await until(async () => Number((await answer("find.js?q=many&count=1")).total) === BIG &&
                                             (await answer("artists.js")).artists.filter((a) => /^(%c3%84rzte%20B%c3%a4nd|Beta)$/i.test(a.name)).length === 2, 60000);
-    if (!indexed) {
+    const peerIndexed = await until(async () => names((await answer("albums.js", peer.base)).albums).includes("Fern"), 60000);
+    if (!indexed || !peerIndexed) {
       throw new Error("the index never held the library: " + await get("find.js?q=many&count=1&callback=f") + " " +
                       await get("artists.js?callback=f"));
     }
@@ -139,6 +159,23 @@ async function openBox(page) {
 
     {
       const f = [];
+      await page.click("#libraryBox [data-view=genres]");
+      const genres = JSON.stringify(names((await answer("genres.js")).genres));
+      if (!(await until(async () => JSON.stringify(await texts("li.group .label")) === genres))) {
+        f.push("genres " + JSON.stringify(await texts("li.group .label")) + " not " + genres);
+      }
+      await ml.locator("li.group", { hasText: "Jazz" }).locator("[data-act=open]").click();
+      const jazz = JSON.stringify(names((await answer("albums.js?genre=Jazz")).albums));
+      if (!(await until(async () => JSON.stringify(await texts(".card .label")) === jazz))) {
+        f.push("Jazz albums " + JSON.stringify(await texts(".card .label")) + " not " + jazz);
+      }
+      const tab = await page.getAttribute("#libraryBox [data-view=genres]", "aria-pressed");
+      if (tab !== "true") f.push("the Genres tab is not the pressed one");
+      verdict("genres -> a genre's albums", f);
+    }
+
+    {
+      const f = [];
       await page.fill("#libraryBox .ml-query", "many");
       await page.press("#libraryBox .ml-query", "Enter");
       const count = page.locator("#libraryBox .ml-count");
@@ -178,10 +215,44 @@ async function openBox(page) {
     }
     await context.close();
 
+    {
+      // The second player as a saved place, chosen as the place last seen.
+      const f = [];
+      const peerHost = "127.0.0.1:" + peer.port;
+      const remote = await browser.newContext({ viewport: { width: 1000, height: 700 } });
+      const p = await remote.newPage();
+      await p.goto(base + "/");
+      await p.evaluate((host) => {
+        Cookies.set("favs", JSON.stringify([{ name: "Peer", host: host, path: "" }]));
+        Cookies.set("mlHost", host);
+        Cookies.setRaw("mlPath", "");
+      }, peerHost);
+      await p.reload();
+      await openBox(p);
+      const list = p.locator("#libraryBox .ml-list");
+      if (!(await until(async () => p.locator("#libraryBox .ml-views").isVisible(), 20000))) f.push("the peer's views never showed");
+      await p.click("#libraryBox [data-view=albums]");
+      const want = JSON.stringify(names((await answer("albums.js", peer.base)).albums));
+      const shown = async () => JSON.stringify(await list.locator(".card .label").allTextContents());
+      if (!(await until(async () => (await shown()) === want, 20000))) f.push("albums " + await shown() + " not " + want);
+      const cover = list.locator(".card", { hasText: "Fern" }).locator("img.cover");
+      if (!(await until(async () => cover.evaluate((e) => e.complete && e.naturalWidth > 0 && /^[^?]*\/peercover\?/.test(e.src)), 20000))) {
+        f.push("no peer cover: " + await cover.getAttribute("src"));
+      }
+      await get("clearplaylist");
+      await list.locator(".card", { hasText: "Fern" }).locator("[data-act=enqueue]").click();
+      // The queued entries are the peer's downloads, named by its paths.
+      const queued = async () => JSON.stringify((await playlist()).map((n) => (/([^/]+\.mp3)/.exec(decodeURIComponent(n)) || [n])[1]));
+      if (!(await until(async () => (await queued()) === JSON.stringify(["b.mp3", "a.mp3"]), 20000))) f.push("queued " + await queued());
+      verdict("a peer's albums with covers, one queued in track order", f);
+      await remote.close();
+    }
+
     // [name, how to get there] at 390 x 844, measured like the devices test.
     const PHONE_VIEWS = [
       ["artists", async (p) => p.click("#libraryBox [data-view=artists]")],
       ["albums", async (p) => p.click("#libraryBox [data-view=albums]")],
+      ["genres", async (p) => p.click("#libraryBox [data-view=genres]")],
       ["album page", async (p) => { await p.click("#libraryBox [data-view=albums]");
                                     await p.locator(".card", { hasText: "Zwei" }).locator("[data-act=open]").click(); }],
     ];
@@ -202,6 +273,7 @@ async function openBox(page) {
   } finally {
     await browser.close();
     child.kill("SIGTERM");
+    peer.child.kill("SIGTERM");
     fs.rmSync(stage, { recursive: true, force: true });
   }
   process.exit(failures.length ? 1 : 0);

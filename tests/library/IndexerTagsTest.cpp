@@ -159,4 +159,17 @@ TEST_F(IndexerTagsTest, StoresTagsAndRereadsOnlyChangedFiles)
     EXPECT_EQ(storedTags(b), bTags);
 }
 
+TEST_F(IndexerTagsTest, WithTagReadingOffIndexesNamesAlone)
+{
+    const std::string music = tree.directory("music");
+    const std::string b = place("b.flac", "music/b.flac", 1'000'000);
+    Indexer indexer({music}, {"flac"}, indexDirectory);
+    ASSERT_TRUE(indexer.setTagReading(false));
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    EXPECT_EQ(indexer.tagReadCount(), 0u);
+    EXPECT_EQ(found(indexDirectory, "b"), Paths{b});
+    EXPECT_TRUE(found(indexDirectory, "album:live").empty());
+    EXPECT_FALSE(storedTags(b).has_value());
+}
+
 } // namespace

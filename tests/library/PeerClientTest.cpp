@@ -158,9 +158,13 @@ TEST_F(PeerExpansionTest, StreamUrlsExpandIntoThePeersOwnItemsOtherPeerUrlsStayA
                               "#EXTINF:0,x\nhttp://127.0.0.1:7000/admin\n#EXTINF:0,y\nhttp://127.0.0.1/" + own + "\n"));
     library.notePlace("127.0.0.1:" + std::to_string(peer.port));
     EXPECT_EQ(expand(peer.url("/stream?path=%2fm")), (std::vector<std::string>{own + "a", own + "b"}));
+    // A peer's album or artist keeps the peer's track order.
+    for (const char* tagPath : {"album%3a%2f%2fZ%2fA", "artist%3a%2f%2fZ"}) {
+        EXPECT_EQ(expand(peer.url("/stream?x=1&path=") + tagPath), (std::vector<std::string>{own + "b", own + "a"}));
+    }
     const std::string direct = peer.url("/download?path=%2fm%2fa.mp3");
     EXPECT_EQ(expand(direct), std::vector<std::string>{direct});
-    EXPECT_EQ(peer.requests().size(), 1u) << "a direct URL is never fetched";
+    EXPECT_EQ(peer.requests().size(), 3u) << "a direct URL is never fetched";
 
     // A listing of any length adds at most the cap.
     CannedPeer big("");

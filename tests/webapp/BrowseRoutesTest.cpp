@@ -8,6 +8,7 @@
 #include "library/MediaLibrary.h"
 #include "library/Indexer.h"
 #include "webapp/TrackEntryText.h"
+#include "webapp/TuneletServer.h"
 
 #include <sstream>
 #include <thread>
@@ -185,6 +186,80 @@ TEST_F(Browse, AlbumAndArtistPathsStreamInTrackOrderOnlyWhatIsShared)
     EXPECT_EQ(streamed(artistPath("Zed")), (std::vector<std::string>{songs.gamma, songs.alpha1, songs.alpha2, songs.alpha3}));
     EXPECT_EQ(streamed(albumPath(TaggedLibrary::nonAscii, "Beta")), std::vector<std::string>{songs.beta});
     EXPECT_EQ(get("stream", {{"path", albumPath("Zed", "None")}}).status, 404);
+}
+
+/// The fixture's instance as the peer of a second one, which asks it on a
+/// client's behalf: the client has saved it as a place.
+class PeerViews : public Browse {
+protected:
+    void SetUp() override
+    {
+        Browse::SetUp();
+        ASSERT_TRUE(asker.start());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (asker.listeningPort() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_NE(asker.listeningPort(), 0);
+    }
+    void TearDown() override
+    {
+        asker.stop();
+        if (auto handle = asker.threadHandle()) {
+            EXPECT_TRUE(handle->waitFor(std::chrono::seconds(20)));
+        }
+        Browse::TearDown();
+    }
+
+    /// The second instance's answer to `route` for the fixture's as peer.
+    Answer ask(const std::string& route, Parameters parameters)
+    {
+        const std::string peer = "127.0.0.1:" + std::to_string(server->listeningPort());
+        parameters["host"] = peer;
+        parameters["JSON_auth"] = "s";
+        const std::string favs = E(R"([{"name":"p","host":")" + peer + R"(","path":""}])");
+        testing_support::RawClient client(asker.listeningPort());
+        EXPECT_TRUE(client.send("GET " + target(route, parameters) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                "Cookie: Tunelet=s; favs=" + favs + "\r\n\r\n"));
+        return client.readAnswer(std::chrono::seconds(60));
+    }
+
+    hosttest::TempDirectory askerDir;
+    host::Settings askerSettings{askerDir.path("gen_Tunelet.ini")};
+    webapp::WebApplication askerApplication{nullptr, nullptr, askerSettings};
+    webapp::TuneletServer asker{askerApplication, askerSettings, platform::loopbackAddress(), 0};
+};
+
+TEST_F(PeerViews, APeersListingsAndCoversArriveAsThePeerWroteThem)
+{
+    const std::string alpha = albumPath("Zed", "Alpha"), beta = albumPath(TaggedLibrary::nonAscii, "Beta");
+    const struct {
+        std::string route;
+        Parameters parameters;
+    } cases[] = {
+        {"artists.js", {{"callback", "cb"}}},
+        {"albums.js", {{"artist", "Zed"}, {"callback", "cb"}}},
+        {"albums.js", {{"year", "1999"}, {"sortby", "2"}, {"callback", "cb"}}},
+        {"album.js", {{"path", alpha}, {"callback", "cb"}}},
+        {"genres.js", {{"callback", "cb"}}},
+        {"years.js", {{"callback", "cb"}}},
+        {"files.js", {{"path", music + "/Beta"}, {"callback", "cb"}}},
+        {"find.js", {{"q", "alpha"}, {"sortby", "6"}, {"callback", "cb"}}},
+        {"cover", {{"path", beta}}},
+        {"cover", {{"path", beta}, {"size", "small"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.route + " " + c.parameters.begin()->second);
+        const Answer own = get(c.route, c.parameters);
+        ASSERT_EQ(own.status, 200);
+        ASSERT_GT(own.body.size(), 100u);
+        const Answer proxied = ask("peer" + c.route, c.parameters);
+        EXPECT_EQ(proxied.status, 200);
+        EXPECT_EQ(proxied.header("Content-Type"), own.header("Content-Type"));
+        EXPECT_TRUE(proxied.body == own.body) << proxied.body.substr(0, 200);
+    }
+    // A saved place answered is one whose album streams the local player may fetch.
+    EXPECT_TRUE(askerApplication.library->mayFetchFrom("http://127.0.0.1:" + std::to_string(server->listeningPort()) +
+                                                       "/stream?path=" + E(alpha)));
 }
 
 } // namespace

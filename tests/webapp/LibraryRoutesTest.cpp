@@ -358,3 +358,58 @@ TEST(ScriptText, StringContentEndsNothingEarly)
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(webapp::scriptStringContent(text), expected) << text;
 }
+
+TEST_F(LibraryScript, APeersTagListingsAndCoversAreTakenOnlyAsItsRoutesWriteThem)
+{
+    const std::string albums = "{\"total\" : \"1\",\"start\" : \"0\",\"albums\" : [\n{\"name\" : \"A%3cb\",\"cover\" : "
+                               "\"cover%3fpath%3d%252fa\"},\n{\"name\" : \"..\",\"type\" : \"$UP$\"}]}";
+    const std::string png = "\x89PNG\r\n\x1a\nrest", notFound = "<html><body><h1>404 Not Found</h1></body></html>";
+    auto canned = [](const std::string& body, const std::string& type = "text/javascript") {
+        return "HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\n\r\n" + body;
+    };
+    struct Case {
+        const char* what;
+        std::string route, answer;
+        int status;
+        std::string body;
+        bool saved = true, rightAuth = true;
+    };
+    const std::vector<Case> cases = {
+        {"as its routes write", "peeralbums.js", canned("(" + albums + ");"), 200, "cb(" + albums + ");"},
+        {"an older peer without the route", "peeralbums.js", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", 200, ""},
+        {"a script after the call", "peeralbums.js", canned("(" + albums + ");alert(1)"), 200, ""},
+        {"a quote inside a value", "peerartists.js", canned("({\"artists\" : [\n{\"name\" : \"a\"+alert(1)+\"\"}]});"), 200, ""},
+        {"an upper-case escape", "peergenres.js", canned("({\"genres\" : [\n{\"name\" : \"%3C\"}]});"), 200, ""},
+        {"a list inside an entry", "peeryears.js", canned("({\"years\" : [\n{\"name\" : [\n{\"a\" : \"b\"}]}]});"), 200, ""},
+        {"neither heard nor saved", "peeralbums.js", canned("(" + albums + ");"), 200, "", false},
+        {"another JSON_auth", "peeralbums.js", canned("(" + albums + ");"), 200, "", true, false},
+        {"a cover", "peercover", canned(png, "image/png"), 200, png},
+        {"a cover whose bytes are of another type", "peercover", canned(png, "image/jpeg"), 404, notFound},
+        {"a page for a cover", "peercover", canned("<script>x</script>", "text/html"), 404, notFound},
+    };
+    std::vector<std::unique_ptr<CannedPeer>> peers;  // kept, so no port comes back for a later case
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CannedPeer& peer = *peers.emplace_back(std::make_unique<CannedPeer>(c.answer));
+        const std::string host = "127.0.0.1:" + std::to_string(peer.port);
+        const std::string favs = http::urlEncode(R"([{"name":"p","host":")" + host + R"(","path":""}])");
+        const Answer answer = get(c.route,
+                                  {{"host", host}, {"artist", "Z d"}, {"year", "1999x"}, {"other", "1"},
+                                   {"callback", "cb"}, {"JSON_auth", c.rightAuth ? "s" : "t"}},
+                                  "Host: 127.0.0.1\r\nCookie: Tunelet=s" + (c.saved ? "; favs=" + favs : "") + "\r\n");
+        EXPECT_EQ(answer.status, c.status);
+        EXPECT_EQ(answer.body, c.body);
+        if (c.status == 200 && !c.body.empty()) {
+            EXPECT_EQ(answer.header("Content-Type"),
+                      c.route == "peercover" ? "image/png" : "text/javascript; charset=UTF-8");
+        }
+        const bool asked = c.saved && c.rightAuth;
+        ASSERT_EQ(peer.requests().size(), asked ? 1u : 0u);
+        // Only the route's own parameters go on, written anew.
+        if (asked && c.route == "peeralbums.js") {
+            EXPECT_TRUE(peer.requests()[0].starts_with("GET /albums.js?artist=Z%20d&year=1999 HTTP/1.1\r\n"))
+                << peer.requests()[0];
+        }
+    }
+}

@@ -22,7 +22,7 @@ const std::set<std::string> kPlaceholders = {"PLAYLIST_ID", "ML_ENABLED", "VERSI
 // Routes the server answers itself rather than from a file.
 const std::set<std::string> kDynamic = {"playlist.xml", "consolestatus.xml", "library.js", "favorites.js",
                                         "events.js", "peerlibrary.js", "playlisttracks.js", "files.js", "find.js",
-                                        "artists.js", "albums.js", "album.js"};
+                                        "artists.js", "albums.js", "album.js", "genres.js", "years.js", "peeryears.js", "peerfind.js"};
 
 /// The placeholder names the server's template step would meet in text:
 /// each "<<" up to the next ">>", scanning on after the placeholder.

@@ -4,7 +4,8 @@
    the previous one is on its way). What the user changes shows at once;
    the next refresh confirms it. The display tells whether the player plays,
    is paused or stopped: from the last transport command until the clock
-   says otherwise, then from how the position moved between two refreshes. */
+   says otherwise, then from how the position moved between two refreshes,
+   or from the event stream while it is open. */
 
 /* Whether the media library is switched on in the server's settings. */
 var ML_ENABLED = "<<ML_ENABLED>>" === "true";
@@ -243,8 +244,14 @@ PlayerConsole.prototype.show = function (status, at) {
   this.showNext();
 
   var ms = Math.round(position * this.lengthMs);
-  var inferred = this.lengthMs > 0 ? this.inferState(status.filename, ms, at)
-                                    : status.filename ? null : "stopped";
+  // While the event stream is open it tells the state (live.js): two
+  // samples only guess it, and a guess from a position read just before it
+  // moved again would stand until the next change.
+  var streamed = typeof Live !== "undefined" && Live.open;
+  if (streamed) this.last = null;
+  var inferred = streamed ? null
+               : this.lengthMs > 0 ? this.inferState(status.filename, ms, at)
+               : status.filename ? null : "stopped";
   if (inferred !== null) {
     this.told = null;
     this.showState(inferred);

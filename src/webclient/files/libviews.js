@@ -1,22 +1,35 @@
 /* The library box's views by tags, beside Folders: Artists (from
-   "artists.js"), Albums (a grid of covers from "albums.js", of one artist or
-   all) and an album's tracks ("album.js"). Artists and albums carry the
-   artist and album paths the player's commands take, so play, add and play
-   next work on them as on a folder. Covers are asked for only for the cards
-   in view (the grid is a VirtualList of rows of cards), in their small size.
-   Only this player's own library has these views. Part of MediaLibrary
-   (medialibrary.js, loaded before this file). */
+   "artists.js"), Albums (a grid of covers from "albums.js", of one artist,
+   genre or year, or all), Genres and Years ("genres.js", "years.js", each
+   leading to its albums) and an album's tracks ("album.js"). Artists and
+   albums carry the artist and album paths the player's commands take, so
+   play, add and play next work on them as on a folder. Covers are asked for
+   only for the cards in view (the grid is a VirtualList of rows of cards),
+   in their small size.
+
+   A peer's library has the same views through this server's "peer" routes
+   (its covers through "peercover"), once a first "peeryears.js" has shown
+   that the peer has them; a peer of an older version keeps to Folders.
+   Part of MediaLibrary (medialibrary.js, loaded before this file). */
 (function () {
   "use strict";
 
-  var TAG_VIEWS = { artists: true, albums: true };
+  var TAG_VIEWS = { artists: true, albums: true, genres: true, years: true };
+  /* What a group of each list view is called, and the albums filter it opens. */
+  var GROUPS = { genres: { one: "genre", unknown: "Unknown genre" }, years: { one: "year", unknown: "Unknown year" } };
   var CARD_WIDTH = 168;
+  // The albums asked for first, enough cards for the first screen of any
+  // window: the rest, up to ALL_ALBUMS, follow in a second answer, so the
+  // grid shows before the server has summed up thousands of albums.
+  var FIRST_ALBUMS = 120;
+  var ALL_ALBUMS = 5000;
 
   MediaLibrary.prototype.setupViews = function (find) {
     var self = this;
     this.tagEntries = [];
     this.album = null;
     this.columns = 1;
+    this.tagHosts = {};                     // peer host -> whether it has the views (absent while unknown)
     this.views = find(".ml-views");
     this.pager = find(".ml-pager");
     if (this.views) {
@@ -41,27 +54,50 @@
     });
   };
 
-  /* Loads a view other than folders and searches. */
+  /* Whether the views may be offered for host ("" is this server). */
+  MediaLibrary.prototype.hasViews = function (host) {
+    return !host || this.tagHosts[host] === true;
+  };
+
+  /* Asks once whether a peer has the views; its tabs show when it has. */
+  MediaLibrary.prototype.probeViews = function (host) {
+    var self = this;
+    if (host in this.tagHosts) return;
+    this.tagHosts[host] = null;
+    JsonRequest.read("probe " + host, "peeryears.js", ["host=" + encodeURIComponent(host)], function () {
+      self.tagHosts[host] = true;
+      self.showViews();
+    }, function () {
+      self.tagHosts[host] = false;
+    });
+  };
+
+  /* Loads a view other than folders and searches. An albums view's raw is
+     its filter ("artist=", "genre=" or "year=" and the value), or "". */
   MediaLibrary.prototype.loadView = function (place) {
-    var self = this, raw = place.raw;
+    var self = this, raw = place.raw, host = this.host;
     var routes = { artists: ["artists.js", ["count=5000"]],
-                   albums: ["albums.js", ["count=5000"].concat(raw ? ["artist=" + raw] : [])],
-                   album: ["album.js", ["path=" + raw]] };
+                   albums: ["albums.js", ["count=" + FIRST_ALBUMS].concat(raw ? [raw] : [])],
+                   album: ["album.js", ["path=" + raw]],
+                   genres: ["genres.js", []], years: ["years.js", []] };
     var route = routes[place.view];
-    if (!route || this.host) { this.loaded(); this.go("", true); return; }
-    JsonRequest.read("library", route[0], route[1], function (data) {
+    if (!route || !this.hasViews(host)) { this.loaded(); this.go(Cookies.getRaw("mlPath") || "", true); return; }
+    var args = host ? route[1].concat(["host=" + encodeURIComponent(host)]) : route[1];
+    JsonRequest.read("library", (host ? "peer" : "") + route[0], args, function (data) {
       self.loaded();
       self.showView(place.view, raw, data || {});
+      if (place.view === "albums") self.moreAlbums(raw);
     }, function () {
       self.loaded();
       self.view = place.view;
-      self.failed(raw, "");
+      self.failed(raw, host);
     });
   };
 
   MediaLibrary.prototype.showView = function (view, raw, data) {
     this.view = view;
     this.raw = raw;
+    if (this.host) this.auth = this.auths[this.host] || "";
     if (view === "album") {
       var whole = { kind: "whole", name: UrlText.decode(data.name), raw: String(data.path || raw), path: "",
                     type: "", duration: parseInt(data.duration, 10) || 0, cover: UrlText.decode(data.cover) };
@@ -70,16 +106,35 @@
       this.facts = true;
       this.entries = [whole].concat((Array.isArray(data.files) ? data.files : []).map(MediaLibrary.entry));
     } else {
-      var list = data[view];
-      this.tagEntries = (Array.isArray(list) ? list : []).map(function (e) {
-        return { kind: view === "artists" ? "artist" : "album", name: UrlText.decode(e.name), raw: String(e.path || ""),
-                 artist: UrlText.decode(e.artist), year: UrlText.decode(e.year), albums: parseInt(e.albums, 10) || 0,
-                 tracks: parseInt(e.tracks, 10) || 0, duration: parseInt(e.duration, 10) || 0,
-                 cover: UrlText.decode(e.cover) };
-      });
+      this.tagEntries = tagEntries(view, data[view]);
       this.total = parseInt(data.total, 10) || this.tagEntries.length;
     }
     this.draw();
+  };
+
+  function tagEntries(view, list) {
+    return (Array.isArray(list) ? list : []).map(function (e) {
+      return { kind: view === "artists" ? "artist" : view === "albums" ? "album" : "group",
+               name: UrlText.decode(e.name), raw: String(e.path || ""),
+               artist: UrlText.decode(e.artist), year: UrlText.decode(e.year), albums: parseInt(e.albums, 10) || 0,
+               tracks: parseInt(e.tracks, 10) || 0, duration: parseInt(e.duration, 10) || 0,
+               cover: UrlText.decode(e.cover) };
+    });
+  }
+
+  /* The albums after the first answer's, added to the grid shown (the
+     scroll position and the cards drawn stay) while it still shows them. */
+  MediaLibrary.prototype.moreAlbums = function (raw) {
+    var self = this, host = this.host, have = this.tagEntries.length, total = Math.min(this.total, ALL_ALBUMS);
+    if (have < FIRST_ALBUMS || have >= total) return;
+    var args = ["start=" + have, "count=" + (total - have)].concat(raw ? [raw] : [])
+      .concat(host ? ["host=" + encodeURIComponent(host)] : []);
+    JsonRequest.read("library", (host ? "peer" : "") + "albums.js", args, function (data) {
+      if (self.view !== "albums" || self.raw !== raw || self.host !== host || self.tagEntries.length !== have) return;
+      self.tagEntries = self.tagEntries.concat(tagEntries("albums", data && data.albums));
+      // The last row of the first answer's cards may be short: it is drawn again.
+      self.rows.grow(Math.ceil(self.tagEntries.length / self.columns), Math.floor(have / self.columns));
+    });
   };
 
   MediaLibrary.prototype.fitColumns = function () {
@@ -94,17 +149,19 @@
     this.element.classList.remove("ml-facts");
     this.element.setAttribute("data-view", this.view);
     if (this.view === "albums") this.fitColumns();
-    if (!n) this.message(this.view === "artists" ? "No artists in the library." : "No albums here.");
+    var one = this.view === "artists" ? "artist" : this.view === "albums" ? "album" : GROUPS[this.view].one;
+    if (!n) this.message(this.view === "albums" ? "No albums here." : "No " + one + "s in the library.");
     else this.rows.reset(this.view === "albums" ? Math.ceil(n / this.columns) : n);
-    this.count.textContent = MediaLibrary.plural(this.total, this.view === "artists" ? "artist" : "album");
+    this.count.textContent = MediaLibrary.plural(this.total, one);
     this.showPager();
     this.showLocation();
     this.showSaved();
   };
 
-  /* Row i of a tag view: an artist, or a row of album cards. */
+  /* Row i of a tag view: an artist, a genre or year, or a row of album cards. */
   MediaLibrary.prototype.tagRow = function (i) {
     if (this.view === "artists") return this.artistRow(this.tagEntries[i], i);
+    if (GROUPS[this.view]) return this.groupRow(this.tagEntries[i], i);
     var row = document.createElement("li");
     row.className = "cards";
     for (var k = i * this.columns; k < Math.min(this.tagEntries.length, (i + 1) * this.columns); k++) {
@@ -155,6 +212,25 @@
     return row;
   };
 
+  /* A genre or a year: its name and counts, opening its albums. */
+  MediaLibrary.prototype.groupRow = function (entry, i) {
+    var row = document.createElement("li");
+    row.className = "group";
+    row.setAttribute("data-i", i);
+    var icon = document.createElement("img");
+    icon.className = "icon";
+    icon.alt = "";
+    icon.src = "folder.gif";
+    row.appendChild(icon);
+    var name = entry.name || GROUPS[this.view].unknown;
+    row.appendChild(this.openButton(name, name));
+    var facts = document.createElement("span");
+    facts.className = "facts";
+    facts.textContent = MediaLibrary.plural(entry.albums, "album") + ", " + MediaLibrary.plural(entry.tracks, "track");
+    row.appendChild(facts);
+    return row;
+  };
+
   MediaLibrary.prototype.card = function (entry, k) {
     var card = document.createElement("div");
     card.className = "card";
@@ -176,8 +252,14 @@
     return card;
   };
 
-  /* The small variant of a cover, from its "cover?path=" URL. */
+  /* The small variant of a cover, from its "cover?path=" URL; a peer's
+     through this server, which fetches it. */
   MediaLibrary.prototype.coverLink = function (cover) {
+    if (this.host) {
+      var path = /^cover\?(path=[A-Za-z0-9%]*)$/.exec(cover);
+      return path ? "peercover?host=" + encodeURIComponent(this.host) + "&" + path[1] + "&size=small&JSON_auth=" +
+                    encodeURIComponent(JsonRequest.auth()) : "folder.gif";
+    }
     return this.base() + cover + "&size=small" + (this.auth ? "&auth=" + UrlText.encode(this.auth) : "");
   };
 
@@ -187,12 +269,16 @@
             MediaLibrary.clock(a.duration || 0)].filter(function (t) { return t; }).join(" \u00b7 ");
   };
 
-  /* Handles a click on an artist or an album; false for anything else. */
+  /* Handles a click on an artist, a genre or year, or an album; false for
+     anything else. */
   MediaLibrary.prototype.viewClicked = function (action, entry) {
-    if (entry.kind !== "artist" && entry.kind !== "album") return false;
+    if (entry.kind !== "artist" && entry.kind !== "album" && entry.kind !== "group") return false;
     if (action === "open") {
-      if (entry.kind === "artist") this.visit({ view: "albums", raw: UrlText.encode(entry.name) }, true);
+      var filter = entry.kind === "artist" ? "artist" : entry.kind === "group" ? GROUPS[this.view].one : "";
+      if (filter) this.visit({ view: "albums", raw: filter + "=" + UrlText.encode(entry.name) }, true);
       else this.visit({ view: "album", raw: entry.raw }, true);
+    } else if (entry.kind === "group") {
+      return true;
     } else if (this.naive && action === "play") {
       window.location.href = this.link("stream", entry.raw);
     } else {
@@ -203,15 +289,18 @@
 
   MediaLibrary.prototype.tagPath = function () {
     if (this.view === "artists") return "Artists";
-    if (this.view === "albums") return this.raw ? UrlText.decode(this.raw) : "Albums";
+    if (GROUPS[this.view]) return this.view === "genres" ? "Genres" : "Years";
+    if (this.view === "albums") return this.raw ? UrlText.decode(this.raw.slice(this.raw.indexOf("=") + 1)) : "Albums";
     if (this.view === "album") return this.album ? this.album.name + (this.album.artist ? " \u2013 " + this.album.artist : "") : "Album";
     return null;
   };
 
   MediaLibrary.prototype.showViews = function () {
     if (!this.views) return;
-    this.views.classList.toggle("hidden", !!this.host);
-    var on = this.view === "artists" || (this.view === "albums" && this.raw) ? "artists" :
+    this.views.classList.toggle("hidden", !this.hasViews(this.host));
+    var by = this.view === "albums" ? this.raw.slice(0, this.raw.indexOf("=")) : "";
+    var on = this.view === "artists" || by === "artist" ? "artists" :
+             this.view === "genres" || by === "genre" ? "genres" : this.view === "years" || by === "year" ? "years" :
              this.view === "albums" || this.view === "album" ? "albums" : "folders";
     Array.prototype.forEach.call(this.views.querySelectorAll("[data-view]"), function (tab) {
       tab.setAttribute("aria-pressed", tab.getAttribute("data-view") === on ? "true" : "false");

@@ -6,10 +6,11 @@
    library page alone) there is no deck: play and file names are links to
    "stream" and "download" for an outside media player.
 
-   Besides folders it shows artists, albums (a grid of covers) and an
-   album's tracks (libviews.js), and searches page by page through
-   "find.js". Listings of any length are drawn a screenful at a time
-   (VirtualList).
+   Besides folders it shows artists, albums (a grid of covers), genres,
+   years and an album's tracks (libviews.js), and searches page by page
+   through "find.js"; a peer's the same through this server's "peer" routes
+   once the peer has shown it has them. Listings of any length are drawn a
+   screenful at a time (VirtualList).
 
    Paths are kept in the percent-encoded form the listing gives them in and
    sent back unchanged, so every name reaches the server byte for byte; they
@@ -36,7 +37,7 @@ function MediaLibrary(element, options) {
   this.auth = "";
   this.element = element;
   this.entries = [];
-  this.view = "folders";                    // folders, find, artists, albums or album (libviews.js)
+  this.view = "folders";                    // folders, find, artists, albums, genres, years or album (libviews.js)
   this.facts = false;                       // whether the entries carry sizes, dates and lengths
   this.start = 0;                           // the first hit shown of a search
   this.total = 0;                           // the number of hits of a search
@@ -45,6 +46,7 @@ function MediaLibrary(element, options) {
   this.at = -1;
   this.places = [];                         // from favorites.js
   this.hostNames = {};                      // host -> the name favorites.js gives it
+  this.auths = {};                          // host -> the auth its last listing gave
 
   this.window = new BoxWindow(element, {
     movable: !this.naive, resizable: !this.naive, minWidth: 360, minHeight: 220,
@@ -132,7 +134,7 @@ MediaLibrary.prototype.visit = function (place, remember) {
   this.list.setAttribute("aria-busy", "true");
   var host = this.host;
   if (place.view !== "folders" && place.view !== "find") { this.loadView(place); return; }
-  var search = !host && MediaLibrary.searchOf(raw);
+  var search = (!host || this.hasViews(host)) && MediaLibrary.searchOf(raw);
   if (search) { this.find(search, place.start || 0, raw); return; }
   var args = ["path=" + raw, "sortby=" + this.sortBy, "sortdir=" + this.sortDir];
   if (host) args.push("host=" + encodeURIComponent(host));
@@ -155,19 +157,22 @@ MediaLibrary.searchOf = function (raw) {
 /* One page of a search's hits from "find.js", in the listing's order, or
    the whole answer of "library.js" from a server without it. */
 MediaLibrary.prototype.find = function (search, start, raw) {
-  var self = this;
+  var self = this, host = this.host;
   var args = ["q=" + UrlText.encode(search.text), "folders=" + (search.folders ? 1 : 0), "start=" + start,
               "count=" + MediaLibrary.PAGE, "sortby=" + this.sortBy, "sortdir=" + this.sortDir];
-  JsonRequest.read("library", "find.js", args, function (data) {
+  if (host) args.push("host=" + encodeURIComponent(host));
+  JsonRequest.read("library", host ? "peerfind.js" : "find.js", args, function (data) {
     self.loaded();
     data.path = raw;
     self.total = parseInt(data.total, 10) || 0;
     self.start = parseInt(data.start, 10) || 0;
     self.show(data, true, "find");
   }, function () {
-    JsonRequest.send("library", "library.js", ["path=" + raw, "sortby=" + self.sortBy, "sortdir=" + self.sortDir],
+    var old = ["path=" + raw, "sortby=" + self.sortBy, "sortdir=" + self.sortDir];
+    if (host) old.push("host=" + encodeURIComponent(host));
+    JsonRequest.send("library", host ? "peerlibrary.js" : "library.js", old,
                      function (data) { self.loaded(); self.show(data, false); },
-                     function () { self.loaded(); self.failed(raw, ""); });
+                     function () { self.loaded(); self.failed(raw, host); });
   });
 };
 
@@ -228,7 +233,13 @@ MediaLibrary.prototype.show = function (data, facts, view) {
   this.view = view || "folders";
   this.facts = facts;
   this.raw = String(data.path || "");
-  this.auth = UrlText.decode(data.auth || "");
+  // A peer's search hits carry no auth: the one of its last listing holds.
+  if (this.host && data.auth === undefined) this.auth = this.auths[this.host] || "";
+  else this.auth = UrlText.decode(data.auth || "");
+  if (this.host) {
+    this.auths[this.host] = this.auth;
+    this.probeViews(this.host);
+  }
   Cookies.setRaw("mlPath", this.raw);
   if (this.history[this.at]) this.history[this.at].raw = this.raw;
   var files = Array.isArray(data.files) ? data.files : [];
@@ -283,7 +294,7 @@ MediaLibrary.prototype.message = function (text) {
 };
 
 MediaLibrary.prototype.draw = function () {
-  if (this.view === "artists" || this.view === "albums") { this.drawTags(); return; }
+  if (MediaLibrary.isTagView(this.view)) { this.drawTags(); return; }
   this.element.classList.toggle("ml-facts", this.facts);
   this.element.setAttribute("data-view", this.view);
   this.rows.reset(this.entries.length);
@@ -305,7 +316,7 @@ MediaLibrary.prototype.draw = function () {
 
 /* The row of entry i, for the VirtualList. */
 MediaLibrary.prototype.drawn = function (i) {
-  if (this.view === "artists" || this.view === "albums") return this.tagRow(i);
+  if (MediaLibrary.isTagView(this.view)) return this.tagRow(i);
   return this.row(this.entries[i], i);
 };
 
@@ -510,7 +521,7 @@ MediaLibrary.prototype.entryOf = function (node) {
   var row = node.closest ? node.closest("[data-i]") : null;
   if (!row) return null;
   var i = parseInt(row.getAttribute("data-i"), 10);
-  return this.view === "artists" || this.view === "albums" ? this.tagEntries[i] : this.entries[i];
+  return MediaLibrary.isTagView(this.view) ? this.tagEntries[i] : this.entries[i];
 };
 
 MediaLibrary.prototype.files = function () {

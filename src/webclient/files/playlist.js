@@ -22,7 +22,7 @@ function Playlist(deck, element) {
   this.rows = {};               // index -> the drawn row
   this.first = 0;               // the drawn window [first, last)
   this.last = 0;
-  this.rowHeight = 0;           // measured from the first row drawn
+  this.rowHeight = 0;           // measured at the start, else from the first row drawn
   this.spacers = [0, 1].map(function () {
     var spacer = document.createElement("li");
     spacer.className = "spacer";
@@ -66,6 +66,9 @@ function Playlist(deck, element) {
   Events.on(this.list, "scroll", function () { self.render(); });
   this.dragAndDrop();
 
+  // Measured now, while the first answer is on its way, rather than by a
+  // layout forced in the middle of the first draw.
+  this.rowHeight = this.measureRow();
   this.refresh();
   // Live (live.js) says when the event stream makes polling needless.
   setInterval(function () { if (typeof Live === "undefined" || Live.polls("playlist")) self.refresh(); }, 3000);
@@ -112,13 +115,30 @@ Playlist.prototype.draw = function (tracks) {
   this.changed();
 };
 
-/* The list changed shape: redraw the window, the count and the facts. */
+/* The list changed shape: redraw the window and the count; the facts are
+   asked for once that is on screen (their request and answer would hold up
+   the frame that shows it). */
 Playlist.prototype.changed = function () {
+  var self = this;
   this.first = this.last = 0;
-  this.render(true);
+  this.render(true, true);
   this.showCount();
-  this.askFacts();
   if (this.onChange) this.onChange();
+  requestAnimationFrame(function () { setTimeout(function () { self.askFacts(); }, 0); });
+};
+
+/* The height of one row, from a row of placeholder text; 0 while the list is
+   not laid out (hidden). */
+Playlist.prototype.measureRow = function () {
+  var tracks = this.tracks;
+  this.tracks = [{ title: "", filename: "0" }];
+  var probe = this.makeRow(0);
+  this.tracks = tracks;
+  probe.removeAttribute("id");
+  this.list.appendChild(probe);
+  var height = probe.getBoundingClientRect().height;
+  this.list.removeChild(probe);
+  return height;
 };
 
 Playlist.prototype.makeRow = function (i) {
@@ -156,8 +176,8 @@ Playlist.prototype.makeRow = function (i) {
 };
 
 /* Draws the rows of the view (all again when all is set, else only those
-   that came into view). */
-Playlist.prototype.render = function (all) {
+   that came into view), and asks for their facts unless noFacts. */
+Playlist.prototype.render = function (all, noFacts) {
   var list = this.list;
   var n = this.tracks.length;
   if (!this.rowHeight && n) {
@@ -195,7 +215,7 @@ Playlist.prototype.render = function (all) {
   var cursorRow = rows[this.cursor];
   if (cursorRow) list.setAttribute("aria-activedescendant", cursorRow.id);
   else list.removeAttribute("aria-activedescendant");
-  this.askFacts();
+  if (!noFacts) this.askFacts();
 };
 
 Playlist.prototype.showCount = function () {

@@ -41,6 +41,24 @@ VirtualList.prototype.reset = function (count, keepScroll) {
   this.render();
 };
 
+/* Lets the list hold count rows, keeping the rows drawn before row from
+   (the others are drawn again) and the scroll position. */
+VirtualList.prototype.grow = function (count, from) {
+  var self = this;
+  Object.keys(this.rows).forEach(function (key) {
+    var i = Number(key);
+    if (i >= from) {
+      self.list.removeChild(self.rows[i]);
+      delete self.rows[i];
+    } else {
+      self.rows[i].setAttribute("aria-setsize", count);
+    }
+  });
+  this.count = count;
+  if (this.height) this.spacer.style.height = count * this.height + "px";
+  this.render();
+};
+
 /* Draws nothing until the next frame; many scroll events make one draw. */
 VirtualList.prototype.schedule = function () {
   var self = this;

@@ -12,6 +12,8 @@ status documents, listings and commands answer canned data, so the client
 has something to show; without it they answer 404 as an unwired server does.
 --entries N makes every folder below the root hold N files (and "files.js"
 answer them with lengths, sizes and dates), sorted as the server sorts;
+--albums N makes "albums.js" answer N albums, each with a cover that
+"cover" answers (the same small image for all);
 --root serves another copy of the client (a folder holding resources.txt
 and files/), such as an older one to compare with.
 Listens on 127.0.0.1 only; run it inside tools/netns.sh.
@@ -85,6 +87,8 @@ class FakePlayer:
         self.repeat = 1
         self.clients = set()
         self.entries = 0
+        self.albums = 0
+        self.album_pages = {}
 
     def playlist_xml(self, client):
         dirty = client not in self.clients
@@ -157,6 +161,29 @@ class FakePlayer:
                          % (enc(name), enc(full), size, modified, duration))
         return '%s({"path" : "%s","files" : [\n%s]});' % (params.get("callback", ""), enc(path), ",\n".join(lines))
 
+    def albums_js(self, params):
+        """A page of the albums by name, as the server answers "albums.js"
+        (each page made once)."""
+        start = max(0, int(params.get("start") or 0))
+        count = max(1, min(5000, int(params.get("count") or 500)))
+        if (start, count) not in self.album_pages:
+            self.album_pages[(start, count)] = self.album_page(start, count)
+        return "%s(%s);" % (params.get("callback", ""), self.album_pages[(start, count)])
+
+    def album_page(self, start, count):
+        enc = url_encode
+        lines = []
+        for i in range(start + 1, min(self.albums, start + count) + 1):
+            artist = "Artist %04d" % (i // 10)
+            name = "Album %05d - A Rather Long Album Title" % i
+            path = "album://" + enc(artist) + "/" + enc(name)
+            lines.append('{"name" : "%s","artist" : "%s","year" : "%d","tracks" : "%d","duration" : "%d",'
+                         '"path" : "%s","cover" : "%s"}'
+                         % (enc(name), enc(artist), 1960 + i % 60, 8 + i % 9, 1800000 + (i * 7919) % 1800000,
+                            enc(path), enc("cover?path=" + enc(path))))
+        return '{"total" : "%d","start" : "%d","albums" : [%s]}' % (
+            self.albums, min(start, self.albums), "".join("," * (k > 0) + "\n" + line for k, line in enumerate(lines)))
+
     def favorites_js(self, params):
         return ('%s({"127.0.0.1:8081/": {"name": "studio:8081","host": "127.0.0.1:8081"},'
                 '"/": {"name": "Local Library","host": ""}});' % params.get("callback", ""))
@@ -226,6 +253,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 text = self.fake.library_js(params)
             elif route == "files.js":
                 text = self.fake.files_js(params)
+            elif route == "albums.js" and self.fake.albums:
+                text = self.fake.albums_js(params)
+            elif route == "cover" and self.fake.albums:
+                with open(os.path.join(ROOT, "files", "icon192.png"), "rb") as image:
+                    return self.send(200, "image/png", image.read())
             elif route == "favorites.js":
                 text = self.fake.favorites_js(params)
             elif route in COMMANDS:
@@ -251,12 +283,14 @@ def main():
     parser.add_argument("--fake", action="store_true", help="answer the dynamic routes with canned data")
     parser.add_argument("--ml", default="true", help="the ML_ENABLED value (true or false)")
     parser.add_argument("--entries", type=int, default=0, help="files in every folder below the root")
+    parser.add_argument("--albums", type=int, default=0, help="albums that \"albums.js\" answers")
     parser.add_argument("--root", default=ROOT, help="the client's folder (resources.txt and files/)")
     args = parser.parse_args()
     Handler.routes = load_routes(args.root)
     Handler.fake = FakePlayer() if args.fake else None
     if Handler.fake:
         Handler.fake.entries = args.entries
+        Handler.fake.albums = args.albums
     Handler.ml_enabled = args.ml
     server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     print("serving on http://127.0.0.1:%d/" % args.port, flush=True)

@@ -1,0 +1,165 @@
+// A command's round trip over loopback beside 0, 1 and 1,000 open "live"
+// listeners, in one run, against the real player on a window thread of its
+// own. The command is "setvolume" with a new level each time, so every
+// listener is sent an event for each: the most the listeners can cost a
+// command. Commands go one at a time, 10 ms apart, as a person's would; the
+// median and 99th percentile of each count, and at the end those of 1,000
+// listeners over those of none.
+#include "settings/Settings.h"
+#include "http/support/RawClient.h"
+#include "platform/Socket.h"
+#include "webapp/LiveFeed.h"
+#include "webapp/TuneletServer.h"
+#include "webapp/WebApplication.h"
+#include "PlayerThread.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing_support::RawClient;
+
+namespace {
+
+constexpr int mostListeners = 1000;
+
+/// The player, the application and its server, with a session, for the
+/// whole run.
+struct Served {
+    Served() : player(20)
+    {
+        home = (fs::temp_directory_path() / "tunelet-bench-XXXXXX").string();
+        if (::mkdtemp(home.data()) == nullptr)
+            std::abort();
+        settings = std::make_unique<host::Settings>(home + "/gen_Tunelet.ini");
+        settings->update([&](auto& d) { d.documentRoot = home + "/skins"; });
+        application = std::make_unique<webapp::WebApplication>(player.main, nullptr, *settings);
+        server = std::make_unique<webapp::TuneletServer>(*application, *settings, platform::loopbackAddress(), 0);
+        server->maxConnectionsPerPeer = mostListeners + 8;
+        server->start();
+        for (int i = 0; i < 500 && server->listeningPort() == 0; ++i)
+            std::this_thread::sleep_for(10ms);
+        cookie = "Cookie: Tunelet=" + server->sessions().issue().first + "\r\n";
+    }
+    ~Served()
+    {
+        server->stop();
+        server->threadHandle()->waitFor(10s);
+        server.reset();
+        application.reset();
+        fs::remove_all(home);
+    }
+
+    std::string request(const std::string& target) const
+    {
+        return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + cookie + "\r\n";
+    }
+    /// Waits until the feed counts `count` listeners; false after 20 s.
+    bool listened(std::size_t count) const
+    {
+        for (int i = 0; i < 2000 && application->live->listenerCount() != count; ++i)
+            std::this_thread::sleep_for(10ms);
+        return application->live->listenerCount() == count;
+    }
+
+    bench::PlayerThread player;
+    std::string home;
+    std::unique_ptr<host::Settings> settings;
+    std::unique_ptr<webapp::WebApplication> application;
+    std::unique_ptr<webapp::TuneletServer> server;
+    std::string cookie;
+};
+
+Served& served()
+{
+    static Served shared;
+    return shared;
+}
+
+struct Latency {
+    double p50 = 0;
+    double p99 = 0;
+};
+std::map<int, Latency> measured;  // by listener count
+
+void commandBesideListeners(benchmark::State& state)
+{
+    Served& shared = served();
+    const int count = static_cast<int>(state.range(0));
+    std::vector<std::unique_ptr<RawClient>> listeners;
+    for (int i = 0; i < count; ++i) {
+        listeners.push_back(std::make_unique<RawClient>(shared.server->listeningPort()));
+        if (!listeners.back()->send(shared.request("/live")) || listeners.back()->readHead().status != 200) {
+            state.SkipWithError(("listener " + std::to_string(i) + " was not served").c_str());
+            return;
+        }
+    }
+    if (!shared.listened(static_cast<std::size_t>(count))) {
+        state.SkipWithError("the listeners were not all counted");
+        return;
+    }
+    RawClient commands(shared.server->listeningPort());
+    std::vector<double> ms;
+    int level = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool answered = commands.send(shared.request("/setvolume?level=" + std::to_string(++level % 256))) &&
+                              commands.readAnswer().status == 200;
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        if (!answered) {
+            state.SkipWithError("a command was not answered");
+            return;
+        }
+        state.SetIterationTime(took.count());
+        ms.push_back(took.count() * 1e3);
+        std::this_thread::sleep_for(10ms);
+    }
+    std::sort(ms.begin(), ms.end());
+    // How many took over a millisecond: the commands that met the sends
+    // of a change to every listener.
+    state.counters["over_1ms"] = static_cast<double>(
+        std::count_if(ms.begin(), ms.end(), [](double took) { return took > 1; }));
+    const Latency latency{ms[ms.size() / 2], ms[(ms.size() * 99) / 100]};
+    measured[count] = latency;
+    state.counters["p50_ms"] = latency.p50;
+    state.counters["p99_ms"] = latency.p99;
+    listeners.clear();
+    if (!shared.listened(0))
+        state.SkipWithError("the listeners did not all go");
+}
+BENCHMARK(commandBesideListeners)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(mostListeners)
+    ->Iterations(400)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (measured.count(0) && measured.count(mostListeners)) {
+        const Latency none = measured[0], many = measured[mostListeners];
+        std::printf("beside %d listeners / beside none: p50 %.2f ms / %.2f ms = %.2fx, p99 %.2f ms / %.2f ms = %.2fx\n",
+                    mostListeners, many.p50, none.p50, many.p50 / none.p50, many.p99, none.p99,
+                    many.p99 / none.p99);
+    }
+    return 0;
+}

@@ -1,0 +1,30 @@
+#include "library/TagText.h"
+
+#include <taglib/tstring.h>
+
+#include <cctype>
+
+namespace library {
+
+std::string tagText(const TagLib::String& text)
+{
+    std::string value = text.to8Bit(true);
+    const auto first = value.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    const auto last = value.find_last_not_of(" \t\r\n");
+    return value.substr(first, last - first + 1);
+}
+
+int leadingNumber(const TagLib::String& text)
+{
+    int number = 0;
+    for (char c : tagText(text)) {
+        if (!std::isdigit(static_cast<unsigned char>(c)) || number > 100000)
+            break;
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
+} // namespace library
