@@ -196,4 +196,9 @@ std::optional<ScaledImage> scaleImage(std::string_view encodedBytes, int maximum
     return encoded(factory.Get(), image.Get(), hasAlpha(factory.Get(), frame.Get()));
 }
 
+void prepareImageScaling()
+{
+    // The system's codecs are made for each scaling and belong to no thread.
+}
+
 } // namespace library
