@@ -121,19 +121,9 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAK
   -DTUNELET_WERROR="$([ "${TUNELET_WERROR:-0}" = 1 ] && echo ON || echo OFF)"
 cmake --build "$build" -j "$jobs"
 
-# The test host's folder, laid out as the player is installed:
-# build/windows/dist holds tunelet-player.exe and Plugins/gen_Tunelet.dll
-# (when this build makes them; see the configure warning otherwise).
-lay_out_player() {
-  local dist=$build/dist exe=$build/player/tunelet-player.exe dll=$build/src/module/gen_Tunelet.dll
-  rm -rf "$dist"
-  if [ ! -f "$exe" ] || [ ! -f "$dll" ]; then
-    echo "build-windows: no host and plug-in to lay out in $dist" >&2
-    return 0
-  fi
-  mkdir -p "$dist/Plugins"
-  cp "$exe" "$dist/"
-  cp "$dll" "$dist/Plugins/"
-  echo "build-windows: laid out $dist"
-}
-lay_out_player
+# The build lays out the test host's folder as the player is installed
+# (build/windows/dist: tunelet-player.exe, Plugins/gen_Tunelet.dll) when it
+# makes the plug-in module (see the configure warning otherwise).
+if [ -f "$build/dist/Plugins/gen_Tunelet.dll" ]; then
+  echo "build-windows: the host player with the plug-in is in $build/dist"
+fi
