@@ -5,7 +5,7 @@ root), and the settings file written with "\\" paths and read back byte for
 byte.
    wine_player.py DIST      (DIST: tunelet-player.exe and Plugins/gen_Tunelet.dll)
 Inside tools/netns.sh only, with WINEPREFIX set (tools/check-windows.sh)."""
-import os, shutil, subprocess, sys, tempfile, unittest, urllib.parse, urllib.request
+import os, shutil, subprocess, sys, tempfile, unittest, urllib.error, urllib.parse, urllib.request
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from player_support import free_port, get, tone, wait_until  # noqa: E402
@@ -50,6 +50,8 @@ class WinePlayer:
         def reachable():
             try:
                 return get(port, "getvolume") != ""
+            except urllib.error.HTTPError:
+                return True  # a login is asked for: it answers
             except OSError:
                 return False
         assert wait_until(reachable, 120), open(self.log).read()
@@ -124,6 +126,33 @@ class WindowsHost(unittest.TestCase):
         with open(player.ini(), "rb") as ini:
             self.assertEqual(ini.read(), written)
         player.start(player.port, write_ini=False)
+
+
+class WindowsLogin(unittest.TestCase):
+    def test_digest_login_lets_in_only_the_right_password(self):
+        stage = tempfile.mkdtemp(prefix="tunelet-wine-login.")
+        self.addCleanup(shutil.rmtree, stage, True)
+        os.makedirs(os.path.join(stage, "music"))
+        player = WinePlayer(stage, "w", os.path.join(stage, "music"))
+        self.addCleanup(player.stop)
+        player.start(free_port(), "requirePassword=1\r\nusername=tune\r\npassword=let me in\r\n")
+        url = f"http://127.0.0.1:{player.port}/getvolume"
+
+        def answer(password):
+            passwords = urllib.request.HTTPPasswordMgrWithDefaultRealm()
+            passwords.add_password(None, url, "tune", password)
+            opener = urllib.request.build_opener(urllib.request.HTTPDigestAuthHandler(passwords))
+            try:
+                with opener.open(url, timeout=10) as reply:
+                    return reply.status
+            except urllib.error.HTTPError as error:
+                return error.code
+        self.assertEqual(answer("let me in"), 200)
+        self.assertEqual(answer("wrong"), 401)
+        with self.assertRaises(urllib.error.HTTPError) as asked:
+            get(player.port, "getvolume")
+        self.assertEqual(asked.exception.code, 401)
+        self.assertIn("Digest", asked.exception.headers.get("WWW-Authenticate", ""))
 
 
 if __name__ == "__main__":
