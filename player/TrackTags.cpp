@@ -1,5 +1,7 @@
 #include "player/TrackTags.h"
 
+#include "platform/PathSeparator.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -7,7 +9,8 @@ namespace player {
 
 std::string displayName(const std::string& file)
 {
-    auto slash = file.find_last_of('/');
+    constexpr char separators[] = {'/', platform::pathSeparator, '\0'};
+    auto slash = file.find_last_of(separators);
     std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
     return name.empty() ? file : name;
 }

@@ -91,7 +91,9 @@ class WindowsHost(unittest.TestCase):
         self.assertEqual(get(port, "getvolume"), "100")
         get(port, "setplaylistpos?index=0")
         self.assertEqual(get(port, "getplaylistpos"), "0")
-        self.assertIn(f"<filename><![CDATA[{windows_path(self.song)}]]></filename>", get(port, "consolestatus.xml"))
+        status = get(port, "consolestatus.xml")
+        self.assertIn(f"<filename><![CDATA[{windows_path(self.song)}]]></filename>", status)
+        self.assertIn("<title><![CDATA[Ocean Song.wav]]></title>", status)  # named from the file
 
     def test_library_download_with_a_range_and_search(self):
         port = self.player.port
