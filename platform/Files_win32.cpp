@@ -237,7 +237,18 @@ bool syncFile(int file)
     FileStatus status;
     if (statusOf(file, status) && status.isDirectory())
         return true;
-    return FlushFileBuffers(handleOf(file)) || failedFalse();
+    if (FlushFileBuffers(handleOf(file)))
+        return true;
+    // Only a handle that may write flushes: one opened for reading flushes
+    // the file through a second handle, opened for writing.
+    if (GetLastError() != ERROR_ACCESS_DENIED)
+        return failedFalse();
+    HANDLE writable =
+        ReOpenFile(handleOf(file), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (writable == INVALID_HANDLE_VALUE)
+        return failedFalse();
+    const UniqueFd owned(win32::descriptorOf(writable));
+    return FlushFileBuffers(writable) || failedFalse();
 }
 
 bool tryLockExclusive(int file)

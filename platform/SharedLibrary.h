@@ -4,6 +4,14 @@
 
 namespace platform {
 
+/// The file name ending of a loadable module: ".dll" on Windows, ".so"
+/// elsewhere.
+#ifdef _WIN32
+inline constexpr const char* sharedLibrarySuffix = ".dll";
+#else
+inline constexpr const char* sharedLibrarySuffix = ".so";
+#endif
+
 /// Move-only owner of a loaded shared library: unloads it when it goes.
 class SharedLibrary {
 public:

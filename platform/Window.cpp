@@ -113,7 +113,7 @@ LRESULT callWindowProc(WindowProc proc, HWND hwnd, UINT message, WPARAM wParam, 
     return proc ? proc(hwnd, message, wParam, lParam) : 0;
 }
 
-LRESULT defWindowProc(HWND, UINT, WPARAM, LPARAM)
+LRESULT PLATFORM_CALLBACK defWindowProc(HWND, UINT, WPARAM, LPARAM)
 {
     return 0;
 }

@@ -40,8 +40,9 @@ void* setWindowUserData(HWND hwnd, void* userData);
 /// Calls `proc` directly on the calling thread (the subclassing idiom: a
 /// procedure hands a message on to the one it replaced). 0 for a null `proc`.
 LRESULT callWindowProc(WindowProc proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-/// The default handling: answers 0 to everything.
-LRESULT defWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+/// The default handling: the system's where there is one (Windows), else
+/// 0 to everything.
+LRESULT PLATFORM_CALLBACK defWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 /// Runs the window's procedure on the owning thread and returns its answer.
 /// On the owning thread the call is direct. From another thread the caller

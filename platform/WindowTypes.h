@@ -19,8 +19,19 @@ using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 
+/// The calling convention of window procedures: the system's own on Windows
+/// (where the system calls them), the default elsewhere. Every window
+/// procedure is declared with it, e.g.
+/// `LRESULT PLATFORM_CALLBACK proc(HWND, UINT, WPARAM, LPARAM)` or
+/// `[](HWND, UINT, WPARAM, LPARAM) PLATFORM_CALLBACK -> LRESULT { ... }`.
+#ifdef _WIN32
+#define PLATFORM_CALLBACK __attribute__((stdcall))
+#else
+#define PLATFORM_CALLBACK
+#endif
+
 /// A window procedure. Always runs on the thread that owns the window.
-using WindowProc = LRESULT (*)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+using WindowProc = LRESULT(PLATFORM_CALLBACK*)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 /// A posted message as `getMessage` hands it out.
 struct Message {

@@ -67,7 +67,7 @@ void PlayerWindow::close()
         onClose();
 }
 
-LRESULT PlayerWindow::mainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT PLATFORM_CALLBACK PlayerWindow::mainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* self = static_cast<PlayerWindow*>(getWindowUserData(hwnd));
     if (!self)
@@ -96,7 +96,7 @@ LRESULT PlayerWindow::mainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     return defWindowProc(hwnd, message, wParam, lParam);
 }
 
-LRESULT PlayerWindow::editorProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT PLATFORM_CALLBACK PlayerWindow::editorProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* self = static_cast<PlayerWindow*>(getWindowUserData(hwnd));
     if (self && message == WM_WA_IPC)

@@ -46,8 +46,8 @@ public:
     std::function<void()> onStateCheck;
 
 private:
-    static platform::LRESULT mainProc(platform::HWND, platform::UINT, platform::WPARAM, platform::LPARAM);
-    static platform::LRESULT editorProc(platform::HWND, platform::UINT, platform::WPARAM, platform::LPARAM);
+    static platform::LRESULT PLATFORM_CALLBACK mainProc(platform::HWND, platform::UINT, platform::WPARAM, platform::LPARAM);
+    static platform::LRESULT PLATFORM_CALLBACK editorProc(platform::HWND, platform::UINT, platform::WPARAM, platform::LPARAM);
     void close();
 
     PlayerRequests& requests;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <ostream>
+#include <string_view>
 
 namespace player {
 
@@ -22,7 +23,8 @@ int PluginLoader::loadDirectory(const std::string& directory)
     std::error_code error;
     for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
         std::string name = it->path().filename().string();
-        if (name.size() > 7 && name.starts_with("gen_") && name.ends_with(".so") &&
+        const std::string_view suffix = platform::sharedLibrarySuffix;
+        if (name.size() > 4 + suffix.size() && name.starts_with("gen_") && name.ends_with(suffix) &&
             it->is_regular_file(error))
             candidates.push_back(it->path().string());
     }

@@ -23,8 +23,9 @@ public:
     PluginLoader(const PluginLoader&) = delete;
     PluginLoader& operator=(const PluginLoader&) = delete;
 
-    /// Loads every "gen_*.so" in `directory`, in name order; returns how many
-    /// were loaded. A missing directory loads nothing.
+    /// Loads every "gen_*" module (gen_*.so; gen_*.dll on Windows) in
+    /// `directory`, in name order; returns how many were loaded. A missing
+    /// directory loads nothing.
     int loadDirectory(const std::string& directory);
     /// Loads one module: checks its export and record version, fills in the
     /// parent window and the module handle and calls init. False (with the

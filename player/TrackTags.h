@@ -28,8 +28,8 @@ struct TrackTags {
 /// Safe from any thread.
 TrackTags readTrackTags(const std::string& path);
 
-/// The last part of a path or URL (after its last "/"); the whole text when
-/// that part is empty.
+/// The last part of a path or URL (after its last "/", or the local path
+/// separator); the whole text when that part is empty.
 std::string displayName(const std::string& file);
 
 /// False for a URL ("scheme://..."), whose tags only its decoder can tell.

@@ -192,3 +192,9 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
   echo "build-windows: packed $zip"
 }
 pack_zip
+# The build lays out the test host's folder as the player is installed
+# (build/windows/dist: tunelet-player.exe, Plugins/gen_Tunelet.dll) when it
+# makes the plug-in module (see the configure warning otherwise).
+if [ -f "$build/dist/Plugins/gen_Tunelet.dll" ]; then
+  echo "build-windows: the host player with the plug-in is in $build/dist"
+fi

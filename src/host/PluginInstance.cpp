@@ -152,7 +152,7 @@ void PluginInstance::quit()
     }
 }
 
-LRESULT PluginInstance::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT PLATFORM_CALLBACK PluginInstance::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     PluginInstance& self = instance();
     if (message == WM_COMMAND && hiWord(wParam) == 0 && loWord(wParam) == preferencesCommand) {

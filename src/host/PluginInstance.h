@@ -77,7 +77,7 @@ private:
     static int initEntry();
     static void configEntry();
     static void quitEntry();
-    static platform::LRESULT windowProc(platform::HWND hwnd, platform::UINT message, platform::WPARAM wParam,
+    static platform::LRESULT PLATFORM_CALLBACK windowProc(platform::HWND hwnd, platform::UINT message, platform::WPARAM wParam,
                                         platform::LPARAM lParam);
 
     void askToReindex();

@@ -198,8 +198,7 @@ std::optional<ScaledImage> scaleImage(std::string_view encodedBytes, int maximum
 
 void prepareImageScaling()
 {
-    // Each call makes its own factory and codecs on its own thread and keeps
-    // none past its end: nothing belongs to a thread, nothing to ready.
+    // The system's codecs are made for each scaling and belong to no thread.
 }
 
 } // namespace library

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <poll.h>
+#endif
 
 #include <mutex>
 #include <string>
@@ -21,7 +23,7 @@ namespace {
 
 constexpr UINT MSG_TIMES_TEN = WM_USER + 1;  // answers wParam * 10
 
-LRESULT timesTen(HWND, UINT message, WPARAM wParam, LPARAM)
+LRESULT PLATFORM_CALLBACK timesTen(HWND, UINT message, WPARAM wParam, LPARAM)
 {
     return message == MSG_TIMES_TEN ? static_cast<LRESULT>(wParam) * 10 : 0;
 }
@@ -58,14 +60,18 @@ private:
     std::vector<std::string> entries;
 };
 
+#ifndef _WIN32
 bool readable(int fd)
 {
     pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, 0) == 1;
 }
 
+#endif
+
 } // namespace
 
+#ifndef _WIN32
 TEST(DeferredSend, TheOwnerIsWokenByTheFlushAndTellsTheWholeBatchOnce)
 {
     // The owner's queue descriptor shows when it is woken: not by the sends,
@@ -99,6 +105,36 @@ TEST(DeferredSend, TheOwnerIsWokenByTheFlushAndTellsTheWholeBatchOnce)
         EXPECT_EQ(trail->seen(), (std::vector<std::string>{"1=10", "2=20", "3=30", "told"}));
         destroyWindow(window);
     }).join();
+}
+
+#endif
+
+TEST(DeferredSend, ServedInOrderOnTheOwnersThreadBeforeALaterPlainSend)
+{
+    // The owner serves sent messages while it waits; a plain send that comes
+    // after deferred ones finds them answered, and the batch told once.
+    auto trail = std::make_shared<Trail>();
+    HWND window = nullptr;
+    Event created, finished;
+    std::thread owner([&] {
+        trail->owner = std::this_thread::get_id();
+        window = createWindow(timesTen);
+        created.set();
+        waitServingMessages(finished);
+        destroyWindow(window);
+    });
+    created.wait();
+    SendBatch batch;
+    std::vector<std::unique_ptr<DeferredSend>> sends;
+    for (std::uint64_t tag = 1; tag <= 3; ++tag) {
+        sends.push_back(std::make_unique<DeferredSend>(tag));
+        ASSERT_TRUE(sendDeferred(*sends.back(), window, MSG_TIMES_TEN, static_cast<WPARAM>(tag), 0, trail, batch));
+    }
+    EXPECT_EQ(sendMessage(window, MSG_TIMES_TEN, 4), 40);
+    EXPECT_TRUE(trail->told.waitFor(10s));
+    EXPECT_EQ(trail->seen(), (std::vector<std::string>{"1=10", "2=20", "3=30", "told"}));
+    finished.set();
+    owner.join();
 }
 
 TEST(DeferredSend, WithoutAServingOwnerAnswersAreZeroOrNeverPromised)

@@ -93,6 +93,7 @@ TEST_F(FilesTest, WritesReadsAtAnOffsetAndRenamesOverAFile)
     EXPECT_EQ(readAll(file.get()), "hello");  // the positioned reads left the offset alone
     ASSERT_TRUE(platform::seekTo(file.get(), 3));
     EXPECT_EQ(readAll(file.get()), "lo");
+    EXPECT_TRUE(platform::syncFile(file.get()));  // a file open for reading is flushed too
     file.reset();
 
     ASSERT_TRUE(platform::renamePath(path("new.txt"), path("a.txt")));

@@ -65,7 +65,9 @@ TEST(MessageBox, DefaultButtonAnswersWithoutAHookAndTheHookDecidesWithOne)
                                 Case{MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
                                 Case{MB_RETRYCANCEL | MB_ICONERROR, IDRETRY}}) {
         EXPECT_EQ(defaultMessageBoxAnswer(type), answer) << type;
+#ifndef _WIN32  // Windows shows the system's box and waits for a user
         EXPECT_EQ(messageBox(nullptr, "text", "caption", type), answer) << type;
+#endif
     }
 
     std::string seen;
@@ -77,5 +79,7 @@ TEST(MessageBox, DefaultButtonAnswersWithoutAHookAndTheHookDecidesWithOne)
     EXPECT_EQ(messageBox(nullptr, "Reindex?", "Question", MB_OKCANCEL), IDCANCEL);
     EXPECT_EQ(seen, "Question|Reindex?|1");
     EXPECT_TRUE(setMessageBoxHook({}));
+#ifndef _WIN32
     EXPECT_EQ(messageBox(nullptr, "x", "y", MB_OKCANCEL), IDOK);
+#endif
 }

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <optional>
+#ifndef _WIN32
 #include <poll.h>
+#endif
 #include <thread>
 #include <vector>
 
@@ -19,7 +21,7 @@ constexpr UINT MSG_FORWARD = WM_USER + 2;  // sends MSG_ECHO to the window in us
 constexpr UINT MSG_RECORD = WM_USER + 3;   // appends wParam to the vector in user data
 constexpr UINT MSG_QUIT = WM_USER + 4;
 
-LRESULT echoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT PLATFORM_CALLBACK echoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case MSG_ECHO:
@@ -33,7 +35,7 @@ LRESULT echoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return defWindowProc(hwnd, message, wParam, lParam);
 }
 
-LRESULT recordProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT PLATFORM_CALLBACK recordProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == MSG_RECORD) {
         static_cast<std::vector<int>*>(getWindowUserData(hwnd))->push_back(static_cast<int>(wParam));
@@ -80,7 +82,7 @@ private:
 TEST(Window, SendRunsOnTheOwningThreadAndDirectlyOnItsOwn)
 {
     static std::thread::id ranOn;
-    auto proc = +[](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    auto proc = +[](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) PLATFORM_CALLBACK -> LRESULT {
         if (message != MSG_ECHO)
             return echoProc(hwnd, message, wParam, lParam);
         ranOn = std::this_thread::get_id();
@@ -113,7 +115,7 @@ TEST(Window, ManyThreadsSendingToOneWindowEachGetTheirOwnAnswer)
     struct Counter {
         int calls = 0;  // touched only by the owning thread
     } counter;
-    auto proc = +[](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    auto proc = +[](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) PLATFORM_CALLBACK -> LRESULT {
         if (message != MSG_ECHO)
             return echoProc(hwnd, message, wParam, lParam);
         ++static_cast<Counter*>(getWindowUserData(hwnd))->calls;
@@ -173,11 +175,11 @@ TEST(Window, SubclassingChainsThroughTheReplacedProcedure)
     static WindowProc previous = nullptr;
     static std::vector<std::string> trail;
     trail.clear();
-    auto base = +[](HWND, UINT message, WPARAM wParam, LPARAM) -> LRESULT {
+    auto base = +[](HWND, UINT message, WPARAM wParam, LPARAM) PLATFORM_CALLBACK -> LRESULT {
         trail.push_back("base");
         return message == MSG_ECHO ? static_cast<LRESULT>(wParam) : -1;
     };
-    auto subclass = +[](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    auto subclass = +[](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) PLATFORM_CALLBACK -> LRESULT {
         trail.push_back("sub");
         if (message == MSG_RECORD)
             return 99;  // handled here, not passed on
@@ -216,13 +218,13 @@ TEST(Window, PostedMessagesArriveInOrderAndTheLoopEndsWithTheQuitCode)
     for (int i = 0; i <= 100; ++i)
         EXPECT_EQ(seen[static_cast<std::size_t>(i)], i);
 
-    // A message posted to a destroyed window is dropped, not dispatched.
+    // A message posted to a destroyed window is dropped (with the window, or
+    // when dispatched), never run.
     postMessage(window, MSG_RECORD, 500);
     destroyWindow(window);
     Message message;
-    ASSERT_TRUE(peekMessage(message));
-    EXPECT_EQ(dispatchMessage(message), 0);
-    EXPECT_FALSE(peekMessage(message));
+    while (peekMessage(message))
+        EXPECT_EQ(dispatchMessage(message), 0);
     EXPECT_EQ(seen.size(), 101u);
 }
 
@@ -238,7 +240,7 @@ TEST(Window, NestedLoopKeepsDispatchingAndPassesQuitOutward)
     } state;
     static State* s = nullptr;
     s = &state;
-    auto proc = +[](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    auto proc = +[](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) PLATFORM_CALLBACK -> LRESULT {
         if (message == MSG_RECORD && wParam == 1) {
             s->seen.push_back(1);
             s->nestedResult = runNestedLoop([] { return s->dialogClosed; });
@@ -329,8 +331,7 @@ TEST(Window, SendsToAThreadThatHasEndedAnswerZero)
     HWND orphan = nullptr;
     std::thread owner([&] { orphan = createWindow(echoProc); });
     owner.join();
-    // The window was never destroyed, but nobody can serve it any more.
-    EXPECT_TRUE(isWindow(orphan));
+    // Nobody can serve its window any more (the system may have taken it).
     EXPECT_EQ(sendMessage(orphan, MSG_ECHO, 1, 1), 0);
     EXPECT_FALSE(postMessage(orphan, MSG_ECHO));
     destroyWindow(orphan);
@@ -340,7 +341,7 @@ TEST(Window, DestroyTellsTheProcedureOnTheOwningThread)
 {
     static int destroyed;
     destroyed = 0;
-    auto proc = +[](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+    auto proc = +[](HWND, UINT message, WPARAM, LPARAM) PLATFORM_CALLBACK -> LRESULT {
         if (message == WM_DESTROY)
             ++destroyed;
         return 0;
@@ -352,6 +353,8 @@ TEST(Window, DestroyTellsTheProcedureOnTheOwningThread)
     EXPECT_EQ(destroyed, 1);
 }
 
+// A system queue without a descriptor (Windows) is waited on otherwise.
+#ifndef _WIN32
 TEST(Window, QueueDescriptorIsReadableWhileMessagesArePendingAndThePumpEmptiesIt)
 {
     std::thread([] {  // a fresh queue, so no other test's messages linger
@@ -391,3 +394,4 @@ TEST(Window, QueueDescriptorIsReadableWhileMessagesArePendingAndThePumpEmptiesIt
         destroyWindow(window);
     }).join();
 }
+#endif
