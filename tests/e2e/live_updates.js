@@ -82,6 +82,26 @@ async function within(test, since, ms) {
       verdict("stream open, no polling", f);
     }
 
+    // A player slow to start stands still at first: while the stream is
+    // open, two samples of an unmoved position do not undo the playing it
+    // told (the page would show Stopped and, with nothing changing, stay so).
+    {
+      const shown = await page.evaluate(async () => {
+        const c = Live.console, was = c.stateText();
+        const status = Object.assign(StatusText.console(await (await fetch("consolestatus.xml")).text()),
+                                     { position: "0", lengthms: "3000", filename: "/not/moving.mp3" });
+        Live.apply({ state: "playing" });
+        c.last = null;
+        c.show(status, 1000);
+        c.show(status, 3000);
+        const after = c.stateText();
+        Live.apply({ state: was });
+        return after;
+      });
+      verdict("the stream's state stands against samples of a position not moving yet",
+              shown === "playing" ? [] : ["the display shows " + JSON.stringify(shown)]);
+    }
+
     // Each change: what makes it (resolving once it is made), and what the
     // page shows once it has heard of it.
     const volume = () => page.$eval("input.volume", (e) => e.value);
