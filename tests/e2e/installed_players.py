@@ -205,10 +205,21 @@ class Restart(unittest.TestCase):
         p = self.player
         url = "http://127.0.0.1:9/download?path=%2fpeer%2fsong.wav"
         # Each quit leaves other values than the one before, so that a kill
-        # that saved nothing would be seen.
-        for how, settle, files, index, fraction, volume, shuffle, repeat in (
-                (signal.SIGTERM, 0, [*self.songs, url], 1, 0.5, 77, "on", "off"),
-                (signal.SIGKILL, 4.5, [url, self.songs[1]], 1, 0.25, 120, "off", "on")):
+        # that saved nothing would be seen. A kill comes once the player's
+        # own periodic save holds the last change.
+        def saved_holds(files, index, volume, shuffle, repeat):
+            try:
+                with open(self.saved, errors="replace") as state:
+                    text = state.read()
+            except OSError:
+                return False
+            return (f"entries={len(files)} current={index} " in text and
+                    f" volume={volume} shuffle={int(shuffle == 'on')} repeat={int(repeat == 'on')} transport=paused"
+                    in text)
+
+        for how, files, index, fraction, volume, shuffle, repeat in (
+                (signal.SIGTERM, [*self.songs, url], 1, 0.5, 77, "on", "off"),
+                (signal.SIGKILL, [url, self.songs[1]], 1, 0.25, 120, "off", "on")):
             with self.subTest(how=how):
                 self.start()
                 get(p.port, "clearplaylist")
@@ -223,7 +234,8 @@ class Restart(unittest.TestCase):
                               f"setrepeat?setting={repeat}"):
                     get(p.port, route)
                 titles = [get(p.port, f"getplaylisttitle?index={i}") for i in range(len(files))]
-                time.sleep(settle)
+                if how == signal.SIGKILL:
+                    self.assertTrue(wait_until(lambda: saved_holds(files, index, volume, shuffle, repeat), 60))
                 p.stop(how)
 
                 self.assertEqual(self.start(), [])

@@ -18,7 +18,7 @@ def read(path):
         return f.read()
 
 
-def picture_after(display, window, previous, timeout=10):
+def picture_after(display, window, previous, timeout=30):
     """The window's first picture that differs from `previous` (None when it
     did not change within `timeout` seconds)."""
     def changed():
@@ -27,7 +27,7 @@ def picture_after(display, window, previous, timeout=10):
     return wait_until(changed, timeout)
 
 
-def settled_picture(display, window, timeout=10):
+def settled_picture(display, window, timeout=30):
     """The window's picture once it is drawn: two in a row alike, with more
     than a few colour values (a window not drawn yet is of one colour)."""
     last = [None]
@@ -114,7 +114,7 @@ class PlayerWindow(unittest.TestCase):
         # The window manager's close saves as OK does.
         display.request_close(dialog)
         self.assertTrue(wait_until(lambda: display.find("Tunelet Configuration") is None, 30))
-        self.assertTrue(wait_until(lambda: read(player.ini()) != before, 10))
+        self.assertTrue(wait_until(lambda: read(player.ini()) != before, 30))
         self.assertIn("listenIP=", read(player.ini()))
         self.assertEqual(get(player.port, "getvolume"), "255")
         player.stop()

@@ -90,7 +90,7 @@ class RunSaysWhatFailed(unittest.TestCase):
         self.assertTrue(wait_until(lambda: "Tunelet is running" in read(first_log) and answers(port), 120),
                         read(first_log))
         # A first start builds the index without asking about one cut short.
-        self.assertTrue(wait_until(lambda: "building the search index" in read(first_log), 10), read(first_log))
+        self.assertTrue(wait_until(lambda: "building the search index" in read(first_log), 60), read(first_log))
         self.assertNotIn("shutdown while indexing", read(first_log))
 
         for name, settings, message in [

@@ -8,8 +8,10 @@ const { spawn } = require("child_process");
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // Polls fn until it returns a true value, for at most ms; returns the last
-// value (false when fn never answered).
-async function until(fn, ms = 8000) {
+// value (false when fn never answered). The limit is generous: a sanitizer
+// build on a loaded machine runs many times slower, and a condition that
+// holds ends the wait at once.
+async function until(fn, ms = 30000) {
   const deadline = Date.now() + ms;
   let value = false;
   while (Date.now() < deadline) {
@@ -35,7 +37,7 @@ function freePort() {
 // Starts the player installed in `dir` on 127.0.0.1:`port` (a free one when
 // not given) with these settings lines after the port's, its output in the
 // file `log` (added to when `append`); resolves once `probe` answers OK, to
-// { child, base, port }. Throws when it does not answer within 20 s.
+// { child, base, port }. Throws when it does not answer within 60 s.
 async function startInstalledPlayer(dir, { port, settings, log, append = false, probe = "getvolume" }) {
   port = port || await freePort();
   const lines = ["[Tunelet Remote Control Plugin v1.0]", "listenPort=" + port].concat(settings);
@@ -50,7 +52,7 @@ async function startInstalledPlayer(dir, { port, settings, log, append = false, 
     } catch (e) {
       return false;
     }
-  }, 20000);
+  }, 60000);
   if (!up) throw new Error("the player never answered on " + port);
   return { child, base, port };
 }

@@ -56,12 +56,14 @@ function startPlayer(shared) {
   // route that makes covers is not what is tested here).
   const open = async (viewport, picture) => {
     const context = await browser.newContext({ viewport });
+    // A sanitizer build on a loaded machine serves a 10,000-entry page slowly.
+    context.setDefaultTimeout(90000);
     const page = await context.newPage();
     if (picture) await page.route("**/cover?*", (r) => r.fulfill({ contentType: "image/png", body: picture }));
     page.asked = [];
     page.on("request", (r) => page.asked.push(r.url()));
-    await page.goto(base + "/");
-    await page.waitForSelector(".playlist li[role=option]", { timeout: 15000 });
+    await page.goto(base + "/", { waitUntil: "domcontentloaded" });
+    await page.waitForSelector(".playlist li[role=option]");
     return page;
   };
   const rowText = (page) => page.$$eval(".playlist li[role=option]", (rows) => rows.map((r) => r.innerText.replace(/\s+/g, " ").trim()));
@@ -102,7 +104,7 @@ function startPlayer(shared) {
     ["10,000 entries: delete and move act on the right entries", fillBig, async (page, f) => {
       await page.waitForFunction((n) => document.querySelector("#playlistBox .count").textContent.startsWith(n + " tracks"), BIG);
       await page.$eval(".playlist", (l) => { l.scrollTop = l.scrollHeight / 2; });
-      await page.waitForTimeout(200);
+      // The click waits for the row to be drawn.
       const row = page.locator(".playlist li[role=option]", { hasText: "Entry 5000" }).first();
       await row.click();
       await page.keyboard.press("Delete");
@@ -119,7 +121,10 @@ function startPlayer(shared) {
     }, icon],
     ["phone: rows are targets, no sideways scroll", fillTagged, async (page, f) => {
       await page.setViewportSize({ width: 390, height: 844 });
-      await page.waitForTimeout(300);
+      // Measured once the page has the new width and has drawn two frames
+      // with it (the rows are laid out again on a resize).
+      await page.waitForFunction(() => window.innerWidth === 390);
+      await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
       const m = await page.evaluate(measure);
       if (m.sideways > 0) f.push("sideways scroll " + m.sideways);
       const bad = m.targets.concat(m.small).filter((t) => /option|time|num|title|lcd-next/.test(t));

@@ -136,7 +136,7 @@ async function runCase(browser, base, c) {
   const probe = { page, seen: (route) => requests.filter((r) => r === route).length };
   await c.act(page);
   for (const [what, check] of c.checks) {
-    if (!(await until(() => check(probe), 8000))) failures.push(what);
+    if (!(await until(() => check(probe)))) failures.push(what);
   }
   await context.close();
   return failures;

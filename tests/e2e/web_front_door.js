@@ -73,7 +73,7 @@ class PlayerRun {
     this.ended = new Promise((resolve) => this.child.on("exit", (code, signal) => resolve({ code, signal })));
     this.exit = null;
     this.ended.then((e) => { this.exit = e; });
-    const deadline = Date.now() + 20000;
+    const deadline = Date.now() + 60000;
     while (Date.now() < deadline && this.exit === null) {
       if (await answers(this.port)) return "http://127.0.0.1:" + this.port;
       await sleep(50);
@@ -83,14 +83,14 @@ class PlayerRun {
     throw new Error("player (" + this.name + ") " + why + "\n" + fs.readFileSync(this.log, "utf8"));
   }
 
-  // SIGTERM, then the exit status within 20 s; a player that hangs is killed.
+  // SIGTERM, then the exit status within 60 s; a player that hangs is killed.
   async stop() {
     if (this.exit === null) this.child.kill("SIGTERM");
-    const ended = await Promise.race([this.ended, sleep(20000).then(() => null)]);
+    const ended = await Promise.race([this.ended, sleep(60000).then(() => null)]);
     if (ended === null) {
       this.child.kill("SIGKILL");
       await this.ended;
-      return ["no exit within 20 s of SIGTERM"];
+      return ["no exit within 60 s of SIGTERM"];
     }
     if (ended.code === 0 && ended.signal === null) return [];
     return ["exit " + JSON.stringify(ended) + ", wanted status 0\n" + fs.readFileSync(this.log, "utf8")];
@@ -215,10 +215,10 @@ async function passwordRun(browser) {
 (async () => {
   fs.mkdirSync(outDir, { recursive: true });
   const watchdog = setTimeout(() => {
-    console.error("the end-to-end run took over 110 s");
+    console.error("the end-to-end run took over 160 s");
     if (running) running.kill("SIGKILL");
     process.exit(1);
-  }, 110000);
+  }, 160000);
   const browser = await pages.launchBrowser();
   try {
     await openRun(browser);

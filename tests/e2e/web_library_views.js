@@ -71,7 +71,7 @@ async function startPlayer(shared, dir, name) {
   const child = spawn(path.join(dir, "tunelet-player"), [], { stdio: ["ignore", log, log] });
   fs.closeSync(log);
   const base = "http://127.0.0.1:" + port;
-  const up = await until(async () => { try { return (await fetch(base + "/getvolume")).ok; } catch (e) { return false; } }, 20000);
+  const up = await until(async () => { try { return (await fetch(base + "/getvolume")).ok; } catch (e) { return false; } }, 60000);
   if (!up) throw new Error("the player never answered on " + port);
   return { child, base, port };
 }
@@ -151,7 +151,9 @@ async function openBox(page) {
       await page.click("#libraryBox [data-view=albums]");
       for (const [album, shown] of COVERS) {
         const img = ml.locator(".card", { hasText: album }).locator("img.cover");
-        const loaded = await until(async () => img.evaluate((e) => e.complete && e.naturalWidth > 0 && /cover\?/.test(e.src)), 5000);
+        // Judged once the picture has loaded or failed.
+        await until(async () => img.evaluate((e) => e.complete));
+        const loaded = await img.evaluate((e) => e.naturalWidth > 0 && /cover\?/.test(e.src));
         if (!!loaded !== shown) f.push(album + (shown ? " shows no cover" : " shows a cover"));
       }
       verdict("album covers", f);

@@ -44,6 +44,12 @@ public:
         std::lock_guard guard(lock);
         return received;
     }
+    /// Connections accepted so far (a silent peer's too).
+    std::size_t acceptedCount() const
+    {
+        std::lock_guard guard(lock);
+        return accepted;
+    }
 
     std::uint16_t port = 0;
 
@@ -59,6 +65,10 @@ private:
             platform::UniqueFd connection = platform::acceptSocket(listening.get(), peer);
             if (!connection)
                 continue;
+            {
+                std::lock_guard guard(lock);
+                ++accepted;
+            }
             if (mode != Mode::silent) {
                 std::string head;
                 char buffer[4096];
@@ -90,6 +100,7 @@ private:
     platform::WakeupDescriptor stopping;
     mutable std::mutex lock;
     std::vector<std::string> received;
+    std::size_t accepted = 0;  // guarded by `lock`
     std::thread thread;
 };
 

@@ -120,7 +120,7 @@ class RunScript(unittest.TestCase):
                 raise
         self.assertEqual(status, 0, read(log.name))
         self.assertIn(f"http://127.0.0.1:{port}/", read(log.name))
-        self.assertEqual(wait_until(lambda: not processes_mentioning(self.stage), 10) or
+        self.assertEqual(wait_until(lambda: not processes_mentioning(self.stage), 30) or
                          processes_mentioning(self.stage), True)
 
     def player_pid(self, dist):

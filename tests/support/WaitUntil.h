@@ -7,8 +7,10 @@
 namespace testing_support {
 
 /// Polls `condition` until it holds (true) or `limit` has passed (false).
+/// The limit only ends the wait for a condition that never comes, so it is
+/// generous: a sanitizer build on a loaded machine runs many times slower.
 inline bool waitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10))
+                      std::chrono::milliseconds limit = std::chrono::seconds(30))
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {

@@ -40,7 +40,8 @@ std::vector<std::string> namesIn(const std::string& body)
 class LibraryScript : public ServedLibrary {
 protected:
     /// The peer table's entry for a forged announcement of `name` and
-    /// `port`, broadcast until it is heard; none after five seconds.
+    /// `port`, broadcast until it is heard; none after 30 seconds (the
+    /// agent's socket is opened by its thread, late on a loaded machine).
     std::optional<discovery::PeerEntry> heardPeer(const std::string& name, std::uint16_t port)
     {
         discovery::PDPDiscovery packet;
@@ -52,7 +53,7 @@ protected:
         std::size_t length = bytes.size();
         packet.serialize(bytes.data(), length);
         platform::UniqueFd sender = platform::openSendingSocket();
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
         while (std::chrono::steady_clock::now() < deadline) {
             platform::sendDatagram(sender.get(), {reinterpret_cast<const char*>(bytes.data()), length},
                                    {platform::broadcastAddress(), discovery::DiscoveryAgent::discoveryPort});

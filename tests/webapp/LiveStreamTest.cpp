@@ -22,6 +22,8 @@ using testing_support::RawClient;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+/// What `LiveStream::until` answers for an event that never came.
+constexpr Clock::duration never = Clock::duration::max();
 
 class LiveStream : public webapptest::ServedPlayer {
 protected:
@@ -33,16 +35,17 @@ protected:
     }
 
     /// Reads events until one names `field` with `value`; how long that took
-    /// (a minute when none came within `timeout`).
+    /// (`never` when none came within `timeout`, a limit only for a change
+    /// that never comes: a sanitizer build on a loaded machine is slow).
     static Clock::duration until(RawClient& client, const std::string& field, const std::string& value,
-                                 Clock::time_point since, std::chrono::milliseconds timeout = 2s)
+                                 Clock::time_point since, std::chrono::milliseconds timeout = 30s)
     {
         const std::string wanted = "\"" + field + "\":" + value;
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(since + timeout - Clock::now());
             const std::string event = client.readThrough("\n\n", std::max(left, 0ms));
             if (event.empty())
-                return 1min;
+                return never;
             const std::size_t at = event.find(wanted);
             if (at != std::string::npos && std::string_view(",}").find(event[at + wanted.size()]) != std::string::npos)
                 return Clock::now() - since;
@@ -71,8 +74,8 @@ TEST(LiveFeed, HeartbeatWhenNothingChanges)
     std::atomic<int> wakes{0};
     listener->listen([&] { ++wakes; });
     EXPECT_EQ(listener->due(), "");
-    ASSERT_TRUE(testing_support::waitUntil([&] { return wakes > 0; }, 2s));
-    EXPECT_GT(reads.load(), 2);
+    ASSERT_TRUE(testing_support::waitUntil([&] { return wakes > 0; }, 30s));
+    EXPECT_GE(reads.load(), 2) << "read again while nothing changed";
     EXPECT_EQ(listener->due(), ": keep-alive\n\n");
     EXPECT_EQ(listener->due(), "");
 }
@@ -125,7 +128,7 @@ TEST_F(LiveStream, EveryChangeArrivesWithin100Milliseconds)
     };
     // Each change is heard (within 100 ms as a rule: the delays are printed;
     // a timed assertion would fail on a shared machine's load, not on the
-    // code), none lost: within 2 s.
+    // code), none lost.
     std::vector<Clock::duration> took;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -135,14 +138,14 @@ TEST_F(LiveStream, EveryChangeArrivesWithin100Milliseconds)
         else
             harness.onPlayer(c.inPlayer);
         took.push_back(until(listener, c.field, c.value, since));
-        EXPECT_LT(took.back(), 2s);
+        EXPECT_NE(took.back(), never);
     }
     // A track that ends moves the current entry with nobody asking.
     harness.onPlayer([](player::Player& p) { p.model().play(); });
     const auto since = Clock::now();
     harness.clock.advance(1500);
     took.push_back(until(listener, "position", "1", since));
-    EXPECT_LT(took.back(), 2s) << "track end";
+    EXPECT_NE(took.back(), never) << "track end";
     std::nth_element(took.begin(), took.begin() + took.size() / 2, took.end());
     std::printf("[ figures ] median delay %.1f ms\n",
                 std::chrono::duration<double, std::milli>(took[took.size() / 2]).count());
@@ -168,8 +171,14 @@ TEST_F(LiveStream, WatchesThePlayerOnlyWhileListened)
     ASSERT_EQ(open(*listener).status, 200);
     const auto watched = watchFor();
     listener.reset();
-    ASSERT_TRUE(testing_support::waitUntil([&] { return application.live->listenerCount() == 0; }, 5s));
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(testing_support::waitUntil([&] { return application.live->listenerCount() == 0; }, 30s));
+    // A look begun before the listener left may still be under way (long
+    // on a loaded machine): measured once the watching has gone quiet.
+    ASSERT_TRUE(testing_support::waitUntil([&] {
+        harness.clearRecorded();
+        std::this_thread::sleep_for(100ms);
+        return harness.recorded().empty();
+    }, 30s));
     const auto left = watchFor();
     std::printf("[ figures ] idle watching: %zu messages, %.1f ms CPU per 500 ms (none: %zu, %.1f ms)\n",
                 watched.first, watched.second, unwatched.first, unwatched.second);
@@ -198,8 +207,8 @@ TEST_F(LiveStream, PlaylistCounterOnlyGoesUp)
             body("playlist.xml", {{"id", "abc"}});
         const auto since = Clock::now();
         std::string event;
-        while (event.find("\"playlist\"") == std::string::npos && Clock::now() - since < 2s)
-            event = listener.readThrough("\n\n", 2s);
+        while (event.find("\"playlist\"") == std::string::npos && Clock::now() - since < 30s)
+            event = listener.readThrough("\n\n", 30s);
         record(event);
     }
     ASSERT_EQ(counters.size(), 4u);
@@ -229,14 +238,14 @@ TEST_F(LiveStream, EndsAtStopAndRestartLeavingNothing)
             listeners.push_back(std::make_unique<RawClient>(server->listeningPort()));
             ASSERT_EQ(open(*listeners.back()).status, 200);
         }
-        ASSERT_TRUE(testing_support::waitUntil([&] { return application.live->listenerCount() == 3; }, 5s));
+        ASSERT_TRUE(testing_support::waitUntil([&] { return application.live->listenerCount() == 3; }, 30s));
         action(*server);
         for (auto& listener : listeners) {
             std::string rest;
-            EXPECT_EQ(listener->waitForEnd(rest, 5s), RawClient::End::closed);
+            EXPECT_EQ(listener->waitForEnd(rest, 30s), RawClient::End::closed);
         }
         EXPECT_TRUE(testing_support::waitUntil(
-            [&] { return server->connectionCount() == 0 && application.live->listenerCount() == 0; }, 5s));
+            [&] { return server->connectionCount() == 0 && application.live->listenerCount() == 0; }, 30s));
         if (std::string(what) == "restart") {
             // Served again on the new socket.
             auto served = [&] {
@@ -244,10 +253,10 @@ TEST_F(LiveStream, EndsAtStopAndRestartLeavingNothing)
                 return probe.send("GET /getvolume HTTP/1.1\r\n" + cookie + "\r\n") &&
                        probe.readAnswer(500ms).status == 200;
             };
-            ASSERT_TRUE(testing_support::waitUntil(served, 5s));
+            ASSERT_TRUE(testing_support::waitUntil(served, 30s));
         }
         listeners.clear();
-        EXPECT_TRUE(testing_support::waitUntil([&] { return count("/proc/self/fd") <= descriptors; }, 5s))
+        EXPECT_TRUE(testing_support::waitUntil([&] { return count("/proc/self/fd") <= descriptors; }, 30s))
             << count("/proc/self/fd") << " descriptors, " << descriptors << " before";
         EXPECT_LE(count("/proc/self/task"), threads + 1);
     }
@@ -341,11 +350,11 @@ TEST_F(LiveStream, AThousandListenersCostLittleMemory)
     const auto beside = medianCommand();
     // Every listener heard the last volume.
     for (auto& stream : {streams.front().get(), streams.back().get()})
-        EXPECT_LT(until(*stream, "volume", std::to_string(level % 256), Clock::now()), 2s);
+        EXPECT_NE(until(*stream, "volume", std::to_string(level % 256), Clock::now()), never);
     // Measured alone again once they are gone: the slower of the two is the
     // base the printed figures compare with.
     streams.clear();
-    ASSERT_TRUE(testing_support::waitUntil([&] { return application.live->listenerCount() == 1; }, 10s));
+    ASSERT_TRUE(testing_support::waitUntil([&] { return application.live->listenerCount() == 1; }, 30s));
     const auto base = std::max(alone, medianCommand());
     const double perListener = static_cast<double>(after - before) / listeners;
     const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };

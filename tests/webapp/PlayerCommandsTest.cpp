@@ -4,7 +4,9 @@
 #include "TaggedLibrary.h"
 #include "library/LibraryPath.h"
 #include "library/CannedPeer.h"
+#include "library/FetchUrl.h"
 #include "platform/PlayerMessages.h"
+#include "support/WaitUntil.h"
 #include "webapp/PlayerCommands.h"
 #include "webapp/PlayerFacade.h"
 #include "webapp/RouteParameters.h"
@@ -430,7 +432,13 @@ TEST_F(Commands, ASilentPeerHoldsUpNeitherOtherClientsNorTheQuit)
 {
     using Clock = std::chrono::steady_clock;
     librarytest::CannedPeer silent("", librarytest::CannedPeer::Mode::silent);
+    // A saved place: only peers heard or saved are asked at all.
+    application.library->notePlace("127.0.0.1:" + std::to_string(silent.port));
     fill(2);
+    // A fetch from the peer starts after this, so one waited for to its end
+    // ends no earlier than `limit` from here.
+    const auto sent = Clock::now();
+    const auto limit = library::FetchLimits{}.exchange;
     std::vector<std::thread> waiting;
     for (const char* route : {"enqueuefile", "insertfile", "enqueuefilenext"}) {
         waiting.emplace_back([&, route] {
@@ -440,16 +448,15 @@ TEST_F(Commands, ASilentPeerHoldsUpNeitherOtherClientsNorTheQuit)
             own.readAnswer(std::chrono::seconds(30));
         });
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const auto asked = Clock::now();
+    // All three wait on the peer, which answers none.
+    ASSERT_TRUE(testing_support::waitUntil([&] { return silent.acceptedCount() == 3; }, std::chrono::seconds(30)));
     EXPECT_EQ(body("deleteplaylistitem", {{"index", "0"}}), "1");
     EXPECT_NE(body("playlist.xml").find("/e1"), std::string::npos);
-    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2)) << "other clients waited for the peer";
+    EXPECT_LT(Clock::now() - sent, limit) << "other clients waited for the peer";
 
-    const auto quit = Clock::now();
     server->stop();
     ASSERT_TRUE(server->threadHandle()->waitFor(std::chrono::seconds(30)));
-    EXPECT_LT(Clock::now() - quit, std::chrono::seconds(3)) << "the quit waited for the peer";
+    EXPECT_LT(Clock::now() - sent, limit) << "the quit waited for the peer";
     for (std::thread& thread : waiting)
         thread.join();
     EXPECT_EQ(harness.files(), std::vector<std::string>{"/e1"});

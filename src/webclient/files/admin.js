@@ -5,6 +5,7 @@
   var token = '';
   var dirty = false;
   var shown = null;  // the settings last shown
+  var refresher = null;  // the timer of the regular refresh
   var directories = [];
   var form = document.getElementById('settings');
   var boxes = ['autoStart', 'requirePassword', 'filterIPs', 'adminFromLan', 'enableML'];
@@ -151,6 +152,8 @@
       if (answer.settings.port !== oldPort && String(location.port || '80') === oldPort) {
         var moved = location.protocol + '//' + location.hostname + ':' + answer.settings.port + '/admin';
         notice('Saved. The server now listens on port ' + answer.settings.port + ': ' + moved, true);
+        // Nothing listens on this page's port any more: no refresh asks it.
+        clearInterval(refresher);
         setTimeout(function () { location.assign(moved); }, 1500);
       }
     }).catch(function () { notice('The server did not answer.', false); });
@@ -198,5 +201,5 @@
   load();
   loadClients();
   // What the preferences dialog changes shows here within a few seconds.
-  setInterval(function () { load(); loadClients(); }, 3000);
+  refresher = setInterval(function () { load(); loadClients(); }, 3000);
 })();

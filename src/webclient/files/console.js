@@ -4,8 +4,9 @@
    the previous one is on its way). What the user changes shows at once;
    the next refresh confirms it. The display tells whether the player plays,
    is paused or stopped: from the last transport command until the clock
-   says otherwise, then from how the position moved between two refreshes,
-   or from the event stream while it is open. */
+   says otherwise, then from how the position moved between two refreshes;
+   while the event stream is open (live.js), from the state it last told,
+   which no sample overrules (a player slow to start stands still at first). */
 
 /* Whether the media library is switched on in the server's settings. */
 var ML_ENABLED = "<<ML_ENABLED>>" === "true";
@@ -23,6 +24,7 @@ function PlayerConsole(deck, element, parts) {
   this.seekKey = null;          // the arrow key held down, if any
   this.last = null;             // { file, ms, at }: the previous sample, for the playing state
   this.told = null;             // { state, at }: the state the last transport command implies
+  this.heard = null;            // the state the open event stream told last, if any
   this.sampleSoon = null;       // a timer for an early second sample
   this.window = new BoxWindow(element, { resizable: false });
 
@@ -244,15 +246,14 @@ PlayerConsole.prototype.show = function (status, at) {
   this.showNext();
 
   var ms = Math.round(position * this.lengthMs);
-  // While the event stream is open it tells the state (live.js): two
-  // samples only guess it, and a guess from a position read just before it
-  // moved again would stand until the next change.
-  var streamed = typeof Live !== "undefined" && Live.open;
-  if (streamed) this.last = null;
-  var inferred = streamed ? null
-               : this.lengthMs > 0 ? this.inferState(status.filename, ms, at)
-               : status.filename ? null : "stopped";
-  if (inferred !== null) {
+  var inferred = this.lengthMs > 0 ? this.inferState(status.filename, ms, at)
+                                    : status.filename ? null : "stopped";
+  if (this.heard) {
+    // What a command implies shows until the stream tells its outcome, or
+    // for a few seconds when it changed nothing.
+    if (this.told && Date.now() - this.told.at > 3000) this.told = null;
+    if (!this.told) this.showState(this.heard);
+  } else if (inferred !== null) {
     this.told = null;
     this.showState(inferred);
   } else if (!this.told && !this.stateText()) {

@@ -58,6 +58,8 @@ Live.connect = function () {
     if (Live.source !== source) return;
     Live.source = null;
     Live.open = false;
+    // Until it is open again the display goes by the samples.
+    if (Live.console) Live.console.heard = null;
     document.documentElement.setAttribute("data-live", "closed");
     setTimeout(Live.connect, Live.retryMs);
     Live.retryMs = Math.min(Live.retryMs * 2, Live.MAX_RETRY_MS);
@@ -76,6 +78,7 @@ Live.apply = function (change) {
   if (player) {
     if (change.state !== undefined) {
       player.told = null;
+      player.heard = change.state;
       player.showState(change.state);
     }
     if (change.state !== undefined || change.position !== undefined || change.title !== undefined ||

@@ -39,8 +39,17 @@ const CHROMIUM_ARGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable
                        "--disable-background-networking", "--disable-component-update", "--disable-sync",
                        "--no-proxy-server"];
 
-function launchBrowser() {
-  return chromium.launch({ executablePath: "/usr/bin/chromium", headless: true, args: CHROMIUM_ARGS });
+// Every context it makes waits up to 60 s for a page, an element or an
+// action: a sanitizer build on a loaded machine answers many times slower.
+async function launchBrowser() {
+  const browser = await chromium.launch({ executablePath: "/usr/bin/chromium", headless: true, args: CHROMIUM_ARGS });
+  const newContext = browser.newContext.bind(browser);
+  browser.newContext = async (options) => {
+    const context = await newContext(options);
+    context.setDefaultTimeout(60000);
+    return context;
+  };
+  return browser;
 }
 
 function imageRoutes() {
@@ -140,7 +149,7 @@ async function checkPage(browser, options) {
     const offline = state === "No answer from the player";
     return state !== "Connecting" && !document.querySelector(".ml-list[aria-busy]") &&
            (text("#playlistBox .count") !== "" || offline);
-  }, null, { timeout: 10000, polling: 100 }).then(() => true, () => false);
+  }, null, { timeout: 30000, polling: 100 }).then(() => true, () => false);
   if (!settled) failures.push("the page never showed its first answers");
 
   const shown = await page.title();
@@ -245,7 +254,7 @@ async function checkPage(browser, options) {
     const saved = await page.getAttribute(".ml-save img", "src");
     if (saved !== "fav_on.jpg") failures.push("saving a place left the button at " + saved);
     await page.click(".ml-list li.dir .name >> nth=0");
-    await page.waitForTimeout(300);
+    await page.waitForFunction(() => !document.querySelector(".ml-list[aria-busy]"));
     await page.click(".ml-back");
     await page.fill(".ml-query", "tide");
     await page.press(".ml-query", "Enter");
@@ -253,6 +262,8 @@ async function checkPage(browser, options) {
     await page.click(".hot.pl");
     if (await page.locator("#playlistBox.hidden").count() !== 1) failures.push("the playlist button did not hide it");
     await page.click(".hot.pl");
+    // Errors from the answers still arriving land in failures too.
+    await page.waitForFunction(() => !document.querySelector(".ml-list[aria-busy]"));
     await page.waitForTimeout(500);
   }
   if (!keepContext) await context.close();
