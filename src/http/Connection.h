@@ -33,6 +33,9 @@ public:
     /// Once the socket has room again: sends on what was left `sending`,
     /// then serves on as `serveAvailable` does.
     virtual Served resumeSending() = 0;
+    /// Once woken (an answer that goes on has more): sends what is due,
+    /// reading nothing; input that came meanwhile is reported on its own.
+    virtual Served sendDue() = 0;
     /// From now on it waits for its next request; before it is first watched.
     virtual void markIdle() = 0;
     /// The socket to watch for input and room.

@@ -2,6 +2,7 @@
 
 #include "http/Connection.h"
 #include "platform/Socket.h"
+#include "platform/ThreadPriority.h"
 
 #include <algorithm>
 #include <array>
@@ -45,6 +46,7 @@ bool Dispatcher::start()
     if (!workers.empty())
         return true;
     ending.reset();
+    senderStops = false;
     const std::uint64_t turn = pollerTurn;
     if (!spawn([this, turn] { poll(turn); }))
         return false;
@@ -55,6 +57,11 @@ bool Dispatcher::start()
 void Dispatcher::finish()
 {
     ending.signal();
+    {
+        std::lock_guard guard(lock);
+        senderStops = true;
+    }
+    wokenCame.notify_all();
     for (;;) {
         std::vector<std::thread> threads;
         {
@@ -75,6 +82,7 @@ void Dispatcher::finish()
     std::lock_guard guard(lock);
     pending.clear();  // no connection is left by now
     wokenTurns.clear();
+    senderRuns = false;
     watched.clear();
     answers->take();
     woken.take();
@@ -110,12 +118,9 @@ bool Dispatcher::watch(Connection& connection)
 void Dispatcher::poll(std::uint64_t turn)
 {
     std::array<std::uint64_t, 16> keys{};
-    constexpr int wokenBetweenLooks = 16;
-    int wokenInARow = 0;
     for (;;) {
         std::optional<Turn> next;
         bool takenOver = false;
-        bool wokenWait = false;
         {
             std::lock_guard guard(lock);
             takenOver = pollerTurn != turn;
@@ -124,14 +129,8 @@ void Dispatcher::poll(std::uint64_t turn)
                 if (!pending.empty()) {
                     next = pending.front();
                     pending.pop_front();
-                } else if (!wokenTurns.empty() && wokenInARow < wokenBetweenLooks) {
-                    next = wokenTurns.front();
-                    wokenTurns.pop_front();
-                    ++wokenInARow;
-                }
-                if (next)
                     busySince = Clock::now().time_since_epoch().count();
-                wokenWait = !wokenTurns.empty();
+                }
             }
         }
         if (takenOver) {
@@ -144,25 +143,26 @@ void Dispatcher::poll(std::uint64_t turn)
             // Everything taken is served: the player's thread may answer
             // the messages of the whole batch now.
             sends.flush();
-            // With woken connections waiting only a look: requests that came
-            // meanwhile go first.
-            wokenInARow = 0;
-            const int count = ready.wait(keys, !wokenWait);
+            const int count = ready.wait(keys);
             if (count < 0)
                 return;
             bool ended = false;
-            std::lock_guard guard(lock);
-            for (std::uint64_t key : std::span(keys).first(static_cast<std::size_t>(count))) {
-                if (key == endingKey)
-                    ended = true;
-                else if (key == answersKey)
-                    takeAnswers();
-                else if (key == wakesKey)
-                    for (std::uint64_t serial : woken.take())
-                        take(serial, wokenTurns);
-                else
-                    take(key);
+            bool wokeSome = false;
+            {
+                std::lock_guard guard(lock);
+                for (std::uint64_t key : std::span(keys).first(static_cast<std::size_t>(count))) {
+                    if (key == endingKey)
+                        ended = true;
+                    else if (key == answersKey)
+                        takeAnswers();
+                    else if (key == wakesKey)
+                        wokeSome = takeWoken() || wokeSome;
+                    else
+                        take(key);
+                }
             }
+            if (wokeSome)
+                wokenCame.notify_one();
             if (ended)
                 return;
             continue;
@@ -173,12 +173,74 @@ void Dispatcher::poll(std::uint64_t turn)
     }
 }
 
-void Dispatcher::take(std::uint64_t key)
+bool Dispatcher::takeWoken()
 {
-    take(key, pending);
+    const std::size_t before = wokenTurns.size();
+    for (std::uint64_t serial : woken.take())
+        take(serial, wokenTurns, Turn::Cause::woken);
+    if (wokenTurns.size() == before)
+        return false;
+    if (!senderRuns && !senderStops)
+        senderRuns = spawn([this] { sendWoken(); });
+    if (!senderRuns) {
+        // No sender: the poller sends, as it serves any ready connection.
+        std::move(wokenTurns.begin(), wokenTurns.end(), std::back_inserter(pending));
+        wokenTurns.clear();
+        return false;
+    }
+    return true;
 }
 
-void Dispatcher::take(std::uint64_t key, std::deque<Turn>& into)
+void Dispatcher::sendWoken()
+{
+    platform::runInBackground();
+    // The lock is shared with the poller, which may preempt this thread
+    // while it holds it: taken once per batch, to hand out the turns and let
+    // go of those done, rather than twice per listener.
+    constexpr std::size_t batchSize = 64;
+    std::vector<Watched*> batch, sent, again;
+    for (;;) {
+        {
+            std::unique_lock guard(lock);
+            for (Watched* state : sent) {
+                if (state->arrivedMeanwhile) {
+                    state->arrivedMeanwhile = false;
+                    again.push_back(state);
+                } else {
+                    state->taken = false;
+                }
+            }
+            sent.clear();
+            if (again.empty())
+                wokenCame.wait(guard, [&] { return senderStops || !wokenTurns.empty(); });
+            if (senderStops)
+                return;
+            while (!wokenTurns.empty() && batch.size() < batchSize) {
+                batch.push_back(wokenTurns.front().watched);
+                wokenTurns.pop_front();
+            }
+        }
+        // Input came while it was taken (its peer closed, say): served on.
+        for (Watched* state : again)
+            settle(*state, state->connection->serveAvailable());
+        again.clear();
+        for (Watched* state : batch) {
+            const Connection::Served served = state->connection->sendDue();
+            if (served == Connection::Served::idle)
+                sent.push_back(state);
+            else
+                settle(*state, served);
+        }
+        batch.clear();
+    }
+}
+
+void Dispatcher::take(std::uint64_t key)
+{
+    take(key, pending, Turn::Cause::input);
+}
+
+void Dispatcher::take(std::uint64_t key, std::deque<Turn>& into, Turn::Cause cause)
 {
     const bool room = (key & platform::ReadinessSet::writable) != 0;
     auto found = watched.find(key & ~platform::ReadinessSet::writable);
@@ -197,7 +259,7 @@ void Dispatcher::take(std::uint64_t key, std::deque<Turn>& into)
         return;
     }
     connection.taken = true;
-    into.push_back({&connection, Turn::Cause::input});
+    into.push_back({&connection, cause});
 }
 
 void Dispatcher::takeAnswers()
@@ -219,12 +281,20 @@ void Dispatcher::serve(Watched& state, Turn::Cause cause)
     using Served = Connection::Served;
     Served served = cause == Turn::Cause::answer ? connection.resumeAnswer()
         : cause == Turn::Cause::room             ? connection.resumeSending()
+        : cause == Turn::Cause::woken            ? connection.sendDue()
                                                  : connection.serveAvailable();
     // Done with waiting for room: its reports would only wake the poller.
     // (Left waiting for an answer, it is not touched again; its reports of
     // room are taken as input meanwhile.)
     if (cause == Turn::Cause::room && served == Served::idle)
         ready.watchWritable(connection.descriptor(), connection.serial(), false);
+    settle(state, served);
+}
+
+void Dispatcher::settle(Watched& state, Connection::Served served)
+{
+    Connection& connection = *state.connection;
+    using Served = Connection::Served;
     for (;;) {
         if (served == Served::waiting)
             return;

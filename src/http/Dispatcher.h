@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/Connection.h"
 #include "http/LaterAnswers.h"
 #include "platform/DeferredSend.h"
 #include "platform/Readiness.h"
@@ -8,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -19,8 +21,6 @@
 #include <vector>
 
 namespace http {
-
-class Connection;
 
 /// What a dispatcher asks of whoever owns its connections (the server). On
 /// the dispatcher's threads.
@@ -66,9 +66,12 @@ protected:
 /// head is still on its way waits in the set too, as an idle connection.
 ///
 /// A connection whose answer goes on (an event stream) waits in the set as
-/// an idle one does; whoever has more for it wakes it (`wake`), and it is
-/// then served like a connection whose input has come, after the requests
-/// that wait.
+/// an idle one does; whoever has more for it wakes it (`wake`), and the
+/// sender sends what it has due: one thread, made at the first wake, that
+/// runs in the background (`platform::runInBackground`), so that a burst of
+/// events to many listeners never keeps a request, the player's thread or
+/// a client from a CPU. A woken connection that has input too is then
+/// served on by the sender as any thread serves a taken one.
 ///
 /// The server starts it with its run, hands it every accepted connection by
 /// `watch`, and calls `finish` once no connection is left; it tells the
@@ -116,23 +119,31 @@ private:
     };
     /// A connection to serve, and why.
     struct Turn {
-        enum class Cause { input, answer, room };
+        enum class Cause { input, answer, room, woken };
         Watched* watched;  // stays in place in `watched` until it ends
         Cause cause;
     };
 
     void poll(std::uint64_t turn);
-    /// Puts the connection a report names in `into` (`pending` by default)
-    /// unless a thread has taken it already; under `lock`.
+    /// Puts the connection a report names in `into` (`pending` by default,
+    /// for its input) unless a thread has taken it already; under `lock`.
     void take(std::uint64_t key);
-    void take(std::uint64_t key, std::deque<Turn>& into);
+    void take(std::uint64_t key, std::deque<Turn>& into, Turn::Cause cause);
+    /// Puts the woken connections in `wokenTurns` and makes the sender if
+    /// there is none yet; true when the sender has new turns. Under `lock`.
+    bool takeWoken();
     /// Puts the connections whose answers have come in `pending`; under `lock`.
     void takeAnswers();
     void standBy();
+    /// The sender's loop: serves `wokenTurns` until `senderStops`.
+    void sendWoken();
     /// Serves what `connection` has sent (after finishing its answer, or
     /// sending on what waits for room, as `cause` says); then lets it go or
     /// ends it, or leaves it waiting for an answer or for room.
     void serve(Watched& watched, Turn::Cause cause);
+    /// What follows a turn that left the connection `served`: serves it on
+    /// while input came meanwhile, lets it go, or ends it.
+    void settle(Watched& watched, Connection::Served served);
     /// Leaves `connection` waiting for room in its socket's buffer; false
     /// when the socket cannot be watched for it.
     bool waitForRoom(Watched& watched);
@@ -158,11 +169,12 @@ private:
     /// Ready connections taken from the set and not served yet, in order; a
     /// poller that takes over serves them first. Under `lock`.
     std::deque<Turn> pending;
-    /// Woken connections taken and not served yet, in order: served only
-    /// while nothing is `pending`, a few at a time between looks at the set,
-    /// so that a burst of events to many listeners holds up no request.
-    /// Under `lock`.
+    /// Woken connections taken and not served yet, in order, for the
+    /// sender. Under `lock`.
     std::deque<Turn> wokenTurns;
+    std::condition_variable wokenCame;  // for the sender: `wokenTurns` or `senderStops`
+    bool senderRuns = false;            // under `lock`
+    bool senderStops = false;           // under `lock`; set by `finish`
     /// The answers connections wait for, and the threads to wake for them.
     const std::shared_ptr<LaterAnswers> answers = std::make_shared<LaterAnswers>();
     /// The connections woken by `wake`, by serial.

@@ -90,6 +90,16 @@ RequestThread::Served RequestThread::serveOngoing()
             return Served::ended;
         stream.dropReceived();
     }
+    return sendOngoing();
+}
+
+RequestThread::Served RequestThread::sendDue()
+{
+    return ongoing ? sendOngoing() : serveAvailable();
+}
+
+RequestThread::Served RequestThread::sendOngoing()
+{
     if (stopRequested)
         return Served::ended;
     const std::string bytes = ongoing->due();

@@ -61,6 +61,7 @@ public:
     Served serveAvailable() override;
     Served resumeAnswer() override;
     Served resumeSending() override;
+    Served sendDue() override;
     void markIdle() override { stream.markIdle(); }
     int descriptor() const override { return socket.get(); }
 
@@ -131,6 +132,8 @@ private:
     /// Serves a connection whose answer goes on: ends it when the peer has
     /// closed or it was stopped, else sends what is due.
     Served serveOngoing();
+    /// Sends what the answer that goes on has due; ends it once stopped.
+    Served sendOngoing();
 
     platform::UniqueFd socket;
     std::shared_ptr<StateStore> sessionHeld;  // kept alive even if the table drops it

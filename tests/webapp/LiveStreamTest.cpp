@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <optional>
 #include <regex>
+#include <sstream>
 
 using namespace std::chrono_literals;
 using testing_support::RawClient;
@@ -315,6 +317,47 @@ TEST_F(LiveStream, SameAdmissionAndCredentialsAsEveryRoute)
         EXPECT_EQ(head.status, c.status);
         EXPECT_EQ(head.header("Content-Type") == "text/event-stream", c.status == 200);
     }
+}
+
+TEST_F(LiveStream, EventsAreSentInTheBackground)
+{
+    // CPU time so far of the process's threads at the lowest priority, in
+    // nanoseconds; none when there is no such thread.
+    auto backgroundCpu = [] {
+        std::optional<std::uint64_t> total;
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            std::ifstream statFile(task.path() / "stat");
+            std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+            // Field 19, the nice value, counted after the name's ')'.
+            std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+            std::string field;
+            for (int i = 3; i <= 19 && fields >> field; ++i) {
+            }
+            if (field != "19")
+                continue;
+            std::uint64_t ns = 0;
+            std::ifstream(task.path() / "schedstat") >> ns;
+            total = total.value_or(0) + ns;
+        }
+        return total;
+    };
+    constexpr int listeners = 200;
+    server->maxConnectionsPerPeer = listeners + 8;
+    std::vector<std::unique_ptr<RawClient>> streams;
+    for (int i = 0; i < listeners; ++i) {
+        streams.push_back(std::make_unique<RawClient>(server->listeningPort()));
+        ASSERT_EQ(open(*streams.back()).status, 200) << i;
+    }
+    EXPECT_EQ(body("setvolume", {{"level", "7"}}), "1");
+    EXPECT_LT(until(*streams.back(), "volume", "7", Clock::now()), 2s);
+    const std::optional<std::uint64_t> before = backgroundCpu();
+    ASSERT_TRUE(before) << "no thread runs in the background";
+    for (const char* level : {"8", "9", "10"}) {
+        EXPECT_EQ(body("setvolume", {{"level", level}}), "1");
+        for (auto& stream : streams)
+            EXPECT_LT(until(*stream, "volume", level, Clock::now()), 2s);
+    }
+    EXPECT_GT(backgroundCpu().value_or(0), *before);
 }
 
 TEST_F(LiveStream, AThousandListenersCostLittleMemory)
