@@ -4,6 +4,7 @@
 #include "analysis/SearchQueryParser.h"
 #include "analysis/WideText.h"
 #include "library/IndexFields.h"
+#include "library/IndexReading.h"
 #include "library/LibraryPath.h"
 #include "library/TagFields.h"
 
@@ -80,6 +81,30 @@ public:
     void collect(const int32_t document, const float_t score) override
     {
         hits.push_back({document, static_cast<float>(score)});
+    }
+
+    std::vector<Scored> hits;
+};
+
+/// Every hit scoring above 0, with its score as the engine keeps it for
+/// ranking (float_t, which is wider than float on the x87 unit).
+class PositiveHits : public lucene::search::HitCollector {
+public:
+    struct Scored {
+        std::int32_t document;
+        float_t score;
+    };
+
+    void collect(const int32_t document, const float_t score) override
+    {
+        if (score > 0.0f)
+            hits.push_back({document, score});
+    }
+
+    /// The engine's ranking: best score first, ties in index order.
+    static bool ranked(const Scored& a, const Scored& b)
+    {
+        return a.score != b.score ? a.score > b.score : a.document < b.document;
     }
 
     std::vector<Scored> hits;
@@ -168,9 +193,27 @@ std::size_t LibrarySearch::search(std::string_view query, bool foldersOnly, std:
         // A query whose words all vanish in analysis parses to nothing.
         const std::unique_ptr<Query> parsed(parser.parse(text.c_str()));
         if (parsed) {
-            const std::unique_ptr<Hits> hits(searcher.search(parsed.get()));
-            for (std::size_t i = 0; i < hits->length() && appended < maximumEntries; ++i) {
-                Document& document = hits->doc(static_cast<std::int32_t>(i));
+            // Every hit collected in one pass, then ordered as the engine
+            // ranks its top hits (best score first, ties in index order, no
+            // hit scoring 0) only as far as the entries shown reach: the
+            // engine's own list of hits runs the query again each time it
+            // grows, and loads every stored field of each hit.
+            PositiveHits every;
+            searcher._search(parsed.get(), nullptr, &every);
+            lucene::index::IndexReader* reader = searcher.getReader();
+            static const FieldsToLoad listed({fields::path, fields::attributes, fields::size});
+            auto next = every.hits.begin();
+            auto sorted = next;
+            for (; next != every.hits.end() && appended < maximumEntries; ++next) {
+                if (next == sorted) {
+                    // Enough for the entries still to come, when few are passed over.
+                    const auto batch = static_cast<std::ptrdiff_t>(
+                        std::min<std::size_t>(2 * maximumEntries, static_cast<std::size_t>(every.hits.end() - next)));
+                    std::partial_sort(next, next + batch, every.hits.end(), PositiveHits::ranked);
+                    sorted = next + batch;
+                }
+                Document document;
+                reader->document(next->document, document, &listed);
                 const std::uint32_t attributes = storedNumber32(document, fields::attributes);
                 if (foldersOnly && (attributes & FindData::directoryAttribute) == 0)
                     continue;
@@ -194,12 +237,33 @@ std::shared_ptr<const SearchFacts> LibrarySearch::factsOf(const std::string& ind
 {
     // One search reads them while the others wait: they would read the same.
     std::lock_guard guard(factsLock);
-    if (!facts || factsIndex != index || factsKeep != keepIdentity) {
-        facts = SearchFacts::read(reader, keep);
-        factsIndex = index;
-        factsKeep = keepIdentity;
+    const auto matches = [&](const KeptFacts& facts) {
+        return facts.facts && facts.index == index && facts.keep == keepIdentity;
+    };
+    if (!matches(kept) && matches(prepared)) {
+        kept = std::move(prepared);
+        prepared = KeptFacts{};
     }
-    return facts;
+    if (!matches(kept))
+        kept = {index, std::string(keepIdentity), SearchFacts::read(reader, keep)};
+    return kept.facts;
+}
+
+bool LibrarySearch::prepare(const std::string& folder, const PathFilter& keep, std::string_view keepIdentity) const
+{
+    KeptFacts ready{folder, std::string(keepIdentity), nullptr};
+    try {
+        const reading::ReaderPtr reader(lucene::index::IndexReader::open(folder.c_str()));
+        ready.facts = SearchFacts::read(*reader, keep);
+    } catch (const CLuceneError&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    std::lock_guard guard(factsLock);
+    // An index kept unchanged by a rebuild is current already.
+    (kept.index == folder ? kept : prepared) = std::move(ready);
+    return true;
 }
 
 LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindRequest& request, const PathFilter& keep,

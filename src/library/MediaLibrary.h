@@ -219,6 +219,14 @@ private:
     void expandLocal(const std::string& path, std::vector<std::string>& out, Visited& visited,
                      std::size_t limit) const;
 
+    /// The filter of searches for the shared directories `shared`, and the
+    /// text that names it (see LibrarySearch::find).
+    static LibrarySearch::PathFilter sharedFilter(const std::vector<std::string>& shared);
+    static std::string sharedIdentity(const std::vector<std::string>& shared);
+    /// Reads what the first listings and searches of the index in `folder`
+    /// need, before it is published; runs on the indexing thread.
+    void prepareIndex(const std::string& folder) const;
+
     /// Made with copies of the shared directories and `mediaExtensions`;
     /// `indexFinished` is subscribed to its finished delegate from
     /// construction until just before it is deleted.
