@@ -187,7 +187,8 @@ std::size_t LibrarySearch::search(std::string_view query, bool foldersOnly, std:
         return 0;
     std::size_t appended = 0;
     try {
-        IndexSearcher searcher(index.c_str());
+        const reading::DirectoryPtr directory = reading::openMappedDirectory(index);
+        IndexSearcher searcher(directory.get());
         SearchQueryParser parser(fields::name, analyzer.get());
         const std::wstring text = analysis::decodeUtf8(query);
         // A query whose words all vanish in analysis parses to nothing.
@@ -276,7 +277,8 @@ LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindReques
         return {};
     Page page;
     try {
-        IndexSearcher searcher(index.c_str());
+        const reading::DirectoryPtr directory = reading::openMappedDirectory(index);
+        IndexSearcher searcher(directory.get());
         SearchQueryParser parser(fields::name, analyzer.get());
         const std::wstring text = analysis::decodeUtf8(query);
         const std::unique_ptr<Query> parsed(parser.parse(text.c_str()));
