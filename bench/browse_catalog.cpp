@@ -19,6 +19,7 @@
 // peak resident memory. Usage: bench_browse_catalog [index-folder [runs]]
 // (an index folder that holds an index already is reused).
 #include "ReferenceIndex.h"
+#include "TaggedIndex.h"
 #include "Timing.h"
 #include "analysis/FilenameAnalyzer.h"
 #include "analysis/WideText.h"
@@ -48,64 +49,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using lucene::document::Field;
 
-constexpr int artistCount = 20000;
-constexpr int albumsPerArtist = 5;
-constexpr int tracksPerAlbum = 10;
-
-const char* const words[] = {"love", "night", "song", "blue", "day", "heart", "fire", "rain", "dream", "road",
-                             "light", "time", "girl", "moon", "sun", "river", "home", "dance", "city", "star"};
-
-std::string artistName(int artist)
-{
-    return std::string(words[artist % 20]) + " " + words[(artist / 20) % 20] + " " + std::to_string(artist);
-}
-
-std::string albumName(int artist, int album)
-{
-    return std::string(words[(artist + album) % 20]) + " album " + std::to_string(album);
-}
-
-void writeIndex(const std::string& indexDirectory)
-{
-    std::optional<library::IndexStore::Rebuild> rebuild = library::IndexStore(indexDirectory).beginRebuild();
-    if (!rebuild)
-        std::abort();
-    lucene::analysis::filename::FilenameAnalyzer analyzer;
-    lucene::index::IndexWriter writer(rebuild->path().c_str(), &analyzer, true);
-    constexpr int stored = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
-    constexpr int indexed = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
-    for (int artist = 0; artist < artistCount; ++artist) {
-        for (int album = 0; album < albumsPerArtist; ++album) {
-            for (int track = 0; track < tracksPerAlbum; ++track) {
-                library::TrackTags tags;
-                tags.artist = artistName(artist);
-                tags.album = albumName(artist, album);
-                tags.title = std::string(words[track % 20]) + " " + words[(artist + track) % 20];
-                tags.genre = words[artist % 7];
-                tags.track = tracksPerAlbum - track;  // against the crawl order
-                tags.disc = 1;
-                tags.year = 1960 + (artist + album) % 60;
-                tags.durationMs = 180000 + track * 1000;
-                const std::string path = "/music/" + tags.artist + "/" + tags.album + "/" + tags.title + ".mp3";
-                lucene::document::Document document;
-                auto add = [&document](const wchar_t* name, const std::wstring& value, int flags) {
-                    document.add(*new Field(name, value.c_str(), flags));
-                };
-                add(library::fields::name, analysis::decodeUtf8(tags.title), indexed);
-                add(library::fields::path, analysis::widenBytes(path), stored);
-                add(library::fields::attributes, L"128", stored);
-                add(library::fields::size, L"4000000", stored);
-                add(library::fields::modified, L"133000000000000000", stored);
-                library::addTagFields(document, tags);
-                writer.addDocument(&document);
-            }
-        }
-    }
-    writer.optimize();
-    writer.close();
-    if (!rebuild->publish())
-        std::abort();
-}
+using bench::albumName;
+using bench::artistCount;
+using bench::artistName;
 
 struct Timing {
     double median = 0;
@@ -143,8 +89,8 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(folder);
     if (library::IndexStore(folder).currentIndex().empty()) {
         const auto start = Clock::now();
-        writeIndex(folder);
-        std::printf("index of %d tracks written in %.1f s\n", artistCount * albumsPerArtist * tracksPerAlbum,
+        bench::writeTaggedIndex(folder, "/music");
+        std::printf("index of %d tracks written in %.1f s\n", bench::trackCount,
                     std::chrono::duration<double>(Clock::now() - start).count());
     }
     const library::LibrarySearch search(folder);
