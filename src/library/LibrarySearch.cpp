@@ -152,6 +152,23 @@ void readKey(Key key, const Document& document, const std::string& path, Ranked&
     }
 }
 
+/// A document's value of `key` from the facts, ordered as the stored value.
+std::uint64_t knownKey(const SearchFacts& facts, Key key, std::size_t at)
+{
+    auto place = [at](const std::vector<std::uint32_t>& ranks) { return ranks.empty() ? 0 : ranks[at]; };
+    switch (key) {
+    case Key::name: return facts.nameRank[at];
+    case Key::size: return facts.size[at];
+    case Key::modified: return facts.modified[at];
+    case Key::duration: return place(facts.durationRank);
+    case Key::artist: return place(facts.artistRank);
+    case Key::album: return place(facts.albumRank);
+    case Key::title: return place(facts.titleRank);
+    case Key::track: return place(facts.trackRank);
+    default: return 0;
+    }
+}
+
 bool textKey(Key key)
 {
     return key == Key::name || key == Key::artist || key == Key::album || key == Key::title;
@@ -288,8 +305,7 @@ LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindReques
         searcher._search(parsed.get(), nullptr, &every);
         lucene::index::IndexReader* reader = searcher.getReader();
         const Key key = request.sortBy;
-        const bool known = (!keep || !keepIdentity.empty()) &&
-                           (key == Key::relevance || key == Key::name || key == Key::size || key == Key::modified);
+        const bool known = !keep || !keepIdentity.empty();
         std::vector<Ranked> visible;
         visible.reserve(every.hits.size());
         if (known) {
@@ -299,10 +315,7 @@ LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindReques
                 if (at >= all->flags.size() || (all->flags[at] & SearchFacts::visible) == 0 ||
                     (request.foldersOnly && (all->flags[at] & SearchFacts::directory) == 0))
                     continue;
-                const std::uint64_t number = key == Key::name   ? all->nameRank[at]
-                                             : key == Key::size ? all->size[at]
-                                                                : all->modified[at];
-                visible.push_back({hit.document, hit.score, {}, number});
+                visible.push_back({hit.document, hit.score, {}, knownKey(*all, key, at)});
             }
         } else {
             // Only what filtering and the sort read, for every hit; the page's

@@ -91,7 +91,7 @@ public:
     ///
     /// The first call on a new index (or with another `keepIdentity`) reads
     /// every document once (see SearchFacts); later ones read only the
-    /// page's documents when sorting by relevance, name, size or modified.
+    /// page's documents, whatever they sort by.
     /// `keepIdentity` names what `keep` answers (a different text whenever
     /// its answers may change); without one a `keep` is asked per search.
     Page find(std::string_view query, const FindRequest& request, const PathFilter& keep = {},

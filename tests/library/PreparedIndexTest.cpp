@@ -115,6 +115,13 @@ TEST_F(TwoIndexes, FirstFindAfterPublishingReadsNoDocumentsFacts)
     EXPECT_EQ(asked, 0u);
     ASSERT_EQ(page.total, 2u);  // the hidden track was hidden when prepared
     EXPECT_EQ(page.hits[0].entry.path, "/m/Abba/Gold/1.mp3");
+    // Sorted by a tag, too, from what was read.
+    for (const LibrarySearch::SortKey key : {LibrarySearch::SortKey::artist, LibrarySearch::SortKey::track}) {
+        LibrarySearch::FindRequest byTag;
+        byTag.sortBy = key;
+        EXPECT_EQ(search.find("1", byTag, counting, "shared").total, 2u);
+    }
+    EXPECT_EQ(asked, 0u);
     // Another filter reads them anew.
     EXPECT_EQ(search.find("1", {}, counting, "other").total, 2u);
     EXPECT_EQ(asked, newer.size());
