@@ -278,9 +278,11 @@ bool LibrarySearch::prepare(const std::string& folder, const PathFilter& keep, s
     } catch (const std::exception&) {
         return false;
     }
+    // An index kept unchanged by a rebuild, or read at start, is current
+    // already.
+    const bool current = store.currentIndex() == folder;
     std::lock_guard guard(factsLock);
-    // An index kept unchanged by a rebuild is current already.
-    (kept.index == folder ? kept : prepared) = std::move(ready);
+    (current || kept.index == folder ? kept : prepared) = std::move(ready);
     return true;
 }
 

@@ -73,6 +73,10 @@ MediaLibrary::MediaLibrary(host::Settings& settings)
 
 MediaLibrary::~MediaLibrary()
 {
+    if (preparing.joinable()) {
+        preparing.request_stop();
+        preparing.join();
+    }
     // Unsubscribed first: a rebuild cut short by the indexer's deletion then
     // leaves `needsIndex` set for the next start.
     index->onFinished.remove(&indexFinished);
@@ -162,11 +166,24 @@ LibrarySearch::Page MediaLibrary::find(std::string_view query, const LibrarySear
     return searcher->find(query, request, sharedFilter(shared), sharedIdentity(shared));
 }
 
-void MediaLibrary::prepareIndex(const std::string& folder) const
+void MediaLibrary::prepareIndex(const std::string& folder, const std::stop_token& stop) const
 {
     catalog->prepare(folder);
+    if (stop.stop_requested())
+        return;
     const std::vector<std::string> shared = sharedDirectories();
     searcher->prepare(folder, sharedFilter(shared), sharedIdentity(shared));
+}
+
+void MediaLibrary::prepareCurrentIndex()
+{
+    if (preparing.joinable())
+        return;
+    preparing = std::jthread([this](std::stop_token stop) {
+        const std::string current = IndexStore(index->indexDirectory()).currentIndex();
+        if (!current.empty())
+            prepareIndex(current, stop);
+    });
 }
 
 bool MediaLibrary::isPlaylistEntryAllowed(std::string_view path) const

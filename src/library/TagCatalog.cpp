@@ -184,10 +184,11 @@ bool TagCatalog::prepare(const std::string& folder) const
     } catch (const std::exception&) {
         return false;
     }
+    // An index that is current already (kept unchanged by a rebuild, or
+    // read at start) has them taken at once.
+    const bool current = indexIdentity() == index;
     std::lock_guard guard(cacheLock);
-    // An index that is current already (kept unchanged by a rebuild) has
-    // them taken at once.
-    (cache.index == index ? cache : prepared) = std::move(ready);
+    (current || cache.index == index ? cache : prepared) = std::move(ready);
     return true;
 }
 

@@ -127,6 +127,28 @@ TEST_F(TwoIndexes, FirstFindAfterPublishingReadsNoDocumentsFacts)
     EXPECT_EQ(asked, newer.size());
 }
 
+TEST_F(TwoIndexes, PreparingTheCurrentIndexLeavesWhatWasPreparedForTheNext)
+{
+    // As when the index found at start is read while a rebuild prepares
+    // the one it wrote.
+    const TagCatalog catalog(directory);
+    const LibrarySearch search(directory);
+    std::size_t asked = 0;
+    auto counting = [&asked](std::string_view) { return ++asked, true; };
+    for (const std::string& folder : {rebuild->path(), library::IndexStore(directory).currentIndex()}) {
+        ASSERT_TRUE(catalog.prepare(folder));
+        ASSERT_TRUE(search.prepare(folder, counting, "shared"));
+    }
+    asked = 0;
+    EXPECT_EQ(search.find("1", {}, counting, "shared").total, 1u);
+    ASSERT_TRUE(rebuild->publish());
+    const std::string expected = listings(TagCatalog(directory));
+    EXPECT_EQ(search.find("1", {}, counting, "shared").total, 3u);
+    EXPECT_EQ(asked, 0u);
+    removeAllButVersion(rebuild->path());
+    EXPECT_EQ(listings(catalog), expected);
+}
+
 TEST(LegacySearch, RanksAndSkipsAsTheEnginesListOfHits)
 {
     // 1,500 hits of one word in a few score classes (the word once or twice,
