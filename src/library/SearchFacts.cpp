@@ -51,11 +51,19 @@ std::string textField(const lucene::document::Document& document, const wchar_t*
 template <class Value>
 class Ranking {
 public:
-    explicit Ranking(std::size_t count) : places(count, 0) {}
+    explicit Ranking(std::size_t count) : count(count) {}
 
     void set(std::size_t document, Value value)
     {
-        places[document] = known.try_emplace(std::move(value), static_cast<std::uint32_t>(known.size())).first->second;
+        const std::uint32_t id =
+            known.try_emplace(std::move(value), static_cast<std::uint32_t>(known.size())).first->second;
+        // Kept per document from the second distinct value on: the documents
+        // before it all hold the first one (0), and an index without tags
+        // never holds a second.
+        if (id != 0 && places.empty())
+            places.assign(count, 0);
+        if (!places.empty())
+            places[document] = id;
     }
 
     /// See SearchFacts: empty for fewer than two distinct values.
@@ -78,6 +86,7 @@ public:
 
 private:
     using Known = std::unordered_map<Value, std::uint32_t>;
+    std::size_t count;
     std::vector<std::uint32_t> places;
     Known known;
 };
