@@ -269,6 +269,17 @@ std::shared_ptr<const SearchFacts> LibrarySearch::factsOf(const std::string& ind
 
 bool LibrarySearch::prepare(const std::string& folder, const PathFilter& keep, std::string_view keepIdentity) const
 {
+    // The current index (kept unchanged by a rebuild, or read at start) is
+    // read under the lock, as a search reads it: a search meanwhile waits
+    // for these facts rather than reading the same. One about to be
+    // published is read while searches go on with the current one.
+    const bool current = store.currentIndex() == folder;
+    std::unique_lock guard(factsLock, std::defer_lock);
+    if (current) {
+        guard.lock();
+        if (kept.facts && kept.index == folder && kept.keep == keepIdentity)
+            return true;  // a search read them first
+    }
     KeptFacts ready{folder, std::string(keepIdentity), nullptr};
     try {
         const reading::ReaderPtr reader(lucene::index::IndexReader::open(folder.c_str()));
@@ -278,10 +289,8 @@ bool LibrarySearch::prepare(const std::string& folder, const PathFilter& keep, s
     } catch (const std::exception&) {
         return false;
     }
-    // An index kept unchanged by a rebuild, or read at start, is current
-    // already.
-    const bool current = store.currentIndex() == folder;
-    std::lock_guard guard(factsLock);
+    if (!current)
+        guard.lock();
     (current || kept.index == folder ? kept : prepared) = std::move(ready);
     return true;
 }

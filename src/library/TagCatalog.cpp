@@ -172,6 +172,8 @@ bool TagCatalog::prepare(const std::string& folder) const
     const std::string index = identityOf(folder);
     if (index.empty())
         return false;
+    if (const Kept known = kept(index); known.artists && known.albumsByName && known.genres && known.years)
+        return true;  // requests read them all first
     Kept ready{index, nullptr, nullptr, nullptr, nullptr};
     try {
         const reading::ReaderPtr reader(IndexReader::open(folder.c_str()));
