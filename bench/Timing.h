@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include <sys/resource.h>
@@ -30,6 +31,23 @@ inline std::size_t fileCount(std::size_t fallback)
 inline double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+/// The machine's load averages as /proc/loadavg states them (its first three
+/// numbers), printed beside timings taken on a machine shared with others.
+inline std::string loadAverages()
+{
+    char line[128] = {};
+    if (std::FILE* file = std::fopen("/proc/loadavg", "r")) {
+        if (std::fgets(line, sizeof line, file) == nullptr)
+            line[0] = 0;
+        std::fclose(file);
+    }
+    std::string text(line);
+    for (int field = 0, at = 0; at < static_cast<int>(text.size()); ++at)
+        if (text[static_cast<std::size_t>(at)] == ' ' && ++field == 3)
+            return text.substr(0, static_cast<std::size_t>(at));
+    return text;
 }
 
 struct Percentiles {

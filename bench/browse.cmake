@@ -3,3 +3,9 @@
 tunelet_add_bench(bench_browse_catalog
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/browse_catalog.cpp
   LIBS tunelet_webapp tunelet_library)
+
+# The same index written below a player's index directory, for the player's
+# resident memory (bench/player_index_memory.sh).
+tunelet_add_bench(bench_tagged_index
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tagged_index.cpp
+  LIBS tunelet_library)

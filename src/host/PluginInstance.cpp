@@ -100,6 +100,10 @@ int PluginInstance::initFrom(const std::string& modulePath)
         webApplication->library->reindex();
     } else if (values.needsIndex) {
         askToReindex();
+    } else {
+        // What the first listings and searches read of the index on disk is
+        // read now, in the background, rather than by their first user.
+        webApplication->library->prepareCurrentIndex();
     }
 
     previousWindowProc = setWindowProc(record.hwndParent, &windowProc);

@@ -15,6 +15,18 @@ ReaderPtr openReader(const IndexStore& store)
     return ReaderPtr(IndexReader::open(folder.c_str()));
 }
 
+DirectoryPtr openMappedDirectory(const std::string& folder)
+{
+    DirectoryPtr directory(lucene::store::FSDirectory::getDirectory(folder.c_str()));
+#if !defined(_WIN32)
+    // Files of an index are never changed in place: a rebuild writes a new
+    // generation, so a mapped file never shrinks under its reader.
+    if constexpr (sizeof(void*) == 8)
+        directory->setUseMMap(true);
+#endif
+    return directory;
+}
+
 std::vector<bool> documentsWith(IndexReader& reader, const wchar_t* field, const std::wstring& text)
 {
     std::vector<bool> marks(static_cast<std::size_t>(reader.maxDoc()));

@@ -61,7 +61,20 @@ struct CloseDocs {
 struct ReleaseTerm {
     void operator()(Term* term) const { _CLDECDELETE(term); }
 };
+/// The engine's directories are shared by folder and counted twice over:
+/// the owner closes it, then drops its reference.
+struct CloseDirectory {
+    void operator()(lucene::store::FSDirectory* directory) const
+    {
+        try {
+            directory->close();
+        } catch (...) {
+        }
+        _CLDECDELETE(directory);
+    }
+};
 using ReaderPtr = std::unique_ptr<IndexReader, CloseReader>;
+using DirectoryPtr = std::unique_ptr<lucene::store::FSDirectory, CloseDirectory>;
 using TermPtr = std::unique_ptr<Term, ReleaseTerm>;
 
 using TermsPtr = std::unique_ptr<TermEnum, CloseTerms>;
@@ -69,6 +82,14 @@ using DocsPtr = std::unique_ptr<TermDocs, CloseDocs>;
 
 /// A reader of the last complete index; empty when there is none.
 ReaderPtr openReader(const IndexStore& store);
+
+/// The engine's directory over the index in `folder`, for a searcher that
+/// reads many stored documents at scattered places: on 64-bit POSIX systems
+/// its files are read through memory maps, so reading a document takes no
+/// system call (the engine's own files seek and read twice per document).
+/// Elsewhere (a 32-bit address space may not hold a large index) as the
+/// engine opens it. Throws the engine's errors; outlives what reads it.
+DirectoryPtr openMappedDirectory(const std::string& folder);
 
 /// Calls `body(text, documents)` for every term of `field` from `from` on,
 /// in term order, while it answers true.

@@ -139,6 +139,20 @@ bool Indexer::setTagReading(bool on)
     return true;
 }
 
+bool Indexer::setPreparation(Preparation prepare)
+{
+    if (threadId() != 0)
+        return false;
+    preparation = std::move(prepare);
+    return true;
+}
+
+void Indexer::prepare(const std::string& folder) const
+{
+    if (preparation && !stopRequested.load())
+        preparation(folder);
+}
+
 int Indexer::run()
 {
     const bool published = rebuild();
@@ -167,6 +181,7 @@ bool Indexer::rebuild()
             return false;
         if (!comparing.differs && comparing.unchanged == known.size()) {
             target->discard();
+            prepare(previous);
             return true;
         }
         entries.store(0);
@@ -211,7 +226,10 @@ bool Indexer::rebuild()
     }
     // Otherwise the half-written generation of a stopped or failed rebuild
     // is removed by the next one, engine lock and all.
-    return written && markIndexFormat(target->path()) && target->publish();
+    if (!written || !markIndexFormat(target->path()))
+        return false;
+    prepare(target->path());
+    return target->publish();
 }
 
 bool Indexer::crawlEnds(const Writing& writing) const

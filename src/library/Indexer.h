@@ -77,6 +77,15 @@ public:
     /// False (and nothing changed) while a rebuild runs.
     bool setTagReading(bool on);
 
+    /// What reads an index ahead of its first request: called on the
+    /// indexing thread with the folder of a complete index just before it
+    /// becomes current (written, not yet published), and with the current
+    /// one's when a rebuild keeps it unchanged; not after a stop. The index
+    /// is published when it returns. False (and nothing changed) while a
+    /// rebuild runs.
+    using Preparation = std::function<void(const std::string& folder)>;
+    bool setPreparation(Preparation prepare);
+
     /// Told of every tenth entry as it is indexed; the argument points to its
     /// `LibraryEntry` (valid during the call only).
     threading::Delegate onProgress;
@@ -111,6 +120,8 @@ private:
     struct Writing;
 
     bool rebuild();
+    /// Runs the preparation on `folder`, unless stopped.
+    void prepare(const std::string& folder) const;
     /// Whether the crawl should end: stopped, or the index cannot be written.
     bool crawlEnds(const Writing& writing) const;
     void crawl(const std::string& path, Writing& writing);
@@ -126,6 +137,7 @@ private:
     std::vector<std::string> sharedDirectories;
     const Extensions indexExtensions;
     bool readsTags = true;
+    Preparation preparation;
     std::unique_ptr<lucene::analysis::filename::SearchAnalyzer> analyzer;
 };
 

@@ -4,6 +4,7 @@
 #include "analysis/SearchQueryParser.h"
 #include "analysis/WideText.h"
 #include "library/IndexFields.h"
+#include "library/IndexReading.h"
 #include "library/LibraryPath.h"
 #include "library/TagFields.h"
 
@@ -85,6 +86,30 @@ public:
     std::vector<Scored> hits;
 };
 
+/// Every hit scoring above 0, with its score as the engine keeps it for
+/// ranking (float_t, which is wider than float on the x87 unit).
+class PositiveHits : public lucene::search::HitCollector {
+public:
+    struct Scored {
+        std::int32_t document;
+        float_t score;
+    };
+
+    void collect(const int32_t document, const float_t score) override
+    {
+        if (score > 0.0f)
+            hits.push_back({document, score});
+    }
+
+    /// The engine's ranking: best score first, ties in index order.
+    static bool ranked(const Scored& a, const Scored& b)
+    {
+        return a.score != b.score ? a.score > b.score : a.document < b.document;
+    }
+
+    std::vector<Scored> hits;
+};
+
 /// A hit the reader may see, with what it is sorted by.
 struct Ranked {
     std::int32_t document;
@@ -127,6 +152,23 @@ void readKey(Key key, const Document& document, const std::string& path, Ranked&
     }
 }
 
+/// A document's value of `key` from the facts, ordered as the stored value.
+std::uint64_t knownKey(const SearchFacts& facts, Key key, std::size_t at)
+{
+    auto place = [at](const std::vector<std::uint32_t>& ranks) { return ranks.empty() ? 0 : ranks[at]; };
+    switch (key) {
+    case Key::name: return facts.nameRank[at];
+    case Key::size: return facts.size[at];
+    case Key::modified: return facts.modified[at];
+    case Key::duration: return place(facts.durationRank);
+    case Key::artist: return place(facts.artistRank);
+    case Key::album: return place(facts.albumRank);
+    case Key::title: return place(facts.titleRank);
+    case Key::track: return place(facts.trackRank);
+    default: return 0;
+    }
+}
+
 bool textKey(Key key)
 {
     return key == Key::name || key == Key::artist || key == Key::album || key == Key::title;
@@ -162,15 +204,34 @@ std::size_t LibrarySearch::search(std::string_view query, bool foldersOnly, std:
         return 0;
     std::size_t appended = 0;
     try {
-        IndexSearcher searcher(index.c_str());
+        const reading::DirectoryPtr directory = reading::openMappedDirectory(index);
+        IndexSearcher searcher(directory.get());
         SearchQueryParser parser(fields::name, analyzer.get());
         const std::wstring text = analysis::decodeUtf8(query);
         // A query whose words all vanish in analysis parses to nothing.
         const std::unique_ptr<Query> parsed(parser.parse(text.c_str()));
         if (parsed) {
-            const std::unique_ptr<Hits> hits(searcher.search(parsed.get()));
-            for (std::size_t i = 0; i < hits->length() && appended < maximumEntries; ++i) {
-                Document& document = hits->doc(static_cast<std::int32_t>(i));
+            // Every hit collected in one pass, then ordered as the engine
+            // ranks its top hits (best score first, ties in index order, no
+            // hit scoring 0) only as far as the entries shown reach: the
+            // engine's own list of hits runs the query again each time it
+            // grows, and loads every stored field of each hit.
+            PositiveHits every;
+            searcher._search(parsed.get(), nullptr, &every);
+            lucene::index::IndexReader* reader = searcher.getReader();
+            static const FieldsToLoad listed({fields::path, fields::attributes, fields::size});
+            auto next = every.hits.begin();
+            auto sorted = next;
+            for (; next != every.hits.end() && appended < maximumEntries; ++next) {
+                if (next == sorted) {
+                    // Enough for the entries still to come, when few are passed over.
+                    const auto batch = static_cast<std::ptrdiff_t>(
+                        std::min<std::size_t>(2 * maximumEntries, static_cast<std::size_t>(every.hits.end() - next)));
+                    std::partial_sort(next, next + batch, every.hits.end(), PositiveHits::ranked);
+                    sorted = next + batch;
+                }
+                Document document;
+                reader->document(next->document, document, &listed);
                 const std::uint32_t attributes = storedNumber32(document, fields::attributes);
                 if (foldersOnly && (attributes & FindData::directoryAttribute) == 0)
                     continue;
@@ -194,12 +255,44 @@ std::shared_ptr<const SearchFacts> LibrarySearch::factsOf(const std::string& ind
 {
     // One search reads them while the others wait: they would read the same.
     std::lock_guard guard(factsLock);
-    if (!facts || factsIndex != index || factsKeep != keepIdentity) {
-        facts = SearchFacts::read(reader, keep);
-        factsIndex = index;
-        factsKeep = keepIdentity;
+    const auto matches = [&](const KeptFacts& facts) {
+        return facts.facts && facts.index == index && facts.keep == keepIdentity;
+    };
+    if (!matches(kept) && matches(prepared)) {
+        kept = std::move(prepared);
+        prepared = KeptFacts{};
     }
-    return facts;
+    if (!matches(kept))
+        kept = {index, std::string(keepIdentity), SearchFacts::read(reader, keep)};
+    return kept.facts;
+}
+
+bool LibrarySearch::prepare(const std::string& folder, const PathFilter& keep, std::string_view keepIdentity) const
+{
+    // The current index (kept unchanged by a rebuild, or read at start) is
+    // read under the lock, as a search reads it: a search meanwhile waits
+    // for these facts rather than reading the same. One about to be
+    // published is read while searches go on with the current one.
+    const bool current = store.currentIndex() == folder;
+    std::unique_lock guard(factsLock, std::defer_lock);
+    if (current) {
+        guard.lock();
+        if (kept.facts && kept.index == folder && kept.keep == keepIdentity)
+            return true;  // a search read them first
+    }
+    KeptFacts ready{folder, std::string(keepIdentity), nullptr};
+    try {
+        const reading::ReaderPtr reader(lucene::index::IndexReader::open(folder.c_str()));
+        ready.facts = SearchFacts::read(*reader, keep);
+    } catch (const CLuceneError&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (!current)
+        guard.lock();
+    (current || kept.index == folder ? kept : prepared) = std::move(ready);
+    return true;
 }
 
 LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindRequest& request, const PathFilter& keep,
@@ -212,7 +305,8 @@ LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindReques
         return {};
     Page page;
     try {
-        IndexSearcher searcher(index.c_str());
+        const reading::DirectoryPtr directory = reading::openMappedDirectory(index);
+        IndexSearcher searcher(directory.get());
         SearchQueryParser parser(fields::name, analyzer.get());
         const std::wstring text = analysis::decodeUtf8(query);
         const std::unique_ptr<Query> parsed(parser.parse(text.c_str()));
@@ -222,8 +316,7 @@ LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindReques
         searcher._search(parsed.get(), nullptr, &every);
         lucene::index::IndexReader* reader = searcher.getReader();
         const Key key = request.sortBy;
-        const bool known = (!keep || !keepIdentity.empty()) &&
-                           (key == Key::relevance || key == Key::name || key == Key::size || key == Key::modified);
+        const bool known = !keep || !keepIdentity.empty();
         std::vector<Ranked> visible;
         visible.reserve(every.hits.size());
         if (known) {
@@ -233,10 +326,7 @@ LibrarySearch::Page LibrarySearch::find(std::string_view query, const FindReques
                 if (at >= all->flags.size() || (all->flags[at] & SearchFacts::visible) == 0 ||
                     (request.foldersOnly && (all->flags[at] & SearchFacts::directory) == 0))
                     continue;
-                const std::uint64_t number = key == Key::name   ? all->nameRank[at]
-                                             : key == Key::size ? all->size[at]
-                                                                : all->modified[at];
-                visible.push_back({hit.document, hit.score, {}, number});
+                visible.push_back({hit.document, hit.score, {}, knownKey(*all, key, at)});
             }
         } else {
             // Only what filtering and the sort read, for every hit; the page's

@@ -91,11 +91,20 @@ public:
     ///
     /// The first call on a new index (or with another `keepIdentity`) reads
     /// every document once (see SearchFacts); later ones read only the
-    /// page's documents when sorting by relevance, name, size or modified.
+    /// page's documents, whatever they sort by.
     /// `keepIdentity` names what `keep` answers (a different text whenever
     /// its answers may change); without one a `keep` is asked per search.
     Page find(std::string_view query, const FindRequest& request, const PathFilter& keep = {},
               std::string_view keepIdentity = {}) const;
+
+    /// Reads the facts `find` needs (see SearchFacts) of the complete index
+    /// in `folder`, a generation folder of the store that is current or about
+    /// to be published, with `keep` named `keepIdentity`, and keeps them until
+    /// the first `find` on that index with that identity takes them over.
+    /// Meant for the indexing thread before it publishes, so that the first
+    /// search after a rebuild reads no document it does not show. False when
+    /// the engine could not read the folder.
+    bool prepare(const std::string& folder, const PathFilter& keep, std::string_view keepIdentity) const;
 
 private:
     /// The facts of the index at `index`, read with `keep` unless those
@@ -106,11 +115,17 @@ private:
     IndexStore store;
     std::unique_ptr<lucene::analysis::filename::SearchAnalyzer> analyzer;
 
-    /// The facts of the last index a paged search read, shared by searches.
+    /// Facts read of one index (its folder) with one filter identity.
+    struct KeptFacts {
+        std::string index;
+        std::string keep;
+        std::shared_ptr<const SearchFacts> facts;
+    };
+    /// The facts of the last index a paged search read, shared by searches;
+    /// and those `prepare` read of an index no search has used yet.
     mutable std::mutex factsLock;
-    mutable std::string factsIndex;
-    mutable std::string factsKeep;
-    mutable std::shared_ptr<const SearchFacts> facts;
+    mutable KeptFacts kept;
+    mutable KeptFacts prepared;
 };
 
 } // namespace library

@@ -67,16 +67,22 @@ MediaLibrary::MediaLibrary(host::Settings& settings)
       }))
 {
     index->onFinished.add(&indexFinished);
+    index->setPreparation([this](const std::string& folder) { prepareIndex(folder); });
     discoveryAgent->start();
 }
 
 MediaLibrary::~MediaLibrary()
 {
-    searcher.reset();
+    if (preparing.joinable()) {
+        preparing.request_stop();
+        preparing.join();
+    }
     // Unsubscribed first: a rebuild cut short by the indexer's deletion then
     // leaves `needsIndex` set for the next start.
     index->onFinished.remove(&indexFinished);
+    // Its thread ended before what its preparation reads into goes.
     index.reset();
+    searcher.reset();
     discoveryAgent->stop();
 }
 
@@ -140,16 +146,44 @@ std::size_t MediaLibrary::search(std::string_view query, bool foldersOnly, std::
     });
 }
 
-LibrarySearch::Page MediaLibrary::find(std::string_view query, const LibrarySearch::FindRequest& request) const
+LibrarySearch::PathFilter MediaLibrary::sharedFilter(const std::vector<std::string>& shared)
 {
-    const std::vector<std::string> shared = sharedDirectories();
+    return [shared](std::string_view path) { return isLocalPath(path) && isPathAllowedIn(path, shared); };
+}
+
+std::string MediaLibrary::sharedIdentity(const std::vector<std::string>& shared)
+{
     // The filter's answers change only with the shared directories.
     std::string identity;
     for (const std::string& directory : shared)
         identity.append(directory).push_back('\0');
-    return searcher->find(
-        query, request,
-        [&shared](std::string_view path) { return isLocalPath(path) && isPathAllowedIn(path, shared); }, identity);
+    return identity;
+}
+
+LibrarySearch::Page MediaLibrary::find(std::string_view query, const LibrarySearch::FindRequest& request) const
+{
+    const std::vector<std::string> shared = sharedDirectories();
+    return searcher->find(query, request, sharedFilter(shared), sharedIdentity(shared));
+}
+
+void MediaLibrary::prepareIndex(const std::string& folder, const std::stop_token& stop) const
+{
+    catalog->prepare(folder);
+    if (stop.stop_requested())
+        return;
+    const std::vector<std::string> shared = sharedDirectories();
+    searcher->prepare(folder, sharedFilter(shared), sharedIdentity(shared));
+}
+
+void MediaLibrary::prepareCurrentIndex()
+{
+    if (preparing.joinable())
+        return;
+    preparing = std::jthread([this](std::stop_token stop) {
+        const std::string current = IndexStore(index->indexDirectory()).currentIndex();
+        if (!current.empty())
+            prepareIndex(current, stop);
+    });
 }
 
 bool MediaLibrary::isPlaylistEntryAllowed(std::string_view path) const

@@ -17,6 +17,8 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <stop_token>
+#include <thread>
 #include <vector>
 
 namespace host {
@@ -55,8 +57,8 @@ class IndexedFileTags;
 /// change after construction, the shared directories come from a settings
 /// snapshot, and every call works on its own arrays and directory handles.
 /// `cover` too: the covers' cache guards its size with a lock of its own.
-/// `reindex` runs on the dialog's thread; `onIndexFinished` runs
-/// on the indexing thread; `peers`, `peerAccess`, `mayFetchFrom` and
+/// `reindex` and `prepareCurrentIndex` run on the dialog's thread;
+/// `onIndexFinished` runs on the indexing thread; `peers`, `peerAccess`, `mayFetchFrom` and
 /// `notePlace` on any thread (the noted places have a lock of their own,
 /// taken alone). No operation throws.
 ///
@@ -170,6 +172,13 @@ public:
     /// True while a rebuild runs.
     bool isIndexing() const;
 
+    /// Reads, on a thread of its own, what the first listings and searches
+    /// of the index on disk need (as a rebuild does before it publishes
+    /// one), so that the first user after a start waits for none of it. For
+    /// a start that begins no rebuild; the destructor stops it between its
+    /// steps and waits for it. Once per library: later calls do nothing.
+    void prepareCurrentIndex();
+
     /// The rebuilds' counters and progress delegate, for the preferences
     /// dialog. Lives as long as the library.
     Indexer& indexer() const { return *index; }
@@ -219,6 +228,15 @@ private:
     void expandLocal(const std::string& path, std::vector<std::string>& out, Visited& visited,
                      std::size_t limit) const;
 
+    /// The filter of searches for the shared directories `shared`, and the
+    /// text that names it (see LibrarySearch::find).
+    static LibrarySearch::PathFilter sharedFilter(const std::vector<std::string>& shared);
+    static std::string sharedIdentity(const std::vector<std::string>& shared);
+    /// Reads what the first listings and searches of the index in `folder`
+    /// need, before it is published; runs on the indexing thread, or on
+    /// `preparing`, which `stop` ends between the steps.
+    void prepareIndex(const std::string& folder, const std::stop_token& stop = {}) const;
+
     /// Made with copies of the shared directories and `mediaExtensions`;
     /// `indexFinished` is subscribed to its finished delegate from
     /// construction until just before it is deleted.
@@ -246,6 +264,10 @@ private:
     /// The peer fetches of `expandPath` under way.
     mutable FetchGate fetchGate;
     NotedPlaces notedPlaces;
+
+    /// The preparation of the index found at start; joined by the
+    /// destructor before the parts it reads into go.
+    std::jthread preparing;
 };
 
 } // namespace library

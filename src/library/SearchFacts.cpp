@@ -12,6 +12,7 @@
 #include <cwchar>
 #include <numeric>
 #include <string>
+#include <unordered_map>
 
 namespace library {
 
@@ -26,16 +27,68 @@ std::uint64_t decimalField(const lucene::document::Document& document, const wch
     return value;
 }
 
-/// The four stored fields the facts come from, and nothing else.
+/// The stored fields the facts come from, and nothing else.
 class FactFields : public lucene::document::FieldSelector {
 public:
     FieldSelectorResult accept(const TCHAR* field) const override
     {
-        for (const wchar_t* wanted : {fields::path, fields::attributes, fields::size, fields::modified})
+        for (const wchar_t* wanted : {fields::path, fields::attributes, fields::size, fields::modified, fields::artist,
+                                      fields::album, fields::title, fields::duration, fields::disc, fields::track})
             if (std::wcscmp(wanted, field) == 0)
                 return LOAD;
         return NO_LOAD;
     }
+};
+
+std::string textField(const lucene::document::Document& document, const wchar_t* field)
+{
+    const wchar_t* text = document.get(field);
+    return text == nullptr ? std::string() : analysis::encodeUtf8(text);
+}
+
+/// Each document's value of one key, kept as the number of its distinct
+/// value, then turned into places among the distinct values in order.
+template <class Value>
+class Ranking {
+public:
+    explicit Ranking(std::size_t count) : count(count) {}
+
+    void set(std::size_t document, Value value)
+    {
+        const std::uint32_t id =
+            known.try_emplace(std::move(value), static_cast<std::uint32_t>(known.size())).first->second;
+        // Kept per document from the second distinct value on: the documents
+        // before it all hold the first one (0), and an index without tags
+        // never holds a second.
+        if (id != 0 && places.empty())
+            places.assign(count, 0);
+        if (!places.empty())
+            places[document] = id;
+    }
+
+    /// See SearchFacts: empty for fewer than two distinct values.
+    std::vector<std::uint32_t> ranks() &&
+    {
+        if (known.size() < 2)
+            return {};
+        std::vector<const typename Known::value_type*> distinct;
+        distinct.reserve(known.size());
+        for (const auto& entry : known)
+            distinct.push_back(&entry);
+        std::sort(distinct.begin(), distinct.end(), [](auto a, auto b) { return a->first < b->first; });
+        std::vector<std::uint32_t> placeOf(known.size());
+        for (std::size_t at = 0; at < distinct.size(); ++at)
+            placeOf[distinct[at]->second] = static_cast<std::uint32_t>(at);
+        for (std::uint32_t& place : places)
+            place = placeOf[place];
+        return std::move(places);
+    }
+
+private:
+    using Known = std::unordered_map<Value, std::uint32_t>;
+    std::size_t count;
+    std::vector<std::uint32_t> places;
+    Known known;
 };
 
 } // namespace
@@ -51,6 +104,8 @@ std::shared_ptr<const SearchFacts> SearchFacts::read(lucene::index::IndexReader&
     // Every file-name part in one block (freed whole once ranked).
     std::string names;
     std::vector<std::size_t> nameStart(count + 1, 0);
+    Ranking<std::string> artist(count), album(count), title(count);
+    Ranking<std::uint64_t> duration(count), track(count);
     const FactFields selector;
     for (std::size_t i = 0; i < count; ++i) {
         const auto document = static_cast<std::int32_t>(i);
@@ -68,7 +123,18 @@ std::shared_ptr<const SearchFacts> SearchFacts::read(lucene::index::IndexReader&
         facts->size[i] = static_cast<std::uint32_t>(decimalField(stored, fields::size));
         facts->modified[i] = decimalField(stored, fields::modified);
         names += fileNamePart(bytes);
+        artist.set(i, textField(stored, fields::artist));
+        album.set(i, textField(stored, fields::album));
+        title.set(i, textField(stored, fields::title));
+        duration.set(i, decimalField(stored, fields::duration));
+        track.set(i, (decimalField(stored, fields::disc) << 32) |
+                         static_cast<std::uint32_t>(decimalField(stored, fields::track)));
     }
+    facts->artistRank = std::move(artist).ranks();
+    facts->albumRank = std::move(album).ranks();
+    facts->titleRank = std::move(title).ranks();
+    facts->durationRank = std::move(duration).ranks();
+    facts->trackRank = std::move(track).ranks();
     nameStart[count] = names.size();
     auto name = [&names, &nameStart](std::uint32_t at) {
         return std::string_view(names).substr(nameStart[at], nameStart[at + 1] - nameStart[at]);

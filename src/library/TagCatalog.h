@@ -13,6 +13,10 @@
 #include <string_view>
 #include <vector>
 
+namespace lucene::index {
+class IndexReader;
+}
+
 namespace library {
 
 /// Browsing the index by tags: the artists, albums, genres and years its
@@ -88,9 +92,19 @@ public:
     /// then name), each in disc and track order.
     std::vector<TrackRecord> artistTracks(std::string_view artist, const PathFilter& keep = {}) const;
 
-    /// The genres, by name ignoring ASCII case; the years, ascending.
+    /// The genres, by name ignoring ASCII case; the years, ascending. Both
+    /// kept for the index they were read from, like the artists.
     std::vector<GroupSummary> genres() const;
     std::vector<GroupSummary> years() const;
+
+    /// Reads the kept listings (every artist, every album by name, the
+    /// genres, the years) of the complete index in `folder`, a generation
+    /// folder of the store that is current or about to be published, and
+    /// keeps them until the first request for that index takes them over.
+    /// Meant for the indexing thread, between writing an index and
+    /// publishing it; requests meanwhile go on answering from the current
+    /// index. False when the engine could not read the folder.
+    bool prepare(const std::string& folder) const;
 
     /// Orders tracks by disc, track, then file name (then whole path).
     static bool trackOrder(const TrackRecord& a, const TrackRecord& b);
@@ -105,25 +119,42 @@ private:
         std::string name;
         int year = 0;
     };
+    using Groups = std::vector<GroupSummary>;
     /// What was read from the index `index` (its folder and version), for
-    /// the listings without filters: every artist, and every album by name.
-    /// Read and replaced under `cacheLock`; the lists themselves never change.
+    /// the listings without filters: every artist, every album by name, the
+    /// genres and the years. Read and replaced under `cacheLock`; the lists
+    /// themselves never change.
     struct Kept {
         std::string index;
         std::shared_ptr<const std::vector<ArtistSummary>> artists;
         std::shared_ptr<const std::vector<AlbumKey>> albumsByName;
+        std::shared_ptr<const Groups> genres;
+        std::shared_ptr<const Groups> years;
     };
+    /// `folder` and the version of the index in it; empty when there is none.
+    static std::string identityOf(const std::string& folder);
     /// The current index's folder and version; empty when there is none.
     std::string indexIdentity() const;
-    /// What is kept for `index` (nothing kept for another index).
+    /// What is kept for `index` (nothing kept for another index); what
+    /// `prepare` read for it becomes the kept lists then.
     Kept kept(const std::string& index) const;
-    /// Keeps one list for `index`, dropping what was kept for another.
-    void remember(const std::string& index, std::shared_ptr<const std::vector<ArtistSummary>> artists,
-                  std::shared_ptr<const std::vector<AlbumKey>> albumsByName) const;
+    /// Keeps the lists `parts` holds for `parts.index`, dropping what was
+    /// kept for another index (but not what `prepare` read).
+    void remember(Kept parts) const;
+    /// The genres or years from the kept lists of the current index, read
+    /// from it with `field` when not kept.
+    Groups keptGroups(std::shared_ptr<const Groups> Kept::* list, const wchar_t* field) const;
+
+    /// What the listings read, from an open reader.
+    static std::vector<ArtistSummary> readArtists(lucene::index::IndexReader& reader, std::string_view genre);
+    static std::vector<AlbumKey> readAlbums(lucene::index::IndexReader& reader, const AlbumQuery& query);
+    static Groups readGroups(lucene::index::IndexReader& reader, const wchar_t* field);
 
     IndexStore store;
     mutable std::mutex cacheLock;
     mutable Kept cache;
+    /// What `prepare` read for an index requests have not asked for yet.
+    mutable Kept prepared;
 };
 
 } // namespace library

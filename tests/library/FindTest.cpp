@@ -124,6 +124,10 @@ TEST(SearchPages, TotalsPagesAndSortOrders)
                                library::TrackTags tags;
                                tags.track = i % 5;
                                tags.disc = i % 3;
+                               tags.artist = i % 3 == 0 ? "Zed" : "Abba";
+                               tags.album = i % 2 == 0 ? "A" : "B";
+                               tags.title = "T" + std::to_string(i % 7);
+                               tags.durationMs = (i * 37) % 1200;
                                return tags;
                            }()});
     }
@@ -149,6 +153,12 @@ TEST(SearchPages, TotalsPagesAndSortOrders)
         {"size down", page(0, 2, Key::size, true), false, 1230, 2, {"Song 0721.mp3", "Song 0242.mp3"}},
         {"modified", page(0, 2, Key::modified), false, 1230, 2, {"Song Folder 0", "Song Folder 1"}},
         {"disc, track", page(30, 2, Key::track), false, 1230, 2, {"Song 0450.mp3", "Song 0465.mp3"}},
+        // Tag keys: hits that tie keep the relevance order (files before the
+        // folders, which have no tags), in either direction.
+        {"artist down", page(0, 2, Key::artist, true), false, 1230, 2, {"Song 0000.mp3", "Song 0003.mp3"}},
+        {"album", page(30, 2, Key::album), false, 1230, 2, {"Song 0000.mp3", "Song 0002.mp3"}},
+        {"title down", page(0, 2, Key::title, true), false, 1230, 2, {"Song 0006.mp3", "Song 0013.mp3"}},
+        {"duration", page(0, 2, Key::duration), false, 1230, 2, {"Song 0000.mp3", "Song Folder 0"}},
         {"folders", page(0, 100, Key::name, false, true), false, 30, 30, {"Song Folder 0", "Song Folder 1"}},
         {"shared only", page(0, 1000, Key::name), true, 630, 630, {"Song 0000.mp3", "Song 0002.mp3"}},
     };

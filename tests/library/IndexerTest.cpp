@@ -1,5 +1,6 @@
 #include "library/IndexFixture.h"
 
+#include "library/LibrarySearch.h"
 #include "library/MediaLibrary.h"
 
 #include <gtest/gtest.h>
@@ -217,6 +218,41 @@ TEST_F(IndexerTest, RefusesASecondWriterAndSurvivesMissingFolders)
     ASSERT_TRUE(librarytest::rebuild(indexer));
     EXPECT_TRUE(indexer.lastRebuildComplete());
     EXPECT_EQ(found(indexDirectory, "a"), Paths{music + "/a.mp3"});
+}
+
+TEST_F(IndexerTest, PreparesANewIndexBeforePublishingItAndAnUnchangedOneAgain)
+{
+    const std::string music = tree.directory("music");
+    tree.file("music/a.mp3");
+    Indexer indexer({music}, extensions, indexDirectory);
+    const library::IndexStore store(indexDirectory);
+    struct Call {
+        std::string folder;
+        std::string current;
+        std::size_t hits;
+    };
+    std::vector<Call> calls;
+    ASSERT_TRUE(indexer.setPreparation([&](const std::string& folder) {
+        calls.push_back({folder, store.currentIndex(), library::LibrarySearch(indexDirectory).find("a", {}).total});
+    }));
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    ASSERT_EQ(calls.size(), 1u);
+    // Written, not yet current.
+    EXPECT_EQ(calls[0].current, "");
+    EXPECT_EQ(store.currentIndex(), calls[0].folder);
+
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1].folder, calls[0].folder);
+    EXPECT_EQ(calls[1].current, calls[0].folder);
+    EXPECT_EQ(calls[1].hits, 1u);
+
+    tree.file("music/b.mp3");
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_NE(calls[2].folder, calls[0].folder);
+    EXPECT_EQ(calls[2].current, calls[0].folder);
+    EXPECT_EQ(store.currentIndex(), calls[2].folder);
 }
 
 namespace {

@@ -199,3 +199,33 @@ TEST(SearchFailure, LibraryDestroyedMidRebuildKeepsNeedsIndexAndTheLastIndex)
     EXPECT_EQ(restarted.search("old", false, entries), 40u);
     EXPECT_EQ(restarted.search("new", false, entries), 0u);
 }
+
+TEST(SearchAtStart, AnIndexPreparedInTheBackgroundAnswersMeanwhileAndAfter)
+{
+    librarytest::TempTree tree;
+    host::Settings settings(tree.path("gen_Tunelet.ini"));
+    const std::string music = tree.directory("music");
+    settings.update([&](auto& d) { d.sharedDirs = {music}; });
+    for (int i = 0; i < 40; ++i)
+        tree.file("music/old " + std::to_string(i) + ".mp3");
+    {
+        library::MediaLibrary first(settings);
+        ASSERT_TRUE(first.reindex());
+        first.indexer().threadHandle()->wait();
+        ASSERT_TRUE(first.indexer().lastRebuildComplete());
+    }
+    // Started again, asked at once, then destroyed at once: twice.
+    for (int round = 0; round < 2; ++round) {
+        library::MediaLibrary restarted(settings);
+        restarted.prepareCurrentIndex();
+        restarted.prepareCurrentIndex();
+        for (int ask = 0; ask < 3; ++ask) {
+            library::LibrarySearch::FindRequest request;
+            request.sortBy = library::LibrarySearch::SortKey::name;
+            const library::LibrarySearch::Page page = restarted.find("old", request);
+            EXPECT_EQ(page.total, 40u);
+            ASSERT_FALSE(page.hits.empty());
+            EXPECT_EQ(page.hits[0].entry.path, music + "/old 0.mp3");
+        }
+    }
+}

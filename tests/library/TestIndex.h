@@ -28,20 +28,17 @@ struct IndexedEntry {
     std::optional<library::TrackTags> tags;
 };
 
-/// Writes `entries` as the complete index below `indexDirectory`, with the
-/// analyzer the indexer uses. False when the engine failed.
-inline bool writeIndex(const std::string& indexDirectory, const std::vector<IndexedEntry>& entries)
+/// Writes `entries` as a whole index in the new generation `rebuild` made,
+/// with the analyzer the indexer uses, without publishing it. False when the
+/// engine failed.
+inline bool writeGeneration(const library::IndexStore::Rebuild& rebuild, const std::vector<IndexedEntry>& entries)
 {
     using lucene::document::Field;
     const int stored = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
     const int analysed = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
-    library::IndexStore store(indexDirectory);
-    std::optional<library::IndexStore::Rebuild> rebuild = store.beginRebuild();
-    if (!rebuild)
-        return false;
     lucene::analysis::filename::SearchAnalyzer analyzer(lucene::analysis::filename::SearchAnalyzer::Side::index);
     try {
-        lucene::index::IndexWriter writer(rebuild->path().c_str(), &analyzer, true);
+        lucene::index::IndexWriter writer(rebuild.path().c_str(), &analyzer, true);
         for (const IndexedEntry& entry : entries) {
             std::string name(entry.path.substr(entry.path.rfind('/') + 1));
             if ((entry.attributes & 0x10) == 0 && name.rfind('.') != std::string::npos)
@@ -63,7 +60,15 @@ inline bool writeIndex(const std::string& indexDirectory, const std::vector<Inde
     } catch (const CLuceneError&) {
         return false;
     }
-    return rebuild->publish();
+    return true;
+}
+
+/// Writes `entries` as the complete index below `indexDirectory`. False when
+/// the engine failed.
+inline bool writeIndex(const std::string& indexDirectory, const std::vector<IndexedEntry>& entries)
+{
+    std::optional<library::IndexStore::Rebuild> rebuild = library::IndexStore(indexDirectory).beginRebuild();
+    return rebuild && writeGeneration(*rebuild, entries) && rebuild->publish();
 }
 
 } // namespace librarytest
