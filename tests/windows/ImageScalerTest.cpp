@@ -10,6 +10,7 @@
 #include <wincodec.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -52,22 +53,54 @@ protected:
         CoUninitialize();
     }
 
-    /// The width and height `bytes` decode to; zeros when they do not.
-    std::pair<UINT, UINT> sizeOf(const std::string& bytes)
+    /// The first frame `bytes` decode to; null when they do not.
+    ComPtr<IWICBitmapFrameDecode> frameOf(const std::string& bytes)
     {
         ComPtr<IWICStream> stream;
         ComPtr<IWICBitmapDecoder> decoder;
         ComPtr<IWICBitmapFrameDecode> frame;
-        UINT width = 0;
-        UINT height = 0;
         if (FAILED(factory->CreateStream(&stream)) ||
             FAILED(stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())),
                                                 static_cast<DWORD>(bytes.size()))) ||
             FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                                     &decoder)) ||
-            FAILED(decoder->GetFrame(0, &frame)) || FAILED(frame->GetSize(&width, &height)))
+            FAILED(decoder->GetFrame(0, &frame)))
+            return nullptr;
+        return frame;
+    }
+
+    /// The width and height `bytes` decode to; zeros when they do not.
+    std::pair<UINT, UINT> sizeOf(const std::string& bytes)
+    {
+        ComPtr<IWICBitmapFrameDecode> frame = frameOf(bytes);
+        UINT width = 0;
+        UINT height = 0;
+        if (!frame || FAILED(frame->GetSize(&width, &height)))
             return {0, 0};
         return {width, height};
+    }
+
+    /// The colour of `bytes`'s pixel at (x, y) by its strongest channel:
+    /// 'r', 'g' or 'b' ('?' when none stands out or it does not decode).
+    char colourAt(const std::string& bytes, UINT x, UINT y)
+    {
+        ComPtr<IWICBitmapFrameDecode> frame = frameOf(bytes);
+        ComPtr<IWICFormatConverter> converter;
+        BYTE pixel[4] = {};
+        const WICRect one{static_cast<INT>(x), static_cast<INT>(y), 1, 1};
+        if (!frame || FAILED(factory->CreateFormatConverter(&converter)) ||
+            FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr,
+                                         0.0, WICBitmapPaletteTypeCustom)) ||
+            FAILED(converter->CopyPixels(&one, 4, 4, pixel)))
+            return '?';
+        const int blue = pixel[0], green = pixel[1], red = pixel[2];
+        if (red > 96 + std::max(green, blue))
+            return 'r';
+        if (green > 48 + std::max(red, blue))
+            return 'g';
+        if (blue > 96 + std::max(red, green))
+            return 'b';
+        return '?';
     }
 
     bool hasWebP()
@@ -120,6 +153,37 @@ TEST_F(WindowsImages, ScaledKeptOrRefused)
         EXPECT_EQ(sizeOf(scaled->bytes), c.size);
         EXPECT_EQ(typeOf(scaled->bytes), c.type);
         EXPECT_EQ(scaled->bytes == c.bytes, c.asItCame);
+    }
+}
+
+TEST_F(WindowsImages, PhotosOnTheirSideAreWrittenUpright)
+{
+    // Stored 400 x 200: red and blue above, green below. Scaled into 100 x
+    // 100 it is written anew, upright as its EXIF orientation says; four
+    // pixels (quarter and three quarters across and down) tell the layout.
+    struct Case {
+        const char* name;
+        std::pair<UINT, UINT> size;
+        const char* colours;  // top left, top right, bottom left, bottom right
+    };
+    const Case cases[] = {
+        {"stored.jpg", {100, 50}, "rbgg"},
+        {"turned6.jpg", {50, 100}, "grgb"},  // turned right: the top is on the right
+        {"turned5.jpg", {50, 100}, "rgbg"},  // turned right and mirrored
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string bytes = contentOf(c.name);
+        ASSERT_FALSE(bytes.empty()) << "run in the folder make_media.py filled";
+        const std::optional<library::ScaledImage> scaled = library::scaleImage(bytes, 100);
+        ASSERT_TRUE(scaled.has_value());
+        const auto [width, height] = sizeOf(scaled->bytes);
+        ASSERT_EQ(std::make_pair(width, height), c.size);
+        const std::string seen{colourAt(scaled->bytes, width / 4, height / 4),
+                               colourAt(scaled->bytes, width * 3 / 4, height / 4),
+                               colourAt(scaled->bytes, width / 4, height * 3 / 4),
+                               colourAt(scaled->bytes, width * 3 / 4, height * 3 / 4)};
+        EXPECT_EQ(seen, c.colours);
     }
 }
 

@@ -1,0 +1,162 @@
+// The plug-in started on a window made with the system's own calls, as the
+// real player's is: its thread is unknown to the plug-in until the plug-in
+// subclasses the window. A request the server answers while the start is
+// still under way (the question about an index cut short is open) must reach
+// the window all the same.
+#include "host/PluginInstance.h"
+#include "library/Indexer.h"
+#include "library/MediaLibrary.h"
+#include "platform/MessageBox.h"
+#include "platform/PlayerMessages.h"
+#include "webapp/TuneletServer.h"
+#include "webapp/WebApplication.h"
+
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr LRESULT playerVolume = 201;
+
+/// The player's main window: its volume, 0 for every other request.
+LRESULT CALLBACK playerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == platform::WM_WA_IPC && lParam == platform::IPC_SETVOLUME &&
+        static_cast<int>(wParam) == platform::IPC_GETVOLUME_QUERY)
+        return playerVolume;
+    if (message == platform::WM_WA_IPC)
+        return 0;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+/// Dispatches what waits for this thread, with the system's calls only.
+void pumpMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+/// Runs `body` on a new thread that owns a new player window, as the
+/// player's thread: one the plug-in has never seen.
+void onNewPlayerThread(const std::function<void(HWND)>& body)
+{
+    std::thread([&] {
+        static const ATOM registered = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = playerProc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"TuneletTestPlayer";
+            return RegisterClassW(&wc);
+        }();
+        ASSERT_NE(registered, 0);
+        HWND window = CreateWindowExW(0, L"TuneletTestPlayer", L"", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(window, nullptr);
+        body(window);
+        DestroyWindow(window);
+    }).join();
+}
+
+/// The body of `GET /<path>` on 127.0.0.1:`port`; empty when it failed.
+std::string httpGet(std::uint16_t port, const std::string& path)
+{
+    SOCKET peer = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (peer == INVALID_SOCKET)
+        return {};
+    const DWORD limitMs = 60000;  // only against a hang: the answer comes at once or never
+    setsockopt(peer, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limitMs), sizeof limitMs);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string request = "GET /" + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+        send(peer, request.data(), static_cast<int>(request.size()), 0);
+        char buffer[4096];
+        for (int got; (got = recv(peer, buffer, sizeof buffer, 0)) > 0;)
+            answer.append(buffer, static_cast<std::size_t>(got));
+    }
+    closesocket(peer);
+    const auto body = answer.find("\r\n\r\n");
+    return body == std::string::npos ? std::string() : answer.substr(body + 4);
+}
+
+} // namespace
+
+TEST(PluginStart, ARequestAnsweredWhileTheStartIsUnderWayReachesThePlayer)
+{
+    WSADATA winsock;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
+    const fs::path home = fs::temp_directory_path() / ("tunelet-start-" + std::to_string(GetCurrentProcessId()));
+    fs::create_directories(home / "Plugins");
+    const std::string modulePath = (home / "Plugins" / "gen_Tunelet.dll").string();
+    auto writeIni = [&] {
+        std::ofstream(home / "Plugins" / "gen_Tunelet.ini", std::ios::binary)
+            << "[Tunelet Remote Control Plugin v1.0]\r\nlistenIP=127.0.0.1\r\nlistenPort=0\r\n"
+               "requirePassword=0\r\nNeedsIndex=1\r\n";
+    };
+    host::PluginInstance& plugin = host::PluginInstance::instance();
+
+    // The first start builds the index unasked; from then on the flag asks.
+    writeIni();
+    onNewPlayerThread([&](HWND window) {
+        plugin.pluginRecord()->hwndParent = reinterpret_cast<platform::HWND>(window);
+        plugin.initFrom(modulePath);
+        if (auto rebuild = plugin.getWebApplication()->library->indexer().threadHandle())
+            while (!rebuild->waitFor(20ms))
+                pumpMessages();
+        plugin.quit();
+    });
+
+    writeIni();
+    std::string answered;
+    int questions = 0;
+    platform::setMessageBoxHook([&](platform::HWND, const std::string&, const std::string&, platform::UINT) {
+        // The box's own loop dispatches this thread's messages meanwhile.
+        ++questions;
+        webapp::TuneletServer* server = plugin.getServer();
+        for (int i = 0; i < 3000 && server->listeningPort() == 0; ++i)
+            std::this_thread::sleep_for(10ms);
+        std::atomic<bool> done = false;
+        std::thread client([&, port = server->listeningPort()] {
+            answered = httpGet(port, "getvolume");
+            done = true;
+        });
+        while (!done) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            pumpMessages();
+        }
+        client.join();
+        return platform::IDCANCEL;
+    });
+    onNewPlayerThread([&](HWND window) {
+        plugin.pluginRecord()->hwndParent = reinterpret_cast<platform::HWND>(window);
+        plugin.initFrom(modulePath);
+        plugin.quit();
+    });
+    platform::setMessageBoxHook({});
+
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(answered, std::to_string(playerVolume)) << "the player's window did not get the request";
+    std::error_code ignored;
+    fs::remove_all(home, ignored);
+    WSACleanup();
+}
