@@ -11,14 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <thread>
 
@@ -32,52 +30,17 @@ constexpr LRESULT playerVolume = 201;
 /// The player's main window: its volume, 0 for every other request.
 LRESULT CALLBACK playerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == platform::WM_WA_IPC && lParam == platform::IPC_SETVOLUME &&
-        static_cast<int>(wParam) == platform::IPC_GETVOLUME_QUERY)
-        return playerVolume;
     if (message == platform::WM_WA_IPC)
-        return 0;
+        return lParam == platform::IPC_SETVOLUME && static_cast<int>(wParam) == platform::IPC_GETVOLUME_QUERY
+                   ? playerVolume
+                   : 0;
     return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-/// Dispatches what waits for this thread, with the system's calls only (the
-/// platform layer's loop would make the thread known to it).
-void pumpMessages()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-/// Runs `body` on a new thread that owns a new player window, as the
-/// player's thread: one the plug-in has never seen.
-void onNewPlayerThread(const std::function<void(HWND)>& body)
-{
-    std::thread([&] {
-        static const ATOM registered = [] {
-            WNDCLASSW wc{};
-            wc.lpfnWndProc = playerProc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"TuneletTestPlayer";
-            return RegisterClassW(&wc);
-        }();
-        ASSERT_NE(registered, 0);
-        HWND window = CreateWindowExW(0, L"TuneletTestPlayer", L"", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                      GetModuleHandleW(nullptr), nullptr);
-        ASSERT_NE(window, nullptr);
-        body(window);
-        DestroyWindow(window);
-    }).join();
 }
 
 /// The body of `GET /<path>` on 127.0.0.1:`port`; empty when it failed.
 std::string httpGet(std::uint16_t port, const std::string& path)
 {
     SOCKET peer = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (peer == INVALID_SOCKET)
-        return {};
     const DWORD limitMs = 60000;  // only against a hang: the answer comes at once or never
     setsockopt(peer, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limitMs), sizeof limitMs);
     sockaddr_in address{};
@@ -103,24 +66,20 @@ TEST(PluginStart, ARequestAnsweredWhileTheStartIsUnderWayReachesThePlayer)
 {
     WSADATA winsock;
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
+    // The folder stays: the server keeps its document root open for the
+    // process (the test's prefix is thrown away).
     const fs::path home = fs::temp_directory_path() / ("tunelet-start-" + std::to_string(GetCurrentProcessId()) + "-" +
                                                        std::to_string(GetTickCount()));
-    fs::create_directories(home / "Plugins");
-    const std::string modulePath = (home / "Plugins" / "gen_Tunelet.dll").string();
-    auto writeIni = [&] {
-        std::ofstream(home / "Plugins" / "gen_Tunelet.ini", std::ios::binary)
-            << "[Tunelet Remote Control Plugin v1.0]\r\nlistenIP=127.0.0.1\r\nlistenPort=0\r\n"
-               "requirePassword=0\r\nNeedsIndex=1\r\n";
-    };
-    host::PluginInstance& plugin = host::PluginInstance::instance();
     // An index was begun before: the flag asks whether to build it again.
     fs::create_directories(home / "Plugins" / "gen_Tunelet" / "search-index");
+    std::ofstream(home / "Plugins" / "gen_Tunelet.ini", std::ios::binary)
+        << "[Tunelet Remote Control Plugin v1.0]\r\nlistenIP=127.0.0.1\r\nlistenPort=0\r\n"
+           "requirePassword=0\r\nNeedsIndex=1\r\n";
+    host::PluginInstance& plugin = host::PluginInstance::instance();
 
-    writeIni();
     std::string answered;
     int questions = 0;
     platform::setMessageBoxHook([&](platform::HWND, const std::string&, const std::string&, platform::UINT) {
-        // The box's own loop dispatches this thread's messages meanwhile.
         ++questions;
         webapp::TuneletServer* server = plugin.getServer();
         for (int i = 0; i < 3000 && server->listeningPort() == 0; ++i)
@@ -130,23 +89,34 @@ TEST(PluginStart, ARequestAnsweredWhileTheStartIsUnderWayReachesThePlayer)
             answered = httpGet(port, "getvolume");
             done = true;
         });
-        while (!done) {
+        // As the box's own loop does, with the system's calls only (the
+        // platform layer's loop would make the thread known to it).
+        for (MSG message; !done;) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-            pumpMessages();
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
         }
         client.join();
         return IDCANCEL;
     });
-    onNewPlayerThread([&](HWND window) {
+    // The player's thread: one the plug-in has never seen.
+    std::thread([&] {
+        WNDCLASSW type{};
+        type.lpfnWndProc = playerProc;
+        type.hInstance = GetModuleHandleW(nullptr);
+        type.lpszClassName = L"TuneletTestPlayer";
+        ASSERT_NE(RegisterClassW(&type), 0);
+        HWND window = CreateWindowExW(0, type.lpszClassName, L"", 0, 0, 0, 0, 0, nullptr, nullptr, type.hInstance,
+                                      nullptr);
+        ASSERT_NE(window, nullptr);
         plugin.pluginRecord()->hwndParent = reinterpret_cast<platform::HWND>(window);
-        plugin.initFrom(modulePath);
+        plugin.initFrom((home / "Plugins" / "gen_Tunelet.dll").string());
         plugin.quit();
-    });
+        DestroyWindow(window);
+    }).join();
     platform::setMessageBoxHook({});
 
     EXPECT_EQ(questions, 1);
     EXPECT_EQ(answered, std::to_string(playerVolume)) << "the player's window did not get the request";
-    // The folder stays: the server keeps its document root open for the
-    // process (the test's prefix is thrown away).
     WSACleanup();
 }
