@@ -1,8 +1,6 @@
-// The plug-in started on a window made with the system's own calls, as the
-// real player's is: its thread is unknown to the plug-in until the plug-in
-// subclasses the window. A request the server answers while the start is
-// still under way (the question about an index cut short is open) must reach
-// the window all the same.
+// The plug-in started on a window of a thread it has never seen, as the real
+// player's is: a request answered while the start is still under way (the
+// question about an index cut short is open) must reach the window.
 #include "host/PluginInstance.h"
 #include "platform/MessageBox.h"
 #include "platform/PlayerMessages.h"
@@ -31,9 +29,7 @@ constexpr LRESULT playerVolume = 201;
 LRESULT CALLBACK playerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == platform::WM_WA_IPC)
-        return lParam == platform::IPC_SETVOLUME && static_cast<int>(wParam) == platform::IPC_GETVOLUME_QUERY
-                   ? playerVolume
-                   : 0;
+        return lParam == platform::IPC_SETVOLUME ? playerVolume : 0;
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -43,9 +39,7 @@ std::string httpGet(std::uint16_t port, const std::string& path)
     SOCKET peer = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     const DWORD limitMs = 60000;  // only against a hang: the answer comes at once or never
     setsockopt(peer, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limitMs), sizeof limitMs);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
+    sockaddr_in address{AF_INET, htons(port), {}, {}};
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     std::string answer;
     if (connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
@@ -66,8 +60,7 @@ TEST(PluginStart, ARequestAnsweredWhileTheStartIsUnderWayReachesThePlayer)
 {
     WSADATA winsock;
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
-    // The folder stays: the server keeps its document root open for the
-    // process (the test's prefix is thrown away).
+    // Left behind: the server keeps its document root open for the process.
     const fs::path home = fs::temp_directory_path() / ("tunelet-start-" + std::to_string(GetCurrentProcessId()) + "-" +
                                                        std::to_string(GetTickCount()));
     // An index was begun before: the flag asks whether to build it again.
@@ -89,8 +82,8 @@ TEST(PluginStart, ARequestAnsweredWhileTheStartIsUnderWayReachesThePlayer)
             answered = httpGet(port, "getvolume");
             done = true;
         });
-        // As the box's own loop does, with the system's calls only (the
-        // platform layer's loop would make the thread known to it).
+        // As the box's loop, with the system's calls only (the platform
+        // layer's would make the thread known to it).
         for (MSG message; !done;) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
             while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
@@ -99,7 +92,6 @@ TEST(PluginStart, ARequestAnsweredWhileTheStartIsUnderWayReachesThePlayer)
         client.join();
         return IDCANCEL;
     });
-    // The player's thread: one the plug-in has never seen.
     std::thread([&] {
         WNDCLASSW type{};
         type.lpfnWndProc = playerProc;

@@ -35,19 +35,6 @@ def image(path, source, extra=()):
     ffmpeg("-f", "lavfi", "-i", source, "-frames:v", "1", *extra, path)
 
 
-def with_orientation(jpeg, orientation):
-    """The JPEG with an EXIF block saying how it is turned (tag 274), after
-    its JFIF block."""
-    tiff = b"MM\x00\x2a" + struct.pack(">IH", 8, 1) + struct.pack(">HHIHH", 274, 3, 1, orientation, 0) + \
-        struct.pack(">I", 0)
-    exif = b"Exif\x00\x00" + tiff
-    segment = b"\xff\xe1" + struct.pack(">H", len(exif) + 2) + exif
-    at = 2
-    if jpeg[2:4] == b"\xff\xe0":
-        at = 4 + struct.unpack(">H", jpeg[4:6])[0]
-    return jpeg[:at] + segment + jpeg[at:]
-
-
 def vorbis_picture(png):
     """A Vorbis comment's picture: a FLAC picture block (front cover), in Base64."""
     mime = b"image/png"
@@ -78,10 +65,6 @@ def main():
     image("clear.png", "color=c=0x00808080:s=400x200", ("-vf", "format=rgba"))
     image("picture.bmp", "testsrc=s=640x480")
     image("clear.webp", "color=c=0x00808080:s=300x150", ("-vf", "format=rgba"))
-    # A photo 400 x 200 as stored, and a copy that says it was taken turned right.
-    image("stored.jpg", "testsrc=s=400x200")
-    with open("stored.jpg", "rb") as f, open("turned6.jpg", "wb") as turned:
-        turned.write(with_orientation(f.read(), 6))
     # More pixels than the scaler decodes, in a few bytes.
     image("bomb.png", "color=c=black:s=7000x7000", ("-pix_fmt", "monob"))
     open("done", "w").close()
