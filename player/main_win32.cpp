@@ -1,8 +1,8 @@
 // tunelet-player on Windows: loads every Plugins\gen_*.dll beside the
 // program, plays on the simulated clock (the audio is the real player's
-// business on Windows), answers the plug-ins' requests on its window thread
-// and shuts down cleanly on WM_CLOSE or a console's Ctrl+C, Ctrl+Break or
-// closing.
+// business on Windows; a peer's track is read once for its length), answers
+// the plug-ins' requests on its window thread and shuts down cleanly on
+// WM_CLOSE or a console's Ctrl+C, Ctrl+Break or closing.
 //
 //   tunelet-player [--audio=null] [--configure] [--headless] [--home DIR]
 // --audio=null is accepted (nothing plays aloud here anyway).
@@ -13,6 +13,7 @@
 // Linux (DIR\tunelet-player.m3u, DIR\Plugins).
 #include "platform/MessageBox.h"
 #include "platform/ModulePath.h"
+#include "player/PeerTrackPlayback.h"
 #include "player/Player.h"
 #include "player/SignalWatcher.h"
 #include "player/StateKeeper.h"
@@ -77,7 +78,10 @@ int main(int argc, char** argv)
     if (headless)
         platform::setMessageBoxHook(headlessMessageBox);
 
-    player::Player host(player::Player::defaultClock(), std::random_device{}(), std::cerr);
+    // The simulated clock, which learns a peer's track's length from its bytes.
+    const player::Clock& clock = player::Player::defaultClock();
+    player::Player host(clock, std::random_device{}(), std::cerr, player::readTrackTags,
+                        std::make_unique<player::PeerTrackPlayback>(clock, player::readUrlTrackTags));
     player::SignalWatcher watcher(host.mainWindow());
     if (!watcher.isWatching())
         std::cerr << "tunelet-player: cannot watch for the console's termination requests\n";

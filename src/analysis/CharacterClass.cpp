@@ -30,7 +30,7 @@ public:
     Utf8Classes(const Utf8Classes&) = delete;
     Utf8Classes& operator=(const Utf8Classes&) = delete;
 
-    bool alphabetic(wchar_t c) const
+    bool alphabetic(char32_t c) const
     {
         return locale != static_cast<locale_t>(nullptr) && ::iswalpha_l(static_cast<wint_t>(c), locale) != 0;
     }
@@ -51,23 +51,23 @@ const Utf8Classes& utf8Classes()
     return classes;
 }
 
-bool isEscapedByte(wchar_t c)
+bool isEscapedByte(char32_t c)
 {
     return c >= 0xDC80 && c <= 0xDCFF;
 }
 
 } // namespace
 
-bool isLetter(wchar_t c)
+bool isLetter(char32_t c)
 {
     if (c < 0x80)
-        return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+        return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z');
     return !isEscapedByte(c) && utf8Classes().alphabetic(c);
 }
 
 wchar_t foldNonAscii(wchar_t c)
 {
-    if (c < 0x80 || isEscapedByte(c))
+    if (c < 0x80 || isEscapedByte(static_cast<char32_t>(c)))
         return c;
     return utf8Classes().lower(c);
 }

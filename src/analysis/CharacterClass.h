@@ -10,14 +10,18 @@ namespace analysis {
 /// digit or a space. The escaped bytes of `decodeUtf8` (U+DC80 to U+DCFF)
 /// are in no class, so a byte that is not UTF-8 still ends a word.
 ///
+/// Classes are of code points, so that a character above U+FFFF is classed
+/// whole even where text holds it as a surrogate pair (Windows; see
+/// `characterAt` in analysis/WideText.h); a lone surrogate is no letter.
+///
 /// Threads: any. Without a UTF-8 locale on the machine nothing above ASCII
 /// is a letter.
-bool isLetter(wchar_t c);
-inline bool isDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-inline bool isAlphanumeric(wchar_t c) { return isDigit(c) || isLetter(c); }
-inline bool isSpace(wchar_t c)
+bool isLetter(char32_t c);
+inline bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+inline bool isAlphanumeric(char32_t c) { return isDigit(c) || isLetter(c); }
+inline bool isSpace(char32_t c)
 {
-    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\f' || c == L'\r';
+    return c == U' ' || c == U'\t' || c == U'\n' || c == U'\f' || c == U'\r';
 }
 
 /// The lower-case form of a letter above ASCII in the UTF-8 locale; ASCII

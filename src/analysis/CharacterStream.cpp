@@ -1,12 +1,15 @@
 #include "analysis/CharacterStream.h"
 
+#include "analysis/WideText.h"
+
 namespace analysis {
 
 namespace {
 
 constexpr std::int32_t chunkSize = 1024;
-/// What stays buffered before the read point when the buffer is compacted.
-constexpr std::size_t keptBehind = 2;
+/// What stays buffered before the read point when the buffer is compacted:
+/// two characters of at most two wide characters each.
+constexpr std::size_t keptBehind = 4;
 
 } // namespace
 
@@ -29,13 +32,29 @@ bool CharacterStream::fill()
     return true;
 }
 
+char32_t CharacterStream::nextCharacter(std::size_t& width)
+{
+    // A pair the reader split between two of its chunks is joined first.
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (buffered.size() - at == 1)
+            fill();
+    }
+    const Character next = characterAt(buffered, at);
+    width = next.width;
+    return next.code;
+}
+
 int CharacterStream::read()
 {
     if (at == buffered.size() && !fill()) {
         atEnd = true;
         return end;
     }
-    last = static_cast<int>(buffered[at++]);
+    std::size_t width = 1;
+    last = static_cast<int>(nextCharacter(width));
+    at += width;
+    lastWidths[1] = lastWidths[0];
+    lastWidths[0] = width;
     ++readPosition;
     return last;
 }
@@ -44,7 +63,9 @@ void CharacterStream::unread()
 {
     if (atEnd || at == 0)
         return;
-    --at;
+    at -= lastWidths[0];
+    lastWidths[0] = lastWidths[1];
+    lastWidths[1] = 1;
     --readPosition;
 }
 
@@ -52,7 +73,8 @@ int CharacterStream::peek()
 {
     if (at == buffered.size() && !fill())
         return end;
-    return static_cast<int>(buffered[at]);
+    std::size_t width = 1;
+    return static_cast<int>(nextCharacter(width));
 }
 
 } // namespace analysis

@@ -1,6 +1,7 @@
 #include "analysis/FilenameTokenizer.h"
 
 #include "analysis/CharacterClass.h"
+#include "analysis/WideText.h"
 
 namespace lucene::analysis::filename {
 
@@ -15,6 +16,20 @@ namespace {
 constexpr std::size_t longest = 255;
 constexpr int end = CharacterStream::end;
 
+/// The stream's characters are code points (a surrogate pair is one, see
+/// analysis/CharacterStream.h); the term's text holds them as decoded text
+/// does. Never called with `end`.
+char32_t character(int c)
+{
+    return static_cast<char32_t>(c);
+}
+
+/// The wide characters `c` takes in the term's text.
+std::size_t widthOf(int c)
+{
+    return sizeof(wchar_t) == 2 && c > 0xFFFF ? 2 : 1;
+}
+
 bool skippedBetweenTerms(int c)
 {
     switch (c) {
@@ -27,13 +42,13 @@ bool skippedBetweenTerms(int c)
     case '_':
         return true;
     default:
-        return isSpace(static_cast<wchar_t>(c));
+        return isSpace(character(c));
     }
 }
 
 bool alphanumeric(int c)
 {
-    return c >= 0 && isAlphanumeric(static_cast<wchar_t>(c));
+    return c >= 0 && isAlphanumeric(character(c));
 }
 
 /// Letters separated by dots with the final dot: "U.S.A." (the final dot
@@ -80,11 +95,11 @@ Token* FilenameTokenizer::next(Token* token)
             return nullptr;
         if (skippedBetweenTerms(c))
             continue;
-        if (isLetter(static_cast<wchar_t>(c))) {
+        if (isLetter(character(c))) {
             tokenStart = stream.position();
             return readAlphaNum(c, token);
         }
-        if (isDigit(static_cast<wchar_t>(c)) || c == '-') {
+        if (isDigit(character(c)) || c == '-') {
             tokenStart = stream.position();
             if (readNumber(false, c))
                 return produce(token);
@@ -96,15 +111,16 @@ void FilenameTokenizer::appendAlphanumerics()
 {
     for (;;) {
         const int c = stream.read();
-        if (c == end || !alphanumeric(c) || text.size() >= longest)
+        if (c == end || !alphanumeric(c) || text.size() + widthOf(c) > longest)
             return;
-        text += static_cast<wchar_t>(c);
+        ::analysis::appendCharacter(text, character(c));
     }
 }
 
 Token* FilenameTokenizer::readAlphaNum(int c, Token* token)
 {
-    text.assign(1, static_cast<wchar_t>(c));
+    text.clear();
+    ::analysis::appendCharacter(text, character(c));
     type = TokenType::alphanum;
     appendAlphanumerics();
     if (!stream.exhausted() && text.size() < longest - 1) {
@@ -146,7 +162,7 @@ bool FilenameTokenizer::readNumber(bool continued, int c)
     auto appendDigits = [this] {
         for (;;) {
             const int next = stream.read();
-            if (next == end || next < 0 || !isDigit(static_cast<wchar_t>(next)) || text.size() >= longest)
+            if (next == end || next < 0 || !isDigit(character(next)) || text.size() >= longest)
                 return next;
             text += static_cast<wchar_t>(next);
         }
@@ -164,10 +180,10 @@ bool FilenameTokenizer::readNumber(bool continued, int c)
         const int ender = appendDigits();
         if (ender == '.') {
             const int next = stream.peek();
-            if (next >= 0 && isDigit(static_cast<wchar_t>(next)))
+            if (next >= 0 && isDigit(character(next)))
                 return readNumber(true, '.');
             // A second dot with no digit after it is dropped.
-        } else if (ender != end && (ender < 0 || !isDigit(static_cast<wchar_t>(ender)))) {
+        } else if (ender != end && (ender < 0 || !isDigit(character(ender)))) {
             stream.unread();
         }
     } else {
@@ -188,7 +204,7 @@ bool FilenameTokenizer::consumedNothingSince(std::int32_t mark) const
     if (position != mark + 1)
         return false;
     const int last = stream.lastRead();
-    return last < 0 || isSpace(static_cast<wchar_t>(last)) ||
+    return last < 0 || isSpace(character(last)) ||
            !(alphanumeric(last) || last == '.' || last == '-' || last == '_');
 }
 
@@ -199,7 +215,7 @@ void FilenameTokenizer::readDotted(TokenType forcedType)
     int ender = end;
     const int first = stream.peek();
     if (first != '.' && first != '-') {
-        wchar_t previous = text.empty() ? L'\0' : text.back();
+        int previous = text.empty() ? 0 : static_cast<int>(text.back());
         while (text.size() < longest - 1) {
             const int c = stream.read();
             if (c == end)
@@ -208,14 +224,14 @@ void FilenameTokenizer::readDotted(TokenType forcedType)
                 ender = c;
                 break;
             }
-            if ((c == '.' || c == '-') && (previous == L'.' || previous == L'-')) {
-                if (previous == L'-')
+            if ((c == '.' || c == '-') && (previous == '.' || previous == '-')) {
+                if (previous == '-')
                     text.pop_back();
                 ender = c;
                 break;
             }
-            text += static_cast<wchar_t>(c);
-            previous = static_cast<wchar_t>(c);
+            ::analysis::appendCharacter(text, character(c));
+            previous = c;
         }
     }
     auto typeByDots = [&] {
@@ -256,11 +272,11 @@ void FilenameTokenizer::readApostrophe()
         const int c = stream.read();
         if (c == end)
             break;
-        if (!isLetter(static_cast<wchar_t>(c)) || text.size() >= longest) {
+        if (!isLetter(character(c)) || text.size() + widthOf(c) > longest) {
             ender = c;
             break;
         }
-        text += static_cast<wchar_t>(c);
+        ::analysis::appendCharacter(text, character(c));
     }
     if (text.back() == L'\'' || consumedNothingSince(mark)) {
         text.pop_back();

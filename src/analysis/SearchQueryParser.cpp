@@ -1,6 +1,7 @@
 #include "analysis/SearchQueryParser.h"
 
 #include "analysis/TermFolding.h"
+#include "analysis/WideText.h"
 
 #include <CLucene/search/ConstantScoreQuery.h>
 #include <CLucene/search/PrefixQuery.h>
@@ -31,6 +32,16 @@ TCHAR* foldInPlace(TCHAR* text)
     return text;
 }
 
+/// True when `text` is one CJK character (a surrogate pair where wide
+/// characters are 16 bits, see analysis/WideText.h).
+bool isOneCjkCharacter(std::wstring_view text)
+{
+    if (text.empty())
+        return false;
+    const ::analysis::Character first = ::analysis::characterAt(text, 0);
+    return first.width == text.size() && ::analysis::isCjk(first.code);
+}
+
 /// The term of a one-term query; null for any other query.
 const TCHAR* singleTerm(const Query* query)
 {
@@ -53,7 +64,7 @@ Query* SearchQueryParser::getFieldQuery(const TCHAR* field, TCHAR* queryText)
 {
     std::unique_ptr<Query> query(QueryParser::getFieldQuery(field, queryText));
     const TCHAR* text = singleTerm(query.get());
-    if (text == nullptr || text[0] == 0 || text[1] != 0 || !::analysis::isCjk(text[0]))
+    if (text == nullptr || !isOneCjkCharacter(text))
         return query.release();
     Term* prefix = _CLNEW Term(field, text);
     Query* everyStart = _CLNEW lucene::search::ConstantScoreQuery(_CLNEW lucene::search::PrefixFilter(prefix));

@@ -1,6 +1,7 @@
 #include "analysis/SearchTermFilter.h"
 
 #include "analysis/TermFolding.h"
+#include "analysis/WideText.h"
 
 namespace lucene::analysis::filename {
 
@@ -14,23 +15,32 @@ SearchTermFilter::~SearchTermFilter() = default;
 void SearchTermFilter::cut(const std::wstring& folded, std::int32_t firstIncrement)
 {
     std::int32_t increment = firstIncrement;
-    auto add = [&](std::wstring text, std::int32_t step) {
-        pending.push_back({std::move(text), step});
+    auto add = [&](std::size_t from, std::size_t to, std::int32_t step) {
+        pending.push_back({folded.substr(from, to - from), step});
         increment = 1;
     };
+    // Counted in characters: where a character above U+FFFF is a surrogate
+    // pair (Windows) the pair is one character of a run.
+    auto isCjkAt = [&](std::size_t at) { return ::analysis::isCjk(::analysis::characterAt(folded, at).code); };
+    auto after = [&](std::size_t at) { return at + ::analysis::characterAt(folded, at).width; };
     std::size_t i = 0;
     while (i < folded.size()) {
+        const bool cjk = isCjkAt(i);
         std::size_t end = i;
-        const bool cjk = ::analysis::isCjk(folded[i]);
-        while (end < folded.size() && ::analysis::isCjk(folded[end]) == cjk)
-            ++end;
-        if (!cjk || end - i == 1) {
-            add(folded.substr(i, end - i), increment);
+        std::size_t last = i;  // where the run's last character starts
+        std::size_t characters = 0;
+        while (end < folded.size() && isCjkAt(end) == cjk) {
+            last = end;
+            end = after(end);
+            ++characters;
+        }
+        if (!cjk || characters == 1) {
+            add(i, end, increment);
         } else {
-            for (std::size_t at = i; at + 1 < end; ++at)
-                add(folded.substr(at, 2), increment);
+            for (std::size_t at = i; at != last; at = after(at))
+                add(at, after(after(at)), increment);
             if (lastCharacters)
-                add(folded.substr(end - 1, 1), 0);
+                add(last, end, 0);
         }
         i = end;
     }

@@ -33,7 +33,7 @@ void appendFolded(wchar_t c, std::wstring& out)
 {
     // Widened: where wchar_t has 16 bits (Windows) no unit is above 0xFFFF.
     const auto code = static_cast<std::int64_t>(c);
-    if (isCjk(c) || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+    if (isCjk(static_cast<char32_t>(code)) || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
         out += c;
         return;
     }
@@ -60,10 +60,8 @@ void appendFolded(wchar_t c, std::wstring& out)
 
 } // namespace
 
-bool isCjk(wchar_t unit)
+bool isCjk(char32_t c)
 {
-    // Widened: where wchar_t has 16 bits (Windows) no unit is above 0xFFFF.
-    const auto c = static_cast<std::int64_t>(unit);
     return (c >= 0x3040 && c <= 0x30FF)      // Hiragana, Katakana
            || (c >= 0x31F0 && c <= 0x31FF)   // Katakana phonetic extensions
            || (c >= 0xFF66 && c <= 0xFF9F)   // half-width Katakana

@@ -8,8 +8,11 @@ namespace analysis {
 /// True for the characters of scripts written without spaces between words,
 /// which search reads two at a time: Han ideographs (with their extensions
 /// and compatibility forms), Hiragana, Katakana (with the half-width forms
-/// and phonetic extensions) and Hangul (syllables and jamo). Any thread.
-bool isCjk(wchar_t c);
+/// and phonetic extensions) and Hangul (syllables and jamo). Takes a code
+/// point, so that a Han character above U+FFFF is one even where text holds
+/// it as a surrogate pair (see `characterAt` in analysis/WideText.h). Any
+/// thread.
+bool isCjk(char32_t c);
 
 /// The form a term is indexed and looked up under, so that a name is found
 /// whatever accents the query gives or leaves out: letters lose their

@@ -71,22 +71,6 @@ void appendUtf8(std::string& out, std::uint32_t c)
     }
 }
 
-/// Where wide characters are 16 bits (Windows), a code point above U+FFFF
-/// takes a surrogate pair. No other character of the decoded text is a high
-/// surrogate, so a pair is never mistaken for an escaped byte.
-void appendWide(std::wstring& text, std::uint32_t codePoint)
-{
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (codePoint > 0xFFFF) {
-            codePoint -= 0x10000;
-            text += static_cast<wchar_t>(0xD800 + (codePoint >> 10));
-            text += static_cast<wchar_t>(0xDC00 + (codePoint & 0x3FF));
-            return;
-        }
-    }
-    text += static_cast<wchar_t>(codePoint);
-}
-
 bool isHighSurrogate(std::uint32_t c)
 {
     return c >= 0xD800 && c <= 0xDBFF;
@@ -110,7 +94,7 @@ std::wstring decodeUtf8(std::string_view bytes)
             text += static_cast<wchar_t>(escapeBase + static_cast<unsigned char>(bytes[at]));
             ++at;
         } else {
-            appendWide(text, codePoint);
+            appendCharacter(text, codePoint);
             at += length;
         }
     }
@@ -133,6 +117,35 @@ std::string encodeUtf8(std::wstring_view text)
             appendUtf8(bytes, c);
     }
     return bytes;
+}
+
+/// Where wide characters are 16 bits (Windows), a code point above U+FFFF
+/// takes a surrogate pair. No other character of the decoded text is a high
+/// surrogate, so a pair is never mistaken for an escaped byte.
+void appendCharacter(std::wstring& text, char32_t code)
+{
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (code > 0xFFFF) {
+            code -= 0x10000;
+            text += static_cast<wchar_t>(0xD800 + (code >> 10));
+            text += static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
+            return;
+        }
+    }
+    text += static_cast<wchar_t>(code);
+}
+
+Character characterAt(std::wstring_view text, std::size_t at)
+{
+    const auto unit = static_cast<std::uint32_t>(text[at]);
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (isHighSurrogate(unit) && at + 1 < text.size()) {
+            const auto low = static_cast<std::uint32_t>(text[at + 1]);
+            if (isLowSurrogate(low))
+                return {static_cast<char32_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)), 2};
+        }
+    }
+    return {static_cast<char32_t>(unit), 1};
 }
 
 std::wstring widenBytes(std::string_view bytes)

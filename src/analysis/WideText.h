@@ -26,4 +26,20 @@ std::wstring widenBytes(std::string_view bytes);
 /// Keeps the low 8 bits of every character.
 std::string narrowBytes(std::wstring_view text);
 
+/// One character of decoded text: its code point and the wide characters
+/// that hold it, 2 for a surrogate pair where wide characters are 16 bits
+/// (Windows), otherwise 1. What is not a pair is read as it stands, an
+/// escaped byte included.
+struct Character {
+    char32_t code;
+    std::size_t width;
+};
+
+/// The character that starts at `text[at]` (`at` < `text.size()`).
+Character characterAt(std::wstring_view text, std::size_t at);
+
+/// Appends `code` as decoded text holds it (a surrogate pair above U+FFFF
+/// where wide characters are 16 bits).
+void appendCharacter(std::wstring& text, char32_t code);
+
 } // namespace analysis

@@ -82,6 +82,14 @@ int PluginInstance::initFrom(const std::string& modulePath)
 
     webApplication = std::make_unique<webapp::WebApplication>(record.hwndParent, record.hDllInstance, *settings);
 
+    // The player's window is subclassed before the server may answer
+    // anything: on Windows that is when this thread starts taking the
+    // requests that connections hand to the window without waiting, so a
+    // request answered while the start is still under way (the question
+    // below is open for as long as the user takes) reaches the player.
+    previousWindowProc = setWindowProc(record.hwndParent, &windowProc);
+    subclassed = previousWindowProc != nullptr;
+
     // An address or port that cannot be listened on leaves the server made
     // but stopped; the player runs on without it. The server takes its
     // document root, time-out and access rules from the settings.
@@ -105,9 +113,6 @@ int PluginInstance::initFrom(const std::string& modulePath)
         // read now, in the background, rather than by their first user.
         webApplication->library->prepareCurrentIndex();
     }
-
-    previousWindowProc = setWindowProc(record.hwndParent, &windowProc);
-    subclassed = previousWindowProc != nullptr;
     return 0;
 }
 
@@ -128,7 +133,8 @@ void PluginInstance::askToReindex()
 
 void PluginInstance::config()
 {
-    if (!settings)
+    // The window is subclassed before the server is made.
+    if (!settings || !server)
         return;
     // Without a widget application (a headless host) no dialog can be made,
     // which is answered as every failure to make it is.

@@ -4,6 +4,8 @@
 // started it; every interface is held by a ComPtr.
 #include "library/ImageScaler.h"
 
+#include "library/ImageOrientation.h"
+
 #include <objbase.h>
 #include <wincodec.h>
 #include <wrl/client.h>
@@ -32,6 +34,35 @@ public:
 private:
     bool started;
 };
+
+/// A PROPVARIANT cleared when it goes.
+class PropVariant {
+public:
+    PropVariant() { PropVariantInit(&value); }
+    ~PropVariant() { PropVariantClear(&value); }
+    PropVariant(const PropVariant&) = delete;
+    PropVariant& operator=(const PropVariant&) = delete;
+    PROPVARIANT* get() { return &value; }
+    const PROPVARIANT& operator*() const { return value; }
+
+private:
+    PROPVARIANT value;
+};
+
+/// The EXIF orientation in the frame's metadata (JPEG's APP1, or TIFF's own
+/// directory); 1, as stored, when there is none.
+int orientationOf(IWICBitmapFrameDecode* frame)
+{
+    ComPtr<IWICMetadataQueryReader> metadata;
+    if (FAILED(frame->GetMetadataQueryReader(&metadata)))
+        return 1;
+    for (const wchar_t* query : {L"/app1/ifd/{ushort=274}", L"/ifd/{ushort=274}"}) {
+        PropVariant value;
+        if (SUCCEEDED(metadata->GetMetadataByName(query, value.get())) && (*value).vt == VT_UI2)
+            return (*value).uiVal;
+    }
+    return 1;
+}
 
 /// The media type of a container, when an image in it may be sent as it came.
 std::string sendableType(const GUID& container)
@@ -140,6 +171,31 @@ std::optional<ScaledImage> encoded(IWICImagingFactory* factory, IWICBitmapSource
     return ScaledImage{std::move(bytes), transparent ? "image/png" : "image/jpeg"};
 }
 
+/// `source` turned upright for the EXIF orientation `orientation` (see
+/// library/ImageOrientation.h): its pixels read, turned and made a bitmap
+/// again, which at most the scaled size costs. The system's flip-rotator is
+/// not used: Wine's cannot turn or mirror left to right.
+ComPtr<IWICBitmapSource> upright(IWICImagingFactory* factory, IWICBitmapSource* source, int orientation)
+{
+    if (orientation < 2 || orientation > 8)
+        return source;
+    ComPtr<IWICBitmapSource> pixels = converted(factory, source, GUID_WICPixelFormat32bppBGRA);
+    Pixels stored;
+    if (!pixels || FAILED(pixels->GetSize(&stored.width, &stored.height)))
+        return nullptr;
+    stored.values.resize(static_cast<std::size_t>(stored.width) * stored.height);
+    if (FAILED(pixels->CopyPixels(nullptr, stored.width * 4, static_cast<UINT>(stored.values.size() * 4),
+                                  reinterpret_cast<BYTE*>(stored.values.data()))))
+        return nullptr;
+    Pixels turned = turnedUpright(stored, orientation);
+    ComPtr<IWICBitmap> bitmap;
+    if (FAILED(factory->CreateBitmapFromMemory(turned.width, turned.height, GUID_WICPixelFormat32bppBGRA,
+                                               turned.width * 4, static_cast<UINT>(turned.values.size() * 4),
+                                               reinterpret_cast<BYTE*>(turned.values.data()), &bitmap)))
+        return nullptr;
+    return bitmap;
+}
+
 /// `width` by `height` made to fit in a square of `side`, aspect kept
 /// (rounded down, at least one pixel).
 std::pair<UINT, UINT> fitted(UINT width, UINT height, int side)
@@ -193,6 +249,11 @@ std::optional<ScaledImage> scaleImage(std::string_view encodedBytes, int maximum
             return std::nullopt;
         image = scaler;
     }
+    // Sent as it came, a photo keeps its orientation for the browser to
+    // apply; written anew it loses it, so it is turned upright here.
+    image = upright(factory.Get(), image.Get(), orientationOf(frame.Get()));
+    if (!image)
+        return std::nullopt;
     return encoded(factory.Get(), image.Get(), hasAlpha(factory.Get(), frame.Get()));
 }
 

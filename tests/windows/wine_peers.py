@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """A Linux player and the Windows host under Wine on one network: each finds
-the other by its announcements, and each plays (the Linux one for real,
-through its null audio output) or enqueues the other's music.
+the other by its announcements, and each plays the other's music (the Linux
+one for real, through its null audio output; the Windows one on its
+simulated clock, which needs the song's length), as its console status
+document tells.
    wine_peers.py CMAKE LINUX_BUILD DIST
 Inside tools/netns.sh only (announcements are broadcast), with WINEPREFIX set."""
-import json, os, shutil, sys, tempfile, unittest, urllib.parse, urllib.request
+import json, os, re, shutil, sys, tempfile, unittest, urllib.parse, urllib.request
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 CMAKE, LINUX_BUILD = sys.argv.pop(1), sys.argv.pop(1)
@@ -26,7 +28,26 @@ def key_of(port, listing):
     return next((key for key in listing if key.endswith(f":{port}/")), None)
 
 
+def console(player):
+    """The console status document, with its position (a fraction of the
+    length, 0 while the length is unknown) and length in ms."""
+    text = get(player.port, "consolestatus.xml")
+    field = lambda name: re.search(f"<{name}>([^<]*)</{name}>", text).group(1)
+    return text, float(field("position")), int(field("lengthms"))
+
+
 class LinuxAndWindows(unittest.TestCase):
+    def assert_plays(self, player, song):
+        """`player` plays its one entry, `song` from its peer, onwards from
+        the start of a length it knows."""
+        get(player.port, "play")
+
+        def onwards():
+            text, position, length = console(player)
+            return song in urllib.parse.unquote(text) and 0 < position < 1 and length > 0
+        self.assertTrue(wait_until(onwards, 30), console(player)[0])
+        get(player.port, "stop")
+
     def test_each_finds_the_other_and_plays_its_music(self):
         stage = tempfile.mkdtemp(prefix="tunelet-wine-peers.")
         self.addCleanup(shutil.rmtree, stage, True)
@@ -55,11 +76,11 @@ class LinuxAndWindows(unittest.TestCase):
         # The Linux player plays the Windows one's song, downloaded from it.
         name = enqueue_from(linux, windows, windows_path(os.path.join(stage, "windows", "album")))
         self.assertIn("windows song.wav", urllib.parse.unquote(name))
-        get(linux.port, "play")
-        self.assertTrue(wait_until(lambda: float(get(linux.port, "getposition") or 0) > 0, 20))
-        get(linux.port, "stop")
-        # The Windows one lists the Linux one's song as a download from it.
-        enqueue_from(windows, linux, os.path.join(stage, "linux", "album"))
+        self.assert_plays(linux, "windows song.wav")
+        # The Windows one plays the Linux one's song, downloaded from it.
+        name = enqueue_from(windows, linux, os.path.join(stage, "linux", "album"))
+        self.assertIn("linux song.wav", urllib.parse.unquote(name))
+        self.assert_plays(windows, "linux song.wav")
 
 
 if __name__ == "__main__":

@@ -94,6 +94,7 @@ class WindowsHost(unittest.TestCase):
         status = get(port, "consolestatus.xml")
         self.assertIn(f"<filename><![CDATA[{windows_path(self.song)}]]></filename>", status)
         self.assertIn("<title><![CDATA[Ocean Song.wav]]></title>", status)  # named from the file
+        self.assertIn("<lengthms>4000</lengthms>", status)  # from the file's tags, as on Linux
 
     def test_library_download_with_a_range_and_search(self):
         port = self.player.port
