@@ -1,6 +1,7 @@
 #include "http/DocumentRoot.h"
 
 #include <algorithm>
+#include <utility>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -221,6 +222,14 @@ RootFile openBelowRoot(const std::string& documentRoot, std::string_view relativ
         // rights or descriptors: the thorough way decides, as it always did.
         return openResolved(*root, relative);
     }
+}
+
+void closeOpenedRoot(const std::string& documentRoot)
+{
+    std::shared_ptr<OpenedRoot> closing;  // closed once the lock is let go
+    std::lock_guard guard(rootLock);
+    if (lastRoot && lastRoot->configured == documentRoot)
+        closing = std::exchange(lastRoot, nullptr);
 }
 
 } // namespace http

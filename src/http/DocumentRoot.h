@@ -29,4 +29,9 @@ struct RootFile {
 /// second. A fifo or device never blocks the open. Any thread.
 RootFile openBelowRoot(const std::string& documentRoot, std::string_view relative);
 
+/// Lets go of the descriptor kept open on `documentRoot` (if it is the one
+/// kept), so that a server gone holds its folder no longer: on Windows an
+/// open folder cannot be removed. The next lookup opens it again. Any thread.
+void closeOpenedRoot(const std::string& documentRoot);
+
 } // namespace http

@@ -1,5 +1,7 @@
 #include "http/Server.h"
 
+#include "http/DocumentRoot.h"
+
 #include "http/Admission.h"
 #include "http/RequestThread.h"
 #include "http/StateStore.h"
@@ -23,6 +25,7 @@ Server::Server(std::uint32_t listenAddress, std::uint16_t listenPort) : wanted{l
 Server::~Server()
 {
     stop();
+    closeOpenedRoot(documentRoot);
 }
 
 bool Server::start()

@@ -2,6 +2,7 @@
 #include "http/FileResponse.h"
 #include "http/MediaTypes.h"
 #include "http/RangeHeader.h"
+#include "http/Server.h"
 #include "message/Request.h"
 #include "message/Response.h"
 #include "message/SocketStream.h"
@@ -330,6 +331,33 @@ TEST_F(FileAnswers, ARootRemovedOrMadeAgainIsFollowed)
     writeFile(root / "song.mp3", "new");
     EXPECT_EQ(get("song.mp3").body, "new");
     EXPECT_FALSE(get("SONG.MP3").served);  // only in the old one
+}
+
+TEST_F(FileAnswers, AServerGoneHoldsItsFolderNoLonger)
+{
+    const fs::path canonical = fs::canonical(root);
+    auto held = [&canonical] {
+        std::error_code error;
+        for (const auto& fd : fs::directory_iterator("/proc/self/fd"))
+            if (fs::read_symlink(fd.path(), error) == canonical)
+                return true;
+        return false;
+    };
+    struct Unstarted final : http::Server {
+        Unstarted() : http::Server(0x7F000001, 0) {}
+        bool acceptConnection(platform::UniqueFd) override { return false; }
+    };
+    {
+        Unstarted server;
+        server.documentRoot = root.string();
+        BufferStream stream;
+        Response response;
+        response.socket = &stream;
+        ASSERT_TRUE(sendFile(response, server, Request{}, "song.mp3"));
+        EXPECT_TRUE(held());
+    }
+    EXPECT_FALSE(held());
+    EXPECT_EQ(get("song.mp3").body, patterned(600, 1));  // opened again when asked
 }
 
 TEST_F(FileAnswers, ANameAskedForInVainIsFoundOnceItIsMade)
