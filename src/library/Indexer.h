@@ -2,6 +2,7 @@
 
 #include "library/IndexStore.h"
 #include "library/LibraryEntry.h"
+#include "library/TagReader.h"
 #include "threading/Delegate.h"
 #include "threading/Thread.h"
 
@@ -126,6 +127,8 @@ private:
     std::vector<std::string> sharedDirectories;
     const Extensions indexExtensions;
     bool readsTags = true;
+    /// Reads the tags of files, on the indexing thread only.
+    TagReader tagReader;
     std::unique_ptr<lucene::analysis::filename::SearchAnalyzer> analyzer;
 };
 
