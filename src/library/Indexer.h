@@ -117,6 +117,8 @@ private:
     void crawl(const std::string& path, Writing& writing);
     void indexEntry(const LibraryEntry& entry, Writing& writing);
 
+    /// Reads the tags of files, on the indexing thread only.
+    TagReader tagReader;
     std::atomic<std::uint64_t> entries{0};
     std::atomic<std::uint64_t> tagReads{0};
     std::atomic<std::int64_t> started{0};
@@ -127,8 +129,6 @@ private:
     std::vector<std::string> sharedDirectories;
     const Extensions indexExtensions;
     bool readsTags = true;
-    /// Reads the tags of files, on the indexing thread only.
-    TagReader tagReader;
     std::unique_ptr<lucene::analysis::filename::SearchAnalyzer> analyzer;
 };
 
