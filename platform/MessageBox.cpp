@@ -1,6 +1,9 @@
+// Message boxes on both systems: through the installed hook, else the
+// system's own box (SystemMessageBox: standard error on Linux).
 #include "platform/MessageBox.h"
 
-#include <cstdio>
+#include "platform/SystemMessageBox.h"
+
 #include <mutex>
 
 namespace platform {
@@ -16,12 +19,6 @@ HookSlot& slot()
 {
     static HookSlot instance;
     return instance;
-}
-
-int headlessMessageBox(HWND, const std::string& text, const std::string& caption, UINT type)
-{
-    std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
-    return defaultMessageBoxAnswer(type);
 }
 
 } // namespace
@@ -43,7 +40,7 @@ int messageBox(HWND owner, const std::string& text, const std::string& caption, 
         std::lock_guard guard(s.lock);
         hook = s.hook;
     }
-    return hook ? hook(owner, text, caption, type) : headlessMessageBox(owner, text, caption, type);
+    return hook ? hook(owner, text, caption, type) : systemMessageBox(owner, text, caption, type);
 }
 
 int defaultMessageBoxAnswer(UINT type)

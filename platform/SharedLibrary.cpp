@@ -5,21 +5,6 @@
 
 namespace platform {
 
-SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : library(std::exchange(other.library, nullptr)), lastError(std::move(other.lastError))
-{
-}
-
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        library = std::exchange(other.library, nullptr);
-        lastError = std::move(other.lastError);
-    }
-    return *this;
-}
-
 bool SharedLibrary::open(const std::string& path)
 {
     close();

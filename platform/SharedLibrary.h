@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -16,8 +17,19 @@ inline constexpr const char* sharedLibrarySuffix = ".so";
 class SharedLibrary {
 public:
     SharedLibrary() = default;
-    SharedLibrary(SharedLibrary&& other) noexcept;
-    SharedLibrary& operator=(SharedLibrary&& other) noexcept;
+    SharedLibrary(SharedLibrary&& other) noexcept
+        : library(std::exchange(other.library, nullptr)), lastError(std::move(other.lastError))
+    {
+    }
+    SharedLibrary& operator=(SharedLibrary&& other) noexcept
+    {
+        if (this != &other) {
+            close();
+            library = std::exchange(other.library, nullptr);
+            lastError = std::move(other.lastError);
+        }
+        return *this;
+    }
     SharedLibrary(const SharedLibrary&) = delete;
     SharedLibrary& operator=(const SharedLibrary&) = delete;
     ~SharedLibrary() { close(); }

@@ -9,6 +9,8 @@
 #
 #   tools/build-windows.sh            dependencies (once) and the build
 #   tools/build-windows.sh deps       only the dependencies
+#   tools/build-windows.sh sources    only the installs and Debian's source
+#                                     entries (all that needs the package manager)
 # WINDOWS_DEPS and WINDOWS_BUILD name other folders for the two (a cold build
 # in throw-away folders, for one).
 set -euo pipefail
@@ -23,16 +25,7 @@ packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev cmake ni
   ffmpeg python3)
 
 install_packages() {
-  local missing=()
-  for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "build-windows: run first: sudo apt-get install -y ${missing[*]}" >&2
-    exit 1
-  fi
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+  "$root/tools/deps.sh" "${packages[@]}"
 }
 
 # Debian's source entries, for `apt-get source`, when the machine has none.
@@ -138,6 +131,7 @@ build_taglib() {
 
 install_packages
 ensure_sources
+[ "${1:-}" = sources ] && exit 0
 mkdir -p "$deps"
 build_clucene
 build_taglib

@@ -3,6 +3,9 @@
 # As root it runs apt-get quietly; otherwise it prints the one line to run and
 # fails. Idempotent: with everything present it does nothing. A package
 # manager lock held by another program is waited for (bounded, see below).
+# A package named with ":i386" adds that architecture first; recommended
+# packages are left out, and an install that would remove any package is
+# refused (Wine's recommendations once took away what the build needs).
 missing=""
 for p in "$@"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
@@ -14,6 +17,9 @@ if [ "$(id -u)" != 0 ]; then
 fi
 echo "Installing:$missing" >&2
 export DEBIAN_FRONTEND=noninteractive
+case "$missing" in
+  *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
+esac
 
 # Another program (an unattended upgrade, a software centre) may hold the
 # package manager's locks for a while: each apt-get is tried again every two
@@ -42,4 +48,10 @@ apt_locked() {
     waited=$((waited + 2))
   done
 }
-apt_locked update -qq && apt_locked install -y -qq --no-install-recommends $missing
+apt_locked update -qq || exit 1
+removed="$(apt-get install -s -q --no-install-recommends $missing | sed -n 's/^Remv \([^ ]*\).*/\1/p' | tr '\n' ' ')"
+if [ -n "$removed" ]; then
+  echo "Installing$missing would remove: $removed; refused." >&2
+  exit 1
+fi
+apt_locked install -y -qq --no-install-recommends $missing

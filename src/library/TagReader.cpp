@@ -78,6 +78,17 @@ bool hasPicture(TagLib::File* file)
     return false;
 }
 
+/// The tag the common fields are read from: a WAV file's common tag is its
+/// ID3v2 tag alone, while most WAV files carry their names in the RIFF INFO
+/// chunk, read when the ID3v2 tag says nothing.
+const TagLib::Tag* commonTag(TagLib::File& file, const TagLib::Tag* tag)
+{
+    if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(&file); wav && (tag == nullptr || tag->isEmpty()))
+        if (wav->hasInfoTag())
+            return wav->InfoTag();
+    return tag;
+}
+
 /// A file the tag library made: owned here, or by the reference its own
 /// detection gave (which gives its file up to nothing else).
 struct OpenedFile {
@@ -141,7 +152,7 @@ std::optional<TrackTags> TagReader::read(const std::string& path)
         return std::nullopt;
 
     TrackTags tags;
-    if (const TagLib::Tag* tag = file->tag()) {
+    if (const TagLib::Tag* tag = commonTag(*file, file->tag())) {
         tags.artist = tagText(tag->artist());
         tags.album = tagText(tag->album());
         tags.title = tagText(tag->title());

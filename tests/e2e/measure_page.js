@@ -56,10 +56,15 @@ function measure() {
     if (visible(el) && (box.width < 44 || box.height < 44)) targets.push(name(el) + " " + Math.round(box.width) + "x" + Math.round(box.height));
   }
   const firstRow = document.querySelector("#libraryBox .ml-list li[data-i]");
+  // Blank space between the top of the playlist and its first entry.
+  const playlist = document.querySelector(".playlist");
+  const firstEntry = playlist && playlist.querySelector("li:not(.spacer)");
   return {
     sideways: document.scrollingElement.scrollWidth - window.innerWidth,
     contrast, small, cut, targets,
     libraryRowBottom: firstRow ? firstRow.getBoundingClientRect().bottom : Infinity,
+    playlistGap: firstEntry ? firstEntry.getBoundingClientRect().top - playlist.getBoundingClientRect().top -
+      parseFloat(getComputedStyle(playlist).paddingTop) : 0,
     height: window.innerHeight,
     pathDirection: getComputedStyle(document.querySelector(".ml-path")).direction,
     pathText: document.querySelector(".ml-path").textContent,

@@ -51,6 +51,7 @@ const PHONE_CHECKS = [
   (m) => m.sideways > 0 ? "scrolls sideways by " + m.sideways + " px" : "",
   none("targets"), none("small"), none("contrast"), none("cut"),
   (m) => m.libraryRowBottom > m.height ? "the library's first row ends at " + m.libraryRowBottom : "",
+  (m) => m.playlistGap > 1 ? "the playlist's first entry starts " + m.playlistGap + " px down its list" : "",
 ];
 // [name, viewport, page, playlist entries, checks, screenshot]
 const LAYOUTS = [

@@ -27,6 +27,16 @@ TrackTags expectedFull(bool picture)
     return tags;
 }
 
+/// What a WAV file's RIFF INFO chunk keeps of the full tags: no album
+/// artist, no disc.
+TrackTags wavInfo()
+{
+    TrackTags tags = expectedFull(false);
+    tags.albumArtist.clear();
+    tags.disc = 0;
+    return tags;
+}
+
 /// A Vorbis comment's picture: the picture block of a FLAC stream, in Base64.
 std::string vorbisPicture(const std::string& image)
 {
@@ -62,6 +72,7 @@ protected:
             ASSERT_TRUE(librarytest::makeMediaFile(tree->path(name), fullTags, cover)) << name;
         ASSERT_TRUE(librarytest::makeMediaFile(tree->path("tagged.ogg"), oggTags));
         ASSERT_TRUE(librarytest::makeMediaFile(tree->path("nopicture.flac"), fullTags));
+        ASSERT_TRUE(librarytest::makeMediaFile(tree->path("tagged.wav"), fullTags));
         // Larger than the head and tail the reader keeps in memory, and a
         // tag that reaches past the head.
         for (const char* name : {"long.mp3", "long.flac"})
@@ -93,6 +104,8 @@ TEST_F(TagReaderTest, ReadsTagsLengthAndPictureOrNothing)
         {"tagged.ogg", expectedFull(true)},
         {"tagged.m4a", expectedFull(true)},
         {"nopicture.flac", expectedFull(false)},
+        // Names in the RIFF INFO chunk, which has no album artist nor disc.
+        {"tagged.wav", wavInfo()},
         {"long.mp3", expectedFull(true), 30},
         {"long.flac", expectedFull(true), 30},
         {"largecover.mp3", expectedFull(true), 30},
@@ -121,9 +134,9 @@ TEST_F(TagReaderTest, OneReaderOfManyFilesReadsEachAsAlone)
     // Small files after large ones and the other way round, files it cannot
     // read between them: what one file leaves in the reader's memory never
     // shows in the next.
-    const char* files[] = {"tagged.mp3",  "long.flac", "untagged.mp3", "largecover.mp3", "notes.mp3",
-                           "tagged.flac", "long.mp3",  "tagged.m4a",   "missing.mp3",    "tagged.ogg",
-                           "long.flac",   "nopicture.flac", "long.mp3", "tagged.mp3"};
+    const char* files[] = {"tagged.mp3", "long.flac", "untagged.mp3", "largecover.mp3", "notes.mp3",
+                           "tagged.wav", "tagged.flac", "long.mp3", "tagged.m4a", "missing.mp3",
+                           "tagged.ogg", "long.flac", "nopicture.flac", "long.mp3", "tagged.mp3"};
     library::TagReader reader;
     for (const char* file : files) {
         SCOPED_TRACE(file);
