@@ -3,6 +3,8 @@
 #include "analysis/TermFolding.h"
 #include "analysis/WideText.h"
 
+#include <algorithm>
+
 namespace lucene::analysis::filename {
 
 SearchTermFilter::SearchTermFilter(TokenStream* input, bool lastCharacters)
@@ -55,8 +57,18 @@ Token* SearchTermFilter::next(Token* token)
         startOffset = read->startOffset();
         endOffset = read->endOffset();
         type = read->type();
-        cut(::analysis::foldTerm(std::wstring_view(read->termBuffer(), read->termLength())),
-            read->getPositionIncrement());
+        const std::int32_t increment = read->getPositionIncrement();
+        ::analysis::foldTerm(std::wstring_view(read->termBuffer(), read->termLength()), folded);
+        if (std::none_of(folded.begin(), folded.end(), ::analysis::isCjk)) {
+            // No CJK run to cut (most terms): the folded term is the one
+            // piece, given at once; an empty one gives nothing.
+            if (folded.empty())
+                continue;
+            token->set(folded.c_str(), startOffset, endOffset, type);
+            token->setPositionIncrement(increment);
+            return token;
+        }
+        cut(folded, increment);
     }
     Piece piece = std::move(pending.front());
     pending.pop_front();

@@ -40,6 +40,8 @@ private:
 
     bool lastCharacters;
     std::deque<Piece> pending;
+    /// The term being cut, folded (its memory kept from term to term).
+    std::wstring folded;
     std::int32_t startOffset = 0;
     std::int32_t endOffset = 0;
     /// The term's type name, an interned text of the tokenizer.

@@ -77,6 +77,13 @@ bool isCjk(char32_t c)
 std::wstring foldTerm(std::wstring_view term)
 {
     std::wstring folded;
+    foldTerm(term, folded);
+    return folded;
+}
+
+void foldTerm(std::wstring_view term, std::wstring& folded)
+{
+    folded.clear();
     folded.reserve(term.size());
     for (const wchar_t c : term) {
         if (c < 0x80)
@@ -84,7 +91,6 @@ std::wstring foldTerm(std::wstring_view term)
         else
             appendFolded(c, folded);
     }
-    return folded;
 }
 
 } // namespace analysis

@@ -23,5 +23,8 @@ bool isCjk(char32_t c);
 /// CJK characters and the escaped bytes of `decodeUtf8` stay as they are. Pure; any thread; never fails (a character the Unicode
 /// tables cannot decompose is kept as it is).
 std::wstring foldTerm(std::wstring_view term);
+/// The same into `out` (replacing what it held, keeping its memory), for a
+/// caller that folds one term after another.
+void foldTerm(std::wstring_view term, std::wstring& out);
 
 } // namespace analysis

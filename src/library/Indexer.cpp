@@ -292,7 +292,7 @@ void Indexer::indexEntry(const LibraryEntry& entry, Writing& writing)
     if (known >= 0) {
         tags = writing.known.tags(known);
     } else if (!entry.isDirectory() && readsTags) {
-        tags = readTrackTags(entry.path);
+        tags = tagReader.read(entry.path);
         tagReads.fetch_add(1);
     }
 

@@ -2,6 +2,7 @@
 
 #include "library/IndexStore.h"
 #include "library/LibraryEntry.h"
+#include "library/TagReader.h"
 #include "threading/Delegate.h"
 #include "threading/Thread.h"
 
@@ -127,6 +128,8 @@ private:
     void crawl(const std::string& path, Writing& writing);
     void indexEntry(const LibraryEntry& entry, Writing& writing);
 
+    /// Reads the tags of files, on the indexing thread only.
+    TagReader tagReader;
     std::atomic<std::uint64_t> entries{0};
     std::atomic<std::uint64_t> tagReads{0};
     std::atomic<std::int64_t> started{0};

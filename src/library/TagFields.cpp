@@ -30,10 +30,15 @@ void addField(Document& document, const wchar_t* name, const std::wstring& value
     document.add(*new Field(name, value.c_str(), flags));
 }
 
-void addText(Document& document, const wchar_t* name, const std::string& text)
+/// `text` decoded, stored and indexed through the writer's analyzer when
+/// there is any; the decoded text, which the browse keys take too.
+std::wstring addText(Document& document, const wchar_t* name, const std::string& text)
 {
-    if (!text.empty())
-        addField(document, name, analysis::decodeUtf8(text), storedAndTokenized);
+    if (text.empty())
+        return {};
+    std::wstring decoded = analysis::decodeUtf8(text);
+    addField(document, name, decoded, storedAndTokenized);
+    return decoded;
 }
 
 void addNumber(Document& document, const wchar_t* name, std::int64_t number, int flags = storedOnlyFlags)
@@ -61,11 +66,11 @@ std::int64_t storedInteger(const Document& document, const wchar_t* name)
 
 void addTagFields(Document& document, const TrackTags& tags)
 {
-    addText(document, fields::artist, tags.artist);
-    addText(document, fields::albumArtist, tags.albumArtist);
-    addText(document, fields::album, tags.album);
+    const std::wstring artist = addText(document, fields::artist, tags.artist);
+    const std::wstring albumArtist = addText(document, fields::albumArtist, tags.albumArtist);
+    const std::wstring album = addText(document, fields::album, tags.album);
     addText(document, fields::title, tags.title);
-    addText(document, fields::genre, tags.genre);
+    const std::wstring genre = addText(document, fields::genre, tags.genre);
     addNumber(document, fields::track, tags.track);
     addNumber(document, fields::disc, tags.disc);
     addNumber(document, fields::year, tags.year, storedAndWhole);
@@ -73,15 +78,14 @@ void addTagFields(Document& document, const TrackTags& tags)
     if (tags.hasPicture)
         addField(document, fields::picture, L"1", storedOnlyFlags);
 
-    const std::string& filingArtist = tags.filingArtist();
+    // Each text decoded once, for its own field and the keys.
+    const std::wstring& filingArtist = albumArtist.empty() ? artist : albumArtist;
     if (!filingArtist.empty())
-        addField(document, fields::artistKey, analysis::decodeUtf8(filingArtist), wholeOnly);
-    if (!tags.album.empty())
-        addField(document, fields::albumKey,
-            analysis::decodeUtf8(filingArtist) + fields::albumKeySeparator + analysis::decodeUtf8(tags.album),
-            wholeOnly);
-    if (!tags.genre.empty())
-        addField(document, fields::genreKey, analysis::decodeUtf8(tags.genre), wholeOnly);
+        addField(document, fields::artistKey, filingArtist, wholeOnly);
+    if (!album.empty())
+        addField(document, fields::albumKey, filingArtist + fields::albumKeySeparator + album, wholeOnly);
+    if (!genre.empty())
+        addField(document, fields::genreKey, genre, wholeOnly);
 }
 
 std::optional<TrackTags> storedTags(const Document& document)

@@ -7,7 +7,9 @@
 
 namespace library {
 
-TagFileStream::TagFileStream(const std::string& path) : path(path)
+TagFileStream::TagFileStream(const std::string& path) : TagFileStream(path, owned) {}
+
+TagFileStream::TagFileStream(const std::string& path, TagLib::ByteVector& store) : path(path), cache(store)
 {
     if (path.empty() || path.find('\0') != std::string::npos)
         return;
@@ -18,10 +20,12 @@ TagFileStream::TagFileStream(const std::string& path) : path(path)
         return;
     size = static_cast<long>(status.size);
     // A file of at most both is read whole, with one call.
-    const long headSize = size <= 2 * cachedBytes ? size : cachedBytes;
+    headSize = size <= 2 * cachedBytes ? size : cachedBytes;
     const long tailSize = std::min(size - headSize, cachedBytes);
     tailStart = size - tailSize;
-    readable = fill(head, 0, headSize) && fill(tail, tailStart, tailSize);
+    // Kept memory is reused: only bytes beyond what it held are cleared.
+    cache.resize(static_cast<unsigned>(headSize + tailSize));
+    readable = fill(cache.data(), 0, headSize) && fill(cache.data() + headSize, tailStart, tailSize);
 }
 
 TagLib::ByteVector TagFileStream::readBlock(unsigned long length)
@@ -30,12 +34,15 @@ TagLib::ByteVector TagFileStream::readBlock(unsigned long length)
     if (count <= 0)
         return {};
     TagLib::ByteVector block;
-    if (position + count <= static_cast<long>(head.size()))
-        block = head.mid(static_cast<unsigned>(position), static_cast<unsigned>(count));
-    else if (position >= tailStart)
-        block = tail.mid(static_cast<unsigned>(position - tailStart), static_cast<unsigned>(count));
-    else if (!fill(block, position, count))
-        return {};
+    if (position + count <= headSize) {
+        block = cache.mid(static_cast<unsigned>(position), static_cast<unsigned>(count));
+    } else if (position >= tailStart) {
+        block = cache.mid(static_cast<unsigned>(headSize + position - tailStart), static_cast<unsigned>(count));
+    } else {
+        block.resize(static_cast<unsigned>(count));
+        if (!fill(block.data(), position, count))
+            return {};
+    }
     position += count;
     return block;
 }
@@ -46,12 +53,11 @@ void TagFileStream::seek(long offset, Position from)
     position = std::clamp(base + offset, 0L, size);
 }
 
-bool TagFileStream::fill(TagLib::ByteVector& block, long offset, long count) const
+bool TagFileStream::fill(char* to, long offset, long count) const
 {
-    block.resize(static_cast<unsigned>(count));
     long done = 0;
     while (done < count) {
-        const long got = platform::readAt(file.get(), block.data() + done, static_cast<std::size_t>(count - done),
+        const long got = platform::readAt(file.get(), to + done, static_cast<std::size_t>(count - done),
                                           static_cast<std::uint64_t>(offset + done));
         if (got <= 0)
             return false;

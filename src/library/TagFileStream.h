@@ -2,6 +2,7 @@
 
 #include "platform/UniqueFd.h"
 
+#include <taglib/tbytevector.h>
 #include <taglib/tiostream.h>
 
 #include <string>
@@ -24,6 +25,11 @@ public:
     /// (a pipe or a device in a shared folder cannot hold the caller), and
     /// reads its head and tail; `isOpen()` is false when any of that failed.
     explicit TagFileStream(const std::string& path);
+    /// The same, keeping the head and tail in `store`, whose memory a reader
+    /// of many files hands from one stream to the next so that no file costs
+    /// an allocation of its own. `store` must outlive the stream and every
+    /// block read from it, and is not used by anything else meanwhile.
+    TagFileStream(const std::string& path, TagLib::ByteVector& store);
 
     TagLib::FileName name() const override { return path.c_str(); }
     TagLib::ByteVector readBlock(unsigned long length) override;
@@ -38,14 +44,16 @@ public:
     void truncate(long) override {}
 
 private:
-    /// `count` bytes at `offset` into `block`; false when the file gave fewer.
-    bool fill(TagLib::ByteVector& block, long offset, long count) const;
+    /// `count` bytes at `offset` into `to`; false when the file gave fewer.
+    bool fill(char* to, long offset, long count) const;
 
     platform::UniqueFd file;
     long size = 0;
     std::string path;
-    TagLib::ByteVector head;
-    TagLib::ByteVector tail;
+    TagLib::ByteVector owned;
+    /// The head, then the tail, which begins at `tailStart` in the file.
+    TagLib::ByteVector& cache;
+    long headSize = 0;
     long tailStart = 0;
     long position = 0;
     bool readable = false;

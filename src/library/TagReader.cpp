@@ -1,6 +1,7 @@
 #include "library/TagReader.h"
 
 #include "library/FormatTags.h"
+#include "library/LibraryPath.h"
 #include "library/TagFileStream.h"
 #include "library/TagText.h"
 
@@ -11,6 +12,7 @@
 #include <taglib/asftag.h>
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mp4tag.h>
@@ -19,6 +21,7 @@
 #include <taglib/oggfile.h>
 #include <taglib/tag.h>
 #include <taglib/tpropertymap.h>
+#include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
@@ -86,24 +89,70 @@ const TagLib::Tag* commonTag(TagLib::File& file, const TagLib::Tag* tag)
     return tag;
 }
 
+/// A file the tag library made: owned here, or by the reference its own
+/// detection gave (which gives its file up to nothing else).
+struct OpenedFile {
+    std::unique_ptr<TagLib::File> owned;
+    TagLib::FileRef detected;
+
+    TagLib::File* get() const { return owned ? owned.get() : detected.file(); }
+};
+
+/// The file the tag library makes of `stream` for the commonest types,
+/// told by the extension as the library's own detection tells them, without
+/// that detection's steps (its resolvers, the whole path converted and
+/// upper-cased). Any other type, and a file its extension's reader finds
+/// invalid, go through the library's detection, which also looks at the
+/// content: the same file as it would make.
+void openFile(TagFileStream& stream, const std::string& path, OpenedFile& opened)
+{
+    constexpr auto style = TagLib::AudioProperties::Fast;
+    const std::string extension = extensionOf(path);
+    std::unique_ptr<TagLib::File>& file = opened.owned;
+    if (extension == "mp3")
+        file = std::make_unique<TagLib::MPEG::File>(&stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
+    else if (extension == "flac")
+        file = std::make_unique<TagLib::FLAC::File>(&stream, TagLib::ID3v2::FrameFactory::instance(), true, style);
+    else if (extension == "ogg")
+        file = std::make_unique<TagLib::Ogg::Vorbis::File>(&stream, true, style);
+    else if (extension == "m4a" || extension == "mp4")
+        file = std::make_unique<TagLib::MP4::File>(&stream, true, style);
+    if (file && file->isValid())
+        return;
+    file.reset();
+    stream.seek(0, TagLib::IOStream::Beginning);
+    opened.detected = TagLib::FileRef(&stream, true, style);
+}
+
 } // namespace
 
-std::optional<TrackTags> readTrackTags(const std::string& path)
+struct TagReader::Memory {
+    /// The head and tail of the file being read (see TagFileStream).
+    TagLib::ByteVector store;
+};
+
+TagReader::TagReader() : memory(std::make_unique<Memory>()) {}
+
+TagReader::~TagReader() = default;
+
+std::optional<TrackTags> TagReader::read(const std::string& path)
 {
-    TagFileStream stream(path);
+    TagFileStream stream(path, memory->store);
     if (!stream.isOpen())
         return std::nullopt;
     // The fast read takes lengths from the stream headers instead of scanning
     // whole files: the indexer reads every file of a library.
-    TagLib::FileRef file(&stream, true, TagLib::AudioProperties::Fast);
+    OpenedFile opened;
+    openFile(stream, path, opened);
+    TagLib::File* const file = opened.get();
     // A file named like a media file but without a stream the tag library
     // can describe (no sample rate) is no media file.
-    const TagLib::AudioProperties* audio = file.isNull() ? nullptr : file.audioProperties();
+    const TagLib::AudioProperties* audio = file != nullptr ? file->audioProperties() : nullptr;
     if (audio == nullptr || audio->sampleRate() <= 0)
         return std::nullopt;
 
     TrackTags tags;
-    if (const TagLib::Tag* tag = commonTag(*file.file(), file.tag())) {
+    if (const TagLib::Tag* tag = commonTag(*file, file->tag())) {
         tags.artist = tagText(tag->artist());
         tags.album = tagText(tag->album());
         tags.title = tagText(tag->title());
@@ -115,8 +164,8 @@ std::optional<TrackTags> readTrackTags(const std::string& path)
     // from the format's own tag where we know it (whose year the common tag
     // read already), else from the property map every format fills, at
     // several times the cost as it converts every field.
-    if (!readAlbumArtistAndDisc(*file.file(), tags)) {
-        const TagLib::PropertyMap properties = file.file()->properties();
+    if (!readAlbumArtistAndDisc(*file, tags)) {
+        const TagLib::PropertyMap properties = file->properties();
         tags.albumArtist = firstValue(properties, "ALBUMARTIST");
         if (auto disc = properties.find("DISCNUMBER"); disc != properties.end() && !disc->second.isEmpty())
             tags.disc = leadingNumber(disc->second.front());
@@ -125,8 +174,13 @@ std::optional<TrackTags> readTrackTags(const std::string& path)
                 tags.year = leadingNumber(date->second.front());
     }
     tags.durationMs = audio->lengthInMilliseconds();
-    tags.hasPicture = hasPicture(file.file());
+    tags.hasPicture = hasPicture(file);
     return tags;
+}
+
+std::optional<TrackTags> readTrackTags(const std::string& path)
+{
+    return TagReader().read(path);
 }
 
 } // namespace library

@@ -2,16 +2,35 @@
 
 #include "library/TrackTags.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace library {
 
-/// Reads the tags and the audio length of the media file at `path` (bytes as
-/// the file system gives them; UTF-8 on Windows). Nothing when the file
-/// cannot be opened or is not a media file the tag library knows; a file it
-/// knows without tags gives empty tags with whatever length it can tell. Any
-/// thread; nothing throws.
+/// Reads the tags and the audio length of media files, one after another,
+/// keeping the memory of one file's read for the next (a reader of a whole
+/// library, such as the indexer, allocates it once). One thread at a time;
+/// nothing throws.
+class TagReader {
+public:
+    TagReader();
+    ~TagReader();
+    TagReader(const TagReader&) = delete;
+    TagReader& operator=(const TagReader&) = delete;
+
+    /// The tags and length of the media file at `path` (bytes as the file
+    /// system gives them; UTF-8 on Windows). Nothing when the file cannot be
+    /// opened or is not a media file the tag library knows; a file it knows
+    /// without tags gives empty tags with whatever length it can tell.
+    std::optional<TrackTags> read(const std::string& path);
+
+private:
+    struct Memory;
+    std::unique_ptr<Memory> memory;
+};
+
+/// One file's tags, as `TagReader::read` gives them. Any thread.
 std::optional<TrackTags> readTrackTags(const std::string& path);
 
 } // namespace library

@@ -8,12 +8,14 @@ namespace library {
 
 std::string tagText(const TagLib::String& text)
 {
+    // Trimmed in place: a tag's text is most often kept whole.
     std::string value = text.to8Bit(true);
-    const auto first = value.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
     const auto last = value.find_last_not_of(" \t\r\n");
-    return value.substr(first, last - first + 1);
+    if (last == std::string::npos)
+        return {};
+    value.erase(last + 1);
+    value.erase(0, value.find_first_not_of(" \t\r\n"));
+    return value;
 }
 
 int leadingNumber(const TagLib::String& text)

@@ -129,4 +129,19 @@ TEST_F(TagReaderTest, ReadsTagsLengthAndPictureOrNothing)
     }
 }
 
+TEST_F(TagReaderTest, OneReaderOfManyFilesReadsEachAsAlone)
+{
+    // Small files after large ones and the other way round, files it cannot
+    // read between them: what one file leaves in the reader's memory never
+    // shows in the next.
+    const char* files[] = {"tagged.mp3", "long.flac", "untagged.mp3", "largecover.mp3", "notes.mp3",
+                           "tagged.wav", "tagged.flac", "long.mp3", "tagged.m4a", "missing.mp3",
+                           "tagged.ogg", "long.flac", "nopicture.flac", "long.mp3", "tagged.mp3"};
+    library::TagReader reader;
+    for (const char* file : files) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(reader.read(tree->path(file)), library::readTrackTags(tree->path(file)));
+    }
+}
+
 } // namespace
