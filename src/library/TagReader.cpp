@@ -137,6 +137,15 @@ TagReader::~TagReader() = default;
 
 std::optional<TrackTags> TagReader::read(const std::string& path)
 {
+    try {
+        return readUnguarded(path);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<TrackTags> TagReader::readUnguarded(const std::string& path)
+{
     TagFileStream stream(path, memory->store);
     if (!stream.isOpen())
         return std::nullopt;

@@ -22,10 +22,14 @@ public:
     /// The tags and length of the media file at `path` (bytes as the file
     /// system gives them; UTF-8 on Windows). Nothing when the file cannot be
     /// opened or is not a media file the tag library knows; a file it knows
-    /// without tags gives empty tags with whatever length it can tell.
+    /// without tags gives empty tags with whatever length it can tell. A
+    /// file the tag library throws on counts as one it does not know, so
+    /// one bad file costs its tags alone, never a whole rebuild.
     std::optional<TrackTags> read(const std::string& path);
 
 private:
+    std::optional<TrackTags> readUnguarded(const std::string& path);
+
     struct Memory;
     std::unique_ptr<Memory> memory;
 };
