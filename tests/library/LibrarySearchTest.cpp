@@ -159,14 +159,23 @@ TEST(SearchFailure, RebuildThatCannotWriteKeepsNeedsIndex)
     EXPECT_TRUE(host::Settings(settings.iniPath).snapshot().needsIndex);
 }
 
+/// Settings sharing one folder of 40 files, "old 0.mp3" to "old 39.mp3".
+struct FortyOldFiles {
+    FortyOldFiles()
+    {
+        settings.update([&](auto& d) { d.sharedDirs = {music}; });
+        for (int i = 0; i < 40; ++i)
+            tree.file("music/old " + std::to_string(i) + ".mp3");
+    }
+    librarytest::TempTree tree;
+    host::Settings settings{tree.path("gen_Tunelet.ini")};
+    const std::string music = tree.directory("music");
+};
+
 TEST(SearchFailure, LibraryDestroyedMidRebuildKeepsNeedsIndexAndTheLastIndex)
 {
-    librarytest::TempTree tree;
-    host::Settings settings(tree.path("gen_Tunelet.ini"));
-    const std::string music = tree.directory("music");
-    settings.update([&](auto& d) { d.sharedDirs = {music}; });
-    for (int i = 0; i < 40; ++i)
-        tree.file("music/old " + std::to_string(i) + ".mp3");
+    FortyOldFiles fixture;
+    auto& [tree, settings, music] = fixture;
     auto library = std::make_unique<library::MediaLibrary>(settings);
     ASSERT_TRUE(library->reindex());
     library->indexer().threadHandle()->wait();
@@ -202,12 +211,8 @@ TEST(SearchFailure, LibraryDestroyedMidRebuildKeepsNeedsIndexAndTheLastIndex)
 
 TEST(SearchAtStart, AnIndexPreparedInTheBackgroundAnswersMeanwhileAndAfter)
 {
-    librarytest::TempTree tree;
-    host::Settings settings(tree.path("gen_Tunelet.ini"));
-    const std::string music = tree.directory("music");
-    settings.update([&](auto& d) { d.sharedDirs = {music}; });
-    for (int i = 0; i < 40; ++i)
-        tree.file("music/old " + std::to_string(i) + ".mp3");
+    FortyOldFiles fixture;
+    auto& [tree, settings, music] = fixture;
     {
         library::MediaLibrary first(settings);
         ASSERT_TRUE(first.reindex());
