@@ -1,16 +1,20 @@
 // A command's round trip over loopback beside 0, 1 and 1,000 open "live"
 // listeners, in one run, against the real player on a window thread of its
 // own. The command is "setvolume" with a new level each time, so every
-// listener is sent an event for each: the most the listeners can cost a
-// command. Commands go one at a time, 10 ms apart, as a person's would; the
-// median and 99th percentile of each count, and at the end those of 1,000
-// listeners over those of none.
+// listener is owed every change: the most the listeners can cost a command.
+// The listeners read their streams as browsers do (`ListenerCrowd`), and
+// each must have been told the last level before the run counts. Commands
+// go one at a time, 10 ms apart, as a person's would; the median and 99th
+// percentile of each count, and at the end those of 1,000 listeners over
+// those of none. The load average is printed with them: other work on the
+// machine lengthens the tail of either count.
 #include "settings/Settings.h"
 #include "http/support/RawClient.h"
 #include "platform/Socket.h"
 #include "webapp/LiveFeed.h"
 #include "webapp/TuneletServer.h"
 #include "webapp/WebApplication.h"
+#include "ListenerCrowd.h"
 #include "PlayerThread.h"
 
 #include <benchmark/benchmark.h>
@@ -97,10 +101,10 @@ void commandBesideListeners(benchmark::State& state)
 {
     Served& shared = served();
     const int count = static_cast<int>(state.range(0));
-    std::vector<std::unique_ptr<RawClient>> listeners;
+    std::vector<std::unique_ptr<RawClient>> clients;
     for (int i = 0; i < count; ++i) {
-        listeners.push_back(std::make_unique<RawClient>(shared.server->listeningPort()));
-        if (!listeners.back()->send(shared.request("/live")) || listeners.back()->readHead().status != 200) {
+        clients.push_back(std::make_unique<RawClient>(shared.server->listeningPort()));
+        if (!clients.back()->send(shared.request("/live")) || clients.back()->readHead().status != 200) {
             state.SkipWithError(("listener " + std::to_string(i) + " was not served").c_str());
             return;
         }
@@ -109,6 +113,7 @@ void commandBesideListeners(benchmark::State& state)
         state.SkipWithError("the listeners were not all counted");
         return;
     }
+    auto listeners = std::make_unique<bench::ListenerCrowd>(std::move(clients));
     RawClient commands(shared.server->listeningPort());
     std::vector<double> ms;
     int level = 0;
@@ -125,6 +130,12 @@ void commandBesideListeners(benchmark::State& state)
         ms.push_back(took.count() * 1e3);
         std::this_thread::sleep_for(10ms);
     }
+    if (!listeners->allHeard(level % 256)) {
+        state.SkipWithError("a listener was not told the last volume");
+        return;
+    }
+    if (count > 0)
+        state.counters["events_each"] = static_cast<double>(listeners->events()) / count;
     std::sort(ms.begin(), ms.end());
     // How many took over a millisecond: the commands that met the sends
     // of a change to every listener.
@@ -134,7 +145,7 @@ void commandBesideListeners(benchmark::State& state)
     measured[count] = latency;
     state.counters["p50_ms"] = latency.p50;
     state.counters["p99_ms"] = latency.p99;
-    listeners.clear();
+    listeners.reset();
     if (!shared.listened(0))
         state.SkipWithError("the listeners did not all go");
 }
@@ -146,6 +157,14 @@ BENCHMARK(commandBesideListeners)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
+/// The machine's load average over the last minute, as `when` the run is.
+void printLoad(const char* when)
+{
+    double load[1] = {};
+    if (::getloadavg(load, 1) == 1)
+        std::printf("load average %s: %.2f\n", when, load[0]);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -153,6 +172,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
+    printLoad("before");
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     if (measured.count(0) && measured.count(mostListeners)) {
@@ -161,5 +181,6 @@ int main(int argc, char** argv)
                     mostListeners, many.p50, none.p50, many.p50 / none.p50, many.p99, none.p99,
                     many.p99 / none.p99);
     }
+    printLoad("after");
     return 0;
 }
