@@ -2,8 +2,9 @@
 // listeners, in one run, against the real player on a window thread of its
 // own. The command is "setvolume" with a new level each time, so every
 // listener is owed every change: the most the listeners can cost a command.
-// The listeners read their streams as browsers do (`ListenerCrowd`), and
-// each must have been told the last level before the run counts. Commands
+// The listeners read their streams as browsers do, in a program of their
+// own (`CrowdProcess`), and each must have been told the last level before
+// the run counts. Commands
 // go one at a time, 10 ms apart, as a person's would; the median and 99th
 // percentile of each count, and at the end those of 1,000 listeners over
 // those of none. The load average is printed with them: other work on the
@@ -14,7 +15,7 @@
 #include "webapp/LiveFeed.h"
 #include "webapp/TuneletServer.h"
 #include "webapp/WebApplication.h"
-#include "ListenerCrowd.h"
+#include "CrowdProcess.h"
 #include "PlayerThread.h"
 
 #include <benchmark/benchmark.h>
@@ -26,6 +27,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,7 +56,8 @@ struct Served {
         server->start();
         for (int i = 0; i < 500 && server->listeningPort() == 0; ++i)
             std::this_thread::sleep_for(10ms);
-        cookie = "Cookie: Tunelet=" + server->sessions().issue().first + "\r\n";
+        session = server->sessions().issue().first;
+        cookie = "Cookie: Tunelet=" + session + "\r\n";
     }
     ~Served()
     {
@@ -82,6 +85,7 @@ struct Served {
     std::unique_ptr<host::Settings> settings;
     std::unique_ptr<webapp::WebApplication> application;
     std::unique_ptr<webapp::TuneletServer> server;
+    std::string session;
     std::string cookie;
 };
 
@@ -96,24 +100,20 @@ struct Latency {
     double p99 = 0;
 };
 std::map<int, Latency> measured;  // by listener count
+std::optional<bench::CrowdProcess> crowd;  // made first thing in `main`
 
 void commandBesideListeners(benchmark::State& state)
 {
     Served& shared = served();
     const int count = static_cast<int>(state.range(0));
-    std::vector<std::unique_ptr<RawClient>> clients;
-    for (int i = 0; i < count; ++i) {
-        clients.push_back(std::make_unique<RawClient>(shared.server->listeningPort()));
-        if (!clients.back()->send(shared.request("/live")) || clients.back()->readHead().status != 200) {
-            state.SkipWithError(("listener " + std::to_string(i) + " was not served").c_str());
-            return;
-        }
+    if (count > 0 && !crowd->open(shared.server->listeningPort(), count, shared.session)) {
+        state.SkipWithError("the listeners were not all served");
+        return;
     }
     if (!shared.listened(static_cast<std::size_t>(count))) {
         state.SkipWithError("the listeners were not all counted");
         return;
     }
-    auto listeners = std::make_unique<bench::ListenerCrowd>(std::move(clients));
     RawClient commands(shared.server->listeningPort());
     std::vector<double> ms;
     int level = 0;
@@ -130,12 +130,14 @@ void commandBesideListeners(benchmark::State& state)
         ms.push_back(took.count() * 1e3);
         std::this_thread::sleep_for(10ms);
     }
-    if (!listeners->allHeard(level % 256)) {
-        state.SkipWithError("a listener was not told the last volume");
-        return;
+    if (count > 0) {
+        const std::optional<double> eventsEach = crowd->allHeard(level % 256);
+        if (!eventsEach) {
+            state.SkipWithError("a listener was not told the last volume");
+            return;
+        }
+        state.counters["events_each"] = *eventsEach;
     }
-    if (count > 0)
-        state.counters["events_each"] = static_cast<double>(listeners->events()) / count;
     std::sort(ms.begin(), ms.end());
     // How many took over a millisecond: the commands that met the sends
     // of a change to every listener.
@@ -145,7 +147,8 @@ void commandBesideListeners(benchmark::State& state)
     measured[count] = latency;
     state.counters["p50_ms"] = latency.p50;
     state.counters["p99_ms"] = latency.p99;
-    listeners.reset();
+    if (count > 0)
+        crowd->close();
     if (!shared.listened(0))
         state.SkipWithError("the listeners did not all go");
 }
@@ -169,6 +172,12 @@ void printLoad(const char* when)
 
 int main(int argc, char** argv)
 {
+    // Made before any thread.
+    crowd.emplace(bench::CrowdProcess::start());
+    if (!crowd->running()) {
+        std::fprintf(stderr, "no process for the listeners\n");
+        return 1;
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

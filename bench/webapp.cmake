@@ -19,6 +19,7 @@ target_include_directories(bench_library_routes PRIVATE ${PROJECT_SOURCE_DIR}/te
 # of 1,000 to none (loopback: run inside tools/netns.sh).
 tunelet_add_bench(bench_live_listeners
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/live_listeners.cpp ${CMAKE_CURRENT_LIST_DIR}/ListenerCrowd.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/CrowdProcess.cpp
           ${PROJECT_SOURCE_DIR}/tests/http/support/RawClient.cpp
   LIBS tunelet_webapp tunelet_player)
 target_include_directories(bench_live_listeners PRIVATE ${PROJECT_SOURCE_DIR}/tests)
