@@ -102,6 +102,29 @@ struct Latency {
 std::map<int, Latency> measured;  // by listener count
 std::optional<bench::CrowdProcess> crowd;  // made first thing in `main`
 
+/// A command's round trip, `count` times 10 ms apart on `commands`, each
+/// with a new volume (`level` counts them on): the times in milliseconds,
+/// appended to `ms`; false when one was not answered.
+bool timeCommands(const Served& shared, RawClient& commands, int count, int& level, std::vector<double>& ms)
+{
+    for (int i = 0; i < count; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool answered = commands.send(shared.request("/setvolume?level=" + std::to_string(++level % 256))) &&
+                              commands.readAnswer().status == 200;
+        if (!answered)
+            return false;
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+Latency percentiles(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms[(ms.size() * 99) / 100]};
+}
+
 void commandBesideListeners(benchmark::State& state)
 {
     Served& shared = served();
@@ -143,7 +166,7 @@ void commandBesideListeners(benchmark::State& state)
     // of a change to every listener.
     state.counters["over_1ms"] = static_cast<double>(
         std::count_if(ms.begin(), ms.end(), [](double took) { return took > 1; }));
-    const Latency latency{ms[ms.size() / 2], ms[(ms.size() * 99) / 100]};
+    const Latency latency = percentiles(ms);
     measured[count] = latency;
     state.counters["p50_ms"] = latency.p50;
     state.counters["p99_ms"] = latency.p99;
@@ -159,6 +182,47 @@ BENCHMARK(commandBesideListeners)
     ->Iterations(400)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
+
+constexpr int rounds = 8;
+constexpr int commandsPerRound = 50;
+std::optional<std::pair<Latency, Latency>> alternated;  // beside none, beside the most
+
+/// The same comparison in rounds that take turns, beside none and beside
+/// 1,000 listeners (which goes first alternates too): other work on the
+/// machine, which comes and goes over seconds, then falls on both alike
+/// rather than on whichever ran while it lasted.
+void commandsInAlternation(benchmark::State& state)
+{
+    Served& shared = served();
+    RawClient commands(shared.server->listeningPort());
+    std::vector<double> none, many;
+    int level = 0;
+    for (auto _ : state) {
+        for (int round = 0; round < rounds; ++round) {
+            for (const bool beside : {round % 2 == 1, round % 2 == 0}) {
+                if (!beside) {
+                    if (!timeCommands(shared, commands, commandsPerRound, level, none))
+                        return state.SkipWithError("a command was not answered");
+                    continue;
+                }
+                if (!crowd->open(shared.server->listeningPort(), mostListeners, shared.session) ||
+                    !shared.listened(mostListeners))
+                    return state.SkipWithError("the listeners were not all served");
+                if (!timeCommands(shared, commands, commandsPerRound, level, many))
+                    return state.SkipWithError("a command was not answered");
+                if (!crowd->allHeard(level % 256))
+                    return state.SkipWithError("a listener was not told the last volume");
+                crowd->close();
+                if (!shared.listened(0))
+                    return state.SkipWithError("the listeners did not all go");
+            }
+        }
+    }
+    alternated = {percentiles(none), percentiles(many)};
+    state.counters["none_p99_ms"] = alternated->first.p99;
+    state.counters["many_p99_ms"] = alternated->second.p99;
+}
+BENCHMARK(commandsInAlternation)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 /// The machine's load average over the last minute, as `when` the run is.
 void printLoad(const char* when)
@@ -189,6 +253,13 @@ int main(int argc, char** argv)
         std::printf("beside %d listeners / beside none: p50 %.2f ms / %.2f ms = %.2fx, p99 %.2f ms / %.2f ms = %.2fx\n",
                     mostListeners, many.p50, none.p50, many.p50 / none.p50, many.p99, none.p99,
                     many.p99 / none.p99);
+    }
+    if (alternated) {
+        const auto [none, many] = *alternated;
+        std::printf("taking turns, %d rounds of %d commands each side: beside %d listeners / beside none: p50 %.2f ms "
+                    "/ %.2f ms = %.2fx, p99 %.2f ms / %.2f ms = %.2fx\n",
+                    rounds, commandsPerRound, mostListeners, many.p50, none.p50, many.p50 / none.p50, many.p99,
+                    none.p99, many.p99 / none.p99);
     }
     printLoad("after");
     return 0;
