@@ -18,6 +18,8 @@ target_include_directories(bench_library_routes PRIVATE ${PROJECT_SOURCE_DIR}/te
 # A command's latency beside 0, 1 and 1,000 "live" listeners, and the ratio
 # of 1,000 to none (loopback: run inside tools/netns.sh).
 tunelet_add_bench(bench_live_listeners
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/live_listeners.cpp ${PROJECT_SOURCE_DIR}/tests/http/support/RawClient.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/live_listeners.cpp ${CMAKE_CURRENT_LIST_DIR}/ListenerCrowd.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/CrowdProcess.cpp
+          ${PROJECT_SOURCE_DIR}/tests/http/support/RawClient.cpp
   LIBS tunelet_webapp tunelet_player)
 target_include_directories(bench_live_listeners PRIVATE ${PROJECT_SOURCE_DIR}/tests)

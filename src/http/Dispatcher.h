@@ -68,10 +68,11 @@ protected:
 /// A connection whose answer goes on (an event stream) waits in the set as
 /// an idle one does; whoever has more for it wakes it (`wake`), and the
 /// sender sends what it has due: one thread, made at the first wake, that
-/// runs in the background (`platform::runInBackground`), so that a burst of
-/// events to many listeners never keeps a request, the player's thread or
-/// a client from a CPU. A woken connection that has input too is then
-/// served on by the sender as any thread serves a taken one.
+/// runs in the background (`platform::runInBackground`) and offers its CPU
+/// between sends, so that a burst of events to many listeners never keeps
+/// a request, the player's thread or a client from a CPU. A woken
+/// connection that has input too is then served on by the sender as any
+/// thread serves a taken one.
 ///
 /// The server starts it with its run, hands it every accepted connection by
 /// `watch`, and calls `finish` once no connection is left; it tells the

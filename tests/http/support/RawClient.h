@@ -49,6 +49,11 @@ public:
     void close() { socket.reset(); }
     /// The client's own port, as the server sees it.
     std::uint16_t localPort() const;
+    /// The socket, for a caller that reads it itself from now on.
+    int descriptor() const { return socket.get(); }
+    /// What was received but not yet handed out (the start of a body read
+    /// with its head), taken.
+    std::string takePending() { return std::exchange(pending, {}); }
 
 private:
     /// -1 on reset, 0 on close, -2 on time-out, else the count appended.
