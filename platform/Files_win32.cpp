@@ -55,27 +55,43 @@ HANDLE openHandle(const std::string& path, DWORD access, DWORD disposition, DWOR
 /// The status of an open handle; `asLink`: a symbolic link opened as itself.
 bool statusOfHandle(HANDLE handle, FileStatus& status, bool asLink)
 {
-    BY_HANDLE_FILE_INFORMATION info{};
+    // A file's facts come without the volume's serial number: that is a
+    // question to the mount manager (GetFileInformationByHandle, FILE_ID_INFO
+    // alike), and under Wine a stream of them (the indexer asked for every
+    // file) at length went unanswered for good, leaving the indexer, and
+    // every request waiting on what it held, stuck. Only a directory's
+    // identity is asked for (what walks and the document root compare); a
+    // file's is left 0.
     FILE_BASIC_INFO basic{};
-    if (!GetFileInformationByHandle(handle, &info) ||
-        !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard))
         return failedFalse();
-    const DWORD attributes = info.dwFileAttributes;
+    const DWORD attributes = basic.FileAttributes;
+    status.device = 0;
+    status.identity = 0;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(handle, &info))
+            return failedFalse();
+        status.device = info.dwVolumeSerialNumber;
+        status.identity = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    }
+    // A device under a file's name (CON, NUL, COM1 in any folder) is no file.
+    const bool onDisk = (attributes & FILE_ATTRIBUTE_DIRECTORY) || GetFileType(handle) == FILE_TYPE_DISK;
     if (asLink && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         status.kind = FileStatus::Kind::link;
     else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         status.kind = FileStatus::Kind::directory;
-    else if (GetFileType(handle) == FILE_TYPE_DISK)
+    else if (onDisk)
         status.kind = FileStatus::Kind::regular;
     else
         status.kind = FileStatus::Kind::other;
-    status.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    status.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
     status.accessed = clockOf(basic.LastAccessTime.QuadPart);
     status.modified = clockOf(basic.LastWriteTime.QuadPart);
     status.changed = clockOf(basic.ChangeTime.QuadPart);
-    status.device = info.dwVolumeSerialNumber;
-    status.identity = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    status.links = info.nNumberOfLinks;
+    status.links = standard.NumberOfLinks;
     // Windows knows only "read-only": everyone may read, and write unless
     // read-only; directories may be entered.
     status.permissions = 0444;

@@ -14,6 +14,23 @@ SearchTermFilter::SearchTermFilter(TokenStream* input, bool lastCharacters)
 
 SearchTermFilter::~SearchTermFilter() = default;
 
+namespace {
+
+/// Whether `text` holds a CJK character, a surrogate pair (Windows) read as
+/// the one character it is.
+bool hasCjk(std::wstring_view text)
+{
+    for (std::size_t at = 0; at < text.size();) {
+        const ::analysis::Character character = ::analysis::characterAt(text, at);
+        if (::analysis::isCjk(character.code))
+            return true;
+        at += character.width;
+    }
+    return false;
+}
+
+} // namespace
+
 void SearchTermFilter::cut(const std::wstring& folded, std::int32_t firstIncrement)
 {
     std::int32_t increment = firstIncrement;
@@ -59,7 +76,7 @@ Token* SearchTermFilter::next(Token* token)
         type = read->type();
         const std::int32_t increment = read->getPositionIncrement();
         ::analysis::foldTerm(std::wstring_view(read->termBuffer(), read->termLength()), folded);
-        if (std::none_of(folded.begin(), folded.end(), ::analysis::isCjk)) {
+        if (!hasCjk(folded)) {
             // No CJK run to cut (most terms): the folded term is the one
             // piece, given at once; an empty one gives nothing.
             if (folded.empty())

@@ -80,7 +80,10 @@ MediaLibrary::~MediaLibrary()
     // Unsubscribed first: a rebuild cut short by the indexer's deletion then
     // leaves `needsIndex` set for the next start.
     index->onFinished.remove(&indexFinished);
-    // Its thread ended before what its preparation reads into goes.
+    // Its thread ended before what its preparation reads into goes, and
+    // before the pointer to it changes: a rebuild ending now may still be
+    // in its finishing observers, which read it.
+    index->stop();
     index.reset();
     searcher.reset();
     discoveryAgent->stop();

@@ -30,7 +30,23 @@ fi
 # Everything the run leaves, the browser's profile folder too (TMPDIR), goes
 # with the staging folder.
 stage="$(mktemp -d "${TMPDIR:-/tmp}/tunelet-e2e.XXXXXX")"
-trap 'rm -rf "$stage"' EXIT
+# A player the browser program started may still be saving its state when
+# the program ends: it is ended and waited for (10 s at most, then killed)
+# before its folder goes.
+cleanup() {
+  pids="$(pgrep -f "$stage/dist/tunelet-player" || true)"
+  if [ -n "$pids" ]; then
+    kill $pids 2>/dev/null || true
+    tries=0
+    while [ "$tries" -lt 100 ] && pgrep -f "$stage/dist/tunelet-player" >/dev/null; do
+      sleep 0.1
+      tries=$((tries + 1))
+    done
+    kill -9 $pids 2>/dev/null || true
+  fi
+  rm -rf "$stage"
+}
+trap cleanup EXIT
 if ! "$cmake" --install "$build" --prefix "$stage/dist" >"$stage/install.log" 2>&1; then
   cat "$stage/install.log" >&2
   exit 1
