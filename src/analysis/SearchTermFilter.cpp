@@ -81,6 +81,7 @@ Token* SearchTermFilter::next(Token* token)
             // piece, given at once; an empty one gives nothing.
             if (folded.empty())
                 continue;
+            ::analysis::toIndexForm(folded);
             token->set(folded.c_str(), startOffset, endOffset, type);
             token->setPositionIncrement(increment);
             return token;
@@ -89,6 +90,7 @@ Token* SearchTermFilter::next(Token* token)
     }
     Piece piece = std::move(pending.front());
     pending.pop_front();
+    ::analysis::toIndexForm(piece.text);
     token->set(piece.text.c_str(), startOffset, endOffset, type);
     token->setPositionIncrement(piece.increment);
     return token;

@@ -18,7 +18,9 @@ namespace lucene::analysis::filename {
 ///  - with `lastCharacters` (the index side), a run of two or more also gives
 ///    its last character, at the position of its last piece, so that a
 ///    search for one character can match the start of any term (see
-///    SearchQueryParser) and still find a run that ends in it.
+///    SearchQueryParser) and still find a run that ends in it;
+///  - every term is given in the index's form (analysis/WideText.h), a
+///    character above U+FFFF as a surrogate pair.
 /// Owns its input and deletes it with itself. One thread at a time.
 class SearchTermFilter : public TokenFilter {
 public:

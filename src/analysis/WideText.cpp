@@ -1,5 +1,6 @@
 #include "analysis/WideText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace analysis {
@@ -107,7 +108,7 @@ std::string encodeUtf8(std::wstring_view text)
     bytes.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<std::uint32_t>(text[i]);
-        if (sizeof(wchar_t) == 2 && isHighSurrogate(c) && i + 1 < text.size() &&
+        if (isHighSurrogate(c) && i + 1 < text.size() &&
             isLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
             const auto low = static_cast<std::uint32_t>(text[++i]);
             appendUtf8(bytes, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
@@ -138,14 +139,33 @@ void appendCharacter(std::wstring& text, char32_t code)
 Character characterAt(std::wstring_view text, std::size_t at)
 {
     const auto unit = static_cast<std::uint32_t>(text[at]);
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (isHighSurrogate(unit) && at + 1 < text.size()) {
-            const auto low = static_cast<std::uint32_t>(text[at + 1]);
-            if (isLowSurrogate(low))
-                return {static_cast<char32_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)), 2};
-        }
+    if (isHighSurrogate(unit) && at + 1 < text.size()) {
+        const auto low = static_cast<std::uint32_t>(text[at + 1]);
+        if (isLowSurrogate(low))
+            return {static_cast<char32_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)), 2};
     }
     return {static_cast<char32_t>(unit), 1};
+}
+
+void toIndexForm(std::wstring& term)
+{
+    if constexpr (sizeof(wchar_t) > 2) {
+        auto beyond = [](wchar_t c) { return static_cast<std::uint32_t>(c) > 0xFFFFu; };
+        if (std::none_of(term.begin(), term.end(), beyond))
+            return;
+        std::wstring paired;
+        paired.reserve(term.size() + 4);
+        for (wchar_t c : term) {
+            const auto code = static_cast<std::uint32_t>(c);
+            if (!beyond(c)) {
+                paired += c;
+                continue;
+            }
+            paired += static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10));
+            paired += static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        }
+        term.swap(paired);
+    }
 }
 
 std::wstring widenBytes(std::string_view bytes)

@@ -27,8 +27,9 @@ std::wstring widenBytes(std::string_view bytes);
 std::string narrowBytes(std::wstring_view text);
 
 /// One character of decoded text: its code point and the wide characters
-/// that hold it, 2 for a surrogate pair where wide characters are 16 bits
-/// (Windows), otherwise 1. What is not a pair is read as it stands, an
+/// that hold it, 2 for a surrogate pair (as text holds a character above
+/// U+FFFF where wide characters are 16 bits, and a term in the index's
+/// form on every system), otherwise 1. What is not a pair is read as it stands, an
 /// escaped byte included.
 struct Character {
     char32_t code;
@@ -37,6 +38,15 @@ struct Character {
 
 /// The character that starts at `text[at]` (`at` < `text.size()`).
 Character characterAt(std::wstring_view text, std::size_t at);
+
+/// Puts `term` in the form the index keeps terms in: every character above
+/// U+FFFF as a surrogate pair, on every system. The engine writes each
+/// character of a term in at most three bytes, which where wide characters
+/// are 32 bits cuts such a character down to its low 16 bits; as a pair it
+/// is kept whole, and an index's terms are alike on every system.
+/// `characterAt` and `encodeUtf8` read a pair as the character it holds
+/// (decoded text has no high surrogate of its own, see above).
+void toIndexForm(std::wstring& term);
 
 /// Appends `code` as decoded text holds it (a surrogate pair above U+FFFF
 /// where wide characters are 16 bits).

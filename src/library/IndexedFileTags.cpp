@@ -60,6 +60,7 @@ std::optional<std::int32_t> IndexedFileTags::documentNamed(lucene::index::IndexR
     lucene::analysis::Token token;
     while (tokens->next(&token) != nullptr) {
         std::wstring term(token.termBuffer(), token.termLength());
+        analysis::toIndexForm(term);
         const reading::TermPtr held(new Term(fields::name, term.c_str()));
         terms.emplace_back(reader.docFreq(held.get()), std::move(term));
     }

@@ -54,19 +54,46 @@ TEST(SearchTerms, CjkBeyondTheBasicPlaneIsPairedByCharacter)
     }
 }
 
-TEST(SearchTerms, OneCjkCharacterIsLookedUpAtTheStartOfTerms)
+TEST(SearchTerms, QueriesFindCharactersBeyondTheBasicPlane)
 {
-    // True: a match at the start of any term rather than one term. (The
-    // engine's query reader knows no letters of Unicode versions after its
-    // own, so a later extension, "𫝀", cannot be looked up.)
-    const std::pair<std::string, bool> lookups[] = {{"京", true}, {"𠀀", true}, {"𠀀𠀁", false}, {"x", false}};
-    SearchAnalyzer analyzer(SearchAnalyzer::Side::query);
-    for (const auto& [text, everyStart] : lookups) {
-        lucene::queryParser::filename::SearchQueryParser parser(L"name", &analyzer);
+    // Names indexed as the library indexes them, and the names each query
+    // finds: one CJK character at the start of any pair, characters beyond
+    // U+FFFF in every kind of term, a private-use character (no letter)
+    // typed beside them staying itself.
+    const char* const names[] = {"𫝀𰀀 song", "東京", "𠀀𠀁", "a😀b", "\xee\x80\x80𫝀"};
+    const std::pair<std::string, std::string> queries[] = {
+        {"京", "東京"},           {"東", "東京"},         {"𠀀", "𠀀𠀁"},     {"𫝀", "\xee\x80\x80𫝀|𫝀𰀀 song"},
+        {"𰀀", "𫝀𰀀 song"},        {"𫝀𰀀 song", "𫝀𰀀 song"}, {"𫝀𰀀*", "𫝀𰀀 song"}, {"a😀b", "a😀b"},
+        {"\xee\x80\x80𫝀", "\xee\x80\x80𫝀|𫝀𰀀 song"}, {"𠀁𠀀", ""},
+    };
+    SearchAnalyzer indexSide(SearchAnalyzer::Side::index);
+    lucene::store::RAMDirectory directory;
+    {
+        lucene::index::IndexWriter writer(&directory, &indexSide, true);
+        for (const char* name : names) {
+            lucene::document::Document document;
+            const std::wstring wide = analysis::decodeUtf8(name);
+            document.add(*_CLNEW lucene::document::Field(L"name", wide.c_str(), lucene::document::Field::INDEX_TOKENIZED));
+            writer.addDocument(&document);
+        }
+        writer.close();
+    }
+    lucene::search::IndexSearcher searcher(&directory);
+    SearchAnalyzer querySide(SearchAnalyzer::Side::query);
+    for (const auto& [text, expected] : queries) {
+        lucene::queryParser::filename::SearchQueryParser parser(L"name", &querySide);
         const std::wstring wide = analysis::decodeUtf8(text);
         std::unique_ptr<lucene::search::Query> query(parser.parse(wide.c_str()));
         ASSERT_NE(query, nullptr) << text;
-        EXPECT_EQ(std::strcmp(query->getObjectName(), lucene::search::TermQuery::getClassName()) != 0, everyStart)
-            << text << " gives a " << query->getObjectName();
+        std::unique_ptr<lucene::search::Hits> hits(searcher.search(query.get()));
+        std::vector<std::string> found;
+        for (std::size_t i = 0; i < hits->length(); ++i)
+            found.push_back(names[hits->id(static_cast<std::int32_t>(i))]);
+        std::sort(found.begin(), found.end());
+        std::string joined;
+        for (const std::string& name : found)
+            joined += (joined.empty() ? "" : "|") + name;
+        EXPECT_EQ(joined, expected) << text;
     }
+    searcher.close();
 }

@@ -558,8 +558,10 @@ TEST_F(ServerTest, SlowClientsOfOneAddressLockOutNoOther)
         RawClient other(port);
         ASSERT_TRUE(other.send(get("/other")));
         EXPECT_EQ(other.readAnswer(2s).body, "/other #1");
+        // Threads that served the heads may still be on their way back to
+        // the pool on a loaded machine: none may stay held by a client.
         if (c.holdsNoThread) {
-            EXPECT_LT(threadCount(), before + 5);
+            EXPECT_TRUE(waitUntil([&] { return threadCount() < before + 5; })) << threadCount() << " vs " << before;
         }
         server.stop();
         ASSERT_TRUE(server.threadHandle()->waitFor(10s));
