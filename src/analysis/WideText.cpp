@@ -168,6 +168,13 @@ void toIndexForm(std::wstring& term)
     }
 }
 
+std::wstring decodeUtf8IndexForm(std::string_view bytes)
+{
+    std::wstring text = decodeUtf8(bytes);
+    toIndexForm(text);
+    return text;
+}
+
 std::wstring widenBytes(std::string_view bytes)
 {
     std::wstring text(bytes.size(), L'\0');

@@ -48,6 +48,10 @@ Character characterAt(std::wstring_view text, std::size_t at);
 /// (decoded text has no high surrogate of its own, see above).
 void toIndexForm(std::wstring& term);
 
+/// `decodeUtf8` of `bytes` in the index's form: for texts the index keeps
+/// as they are (stored values, whole keys) and for the keys looked up.
+std::wstring decodeUtf8IndexForm(std::string_view bytes);
+
 /// Appends `code` as decoded text holds it (a surrogate pair above U+FFFF
 /// where wide characters are 16 bits).
 void appendCharacter(std::wstring& text, char32_t code);

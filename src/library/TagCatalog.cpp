@@ -27,7 +27,7 @@ namespace {
 
 std::wstring albumKey(std::string_view artist, std::string_view album)
 {
-    return analysis::decodeUtf8(artist) + fields::albumKeySeparator + analysis::decodeUtf8(album);
+    return analysis::decodeUtf8IndexForm(artist) + fields::albumKeySeparator + analysis::decodeUtf8IndexForm(album);
 }
 
 /// An album key split into its filing artist and album.
@@ -224,7 +224,7 @@ std::vector<TagCatalog::ArtistSummary> TagCatalog::readArtists(IndexReader& read
             out[i].name = analysis::encodeUtf8(names[i]);
     } else {
         std::map<std::wstring, ArtistSummary, std::less<>> byName;
-        const std::vector<bool> inGenre = reading::documentsWith(reader, fields::genreKey, analysis::decodeUtf8(genre));
+        const std::vector<bool> inGenre = reading::documentsWith(reader, fields::genreKey, analysis::decodeUtf8IndexForm(genre));
         forEachTerm(reader, fields::albumKey, L"", [&](std::wstring_view key, std::size_t) {
             std::size_t tracks = 0;
             forEachDocument(reader, fields::albumKey, std::wstring(key), [&](std::int32_t doc) {
@@ -264,7 +264,7 @@ std::vector<TagCatalog::AlbumKey> TagCatalog::readAlbums(IndexReader& reader, co
 {
     using Candidate = AlbumKey;
     std::vector<Candidate> candidates;
-    const std::wstring prefix = query.anyArtist ? std::wstring() : analysis::decodeUtf8(query.artist) + fields::albumKeySeparator;
+    const std::wstring prefix = query.anyArtist ? std::wstring() : analysis::decodeUtf8IndexForm(query.artist) + fields::albumKeySeparator;
     forEachTerm(reader, fields::albumKey, prefix, [&](std::wstring_view key, std::size_t) {
         if (!key.starts_with(prefix))
             return false;
@@ -277,7 +277,7 @@ std::vector<TagCatalog::AlbumKey> TagCatalog::readAlbums(IndexReader& reader, co
         const std::vector<int> yearOf = yearOfDocuments(reader);
         const std::vector<bool> inGenre = query.genre.empty()
                                               ? std::vector<bool>()
-                                              : reading::documentsWith(reader, fields::genreKey, analysis::decodeUtf8(query.genre));
+                                              : reading::documentsWith(reader, fields::genreKey, analysis::decodeUtf8IndexForm(query.genre));
         std::erase_if(candidates, [&](Candidate& candidate) {
             bool genreMatch = query.genre.empty();
             bool yearMatch = query.year == 0;

@@ -21,6 +21,8 @@ constexpr int storedAndWhole =
     static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_UNTOKENIZED) | static_cast<int>(Field::TERMVECTOR_NO);
 constexpr int storedOnlyFlags =
     static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO) | static_cast<int>(Field::TERMVECTOR_NO);
+constexpr int tokenizedOnly =
+    static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED) | static_cast<int>(Field::TERMVECTOR_NO);
 constexpr int wholeOnly =
     static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_UNTOKENIZED) | static_cast<int>(Field::TERMVECTOR_NO);
 
@@ -31,14 +33,24 @@ void addField(Document& document, const wchar_t* name, const std::wstring& value
 }
 
 /// `text` decoded, stored and indexed through the writer's analyzer when
-/// there is any; the decoded text, which the browse keys take too.
+/// there is any; the stored text, which the browse keys take too. The
+/// index keeps a character above U+FFFF as a surrogate pair (see
+/// analysis/WideText.h), while the analyzer reads characters: a text with
+/// such a character is stored and analyzed as two fields of one name.
 std::wstring addText(Document& document, const wchar_t* name, const std::string& text)
 {
     if (text.empty())
         return {};
-    std::wstring decoded = analysis::decodeUtf8(text);
-    addField(document, name, decoded, storedAndTokenized);
-    return decoded;
+    const std::wstring decoded = analysis::decodeUtf8(text);
+    std::wstring stored = decoded;
+    analysis::toIndexForm(stored);
+    if (stored.size() == decoded.size()) {
+        addField(document, name, decoded, storedAndTokenized);
+    } else {
+        addField(document, name, stored, storedOnlyFlags);
+        addField(document, name, decoded, tokenizedOnly);
+    }
+    return stored;
 }
 
 void addNumber(Document& document, const wchar_t* name, std::int64_t number, int flags = storedOnlyFlags)

@@ -56,7 +56,7 @@ protected:
                                                                       {"title", "Second Wind"}, {"track", "1"}},
                                                cover));
         ASSERT_TRUE(librarytest::makeMediaFile(made->path("b.flac"), {{"artist", "Solo"}, {"album_artist", "Band"},
-                                                                      {"album", "Live"}, {"title", "Encore"},
+                                                                      {"album", "Live 𠀀𠀁🎵"}, {"title", "Encore"},
                                                                       {"disc", "2"}, {"track", "7"}}));
     }
     static void TearDownTestSuite() { made.reset(); }
@@ -109,6 +109,7 @@ TEST_F(IndexerTagsTest, StoresTagsAndRereadsOnlyChangedFiles)
     const Case cases[] = {
         {"artist:nāndu", {a}},
         {"album:live", {b}},
+        {"album:𠀀𠀁", {b}},
         {"albumartist:band", {b}},
         {"title:light", {a}},
         {"genre:jazz", {a}},
@@ -122,11 +123,12 @@ TEST_F(IndexerTagsTest, StoresTagsAndRereadsOnlyChangedFiles)
     const std::string index = library::IndexStore(indexDirectory).currentIndex();
     EXPECT_EQ(termsOf(index, library::fields::artistKey), (std::set<std::string>{"Nāndu Café", "Band"}));
     EXPECT_EQ(termsOf(index, library::fields::albumKey),
-              (std::set<std::string>{"Nāndu Café\x1fŌsaka", "Band\x1fLive"}));
+              (std::set<std::string>{"Nāndu Café\x1fŌsaka", "Band\x1fLive 𠀀𠀁🎵"}));
     EXPECT_EQ(termsOf(index, library::fields::genreKey), std::set<std::string>{"Jazz"});
     const std::optional<TrackTags> bTags = storedTags(b);
     ASSERT_TRUE(bTags.has_value());
     EXPECT_EQ(bTags->title, "Encore");
+    EXPECT_EQ(bTags->album, "Live 𠀀𠀁🎵");
     EXPECT_EQ(bTags->disc, 2);
     EXPECT_EQ(bTags->track, 7);
     EXPECT_GT(bTags->durationMs, 900);
