@@ -60,7 +60,7 @@ constexpr wchar_t privateUseLast = 0xF8FF;
 /// Never where wide characters are 16 bits (such a character is two).
 bool beyondBasicPlane(wchar_t c)
 {
-    return static_cast<std::uint32_t>(c) > 0xFFFFu;
+    return (static_cast<std::uint32_t>(c) >> 16) != 0;
 }
 
 } // namespace

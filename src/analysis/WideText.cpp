@@ -150,7 +150,7 @@ Character characterAt(std::wstring_view text, std::size_t at)
 void toIndexForm(std::wstring& term)
 {
     if constexpr (sizeof(wchar_t) > 2) {
-        auto beyond = [](wchar_t c) { return static_cast<std::uint32_t>(c) > 0xFFFFu; };
+        auto beyond = [](wchar_t c) { return (static_cast<std::uint32_t>(c) >> 16) != 0; };
         if (std::none_of(term.begin(), term.end(), beyond))
             return;
         std::wstring paired;
