@@ -1,6 +1,6 @@
 #include "library/IndexedFileTags.h"
 
-#include "analysis/FilenameAnalyzer.h"
+#include "analysis/SearchAnalyzer.h"
 #include "analysis/WideText.h"
 #include "library/IndexFields.h"
 #include "library/IndexReading.h"
@@ -18,7 +18,8 @@ using lucene::index::Term;
 using lucene::index::TermDocs;
 
 IndexedFileTags::IndexedFileTags(std::string indexDirectory)
-    : store(std::move(indexDirectory)), analyzer(std::make_unique<lucene::analysis::filename::FilenameAnalyzer>())
+    : store(std::move(indexDirectory)), analyzer(std::make_unique<lucene::analysis::filename::SearchAnalyzer>(
+                                         lucene::analysis::filename::SearchAnalyzer::Side::query))
 {
 }
 
@@ -60,7 +61,6 @@ std::optional<std::int32_t> IndexedFileTags::documentNamed(lucene::index::IndexR
     lucene::analysis::Token token;
     while (tokens->next(&token) != nullptr) {
         std::wstring term(token.termBuffer(), token.termLength());
-        analysis::toIndexForm(term);
         const reading::TermPtr held(new Term(fields::name, term.c_str()));
         terms.emplace_back(reader.docFreq(held.get()), std::move(term));
     }

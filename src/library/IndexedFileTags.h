@@ -13,7 +13,7 @@
 #include <vector>
 
 namespace lucene::analysis::filename {
-class FilenameAnalyzer;
+class SearchAnalyzer;
 }
 namespace lucene::document {
 class Document;
@@ -45,7 +45,8 @@ public:
 
 private:
     /// The first document holding every term of `name` (as the name field
-    /// splits it) that `matches` accepts, among the first `maxCandidates`
+    /// splits it: the search's analysis, whose query side gives terms the
+    /// index side gave too) that `matches` accepts, among the first `maxCandidates`
     /// holding its rarest term.
     std::optional<std::int32_t> documentNamed(lucene::index::IndexReader& reader, std::string_view name,
                                               const std::function<bool(const lucene::document::Document&)>& matches) const;
@@ -53,7 +54,7 @@ private:
 
     IndexStore store;
     /// Splits names into the name field's terms; keeps no state between texts.
-    std::unique_ptr<lucene::analysis::filename::FilenameAnalyzer> analyzer;
+    std::unique_ptr<lucene::analysis::filename::SearchAnalyzer> analyzer;
 };
 
 } // namespace library

@@ -4,6 +4,7 @@
 #include "library/DirectoryEnumeration.h"
 #include "library/IndexFields.h"
 #include "library/IndexStore.h"
+#include "library/IndexedFileTags.h"
 #include "library/KnownEntries.h"
 #include "library/MediaFiles.h"
 
@@ -159,6 +160,25 @@ TEST_F(IndexerTagsTest, StoresTagsAndRereadsOnlyChangedFiles)
     ASSERT_TRUE(librarytest::rebuild(indexer));
     EXPECT_EQ(indexer.tagReadCount(), 4u);
     EXPECT_EQ(storedTags(b), bTags);
+}
+
+TEST_F(IndexerTagsTest, ListingsFindTheTagsOfEveryNameInTheIndex)
+{
+    // A listing looks each file up by the terms of its name, as the index
+    // cut them: accents folded, CJK runs in pairs, characters above U+FFFF.
+    const std::string music = tree.directory("music");
+    std::vector<library::LibraryEntry> files;
+    for (const char* name : {"plain", "Café Ōsaka", "日本語の歌", "京", "𠀀𠀁 x"}) {
+        const std::string path = place("a.mp3", std::string("music/") + name + ".mp3", 1'000'000);
+        library::FindData data;
+        ASSERT_TRUE(library::findFile(path, data)) << path;
+        files.push_back({path, data.attributes, data.lastWriteTime, data.sizeLow});
+    }
+    Indexer indexer({music}, {"mp3"}, indexDirectory);
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    const auto known = library::IndexedFileTags(indexDirectory).knownTags(files);
+    for (std::size_t i = 0; i < files.size(); ++i)
+        EXPECT_TRUE(known[i].has_value() && known[i]->title == "First Light") << files[i].path;
 }
 
 TEST_F(IndexerTagsTest, WithTagReadingOffIndexesNamesAlone)
