@@ -201,13 +201,20 @@ void keep(Fields& fields, std::string_view key, std::string_view value)
         first(fields.track);
 }
 
+/// A text as the tag library keeps it: whole when it is UTF-8 its decoder
+/// takes, cut at its first NUL; empty otherwise.
+std::string_view textOf(std::string_view raw)
+{
+    return isStrictUtf8(raw) ? raw.substr(0, raw.find('\0')) : std::string_view();
+}
+
 /// A field's key in upper case; nothing when the tag library drops the
-/// field for its key (empty, or a byte outside ' '..'}').
+/// field for its key (empty, or a character outside ' '..'}').
 std::optional<std::string> keyOf(std::string_view raw)
 {
-    if (raw.empty())
+    std::string key(textOf(raw));
+    if (key.empty())
         return std::nullopt;
-    std::string key(raw);
     for (char& c : key) {
         if (c < 0x20 || c > 0x7D)
             return std::nullopt;
@@ -294,8 +301,8 @@ std::optional<TrackTags> parseVorbisComments(std::string_view block)
             if (!picture)
                 return std::nullopt;
             fields.picture = fields.picture || *picture;
-        } else if (!value.empty() && isStrictUtf8(value)) {
-            keep(fields, *key, value);
+        } else if (const std::string_view text = textOf(value); !text.empty()) {
+            keep(fields, *key, text);
         }
     }
 
