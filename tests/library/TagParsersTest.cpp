@@ -109,6 +109,7 @@ const std::vector<Variant>& variants()
         {.name = "tagged.flac", .cover = "small.png", .picture = true},
         // ffmpeg writes the comment after the picture, beyond the head.
         {.name = "bigcover.flac", .seconds = 30, .cover = "large.png", .picture = true},
+        {.name = "midcover.flac", .seconds = 5, .cover = "middle.png", .picture = true},
         {.name = "mono48k.flac", .rate = 48000, .channels = 1},
         {.name = "long8k.flac", .rate = 8000, .channels = 1, .seconds = 200},
         {.name = "hires.flac", .rate = 96000, .seconds = 3, .extra = {"-sample_fmt", "s32"}},
@@ -133,6 +134,9 @@ const std::vector<Variant>& variants()
         {.name = "bigpicture.ogg", .seconds = 20,
          .edit = [](const std::string& p) { editComment(p, [](auto& c) { addPicture(c, 600000); }); },
          .picture = true},
+        {.name = "midpicture.ogg",
+         .edit = [](const std::string& p) { editComment(p, [](auto& c) { addPicture(c, 100000); }); },
+         .picture = true},
     };
     return all;
 }
@@ -149,6 +153,7 @@ protected:
     {
         tree = std::make_unique<librarytest::TempTree>();
         ASSERT_TRUE(librarytest::makeImage(tree->path("small.png")));
+        ASSERT_TRUE(librarytest::makeImage(tree->path("middle.png"), true));
         ASSERT_TRUE(librarytest::runProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                                              "nullsrc=s=640x640,geq=random(1)*255:random(2)*255:128",
                                              "-frames:v", "1", tree->path("large.png")}));
@@ -194,15 +199,23 @@ TEST_F(TagParsersTest, AnswerWhatTheTagLibraryReadsForCommonFiles)
 }
 
 /// The cases of a mutation run over `bytes`: truncations, flipped bytes and
-/// 32-bit fields set to extremes, most of them where the tags lie.
-std::vector<std::string> mutationsOf(const std::string& bytes, std::mt19937& random)
+/// 32-bit fields set to extremes, most of them where the tags lie: the
+/// first bytes, and those from `alsoAt` on.
+std::vector<std::string> mutationsOf(const std::string& bytes, std::size_t alsoAt, std::mt19937& random)
 {
     std::vector<std::string> cases;
-    const std::size_t region = std::min<std::size_t>(bytes.size(), 1200);
+    constexpr std::size_t region = 1200;
+    std::vector<std::size_t> places;
+    for (std::size_t at = 0; at < region; ++at) {
+        if (at + 4 <= bytes.size())
+            places.push_back(at);
+        if (alsoAt >= region && alsoAt + at + 4 <= bytes.size())
+            places.push_back(alsoAt + at);
+    }
     for (std::size_t size = 0; size < bytes.size(); size += 1 + size / 8 + (size < region ? 0 : 997))
         cases.push_back(bytes.substr(0, size));
     const std::uint32_t extremes[] = {0, 0xFFFFFFFF, 0x7FFFFFFF, 0x80000000, 0x00FFFFFF, 0x01000000};
-    for (std::size_t at = 0; at + 4 <= region; ++at) {
+    for (std::size_t at : places) {
         std::string mutated = bytes;
         const std::uint32_t value = extremes[at % std::size(extremes)];
         for (std::size_t i = 0; i < 4; ++i)
@@ -211,7 +224,7 @@ std::vector<std::string> mutationsOf(const std::string& bytes, std::mt19937& ran
     }
     for (int flip = 0; flip < 600; ++flip) {
         std::string mutated = bytes;
-        const std::size_t at = flip % 3 == 0 ? random() % bytes.size() : random() % region;
+        const std::size_t at = flip % 3 == 0 ? random() % bytes.size() : places[random() % places.size()];
         mutated[at] = static_cast<char>(mutated[at] ^ static_cast<char>(1u << (random() % 8)));
         cases.push_back(std::move(mutated));
     }
@@ -221,12 +234,19 @@ std::vector<std::string> mutationsOf(const std::string& bytes, std::mt19937& ran
 TEST_F(TagParsersTest, DamagedFilesAreDeclinedOrReadAsTheTagLibraryReadsThem)
 {
     std::mt19937 random(27);
-    for (const char* seed : {"tagged.flac", "fields.flac", "tagged.ogg", "fields.ogg", "short.ogg"}) {
+    // Beside small files, two whose tags reach past the head: a comment
+    // after a picture, and one spanning pages.
+    const std::pair<const char*, std::size_t> seeds[] = {
+        {"tagged.flac", 0}, {"fields.flac", 0}, {"tagged.ogg", 0}, {"fields.ogg", 0}, {"short.ogg", 0},
+        {"midcover.flac", 0}, {"midpicture.ogg", library::TagFileStream::cachedBytes - 600}};
+    for (auto [seed, alsoAt] : seeds) {
         const std::string bytes = librarytest::readWhole(tree->path(seed));
+        if (const auto vendor = bytes.find("Lavf", 1200); alsoAt == 0 && vendor != std::string::npos)
+            alsoAt = vendor - 200;
         const std::string path = tree->path(std::string("mutated-") + seed);
         int answered = 0;
         int cases = 0;
-        for (const std::string& mutated : mutationsOf(bytes, random)) {
+        for (const std::string& mutated : mutationsOf(bytes, alsoAt, random)) {
             ++cases;
             librarytest::writeWhole(path, mutated);
             const std::optional<TrackTags> ours = parse(path, mutated);
