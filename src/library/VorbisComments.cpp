@@ -2,6 +2,7 @@
 
 #include <array>
 #include <climits>
+#include <limits>
 #include <string>
 #include <tuple>
 
@@ -83,8 +84,8 @@ std::string_view trimmed(std::string_view text)
 }
 
 /// The tag library's reading of a number field: the C library's conversion
-/// of a wide string, cut to an int. Nothing when the text begins with a
-/// character some locales count as a blank.
+/// of a wide string, cut to an int. Nothing when a character that some
+/// locales or C libraries count as a blank or a digit could change it.
 std::optional<int> numberOf(std::string_view text)
 {
     std::size_t at = text.find_first_not_of(" \t\n\v\f\r");
@@ -96,15 +97,26 @@ std::optional<int> numberOf(std::string_view text)
     const bool negative = first == '-';
     if (first == '-' || first == '+')
         ++at;
-    // Converted as a long (64 bits here), which saturates on overflow.
-    const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
+    // Converted as a long (64 bits on Linux, 32 on Windows), which
+    // saturates on overflow, then cut to an int.
+    constexpr auto longMax = static_cast<std::uint64_t>(std::numeric_limits<long>::max());
+    const std::uint64_t limit = negative ? longMax + 1 : longMax;
     std::uint64_t magnitude = 0;
     for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
         const auto digit = static_cast<std::uint64_t>(text[at] - '0');
         magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
     }
-    const std::uint64_t value = negative ? ~magnitude + 1 : magnitude;
-    return static_cast<int>(static_cast<std::uint32_t>(value & 0xFFFFFFFFu));
+    // Some C libraries read digits of other scripts too.
+    if (at < text.size() && static_cast<unsigned char>(text[at]) >= 0x80)
+        return std::nullopt;
+    long value = 0;
+    if (!negative)
+        value = static_cast<long>(magnitude);
+    else if (magnitude > longMax)
+        value = std::numeric_limits<long>::min();
+    else
+        value = -static_cast<long>(magnitude);
+    return static_cast<int>(value);
 }
 
 /// The leading number of a text such as "3/12" as the disc number is read.
