@@ -3,6 +3,7 @@
 #include "library/FileEndsWindow.h"
 #include "library/VorbisComments.h"
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -12,8 +13,9 @@ namespace library {
 namespace {
 
 constexpr std::size_t pageHeaderSize = 27;
-/// A comment packet larger than this is left to the tag library.
-constexpr std::size_t largestPacket = 64 * 1024 * 1024;
+/// Header packets reaching further into the file than this are left to the
+/// tag library.
+constexpr std::int64_t headerBytes = 64 * 1024 * 1024;
 
 std::uint64_t littleEndian(std::string_view bytes, std::size_t at, std::size_t count)
 {
@@ -84,7 +86,7 @@ public:
     {
         while (pages.empty() || pages.back().nextPacket() <= index) {
             auto page = pageAt(window, pages.empty() ? 0 : pages.back().end);
-            if (!page || page->end > window.size() || page->lastOfStream)
+            if (!page || page->end > std::min(window.size(), headerBytes) || page->lastOfStream)
                 return std::nullopt;
             page->firstPacket = pages.empty() ? 0 : pages.back().nextPacket();
             pages.push_back(std::move(*page));
@@ -107,8 +109,6 @@ private:
         std::int64_t offset = page.dataOffset;
         for (std::size_t i = 0; i < which; ++i)
             offset += static_cast<std::int64_t>(page.packetSizes[i]);
-        if (packet.size() + page.packetSizes[which] > largestPacket)
-            return false;
         const auto bytes = window.bytes(offset, page.packetSizes[which]);
         if (!bytes)
             return false;
