@@ -4,3 +4,9 @@
 tunelet_add_bench(bench_index_tags
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/index_tags.cpp
   LIBS tunelet_library)
+
+# Our FLAC and Ogg Vorbis tag parsers against the tag library on the same
+# files, in the same run.
+tunelet_add_bench(bench_tag_parsers
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tag_parsers.cpp
+  LIBS tunelet_library)

@@ -192,4 +192,9 @@ std::optional<TrackTags> readTrackTags(const std::string& path)
     return TagReader().read(path);
 }
 
+std::optional<TrackTags> readTrackTagsWithTagLib(const std::string& path)
+{
+    return TagReader().read(path);
+}
+
 } // namespace library

@@ -37,4 +37,8 @@ private:
 /// One file's tags, as `TagReader::read` gives them. Any thread.
 std::optional<TrackTags> readTrackTags(const std::string& path);
 
+/// The tag library's own reading of `path`, without our parsers: what
+/// they must agree with wherever they answer. Any thread.
+std::optional<TrackTags> readTrackTagsWithTagLib(const std::string& path);
+
 } // namespace library
