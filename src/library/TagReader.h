@@ -25,10 +25,18 @@ public:
     /// without tags gives empty tags with whatever length it can tell. A
     /// file the tag library throws on counts as one it does not know, so
     /// one bad file costs its tags alone, never a whole rebuild.
+    ///
+    /// The commonest formats are read by our own parsers first, from the
+    /// file's head and tail the tag library would be given: quicker, and
+    /// giving exactly the tag library's answer wherever they answer; any
+    /// file they do not fully understand goes to the tag library.
     std::optional<TrackTags> read(const std::string& path);
 
 private:
-    std::optional<TrackTags> readUnguarded(const std::string& path);
+    friend std::optional<TrackTags> readTrackTagsWithTagLib(const std::string& path);
+
+    std::optional<TrackTags> read(const std::string& path, bool ownParsers);
+    std::optional<TrackTags> readUnguarded(const std::string& path, bool ownParsers);
 
     struct Memory;
     std::unique_ptr<Memory> memory;
@@ -36,5 +44,9 @@ private:
 
 /// One file's tags, as `TagReader::read` gives them. Any thread.
 std::optional<TrackTags> readTrackTags(const std::string& path);
+
+/// The tag library's own reading of `path`, without our parsers: what
+/// they must agree with wherever they answer. Any thread.
+std::optional<TrackTags> readTrackTagsWithTagLib(const std::string& path);
 
 } // namespace library
