@@ -17,7 +17,7 @@ public:
     /// Bytes read through `readAt` at a time, at least.
     static constexpr std::size_t blockSize = 64 * 1024;
 
-    explicit FileWindow(const FileEnds& ends) : ends(ends) {}
+    explicit FileWindow(const FileEnds& fileEnds) : ends(fileEnds) {}
 
     std::int64_t size() const { return ends.size; }
 

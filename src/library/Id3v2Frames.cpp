@@ -1,5 +1,7 @@
 #include "library/Id3v2Frames.h"
 
+#include "library/TagTextRules.h"
+
 #include <algorithm>
 #include <array>
 
@@ -39,49 +41,6 @@ bool isFrameId(std::string_view id)
 {
     return id.size() == 4 &&
            std::all_of(id.begin(), id.end(), [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
-}
-
-void appendCodePoint(std::string& to, std::uint32_t c)
-{
-    if (c < 0x80) {
-        to.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        to.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        to.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        to.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        to.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        to.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        to.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        to.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        to.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        to.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
-/// Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates).
-bool isUtf8(std::string_view text)
-{
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                                                    : (lead >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || text.size() - i < length)
-            return false;
-        std::uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        constexpr std::array<std::uint32_t, 5> least{0, 0, 0x80, 0x800, 0x10000};
-        if (c < least[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
 }
 
 /// UTF-16 units as UTF-8; false on a surrogate without its pair.
@@ -185,12 +144,6 @@ const std::vector<std::string>* Id3v2Frames::values(std::string_view id) const
 {
     const auto found = texts.find(id);
     return found == texts.end() ? nullptr : &found->second;
-}
-
-void appendLatin1(std::string& to, std::string_view text)
-{
-    for (char c : text)
-        appendCodePoint(to, static_cast<unsigned char>(c));
 }
 
 std::optional<Id3v2Frames> readId3v2Frames(FileWindow& file)

@@ -36,7 +36,4 @@ struct Id3v2Frames {
 /// Nothing throws.
 std::optional<Id3v2Frames> readId3v2Frames(FileWindow& file);
 
-/// Appends the Latin-1 `text` to `to` in UTF-8.
-void appendLatin1(std::string& to, std::string_view text);
-
 } // namespace library

@@ -2,6 +2,7 @@
 
 #include "library/FileWindow.h"
 #include "library/Id3v2Frames.h"
+#include "library/TagTextRules.h"
 
 #include <taglib/id3v1genres.h>
 
@@ -203,42 +204,6 @@ std::optional<std::int64_t> lengthOf(FileWindow& file, std::int64_t first, std::
     return static_cast<int>(length);
 }
 
-/// A number at the start of a text as the tag library reads it (blanks,
-/// a sign, digits); `whole` tells whether it was the whole text. Nothing
-/// for a text beginning with other than ASCII, whose blanks it could read
-/// otherwise.
-struct Number {
-    long value = 0;
-    bool whole = false;
-};
-
-std::optional<Number> numberOf(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    if (i < text.size() && static_cast<unsigned char>(text[i]) >= 0x80)
-        return std::nullopt;
-    const bool negative = i < text.size() && text[i] == '-';
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        ++i;
-    const std::size_t digits = i;
-    long value = 0;
-    bool overflow = false;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value > (LONG_MAX - 9) / 10)
-            overflow = true;
-        else
-            value = value * 10 + (text[i] - '0');
-    }
-    Number number;
-    if (i == digits)
-        return number;
-    number.value = overflow ? (negative ? LONG_MIN : LONG_MAX) : (negative ? -value : value);
-    number.whole = i == text.size() && !overflow && number.value > INT_MIN && number.value < INT_MAX;
-    return number;
-}
-
 /// The values of a text frame joined as the tag library joins them.
 std::string joined(const std::vector<std::string>* values, const char* separator = " ")
 {
@@ -290,7 +255,7 @@ std::optional<CommonFields> commonFields(const Id3v2Frames& frames)
                 continue;
             if (value[0] == '(')
                 return std::nullopt;  // the old "(12)Name" form
-            const auto number = numberOf(value);
+            const auto number = tagNumber(value);
             if (!number)
                 return std::nullopt;
             std::string name = number->whole && number->value >= 0 && number->value <= 255
@@ -306,13 +271,13 @@ std::optional<CommonFields> commonFields(const Id3v2Frames& frames)
         const std::string_view year = std::string_view(text).substr(0, 4);
         if (std::any_of(year.begin(), year.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
             return std::nullopt;
-        const auto number = numberOf(year);
+        const auto number = tagNumber(year);
         if (!number)
             return std::nullopt;
         fields.year = static_cast<int>(number->value);
     }
     if (const auto* track = frames.values("TRCK")) {
-        const auto number = numberOf(joined(track));
+        const auto number = tagNumber(joined(track));
         if (!number)
             return std::nullopt;
         fields.track = static_cast<int>(number->value);
@@ -343,7 +308,7 @@ std::optional<CommonFields> id3v1Fields(std::string_view tag)
     fields.artist = id3v1Text(tag.substr(33, 30));
     fields.album = id3v1Text(tag.substr(63, 30));
     const std::string year = id3v1Text(tag.substr(93, 4));
-    const auto number = numberOf(year);
+    const auto number = tagNumber(year);
     if (!number)
         return std::nullopt;
     fields.year = static_cast<int>(number->value);
@@ -351,29 +316,6 @@ std::optional<CommonFields> id3v1Fields(std::string_view tag)
         fields.track = static_cast<unsigned char>(tag[126]);
     fields.genre = genreName(static_cast<unsigned char>(tag[127]));
     return fields;
-}
-
-/// A text as the index keeps it: without the blanks around it.
-std::string trimmed(const std::string& text)
-{
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    if (last == std::string::npos)
-        return {};
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
-/// The leading number of a text (blanks around it ignored), as the
-/// readers of the disc number take it.
-int leadingDigits(const std::string& text)
-{
-    int number = 0;
-    for (char c : trimmed(text)) {
-        if (c < '0' || c > '9' || number > 100000)
-            break;
-        number = number * 10 + (c - '0');
-    }
-    return number;
 }
 
 std::string firstValue(const std::vector<std::string>* values)
@@ -390,7 +332,7 @@ std::optional<TrackTags> parseMpegTags(const FileEnds& ends)
     std::optional<Id3v2Frames> id3v2;
     std::int64_t audioStart = 0;
     const auto start = file.upTo(0, 3);
-    if (!start || file.size() < 1024)
+    if (!start || file.size() < 256)
         return std::nullopt;
     if (*start == "ID3") {
         id3v2 = readId3v2Frames(file);
@@ -452,16 +394,16 @@ std::optional<TrackTags> parseMpegTags(const FileEnds& ends)
     }
 
     TrackTags tags;
-    tags.title = trimmed(fields.title);
-    tags.artist = trimmed(fields.artist);
-    tags.album = trimmed(fields.album);
-    tags.genre = trimmed(fields.genre);
+    tags.title = trimmedText(fields.title);
+    tags.artist = trimmedText(fields.artist);
+    tags.album = trimmedText(fields.album);
+    tags.genre = trimmedText(fields.genre);
     tags.year = fields.year;
     tags.track = fields.track;
     // The album artist and the disc come from an ID3v2 tag that says
     // something; none of the others holds them.
     if (id3v2 && !id3v2Empty) {
-        tags.albumArtist = trimmed(firstValue(id3v2->values("TPE2")));
+        tags.albumArtist = trimmedText(firstValue(id3v2->values("TPE2")));
         tags.disc = leadingDigits(firstValue(id3v2->values("TPOS")));
     }
     tags.durationMs = *length;

@@ -2,6 +2,7 @@
 
 #include "library/FormatTags.h"
 #include "library/LibraryPath.h"
+#include "library/Mp4Tags.h"
 #include "library/MpegTags.h"
 #include "library/TagFileStream.h"
 #include "library/TagText.h"
@@ -133,6 +134,8 @@ Parser parserFor(const std::string& extension)
 {
     if (extension == "mp3")
         return parseMpegTags;
+    if (extension == "m4a" || extension == "mp4")
+        return parseMp4Tags;
     // Next: "flac" (parseFlacTags, library/FlacTags.h) and "ogg"
     // (parseOggVorbisTags, library/OggVorbisTags.h).
     return nullptr;
