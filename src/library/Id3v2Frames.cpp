@@ -182,12 +182,13 @@ std::optional<Id3v2Frames> readId3v2Frames(FileWindow& file)
             return std::nullopt;
         if (first == 0)
             break;  // the padding
-        const auto frameHeader = file.bytes(at, headerSize);
-        if (!frameHeader)
+        const auto headerBytes = file.bytes(at, headerSize);
+        if (!headerBytes)
             return std::nullopt;
-        const std::string id(frameHeader->substr(0, 4));
-        const std::string_view sizeBytes = frameHeader->substr(4, 4);
-        const auto formatFlags = static_cast<unsigned char>((*frameHeader)[9]);
+        const std::string frameHeader(*headerBytes);  // kept past the reads that follow
+        const std::string id = frameHeader.substr(0, 4);
+        const std::string_view sizeBytes = std::string_view(frameHeader).substr(4, 4);
+        const auto formatFlags = static_cast<unsigned char>(frameHeader[9]);
         const std::int64_t remaining = static_cast<std::int64_t>(tagSize) - position;
         std::uint32_t size = version == 3 ? bigEndian(sizeBytes) : synchSafe(sizeBytes);
         if (version == 4 && size > 127) {
@@ -213,10 +214,9 @@ std::optional<Id3v2Frames> readId3v2Frames(FileWindow& file)
             kind = "TDRC";
         else if (version == 4 && kind == "TRDC")
             kind = "TDRC";
+        frames.hasFrames = true;
         if (kind == "APIC")
             frames.hasPicture = true;
-        else if (kind == "COMM")
-            frames.hasComment = true;
         else if (std::find(wantedTexts.begin(), wantedTexts.end(), kind) != wantedTexts.end() &&
                  !frames.texts.contains(kind)) {
             const auto body = file.bytes(at + headerSize, size);

@@ -92,13 +92,14 @@ FrameHeader frameHeaderAt(FileWindow& file, std::int64_t offset, bool checkNext,
     if (byte(2) & 0x02)
         header.length += padding[layerIndex];
     if (checkNext) {
+        const std::uint32_t word = bigEndian(*data, 0);  // before the next read moves the window
         const auto next = file.upTo(offset + header.length, 4);
         if (!next) {
             readable = false;
             return header;
         }
         constexpr std::uint32_t mask = 0xFFFE0C00;
-        if (next->size() < 4 || (bigEndian(*data, 0) & mask) != (bigEndian(*next, 0) & mask))
+        if (next->size() < 4 || (word & mask) != (bigEndian(*next, 0) & mask))
             return header;
     }
     header.valid = true;
@@ -233,11 +234,6 @@ struct CommonFields {
     std::string genre;
     int year = 0;
     int track = 0;
-
-    bool isEmpty() const
-    {
-        return title.empty() && artist.empty() && album.empty() && genre.empty() && year == 0 && track == 0;
-    }
 };
 
 /// The ID3v2 tag's common fields; nothing when one cannot be told here.
@@ -347,10 +343,11 @@ std::optional<TrackTags> parseMpegTags(const FileEnds& ends)
 
     // An ID3v1 tag in the last 128 bytes (unless they end an APE tag's
     // footer); an APE tag is left to the tag library.
-    const auto end = file.bytes(file.size() - 131, 131);
-    if (!end)
+    const auto lastBytes = file.bytes(file.size() - 131, 131);
+    if (!lastBytes)
         return std::nullopt;
-    const bool hasId3v1 = end->substr(3, 3) == "TAG" && end->substr(0, 8) != "APETAGEX";
+    const std::string end(*lastBytes);  // kept past the reads that follow
+    const bool hasId3v1 = std::string_view(end).substr(3, 3) == "TAG" && std::string_view(end).substr(0, 8) != "APETAGEX";
     const std::int64_t id3v1Start = file.size() - 128;
     const auto apeFooter = file.bytes((hasId3v1 ? id3v1Start : file.size()) - 32, 8);
     if (!apeFooter || *apeFooter == "APETAGEX")
@@ -370,13 +367,8 @@ std::optional<TrackTags> parseMpegTags(const FileEnds& ends)
         else
             return std::nullopt;
     }
-    const bool id3v2Empty = fields.isEmpty();
-    // A tag with a comment alone counts as one with tags: left to the tag
-    // library, which reads the comment.
-    if (id3v2 && id3v2Empty && id3v2->hasComment)
-        return std::nullopt;
     if (hasId3v1) {
-        const auto old = id3v1Fields(end->substr(3));
+        const auto old = id3v1Fields(std::string_view(end).substr(3));
         if (!old)
             return std::nullopt;
         auto pick = [](std::string& mine, const std::string& other) {
@@ -400,9 +392,9 @@ std::optional<TrackTags> parseMpegTags(const FileEnds& ends)
     tags.genre = trimmedText(fields.genre);
     tags.year = fields.year;
     tags.track = fields.track;
-    // The album artist and the disc come from an ID3v2 tag that says
-    // something; none of the others holds them.
-    if (id3v2 && !id3v2Empty) {
+    // The album artist and the disc come from an ID3v2 tag with frames
+    // (whichever they are); none of the others holds them.
+    if (id3v2 && id3v2->hasFrames) {
         tags.albumArtist = trimmedText(firstValue(id3v2->values("TPE2")));
         tags.disc = leadingDigits(firstValue(id3v2->values("TPOS")));
     }

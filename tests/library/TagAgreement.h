@@ -12,9 +12,22 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace library {
+
+/// Tags as a failed check shows them.
+inline void PrintTo(const TrackTags& tags, std::ostream* out)
+{
+    *out << "{" << tags.artist << " | " << tags.albumArtist << " | " << tags.album << " | " << tags.title << " | "
+         << tags.genre << " | track " << tags.track << " disc " << tags.disc << " year " << tags.year << " | "
+         << tags.durationMs << " ms" << (tags.hasPicture ? " | picture}" : "}");
+}
+
+} // namespace library
 
 namespace librarytest {
 
@@ -25,11 +38,11 @@ inline std::string contentOf(const std::string& path)
 }
 
 /// The ends of `bytes` as TagFileStream reads them (head and tail of
-/// `cachedBytes` each), with the rest readable.
-inline library::FileEnds endsOf(const std::string& bytes)
+/// `cachedBytes` each, or of `cached`), with the rest readable.
+inline library::FileEnds endsOf(const std::string& bytes,
+                                std::int64_t cached = library::TagFileStream::cachedBytes)
 {
     const auto size = static_cast<std::int64_t>(bytes.size());
-    const std::int64_t cached = library::TagFileStream::cachedBytes;
     const std::int64_t head = size <= 2 * cached ? size : cached;
     const std::int64_t tailStart = size - std::min(size - head, cached);
     library::FileEnds ends;
