@@ -13,3 +13,6 @@ tunelet_add_fuzzer(fuzz_peer_listing
 tunelet_add_fuzzer(fuzz_peer_browse
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/library/fuzz_peer_browse.cpp
   LIBS tunelet_library)
+tunelet_add_fuzzer(fuzz_tag_parsers
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/library/fuzz_tag_parsers.cpp
+  LIBS tunelet_library)
