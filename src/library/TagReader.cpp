@@ -154,19 +154,14 @@ TagReader::~TagReader() = default;
 
 std::optional<TrackTags> TagReader::read(const std::string& path)
 {
-    return read(path, true);
-}
-
-std::optional<TrackTags> TagReader::read(const std::string& path, bool ownParsers)
-{
     try {
-        return readUnguarded(path, ownParsers);
+        return readUnguarded(path);
     } catch (const std::exception&) {
         return std::nullopt;
     }
 }
 
-std::optional<TrackTags> TagReader::readUnguarded(const std::string& path, bool ownParsers)
+std::optional<TrackTags> TagReader::readUnguarded(const std::string& path)
 {
     TagFileStream stream(path, memory->store);
     if (!stream.isOpen())
@@ -219,7 +214,9 @@ std::optional<TrackTags> readTrackTags(const std::string& path)
 
 std::optional<TrackTags> readTrackTagsWithTagLib(const std::string& path)
 {
-    return TagReader().read(path, false);
+    TagReader reader;
+    reader.setOwnParsers(false);
+    return reader.read(path);
 }
 
 } // namespace library

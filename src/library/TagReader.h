@@ -32,14 +32,17 @@ public:
     /// file they do not fully understand goes to the tag library.
     std::optional<TrackTags> read(const std::string& path);
 
-private:
-    friend std::optional<TrackTags> readTrackTagsWithTagLib(const std::string& path);
+    /// Whether our own parsers are tried first (on unless turned off). Off,
+    /// every file is read by the tag library alone: what the parsers must
+    /// agree with, and a measure of what they save.
+    void setOwnParsers(bool on) { ownParsers = on; }
 
-    std::optional<TrackTags> read(const std::string& path, bool ownParsers);
-    std::optional<TrackTags> readUnguarded(const std::string& path, bool ownParsers);
+private:
+    std::optional<TrackTags> readUnguarded(const std::string& path);
 
     struct Memory;
     std::unique_ptr<Memory> memory;
+    bool ownParsers = true;
 };
 
 /// One file's tags, as `TagReader::read` gives them. Any thread.
