@@ -12,22 +12,9 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
-
-namespace library {
-
-/// Tags as a failed check shows them.
-inline void PrintTo(const TrackTags& tags, std::ostream* out)
-{
-    *out << "{" << tags.artist << " | " << tags.albumArtist << " | " << tags.album << " | " << tags.title << " | "
-         << tags.genre << " | track " << tags.track << " disc " << tags.disc << " year " << tags.year << " | "
-         << tags.durationMs << " ms" << (tags.hasPicture ? " | picture}" : "}");
-}
-
-} // namespace library
 
 namespace librarytest {
 
