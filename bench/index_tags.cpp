@@ -7,10 +7,12 @@
 //    StandardAnalyzer (names only, given before its clock starts);
 //  - the Indexer's build with tag reading off (names, sizes and times only);
 //  - the Indexer's first build, reading every file's tags;
+//  - the same build with the tag library alone reading them (without our
+//    own parsers of the commonest formats);
 //  - the Indexer's rebuild of the unchanged tree.
 // Prints files per second and the ratios: first build / names-only build
-// (target: at most 3), first build / reference, and first build / unchanged
-// rebuild (target: at least 10).
+// (target: at most 3), the tag library's alone / names-only, first build /
+// reference, and first build / unchanged rebuild (target: at least 10).
 #include "ReferenceIndex.h"
 #include "ScratchFolder.h"
 #include "Timing.h"
@@ -123,10 +125,10 @@ bool referenceBuild(const std::vector<std::wstring>& names, const std::string& f
 /// One rebuild by the Indexer in `indexDirectory`, reading tags or not;
 /// false unless it indexed every entry and read the tags of `expectedReads` files.
 bool indexerBuild(const Tree& tree, const std::string& indexDirectory, std::size_t expectedReads,
-                  bool readTags = true)
+                  bool readTags = true, bool ownParsers = true)
 {
     library::Indexer indexer({tree.music}, {"mp3", "flac", "ogg", "m4a"}, indexDirectory);
-    if (!indexer.setTagReading(readTags) || !indexer.start())
+    if (!indexer.setTagReading(readTags) || !indexer.setOwnTagParsers(ownParsers) || !indexer.start())
         return false;
     indexer.threadHandle()->wait();
     if (indexer.tagReadCount() != expectedReads)
@@ -155,6 +157,8 @@ int main()
     const Run reference = inChild([&] { return referenceBuild(names, tree.root + "/reference"); });
     const Run namesOnly = inChild([&] { return indexerBuild(tree, tree.root + "/names-only", 0, false); });
     const Run first = inChild([&] { return indexerBuild(tree, ours, tree.files); });
+    const Run tagLibAlone =
+        inChild([&] { return indexerBuild(tree, tree.root + "/taglib-alone", tree.files, true, false); });
     const Run again = inChild([&] { return indexerBuild(tree, ours, 0); });
 
     auto line = [&](const char* label, const Run& run) {
@@ -166,9 +170,12 @@ int main()
     line("reference, names only", reference);
     line("Indexer, tag reading off", namesOnly);
     line("Indexer with tags, first", first);
+    line("the same, TagLib alone", tagLibAlone);
     line("Indexer, unchanged tree", again);
     std::printf("  first build / names-only     %6.2f wall %6.2f cpu  (target: at most 3)\n",
                 first.seconds / namesOnly.seconds, first.cpuSeconds / namesOnly.cpuSeconds);
+    std::printf("  TagLib alone / names-only    %6.2f wall %6.2f cpu\n", tagLibAlone.seconds / namesOnly.seconds,
+                tagLibAlone.cpuSeconds / namesOnly.cpuSeconds);
     std::printf("  first build / reference      %6.2f wall %6.2f cpu\n",
                 first.seconds / reference.seconds, first.cpuSeconds / reference.cpuSeconds);
     std::printf("  first build / unchanged      %6.1f wall %6.1f cpu  (target: at least 10)\n",

@@ -1,10 +1,14 @@
-// Feeds arbitrary bytes, as a FLAC or an Ogg Vorbis file, to our tag parsers
-// and checks that wherever a parser answers, its answer is the tag library's
-// reading of the same file. The first byte picks the format (its lowest
-// bit) and how much of the file the parser is given as its head and tail
-// (the rest read through `readAt`), so that the reads beyond the ends are
-// fuzzed too; the file is the bytes after it.
+// Feeds arbitrary bytes, as a media file, to our own tag parsers and checks
+// what they answer: the first byte picks the parser, the second how much of
+// the file's ends they are given (the rest read as they ask, so the reads
+// beyond the ends are fuzzed too), the file is the bytes after them.
+//  - However the file is cut into ends, a parser answers as when given it
+//    whole (and never crashes or reads out of bounds);
+//  - wherever a parser answers, its answer is the tag library's reading of
+//    the same file.
 #include "library/FlacTags.h"
+#include "library/Mp4Tags.h"
+#include "library/MpegTags.h"
 #include "library/OggVorbisTags.h"
 #include "library/TagReader.h"
 
@@ -40,38 +44,55 @@ const std::string& scratchFolder()
     return folder;
 }
 
+library::FileEnds endsOf(const std::string& file, std::size_t cached)
+{
+    const std::size_t head = std::min(file.size(), cached);
+    const std::size_t tailStart = file.size() - std::min(file.size() - head, cached);
+    library::FileEnds ends;
+    ends.head = std::string_view(file).substr(0, head);
+    ends.tail = std::string_view(file).substr(tailStart);
+    ends.tailStart = static_cast<std::int64_t>(tailStart);
+    ends.size = static_cast<std::int64_t>(file.size());
+    ends.readAt = [&file](std::int64_t offset, std::size_t count, std::string& into) {
+        require(offset >= 0 && static_cast<std::size_t>(offset) <= file.size() &&
+                count <= file.size() - static_cast<std::size_t>(offset));
+        into.assign(file, static_cast<std::size_t>(offset), count);
+        return true;
+    };
+    return ends;
+}
+
+struct Format {
+    std::optional<library::TrackTags> (*parse)(const library::FileEnds&);
+    const char* extension;
+};
+
+constexpr Format formats[] = {
+    {library::parseMpegTags, "mp3"},
+    {library::parseMp4Tags, "m4a"},
+    {library::parseFlacTags, "flac"},
+    {library::parseOggVorbisTags, "ogg"},
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 2)
         return 0;
-    const bool ogg = (data[0] & 1) != 0;
-    constexpr std::size_t ends[] = {16, 64, 300, 1024, 4096, 65536};
-    const std::size_t kept = ends[(data[0] >> 1) % std::size(ends)];
-    const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
-
-    library::FileEnds file;
-    file.size = static_cast<std::int64_t>(bytes.size());
-    file.head = std::string_view(bytes).substr(0, std::min(kept, bytes.size()));
-    const std::size_t tail = std::min(kept, bytes.size() - file.head.size());
-    file.tail = std::string_view(bytes).substr(bytes.size() - tail);
-    file.tailStart = static_cast<std::int64_t>(bytes.size() - tail);
-    file.readAt = [&bytes](std::int64_t offset, std::size_t count, std::string& into) {
-        require(offset >= 0 && static_cast<std::size_t>(offset) <= bytes.size() &&
-                count <= bytes.size() - static_cast<std::size_t>(offset));
-        into.assign(bytes, static_cast<std::size_t>(offset), count);
-        return true;
-    };
-    const std::optional<library::TrackTags> ours =
-        ogg ? library::parseOggVorbisTags(file) : library::parseFlacTags(file);
-    if (!ours)
+    const Format& format = formats[data[0] % std::size(formats)];
+    const std::size_t cached = 16 * (static_cast<std::size_t>(data[1]) + 1);
+    const std::string file(reinterpret_cast<const char*>(data) + 2, size - 2);
+    const std::optional<library::TrackTags> cut = format.parse(endsOf(file, cached));
+    const std::optional<library::TrackTags> whole = format.parse(endsOf(file, file.size()));
+    require(cut == whole);
+    if (!whole)
         return 0;
-    const std::string path = scratchFolder() + (ogg ? "/file.ogg" : "/file.flac");
-    if (std::FILE* out = std::fopen(path.c_str(), "wb")) {
-        require(std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size());
-        std::fclose(out);
-    }
-    require(library::readTrackTagsWithTagLib(path) == ours);
+    const std::string path = scratchFolder() + "/file." + format.extension;
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    require(out != nullptr);
+    require(std::fwrite(file.data(), 1, file.size(), out) == file.size());
+    std::fclose(out);
+    require(library::readTrackTagsWithTagLib(path) == whole);
     return 0;
 }

@@ -1,12 +1,9 @@
 #pragma once
-
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-
 namespace library {
-
 /// What a reader of a media file's tags has of it: its first bytes and its
 /// last bytes (which may overlap or be the whole file), and its size.
 struct FileEnds {
@@ -19,5 +16,4 @@ struct FileEnds {
     /// cannot. May be empty: then a parser that needs it declines.
     std::function<bool(std::int64_t offset, std::size_t count, std::string& into)> readAt;
 };
-
 } // namespace library

@@ -1,6 +1,6 @@
 #include "library/FlacTags.h"
 
-#include "library/FileEndsWindow.h"
+#include "library/FileWindow.h"
 #include "library/VorbisComments.h"
 
 #include <algorithm>
@@ -42,7 +42,7 @@ std::optional<std::int64_t> lengthOf(std::string_view info)
 
 /// Whether the picture block of `size` bytes at `offset` is one the tag
 /// library takes: its first bytes say, read whole when they do not.
-std::optional<bool> pictureAt(FileEndsWindow& window, std::int64_t offset, std::size_t size)
+std::optional<bool> pictureAt(FileWindow& window, std::int64_t offset, std::size_t size)
 {
     constexpr std::size_t enough = 4096;
     for (std::size_t known : {std::min(size, enough), size}) {
@@ -59,7 +59,7 @@ std::optional<bool> pictureAt(FileEndsWindow& window, std::int64_t offset, std::
 
 std::optional<TrackTags> parseFlacTags(const FileEnds& file)
 {
-    FileEndsWindow window(file);
+    FileWindow window(file);
     // The tag library looks for an ID3v1 tag where a file of fewer bytes
     // would not hold one the same way.
     constexpr std::int64_t smallest = 131;

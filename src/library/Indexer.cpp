@@ -139,6 +139,14 @@ bool Indexer::setTagReading(bool on)
     return true;
 }
 
+bool Indexer::setOwnTagParsers(bool on)
+{
+    if (threadId() != 0)
+        return false;
+    tagReader.setOwnParsers(on);
+    return true;
+}
+
 bool Indexer::setPreparation(Preparation prepare)
 {
     if (threadId() != 0)

@@ -77,6 +77,11 @@ public:
     /// measure of what the reading costs, which the player never turns off.
     /// False (and nothing changed) while a rebuild runs.
     bool setTagReading(bool on);
+    /// Whether tags are read by our own parsers first where they can (on
+    /// unless turned off; see TagReader). Off, by the tag library alone: a
+    /// measure of what the parsers save, which the player never turns off.
+    /// False (and nothing changed) while a rebuild runs.
+    bool setOwnTagParsers(bool on);
 
     /// What reads an index ahead of its first request: called on the
     /// indexing thread with the folder of a complete index just before it

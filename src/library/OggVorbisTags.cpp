@@ -1,6 +1,6 @@
 #include "library/OggVorbisTags.h"
 
-#include "library/FileEndsWindow.h"
+#include "library/FileWindow.h"
 #include "library/VorbisComments.h"
 
 #include <algorithm>
@@ -41,7 +41,7 @@ struct Page {
 
 /// The page header at `offset`; nothing when the tag library finds none
 /// there (no "OggS", no segments) or it reaches past the file.
-std::optional<Page> pageAt(FileEndsWindow& window, std::int64_t offset)
+std::optional<Page> pageAt(FileWindow& window, std::int64_t offset)
 {
     const auto header = window.bytes(offset, pageHeaderSize);
     if (!header || !header->starts_with("OggS"))
@@ -77,7 +77,7 @@ std::optional<Page> pageAt(FileEndsWindow& window, std::int64_t offset)
 /// them to take a packet.
 class Pages {
 public:
-    explicit Pages(FileEndsWindow& window) : window(window) {}
+    explicit Pages(FileWindow& window) : window(window) {}
 
     /// Packet `index` put together from its pages as the tag library does;
     /// nothing where the tag library would find none or read short data
@@ -116,7 +116,7 @@ private:
         return true;
     }
 
-    FileEndsWindow& window;
+    FileWindow& window;
     std::vector<Page> pages;
 };
 
@@ -124,7 +124,7 @@ private:
 /// buffers of 1024 bytes from the end, each searched alone (a match across
 /// two is missed). -1 when there is none; nothing when the bytes it reads
 /// cannot be had.
-std::optional<std::int64_t> lastPageOffset(FileEndsWindow& window)
+std::optional<std::int64_t> lastPageOffset(FileWindow& window)
 {
     constexpr std::int64_t bufferSize = 1024;
     const std::int64_t length = window.size();
@@ -150,7 +150,7 @@ std::optional<std::int64_t> lastPageOffset(FileEndsWindow& window)
 
 /// The granule position of the page header at `offset`; nothing when the
 /// tag library takes no header there or its bytes cannot be had.
-std::optional<std::int64_t> granuleAt(FileEndsWindow& window, std::int64_t offset)
+std::optional<std::int64_t> granuleAt(FileWindow& window, std::int64_t offset)
 {
     if (offset < 0)
         return std::nullopt;
@@ -168,7 +168,7 @@ std::optional<std::int64_t> granuleAt(FileEndsWindow& window, std::int64_t offse
 
 std::optional<TrackTags> parseOggVorbisTags(const FileEnds& file)
 {
-    FileEndsWindow window(file);
+    FileWindow window(file);
     if (!file.head.starts_with("OggS"))
         return std::nullopt;
     Pages pages(window);

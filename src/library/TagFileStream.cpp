@@ -28,6 +28,28 @@ TagFileStream::TagFileStream(const std::string& path, TagLib::ByteVector& store)
     readable = fill(cache.data(), 0, headSize) && fill(cache.data() + headSize, tailStart, tailSize);
 }
 
+FileEnds TagFileStream::ends() const
+{
+    FileEnds ends;
+    if (!readable)
+        return ends;
+    // Read through the store's constant face, which never copies it.
+    const TagLib::ByteVector& bytes = cache;
+    const auto head = static_cast<std::size_t>(headSize);
+    ends.head = std::string_view(bytes.data(), head);
+    ends.tail = std::string_view(bytes.data() + head, static_cast<std::size_t>(bytes.size()) - head);
+    ends.tailStart = tailStart;
+    ends.size = size;
+    ends.readAt = [this](std::int64_t offset, std::size_t count, std::string& into) {
+        if (offset < 0 || count > static_cast<std::size_t>(LONG_MAX) || offset > size ||
+            static_cast<long>(count) > size - offset)
+            return false;
+        into.resize(count);
+        return fill(into.data(), static_cast<long>(offset), static_cast<long>(count));
+    };
+    return ends;
+}
+
 TagLib::ByteVector TagFileStream::readBlock(unsigned long length)
 {
     const long count = std::min(static_cast<long>(std::min<unsigned long>(length, LONG_MAX)), size - position);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/FileEnds.h"
 #include "platform/UniqueFd.h"
 
 #include <taglib/tbytevector.h>
@@ -30,6 +31,11 @@ public:
     /// an allocation of its own. `store` must outlive the stream and every
     /// block read from it, and is not used by anything else meanwhile.
     TagFileStream(const std::string& path, TagLib::ByteVector& store);
+
+    /// The head and tail read, and a reader of the rest, for our own tag
+    /// parsers: the same bytes the tag library is given, read once. Valid
+    /// while the stream lives and its store is unchanged.
+    FileEnds ends() const;
 
     TagLib::FileName name() const override { return path.c_str(); }
     TagLib::ByteVector readBlock(unsigned long length) override;

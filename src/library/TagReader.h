@@ -25,13 +25,24 @@ public:
     /// without tags gives empty tags with whatever length it can tell. A
     /// file the tag library throws on counts as one it does not know, so
     /// one bad file costs its tags alone, never a whole rebuild.
+    ///
+    /// The commonest formats are read by our own parsers first, from the
+    /// file's head and tail the tag library would be given: quicker, and
+    /// giving exactly the tag library's answer wherever they answer; any
+    /// file they do not fully understand goes to the tag library.
     std::optional<TrackTags> read(const std::string& path);
+
+    /// Whether our own parsers are tried first (on unless turned off). Off,
+    /// every file is read by the tag library alone: what the parsers must
+    /// agree with, and a measure of what they save.
+    void setOwnParsers(bool on) { ownParsers = on; }
 
 private:
     std::optional<TrackTags> readUnguarded(const std::string& path);
 
     struct Memory;
     std::unique_ptr<Memory> memory;
+    bool ownParsers = true;
 };
 
 /// One file's tags, as `TagReader::read` gives them. Any thread.

@@ -1,0 +1,122 @@
+#include "library/Mp4Tags.h"
+
+#include "library/MediaFiles.h"
+#include "library/TagAgreement.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using librarytest::Metadata;
+
+const Metadata latinTags{{"artist", "Some Artist"}, {"album_artist", "Some Band"}, {"album", "An Album"},
+                         {"title", "A Song"},       {"genre", "Rock"},            {"track", "3/12"},
+                         {"disc", "1/2"},           {"date", "2001"}};
+const Metadata wideTags{{"artist", "Nāndu Café"}, {"album_artist", "Various"}, {"album", "日本語の歌 東京"},
+                        {"title", " Tōkyō "},     {"genre", "Jazz"},           {"track", "7"},
+                        {"disc", "2"},            {"date", "2001-05-03"}};
+
+class Mp4TagsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        tree = std::make_unique<librarytest::TempTree>();
+        ASSERT_TRUE(librarytest::makeImage(tree->path("cover.png")));
+        // A noisy picture of some 300 KB, far past the head the reader keeps.
+        ASSERT_TRUE(librarytest::runProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                             "nullsrc=s=320x320,geq=random(1)*255:random(1)*255:128", "-frames:v",
+                                             "1", tree->path("large.png")}));
+        struct Made {
+            const char* name;
+            std::vector<std::string> options;
+            const Metadata* tags;
+            const char* picture;
+            int seconds;
+        };
+        const std::vector<Made> made{
+            {"aac-picture", {}, &wideTags, "cover.png", 1},
+            {"aac-faststart-picture", {"-movflags", "+faststart"}, &latinTags, "cover.png", 1},
+            {"aac-long", {"-ac", "1", "-ar", "22050"}, &latinTags, "", 200},
+            {"aac-long-faststart", {"-movflags", "+faststart"}, &wideTags, "large.png", 200},
+            {"aac-large-cover", {}, &wideTags, "large.png", 20},
+            {"alac", {"-c:a", "alac"}, &wideTags, "", 2},
+            {"alac-faststart-picture", {"-c:a", "alac", "-movflags", "+faststart"}, &latinTags, "cover.png", 2},
+            {"untagged", {}, nullptr, "", 1},
+        };
+        for (const Made& file : made) {
+            std::vector<std::string> command{"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                             "sine=frequency=440:duration=" + std::to_string(file.seconds)};
+            if (*file.picture)
+                command.insert(command.end(), {"-i", tree->path(file.picture), "-map", "0", "-map", "1", "-c:v",
+                                               "copy", "-disposition:v", "attached_pic"});
+            if (file.tags == nullptr)
+                command.insert(command.end(), {"-map_metadata", "-1", "-fflags", "+bitexact", "-flags:a", "+bitexact"});
+            else
+                for (const auto& [key, value] : *file.tags)
+                    command.insert(command.end(), {"-metadata", key + "=" + value});
+            command.insert(command.end(), file.options.begin(), file.options.end());
+            command.push_back(tree->path(std::string(file.name) + ".m4a"));
+            ASSERT_TRUE(librarytest::runProgram(command)) << file.name;
+            files.push_back(tree->path(std::string(file.name) + ".m4a"));
+        }
+        // A numeric genre (gnre) in place of the text one, of the same size:
+        // 17 names the old list's sixteenth genre.
+        std::string bytes = librarytest::contentOf(files.front());
+        const std::size_t genre = bytes.find("\251gen");
+        ASSERT_NE(genre, std::string::npos);
+        bytes.replace(genre, 4, "gnre");
+        bytes.replace(genre + 4 + 8, 4, std::string("\0\0\0\0", 4));  // the data's type: implicit
+        bytes.replace(genre + 4 + 16, 4, std::string("\0\x11\0\0", 4));
+        files.push_back(tree->file("numeric-genre.m4a", bytes));
+    }
+    static void TearDownTestSuite() { tree.reset(); }
+
+    static std::unique_ptr<librarytest::TempTree> tree;
+    static std::vector<std::string> files;
+};
+
+std::unique_ptr<librarytest::TempTree> Mp4TagsTest::tree;
+std::vector<std::string> Mp4TagsTest::files;
+
+TEST_F(Mp4TagsTest, AnswersCommonFilesAsTheTagLibraryReadsThem)
+{
+    for (const std::string& path : files) {
+        const std::string bytes = librarytest::contentOf(path);
+        const std::optional<library::TrackTags> ours = library::parseMp4Tags(librarytest::endsOf(bytes));
+        const std::optional<library::TrackTags> theirs = library::readTrackTagsWithTagLib(path);
+        ASSERT_TRUE(ours.has_value()) << path;
+        ASSERT_TRUE(theirs.has_value()) << path;
+        EXPECT_EQ(*ours, *theirs) << path;
+        EXPECT_GT(ours->durationMs, 0) << path;
+        EXPECT_EQ(library::TagReader().read(path), theirs) << path;
+        // The same with short ends, the rest read as needed.
+        EXPECT_EQ(library::parseMp4Tags(librarytest::endsOf(bytes, 512)), ours) << path;
+    }
+    const auto numeric = library::parseMp4Tags(librarytest::endsOf(librarytest::contentOf(files.back())));
+    ASSERT_TRUE(numeric.has_value());
+    EXPECT_EQ(numeric->genre, "Reggae");
+}
+
+TEST_F(Mp4TagsTest, LeavesMoovBeyondItsReachToTheTagLibrary)
+{
+    // A large cover makes moov longer than the head or the tail: without
+    // the rest of the file, it cannot be read.
+    for (const char* name : {"aac-long-faststart.m4a", "aac-large-cover.m4a"}) {
+        const std::string bytes = librarytest::contentOf(tree->path(name));
+        library::FileEnds ends = librarytest::endsOf(bytes);
+        ends.readAt = nullptr;
+        EXPECT_FALSE(library::parseMp4Tags(ends).has_value()) << name;
+    }
+}
+
+TEST_F(Mp4TagsTest, DamagedFilesAreDeclinedOrReadAsTheTagLibraryReadsThem)
+{
+    // moov first, where the damage lands.
+    const std::vector<std::string> seeds{tree->path("aac-faststart-picture.m4a"), tree->path("alac-faststart-picture.m4a"),
+                                         files.back()};
+    EXPECT_GT(librarytest::checkDamagedFiles(*tree, seeds, library::parseMp4Tags, 1200), 0);
+}
+
+} // namespace

@@ -1,0 +1,92 @@
+#pragma once
+
+// What the agreement tests of our own tag parsers share: the file's ends
+// as the tag reader gives them, and the mutation run over seed files.
+#include "library/FileEnds.h"
+#include "library/TagReader.h"
+#include "library/TagFileStream.h"
+#include "library/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace librarytest {
+
+inline std::string contentOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+/// The ends of `bytes` as TagFileStream reads them (head and tail of
+/// `cachedBytes` each, or of `cached`), with the rest readable.
+inline library::FileEnds endsOf(const std::string& bytes,
+                                std::int64_t cached = library::TagFileStream::cachedBytes)
+{
+    const auto size = static_cast<std::int64_t>(bytes.size());
+    const std::int64_t head = size <= 2 * cached ? size : cached;
+    const std::int64_t tailStart = size - std::min(size - head, cached);
+    library::FileEnds ends;
+    ends.head = std::string_view(bytes).substr(0, static_cast<std::size_t>(head));
+    ends.tail = std::string_view(bytes).substr(static_cast<std::size_t>(tailStart));
+    ends.tailStart = tailStart;
+    ends.size = size;
+    ends.readAt = [&bytes](std::int64_t offset, std::size_t count, std::string& into) {
+        if (offset < 0 || static_cast<std::size_t>(offset) > bytes.size() || count > bytes.size() - offset)
+            return false;
+        into.assign(bytes, static_cast<std::size_t>(offset), count);
+        return true;
+    };
+    return ends;
+}
+
+using Parser = std::optional<library::TrackTags> (*)(const library::FileEnds&);
+
+/// Damages copies of each seed in many ways (cut short, a byte flipped,
+/// a byte set to 0x00, 0x7F or 0xFF, over the first `front` bytes and the
+/// last 200) and checks that `parse` never answers other than the tag
+/// library for the damaged file: it declines or agrees. Returns how many
+/// damaged files it answered.
+inline int checkDamagedFiles(const TempTree& tree, const std::vector<std::string>& seeds, Parser parse,
+                             std::size_t front)
+{
+    int answered = 0;
+    int cases = 0;
+    const std::string damaged = tree.path("damaged" + std::filesystem::path(seeds.front()).extension().string());
+    auto check = [&](const std::string& bytes, const std::string& what) {
+        ++cases;
+        const std::optional<library::TrackTags> ours = parse(endsOf(bytes));
+        if (!ours)
+            return;
+        ++answered;
+        tree.file(std::filesystem::path(damaged).filename().string(), bytes);
+        EXPECT_EQ(ours, library::readTrackTagsWithTagLib(damaged)) << what;
+    };
+    for (const std::string& seed : seeds) {
+        const std::string original = contentOf(seed);
+        for (std::size_t cut = 1; cut < 40; ++cut)
+            check(original.substr(0, original.size() * cut / 40), seed + " cut " + std::to_string(cut));
+        std::vector<std::size_t> positions;
+        for (std::size_t i = 0; i < std::min(front, original.size()); ++i)
+            positions.push_back(i);
+        for (std::size_t i = original.size() > 200 ? original.size() - 200 : 0; i < original.size(); ++i)
+            positions.push_back(i);
+        for (std::size_t at : positions)
+            for (int value : {-1, 0x00, 0x7F, 0xFF}) {
+                std::string bytes = original;
+                bytes[at] = static_cast<char>(value < 0 ? bytes[at] ^ 0x21 : value);
+                if (bytes != original)
+                    check(bytes, seed + " byte " + std::to_string(at) + " = " + std::to_string(value));
+            }
+    }
+    std::printf("%d damaged files, %d answered\n", cases, answered);
+    return answered;
+}
+
+} // namespace librarytest
