@@ -36,7 +36,9 @@ public:
     /// `key`, for room to send. Started while there is room already, it is
     /// reported at once.
     bool watchWritable(int descriptor, std::uint64_t key, bool on);
-    /// Stops watching `descriptor`; call before it is closed.
+    /// Stops watching `descriptor`; call before it is closed. Once it
+    /// returns, no wait of the set looks at the descriptor any more, so it
+    /// may be closed while other threads wait.
     void remove(int descriptor);
 
     /// Waits until descriptors are ready and puts the keys of as many of

@@ -1,8 +1,15 @@
 // The readiness set on Windows: WSAPoll over the watched sockets and a wake-up
-// socket that ends a wait whenever the set changes. Arrivals are reported
-// once, then not again until the socket is read from (see win32/Rearm.h);
-// levels are reported while they last. The timer is a wake-up socket that a
-// thread of its own signals at the expiry.
+// socket of the waiting thread's own, which ends its wait whenever the set
+// changes. Arrivals are reported once, then not again until the socket is
+// read from (see win32/Rearm.h); levels are reported while they last. The
+// timer is a wake-up socket that a thread of its own signals at the expiry.
+//
+// A socket is closed by its owner once it is removed, and the close may come
+// from any thread while another waits. A WSAPoll that is handed a socket
+// closed just before it (Wine's fails the whole wait then) or a handle that
+// has meanwhile been given to another object reports nothing sound, so a
+// removal waits until no thread polls the socket any more: it wakes the
+// threads that do, and their next round leaves it out.
 #include "platform/Readiness.h"
 
 #include "platform/WakeupDescriptor.h"
@@ -11,6 +18,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <list>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -28,9 +36,33 @@ struct ReadinessSet::State {
         bool inputArmed = true;
         bool writeArmed = true;
     };
+    /// A thread's turn in `wait`: its wake-up, and the watched sockets its
+    /// WSAPoll is handed (in ascending order; none between polls).
+    struct Waiter {
+        WakeupDescriptor changed;
+        std::vector<int> polled;
+        bool busy = false;
+    };
     std::mutex lock;
     std::map<int, Watched> watched;  // under `lock`
-    WakeupDescriptor changed;
+    std::list<Waiter> waiters;       // under `lock`; the first made with the set
+    std::condition_variable pollEnded;
+
+    /// Ends the waits in progress, so that they look at the set again.
+    /// Under `lock`.
+    void wakeWaiters()
+    {
+        for (Waiter& waiter : waiters)
+            if (waiter.busy)
+                waiter.changed.signal();
+    }
+
+    bool polledByAny(int descriptor) const
+    {
+        return std::any_of(waiters.begin(), waiters.end(), [descriptor](const Waiter& waiter) {
+            return std::binary_search(waiter.polled.begin(), waiter.polled.end(), descriptor);
+        });
+    }
 };
 
 namespace {
@@ -53,17 +85,40 @@ void rearm(int socket, Change change)
     Registry& all = registry();
     const std::lock_guard<std::mutex> guard(all.lock);
     for (ReadinessSet::State* state : all.sets) {
-        bool woken = false;
-        {
-            const std::lock_guard<std::mutex> own(state->lock);
-            const auto found = state->watched.find(socket);
-            if (found != state->watched.end())
-                woken = change(found->second);
-        }
-        if (woken)
-            state->changed.signal();
+        const std::lock_guard<std::mutex> own(state->lock);
+        const auto found = state->watched.find(socket);
+        if (found != state->watched.end() && change(found->second))
+            state->wakeWaiters();
     }
 }
+
+/// A waiter of `state` marked busy for the length of one `wait`.
+class WaiterTurn {
+public:
+    explicit WaiterTurn(ReadinessSet::State& state) : state(state)
+    {
+        const std::lock_guard<std::mutex> guard(state.lock);
+        auto free = std::find_if(state.waiters.begin(), state.waiters.end(),
+                                 [](const ReadinessSet::State::Waiter& waiter) { return !waiter.busy; });
+        if (free == state.waiters.end())
+            free = state.waiters.emplace(state.waiters.end());
+        own = &*free;
+        own->busy = true;
+    }
+    ~WaiterTurn()
+    {
+        const std::lock_guard<std::mutex> guard(state.lock);
+        own->busy = false;
+    }
+    WaiterTurn(const WaiterTurn&) = delete;
+    WaiterTurn& operator=(const WaiterTurn&) = delete;
+
+    ReadinessSet::State::Waiter& waiter() const { return *own; }
+
+private:
+    ReadinessSet::State& state;
+    ReadinessSet::State::Waiter* own = nullptr;
+};
 
 } // namespace
 
@@ -81,6 +136,7 @@ void win32::rearmAfterSend(int socket)
 
 ReadinessSet::ReadinessSet() : state(std::make_unique<State>())
 {
+    state->waiters.emplace_back();
     Registry& all = registry();
     const std::lock_guard<std::mutex> guard(all.lock);
     all.sets.insert(state.get());
@@ -95,53 +151,52 @@ ReadinessSet::~ReadinessSet()
 
 bool ReadinessSet::isValid() const
 {
-    return state->changed.isValid();
+    return state->waiters.front().changed.isValid();
 }
 
 bool ReadinessSet::add(int descriptor, std::uint64_t key, Watch watch)
 {
-    {
-        const std::lock_guard<std::mutex> guard(state->lock);
-        if (!state->watched.emplace(descriptor, State::Watched{key, watch}).second)
-            return false;
-    }
-    state->changed.signal();
+    const std::lock_guard<std::mutex> guard(state->lock);
+    if (!state->watched.emplace(descriptor, State::Watched{key, watch}).second)
+        return false;
+    state->wakeWaiters();
     return true;
 }
 
 bool ReadinessSet::watchWritable(int descriptor, std::uint64_t key, bool on)
 {
-    {
-        const std::lock_guard<std::mutex> guard(state->lock);
-        const auto found = state->watched.find(descriptor);
-        if (found == state->watched.end())
-            return false;
-        found->second.key = key;
-        found->second.wantWrite = on;
-        found->second.writeArmed = true;
-    }
-    state->changed.signal();
+    const std::lock_guard<std::mutex> guard(state->lock);
+    const auto found = state->watched.find(descriptor);
+    if (found == state->watched.end())
+        return false;
+    found->second.key = key;
+    found->second.wantWrite = on;
+    found->second.writeArmed = true;
+    state->wakeWaiters();
     return true;
 }
 
 void ReadinessSet::remove(int descriptor)
 {
-    {
-        const std::lock_guard<std::mutex> guard(state->lock);
-        state->watched.erase(descriptor);
-    }
-    state->changed.signal();
+    std::unique_lock<std::mutex> held(state->lock);
+    state->watched.erase(descriptor);
+    for (State::Waiter& waiter : state->waiters)
+        if (std::binary_search(waiter.polled.begin(), waiter.polled.end(), descriptor))
+            waiter.changed.signal();
+    state->pollEnded.wait(held, [&] { return !state->polledByAny(descriptor); });
 }
 
 int ReadinessSet::wait(std::span<std::uint64_t> keys, bool block)
 {
     const std::size_t room = std::min<std::size_t>(keys.size(), 64);
+    const WaiterTurn turn(*state);
+    State::Waiter& self = turn.waiter();
+    if (!self.changed.isValid())
+        return -1;
     std::vector<WSAPOLLFD> entries;
-    std::vector<int> descriptors;
     for (;;) {
         entries.clear();
-        descriptors.clear();
-        entries.push_back({win32::socketOf(state->changed.descriptor()), POLLRDNORM, 0});
+        entries.push_back({win32::socketOf(self.changed.descriptor()), POLLRDNORM, 0});
         {
             const std::lock_guard<std::mutex> guard(state->lock);
             for (const auto& [descriptor, entry] : state->watched) {
@@ -153,15 +208,20 @@ int ReadinessSet::wait(std::span<std::uint64_t> keys, bool block)
                 if (events == 0)
                     continue;
                 entries.push_back({win32::socketOf(descriptor), events, 0});
-                descriptors.push_back(descriptor);
+                self.polled.push_back(descriptor);  // in ascending order, as the map is
             }
         }
-        if (::WSAPoll(entries.data(), static_cast<ULONG>(entries.size()), block ? -1 : 0) < 0)
+        const int polled = ::WSAPoll(entries.data(), static_cast<ULONG>(entries.size()), block ? -1 : 0);
+        // From here on a removed socket is not looked at: its handle may be
+        // closed and given to another socket at once.
+        const std::lock_guard<std::mutex> guard(state->lock);
+        const std::vector<int> descriptors = std::exchange(self.polled, {});
+        state->pollEnded.notify_all();
+        if (polled < 0)
             return -1;
         if (entries[0].revents)
-            state->changed.reset();
+            self.changed.reset();
         int count = 0;
-        const std::lock_guard<std::mutex> guard(state->lock);
         for (std::size_t i = 1; i < entries.size() && static_cast<std::size_t>(count) < room; ++i) {
             const short seen = entries[i].revents;
             const auto found = state->watched.find(descriptors[i - 1]);

@@ -20,6 +20,13 @@ deps=${WINDOWS_DEPS:-$root/build/windows-deps}
 build=${WINDOWS_BUILD:-$root/build/windows}
 toolchain=$root/tools/mingw-i686.cmake
 jobs=$(nproc)
+# Compiler results are cached as the Linux builds' are (ccache, keyed by
+# content, when it is there): another clone of the same sources hits them.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 
 packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev cmake ninja-build dpkg-dev googletest
   ffmpeg python3)
@@ -88,7 +95,7 @@ s = s.replace("return (_LUCENE_THREADID_TYPE) ::_beginthread (func, 0, arg);",
               "return (_LUCENE_THREADID_TYPE) ::_beginthreadex (NULL, 0, (unsigned (__stdcall*)(void*))func, arg, 0, NULL);", 1)
 open(p, "w").write(s)
 EOF
-  cmake -S "$src" -B "$deps/clucene-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  cmake -S "$src" -B "$deps/clucene-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" "${launcher[@]}" \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_FLAGS="-Wno-narrowing -w -DMAKE_CLUCENE_CORE_LIB -DMAKE_CLUCENE_SHARED_LIB" -DCMAKE_C_FLAGS="-w" \
     -DBUILD_STATIC_LIBRARIES=ON -DENABLE_COMPILE_TESTS=OFF >/dev/null
@@ -120,7 +127,7 @@ build_taglib() {
   src=$(find "$deps/taglib-src" -mindepth 1 -maxdepth 1 -type d -name 'taglib-*' | head -n 1)
   sed -i 's|#include <utf8/checked.h>|#include <utf8-cpp/checked.h>|' "$src/taglib/toolkit/tstring.cpp"
   rm -rf "$deps/taglib"
-  cmake -S "$src" -B "$deps/taglib-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  cmake -S "$src" -B "$deps/taglib-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" "${launcher[@]}" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="-w -I$src/3rdparty" -DCMAKE_C_FLAGS="-w" \
     -DCMAKE_INSTALL_PREFIX="$deps/taglib" -DBUILD_SHARED_LIBS=OFF -DWITH_ZLIB=OFF \
     -DBUILD_BINDINGS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF >/dev/null
@@ -138,7 +145,7 @@ build_taglib
 [ "${1:-}" = deps ] && exit 0
 
 # TUNELET_WERROR=1 (continuous integration): warnings are errors here too.
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release \
   -DTUNELET_WINDOWS_DEPS="$deps" -DTUNELET_TESTS=ON -DTUNELET_BENCH=OFF \
   -DTUNELET_WERROR="$([ "${TUNELET_WERROR:-0}" = 1 ] && echo ON || echo OFF)"
 cmake --build "$build" -j "$jobs"

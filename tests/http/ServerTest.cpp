@@ -558,10 +558,10 @@ TEST_F(ServerTest, SlowClientsOfOneAddressLockOutNoOther)
         RawClient other(port);
         ASSERT_TRUE(other.send(get("/other")));
         EXPECT_EQ(other.readAnswer(2s).body, "/other #1");
-        // Threads that served the heads may still be on their way back to
-        // the pool on a loaded machine: none may stay held by a client.
+        // Threads that took over from a poller held up by a loaded machine
+        // end once their turn is served; a thread per slow client would stay.
         if (c.holdsNoThread) {
-            EXPECT_TRUE(waitUntil([&] { return threadCount() < before + 5; })) << threadCount() << " vs " << before;
+            EXPECT_TRUE(waitUntil([&] { return threadCount() < before + 5; })) << threadCount() << " " << before;
         }
         server.stop();
         ASSERT_TRUE(server.threadHandle()->waitFor(10s));
@@ -937,7 +937,7 @@ TEST_F(ServerTest, AnswersWaitingForABusyPlayerHoldNoThread)
     RawClient other(port);
     ASSERT_TRUE(other.send(get("/meanwhile")));
     EXPECT_EQ(other.readAnswer().body, "/meanwhile #1");
-    EXPECT_LT(threadCount(), before + 5);
+    EXPECT_TRUE(waitUntil([&] { return threadCount() < before + 5; })) << threadCount() << " " << before;
     holdGate.set();
     for (int c = 0; c < 50; ++c)
         EXPECT_EQ(waiting[c]->readAnswer().body, std::to_string(c) + ":" + std::to_string(c * 10));

@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <memory>
 #include <set>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -75,4 +80,42 @@ TEST(ReadinessSet, ReportsEachArrivalOnceLevelsWhileTheyLastAndRoomToSend)
     timer.consume();
     wake.signal();
     EXPECT_EQ(waitFor(set), Keys{wakeKey});  // the consumed expiry is gone
+}
+
+// A connection's socket is removed and closed by whichever thread ends it,
+// while another thread waits on the set: the wait goes on, whole, and still
+// reports what comes later.
+TEST(ReadinessSet, SocketsRemovedAndClosedWhileOthersWaitLeaveTheWaitsWhole)
+{
+    constexpr int waiters = 4;
+    constexpr int rounds = 2000;
+    platform::WakeupDescriptor stop;
+    std::vector<std::unique_ptr<platform::ReadinessSet>> sets;
+    for (int i = 0; i < waiters; ++i) {
+        sets.push_back(std::make_unique<platform::ReadinessSet>());
+        ASSERT_TRUE(sets.back()->isValid() && sets.back()->add(stop.descriptor(), wakeKey, platform::ReadinessSet::Watch::level));
+    }
+    std::atomic<int> failedWaits{0};
+    std::vector<std::jthread> threads;
+    for (auto& set : sets)
+        threads.emplace_back([&failedWaits, &set = *set] {
+            for (;;) {
+                std::uint64_t keys[8];
+                const int count = set.wait(keys);
+                if (count < 0)
+                    ++failedWaits;
+                if (count <= 0 || std::find(keys, keys + count, wakeKey) != keys + count)
+                    return;
+            }
+        });
+    for (int round = 0; round < rounds; ++round) {
+        std::vector<platform::WakeupDescriptor> sockets(waiters);
+        for (int i = 0; i < waiters; ++i)
+            ASSERT_TRUE(sets[static_cast<std::size_t>(i)]->add(sockets[static_cast<std::size_t>(i)].descriptor(), connectionKey));
+        for (int i = 0; i < waiters; ++i)
+            sets[static_cast<std::size_t>(i)]->remove(sockets[static_cast<std::size_t>(i)].descriptor());
+    }  // each closed as it goes
+    stop.signal();
+    threads.clear();
+    EXPECT_EQ(failedWaits.load(), 0);
 }
