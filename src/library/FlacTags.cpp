@@ -1,5 +1,6 @@
 #include "library/FlacTags.h"
 
+#include "library/ByteOrder.h"
 #include "library/FileWindow.h"
 #include "library/VorbisComments.h"
 
@@ -11,14 +12,6 @@ namespace library {
 namespace {
 
 enum BlockType : unsigned { streamInfo = 0, padding = 1, seekTable = 3, vorbisComment = 4, picture = 6 };
-
-std::uint64_t bigEndian(std::string_view bytes, std::size_t at, std::size_t count)
-{
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < count; ++i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-}
 
 /// The length in milliseconds as the tag library computes it from a
 /// STREAMINFO block; nothing when it finds no audio there (or a length no

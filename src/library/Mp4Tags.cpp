@@ -1,5 +1,6 @@
 #include "library/Mp4Tags.h"
 
+#include "library/ByteOrder.h"
 #include "library/FileWindow.h"
 #include "library/TagTextRules.h"
 
@@ -26,22 +27,6 @@ struct Atom {
     std::int64_t length = 0;
     std::vector<std::size_t> children;
 };
-
-std::uint32_t bigEndian32(std::string_view bytes, std::size_t at)
-{
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-}
-
-std::int64_t bigEndian64(std::string_view bytes, std::size_t at)
-{
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return static_cast<std::int64_t>(value);
-}
 
 /// The atom tree as the tag library reads it: every atom's header, and the
 /// children of the atoms it knows as containers.
@@ -177,7 +162,7 @@ std::optional<Audio> audioOf(const AtomTree& tree, FileWindow& file)
         if (header->size() < 44)
             return std::nullopt;
         unit = bigEndian32(*header, 28);
-        length = bigEndian64(*header, 32);
+        length = static_cast<std::int64_t>(bigEndian(*header, 32, 8));
     } else {
         if (header->size() < 32)
             return std::nullopt;

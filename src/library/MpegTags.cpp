@@ -1,5 +1,6 @@
 #include "library/MpegTags.h"
 
+#include "library/ByteOrder.h"
 #include "library/FileWindow.h"
 #include "library/Id3v2Frames.h"
 #include "library/TagTextRules.h"
@@ -33,14 +34,6 @@ struct FrameHeader {
 bool isFrameSync(int first, int second)
 {
     return first == 0xFF && second != 0xFF && (second & 0xE0) == 0xE0;
-}
-
-std::uint32_t bigEndian(std::string_view bytes, std::size_t at)
-{
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return value;
 }
 
 /// The frame header at `offset`, read as the tag library reads it; with
@@ -92,14 +85,14 @@ FrameHeader frameHeaderAt(FileWindow& file, std::int64_t offset, bool checkNext,
     if (byte(2) & 0x02)
         header.length += padding[layerIndex];
     if (checkNext) {
-        const std::uint32_t word = bigEndian(*data, 0);  // before the next read moves the window
+        const std::uint32_t word = bigEndian32(*data, 0);  // before the next read moves the window
         const auto next = file.upTo(offset + header.length, 4);
         if (!next) {
             readable = false;
             return header;
         }
         constexpr std::uint32_t mask = 0xFFFE0C00;
-        if (next->size() < 4 || (word & mask) != (bigEndian(*next, 0) & mask))
+        if (next->size() < 4 || (word & mask) != (bigEndian32(*next, 0) & mask))
             return header;
     }
     header.valid = true;
@@ -172,12 +165,12 @@ std::optional<std::int64_t> lengthOf(FileWindow& file, std::int64_t first, std::
         at = frame->find("Info");
     if (at != std::string_view::npos) {
         if (frame->size() >= at + 16 && ((*frame)[at + 7] & 0x03) == 0x03) {
-            frames = bigEndian(*frame, at + 8);
-            bytes = bigEndian(*frame, at + 12);
+            frames = bigEndian32(*frame, at + 8);
+            bytes = bigEndian32(*frame, at + 12);
         }
     } else if (at = frame->find("VBRI"); at != std::string_view::npos && frame->size() >= at + 32) {
-        frames = bigEndian(*frame, at + 14);
-        bytes = bigEndian(*frame, at + 10);
+        frames = bigEndian32(*frame, at + 14);
+        bytes = bigEndian32(*frame, at + 10);
     }
     if (frames > 0 && bytes > 0) {
         const double timePerFrame = header.samplesPerFrame * 1000.0 / header.sampleRate;

@@ -1,5 +1,6 @@
 #include "library/OggVorbisTags.h"
 
+#include "library/ByteOrder.h"
 #include "library/FileWindow.h"
 #include "library/VorbisComments.h"
 
@@ -16,14 +17,6 @@ constexpr std::size_t pageHeaderSize = 27;
 /// Header packets reaching further into the file than this are left to the
 /// tag library.
 constexpr std::int64_t headerBytes = 64 * 1024 * 1024;
-
-std::uint64_t littleEndian(std::string_view bytes, std::size_t at, std::size_t count)
-{
-    std::uint64_t value = 0;
-    for (std::size_t i = count; i-- > 0;)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-}
 
 /// A page as the tag library sees it: its packets' sizes (the first may
 /// continue one from the page before, the last may go on in the next), and

@@ -1,5 +1,7 @@
 #include "library/VorbisComments.h"
 
+#include "library/ByteOrder.h"
+
 #include <array>
 #include <climits>
 #include <limits>
@@ -9,22 +11,6 @@
 namespace library {
 
 namespace {
-
-std::uint32_t littleEndian32(std::string_view bytes, std::size_t at)
-{
-    std::uint32_t value = 0;
-    for (std::size_t i = 4; i-- > 0;)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-}
-
-std::uint32_t bigEndian32(std::string_view bytes, std::size_t at)
-{
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-}
 
 bool isTrail(unsigned char byte)
 {
@@ -283,11 +269,11 @@ std::optional<TrackTags> parseVorbisComments(std::string_view block)
 {
     if (block.size() < 8)
         return std::nullopt;
-    const std::uint64_t vendorLength = littleEndian32(block, 0);
+    const std::uint64_t vendorLength = static_cast<std::uint32_t>(littleEndian(block, 0, 4));
     if (8 + vendorLength > block.size())
         return std::nullopt;
     std::size_t at = 4 + static_cast<std::size_t>(vendorLength);
-    const std::uint32_t count = littleEndian32(block, at);
+    const std::uint32_t count = static_cast<std::uint32_t>(littleEndian(block, at, 4));
     at += 4;
     if (count > (block.size() - 8) / 4)
         return std::nullopt;
@@ -295,7 +281,7 @@ std::optional<TrackTags> parseVorbisComments(std::string_view block)
     for (std::uint32_t i = 0; i < count; ++i) {
         if (block.size() - at < 4)
             return std::nullopt;
-        const std::uint32_t length = littleEndian32(block, at);
+        const std::uint32_t length = static_cast<std::uint32_t>(littleEndian(block, at, 4));
         at += 4;
         if (block.size() - at < length)
             return std::nullopt;

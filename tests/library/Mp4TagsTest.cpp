@@ -82,18 +82,7 @@ std::vector<std::string> Mp4TagsTest::files;
 
 TEST_F(Mp4TagsTest, AnswersCommonFilesAsTheTagLibraryReadsThem)
 {
-    for (const std::string& path : files) {
-        const std::string bytes = librarytest::contentOf(path);
-        const std::optional<library::TrackTags> ours = library::parseMp4Tags(librarytest::endsOf(bytes));
-        const std::optional<library::TrackTags> theirs = library::readTrackTagsWithTagLib(path);
-        ASSERT_TRUE(ours.has_value()) << path;
-        ASSERT_TRUE(theirs.has_value()) << path;
-        EXPECT_EQ(*ours, *theirs) << path;
-        EXPECT_GT(ours->durationMs, 0) << path;
-        EXPECT_EQ(library::TagReader().read(path), theirs) << path;
-        // The same with short ends, the rest read as needed.
-        EXPECT_EQ(library::parseMp4Tags(librarytest::endsOf(bytes, 512)), ours) << path;
-    }
+    librarytest::expectReadAsTheTagLibraryReads(library::parseMp4Tags, files);
     const auto numeric = library::parseMp4Tags(librarytest::endsOf(librarytest::contentOf(files.back())));
     ASSERT_TRUE(numeric.has_value());
     EXPECT_EQ(numeric->genre, "Reggae");

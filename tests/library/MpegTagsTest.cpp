@@ -132,18 +132,7 @@ std::vector<std::string> MpegTagsTest::crafted;
 
 TEST_F(MpegTagsTest, AnswersCommonFilesAsTheTagLibraryReadsThem)
 {
-    for (const std::string& path : files) {
-        const std::string bytes = librarytest::contentOf(path);
-        const std::optional<library::TrackTags> ours = library::parseMpegTags(librarytest::endsOf(bytes));
-        const std::optional<library::TrackTags> theirs = library::readTrackTagsWithTagLib(path);
-        ASSERT_TRUE(ours.has_value()) << path;
-        ASSERT_TRUE(theirs.has_value()) << path;
-        EXPECT_EQ(*ours, *theirs) << path;
-        EXPECT_GT(ours->durationMs, 0) << path;
-        EXPECT_EQ(library::TagReader().read(path), theirs) << path;
-        // The same with short ends, the rest read as needed.
-        EXPECT_EQ(library::parseMpegTags(librarytest::endsOf(bytes, 512)), ours) << path;
-    }
+    librarytest::expectReadAsTheTagLibraryReads(library::parseMpegTags, files);
     // The crafted lists were read, not left empty.
     const auto lists = library::parseMpegTags(librarytest::endsOf(librarytest::contentOf(crafted.front())));
     ASSERT_TRUE(lists.has_value());

@@ -48,6 +48,25 @@ inline library::FileEnds endsOf(const std::string& bytes,
 
 using Parser = std::optional<library::TrackTags> (*)(const library::FileEnds&);
 
+/// Checks that `parse` answers each of `files` (common files: it must not
+/// decline them) exactly as the tag library reads it, with a length, that
+/// the tag reader gives the same, and that short ends (the rest read as
+/// needed) change nothing.
+inline void expectReadAsTheTagLibraryReads(Parser parse, const std::vector<std::string>& files)
+{
+    for (const std::string& path : files) {
+        const std::string bytes = contentOf(path);
+        const std::optional<library::TrackTags> ours = parse(endsOf(bytes));
+        const std::optional<library::TrackTags> theirs = library::readTrackTagsWithTagLib(path);
+        ASSERT_TRUE(ours.has_value()) << path;
+        ASSERT_TRUE(theirs.has_value()) << path;
+        EXPECT_EQ(*ours, *theirs) << path;
+        EXPECT_GT(ours->durationMs, 0) << path;
+        EXPECT_EQ(library::TagReader().read(path), theirs) << path;
+        EXPECT_EQ(parse(endsOf(bytes, 512)), ours) << path;
+    }
+}
+
 /// Damages copies of each seed in many ways (cut short, a byte flipped,
 /// a byte set to 0x00, 0x7F or 0xFF, over the first `front` bytes and the
 /// last 200) and checks that `parse` never answers other than the tag
