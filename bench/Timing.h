@@ -1,7 +1,7 @@
 #pragma once
 // Clocks for the benchmarks: repeated calls' median and 99th percentile, and
 // work run in a child process whose wall time, CPU time and peak memory the
-// system reports; the size of a run. Single-threaded; a failing child ends the benchmark.
+// system reports; a program run to its end; the size of a run. Single-threaded; a failing child ends the benchmark.
 
 #include <algorithm>
 #include <chrono>
@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace bench {
 
@@ -106,6 +109,20 @@ Run inChild(Work work)
         std::exit(1);
     }
     return result;
+}
+
+/// Runs the program `arguments` names (found on the PATH) to its end; true
+/// when it exits with status 0.
+inline bool runProgram(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    int status = 0;
+    return ::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) == 0 &&
+           ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace bench

@@ -24,35 +24,21 @@
 #include <string>
 #include <vector>
 
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
 
 namespace {
 
 using namespace bench;
 namespace fs = std::filesystem;
 
-bool run(const std::vector<std::string>& arguments)
-{
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    int status = 0;
-    return ::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) == 0 &&
-           ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 /// The files copied into the tree: one short tagged track per format, with
 /// and without a picture.
 std::vector<std::string> makeSeeds(const std::string& folder)
 {
     const std::string cover = folder + "/cover.png";
-    if (!run({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=c=blue:s=64x64",
+    if (!runProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "color=c=blue:s=64x64",
               "-frames:v", "1", cover}))
         return {};
     std::vector<std::string> seeds;
@@ -70,7 +56,7 @@ std::vector<std::string> makeSeeds(const std::string& folder)
                                     "title=A Song Title", "genre=Rock", "track=3/12", "disc=1/2", "date=2001"})
                 command.insert(command.end(), {"-metadata", tag});
             command.push_back(path);
-            if (!run(command))
+            if (!runProgram(command))
                 return {};
             seeds.push_back(path);
         }

@@ -11,31 +11,15 @@ namespace {
 
 using librarytest::Metadata;
 
-const Metadata latinTags{{"artist", "Some Artist"}, {"album_artist", "Some Band"}, {"album", "An Album"},
-                         {"title", "A Song"},       {"genre", "Rock"},            {"track", "3/12"},
-                         {"disc", "1/2"},           {"date", "2001"}};
-const Metadata wideTags{{"artist", "Nāndu Café"}, {"album_artist", "Various"}, {"album", "日本語の歌 東京"},
-                        {"title", " Tōkyō "},     {"genre", "Jazz"},           {"track", "7"},
-                        {"disc", "2"},            {"date", "2001-05-03"}};
+using librarytest::latinTags;
+using librarytest::wideTags;
 
 class Mp4TagsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         tree = std::make_unique<librarytest::TempTree>();
-        ASSERT_TRUE(librarytest::makeImage(tree->path("cover.png")));
-        // A noisy picture of some 300 KB, far past the head the reader keeps.
-        ASSERT_TRUE(librarytest::runProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                             "nullsrc=s=320x320,geq=random(1)*255:random(1)*255:128", "-frames:v",
-                                             "1", tree->path("large.png")}));
-        struct Made {
-            const char* name;
-            std::vector<std::string> options;
-            const Metadata* tags;
-            const char* picture;
-            int seconds;
-        };
-        const std::vector<Made> made{
+        const std::vector<librarytest::MadeFile> made{
             {"aac-picture", {}, &wideTags, "cover.png", 1},
             {"aac-faststart-picture", {"-movflags", "+faststart"}, &latinTags, "cover.png", 1},
             {"aac-long", {"-ac", "1", "-ar", "22050"}, &latinTags, "", 200},
@@ -45,22 +29,8 @@ protected:
             {"alac-faststart-picture", {"-c:a", "alac", "-movflags", "+faststart"}, &latinTags, "cover.png", 2},
             {"untagged", {}, nullptr, "", 1},
         };
-        for (const Made& file : made) {
-            std::vector<std::string> command{"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                             "sine=frequency=440:duration=" + std::to_string(file.seconds)};
-            if (*file.picture)
-                command.insert(command.end(), {"-i", tree->path(file.picture), "-map", "0", "-map", "1", "-c:v",
-                                               "copy", "-disposition:v", "attached_pic"});
-            if (file.tags == nullptr)
-                command.insert(command.end(), {"-map_metadata", "-1", "-fflags", "+bitexact", "-flags:a", "+bitexact"});
-            else
-                for (const auto& [key, value] : *file.tags)
-                    command.insert(command.end(), {"-metadata", key + "=" + value});
-            command.insert(command.end(), file.options.begin(), file.options.end());
-            command.push_back(tree->path(std::string(file.name) + ".m4a"));
-            ASSERT_TRUE(librarytest::runProgram(command)) << file.name;
-            files.push_back(tree->path(std::string(file.name) + ".m4a"));
-        }
+        files = librarytest::makeFiles(*tree, made, "m4a");
+        ASSERT_EQ(files.size(), made.size());
         // A numeric genre (gnre) in place of the text one, of the same size:
         // 17 names the old list's sixteenth genre.
         std::string bytes = librarytest::contentOf(files.front());

@@ -11,12 +11,8 @@ namespace {
 
 using librarytest::Metadata;
 
-const Metadata latinTags{{"artist", "Some Artist"}, {"album_artist", "Some Band"}, {"album", "An Album"},
-                         {"title", "A Song"},       {"genre", "Rock"},            {"track", "3/12"},
-                         {"disc", "1/2"},           {"date", "2001"}};
-const Metadata wideTags{{"artist", "Nāndu Café"}, {"album_artist", "Various"}, {"album", "日本語の歌 東京"},
-                        {"title", " Tōkyō "},     {"genre", "Jazz"},           {"track", "7"},
-                        {"disc", "2"},            {"date", "2001-05-03"}};
+using librarytest::latinTags;
+using librarytest::wideTags;
 
 /// An ID3v2 frame of `version` holding `body`.
 std::string frame(int version, const std::string& id, const std::string& body)
@@ -52,20 +48,7 @@ protected:
     static void SetUpTestSuite()
     {
         tree = std::make_unique<librarytest::TempTree>();
-        const std::string cover = tree->path("cover.png");
-        ASSERT_TRUE(librarytest::makeImage(cover));
-        // A noisy picture of some 300 KB, far past the head the reader keeps.
-        ASSERT_TRUE(librarytest::runProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                             "nullsrc=s=320x320,geq=random(1)*255:random(1)*255:128", "-frames:v",
-                                             "1", tree->path("large.png")}));
-        struct Made {
-            const char* name;
-            std::vector<std::string> options;
-            const Metadata* tags;
-            const char* picture;
-            int seconds;
-        };
-        const std::vector<Made> made{
+        const std::vector<librarytest::MadeFile> made{
             {"v3-vbr-picture", {"-id3v2_version", "3", "-q:a", "4"}, &wideTags, "cover.png", 1},
             {"v4-vbr-picture", {"-id3v2_version", "4", "-q:a", "4"}, &wideTags, "cover.png", 1},
             {"v3-cbr-8k-mono", {"-id3v2_version", "3", "-ar", "8000", "-ac", "1", "-b:a", "24k", "-write_xing", "0"},
@@ -80,22 +63,8 @@ protected:
             {"untagged-cbr", {"-id3v2_version", "0", "-write_xing", "0", "-b:a", "96k"}, nullptr, "", 2},
             {"untagged-vbr", {"-id3v2_version", "0", "-q:a", "5"}, nullptr, "", 2},
         };
-        for (const Made& file : made) {
-            std::vector<std::string> command{"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                             "sine=frequency=440:duration=" + std::to_string(file.seconds)};
-            if (*file.picture)
-                command.insert(command.end(), {"-i", tree->path(file.picture), "-map", "0", "-map", "1", "-c:v",
-                                               "copy", "-disposition:v", "attached_pic"});
-            if (file.tags == nullptr)
-                command.insert(command.end(), {"-map_metadata", "-1", "-fflags", "+bitexact", "-flags:a", "+bitexact"});
-            else
-                for (const auto& [key, value] : *file.tags)
-                    command.insert(command.end(), {"-metadata", key + "=" + value});
-            command.insert(command.end(), file.options.begin(), file.options.end());
-            command.push_back(tree->path(std::string(file.name) + ".mp3"));
-            ASSERT_TRUE(librarytest::runProgram(command)) << file.name;
-            files.push_back(tree->path(std::string(file.name) + ".mp3"));
-        }
+        files = librarytest::makeFiles(*tree, made, "mp3");
+        ASSERT_EQ(files.size(), made.size());
         // Tags ffmpeg does not write: several values in a frame, numeric
         // genres, UTF-16 of either order with and without marks, before
         // audio without a tag of its own.

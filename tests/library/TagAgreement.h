@@ -3,6 +3,7 @@
 // What the agreement tests of our own tag parsers share: the file's ends
 // as the tag reader gives them, and the mutation run over seed files.
 #include "library/FileEnds.h"
+#include "library/MediaFiles.h"
 #include "library/TagReader.h"
 #include "library/TagFileStream.h"
 #include "library/TempTree.h"
@@ -47,6 +48,58 @@ inline library::FileEnds endsOf(const std::string& bytes,
 }
 
 using Parser = std::optional<library::TrackTags> (*)(const library::FileEnds&);
+
+/// Tags the agreement files carry: plain ones, and accented and CJK texts
+/// with a padded title, a bare track number and a full date.
+inline const Metadata latinTags{{"artist", "Some Artist"}, {"album_artist", "Some Band"}, {"album", "An Album"},
+                                {"title", "A Song"},       {"genre", "Rock"},            {"track", "3/12"},
+                                {"disc", "1/2"},           {"date", "2001"}};
+inline const Metadata wideTags{{"artist", "Nāndu Café"}, {"album_artist", "Various"}, {"album", "日本語の歌 東京"},
+                               {"title", " Tōkyō "},     {"genre", "Jazz"},           {"track", "7"},
+                               {"disc", "2"},            {"date", "2001-05-03"}};
+
+/// An agreement file made with ffmpeg: a tone of `seconds` with `tags`
+/// (none: no metadata at all), a picture of the tree's when named, and
+/// encoder options.
+struct MadeFile {
+    const char* name;
+    std::vector<std::string> options;
+    const Metadata* tags;
+    const char* picture;
+    int seconds;
+};
+
+/// Makes "cover.png" and "large.png" (a noisy picture of some 300 KB, far
+/// past the head the reader keeps) in `tree`, then each of `made` as
+/// NAME.`extension`; their paths in order, none when one failed.
+inline std::vector<std::string> makeFiles(const TempTree& tree, const std::vector<MadeFile>& made,
+                                          const std::string& extension)
+{
+    if (!makeImage(tree.path("cover.png")) ||
+        !runProgram({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                     "nullsrc=s=320x320,geq=random(1)*255:random(1)*255:128", "-frames:v", "1",
+                     tree.path("large.png")}))
+        return {};
+    std::vector<std::string> files;
+    for (const MadeFile& file : made) {
+        std::vector<std::string> command{"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                         "sine=frequency=440:duration=" + std::to_string(file.seconds)};
+        if (*file.picture)
+            command.insert(command.end(), {"-i", tree.path(file.picture), "-map", "0", "-map", "1", "-c:v", "copy",
+                                           "-disposition:v", "attached_pic"});
+        if (file.tags == nullptr)
+            command.insert(command.end(), {"-map_metadata", "-1", "-fflags", "+bitexact", "-flags:a", "+bitexact"});
+        else
+            for (const auto& [key, value] : *file.tags)
+                command.insert(command.end(), {"-metadata", key + "=" + value});
+        command.insert(command.end(), file.options.begin(), file.options.end());
+        command.push_back(tree.path(std::string(file.name) + "." + extension));
+        if (!runProgram(command))
+            return {};
+        files.push_back(command.back());
+    }
+    return files;
+}
 
 /// Checks that `parse` answers each of `files` (common files: it must not
 /// decline them) exactly as the tag library reads it, with a length, that
