@@ -1,12 +1,9 @@
 #pragma once
 
-#include "library/FileEnds.h"
-#include "library/TagFileStream.h"
 #include "library/TrackTags.h"
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <ostream>
 #include <string>
 
@@ -21,41 +18,10 @@ inline void PrintTo(const TrackTags& t, std::ostream* out)
 
 } // namespace library
 
+// After the printer, so that the checks it holds print tags readably.
+#include "library/TagAgreement.h"
+
 namespace librarytest {
-
-inline std::string readWhole(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeWhole(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-/// What the tag reader hands a parser of `bytes`: their head and tail as
-/// the reader's stream keeps them, and reads of the rest (none when
-/// `canRead` is false).
-inline library::FileEnds endsOf(const std::string& bytes, bool canRead = true)
-{
-    constexpr std::size_t kept = library::TagFileStream::cachedBytes;
-    const std::size_t headSize = bytes.size() <= 2 * kept ? bytes.size() : kept;
-    const std::size_t tailSize = std::min(bytes.size() - headSize, kept);
-    library::FileEnds ends;
-    ends.size = static_cast<std::int64_t>(bytes.size());
-    ends.head = std::string_view(bytes).substr(0, headSize);
-    ends.tailStart = static_cast<std::int64_t>(bytes.size() - tailSize);
-    ends.tail = std::string_view(bytes).substr(bytes.size() - tailSize);
-    if (canRead)
-        ends.readAt = [&bytes](std::int64_t offset, std::size_t count, std::string& into) {
-            if (offset < 0 || static_cast<std::size_t>(offset) + count > bytes.size())
-                return false;
-            into.assign(bytes, static_cast<std::size_t>(offset), count);
-            return true;
-        };
-    return ends;
-}
 
 /// Sets the checksum of the Ogg page at `offset` of `bytes` to what its
 /// bytes now give.
