@@ -78,9 +78,12 @@ class InstalledPlayer:
         assert wait_until(reachable, 60), open(self.log).read()
 
     def stop(self, how=signal.SIGTERM):
-        if self.process and self.process.poll() is None:
-            self.process.send_signal(how)
-            status = self.process.wait(30)
+        process, self.process = self.process, None
+        if process and process.poll() is None:
+            process.send_signal(how)
+            status = process.wait(30)
             if how == signal.SIGTERM:
                 assert status == 0, open(self.log).read()
-        self.process = None
+        elif process:
+            # A player that ended before it was stopped fails with its log.
+            assert process.returncode == 0, f"ended by itself, status {process.returncode}:\n" + open(self.log).read()
