@@ -300,11 +300,15 @@ void Dispatcher::serve(Watched& state, Turn::Cause cause)
 
 void Dispatcher::settle(Watched& state, Connection::Served served)
 {
-    Connection& connection = *state.connection;
     using Served = Connection::Served;
     for (;;) {
+        // Left waiting for an answer, it may be resumed, served and ended by
+        // another thread already (the batch its message went in may have
+        // been flushed by a thread taking over the polling): neither it nor
+        // `state` is touched again.
         if (served == Served::waiting)
             return;
+        Connection& connection = *state.connection;
         if (served == Served::sending && waitForRoom(state))
             return;
         if (served == Served::ended || served == Served::sending)
@@ -319,6 +323,7 @@ void Dispatcher::settle(Watched& state, Connection::Served served)
         }
         served = connection.serveAvailable();
     }
+    Connection& connection = *state.connection;
     {
         std::lock_guard guard(lock);
         watched.erase(connection.serial());  // `state` with it

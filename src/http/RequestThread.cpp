@@ -131,6 +131,10 @@ RequestThread::Served RequestThread::serveOn()
         if (!request)
             request = std::make_unique<Request>();
         const Served served = serveRequest();
+        // Waiting for its answer, the connection may be resumed (and ended)
+        // by another thread already: nothing of it is touched again here.
+        if (served == Served::waiting)
+            return served;
         if (served == Served::ended)
             request.reset();
         if (served != Served::idle || ongoing) {
