@@ -3,6 +3,7 @@
 #include "analysis/SearchAnalyzer.h"
 #include "analysis/WideText.h"
 #include "library/DirectoryEnumeration.h"
+#include "library/EntryFacts.h"
 #include "library/IndexDirectory.h"
 #include "library/IndexFields.h"
 #include "library/IndexFormat.h"
@@ -31,6 +32,8 @@ struct Indexer::Writing {
     IndexWriter* writer;
     const IndexDirectory* directory;
     const KnownEntries& known;
+    /// The facts file of the index being written, in document order.
+    EntryFactsWriter* facts = nullptr;
     /// Directories entered, so a symbolic link back up the tree is not
     /// followed round for ever.
     std::set<FileIdentity> visited;
@@ -179,7 +182,7 @@ bool Indexer::rebuild()
     if (!known.empty()) {
         // A tree as the last index knew it keeps that index: only the crawl
         // is done again, and nothing is written.
-        Writing comparing{nullptr, nullptr, known, {}};
+        Writing comparing{nullptr, nullptr, known, nullptr, {}};
         for (const std::string& shared : sharedDirectories) {
             if (crawlEnds(comparing))
                 break;
@@ -199,11 +202,12 @@ bool Indexer::rebuild()
     if (!directory)
         return false;
     std::unique_ptr<IndexWriter> writer;
+    EntryFactsWriter facts(target->path());
     bool written = false;
     try {
         writer = std::make_unique<IndexWriter>(directory.get(), analyzer.get(), true);
         writer->setMaxFieldLength(maximumFieldLength);
-        Writing writing{writer.get(), directory.get(), known, {}};
+        Writing writing{writer.get(), directory.get(), known, &facts, {}};
         for (const std::string& shared : sharedDirectories) {
             if (crawlEnds(writing))
                 break;
@@ -234,6 +238,10 @@ bool Indexer::rebuild()
     }
     // Otherwise the half-written generation of a stopped or failed rebuild
     // is removed by the next one, engine lock and all.
+    // Without its facts file the index is whole still: the next rebuild
+    // reads its documents instead.
+    if (written)
+        facts.finish();
     if (!written || !markIndexFormat(target->path()))
         return false;
     prepare(target->path());
@@ -297,8 +305,7 @@ void Indexer::indexEntry(const LibraryEntry& entry, Writing& writing)
     // A file the last index knew with the same size and time keeps the tags
     // it had; any other is read now.
     std::optional<TrackTags> tags;
-    if (known >= 0) {
-        tags = writing.known.tags(known);
+    if (known >= 0 && writing.known.tags(known, entry.path, tags)) {
     } else if (!entry.isDirectory() && readsTags) {
         tags = tagReader.read(entry.path);
         tagReads.fetch_add(1);
@@ -319,6 +326,7 @@ void Indexer::indexEntry(const LibraryEntry& entry, Writing& writing)
     if (tags)
         addTagFields(document, *tags);
     writing.writer->addDocument(&document);
+    writing.facts->add({entry.path, entry.attributes, entry.size, entry.modified.value()});
 }
 
 } // namespace library

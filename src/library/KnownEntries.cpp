@@ -1,6 +1,7 @@
 #include "library/KnownEntries.h"
 
 #include "analysis/WideText.h"
+#include "library/EntryFacts.h"
 #include "library/IndexFields.h"
 #include "library/TagFields.h"
 
@@ -52,41 +53,77 @@ KnownEntries KnownEntries::load(const std::string& indexFolder)
     KnownEntries entries;
     if (indexFolder.empty())
         return entries;
-    try {
-        entries.reader.reset(IndexReader::open(indexFolder.c_str()));
-        // Only the facts are read now; the tags when a rebuild reuses them.
-        MapFieldSelector facts;
-        for (const wchar_t* field : {fields::path, fields::attributes, fields::size, fields::modified})
-            facts.add(field);
-        const std::int32_t count = entries.reader->maxDoc();
-        entries.known.reserve(static_cast<std::size_t>(count));
-        for (std::int32_t number = 0; number < count; ++number) {
-            if (entries.reader->isDeleted(number))
-                continue;
-            Document document;
-            entries.reader->document(number, document, &facts);
-            const auto modified = storedDecimal(document, fields::modified);
-            const wchar_t* path = document.get(fields::path);
-            if (!modified || path == nullptr)
-                return KnownEntries();
-            const std::string bytes = analysis::narrowBytes(path);
-            if (entries.paths.size() + bytes.size() > std::numeric_limits<std::uint32_t>::max())
-                return KnownEntries();
-            const Facts known{static_cast<std::uint32_t>(storedDecimal(document, fields::attributes).value_or(0)),
-                              static_cast<std::uint32_t>(storedDecimal(document, fields::size).value_or(0)), *modified};
-            entries.known.push_back({static_cast<std::uint32_t>(entries.paths.size()),
-                                     static_cast<std::uint32_t>(bytes.size()), number, known});
-            entries.paths += bytes;
-        }
-    } catch (const CLuceneError&) {
-        return KnownEntries();
-    } catch (const std::exception&) {
-        return KnownEntries();
+    entries.folder = indexFolder;
+    std::int32_t number = 0;
+    const bool fromFacts = readEntryFacts(indexFolder, [&](const EntryFact& fact) {
+        entries.add(fact.path, number++, {fact.attributes, fact.size, fact.modified});
+    });
+    if (!fromFacts) {
+        entries.paths.clear();
+        entries.known.clear();
+        if (!entries.loadDocuments())
+            return KnownEntries();
     }
+    // Offsets past 4 GB of paths would wrap: such a table is refused whole.
+    if (entries.paths.size() > std::numeric_limits<std::uint32_t>::max())
+        return KnownEntries();
     entries.paths.shrink_to_fit();
     std::sort(entries.known.begin(), entries.known.end(),
               [&entries](const Known& a, const Known& b) { return entries.pathOf(a) < entries.pathOf(b); });
     return entries;
+}
+
+bool KnownEntries::loadDocuments()
+{
+    try {
+        if (!openReader())
+            return false;
+        // Only the facts are read now; the tags when a rebuild reuses them.
+        MapFieldSelector facts;
+        for (const wchar_t* field : {fields::path, fields::attributes, fields::size, fields::modified})
+            facts.add(field);
+        const std::int32_t count = reader->maxDoc();
+        known.reserve(static_cast<std::size_t>(count));
+        for (std::int32_t number = 0; number < count; ++number) {
+            if (reader->isDeleted(number))
+                continue;
+            Document document;
+            reader->document(number, document, &facts);
+            const auto modified = storedDecimal(document, fields::modified);
+            const wchar_t* path = document.get(fields::path);
+            if (!modified || path == nullptr)
+                return false;
+            add(analysis::narrowBytes(path), number,
+                {static_cast<std::uint32_t>(storedDecimal(document, fields::attributes).value_or(0)),
+                 static_cast<std::uint32_t>(storedDecimal(document, fields::size).value_or(0)), *modified});
+        }
+    } catch (const CLuceneError&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+void KnownEntries::add(std::string_view path, std::int32_t document, const Facts& facts)
+{
+    known.push_back({static_cast<std::uint32_t>(paths.size()), static_cast<std::uint32_t>(path.size()), document, facts});
+    paths += path;
+}
+
+bool KnownEntries::openReader() const
+{
+    if (reader)
+        return true;
+    if (readerFailed || folder.empty())
+        return false;
+    try {
+        reader.reset(IndexReader::open(folder.c_str()));
+    } catch (const CLuceneError&) {
+    } catch (const std::exception&) {
+    }
+    readerFailed = !reader;
+    return !readerFailed;
 }
 
 std::int32_t KnownEntries::find(std::string_view path, const Facts& facts) const
@@ -98,18 +135,24 @@ std::int32_t KnownEntries::find(std::string_view path, const Facts& facts) const
     return found->document;
 }
 
-std::optional<TrackTags> KnownEntries::tags(std::int32_t number) const
+bool KnownEntries::tags(std::int32_t number, std::string_view path, std::optional<TrackTags>& tags) const
 {
-    if (!reader || number < 0)
-        return std::nullopt;
+    if (number < 0 || !openReader())
+        return false;
     try {
         Document document;
         reader->document(number, document);
-        return storedTags(document);
+        // The facts file numbers the documents in the order they were
+        // written; a document of another path is never taken for this one.
+        const wchar_t* stored = document.get(fields::path);
+        if (stored == nullptr || analysis::narrowBytes(stored) != path)
+            return false;
+        tags = storedTags(document);
+        return true;
     } catch (const CLuceneError&) {
     } catch (const std::exception&) {
     }
-    return std::nullopt;
+    return false;
 }
 
 } // namespace library

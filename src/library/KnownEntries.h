@@ -17,8 +17,9 @@ namespace library {
 
 /// What the last complete index knew of each entry: its path, attributes,
 /// size and modification time, kept compact (one text of all paths and 32
-/// bytes an entry), and the index itself left open to fetch an entry's
-/// stored tags when a rebuild reuses them.
+/// bytes an entry), read from the index's facts file (library/EntryFacts.h)
+/// or, for an index without one, from its stored documents; the index itself
+/// is opened when a rebuild first reuses an entry's stored tags.
 ///
 /// Made and used by the indexing thread only. Reads the index folder it was
 /// loaded from, which the store keeps until the next rebuild begins. Nothing
@@ -50,9 +51,10 @@ public:
     /// `facts`; -1 otherwise.
     std::int32_t find(std::string_view path, const Facts& facts) const;
 
-    /// The tags stored with document `number` (from `find`); nothing when it
-    /// holds none or cannot be read.
-    std::optional<TrackTags> tags(std::int32_t number) const;
+    /// Puts the tags stored with document `number` (from `find` for `path`)
+    /// in `tags`, nothing when it holds none. False when that document cannot
+    /// be read or is not `path`'s: the file's tags are to be read afresh.
+    bool tags(std::int32_t number, std::string_view path, std::optional<TrackTags>& tags) const;
 
 private:
     struct Known {
@@ -67,10 +69,20 @@ private:
 
     std::string_view pathOf(const Known& entry) const { return {paths.data() + entry.pathOffset, entry.pathLength}; }
 
+    /// The index, opened at the first call of `tags` unless open already;
+    /// false when it cannot be.
+    bool openReader() const;
+    /// Fills the table from the index's stored documents; false when any
+    /// cannot be read or lacks a modification time.
+    bool loadDocuments();
+    void add(std::string_view path, std::int32_t document, const Facts& facts);
+
+    std::string folder;
     std::string paths;
     /// Sorted by path.
     std::vector<Known> known;
-    std::unique_ptr<lucene::index::IndexReader, CloseReader> reader;
+    mutable std::unique_ptr<lucene::index::IndexReader, CloseReader> reader;
+    mutable bool readerFailed = false;
 };
 
 } // namespace library

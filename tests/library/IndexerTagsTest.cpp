@@ -2,6 +2,7 @@
 
 #include "analysis/WideText.h"
 #include "library/DirectoryEnumeration.h"
+#include "library/EntryFacts.h"
 #include "library/IndexFields.h"
 #include "library/IndexStore.h"
 #include "library/IndexedFileTags.h"
@@ -11,6 +12,8 @@
 #include <CLucene.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 
 using library::Indexer;
@@ -81,7 +84,9 @@ protected:
         EXPECT_TRUE(library::findFile(path, data)) << path;
         const std::int32_t number = known.find(path, {data.attributes, data.sizeLow, data.lastWriteTime.value()});
         EXPECT_GE(number, 0) << path;
-        return known.tags(number);
+        std::optional<TrackTags> tags;
+        EXPECT_TRUE(known.tags(number, path, tags)) << path;
+        return tags;
     }
 
     static std::unique_ptr<librarytest::TempTree> made;
@@ -159,6 +164,58 @@ TEST_F(IndexerTagsTest, StoresTagsAndRereadsOnlyChangedFiles)
     std::ofstream(library::IndexStore(indexDirectory).currentIndex() + "/format", std::ios::trunc) << "documents 0";
     ASSERT_TRUE(librarytest::rebuild(indexer));
     EXPECT_EQ(indexer.tagReadCount(), 4u);
+    EXPECT_EQ(storedTags(b), bTags);
+}
+
+TEST_F(IndexerTagsTest, FactsFilesDamagedOrOutOfStepWithTheIndexAreNeverTrusted)
+{
+    const std::string music = tree.directory("music");
+    const std::string a = place("a.mp3", "music/a.mp3", 1'000'000);
+    const std::string b = place("b.flac", "music/b.flac", 1'000'000);
+    Indexer indexer({music}, {"mp3", "flac"}, indexDirectory);
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    const std::string index = library::IndexStore(indexDirectory).currentIndex();
+    const std::string facts = index + "/facts";
+    const std::optional<TrackTags> bTags = storedTags(b);
+    ASSERT_TRUE(bTags.has_value());
+
+    std::vector<std::pair<std::string, library::EntryFact>> written;
+    ASSERT_TRUE(library::readEntryFacts(index, [&](const library::EntryFact& fact) {
+        written.emplace_back(std::string(fact.path), fact);
+    }));
+    ASSERT_EQ(written.size(), 2u);
+    const std::string whole = librarytest::contentOf(facts);
+    const auto damage = [&](const char* how) {
+        std::ofstream(facts, std::ios::binary | std::ios::trunc) << whole;
+        if (how == std::string("missing")) {
+            std::filesystem::remove(facts);
+        } else if (how == std::string("cut short")) {
+            std::filesystem::resize_file(facts, std::filesystem::file_size(facts) - 20);
+        } else if (how == std::string("another version")) {
+            std::fstream file(facts, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(-2, std::ios::end);
+            file.put('9');
+        } else {  // the documents in the other order
+            library::EntryFactsWriter writer(index);
+            for (auto fact = written.rbegin(); fact != written.rend(); ++fact) {
+                fact->second.path = fact->first;
+                writer.add(fact->second);
+            }
+            ASSERT_TRUE(writer.finish());
+        }
+    };
+    // However the file is, an unchanged tree is still known as one.
+    for (const char* how : {"missing", "cut short", "another version", "out of order"}) {
+        damage(how);
+        ASSERT_TRUE(librarytest::rebuild(indexer));
+        EXPECT_EQ(indexer.tagReadCount(), 0u) << how;
+        EXPECT_EQ(library::IndexStore(indexDirectory).currentIndex(), index) << how;
+    }
+    // Out of order, the facts name the other file's document: a rebuild
+    // reads b again rather than give it a's tags.
+    place("a.mp3", "music/a.mp3", 2'000'000);
+    ASSERT_TRUE(librarytest::rebuild(indexer));
+    EXPECT_EQ(indexer.tagReadCount(), 2u);
     EXPECT_EQ(storedTags(b), bTags);
 }
 

@@ -19,12 +19,6 @@
 
 namespace librarytest {
 
-inline std::string contentOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 /// The ends of `bytes` as TagFileStream reads them (head and tail of
 /// `cachedBytes` each, or of `cached`), with the rest readable.
 inline library::FileEnds endsOf(const std::string& bytes,

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include <fcntl.h>
@@ -66,5 +67,12 @@ public:
 
     std::string root;
 };
+
+/// The bytes of the file at `path`; empty when it cannot be read.
+inline std::string contentOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 } // namespace librarytest
