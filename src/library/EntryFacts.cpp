@@ -3,6 +3,8 @@
 #include "library/ByteOrder.h"
 #include "platform/Files.h"
 
+#include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace library {
@@ -13,8 +15,10 @@ constexpr std::string_view mark = "tunelet facts 1\n";
 constexpr std::size_t recordHead = 4 + 4 + 4 + 8;
 constexpr std::size_t trailerSize = 8 + mark.size();
 constexpr std::size_t flushAt = 64 << 10;
-/// Larger than any facts file of an index we could write (paths included).
-constexpr std::uint64_t sizeLimit = std::uint64_t{4} << 30;
+/// Larger than any facts file of an index we could write (paths included),
+/// and than any this process could hold.
+constexpr std::uint64_t sizeLimit =
+    std::min<std::uint64_t>(std::uint64_t{4} << 30, std::numeric_limits<std::size_t>::max() / 2);
 
 std::string factsPath(const std::string& folder)
 {
@@ -106,7 +110,7 @@ bool readEntryFacts(const std::string& folder, const std::function<void(const En
     std::uint64_t count = littleEndian(all, end, 8);
     std::size_t at = 0;
     for (; count > 0 && end - at >= recordHead; --count) {
-        const std::size_t length = littleEndian(all, at, 4);
+        const auto length = static_cast<std::size_t>(littleEndian(all, at, 4));
         if (end - at - recordHead < length)
             return false;
         each({all.substr(at + recordHead, length), static_cast<std::uint32_t>(littleEndian(all, at + 4, 4)),

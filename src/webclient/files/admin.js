@@ -154,9 +154,27 @@
         notice('Saved. The server now listens on port ' + answer.settings.port + ': ' + moved, true);
         // Nothing listens on this page's port any more: no refresh asks it.
         clearInterval(refresher);
-        setTimeout(function () { location.assign(moved); }, 1500);
+        setTimeout(function () { follow(moved, 20); }, 500);
       }
     }).catch(function () { notice('The server did not answer.', false); });
+  }
+
+  // Goes to `moved` once the server answers on its port (an image loads
+  // from there), or after `tries` more looks half a second apart: a restart
+  // takes a while on a busy machine, and a page sent where nothing listens
+  // yet shows only the browser's own error. (A server that asks for a
+  // password asks the image for it too: the page then goes after the last
+  // look, and the browser asks.)
+  function follow(moved, tries) {
+    var probe = new Image();
+    probe.onload = function () { location.assign(moved); };
+    probe.onerror = function () {
+      if (tries > 0)
+        setTimeout(function () { follow(moved, tries - 1); }, 500);
+      else
+        location.assign(moved);
+    };
+    probe.src = moved.replace(/\/admin$/, '/icon192.png') + '?' + Date.now();
   }
 
   function command(path, question) {
