@@ -6,6 +6,7 @@
 
 #include "analysis/FilenameAnalyzer.h"
 #include "analysis/WideText.h"
+#include "library/DocumentFields.h"
 #include "library/IndexFields.h"
 #include "library/IndexStore.h"
 #include "library/TagFields.h"
@@ -61,9 +62,9 @@ inline void writeTaggedIndex(const std::string& indexDirectory, const std::strin
                 tags.year = 1960 + (artist + album) % 60;
                 tags.durationMs = 180000 + track * 1000;
                 const std::string path = root + "/" + tags.artist + "/" + tags.album + "/" + tags.title + ".mp3";
-                lucene::document::Document document;
+                library::DocumentFields document;
                 auto add = [&document](const wchar_t* name, const std::wstring& value, int flags) {
-                    document.add(*new Field(name, value.c_str(), flags));
+                    document.add(name, value, flags);
                 };
                 add(library::fields::name, analysis::decodeUtf8(tags.title), indexed);
                 add(library::fields::path, analysis::widenBytes(path), stored);
@@ -71,7 +72,7 @@ inline void writeTaggedIndex(const std::string& indexDirectory, const std::strin
                 add(library::fields::size, L"4000000", stored);
                 add(library::fields::modified, L"133000000000000000", stored);
                 library::addTagFields(document, tags);
-                writer.addDocument(&document);
+                writer.addDocument(&document.document());
             }
         }
     }

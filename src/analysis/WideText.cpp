@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 namespace analysis {
 
@@ -181,6 +182,17 @@ std::wstring widenBytes(std::string_view bytes)
     for (std::size_t i = 0; i < bytes.size(); ++i)
         text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
     return text;
+}
+
+std::wstring decimalText(std::uint64_t value)
+{
+    wchar_t digits[20];
+    wchar_t* first = std::end(digits);
+    do {
+        *--first = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return std::wstring(first, std::end(digits));
 }
 
 std::string narrowBytes(std::wstring_view text)

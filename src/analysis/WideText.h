@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ std::string encodeUtf8(std::wstring_view text);
 std::wstring widenBytes(std::string_view bytes);
 /// Keeps the low 8 bits of every character.
 std::string narrowBytes(std::wstring_view text);
+/// `value` in decimal digits (as std::to_wstring, without its formatted
+/// printing: the indexer writes several numbers for each file).
+std::wstring decimalText(std::uint64_t value);
 
 /// One character of decoded text: its code point and the wide characters
 /// that hold it, 2 for a surrogate pair (as text holds a character above

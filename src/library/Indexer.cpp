@@ -3,6 +3,7 @@
 #include "analysis/SearchAnalyzer.h"
 #include "analysis/WideText.h"
 #include "library/DirectoryEnumeration.h"
+#include "library/DocumentFields.h"
 #include "library/EntryFacts.h"
 #include "library/IndexDirectory.h"
 #include "library/IndexFields.h"
@@ -34,6 +35,8 @@ struct Indexer::Writing {
     const KnownEntries& known;
     /// The facts file of the index being written, in document order.
     EntryFactsWriter* facts = nullptr;
+    /// Each entry's document, its fields made once.
+    DocumentFields document;
     /// Directories entered, so a symbolic link back up the tree is not
     /// followed round for ever.
     std::set<FileIdentity> visited;
@@ -54,11 +57,6 @@ constexpr int storedOnly =
 std::int64_t now()
 {
     return static_cast<std::int64_t>(std::time(nullptr));
-}
-
-std::wstring decimal(std::uint32_t value)
-{
-    return std::to_wstring(value);
 }
 
 /// The "name" of an entry: its file-name part, a file's without the extension.
@@ -182,7 +180,7 @@ bool Indexer::rebuild()
     if (!known.empty()) {
         // A tree as the last index knew it keeps that index: only the crawl
         // is done again, and nothing is written.
-        Writing comparing{nullptr, nullptr, known, nullptr, {}};
+        Writing comparing{nullptr, nullptr, known, nullptr, {}, {}};
         for (const std::string& shared : sharedDirectories) {
             if (crawlEnds(comparing))
                 break;
@@ -207,7 +205,7 @@ bool Indexer::rebuild()
     try {
         writer = std::make_unique<IndexWriter>(directory.get(), analyzer.get(), true);
         writer->setMaxFieldLength(maximumFieldLength);
-        Writing writing{writer.get(), directory.get(), known, &facts, {}};
+        Writing writing{writer.get(), directory.get(), known, &facts, {}, {}};
         for (const std::string& shared : sharedDirectories) {
             if (crawlEnds(writing))
                 break;
@@ -311,21 +309,16 @@ void Indexer::indexEntry(const LibraryEntry& entry, Writing& writing)
         tagReads.fetch_add(1);
     }
 
-    const std::wstring name = analysis::decodeUtf8(indexedName(entry));
-    const std::wstring path = analysis::widenBytes(entry.path);
-    const std::wstring attributes = decimal(entry.attributes);
-    const std::wstring size = decimal(entry.size);
-    const std::wstring modified = std::to_wstring(entry.modified.value());
-    Document document;
-    // The document owns its fields; each copies its value.
-    document.add(*new Field(fields::name, name.c_str(), indexedOnly));
-    document.add(*new Field(fields::path, path.c_str(), storedOnly));
-    document.add(*new Field(fields::attributes, attributes.c_str(), storedOnly));
-    document.add(*new Field(fields::size, size.c_str(), storedOnly));
-    document.add(*new Field(fields::modified, modified.c_str(), storedOnly));
+    DocumentFields& document = writing.document;
+    document.clear();
+    document.add(fields::name, analysis::decodeUtf8(indexedName(entry)), indexedOnly);
+    document.add(fields::path, analysis::widenBytes(entry.path), storedOnly);
+    document.add(fields::attributes, analysis::decimalText(entry.attributes), storedOnly);
+    document.add(fields::size, analysis::decimalText(entry.size), storedOnly);
+    document.add(fields::modified, analysis::decimalText(entry.modified.value()), storedOnly);
     if (tags)
         addTagFields(document, *tags);
-    writing.writer->addDocument(&document);
+    writing.writer->addDocument(&document.document());
     writing.facts->add({entry.path, entry.attributes, entry.size, entry.modified.value()});
 }
 

@@ -1,6 +1,7 @@
 #include "library/TagFields.h"
 
 #include "analysis/WideText.h"
+#include "library/DocumentFields.h"
 #include "library/IndexFields.h"
 
 #include <CLucene.h>
@@ -26,10 +27,9 @@ constexpr int tokenizedOnly =
 constexpr int wholeOnly =
     static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_UNTOKENIZED) | static_cast<int>(Field::TERMVECTOR_NO);
 
-void addField(Document& document, const wchar_t* name, const std::wstring& value, int flags)
+void addField(DocumentFields& document, const wchar_t* name, const std::wstring& value, int flags)
 {
-    // The document owns its fields; each copies its value.
-    document.add(*new Field(name, value.c_str(), flags));
+    document.add(name, value, flags);
 }
 
 /// `text` decoded, stored and indexed through the writer's analyzer when
@@ -37,7 +37,7 @@ void addField(Document& document, const wchar_t* name, const std::wstring& value
 /// index keeps a character above U+FFFF as a surrogate pair (see
 /// analysis/WideText.h), while the analyzer reads characters: a text with
 /// such a character is stored and analyzed as two fields of one name.
-std::wstring addText(Document& document, const wchar_t* name, const std::string& text)
+std::wstring addText(DocumentFields& document, const wchar_t* name, const std::string& text)
 {
     if (text.empty())
         return {};
@@ -53,10 +53,10 @@ std::wstring addText(Document& document, const wchar_t* name, const std::string&
     return stored;
 }
 
-void addNumber(Document& document, const wchar_t* name, std::int64_t number, int flags = storedOnlyFlags)
+void addNumber(DocumentFields& document, const wchar_t* name, std::int64_t number, int flags = storedOnlyFlags)
 {
     if (number > 0)
-        addField(document, name, std::to_wstring(number), flags);
+        addField(document, name, analysis::decimalText(static_cast<std::uint64_t>(number)), flags);
 }
 
 std::string storedText(const Document& document, const wchar_t* name)
@@ -76,7 +76,7 @@ std::int64_t storedInteger(const Document& document, const wchar_t* name)
 
 } // namespace
 
-void addTagFields(Document& document, const TrackTags& tags)
+void addTagFields(DocumentFields& document, const TrackTags& tags)
 {
     const std::wstring artist = addText(document, fields::artist, tags.artist);
     const std::wstring albumArtist = addText(document, fields::albumArtist, tags.albumArtist);
@@ -86,7 +86,7 @@ void addTagFields(Document& document, const TrackTags& tags)
     addNumber(document, fields::track, tags.track);
     addNumber(document, fields::disc, tags.disc);
     addNumber(document, fields::year, tags.year, storedAndWhole);
-    addField(document, fields::duration, std::to_wstring(tags.durationMs > 0 ? tags.durationMs : 0), storedOnlyFlags);
+    addField(document, fields::duration, analysis::decimalText(static_cast<std::uint64_t>(tags.durationMs > 0 ? tags.durationMs : 0)), storedOnlyFlags);
     if (tags.hasPicture)
         addField(document, fields::picture, L"1", storedOnlyFlags);
 

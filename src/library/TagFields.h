@@ -10,6 +10,8 @@ class Document;
 
 namespace library {
 
+class DocumentFields;
+
 /// The tag fields of an index document (names in IndexFields.h): what
 /// `addTagFields` writes, `storedTags` reads back. Any thread; nothing throws
 /// but the search engine's own errors.
@@ -19,7 +21,7 @@ namespace library {
 /// duration stored, the browse keys indexed whole. Empty texts and zero
 /// numbers are left out, except the duration, which every file whose tags
 /// were read carries.
-void addTagFields(lucene::document::Document& document, const TrackTags& tags);
+void addTagFields(DocumentFields& document, const TrackTags& tags);
 
 /// The tags stored in `document`; nothing when it holds none (its file was
 /// never read, or the tag library could not read it).

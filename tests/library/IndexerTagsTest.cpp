@@ -2,6 +2,7 @@
 
 #include "analysis/WideText.h"
 #include "library/DirectoryEnumeration.h"
+#include "library/DocumentFields.h"
 #include "library/EntryFacts.h"
 #include "library/IndexFields.h"
 #include "library/IndexStore.h"
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <utility>
 
 using library::Indexer;
 using library::KnownEntries;
@@ -249,6 +251,60 @@ TEST_F(IndexerTagsTest, WithTagReadingOffIndexesNamesAlone)
     EXPECT_EQ(found(indexDirectory, "b"), Paths{b});
     EXPECT_TRUE(found(indexDirectory, "album:live").empty());
     EXPECT_FALSE(storedTags(b).has_value());
+}
+
+} // namespace
+
+namespace {
+
+TEST(DocumentFields, EachDocumentHoldsOnlyTheFieldsAddedToIt)
+{
+    // Fields are reused from document to document: none may keep a value
+    // of, or appear in, a document it was not added to.
+    using lucene::document::Field;
+    const int stored = static_cast<int>(Field::STORE_YES) | static_cast<int>(Field::INDEX_NO);
+    const int indexed = static_cast<int>(Field::STORE_NO) | static_cast<int>(Field::INDEX_TOKENIZED);
+    using Fields = std::vector<std::pair<std::wstring, std::wstring>>;
+    const std::vector<Fields> documents = {
+        {{L"artist", L"X"}, {L"artist", L"Y"}, {L"duration", L"5"}},
+        {{L"path", L"p"}},
+        {{L"duration", L"7"}, {L"artist", L"Z"}},
+    };
+    librarytest::TempTree tree;
+    const std::string folder = tree.directory("index");
+    lucene::analysis::SimpleAnalyzer analyzer;
+    {
+        lucene::index::IndexWriter writer(folder.c_str(), &analyzer, true);
+        library::DocumentFields document;
+        for (const Fields& fields : documents) {
+            document.clear();
+            // The second "artist" of a document is indexed only, as a tag
+            // text split in two fields is.
+            bool artistSeen = false;
+            for (const auto& [name, value] : fields) {
+                const bool second = name == L"artist" && std::exchange(artistSeen, true);
+                document.add(name.c_str(), value, second ? indexed : stored);
+            }
+            writer.addDocument(&document.document());
+        }
+        writer.close();
+    }
+    lucene::index::IndexReader* reader = lucene::index::IndexReader::open(folder.c_str());
+    for (std::int32_t number = 0; number < reader->maxDoc(); ++number) {
+        lucene::document::Document read;
+        reader->document(number, read);
+        Fields got;
+        for (Field* field : *read.getFields())
+            got.emplace_back(field->name(), field->stringValue());
+        Fields wanted;
+        for (const auto& field : documents[static_cast<std::size_t>(number)])
+            if (field.second != L"Y")
+                wanted.push_back(field);
+        EXPECT_EQ(got, wanted) << number;
+    }
+    EXPECT_EQ(termsOf(folder, library::fields::artist), std::set<std::string>{"y"});
+    reader->close();
+    _CLDELETE(reader);
 }
 
 } // namespace

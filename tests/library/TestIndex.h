@@ -2,6 +2,7 @@
 
 #include "analysis/SearchAnalyzer.h"
 #include "analysis/WideText.h"
+#include "library/DocumentFields.h"
 #include "library/IndexDirectory.h"
 #include "library/IndexFields.h"
 #include "library/IndexStore.h"
@@ -43,9 +44,9 @@ inline bool writeGeneration(const library::IndexStore::Rebuild& rebuild, const s
             std::string name(entry.path.substr(entry.path.rfind('/') + 1));
             if ((entry.attributes & 0x10) == 0 && name.rfind('.') != std::string::npos)
                 name.resize(name.rfind('.'));
-            lucene::document::Document document;
+            library::DocumentFields document;
             auto add = [&](const wchar_t* field, const std::wstring& value, int flags) {
-                document.add(*new Field(field, value.c_str(), flags));
+                document.add(field, value, flags);
             };
             add(library::fields::name, analysis::decodeUtf8(name), analysed);
             add(library::fields::path, analysis::widenBytes(entry.path), stored);
@@ -54,7 +55,7 @@ inline bool writeGeneration(const library::IndexStore::Rebuild& rebuild, const s
             add(library::fields::modified, std::to_wstring(entry.modified), stored);
             if (entry.tags)
                 library::addTagFields(document, *entry.tags);
-            writer.addDocument(&document);
+            writer.addDocument(&document.document());
         }
         writer.close();
     } catch (const CLuceneError&) {
