@@ -37,6 +37,8 @@ int systemFlags(unsigned flags)
         result |= O_PATH;
     if (flags & openNoTerminal)
         result |= O_NOCTTY;
+    if (flags & openNoAccessTime)
+        result |= O_NOATIME;
     return result;
 }
 
@@ -77,7 +79,11 @@ bool filled(int result, const struct stat& from, FileStatus& status)
 
 UniqueFd openFile(const std::string& path, unsigned flags, unsigned permissions)
 {
-    return UniqueFd(::open(path.c_str(), systemFlags(flags), static_cast<mode_t>(permissions)));
+    UniqueFd file(::open(path.c_str(), systemFlags(flags), static_cast<mode_t>(permissions)));
+    // Only the owner (or a process that may act as any) keeps the time.
+    if (!file && errno == EPERM && (flags & openNoAccessTime))
+        file = UniqueFd(::open(path.c_str(), systemFlags(flags & ~openNoAccessTime), static_cast<mode_t>(permissions)));
+    return file;
 }
 
 UniqueFd openBeneath(int directory, const std::string& name, unsigned flags)

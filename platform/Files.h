@@ -46,6 +46,9 @@ enum OpenFlags : unsigned {
     openDirectory = 1u << 6,   // anything but a directory fails
     openPathOnly = 1u << 7,    // only to name the entry in later calls
     openNoTerminal = 1u << 8,  // a terminal never becomes the controlling one
+    /// Reading leaves the file's access time as it was (where the system
+    /// lets this process: its owner's, on Linux; otherwise opened as usual).
+    openNoAccessTime = 1u << 9,
 };
 
 /// Every function below may be called from any thread. Failures come back as

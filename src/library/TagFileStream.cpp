@@ -13,7 +13,10 @@ TagFileStream::TagFileStream(const std::string& path, TagLib::ByteVector& store)
 {
     if (path.empty() || path.find('\0') != std::string::npos)
         return;
-    file = platform::openFile(path, platform::openRead | platform::openNonBlocking | platform::openNoTerminal);
+    // Reading a library's tags is no use of its files: their access times
+    // stay (and no read dirties every file's record on the disk).
+    file = platform::openFile(path, platform::openRead | platform::openNonBlocking | platform::openNoTerminal |
+                                        platform::openNoAccessTime);
     platform::FileStatus status;
     if (!file || !platform::statusOf(file.get(), status) || !status.isRegular() ||
         status.size > static_cast<std::uint64_t>(LONG_MAX))

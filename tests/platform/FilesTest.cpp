@@ -12,6 +12,11 @@
 #include <map>
 #include <string>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
 namespace fs = std::filesystem;
 using platform::FileStatus;
 
@@ -74,6 +79,27 @@ TEST_F(FilesTest, StatusTellsKindSizeAndIdentity)
     EXPECT_FALSE(platform::openFile(path("missing"), platform::openRead));
     EXPECT_EQ(errno, ENOENT);
     EXPECT_FALSE(platform::openFile(path("a.txt"), platform::openRead | platform::openDirectory));
+}
+
+TEST_F(FilesTest, AFileReadWithoutTouchingItsAccessTimeKeepsIt)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the access time is the system's to keep";
+#else
+    // An access time older than the modification is renewed by a read
+    // wherever the file system keeps access times at all.
+    const auto accessAfterReading = [&](unsigned flags) {
+        const struct timespec times[2] = {{1000, 0}, {2000, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, path("a.txt").c_str(), times, 0), 0);
+        EXPECT_EQ(readAll(platform::openFile(path("a.txt"), platform::openRead | flags).get()), "12345");
+        FileStatus status;
+        EXPECT_TRUE(platform::statusOfPath(path("a.txt"), status));
+        return status.accessed.seconds;
+    };
+    if (accessAfterReading(0) == 1000)
+        GTEST_SKIP() << "this file system keeps no access times";
+    EXPECT_EQ(accessAfterReading(platform::openNoAccessTime), 1000);
+#endif
 }
 
 TEST_F(FilesTest, WritesReadsAtAnOffsetAndRenamesOverAFile)
