@@ -99,6 +99,23 @@ FrameHeader frameHeaderAt(FileWindow& file, std::int64_t offset, bool checkNext,
     return header;
 }
 
+/// The frame whose sync would be at `at`: its header, not valid when there
+/// is none; nothing when the bytes cannot be read.
+std::optional<FrameHeader> frameAt(FileWindow& file, std::int64_t at)
+{
+    const int first = file.at(at);
+    const int second = file.at(at + 1);
+    if (first < 0 || second < 0)
+        return std::nullopt;
+    if (!isFrameSync(first, second))
+        return FrameHeader{};
+    bool readable = true;
+    const FrameHeader header = frameHeaderAt(file, at, true, readable);
+    if (!readable)
+        return std::nullopt;
+    return header;
+}
+
 /// The first valid frame from `position` on: its offset, -1 when the file
 /// ends first; nothing when it lies beyond the scan or cannot be read.
 std::optional<std::int64_t> nextFrame(FileWindow& file, std::int64_t position)
@@ -106,17 +123,10 @@ std::optional<std::int64_t> nextFrame(FileWindow& file, std::int64_t position)
     for (std::int64_t at = position; at + 1 < file.size(); ++at) {
         if (at - position > scanLimit)
             return std::nullopt;
-        const int first = file.at(at);
-        const int second = file.at(at + 1);
-        if (first < 0 || second < 0)
+        const std::optional<FrameHeader> header = frameAt(file, at);
+        if (!header)
             return std::nullopt;
-        if (!isFrameSync(first, second))
-            continue;
-        bool readable = true;
-        const bool valid = frameHeaderAt(file, at, true, readable).valid;
-        if (!readable)
-            return std::nullopt;
-        if (valid)
+        if (header->valid)
             return at;
     }
     return -1;
@@ -131,18 +141,11 @@ std::optional<std::int64_t> lastFrame(FileWindow& file, std::int64_t position)
     for (std::int64_t at = position - 2; at >= 0; --at) {
         if (position - at > scanLimit)
             return std::nullopt;
-        const int first = file.at(at);
-        const int second = file.at(at + 1);
-        if (first < 0 || second < 0)
+        const std::optional<FrameHeader> header = frameAt(file, at);
+        if (!header)
             return std::nullopt;
-        if (!isFrameSync(first, second))
-            continue;
-        bool readable = true;
-        const FrameHeader header = frameHeaderAt(file, at, true, readable);
-        if (!readable)
-            return std::nullopt;
-        if (header.valid)
-            return at + header.length;
+        if (header->valid)
+            return at + header->length;
     }
     return -1;
 }

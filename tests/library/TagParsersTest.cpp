@@ -35,16 +35,9 @@ bool isOgg(const std::string& path)
 bool makeTone(const std::string& path, int rate, int channels, double seconds, const Metadata& metadata,
               const std::string& cover = "", std::vector<std::string> extra = {})
 {
-    std::vector<std::string> command{"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                     "sine=frequency=440:sample_rate=" + std::to_string(rate) +
-                                         ":duration=" + std::to_string(seconds)};
-    if (!cover.empty())
-        command.insert(command.end(), {"-i", cover, "-map", "0", "-map", "1", "-c:v", "copy", "-disposition:v",
-                                       "attached_pic"});
-    if (metadata.empty())
-        command.insert(command.end(), {"-map_metadata", "-1", "-fflags", "+bitexact", "-flags:a", "+bitexact"});
-    for (const auto& [key, value] : metadata)
-        command.insert(command.end(), {"-metadata", key + "=" + value});
+    std::vector<std::string> command = librarytest::mediaCommand(
+        "sine=frequency=440:sample_rate=" + std::to_string(rate) + ":duration=" + std::to_string(seconds), metadata,
+        cover);
     command.insert(command.end(), {"-ac", std::to_string(channels)});
     if (isOgg(path))
         command.insert(command.end(), {"-c:a", "libvorbis"});
