@@ -42,10 +42,16 @@ EntryFactsWriter::EntryFactsWriter(const std::string& folder)
 
 EntryFactsWriter::~EntryFactsWriter()
 {
-    if (file) {
-        file.reset();
-        platform::removeFile(path);
-    }
+    if (!kept)
+        discard();
+}
+
+void EntryFactsWriter::discard()
+{
+    failed = true;
+    kept = false;
+    file.reset();
+    platform::removeFile(path);
 }
 
 void EntryFactsWriter::add(const EntryFact& fact)
@@ -82,12 +88,10 @@ bool EntryFactsWriter::finish()
         buffer.append(mark);
         flush();
     }
-    if (failed || !platform::closeFile(file)) {
-        file.reset();
-        platform::removeFile(path);
-        return false;
-    }
-    return true;
+    kept = !failed && platform::closeFile(file);
+    if (!kept)
+        discard();
+    return kept;
 }
 
 bool readEntryFacts(const std::string& folder, const std::function<void(const EntryFact&)>& each)

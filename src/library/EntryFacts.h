@@ -43,6 +43,8 @@ public:
     /// Writes the rest and the trailer; true when the whole file is written.
     /// Otherwise the file is removed, and the index is read without it.
     bool finish();
+    /// Closes and removes the file now (the index is given up).
+    void discard();
 
 private:
     void flush();
@@ -52,6 +54,7 @@ private:
     std::string buffer;
     std::uint64_t count = 0;
     bool failed = false;
+    bool kept = false;  // finished whole
 };
 
 /// Calls `each` with the facts of every document of the index in `folder`,

@@ -231,6 +231,8 @@ bool Indexer::rebuild()
         std::fprintf(stderr, "Tunelet: the search index could not be written (%s); searches keep the previous index\n",
                      directory->failure().c_str());
         // Given back at once: a full disk is what such a failure usually is.
+        // (No file in it may be open then, where open files cannot go.)
+        facts.discard();
         target->discard();
         return false;
     }
