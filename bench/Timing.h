@@ -3,6 +3,8 @@
 // work run in a child process whose wall time, CPU time and peak memory the
 // system reports; a program run to its end; the size of a run. Single-threaded; a failing child ends the benchmark.
 
+#include "support/RunProgram.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -10,13 +12,10 @@
 #include <string>
 #include <vector>
 
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace bench {
 
@@ -111,18 +110,6 @@ Run inChild(Work work)
     return result;
 }
 
-/// Runs the program `arguments` names (found on the PATH) to its end; true
-/// when it exits with status 0.
-inline bool runProgram(const std::vector<std::string>& arguments)
-{
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    int status = 0;
-    return ::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) == 0 &&
-           ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using testing_support::runProgram;
 
 } // namespace bench
