@@ -65,11 +65,10 @@ KnownEntries KnownEntries::load(const std::string& indexFolder)
             return KnownEntries();
     }
     // Offsets past 4 GB of paths would wrap: such a table is refused whole.
-    if (entries.paths.size() > std::numeric_limits<std::uint32_t>::max())
+    if (entries.paths.size() > std::numeric_limits<std::uint32_t>::max() ||
+        entries.known.size() > std::numeric_limits<std::uint32_t>::max())
         return KnownEntries();
     entries.paths.shrink_to_fit();
-    std::sort(entries.known.begin(), entries.known.end(),
-              [&entries](const Known& a, const Known& b) { return entries.pathOf(a) < entries.pathOf(b); });
     return entries;
 }
 
@@ -128,11 +127,28 @@ bool KnownEntries::openReader() const
 
 std::int32_t KnownEntries::find(std::string_view path, const Facts& facts) const
 {
-    const auto found = std::lower_bound(known.begin(), known.end(), path,
-                                        [this](const Known& entry, std::string_view wanted) { return pathOf(entry) < wanted; });
-    if (found == known.end() || pathOf(*found) != path || !(found->facts == facts))
+    const Known* found = next < known.size() && pathOf(known[next]) == path ? &known[next] : byPath(path);
+    if (found == nullptr)
         return -1;
-    return found->document;
+    next = static_cast<std::size_t>(found - known.data()) + 1;
+    return found->facts == facts ? found->document : -1;
+}
+
+const KnownEntries::Known* KnownEntries::byPath(std::string_view path) const
+{
+    if (sorted.size() != known.size()) {
+        sorted.resize(known.size());
+        for (std::uint32_t place = 0; place < sorted.size(); ++place)
+            sorted[place] = place;
+        std::sort(sorted.begin(), sorted.end(),
+                  [this](std::uint32_t a, std::uint32_t b) { return pathOf(known[a]) < pathOf(known[b]); });
+    }
+    const auto found = std::lower_bound(sorted.begin(), sorted.end(), path, [this](std::uint32_t place, std::string_view wanted) {
+        return pathOf(known[place]) < wanted;
+    });
+    if (found == sorted.end() || pathOf(known[*found]) != path)
+        return nullptr;
+    return &known[*found];
 }
 
 bool KnownEntries::tags(std::int32_t number, std::string_view path, std::optional<TrackTags>& tags) const

@@ -48,7 +48,9 @@ public:
     bool empty() const { return known.empty(); }
 
     /// The entry's document number when the index knew `path` with exactly
-    /// `facts`; -1 otherwise.
+    /// `facts`; -1 otherwise. A crawl of an unchanged tree meets its entries
+    /// in the order the index holds them: each is looked for first just after
+    /// the last one found, and by its path only when not there.
     std::int32_t find(std::string_view path, const Facts& facts) const;
 
     /// Puts the tags stored with document `number` (from `find` for `path`)
@@ -77,10 +79,18 @@ private:
     bool loadDocuments();
     void add(std::string_view path, std::int32_t document, const Facts& facts);
 
+    /// The entry at `path` or past the end, by the sorted order (made now
+    /// unless made already).
+    const Known* byPath(std::string_view path) const;
+
     std::string folder;
     std::string paths;
-    /// Sorted by path.
+    /// In the order of the index's documents.
     std::vector<Known> known;
+    /// Places in `known`, sorted by path; made at the first entry not met in order.
+    mutable std::vector<std::uint32_t> sorted;
+    /// Where in `known` the next entry is looked for first.
+    mutable std::size_t next = 0;
     mutable std::unique_ptr<lucene::index::IndexReader, CloseReader> reader;
     mutable bool readerFailed = false;
 };
