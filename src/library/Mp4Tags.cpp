@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +21,18 @@ namespace {
 constexpr int deepest = 16;
 constexpr std::size_t mostAtoms = 20000;
 
+/// An atom's four-byte name as one number, compared without a text.
+using Code = std::uint32_t;
+
+constexpr Code code(const char (&name)[5])
+{
+    return static_cast<Code>(static_cast<unsigned char>(name[0])) << 24 |
+           static_cast<Code>(static_cast<unsigned char>(name[1])) << 16 |
+           static_cast<Code>(static_cast<unsigned char>(name[2])) << 8 | static_cast<Code>(static_cast<unsigned char>(name[3]));
+}
+
 struct Atom {
-    std::string name;
+    Code name = 0;
     std::int64_t offset = 0;
     std::int64_t length = 0;
     std::vector<std::size_t> children;
@@ -50,11 +60,11 @@ public:
 
     /// The first atom named `path[0]` among `among`, then the first named
     /// `path[1]` among its children, and so on; nothing when one is missing.
-    const Atom* find(const std::vector<std::size_t>& among, std::initializer_list<std::string_view> path) const
+    const Atom* find(const std::vector<std::size_t>& among, std::initializer_list<Code> path) const
     {
         const std::vector<std::size_t>* level = &among;
         const Atom* found = nullptr;
-        for (std::string_view name : path) {
+        for (Code name : path) {
             const auto it = std::find_if(level->begin(), level->end(),
                                          [&](std::size_t i) { return atoms[i].name == name; });
             if (it == level->end())
@@ -78,26 +88,28 @@ private:
         Atom atom;
         atom.offset = offset;
         atom.length = bigEndian32(*header, 0);
-        atom.name = std::string(header->substr(4, 4));
+        atom.name = bigEndian32(*header, 4);
         // Open-ended and 64-bit sizes are left to the tag library.
         if (atom.length < 8 || atom.length > file.size() - offset)
             return std::nullopt;
-        static constexpr std::array<std::string_view, 11> containers{
-            "moov", "udta", "mdia", "meta", "ilst", "stbl", "minf", "moof", "traf", "trak", "stsd"};
+        static constexpr std::array<Code, 11> containers{code("moov"), code("udta"), code("mdia"), code("meta"),
+                                                         code("ilst"), code("stbl"), code("minf"), code("moof"),
+                                                         code("traf"), code("trak"), code("stsd")};
         const bool container = std::find(containers.begin(), containers.end(), atom.name) != containers.end();
         const std::int64_t end = offset + atom.length;
         std::int64_t child = offset + 8;
-        if (atom.name == "meta") {
+        if (atom.name == code("meta")) {
             // A meta atom is a full one (version and flags first) unless a
             // known child's name follows at once.
-            static constexpr std::array<std::string_view, 5> children{"hdlr", "ilst", "mhdr", "ctry", "lang"};
+            static constexpr std::array<Code, 5> children{code("hdlr"), code("ilst"), code("mhdr"), code("ctry"),
+                                                          code("lang")};
             const auto next = file.upTo(child, 8);
             if (!next)
                 return std::nullopt;
             const bool full = next->size() < 8 ||
-                              std::find(children.begin(), children.end(), next->substr(4, 4)) == children.end();
+                              std::find(children.begin(), children.end(), bigEndian32(*next, 4)) == children.end();
             child += full ? 4 : 0;
-        } else if (atom.name == "stsd") {
+        } else if (atom.name == code("stsd")) {
             child += 8;
         }
         const std::size_t index = atoms.size();
@@ -130,14 +142,14 @@ struct Audio {
 
 std::optional<Audio> audioOf(const AtomTree& tree, FileWindow& file)
 {
-    const Atom* moov = tree.find(tree.top, {"moov"});
+    const Atom* moov = tree.find(tree.top, {code("moov")});
     if (moov == nullptr)
         return std::nullopt;
     const Atom* trak = nullptr;
     for (std::size_t index : moov->children) {
-        if (tree.at(index).name != "trak")
+        if (tree.at(index).name != code("trak"))
             continue;
-        const Atom* hdlr = tree.find(tree.at(index).children, {"mdia", "hdlr"});
+        const Atom* hdlr = tree.find(tree.at(index).children, {code("mdia"), code("hdlr")});
         if (hdlr == nullptr)
             return std::nullopt;
         const auto data = file.bytes(hdlr->offset, static_cast<std::size_t>(hdlr->length));
@@ -150,7 +162,7 @@ std::optional<Audio> audioOf(const AtomTree& tree, FileWindow& file)
     }
     if (trak == nullptr)
         return std::nullopt;
-    const Atom* mdhd = tree.find(trak->children, {"mdia", "mdhd"});
+    const Atom* mdhd = tree.find(trak->children, {code("mdia"), code("mdhd")});
     if (mdhd == nullptr)
         return std::nullopt;
     const auto header = file.bytes(mdhd->offset, static_cast<std::size_t>(mdhd->length));
@@ -177,7 +189,7 @@ std::optional<Audio> audioOf(const AtomTree& tree, FileWindow& file)
         audio.lengthMs = static_cast<int>(milliseconds);
     }
 
-    const Atom* stsd = tree.find(trak->children, {"mdia", "minf", "stbl", "stsd"});
+    const Atom* stsd = tree.find(trak->children, {code("mdia"), code("minf"), code("stbl"), code("stsd")});
     if (stsd == nullptr)
         return std::nullopt;
     const auto description = file.bytes(stsd->offset, static_cast<std::size_t>(stsd->length));
@@ -263,28 +275,34 @@ std::optional<TrackTags> parseMp4Tags(const FileEnds& ends)
 
     TrackTags tags;
     tags.durationMs = audio->lengthMs;
-    const Atom* ilst = tree.find(tree.top, {"moov", "udta", "meta", "ilst"});
+    const Atom* ilst = tree.find(tree.top, {code("moov"), code("udta"), code("meta"), code("ilst")});
     if (ilst == nullptr)
         return tags;
 
     // The items by name; the first of a name counts (gnre counts as ©gen).
-    std::map<std::string, std::vector<std::string>, std::less<>> texts;
-    std::map<std::string, int, std::less<>> numbers;
+    enum Text { artist, albumArtist, album, title, genre, day, textCount };
+    static constexpr std::array<Code, textCount> textCodes{code("\251ART"), code("aART"), code("\251alb"),
+                                                            code("\251nam"), code("\251gen"), code("\251day")};
+    std::array<std::optional<std::vector<std::string>>, textCount> texts;
+    std::optional<int> track;
+    std::optional<int> disc;
     std::string copy;
     for (std::size_t index : ilst->children) {
         const Atom& item = tree.at(index);
-        if (item.name == "trkn" || item.name == "disk") {
+        const auto text = std::find(textCodes.begin(), textCodes.end(), item.name);
+        if (item.name == code("trkn") || item.name == code("disk")) {
             const auto data = itemData(file, item, -1, copy);
             if (!data)
                 return std::nullopt;
-            if (data->empty() || numbers.contains(item.name))
+            std::optional<int>& number = item.name == code("trkn") ? track : disc;
+            if (data->empty() || number)
                 continue;
             if (data->front().size() < 4)
                 return std::nullopt;
             const std::string_view pair = data->front();
-            numbers.emplace(item.name, static_cast<std::int16_t>((static_cast<unsigned char>(pair[2]) << 8) |
-                                                                  static_cast<unsigned char>(pair[3])));
-        } else if (item.name == "gnre") {
+            number = static_cast<std::int16_t>((static_cast<unsigned char>(pair[2]) << 8) |
+                                               static_cast<unsigned char>(pair[3]));
+        } else if (item.name == code("gnre")) {
             const auto data = itemData(file, item, -1, copy);
             if (!data)
                 return std::nullopt;
@@ -294,51 +312,49 @@ std::optional<TrackTags> parseMp4Tags(const FileEnds& ends)
                 return std::nullopt;
             const int number = static_cast<std::int16_t>((static_cast<unsigned char>(data->front()[0]) << 8) |
                                                          static_cast<unsigned char>(data->front()[1]));
-            if (number > 0 && !texts.contains("\251gen"))
-                texts.emplace("\251gen", std::vector<std::string>{TagLib::ID3v1::genre(number - 1).to8Bit(true)});
-        } else if (item.name == "covr") {
+            if (number > 0 && !texts[genre])
+                texts[genre] = std::vector<std::string>{TagLib::ID3v1::genre(number - 1).to8Bit(true)};
+        } else if (item.name == code("covr")) {
             const auto picture = holdsPicture(file, item);
             if (!picture)
                 return std::nullopt;
             tags.hasPicture = tags.hasPicture || *picture;
-        } else if (item.name == "\251ART" || item.name == "aART" || item.name == "\251alb" ||
-                   item.name == "\251nam" || item.name == "\251gen" || item.name == "\251day") {
+        } else if (text != textCodes.end()) {
             const auto data = itemData(file, item, 1, copy);
             if (!data)
                 return std::nullopt;
-            if (data->empty() || texts.contains(item.name))
+            std::optional<std::vector<std::string>>& slot = texts[static_cast<std::size_t>(text - textCodes.begin())];
+            if (data->empty() || slot)
                 continue;
             std::vector<std::string> values;
+            values.reserve(data->size());
             for (std::string_view value : *data) {
                 if (!isUtf8(value) || value.find('\0') != std::string_view::npos)
                     return std::nullopt;
                 values.emplace_back(value);
             }
-            texts.emplace(item.name, std::move(values));
+            slot = std::move(values);
         }
         // Other items are read by the tag library too, but say nothing here.
     }
 
-    auto text = [&](const char* name, std::string_view separator = ", ") {
-        const auto found = texts.find(name);
-        return found == texts.end() ? std::string() : joined(found->second, separator);
+    auto joinedText = [&](Text which, std::string_view separator = ", ") {
+        return texts[which] ? joined(*texts[which], separator) : std::string();
     };
-    tags.artist = trimmedText(text("\251ART"));
-    tags.album = trimmedText(text("\251alb"));
-    tags.title = trimmedText(text("\251nam"));
-    tags.genre = trimmedText(text("\251gen"));
-    if (const auto found = texts.find("aART"); found != texts.end())
-        tags.albumArtist = trimmedText(found->second.front());
-    if (texts.contains("\251day")) {
-        const auto year = tagNumber(text("\251day", " "));
+    tags.artist = trimmedText(joinedText(artist));
+    tags.album = trimmedText(joinedText(album));
+    tags.title = trimmedText(joinedText(title));
+    tags.genre = trimmedText(joinedText(genre));
+    if (texts[albumArtist])
+        tags.albumArtist = trimmedText(texts[albumArtist]->front());
+    if (texts[day]) {
+        const auto year = tagNumber(joinedText(day, " "));
         if (!year)
             return std::nullopt;
         tags.year = static_cast<int>(year->value);
     }
-    if (const auto found = numbers.find("trkn"); found != numbers.end())
-        tags.track = found->second;
-    if (const auto found = numbers.find("disk"); found != numbers.end())
-        tags.disc = found->second;
+    tags.track = track.value_or(0);
+    tags.disc = disc.value_or(0);
     return tags;
 }
 
