@@ -82,6 +82,16 @@ struct Run {
     long peakKilobytes = 0;
 };
 
+/// Keeps in `best` the shortest times of it and `run` (each on its own),
+/// and the higher peak: a run's best when it is run more than once.
+inline void keepBest(Run& best, const Run& run)
+{
+    const bool first = best.seconds == 0;
+    best.seconds = first ? run.seconds : std::min(best.seconds, run.seconds);
+    best.cpuSeconds = first ? run.cpuSeconds : std::min(best.cpuSeconds, run.cpuSeconds);
+    best.peakKilobytes = std::max(best.peakKilobytes, run.peakKilobytes);
+}
+
 /// Runs `work` (returning true on success) in a child process; exits the
 /// benchmark with status 1 when the child fails.
 template <typename Work>
