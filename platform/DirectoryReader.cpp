@@ -49,6 +49,14 @@ bool DirectoryReader::next(std::string& name, FileStatus& status)
     return false;
 }
 
+UniqueFd DirectoryReader::openEntry(const std::string& name, unsigned flags) const
+{
+    DIR* stream = static_cast<DIR*>(handle);
+    if (stream == nullptr)
+        return UniqueFd();
+    return openFileAt(::dirfd(stream), name, flags);
+}
+
 void DirectoryReader::close()
 {
     if (handle != nullptr)

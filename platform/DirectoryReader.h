@@ -26,6 +26,11 @@ public:
     /// read relative to the open directory, so it is that of the entry just
     /// read even if the directory's path changed meanwhile.
     bool next(std::string& name, FileStatus& status);
+    /// Opens the entry `name` of the open directory with `openFile`'s
+    /// `flags`, relative to the directory where the system can (no walk of
+    /// the whole path again); an empty descriptor when it cannot be opened
+    /// or nothing is open.
+    UniqueFd openEntry(const std::string& name, unsigned flags) const;
     void close();
     bool isOpen() const { return handle != nullptr; }
 

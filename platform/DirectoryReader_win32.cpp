@@ -91,6 +91,14 @@ bool DirectoryReader::next(std::string& name, FileStatus& status)
     }
 }
 
+UniqueFd DirectoryReader::openEntry(const std::string& name, unsigned flags) const
+{
+    const OpenDirectory* state = stateOf(handle);
+    if (state == nullptr)
+        return UniqueFd();
+    return openFile(state->path + "\\" + name, flags);
+}
+
 void DirectoryReader::close()
 {
     std::unique_ptr<OpenDirectory> owned(stateOf(std::exchange(handle, nullptr)));

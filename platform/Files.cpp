@@ -79,10 +79,15 @@ bool filled(int result, const struct stat& from, FileStatus& status)
 
 UniqueFd openFile(const std::string& path, unsigned flags, unsigned permissions)
 {
-    UniqueFd file(::open(path.c_str(), systemFlags(flags), static_cast<mode_t>(permissions)));
+    return openFileAt(AT_FDCWD, path, flags, permissions);
+}
+
+UniqueFd openFileAt(int directory, const std::string& name, unsigned flags, unsigned permissions)
+{
+    UniqueFd file(::openat(directory, name.c_str(), systemFlags(flags), static_cast<mode_t>(permissions)));
     // Only the owner (or a process that may act as any) keeps the time.
     if (!file && errno == EPERM && (flags & openNoAccessTime))
-        file = UniqueFd(::open(path.c_str(), systemFlags(flags & ~openNoAccessTime), static_cast<mode_t>(permissions)));
+        file = UniqueFd(::openat(directory, name.c_str(), systemFlags(flags & ~openNoAccessTime), static_cast<mode_t>(permissions)));
     return file;
 }
 

@@ -56,6 +56,8 @@ enum OpenFlags : unsigned {
 
 /// Opens `path`; `permissions` are those of a file `openCreate` makes.
 UniqueFd openFile(const std::string& path, unsigned flags, unsigned permissions = 0644);
+/// Opens `name` in the open directory `directory`, as `openFile` would.
+UniqueFd openFileAt(int directory, const std::string& name, unsigned flags, unsigned permissions = 0644);
 /// Opens `name` relative to the open directory `directory` without ever
 /// leaving it: a link anywhere in the name, or a ".." above it, fails.
 /// Fails with ENOSYS where the system cannot resolve names that way.

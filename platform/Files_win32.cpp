@@ -158,6 +158,16 @@ UniqueFd openFile(const std::string& path, unsigned flags, unsigned permissions)
     return file;
 }
 
+UniqueFd openFileAt(int directory, const std::string& name, unsigned flags, unsigned permissions)
+{
+    const std::string folder = win32::pathOfHandle(handleOf(directory));
+    if (folder.empty()) {
+        failedFalse();
+        return UniqueFd();
+    }
+    return openFile(folder + "\\" + name, flags, permissions);
+}
+
 UniqueFd openBeneath(int, const std::string&, unsigned)
 {
     errno = ENOSYS;

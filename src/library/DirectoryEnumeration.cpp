@@ -86,4 +86,11 @@ void DirectoryEnumeration::close()
     openIdentity = {};
 }
 
+platform::UniqueFd DirectoryEnumeration::openEntry(const std::string& name, unsigned flags) const
+{
+    if (holdsNul(name))
+        return platform::UniqueFd();
+    return reader.openEntry(name, flags);
+}
+
 } // namespace library

@@ -56,6 +56,10 @@ public:
     bool open(const std::string& directory);
     /// The next entry; false at the end, on a read error or when nothing is open.
     bool next(FindData& data);
+    /// Opens the entry `name` of the open directory with `platform::openFile`'s
+    /// `flags`, without walking its whole path again; an empty descriptor
+    /// when it cannot be opened or nothing is open.
+    platform::UniqueFd openEntry(const std::string& name, unsigned flags) const;
     void close();
 
     bool isOpen() const { return reader.isOpen(); }

@@ -11,6 +11,7 @@
 #include "library/KnownEntries.h"
 #include "library/LibraryPath.h"
 #include "library/TagFields.h"
+#include "library/TagFileStream.h"
 #include "library/TagReader.h"
 
 #include <CLucene.h>
@@ -273,7 +274,7 @@ void Indexer::crawl(const std::string& path, Writing& writing)
         if (!child.isDirectory() && !indexExtensions.contains(extensionOf(child.name)))
             continue;
         LibraryEntry entry{base + pathSeparator + child.name, child.attributes, child.lastWriteTime, child.sizeLow};
-        indexEntry(entry, writing);
+        indexEntry(entry, writing, &enumeration, child.name);
         if (child.isDirectory())
             subdirectories.push_back(std::move(entry.path));
     }
@@ -286,7 +287,8 @@ void Indexer::crawl(const std::string& path, Writing& writing)
     }
 }
 
-void Indexer::indexEntry(const LibraryEntry& entry, Writing& writing)
+void Indexer::indexEntry(const LibraryEntry& entry, Writing& writing, const DirectoryEnumeration* in,
+                         const std::string& name)
 {
     const std::uint64_t count = entries.fetch_add(1) + 1;
     if (count % notifyInterval == 0)
@@ -307,7 +309,8 @@ void Indexer::indexEntry(const LibraryEntry& entry, Writing& writing)
     std::optional<TrackTags> tags;
     if (known >= 0 && writing.known.tags(known, entry.path, tags)) {
     } else if (!entry.isDirectory() && readsTags) {
-        tags = tagReader.read(entry.path);
+        tags = in != nullptr ? tagReader.read(entry.path, in->openEntry(name, TagFileStream::openFlags))
+                             : tagReader.read(entry.path);
         tagReads.fetch_add(1);
     }
 

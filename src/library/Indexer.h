@@ -20,6 +20,8 @@ class SearchAnalyzer;
 
 namespace library {
 
+class DirectoryEnumeration;
+
 /// Rebuilds the search index over the names and tags of everything below
 /// the shared directories, one rebuild per run of its thread. A rebuild
 /// writes a whole new index (see IndexStore): one document per file whose
@@ -131,7 +133,10 @@ private:
     /// Whether the crawl should end: stopped, or the index cannot be written.
     bool crawlEnds(const Writing& writing) const;
     void crawl(const std::string& path, Writing& writing);
-    void indexEntry(const LibraryEntry& entry, Writing& writing);
+    /// Indexes `entry`, whose file (read for its tags) is opened as `name`
+    /// in the directory `in` lists when there is one.
+    void indexEntry(const LibraryEntry& entry, Writing& writing, const DirectoryEnumeration* in = nullptr,
+                    const std::string& name = {});
 
     /// Reads the tags of files, on the indexing thread only.
     TagReader tagReader;

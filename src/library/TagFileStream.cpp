@@ -4,19 +4,27 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace library {
 
 TagFileStream::TagFileStream(const std::string& path) : TagFileStream(path, owned) {}
 
-TagFileStream::TagFileStream(const std::string& path, TagLib::ByteVector& store) : path(path), cache(store)
+// Reading a library's tags is no use of its files: their access times stay
+// (and no read dirties every file's record on the disk).
+const unsigned TagFileStream::openFlags =
+    platform::openRead | platform::openNonBlocking | platform::openNoTerminal | platform::openNoAccessTime;
+
+TagFileStream::TagFileStream(const std::string& path, TagLib::ByteVector& store)
+    : TagFileStream(path, store,
+                    path.empty() || path.find('\0') != std::string::npos ? platform::UniqueFd()
+                                                                          : platform::openFile(path, openFlags))
 {
-    if (path.empty() || path.find('\0') != std::string::npos)
-        return;
-    // Reading a library's tags is no use of its files: their access times
-    // stay (and no read dirties every file's record on the disk).
-    file = platform::openFile(path, platform::openRead | platform::openNonBlocking | platform::openNoTerminal |
-                                        platform::openNoAccessTime);
+}
+
+TagFileStream::TagFileStream(const std::string& path, TagLib::ByteVector& store, platform::UniqueFd opened)
+    : file(std::move(opened)), path(path), cache(store)
+{
     platform::FileStatus status;
     if (!file || !platform::statusOf(file.get(), status) || !status.isRegular() ||
         status.size > static_cast<std::uint64_t>(LONG_MAX))

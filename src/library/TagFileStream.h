@@ -31,6 +31,14 @@ public:
     /// an allocation of its own. `store` must outlive the stream and every
     /// block read from it, and is not used by anything else meanwhile.
     TagFileStream(const std::string& path, TagLib::ByteVector& store);
+    /// The same over `opened`, the file at `path` opened already with
+    /// `openFlags` (a crawl opens it relative to its directory); `path` is
+    /// then its name for the tag library alone.
+    TagFileStream(const std::string& path, TagLib::ByteVector& store, platform::UniqueFd opened);
+
+    /// How the stream opens its file (read only, without waiting, renewing
+    /// no access time).
+    static const unsigned openFlags;
 
     /// The head and tail read, and a reader of the rest, for our own tag
     /// parsers: the same bytes the tag library is given, read once. Valid

@@ -8,6 +8,7 @@
 #include "library/OggVorbisTags.h"
 #include "library/TagFileStream.h"
 #include "library/TagText.h"
+#include "platform/Files.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
@@ -29,6 +30,8 @@
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
+
+#include <utility>
 
 namespace library {
 
@@ -158,16 +161,23 @@ TagReader::~TagReader() = default;
 
 std::optional<TrackTags> TagReader::read(const std::string& path)
 {
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return std::nullopt;
+    return read(path, platform::openFile(path, TagFileStream::openFlags));
+}
+
+std::optional<TrackTags> TagReader::read(const std::string& path, platform::UniqueFd opened)
+{
     try {
-        return readUnguarded(path);
+        return readUnguarded(path, std::move(opened));
     } catch (const std::exception&) {
         return std::nullopt;
     }
 }
 
-std::optional<TrackTags> TagReader::readUnguarded(const std::string& path)
+std::optional<TrackTags> TagReader::readUnguarded(const std::string& path, platform::UniqueFd descriptor)
 {
-    TagFileStream stream(path, memory->store);
+    TagFileStream stream(path, memory->store, std::move(descriptor));
     if (!stream.isOpen())
         return std::nullopt;
     if (const Parser parser = ownParsers ? parserFor(extensionOf(path)) : nullptr)

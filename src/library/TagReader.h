@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/TrackTags.h"
+#include "platform/UniqueFd.h"
 
 #include <memory>
 #include <optional>
@@ -31,6 +32,9 @@ public:
     /// giving exactly the tag library's answer wherever they answer; any
     /// file they do not fully understand goes to the tag library.
     std::optional<TrackTags> read(const std::string& path);
+    /// The same from `opened`, the file at `path` opened already with
+    /// `TagFileStream::openFlags`.
+    std::optional<TrackTags> read(const std::string& path, platform::UniqueFd opened);
 
     /// Whether our own parsers are tried first (on unless turned off). Off,
     /// every file is read by the tag library alone: what the parsers must
@@ -38,7 +42,7 @@ public:
     void setOwnParsers(bool on) { ownParsers = on; }
 
 private:
-    std::optional<TrackTags> readUnguarded(const std::string& path);
+    std::optional<TrackTags> readUnguarded(const std::string& path, platform::UniqueFd descriptor);
 
     struct Memory;
     std::unique_ptr<Memory> memory;

@@ -151,6 +151,10 @@ TEST_F(FilesTest, DirectoryListsEveryEntryWithItsStatus)
                                                               {"a.txt", FileStatus::Kind::regular},
                                                               {"sub", FileStatus::Kind::directory}};
     EXPECT_EQ(listed, expected);
+    // Its entries open by name alone.
+    EXPECT_EQ(readAll(reader.openEntry("a.txt", platform::openRead).get()), "12345");
+    EXPECT_FALSE(reader.openEntry("b.txt", platform::openRead));
     EXPECT_FALSE(reader.open(path("missing"), folder));
+    EXPECT_FALSE(reader.openEntry("a.txt", platform::openRead));
     EXPECT_FALSE(reader.isOpen());
 }
