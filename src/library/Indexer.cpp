@@ -77,8 +77,11 @@ std::string_view indexedName(const LibraryEntry& entry)
 Indexer::Indexer(std::vector<std::string> sharedDirectories, Extensions indexExtensions, std::string indexDirectory)
     : store(std::move(indexDirectory)), sharedDirectories(std::move(sharedDirectories)),
       indexExtensions(std::move(indexExtensions)),
+      // An album's tracks come one after another, each with its artist,
+      // album and genre: their terms are made once for them all.
       analyzer(std::make_unique<lucene::analysis::filename::SearchAnalyzer>(
-          lucene::analysis::filename::SearchAnalyzer::Side::index))
+          lucene::analysis::filename::SearchAnalyzer::Side::index,
+          std::vector<std::wstring>{fields::artist, fields::albumArtist, fields::album, fields::genre}))
 {
 }
 

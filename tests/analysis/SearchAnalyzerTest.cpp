@@ -52,7 +52,11 @@ TEST(SearchAnalyzer, TermsFoldedAndCutTheSameWhetherTheChainIsNewOrReused)
     };
     for (const SearchAnalyzer::Side side : {SearchAnalyzer::Side::index, SearchAnalyzer::Side::query}) {
         SearchAnalyzer analyzer(side);
-        for (const Case& c : cases) {
+        // A field whose terms the reusable chain remembers, read in turns
+        // with the texts before it, gives the same terms again.
+        SearchAnalyzer remembering(side, {L"artist"});
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const Case& c = cases[i];
             SCOPED_TRACE(c.text);
             const char* expected = side == SearchAnalyzer::Side::index ? c.indexed : c.queried;
             const std::wstring text = analysis::decodeUtf8(c.text);
@@ -61,6 +65,20 @@ TEST(SearchAnalyzer, TermsFoldedAndCutTheSameWhetherTheChainIsNewOrReused)
             EXPECT_EQ(terms(*own), expected);
             lucene::util::StringReader again(text.c_str(), static_cast<std::int32_t>(text.size()), false);
             EXPECT_EQ(terms(*analyzer.reusableTokenStream(L"name", &again)), expected);
+            for (const std::size_t turn : {i, i > 0 ? i - 1 : i, i, i}) {
+                const std::wstring read = analysis::decodeUtf8(cases[turn].text);
+                lucene::util::StringReader reader(read.c_str(), static_cast<std::int32_t>(read.size()), false);
+                EXPECT_EQ(terms(*remembering.reusableTokenStream(L"artist", &reader)),
+                          side == SearchAnalyzer::Side::index ? cases[turn].indexed : cases[turn].queried);
+            }
         }
+        // A text whose terms were not all read (a writer stops at its
+        // longest field) is not remembered cut short.
+        const std::wstring text = L"Three Word Text";
+        lucene::util::StringReader first(text.c_str(), static_cast<std::int32_t>(text.size()), false);
+        lucene::analysis::Token token;
+        ASSERT_NE(remembering.reusableTokenStream(L"artist", &first)->next(&token), nullptr);
+        lucene::util::StringReader whole(text.c_str(), static_cast<std::int32_t>(text.size()), false);
+        EXPECT_EQ(terms(*remembering.reusableTokenStream(L"artist", &whole)), "three word text");
     }
 }
