@@ -94,7 +94,8 @@ bool EntryFactsWriter::finish()
     return kept;
 }
 
-bool readEntryFacts(const std::string& folder, const std::function<void(const EntryFact&)>& each)
+bool readEntryFacts(const std::string& folder, const std::function<void(const EntryFact&)>& each,
+                    const std::function<void(std::size_t entries, std::size_t pathBytes)>& sized)
 {
     platform::UniqueFd file = platform::openFile(factsPath(folder), platform::openRead);
     platform::FileStatus status{};
@@ -112,6 +113,10 @@ bool readEntryFacts(const std::string& folder, const std::function<void(const En
         return false;
     const std::size_t end = all.size() - trailerSize;
     std::uint64_t count = littleEndian(all, end, 8);
+    if (count > end / recordHead)
+        return false;
+    if (sized)
+        sized(static_cast<std::size_t>(count), end - static_cast<std::size_t>(count) * recordHead);
     std::size_t at = 0;
     for (; count > 0 && end - at >= recordHead; --count) {
         const auto length = static_cast<std::size_t>(littleEndian(all, at, 4));

@@ -60,6 +60,10 @@ private:
 /// Calls `each` with the facts of every document of the index in `folder`,
 /// in order; false (after calling it for none or some) when the folder has
 /// no facts file, or one that is damaged, cut short or of another version.
-bool readEntryFacts(const std::string& folder, const std::function<void(const EntryFact&)>& each);
+/// Before the first, calls `sized` (when given) with the number of entries
+/// the file says it holds and the bytes of their paths together, which its
+/// size bears out, so that a reader can make room for them at once.
+bool readEntryFacts(const std::string& folder, const std::function<void(const EntryFact&)>& each,
+                    const std::function<void(std::size_t entries, std::size_t pathBytes)>& sized = {});
 
 } // namespace library

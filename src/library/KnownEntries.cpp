@@ -55,9 +55,14 @@ KnownEntries KnownEntries::load(const std::string& indexFolder)
         return entries;
     entries.folder = indexFolder;
     std::int32_t number = 0;
-    const bool fromFacts = readEntryFacts(indexFolder, [&](const EntryFact& fact) {
-        entries.add(fact.path, number++, {fact.attributes, fact.size, fact.modified});
-    });
+    const bool fromFacts = readEntryFacts(
+        indexFolder,
+        [&](const EntryFact& fact) { entries.add(fact.path, number++, {fact.attributes, fact.size, fact.modified}); },
+        [&](std::size_t count, std::size_t pathBytes) {
+            // Made to measure: no growing copies of a large library's paths.
+            entries.known.reserve(count);
+            entries.paths.reserve(pathBytes);
+        });
     if (!fromFacts) {
         entries.paths.clear();
         entries.known.clear();

@@ -199,6 +199,10 @@ TEST_F(IndexerTagsTest, FactsFilesDamagedOrOutOfStepWithTheIndexAreNeverTrusted)
             std::fstream file(facts, std::ios::in | std::ios::out | std::ios::binary);
             file.seekp(-2, std::ios::end);
             file.put('9');
+        } else if (how == std::string("a count past its size")) {
+            std::fstream file(facts, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(-24, std::ios::end);
+            file << std::string(8, '\xff');
         } else {  // the documents in the other order
             library::EntryFactsWriter writer(index);
             for (auto fact = written.rbegin(); fact != written.rend(); ++fact) {
@@ -209,7 +213,7 @@ TEST_F(IndexerTagsTest, FactsFilesDamagedOrOutOfStepWithTheIndexAreNeverTrusted)
         }
     };
     // However the file is, an unchanged tree is still known as one.
-    for (const char* how : {"missing", "cut short", "another version", "out of order"}) {
+    for (const char* how : {"missing", "cut short", "another version", "a count past its size", "out of order"}) {
         damage(how);
         ASSERT_TRUE(librarytest::rebuild(indexer));
         EXPECT_EQ(indexer.tagReadCount(), 0u) << how;
