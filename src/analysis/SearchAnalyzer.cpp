@@ -6,7 +6,6 @@
 #include "analysis/SearchTermFilter.h"
 
 #include <climits>
-#include <cwchar>
 #include <memory>
 #include <utility>
 

@@ -8,19 +8,19 @@
 
 namespace library {
 
-TagFileStream::TagFileStream(const std::string& path) : TagFileStream(path, owned) {}
-
 // Reading a library's tags is no use of its files: their access times stay
 // (and no read dirties every file's record on the disk).
 const unsigned TagFileStream::openFlags =
     platform::openRead | platform::openNonBlocking | platform::openNoTerminal | platform::openNoAccessTime;
 
-TagFileStream::TagFileStream(const std::string& path, TagLib::ByteVector& store)
-    : TagFileStream(path, store,
-                    path.empty() || path.find('\0') != std::string::npos ? platform::UniqueFd()
-                                                                          : platform::openFile(path, openFlags))
+platform::UniqueFd TagFileStream::open(const std::string& path)
 {
+    if (path.empty() || path.find('\0') != std::string::npos)
+        return platform::UniqueFd();
+    return platform::openFile(path, openFlags);
 }
+
+TagFileStream::TagFileStream(const std::string& path) : TagFileStream(path, owned, open(path)) {}
 
 TagFileStream::TagFileStream(const std::string& path, TagLib::ByteVector& store, platform::UniqueFd opened)
     : file(std::move(opened)), path(path), cache(store)

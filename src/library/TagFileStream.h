@@ -26,19 +26,20 @@ public:
     /// (a pipe or a device in a shared folder cannot hold the caller), and
     /// reads its head and tail; `isOpen()` is false when any of that failed.
     explicit TagFileStream(const std::string& path);
-    /// The same, keeping the head and tail in `store`, whose memory a reader
-    /// of many files hands from one stream to the next so that no file costs
-    /// an allocation of its own. `store` must outlive the stream and every
-    /// block read from it, and is not used by anything else meanwhile.
-    TagFileStream(const std::string& path, TagLib::ByteVector& store);
-    /// The same over `opened`, the file at `path` opened already with
-    /// `openFlags` (a crawl opens it relative to its directory); `path` is
-    /// then its name for the tag library alone.
+    /// The same over `opened`, the file at `path` opened already by `open`
+    /// or with `openFlags` (a crawl opens it relative to its directory;
+    /// `path` is then its name for the tag library alone), keeping the head
+    /// and tail in `store`, whose memory a reader of many files hands from
+    /// one stream to the next so that no file costs an allocation of its
+    /// own. `store` must outlive the stream and every block read from it,
+    /// and is not used by anything else meanwhile.
     TagFileStream(const std::string& path, TagLib::ByteVector& store, platform::UniqueFd opened);
 
     /// How the stream opens its file (read only, without waiting, renewing
     /// no access time).
     static const unsigned openFlags;
+    /// `path` opened so; an empty descriptor when it cannot be, or holds a NUL byte.
+    static platform::UniqueFd open(const std::string& path);
 
     /// The head and tail read, and a reader of the rest, for our own tag
     /// parsers: the same bytes the tag library is given, read once. Valid

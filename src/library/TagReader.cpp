@@ -8,7 +8,6 @@
 #include "library/OggVorbisTags.h"
 #include "library/TagFileStream.h"
 #include "library/TagText.h"
-#include "platform/Files.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
@@ -161,9 +160,7 @@ TagReader::~TagReader() = default;
 
 std::optional<TrackTags> TagReader::read(const std::string& path)
 {
-    if (path.empty() || path.find('\0') != std::string::npos)
-        return std::nullopt;
-    return read(path, platform::openFile(path, TagFileStream::openFlags));
+    return read(path, TagFileStream::open(path));
 }
 
 std::optional<TrackTags> TagReader::read(const std::string& path, platform::UniqueFd opened)
